@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 ./tools/build.sh build
 ./tools/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DKELPA_SANITIZE=ON -DKELPA_BENCH=OFF
 CC=clang CXX=clang++ ./tools/build.sh build-fuzz -DCMAKE_BUILD_TYPE=Debug \
-  -DKELPA_CORE_ONLY=ON -DKELPA_FUZZ=ON -DKELPA_BENCH=OFF -DKELPA_TESTS=ON
+  -DKELPA_CORE_ONLY=ON -DKELPA_FUZZ=ON -DKELPA_BENCH=OFF -DKELPA_TESTS=OFF
 
 # Tests that need a real X server get one of their own.
 xvfb_pid=""
