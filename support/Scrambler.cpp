@@ -89,11 +89,9 @@ std::string unscramble(std::string_view s)
 std::string scramble(std::string_view plain, std::string_view keyText, Form form,
                      unsigned char keyXor)
 {
-    std::string key(keyText);
+    std::string key(keyText.substr(0, 155));
     if (key.empty())
-        key = "k";
-    if (key.size() > 155)
-        key.resize(155);
+        key.assign(1, 'k');
     const int m = static_cast<int>(key.size());
     Layout l;
     l.form = form;

@@ -48,9 +48,12 @@ std::optional<QString> ScriptedPrompter::input(const InputRequest &request)
         ++unanswered_;
         return std::nullopt;
     }
-    auto a = inputAnswers_.front();
+    const bool given = inputAnswers_.front().has_value();
+    const QString text = given ? *inputAnswers_.front() : QString();
     inputAnswers_.pop_front();
-    return a;
+    if (!given)
+        return std::nullopt;
+    return text;
 }
 
 FileDialogResult ScriptedPrompter::file(const FileDialogRequest &request)
