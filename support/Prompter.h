@@ -104,8 +104,10 @@ private:
     Prompter *previous_;
 };
 
-// The window a box without owner belongs to: the application's main window (the first visible
-// top-level main window), or null.
+// The window a box without owner belongs to: the main form set with SetMainForm, else the first
+// visible top-level main window, or null.
 QWidget *MainFormWindow();
+// Names the program's main form (the class library's Application.MainForm); null clears it.
+void SetMainForm(QWidget *form);
 
 } // namespace kelpa
