@@ -20,7 +20,7 @@ enum ShowCommand : int {
 
 // The shell's result codes that callers tell apart.
 enum ShellResult : int {
-    SE_ERR_OOM_ZERO = 0,         // out of memory or resources
+    SE_ERR_OUT_OF_RESOURCES = 0,
     SE_ERR_FNF = 2,              // file not found
     SE_ERR_PNF = 3,              // path not found
     SE_ERR_ACCESSDENIED = 5,

@@ -14,8 +14,9 @@ std::string UnscrambleStoredText(std::string_view stored);
 enum class ScrambleForm { Plain, Keyed, KeyedXor };
 
 // The stored string that UnscrambleStoredText turns back into `plain`, using `key` (1 to 155
-// bytes) and, for the keyed forms, `keyXor` (0 to 6). A first key byte that would read as the
-// marker of another form is adjusted, so the key actually used may differ from `key`.
+// bytes; an empty key becomes "k", a longer one is cut) and, for the keyed forms, `keyXor`
+// (taken modulo 7). The keyed form uses the long header when its first key byte would read as
+// the header's marker.
 std::string ScrambleText(std::string_view plain, std::string_view key, ScrambleForm form,
                          unsigned char keyXor = 3);
 
