@@ -76,7 +76,8 @@ TEST(Unscramble, ScramblerRoundTrips)
     const std::string texts[] = {"", "x", "https://kelpa.example.org/download/kpp", everyByte,
                                  std::string(5000, '\xE9')};
     const std::string keys[] = {"k", "a longer key of many bytes", std::string(155, '\xFF'),
-                                std::string("\x00\x01\x02", 3)};
+                                std::string("\x00\x01\x02", 3),
+                                "\xAE" "b"};   // first key byte stored as 1 under XOR 0: needs the long header
     const ScrambleForm forms[] = {ScrambleForm::Plain, ScrambleForm::Keyed, ScrambleForm::KeyedXor};
     for (const ScrambleForm form : forms)
         for (const std::string &key : keys)
