@@ -290,57 +290,104 @@ bool TQCmp::Decompress(const std::uint8_t *block, std::size_t blockLength)
         }
     }
 
+    // Room for the fast path's whole-word stores past the last byte; trimmed at the end.
+    constexpr std::size_t Slack = 16;
     try {
-        Output.assign(std::size_t(length) + 1, 0);
+        Output.assign(std::size_t(length) + 1 + Slack, 0);
     } catch (const std::bad_alloc &) {
         FreeOutput();
         ErrorCode = ErrCompress;
         return false;
     }
 
+    // Prefix table: for each value of the next PrefixBits bits, the whole words in it (up to
+    // three), their symbols and their total length. Longer words take the run-count path.
+    constexpr int PrefixBits = 11;
+    struct Prefix {
+        std::uint8_t symbols[4];
+        std::uint8_t count;
+        std::uint8_t bits;
+    };
+    std::vector<Prefix> prefixes;
+    try {
+        prefixes.resize(std::size_t(1) << PrefixBits);
+    } catch (const std::bad_alloc &) {
+        FreeOutput();
+        ErrorCode = ErrBadData;
+        return false;
+    }
+    for (std::size_t idx = 0; idx < prefixes.size(); ++idx) {
+        Prefix &e = prefixes[idx];
+        e = {{0, 0, 0, 0}, 0, 0};
+        std::uint64_t w = std::uint64_t(idx) << (64 - PrefixBits);
+        while (e.count < 3) {
+            int bits;
+            const int sym = decodeWord(table, w, bits);
+            if (sym < 0 || e.bits + bits > PrefixBits)
+                break;
+            e.symbols[e.count++] = static_cast<std::uint8_t>(sym);
+            e.bits = static_cast<std::uint8_t>(e.bits + bits);
+            w <<= bits;
+        }
+    }
+
     std::uint8_t *out = Output.data();
     std::size_t o = 0;
-    std::uint64_t bitPos = 0;
-    const std::uint64_t totalBits = std::uint64_t(codeBytes) * 8;
+    const std::uint8_t *ptr = code;
+    const std::uint8_t *const codeEnd = code + codeBytes;
+    std::uint64_t w = 0;  // valid bits from the top, zeros below them
+    unsigned avail = 0;
 
-    // Fast path: one 8-byte load gives at least 57 bits, enough for three words of up to 18.
-    while (length - o >= 3 && (bitPos >> 3) + 8 <= codeBytes) {
-        std::uint64_t w = load64be(code + (bitPos >> 3)) << (bitPos & 7);
-        int b1, b2, b3;
-        const int s1 = decodeWord(table, w, b1);
-        w <<= b1;
-        const int s2 = decodeWord(table, w, b2);
-        w <<= b2;
-        const int s3 = decodeWord(table, w, b3);
-        if ((s1 | s2 | s3) < 0) {
-            ErrorCode = ErrBadData;
-            FreeOutput();
-            return false;
+    // Fast path: after a refill at least 56 bits are valid, enough for three steps of at most
+    // 18 bits each; each step writes at most three symbols.
+    while (length - o >= 9 && codeEnd - ptr >= 8) {
+        w |= load64be(ptr) >> avail;
+        ptr += (63 - avail) >> 3;
+        avail |= 56;
+        for (int step = 0; step < 3; ++step) {
+            const Prefix &e = prefixes[w >> (64 - PrefixBits)];
+            if (e.count != 0) {
+                std::memcpy(out + o, e.symbols, 4);
+                o += e.count;
+                w <<= e.bits;
+                avail -= e.bits;
+            } else {
+                int bits;
+                const int sym = decodeWord(table, w, bits);
+                if (sym < 0) {
+                    ErrorCode = ErrBadData;
+                    FreeOutput();
+                    return false;
+                }
+                out[o++] = static_cast<std::uint8_t>(sym);
+                w <<= bits;
+                avail -= unsigned(bits);
+            }
         }
-        out[o] = static_cast<std::uint8_t>(s1);
-        out[o + 1] = static_cast<std::uint8_t>(s2);
-        out[o + 2] = static_cast<std::uint8_t>(s3);
-        o += 3;
-        bitPos += unsigned(b1 + b2 + b3);
     }
+
     // Tail: bytes past the block read as 0, and every word must end inside the block.
+    std::uint64_t bitPos = std::uint64_t(ptr - code) * 8 - avail;
+    const std::uint64_t totalBits = std::uint64_t(codeBytes) * 8;
     while (o < length) {
         std::uint8_t buf[8] = {};
         const std::size_t at = bitPos >> 3;
         const std::size_t n = std::min<std::size_t>(8, at < codeBytes ? codeBytes - at : 0);
         if (n > 0)
             std::memcpy(buf, code + at, n);
-        const std::uint64_t w = load64be(buf) << (bitPos & 7);
+        const std::uint64_t window = load64be(buf) << (bitPos & 7);
         int bits;
-        const int s = decodeWord(table, w, bits);
-        if (s < 0 || bitPos + unsigned(bits) > totalBits) {
+        const int sym = decodeWord(table, window, bits);
+        if (sym < 0 || bitPos + unsigned(bits) > totalBits) {
             ErrorCode = ErrBadData;
             FreeOutput();
             return false;
         }
-        out[o++] = static_cast<std::uint8_t>(s);
+        out[o++] = static_cast<std::uint8_t>(sym);
         bitPos += unsigned(bits);
     }
+    Output.resize(std::size_t(length) + 1);
+    Output[length] = 0;
     OutputLength = static_cast<std::int32_t>(length);
     return true;
 }
