@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <new>
 
@@ -60,7 +61,13 @@ inline int decodeWord(const DecodeTable &t, std::uint64_t w, int &bits)
 TQCmp::TQCmp()
 {
     RankPairs.fill({-1, -1});
-    BuildCodeWords();
+    // Nothing leaves the coder as an exception: without its words it refuses every operation.
+    try {
+        BuildCodeWords();
+        ready_ = true;
+    } catch (const std::exception &) {
+        CodeWords.clear();
+    }
 }
 
 void TQCmp::BuildCodeWords()
@@ -165,11 +172,12 @@ bool TQCmp::AllocOutput(std::size_t size, std::size_t slack)
 bool TQCmp::Compress(const std::uint8_t *data, std::size_t length, bool allowGrowth)
 {
     FreeOutput();
-    if (length > 0 && data == nullptr) {
+    if (!ready_ || (length > 0 && data == nullptr)) {
         ErrorCode = ErrCompress;
         return false;
     }
-    if (length > std::numeric_limits<std::uint32_t>::max()) {
+    // Lengths and counts are 32-bit signed values in the block and in its reader.
+    if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
         ErrorCode = ErrCompress;
         return false;
     }
@@ -262,7 +270,7 @@ bool TQCmp::Compress(const std::uint8_t *data, std::size_t length, bool allowGro
 bool TQCmp::Decompress(const std::uint8_t *block, std::size_t blockLength)
 {
     FreeOutput();
-    if (block == nullptr || blockLength == 0) {
+    if (!ready_ || block == nullptr || blockLength == 0) {
         ErrorCode = ErrBadData;
         return false;
     }
