@@ -514,8 +514,11 @@ bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileNa
         return fail(EC_BadFile);
     if (!direct) {
         // A new document gets the usual mode for new files (the umask applied at creation).
-        if (exists)
+        if (exists) {
+            // Best effort: only the superuser may give the file back to another owner.
+            [[maybe_unused]] const int owned = ::fchown(fd, st.st_uid, st.st_gid);
             ::fchmod(fd, st.st_mode & 07777);
+        }
         if (::fsync(fd) != 0)
             return fail(EC_BadFile);
     }

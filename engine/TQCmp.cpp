@@ -312,13 +312,8 @@ bool TQCmp::Decompress(const std::uint8_t *block, std::size_t blockLength)
 
     // Room for the fast path's whole-word stores past the last byte; trimmed at the end.
     constexpr std::size_t Slack = 16;
-    try {
-        Output.assign(std::size_t(length) + 1 + Slack, 0);
-    } catch (const std::bad_alloc &) {
-        FreeOutput();
-        ErrorCode = ErrCompress;
+    if (!AllocOutput(length, Slack))
         return false;
-    }
 
     // Prefix table: for each value of the next PrefixBits bits, the whole words in it (up to
     // three), their symbols and their total length. Longer words take the run-count path.
