@@ -81,6 +81,8 @@ public:
                 const int b = bit(at);
                 if (b == 1 && zeros >= 2)
                     break; // the next code begins
+                if (b == 0 && zeros == 2 && produced + 1 == length && endsWithLineFeed(value, symbols, symbolCount))
+                    break; // the last code, followed by zero padding: see endsWithLineFeed
                 ++at;
                 value = value << 1 | static_cast<std::uint32_t>(b);
                 zeros = b ? 0 : zeros + 1;
@@ -98,6 +100,14 @@ public:
     }
 
 private:
+    // After the last code of the stream, "x00" then a padding 0 reads as the code "x00" or as
+    // "x000"; a word list ends with its line end, so the reading that gives LF is taken.
+    bool endsWithLineFeed(std::uint32_t value, const std::uint8_t *symbols, std::size_t symbolCount) const
+    {
+        const int k = rank_[value];
+        return k >= 0 && static_cast<std::size_t>(k) < symbolCount && symbols[k] == '\n';
+    }
+
     // Code value (the code read as a binary number) to code number; the 256th code has 13 bits.
     std::array<std::int16_t, 1 << 14> rank_{};
 };
@@ -325,12 +335,13 @@ bool TKPD::SaveToFile(const std::string &path)
     }
 
     // Write through a link to the file it names, so that the link stays.
-    std::string target = path;
+    std::filesystem::path target = path;
     std::error_code ec;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const auto resolved = std::filesystem::weakly_canonical(path, ec);
-        if (!ec)
-            target = resolved.string();
+    for (int depth = 0; depth < 40 && std::filesystem::is_symlink(target, ec); ++depth) {
+        const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+        if (ec)
+            break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
     }
     struct stat old {};
     const bool existed = ::stat(target.c_str(), &old) == 0;
@@ -338,7 +349,7 @@ bool TKPD::SaveToFile(const std::string &path)
     std::string temp;
     std::FILE *f = nullptr;
     for (int attempt = 0; attempt < 100 && !f; ++attempt) {
-        temp = target + ".~" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        temp = target.string() + ".~" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
         f = std::fopen(temp.c_str(), "wbx");
         if (!f && errno != EEXIST)
             break;
