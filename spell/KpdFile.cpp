@@ -122,8 +122,10 @@ public:
         list = list.substr(0, std::min(list.find('\0'), list.size()));
         std::vector<char> text(list.size() + 1);
         std::vector<TKPDEntry> index;
+        std::vector<std::uint64_t> keys;
         std::size_t lines = static_cast<std::size_t>(std::count(list.begin(), list.end(), '\r')) + 1;
         index.reserve(lines + 1);
+        keys.reserve(lines + 1);
         std::size_t used = 0;
         std::size_t pos = 0;
         bool first = true;
@@ -131,46 +133,65 @@ public:
             std::size_t stop = list.find('\r', pos);
             if (stop == std::string_view::npos)
                 stop = list.size();
-            const std::string_view piece = list.substr(pos, stop - pos);
+            std::string_view piece = list.substr(pos, stop - pos);
             pos = stop;
             while (pos < list.size() && list[pos] == '\r')
                 ++pos;
-            // Only a CR at the very start stands for a word (the empty one).
-            if ((piece.empty() && !first) || !IsStorableWord(piece)) {
-                first = false;
-                continue;
-            }
+            const bool atStart = first;
             first = false;
+            // Words as Add would store them; only a CR at the very start stands for the empty word.
+            while (!piece.empty() && static_cast<unsigned char>(piece.front()) <= ' ')
+                piece.remove_prefix(1);
+            while (!piece.empty() && static_cast<unsigned char>(piece.back()) <= ' ')
+                piece.remove_suffix(1);
+            if ((piece.empty() && !(atStart && stop == 0)) || !IsStorableWord(piece))
+                continue;
             char *dest = text.data() + used;
             for (std::size_t i = 0; i < piece.size(); ++i)
                 dest[i] = static_cast<char>(LowerChar(static_cast<unsigned char>(piece[i])));
             const std::string_view w(dest, piece.size());
-            index.push_back({static_cast<std::int32_t>(used), static_cast<std::int16_t>(piece.size()), WordKey(w)});
+            index.push_back({static_cast<std::int32_t>(used), static_cast<std::int16_t>(piece.size())});
+            keys.push_back(WordKey(w));
             used += piece.size();
         }
 
         auto view = [&text](const TKPDEntry &e) {
             return std::string_view(text.data() + e.Offset, static_cast<std::size_t>(e.Length));
         };
-        auto less = [&view](const TKPDEntry &a, const TKPDEntry &b) {
-            if (a.Key != b.Key)
-                return a.Key < b.Key;
-            return AnsiStrComp(view(a), view(b)) < 0;
-        };
         // Files are written sorted and unique; anything else is put right here.
         bool ordered = true;
         for (std::size_t i = 1; i < index.size() && ordered; ++i)
-            ordered = less(index[i - 1], index[i]);
+            ordered = keys[i - 1] < keys[i] || (keys[i - 1] == keys[i] && AnsiStrComp(view(index[i - 1]), view(index[i])) < 0);
         if (!ordered) {
-            std::sort(index.begin(), index.end(), less);
-            index.erase(std::unique(index.begin(), index.end(),
-                                    [&view](const TKPDEntry &a, const TKPDEntry &b) { return view(a) == view(b); }),
-                        index.end());
+            struct Item {
+                std::uint64_t key;
+                TKPDEntry entry;
+            };
+            std::vector<Item> items(index.size());
+            for (std::size_t i = 0; i < index.size(); ++i)
+                items[i] = {keys[i], index[i]};
+            std::sort(items.begin(), items.end(), [&view](const Item &a, const Item &b) {
+                if (a.key != b.key)
+                    return a.key < b.key;
+                return AnsiStrComp(view(a.entry), view(b.entry)) < 0;
+            });
+            items.erase(std::unique(items.begin(), items.end(),
+                                    [&view](const Item &a, const Item &b) { return view(a.entry) == view(b.entry); }),
+                        items.end());
+            index.resize(items.size());
+            keys.resize(items.size());
+            for (std::size_t i = 0; i < items.size(); ++i) {
+                keys[i] = items[i].key;
+                index[i] = items[i].entry;
+            }
         }
-        index.resize(index.size() + 1); // room for Grow's "Count + 1" rule
+        // Room for Grow's "Count + 1" rule.
+        index.resize(index.size() + 1);
+        keys.resize(keys.size() + 1);
 
         store.Text.swap(text);
         store.Index.swap(index);
+        store.Keys.swap(keys);
         store.TextUsed = static_cast<std::uint32_t>(used);
         store.TextCapacity = static_cast<std::uint32_t>(store.Text.size());
         store.Count = static_cast<std::int32_t>(store.Index.size() - 1);
@@ -254,6 +275,7 @@ bool TKPD::LoadFromBytes(const std::uint8_t *data, std::size_t size, const std::
         }
         Text.swap(loaded.Text);
         Index.swap(loaded.Index);
+        Keys.swap(loaded.Keys);
         TextUsed = loaded.TextUsed;
         TextCapacity = loaded.TextCapacity;
         Count = loaded.Count;

@@ -38,31 +38,6 @@ bool IsStorableWord(std::string_view word)
     return word.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
 }
 
-std::uint64_t WordKey(std::string_view word)
-{
-    std::uint64_t key = 0;
-    const std::size_t n = std::min<std::size_t>(word.size(), 8);
-    for (std::size_t i = 0; i < n; ++i)
-        key |= std::uint64_t(CollationRank(static_cast<unsigned char>(word[i]))) << (56 - 8 * i);
-    return key;
-}
-
-namespace {
-
-// AnsiStrComp of an entry's word against w, using the keys first.
-inline int compareEntry(const TKPDEntry &e, const char *text, std::string_view w, std::uint64_t wkey)
-{
-    if (e.Key != wkey)
-        return e.Key < wkey ? -1 : 1;
-    const std::size_t len = static_cast<std::size_t>(e.Length);
-    if (len <= 8 && w.size() <= 8)
-        return 0; // equal keys of short words are equal words
-    return AnsiStrComp(std::string_view(text + e.Offset, len).substr(std::min<std::size_t>(len, 8)),
-                       w.substr(std::min<std::size_t>(w.size(), 8)));
-}
-
-} // namespace
-
 TKPD::TKPD()
 {
     Clear();
@@ -74,6 +49,7 @@ void TKPD::Clear()
     Version = CurrentVersion;
     std::vector<char>(TextStep).swap(Text);
     std::vector<TKPDEntry>(IndexStep).swap(Index);
+    std::vector<std::uint64_t>(IndexStep).swap(Keys);
     TextCapacity = static_cast<std::uint32_t>(Text.size());
     TextUsed = 0;
     IndexCapacity = static_cast<std::int32_t>(Index.size());
@@ -86,8 +62,10 @@ bool TKPD::Assign(const TKPD &other)
     if (&other != this) {
         std::vector<char> text(other.Text);
         std::vector<TKPDEntry> index(other.Index);
+        std::vector<std::uint64_t> keys(other.Keys);
         Text.swap(text);
         Index.swap(index);
+        Keys.swap(keys);
         TextCapacity = other.TextCapacity;
         TextUsed = other.TextUsed;
         IndexCapacity = other.IndexCapacity;
@@ -110,29 +88,57 @@ std::string TKPD::GetWord(int i) const
     return std::string(WordAt(i));
 }
 
-int TKPD::LowerBound(std::string_view w) const
+int TKPD::CompareAt(int i, std::string_view w, std::uint64_t key) const
 {
-    const std::uint64_t key = WordKey(w);
-    const TKPDEntry *base = Index.data();
-    const char *text = Text.data();
+    const std::uint64_t k = Keys[static_cast<std::size_t>(i)];
+    if (k != key)
+        return k < key ? -1 : 1;
+    const std::string_view word = WordAt(i);
+    if (word.size() <= 8 && w.size() <= 8)
+        return word.size() == w.size() ? 0 : (word.size() < w.size() ? -1 : 1);
+    return AnsiStrComp(word.substr(std::min<std::size_t>(word.size(), 8)), w.substr(std::min<std::size_t>(w.size(), 8)));
+}
+
+int TKPD::LowerBound(std::string_view w, std::uint64_t key) const
+{
+    if (Count == 0)
+        return 0;
+    // First key not less than `key`, without branches, fetching both possible next probes.
+    const std::uint64_t *keys = Keys.data();
+    const std::uint64_t *base = keys;
     std::size_t n = static_cast<std::size_t>(Count);
     while (n > 1) {
         const std::size_t half = n / 2;
-        if (compareEntry(base[half - 1], text, w, key) < 0)
-            base += half;
+        __builtin_prefetch(base + half / 2);
+        __builtin_prefetch(base + half + half / 2);
+        base = base[half] < key ? base + half : base;
         n -= half;
     }
-    if (n == 1 && compareEntry(base[0], text, w, key) < 0)
-        ++base;
-    return static_cast<int>(base - Index.data());
+    std::size_t lo = static_cast<std::size_t>(base - keys) + (*base < key ? 1 : 0);
+    if (w.size() < 8 || lo == static_cast<std::size_t>(Count) || keys[lo] != key)
+        return static_cast<int>(lo);
+    // Words sharing their first eight bytes: bound the run of equal keys, then search it whole.
+    std::size_t step = 1;
+    while (lo + step < static_cast<std::size_t>(Count) && keys[lo + step] == key)
+        step *= 2;
+    std::size_t hi = std::min<std::size_t>(lo + step, static_cast<std::size_t>(Count));
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (CompareAt(static_cast<int>(mid), w, key) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return static_cast<int>(lo);
 }
 
 int TKPD::FindNormalised(std::string_view w) const
 {
     if (w.size() > MaxWordLength || Count == 0)
         return -1;
-    const int place = LowerBound(w);
-    if (place < Count && WordAt(place) == w)
+    const std::uint64_t key = WordKey(w);
+    const int place = LowerBound(w, key);
+    if (place < Count && Keys[static_cast<std::size_t>(place)] == key && (w.size() < 8 || WordAt(place) == w))
         return place;
     return -1;
 }
@@ -152,7 +158,13 @@ void TKPD::Grow(std::size_t length)
     if (static_cast<std::size_t>(Count) + 1 >= Index.size()) {
         if (Index.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) / 2)
             throw std::bad_alloc();
-        Index.resize(grownCapacity(Index.size(), static_cast<std::size_t>(Count) + 2, IndexStep));
+        const std::size_t capacity = grownCapacity(Index.size(), static_cast<std::size_t>(Count) + 2, IndexStep);
+        std::vector<TKPDEntry> index(capacity);
+        std::vector<std::uint64_t> keys(capacity);
+        std::copy_n(Index.begin(), Count, index.begin());
+        std::copy_n(Keys.begin(), Count, keys.begin());
+        Index.swap(index);
+        Keys.swap(keys);
         IndexCapacity = static_cast<std::int32_t>(Index.size());
     }
     if (!(TextUsed + length < Text.size())) {
@@ -169,9 +181,13 @@ void TKPD::Grow(std::size_t length)
 
 void TKPD::InsertAt(int place, std::string_view w)
 {
+    const std::size_t moved = static_cast<std::size_t>(Count - place);
     TKPDEntry *index = Index.data();
-    std::memmove(index + place + 1, index + place, sizeof(TKPDEntry) * static_cast<std::size_t>(Count - place));
-    index[place] = {static_cast<std::int32_t>(TextUsed), static_cast<std::int16_t>(w.size()), WordKey(w)};
+    std::memmove(index + place + 1, index + place, sizeof(TKPDEntry) * moved);
+    index[place] = {static_cast<std::int32_t>(TextUsed), static_cast<std::int16_t>(w.size())};
+    std::uint64_t *keys = Keys.data();
+    std::memmove(keys + place + 1, keys + place, sizeof(std::uint64_t) * moved);
+    keys[place] = WordKey(w);
     if (!w.empty())
         std::memcpy(Text.data() + TextUsed, w.data(), w.size());
     TextUsed += static_cast<std::uint32_t>(w.size());
@@ -201,8 +217,10 @@ void TKPD::Delete(int i)
     const std::size_t after = static_cast<std::size_t>(removed.Offset) + length;
     std::memmove(Text.data() + removed.Offset, Text.data() + after, TextUsed - after);
     TextUsed -= static_cast<std::uint32_t>(length);
+    const std::size_t moved = static_cast<std::size_t>(Count - i - 1);
     TKPDEntry *index = Index.data();
-    std::memmove(index + i, index + i + 1, sizeof(TKPDEntry) * static_cast<std::size_t>(Count - i - 1));
+    std::memmove(index + i, index + i + 1, sizeof(TKPDEntry) * moved);
+    std::memmove(Keys.data() + i, Keys.data() + i + 1, sizeof(std::uint64_t) * moved);
     --Count;
     for (int k = 0; k < Count; ++k) {
         if (index[k].Offset > removed.Offset)
@@ -291,7 +309,7 @@ bool TKPD::Merge(std::string_view data, const std::function<void(int)> &progress
             int i = 0;
             for (const Piece &p : pieces) {
                 const std::string_view w = view(p);
-                while (i < Count && compareEntry(Index[static_cast<std::size_t>(i)], Text.data(), w, p.key) < 0)
+                while (i < Count && CompareAt(i, w, p.key) < 0)
                     ++i;
                 if (i < Count && WordAt(i) == w)
                     continue;
@@ -312,7 +330,9 @@ bool TKPD::Merge(std::string_view data, const std::function<void(int)> &progress
             throw std::bad_alloc();
 
         // Everything that can fail is allocated before the store changes.
-        std::vector<TKPDEntry> index(grownCapacity(Index.size(), newCount + 1, IndexStep));
+        const std::size_t capacity = grownCapacity(Index.size(), newCount + 1, IndexStep);
+        std::vector<TKPDEntry> index(capacity);
+        std::vector<std::uint64_t> keys(capacity);
         if (newUsed + 1 > Text.size()) {
             std::size_t capacity = grownCapacity(Text.size(), newUsed + 1, TextStep);
             Text.reserve(std::min<std::size_t>(capacity, std::numeric_limits<std::int32_t>::max()));
@@ -326,15 +346,21 @@ bool TKPD::Merge(std::string_view data, const std::function<void(int)> &progress
         int i = 0;
         for (const Piece &p : pieces) {
             const std::string_view w = view(p);
-            while (i < Count && compareEntry(Index[static_cast<std::size_t>(i)], Text.data(), w, p.key) < 0)
+            while (i < Count && CompareAt(i, w, p.key) < 0) {
+                keys[out] = Keys[static_cast<std::size_t>(i)];
                 index[out++] = Index[static_cast<std::size_t>(i++)];
-            index[out++] = {static_cast<std::int32_t>(used), static_cast<std::int16_t>(p.length), p.key};
+            }
+            keys[out] = p.key;
+            index[out++] = {static_cast<std::int32_t>(used), static_cast<std::int16_t>(p.length)};
             std::memcpy(Text.data() + used, w.data(), w.size());
             used += w.size();
         }
-        while (i < Count)
+        while (i < Count) {
+            keys[out] = Keys[static_cast<std::size_t>(i)];
             index[out++] = Index[static_cast<std::size_t>(i++)];
+        }
         Index.swap(index);
+        Keys.swap(keys);
         IndexCapacity = static_cast<std::int32_t>(Index.size());
         TextCapacity = static_cast<std::uint32_t>(Text.size());
         TextUsed = static_cast<std::uint32_t>(used);

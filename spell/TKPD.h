@@ -9,6 +9,8 @@
 // nothing here shows anything. Out-of-range word indexes throw std::out_of_range carrying the
 // range message for the caller to show; running out of memory throws std::bad_alloc, except in
 // Merge and the file operations, which turn it into a false result.
+#include "spell/Cp1251.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -36,10 +38,23 @@ enum : std::int32_t {
 struct TKPDEntry {
     std::int32_t Offset; // start of the word in Text
     std::int16_t Length; // its byte count
-    // First bytes of the word as collating ranks, most significant first, 0 past its end: most
-    // comparisons of a search are settled here without touching Text.
-    std::uint64_t Key;
 };
+
+// Lower-cased and trimmed, as the store keeps words.
+std::string NormaliseWord(std::string_view word);
+// A normalised word the store can hold.
+bool IsStorableWord(std::string_view word);
+// The first eight bytes of a word as collating ranks, most significant first, 0 past its end:
+// keys are in the order of their words, and equal keys of words shorter than eight bytes mean
+// equal words (no word holds NUL, the only byte of rank 0).
+inline std::uint64_t WordKey(std::string_view word)
+{
+    std::uint64_t key = 0;
+    const std::size_t n = word.size() < 8 ? word.size() : 8;
+    for (std::size_t i = 0; i < n; ++i)
+        key |= std::uint64_t(CollationRank(static_cast<unsigned char>(word[i]))) << (56 - 8 * i);
+    return key;
+}
 
 class TKPD {
 public:
@@ -84,6 +99,9 @@ public:
     // Writes a temporary file beside `path` and renames it over `path`: a failed save leaves the
     // old file as it was.
     bool SaveToFile(const std::string &path);
+    // Loading trusts nothing: a damaged file gives an error code and leaves the store as it was;
+    // words are taken as Add would store them (words it would refuse are left out) and put in
+    // order without duplicates.
     bool LoadFromFile(const std::string &path);
     // Loads the bytes of a whole dictionary file; `path` names the file (a version-1 file's
     // converted Name is made from it).
@@ -115,20 +133,19 @@ private:
 
     // Makes room for one more entry and `length` more text bytes; throws std::bad_alloc.
     void Grow(std::size_t length);
-    // First index whose word is not less than w (w already normalised).
-    int LowerBound(std::string_view w) const;
+    // First index whose word is not less than w (w already normalised, key its WordKey).
+    int LowerBound(std::string_view w, std::uint64_t key) const;
+    int LowerBound(std::string_view w) const { return LowerBound(w, WordKey(w)); }
     int FindNormalised(std::string_view w) const;
     void InsertAt(int place, std::string_view w);
+    // AnsiStrComp of word i against w.
+    int CompareAt(int i, std::string_view w, std::uint64_t key) const;
 
     std::vector<char> Text;
     std::vector<TKPDEntry> Index;
+    // Beside each entry, the WordKey of its word: a search runs over these alone and reads Text
+    // only among words that share their first eight bytes.
+    std::vector<std::uint64_t> Keys;
 };
-
-// Lower-cased and trimmed, as the store keeps words.
-std::string NormaliseWord(std::string_view word);
-// A normalised word the store can hold.
-bool IsStorableWord(std::string_view word);
-// The search key of a (normalised) word.
-std::uint64_t WordKey(std::string_view word);
 
 } // namespace kelpa::spell

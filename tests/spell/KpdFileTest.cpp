@@ -197,6 +197,8 @@ TEST(KpdFile, UntidyWordListsArePutRight)
         {std::string("a\rb\r\0c\r", 7), {"a", "b"}}, // the list ends at its NUL
         {"", {}},
         {"line\nfeed\r", {}}, // a word with LF cannot be stored
+        {" pad \r\t\rpad\r", {"pad"}},
+        {"  \rx\r", {"x"}},
     };
     for (const auto &c : cases) {
         TKPD d;
