@@ -120,6 +120,9 @@ public:
     static void build(TKPD &store, std::string_view list)
     {
         list = list.substr(0, std::min(list.find('\0'), list.size()));
+        // Offsets into the text are 32-bit.
+        if (list.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+            throw std::bad_alloc();
         std::vector<char> text(list.size() + 1);
         std::vector<TKPDEntry> index;
         std::vector<std::uint64_t> keys;
@@ -212,7 +215,9 @@ bool TKPD::LoadFromBytes(const std::uint8_t *data, std::size_t size, const std::
         return false;
     }
     try {
-        std::string list;
+        TQCmp coder;
+        std::string legacy;
+        std::string_view list;
         std::int32_t fileVersion = 1;
         if (current) {
             if (size < 13) {
@@ -236,7 +241,6 @@ bool TKPD::LoadFromBytes(const std::uint8_t *data, std::size_t size, const std::
             const std::uint8_t *block = data + offset;
             const std::size_t blockLength = size - static_cast<std::size_t>(offset);
             // The coder checks the declared length against the block before it allocates.
-            TQCmp coder;
             if (!coder.Decompress(block, blockLength)) {
                 Error = kpdCoderBase + coder.ErrorCode;
                 return false;
@@ -245,7 +249,8 @@ bool TKPD::LoadFromBytes(const std::uint8_t *data, std::size_t size, const std::
                 Error = kpdCoderBase + 6;
                 return false;
             }
-            list.assign(reinterpret_cast<const char *>(coder.Output.data()), static_cast<std::size_t>(coder.OutputLength));
+            list = std::string_view(reinterpret_cast<const char *>(coder.Output.data()),
+                                    static_cast<std::size_t>(coder.OutputLength));
         } else {
             static const CommaDecoder decoder;
             const std::size_t symbolCount = data[1];
@@ -258,11 +263,12 @@ bool TKPD::LoadFromBytes(const std::uint8_t *data, std::size_t size, const std::
             const std::size_t streamBytes = size - 1 - (CoderHeadLength + symbolCount);
             if (declared > streamBytes * 8 / ShortestCodeBits ||
                 !decoder.decode(data + CoderHeadLength, symbolCount, data + CoderHeadLength + symbolCount, streamBytes,
-                                static_cast<std::size_t>(declared), list)) {
+                                static_cast<std::size_t>(declared), legacy)) {
                 Error = kpdV1Load;
                 return false;
             }
-            list.erase(std::remove(list.begin(), list.end(), '\n'), list.end());
+            legacy.erase(std::remove(legacy.begin(), legacy.end(), '\n'), legacy.end());
+            list = legacy;
         }
 
         TKPD loaded;
