@@ -14,13 +14,11 @@
 class TQCmp {
 public:
     // Values of ErrorCode.
-    enum : std::int32_t {
-        ErrNone = 0,
-        ErrCompress = 1,   // allocation or any other failure while compressing
-        ErrFormat = 2,     // format byte is not 2
-        ErrBadData = 6,    // damaged block
-        ErrNoGain = 7,     // the output would not be shorter than the input
-    };
+    static constexpr std::int32_t ErrNone = 0;
+    static constexpr std::int32_t ErrCompress = 1; // allocation or any other failure while compressing
+    static constexpr std::int32_t ErrFormat = 2;   // format byte is not 2
+    static constexpr std::int32_t ErrBadData = 6;  // damaged block
+    static constexpr std::int32_t ErrNoGain = 7;   // the output would not be shorter than the input
 
     static constexpr std::uint8_t FormatByte = 2;
     static constexpr std::size_t HeadSize = 12;
@@ -63,4 +61,5 @@ private:
     // Code value and length of each rank, derived from CodeWords.
     std::array<std::uint32_t, 256> codeValue_{};
     std::array<std::uint8_t, 256> codeLength_{};
+    bool ready_ = false;
 };
