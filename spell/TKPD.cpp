@@ -134,7 +134,8 @@ int TKPD::LowerBound(std::string_view w, std::uint64_t key) const
 
 int TKPD::FindNormalised(std::string_view w) const
 {
-    if (w.size() > MaxWordLength || Count == 0)
+    // No word holds NUL; without this test "ab\0" would share the key of "ab".
+    if (w.size() > MaxWordLength || Count == 0 || std::memchr(w.data(), 0, w.size()) != nullptr)
         return -1;
     const std::uint64_t key = WordKey(w);
     const int place = LowerBound(w, key);

@@ -78,6 +78,7 @@ TEST(TKPDFind, Edges)
         {"B", 0},   // looked up lower-cased
         {" b", -1}, // but not trimmed
         {"bb", -1}, {std::string(200, 'b'), -1},
+        {std::string("b\0", 2), -1}, {std::string("\0", 1), -1},
     };
     for (const auto &c : cases)
         EXPECT_EQ(d.Find(c.word), c.index) << c.word;
