@@ -61,11 +61,22 @@ void TKPD::Suggest(std::string_view word, std::vector<std::string> &list) const
             hits.push_back(i);
     };
     const std::size_t n = w.size();
-    for (std::size_t pos = 0; pos < n; ++pos) {
+    // Past these lengths no candidate can be a word, and a long paste must not stall the caller.
+    const bool edits = n <= MaxWordLength + 1;
+    const bool splits = n <= 2 * MaxWordLength;
+    for (std::size_t pos = 0; pos < n && (edits || splits); ++pos) {
         const std::string_view left(w.data(), pos);
         const char c = w[pos];
         const std::string_view right(w.data() + pos + 1, n - pos - 1);
 
+        if (splits && !right.empty()) {
+            // Split into two known words.
+            const std::string_view head(w.data(), pos + 1);
+            if (FindNormalised(head) >= 0 && FindNormalised(right) >= 0)
+                list.push_back(std::string(head) + " " + std::string(right));
+        }
+        if (!edits)
+            continue;
         candidate.assign(left).append(right); // deletion
         tryWord(candidate);
         if (!right.empty()) {
@@ -73,11 +84,6 @@ void TKPD::Suggest(std::string_view word, std::vector<std::string> &list) const
             candidate.push_back(c);
             candidate.append(right.substr(1));
             tryWord(candidate);
-
-            // Split into two known words.
-            const std::string_view head(w.data(), pos + 1);
-            if (FindNormalised(head) >= 0 && FindNormalised(right) >= 0)
-                list.push_back(std::string(head) + " " + std::string(right));
         }
         for (std::size_t k = 0; k < alphabet.size; ++k) {
             const char a = alphabet.letters[k];

@@ -81,6 +81,25 @@ TEST_F(Suggestions, OneEditAway)
         EXPECT_EQ(suggest(c.word), c.expected) << c.word;
 }
 
+TEST_F(Suggestions, LongInput)
+{
+    const std::string a(75, 'a'), b(75, 'b'), c(99, 'c');
+    dict.Add(a);
+    dict.Add(b);
+    dict.Add(c);
+    const struct {
+        std::string word;
+        List expected;
+    } cases[] = {
+        {a + b, {a + " " + b}},
+        {c + "x", {c}},
+        {std::string(99, 'c') + "c", {c}},
+        {std::string(100000, 'q'), {"> No suggestions"}},
+    };
+    for (const auto &k : cases)
+        EXPECT_EQ(suggest(k.word), k.expected) << k.word.size();
+}
+
 TEST_F(Suggestions, EmptyDictionary)
 {
     TKPD empty;
