@@ -134,14 +134,16 @@ int TKPD::LowerBound(std::string_view w, std::uint64_t key) const
 
 int TKPD::FindNormalised(std::string_view w) const
 {
-    // No word holds NUL; without this test "ab\0" would share the key of "ab".
-    if (w.size() > MaxWordLength || Count == 0 || std::memchr(w.data(), 0, w.size()) != nullptr)
+    if (w.size() > MaxWordLength || Count == 0)
         return -1;
     const std::uint64_t key = WordKey(w);
     const int place = LowerBound(w, key);
-    if (place < Count && Keys[static_cast<std::size_t>(place)] == key && (w.size() < 8 || WordAt(place) == w))
-        return place;
-    return -1;
+    if (place >= Count || Keys[static_cast<std::size_t>(place)] != key)
+        return -1;
+    if (w.size() >= 8)
+        return WordAt(place) == w ? place : -1;
+    // Equal keys of short words are equal words, unless w holds NUL ("ab\0" has the key of "ab").
+    return std::memchr(w.data(), 0, w.size()) == nullptr ? place : -1;
 }
 
 int TKPD::Find(std::string_view word) const
