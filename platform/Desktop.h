@@ -1,0 +1,52 @@
+#pragma once
+// The Linux desktop's side of folders, shortcuts and file associations: the XDG user
+// folders stand for the shell's special folders, a freedesktop launcher (".desktop" file)
+// for a shell link, and a desktop entry with MIME types plus the user's default-application
+// list for a file-type association.
+#include <QString>
+#include <QStringList>
+
+namespace kelpa::platform {
+
+// Shell special-folder numbers the programs use.
+enum Csidl : int {
+    CSIDL_DESKTOP = 0x00,
+    CSIDL_PROGRAMS = 0x02,
+    CSIDL_PERSONAL = 0x05,
+    CSIDL_STARTUP = 0x07,
+    CSIDL_DESKTOPDIRECTORY = 0x10,
+    CSIDL_APPDATA = 0x1A,
+    CSIDL_LOCAL_APPDATA = 0x1C,
+    CSIDL_WINDOWS = 0x24,
+};
+
+// Path of a special folder (no trailing "/"), or "" for an unknown number.
+QString specialFolderPath(int csidl);
+
+// Stand-ins for the Windows, system and temporary folders: 0 the folder of the user's own
+// programs on PATH (~/.local/bin), 1 "/usr/bin", 2 the temporary folder with a trailing "/".
+// "" for any other kind.
+QString systemFolder(int kind);
+
+// File name of the launcher that stands for the shell link `name` in `folder`.
+QString shortcutFileName(const QString &folder, const QString &name);
+
+// Writes a launcher for `target` named `name` into `folder` (created when missing) and makes
+// it executable, as desktops require for launchers. False when it cannot be written.
+bool writeShortcut(const QString &folder, const QString &name, const QString &target,
+                   const QString &description);
+
+// MIME types that stand for a file extension (without the dot, any case): the common ones
+// for "txt" and "rtf", a type of our own for any other extension.
+QStringList mimeTypesForExtension(const QString &ext);
+
+// Makes `exe` the desktop's default application for the extension's MIME types: a desktop
+// entry "kelpa-<program>.desktop" in $XDG_DATA_HOME/applications listing every type
+// associated so far, the types as defaults in $XDG_CONFIG_HOME/mimeapps.list, and for a type
+// of our own a MIME package that maps "*.ext" to it. False when a file cannot be written.
+bool associateExtension(const QString &ext, const QString &description, const QString &exe);
+
+// Quotes a path for the Exec key of a desktop entry.
+QString desktopExecQuote(const QString &path);
+
+} // namespace kelpa::platform

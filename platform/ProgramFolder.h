@@ -1,0 +1,26 @@
+#pragma once
+// Where the programs live, and how their Windows names map to the files in that folder.
+// All four programs and every file they keep or exchange sit together in one program folder.
+#include <QString>
+
+namespace kelpa::platform {
+
+// Folder of the running program with a trailing "/". The environment variable
+// KELPA_PROGRAM_DIR, when set and not empty, names the folder instead (tests).
+QString programFolder();
+
+// Full path of the running program file (what ParamStr(0) gives).
+QString programFilePath();
+
+// Maps a program name as the programs spell it ("kpp.exe", "kpsc.exe", "Kelpa32.exe",
+// "Kelpa32", "Kelpa", "caller.exe", with or without a folder, any case) to our executable:
+// the same folder (or the program folder when none is given) and the Linux file name
+// ("kpp", "kpsc", "Kelpa32", "caller"). Other names come back unchanged.
+QString mapProgramName(const QString &name);
+
+// Windows system tools the programs start by name ("CHARMAP.EXE"): the first of their
+// Linux counterparts found on PATH, or an empty text when none is installed.
+// Returns the name unchanged when it is not such a tool.
+QString mapSystemTool(const QString &name, bool *isSystemTool = nullptr);
+
+} // namespace kelpa::platform

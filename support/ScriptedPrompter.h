@@ -1,0 +1,58 @@
+#pragma once
+// A prompter for tests: records every request and answers from queues. A request with no
+// queued answer is answered as if the user cancelled (No for yes/no questions, Cancel where
+// there is one, Ok for a box with only Ok) and counted in unanswered().
+#include "support/Prompter.h"
+
+#include <deque>
+#include <vector>
+
+namespace kelpa {
+
+class ScriptedPrompter : public Prompter {
+public:
+    struct Shown {
+        enum class Kind { Message, Input, File, Font, Color } kind;
+        QString caption;
+        QString text;                  // message text, input prompt
+        MessageIcon icon = MessageIcon::None;
+        MessageButtons buttons = MessageButtons::Ok;
+        FileDialogKind fileKind = FileDialogKind::Open;
+        QString filter;
+        QWidget *owner = nullptr;
+    };
+
+    void answer(MessageAnswer a) { messageAnswers_.push_back(a); }
+    void answerInput(std::optional<QString> text) { inputAnswers_.push_back(std::move(text)); }
+    void answerFile(FileDialogResult result) { fileAnswers_.push_back(std::move(result)); }
+    void answerFile(const QString &fileName, int filterIndex = 1)
+    {
+        answerFile(FileDialogResult{true, {fileName}, filterIndex});
+    }
+    void answerFont(std::optional<QFont> f) { fontAnswers_.push_back(std::move(f)); }
+    void answerColor(std::optional<QColor> c) { colorAnswers_.push_back(std::move(c)); }
+
+    const std::vector<Shown> &shown() const { return shown_; }
+    const Shown &last() const { return shown_.back(); }
+    // Messages only (captions and texts), in order.
+    std::vector<Shown> messages() const;
+    int unanswered() const { return unanswered_; }
+    void clear();
+
+    MessageAnswer message(const MessageRequest &request) override;
+    std::optional<QString> input(const InputRequest &request) override;
+    FileDialogResult file(const FileDialogRequest &request) override;
+    std::optional<QFont> font(const FontRequest &request) override;
+    std::optional<QColor> color(const ColorRequest &request) override;
+
+private:
+    std::vector<Shown> shown_;
+    std::deque<MessageAnswer> messageAnswers_;
+    std::deque<std::optional<QString>> inputAnswers_;
+    std::deque<FileDialogResult> fileAnswers_;
+    std::deque<std::optional<QFont>> fontAnswers_;
+    std::deque<std::optional<QColor>> colorAnswers_;
+    int unanswered_ = 0;
+};
+
+} // namespace kelpa

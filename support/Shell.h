@@ -1,0 +1,46 @@
+#pragma once
+// Starting files and programs through the shell with a message for each failure, the web-page
+// opener, and the program folder.
+#include "platform/Shell.h"
+
+#include <QString>
+
+namespace kelpa {
+
+using platform::SW_HIDE;
+using platform::SW_SHOW;
+using platform::SW_SHOWMAXIMIZED;
+using platform::SW_SHOWNORMAL;
+
+// The folder of the running program, with a trailing "/".
+QString ProgramFolder();
+
+// The failure text for a shell result code, or "" for success and for codes without a text.
+// `file` and `currentFolder` go into the texts that name them.
+QString LaunchFailureText(int code, const QString &file, const QString &currentFolder);
+
+// Opens `file` with the shell's default verb; `parameters` is passed whole as one argument
+// (none when empty); `folder` is the working folder ("" for none). On failure the message of
+// its code is shown (caption "Cannot launch the file", error icon) when `reportFailure` is
+// set. True only on success.
+bool LaunchFile(const QString &file, const QString &parameters, const QString &folder,
+                bool reportFailure, int showCommand);
+
+// The redirect page that forwards the browser to `address`.
+QString RedirectPageText(const QString &address);
+// "http://" in front of an address without ":".
+QString WebAddress(const QString &address);
+
+// Writes the redirect page "NULL.htm" into the current folder and opens it in the browser,
+// which forwards to the address. A page that cannot be written is reported. True when the
+// page was written and opened.
+bool OpenWebPage(const QString &address);
+
+// The name without its last extension.
+QString StripExtension(const QString &name);
+
+// True for an empty path, or when `path` can be made the current folder; the current folder is
+// left as it was.
+bool FolderIsUsable(const QString &path);
+
+} // namespace kelpa
