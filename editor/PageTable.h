@@ -4,8 +4,8 @@
 #include <QString>
 #include <array>
 
-class TRichEdit;
 class QWidget;
+class TRichEdit;
 
 namespace kelpa::editor {
 
@@ -26,6 +26,9 @@ struct PageRecord {
     std::array<int, kBookmarkCount> Bookmarks{};
     int InsertMode = 1; // 1 insert, 0 overwrite
     bool InUse = false;
+    // A legacy document cannot tell a wrong password: its page stays read-only until the user
+    // confirms the text or enters the password again.
+    bool PasswordUnconfirmed = false;
 
     PageRecord() { Bookmarks.fill(-1); }
     bool isFree() const { return FileName.isEmpty(); }
