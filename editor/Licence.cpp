@@ -41,6 +41,8 @@ std::string licenceTextOf(std::string_view document, std::string_view key)
     return text ? *text : std::string();
 }
 
+qsizetype captionMarkPosition(const QString &text) { return text.indexOf(QChar(0xA7), 1); }
+
 std::string licenceText(std::string_view key) { return licenceTextOf(licenceDocument(), key); }
 
 } // namespace kelpa::editor

@@ -1,5 +1,6 @@
 #pragma once
 // The licence text of the About box, kept as an OBRIN 3.0 document inside the program.
+#include <QString>
 #include <string>
 #include <string_view>
 
@@ -12,5 +13,8 @@ std::string_view licenceDocument();
 std::string licenceText(std::string_view key);
 // The same for any stored document (used for the one built into the program).
 std::string licenceTextOf(std::string_view document, std::string_view key);
+
+// Where the caption goes: the first § from the second character on, or -1.
+qsizetype captionMarkPosition(const QString &text);
 
 } // namespace kelpa::editor

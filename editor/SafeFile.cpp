@@ -58,7 +58,9 @@ bool replaceFileThrough(const QString &fileName, const std::function<bool(const 
     QByteArray pattern = target + ".~XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
-        setError(error, systemText(errno));
+        const int err = errno;
+        setError(error, systemText(err));
+        errno = err;
         return false;
     }
     ::close(fd);
@@ -81,7 +83,10 @@ bool replaceFileThrough(const QString &fileName, const std::function<bool(const 
         ok = false;
     }
     if (!ok) {
+        // The reason stays in errno for the caller's message.
+        const int err = errno;
         ::unlink(pattern.constData());
+        errno = err;
         if (error && error->isEmpty())
             *error = QStringLiteral("The file could not be written");
         return false;
@@ -96,6 +101,7 @@ bool replaceFileThrough(const QString &fileName, const std::function<bool(const 
         const int err = errno;
         ::unlink(pattern.constData());
         setError(error, systemText(err));
+        errno = err;
         return false;
     }
     return true;
@@ -116,7 +122,9 @@ bool writeFileReplacing(const QString &fileName, const QByteArray &bytes, QStrin
             const int err = errno;
             const bool closed = ::close(fd) == 0;
             if (!written || !closed) {
-                setError(error, systemText(written ? errno : err));
+                const int reason = written ? errno : err;
+                setError(error, systemText(reason));
+                errno = reason;
                 return false;
             }
             return true;

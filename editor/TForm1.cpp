@@ -1329,7 +1329,7 @@ QWidget *TForm1::buildAboutBox()
     text->SetReadOnly(true);
     text->LoadFromStream(QByteArray::fromStdString(licenceText(StoredTextValue(StoredTextId::LicenceKey))));
     const QString all = text->Text();
-    const qsizetype mark = all.indexOf(QChar(0xA7), 1);
+    const qsizetype mark = captionMarkPosition(all);
     if (mark > 0) {
         text->SetReadOnly(false);
         text->SetSelStart(static_cast<int>(mark));
