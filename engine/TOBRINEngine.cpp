@@ -1,0 +1,629 @@
+#include "engine/TOBRINEngine.h"
+
+#include "engine/CBlowFish.h"
+#include "engine/EC4.h"
+#include "engine/LegacyCipher.h"
+#include "engine/TQCmp.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <exception>
+#include <filesystem>
+#include <limits>
+#include <new>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char Magic[9] = {'V', 'O', 'K', 'A', 'T', 0x01, 'E', 'C', 'O'};
+constexpr std::uint8_t BlockFormat = '3';
+constexpr std::size_t MaxResult = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) - 1;
+
+const std::int8_t BlowfishSalt[8] = {0x5c, 0x19, static_cast<std::int8_t>(0xe2),
+    static_cast<std::int8_t>(0xa7), 0x40, 0x3b, static_cast<std::int8_t>(0xd8), 0x6f};
+
+std::uint32_t readLe32(const std::uint8_t *p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
+        | std::uint32_t(p[3]) << 24;
+}
+
+// A header line: bytes up to LF (not kept) or the end of the file, every CR dropped.
+std::string readHeaderLine(std::FILE *f)
+{
+    std::string line;
+    for (int c; (c = std::getc(f)) != EOF && c != '\n';) {
+        if (c != '\r')
+            line += static_cast<char>(c);
+    }
+    return line;
+}
+
+// A decimal number with an optional sign, as the whole text.
+std::optional<long long> decimalNumber(const std::string &text)
+{
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    if (i == text.size() || text.size() - i > 12)
+        return std::nullopt;
+    long long n = 0;
+    for (std::size_t j = i; j < text.size(); ++j) {
+        if (text[j] < '0' || text[j] > '9')
+            return std::nullopt;
+        n = n * 10 + (text[j] - '0');
+    }
+    return text[0] == '-' ? -n : n;
+}
+
+bool writeAll(int fd, const std::uint8_t *data, std::size_t length)
+{
+    while (length > 0) {
+        const ssize_t n = ::write(fd, data, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The file a save really replaces: the end of a symbolic link chain.
+std::string saveTarget(const std::string &fileName)
+{
+    struct stat st;
+    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char *real = ::realpath(fileName.c_str(), nullptr)) {
+            std::string resolved(real);
+            std::free(real);
+            return resolved;
+        }
+    }
+    return fileName;
+}
+
+// Creates a new, empty file beside target; -1 when that is not possible.
+int createTempBeside(const std::string &target, std::string &tempName)
+{
+    namespace fs = std::filesystem;
+    const fs::path path(target);
+    fs::path dir = path.parent_path();
+    if (dir.empty())
+        dir = ".";
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const unsigned tag = static_cast<unsigned>(::getpid()) * 2654435761u
+            ^ static_cast<unsigned>(std::time(nullptr)) ^ (++counter * 40503u);
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", tag);
+        tempName = (dir / ("." + path.filename().string() + suffix)).string();
+        const int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+void syncFolderOf(const std::string &fileName)
+{
+    std::filesystem::path dir = std::filesystem::path(fileName).parent_path();
+    if (dir.empty())
+        dir = ".";
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+std::string TOBRINEngine::ErrorText(std::int32_t code)
+{
+    static const char *const texts[] = {"EC:AllOk", "EC:Sup.ver", "EC:Unkn.data", "EC:No pwd",
+        "EC:PwdTooLong", "EC:NoAlg.", "EC:NoAlgImp.", "EC:FOpen", "EC:MAlloc", "EC:BadFile",
+        "EC:NonOBRIN", "EC:NoCompAlg."};
+    if (code >= EC_Compression) {
+        const std::int32_t n = code - EC_Compression;
+        return n == TQCmp::ErrFormat || n == TQCmp::ErrBadData ? "EC:Comp.BadData" : "EC:Comp.Failure";
+    }
+    if (code >= 0 && code <= EC_NoCompAlg)
+        return texts[code];
+    return "EC:Unknown";
+}
+
+void TOBRINEngine::FreeResult()
+{
+    std::vector<std::uint8_t>().swap(Result);
+    ResultLength = 0;
+}
+
+bool TOBRINEngine::AllocResult(std::size_t size)
+{
+    FreeResult();
+    if (size > MaxResult) {
+        ErrorCode = EC_MAlloc;
+        return false;
+    }
+    try {
+        Result.assign(size + 1, 0);
+    } catch (const std::bad_alloc &) {
+        ErrorCode = EC_MAlloc;
+        return false;
+    }
+    ResultLength = static_cast<std::int32_t>(size);
+    return true;
+}
+
+void TOBRINEngine::WriteBlockHead(std::uint8_t *to, std::uint32_t payloadLength)
+{
+    PayloadLength = payloadLength;
+    to[0] = BlockFormat;
+    to[1] = BlockHeadSize;
+    to[2] = CipherId;
+    to[3] = UsedCompressionId;
+    to[4] = static_cast<std::uint8_t>(payloadLength);
+    to[5] = static_cast<std::uint8_t>(payloadLength >> 8);
+    to[6] = static_cast<std::uint8_t>(payloadLength >> 16);
+    to[7] = static_cast<std::uint8_t>(payloadLength >> 24);
+}
+
+bool TOBRINEngine::ReadBlockHead(const std::uint8_t *block, std::size_t blockLength)
+{
+    if (blockLength < BlockHeadSize) {
+        ErrorCode = EC_BadFile;
+        return false;
+    }
+    HeadFormat = block[0];
+    HeadPayloadOffset = block[1];
+    HeadCipherId = block[2];
+    HeadCompressionId = block[3];
+    PayloadLength = readLe32(block + 4);
+    return true;
+}
+
+std::array<std::uint8_t, 32> TOBRINEngine::MakeBlowfishKey(std::string_view password) const
+{
+    std::array<std::uint8_t, 32> key{};
+    const int L = static_cast<int>(password.size());
+    if (L == 0)
+        return key;
+    const auto pw = [&](int i) { return static_cast<int>(static_cast<unsigned char>(password[i])); };
+    // For passwords longer than 8 bytes the t3 term asks for places before the salt; they
+    // count as 0, so the same password always gives the same key.
+    const auto saltAt = [](int i) { return i >= 0 ? static_cast<int>(BlowfishSalt[i]) : 0; };
+
+    int S = 0;
+    for (char p : password)
+        S = (S + static_cast<signed char>(p)) % 256;
+    int d = L;
+    for (int k = 0; k < 32; ++k) {
+        const int pos = k % L;
+        const int off = k % 8;
+        int c = 0;
+        for (int i = 0; i < 8; ++i) {
+            if (i != off)
+                c = (c + BlowfishSalt[i]) % 256;
+            c = (c * BlowfishSalt[7 - i]) % 256;
+        }
+        const int t1 = d >> (((BlowfishSalt[off] + k) % 7) & 31);
+        const int t2 = d >> (((k + d) % 3) & 31);
+        const int t3 = (saltAt(7 - pos) * d) % ((k % 3) + 1);
+        const int sum = k + d + c + S + pw(pos) + (pw(L - 1 - pos) & (d & 0xff)) + t1 + t2 + t3;
+        key[k] = static_cast<std::uint8_t>(sum);
+        d = key[k];
+    }
+    return key;
+}
+
+bool TOBRINEngine::Encrypt(std::string_view password, const std::uint8_t *data, std::size_t length)
+{
+    try {
+        return EncryptBody(password, data, length);
+    } catch (const std::exception &) {
+        FreeResult();
+        ErrorCode = EC_MAlloc;
+        return false;
+    }
+}
+
+bool TOBRINEngine::EncryptBody(std::string_view password, const std::uint8_t *data, std::size_t length)
+{
+    FreeResult();
+    ErrorCode = EC_AllOk;
+    UsedCompressionId = CompressionId;
+
+    std::vector<std::uint8_t> packed;
+    if (CompressionId == CompressionCoder) {
+        TQCmp coder;
+        if (!coder.Compress(data, length)) {
+            ErrorCode = EC_Compression + coder.ErrorCode;
+            return false;
+        }
+        if (coder.ErrorCode == TQCmp::ErrNoGain) {
+            UsedCompressionId = CompressionStored;
+        } else {
+            if (!coder.CopyOutput(packed)) {
+                ErrorCode = EC_Compression + coder.ErrorCode;
+                return false;
+            }
+            data = packed.data();
+            length = packed.size();
+        }
+    } else if (CompressionId != CompressionStored) {
+        ErrorCode = EC_NoCompAlg;
+        return false;
+    }
+
+    FreeResult();
+    ErrorCode = EC_AllOk;
+    if (password.size() > MaxPasswordLength) {
+        ErrorCode = EC_PwdTooLong;
+        return false;
+    }
+    if (password.empty()) {
+        ErrorCode = EC_NoPwd;
+        return false;
+    }
+    if (length > MaxResult - BlockHeadSize - 8) {
+        ErrorCode = EC_MAlloc;
+        return false;
+    }
+    const auto payloadLength = static_cast<std::uint32_t>(length);
+
+    switch (CipherId) {
+    case CipherEC4: {
+        if (!AllocResult(length + BlockHeadSize))
+            return false;
+        const std::vector<std::uint8_t> cipher = EC4Encrypt(ErrorCell, password, data, length);
+        if (ErrorCell != 0) {
+            FreeResult();
+            ErrorCode = EC_MAlloc;
+            return false;
+        }
+        WriteBlockHead(Result.data(), payloadLength);
+        if (length > 0)
+            std::memcpy(Result.data() + BlockHeadSize, cipher.data(), length);
+        return true;
+    }
+    case CipherBlowfish: {
+        CBlowFish cipher;
+        std::array<std::uint8_t, 32> key = MakeBlowfishKey(password);
+        cipher.SetKey(key.data(), static_cast<int>(key.size()));
+        key.fill(0);
+        const std::size_t padded = CBlowFish::PaddedLength(length);
+        if (!AllocResult(padded + BlockHeadSize))
+            return false;
+        cipher.EncryptBuffer(data, Result.data() + BlockHeadSize, length);
+        WriteBlockHead(Result.data(), static_cast<std::uint32_t>(padded));
+        return true;
+    }
+    case CipherXor: {
+        if (!AllocResult(length + BlockHeadSize))
+            return false;
+        WriteBlockHead(Result.data(), payloadLength);
+        std::uint8_t *out = Result.data() + BlockHeadSize;
+        for (std::size_t i = 0, k = 0; i < length; ++i) {
+            out[i] = static_cast<std::uint8_t>(password[k] ^ data[i]);
+            k = k + 1 == password.size() ? 0 : k + 1;
+        }
+        return true;
+    }
+    default:
+        ErrorCode = EC_NoAlg;
+        return false;
+    }
+}
+
+bool TOBRINEngine::Decrypt(std::string_view password, const std::uint8_t *block, std::size_t blockLength)
+{
+    try {
+        return DecryptBody(password, block, blockLength);
+    } catch (const std::exception &) {
+        FreeResult();
+        ErrorCode = EC_MAlloc;
+        return false;
+    }
+}
+
+bool TOBRINEngine::DecryptBody(std::string_view password, const std::uint8_t *block,
+    std::size_t blockLength)
+{
+    FreeResult();
+    ErrorCode = EC_AllOk;
+    if (password.size() > MaxPasswordLength) {
+        ErrorCode = EC_PwdTooLong;
+        return false;
+    }
+    if (password.empty()) {
+        ErrorCode = EC_NoPwd;
+        return false;
+    }
+    if (block == nullptr || !ReadBlockHead(block, blockLength)) {
+        ErrorCode = EC_BadFile;
+        return false;
+    }
+    if (HeadFormat > BlockFormat) {
+        ErrorCode = EC_SupVer;
+        return false;
+    }
+    // The head's payload offset and length must lie inside the body.
+    if (HeadPayloadOffset > blockLength || PayloadLength > blockLength - HeadPayloadOffset) {
+        ErrorCode = EC_BadFile;
+        return false;
+    }
+    if (PayloadLength > MaxResult) {
+        ErrorCode = EC_MAlloc;
+        return false;
+    }
+    const std::uint8_t *payload = block + HeadPayloadOffset;
+
+    switch (HeadCipherId) {
+    case CipherEC4: {
+        std::vector<std::uint8_t> plain = EC4Decrypt(ErrorCell, password, payload, PayloadLength);
+        if (ErrorCell != 0) {
+            ErrorCode = EC_MAlloc;
+            return false;
+        }
+        Result = std::move(plain);
+        ResultLength = static_cast<std::int32_t>(PayloadLength);
+        break;
+    }
+    case CipherBlowfish: {
+        // Blowfish works on whole blocks only.
+        if (PayloadLength % 8 != 0) {
+            ErrorCode = EC_BadFile;
+            return false;
+        }
+        if (!AllocResult(PayloadLength))
+            return false;
+        CBlowFish cipher;
+        std::array<std::uint8_t, 32> key = MakeBlowfishKey(password);
+        cipher.SetKey(key.data(), static_cast<int>(key.size()));
+        key.fill(0);
+        cipher.DecryptBuffer(payload, Result.data(), PayloadLength);
+        break;
+    }
+    case CipherXor: {
+        if (!AllocResult(PayloadLength))
+            return false;
+        for (std::size_t i = 0, k = 0; i < PayloadLength; ++i) {
+            Result[i] = static_cast<std::uint8_t>(password[k] ^ payload[i]);
+            k = k + 1 == password.size() ? 0 : k + 1;
+        }
+        break;
+    }
+    default:
+        ErrorCode = EC_NoAlg;
+        return false;
+    }
+
+    switch (HeadCompressionId) {
+    case CompressionStored:
+        return true;
+    case CompressionCoder: {
+        TQCmp coder;
+        if (!coder.Decompress(Result.data(), static_cast<std::size_t>(ResultLength))) {
+            ErrorCode = EC_Compression + coder.ErrorCode;
+            return false;
+        }
+        Result = std::move(coder.Output);
+        ResultLength = coder.OutputLength;
+        return true;
+    }
+    default:
+        ErrorCode = EC_NoCompAlg;
+        return false;
+    }
+}
+
+std::string TOBRINEngine::HeaderLines() const
+{
+    std::string head(Magic, sizeof Magic);
+    head += "\r\n";
+    head += CipherId == CipherLegacy ? "3.0" : "5.0";
+    head += "\r\n5\r\n00000000\r\nCreated by ";
+    head += ApplicationTitle;
+    head += "\r\n";
+    return head;
+}
+
+bool TOBRINEngine::SaveToFile(std::string_view password, const std::string &fileName,
+    const std::uint8_t *data, std::size_t length)
+{
+    try {
+        return SaveBody(password, fileName, data, length);
+    } catch (const std::exception &) {
+        FreeResult();
+        ErrorCode = EC_MAlloc;
+        return false;
+    }
+}
+
+bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileName,
+    const std::uint8_t *data, std::size_t length)
+{
+    FreeResult();
+    ErrorCode = EC_AllOk;
+
+    // The document is written to a new file beside the target, which replaces the target only
+    // when it is complete; a failed save leaves the previous document as it was. Targets that
+    // are not regular files (devices, pipes) are written directly.
+    const std::string target = saveTarget(fileName);
+    struct stat st;
+    const bool exists = !target.empty() && ::stat(target.c_str(), &st) == 0;
+    const bool direct = exists && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+    if (target.empty() || (exists && S_ISDIR(st.st_mode))
+        || (exists && ::access(target.c_str(), W_OK) != 0)) {
+        ErrorCode = EC_FOpen;
+        return false;
+    }
+    std::string tempName;
+    const int fd = direct ? ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)
+                          : createTempBeside(target, tempName);
+    if (fd < 0) {
+        ErrorCode = EC_FOpen;
+        return false;
+    }
+    const auto fail = [&](std::int32_t code) {
+        ::close(fd);
+        if (!direct)
+            ::unlink(tempName.c_str());
+        ErrorCode = code;
+        return false;
+    };
+
+    const std::string head = HeaderLines();
+    if (CipherId == CipherLegacy) {
+        if (password.empty())
+            return fail(EC_NoPwd);
+        // The text ends at its first 0 byte.
+        const void *zero = length > 0 ? std::memchr(data, 0, length) : nullptr;
+        const std::size_t textLength = zero ? static_cast<const std::uint8_t *>(zero) - data : length;
+        const std::string cipher = EncipherText(password,
+            std::string_view(reinterpret_cast<const char *>(data), textLength));
+        std::size_t crs = 0;
+        for (char c : cipher)
+            crs += c == '\r';
+        if (!AllocResult(cipher.size() + crs))
+            return fail(EC_MAlloc);
+        std::uint8_t *out = Result.data();
+        for (char c : cipher) {
+            *out++ = static_cast<std::uint8_t>(c);
+            if (c == '\r')
+                *out++ = '\n';
+        }
+    } else if (!Encrypt(password, data, length)) {
+        const std::int32_t code = ErrorCode;
+        FreeResult();
+        return fail(code);
+    }
+
+    if (!writeAll(fd, reinterpret_cast<const std::uint8_t *>(head.data()), head.size())
+        || !writeAll(fd, Result.data(), static_cast<std::size_t>(ResultLength)))
+        return fail(EC_BadFile);
+    if (!direct) {
+        // A new document gets the usual mode for new files (the umask applied at creation).
+        if (exists)
+            ::fchmod(fd, st.st_mode & 07777);
+        if (::fsync(fd) != 0)
+            return fail(EC_BadFile);
+    }
+    if (::close(fd) != 0) {
+        if (!direct)
+            ::unlink(tempName.c_str());
+        ErrorCode = EC_BadFile;
+        return false;
+    }
+    if (!direct) {
+        if (::rename(tempName.c_str(), target.c_str()) != 0) {
+            ::unlink(tempName.c_str());
+            ErrorCode = EC_FOpen;
+            return false;
+        }
+        syncFolderOf(target);
+    }
+    return true;
+}
+
+bool TOBRINEngine::LoadFromFile(std::string_view password, const std::string &fileName)
+{
+    try {
+        return LoadBody(password, fileName);
+    } catch (const std::exception &) {
+        FreeResult();
+        ErrorCode = EC_MAlloc;
+        return false;
+    }
+}
+
+bool TOBRINEngine::LoadBody(std::string_view password, const std::string &fileName)
+{
+    FreeResult();
+    ErrorCode = EC_AllOk;
+
+    std::FILE *f = std::fopen(fileName.c_str(), "rb");
+    struct stat st;
+    if (f != nullptr && (::fstat(::fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
+        std::fclose(f);
+        f = nullptr;
+    }
+    if (f == nullptr) {
+        ErrorCode = EC_FOpen;
+        return false;
+    }
+    const auto fail = [&](std::int32_t code) {
+        std::fclose(f);
+        ErrorCode = code;
+        return false;
+    };
+
+    char magic[sizeof Magic];
+    if (std::fread(magic, 1, sizeof magic, f) != sizeof magic)
+        return fail(EC_BadFile);
+    if (std::memcmp(magic, Magic, sizeof Magic) != 0)
+        return fail(EC_NonOBRIN);
+    std::getc(f);
+    std::getc(f);
+
+    Version = readHeaderLine(f);
+    if (Version > "5.0")
+        return fail(EC_SupVer);
+    const auto count = decimalNumber(readHeaderLine(f));
+    if (!count)
+        return fail(EC_BadFile);
+    if (*count > 4)
+        readHeaderLine(f);
+    readHeaderLine(f);
+
+    const long position = std::ftell(f);
+    if (position < 0)
+        return fail(EC_BadFile);
+    const std::size_t bodyLength = st.st_size > position
+        ? static_cast<std::size_t>(st.st_size - position) : 0;
+    if (bodyLength > MaxResult)
+        return fail(EC_MAlloc);
+    std::vector<std::uint8_t> body;
+    try {
+        body.resize(bodyLength + 1);
+    } catch (const std::bad_alloc &) {
+        return fail(EC_MAlloc);
+    }
+    if (std::fread(body.data(), 1, bodyLength, f) != bodyLength)
+        return fail(EC_BadFile);
+    std::fclose(f);
+    body[bodyLength] = 0;
+
+    if (Version < "3.1") {
+        if (Version < "2.3") {
+            ErrorCode = EC_NoAlgImp;
+            return false;
+        }
+        if (password.empty()) {
+            ErrorCode = EC_NoPwd;
+            return false;
+        }
+        const std::size_t textLength = std::strlen(reinterpret_cast<const char *>(body.data()));
+        const auto text = DecipherText(password,
+            std::string_view(reinterpret_cast<const char *>(body.data()), textLength));
+        if (!text) {
+            ErrorCode = EC_BadFile;
+            return false;
+        }
+        if (!AllocResult(text->size()))
+            return false;
+        std::memcpy(Result.data(), text->data(), text->size());
+        return true;
+    }
+    return Decrypt(password, body.data(), bodyLength);
+}
