@@ -4,7 +4,7 @@
 // Design: every registered window is an endpoint in the per-user runtime folder
 // (runtimeFolder() + "/windows"): a local socket "w<handle>.sock" served by the owning
 // process, and a descriptor "w<handle>.json" with its class, title, process id and that
-// process's start time. A window handle is a number, (process id << 8) | n for the n-th
+// process's start time. A window handle is a number, (process id << 16) | n for the n-th
 // window of the process, so a handle names its socket. Finding a window reads the
 // descriptors; one whose process is gone (or whose process id now belongs to another
 // process) is stale and is removed on sight. Posting a message connects once per target and
@@ -60,7 +60,6 @@ signals:
                          kelpa::platform::LPARAM lParam);
 
 private:
-    friend class WindowEndpoint;
     class Impl;
     std::unique_ptr<Impl> impl_;
     QString className_;

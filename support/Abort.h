@@ -4,6 +4,7 @@
 // Every event handler is run through Guarded() (or inside KelpaApplication::notify), so
 // that no exception crosses Qt's event loop.
 #include <exception>
+#include <type_traits>
 #include <utility>
 
 namespace kelpa {
@@ -38,8 +39,14 @@ bool RunGuarded(F &&f) noexcept
 template <class F>
 auto Guarded(F f)
 {
+    // Signal arguments the handler does not take are dropped, as connect() would.
     return [f = std::move(f)](auto &&...args) mutable {
-        RunGuarded([&] { f(std::forward<decltype(args)>(args)...); });
+        RunGuarded([&] {
+            if constexpr (std::is_invocable_v<F &, decltype(args)...>)
+                f(std::forward<decltype(args)>(args)...);
+            else
+                f();
+        });
     };
 }
 

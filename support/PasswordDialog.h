@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QRgb>
 #include <QSize>
@@ -77,7 +78,7 @@ private:
     void CancelBtnClick();
 
     QTimer *Timer1 = nullptr;
-    QWidget *mainForm_ = nullptr;
+    QPointer<QWidget> mainForm_;
     int tag_ = 0;
     bool clearOnShow_ = false;
 };

@@ -1,0 +1,94 @@
+#include "platform/ProgramFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace kelpa::platform {
+
+namespace {
+
+struct ProgramName {
+    const char *windowsName;   // lower case
+    const char *fileName;
+};
+
+// The one place where the programs' Windows names meet our file names.
+constexpr ProgramName programNames[] = {
+    {"kelpa32.exe", "Kelpa32"}, {"kelpa32", "Kelpa32"}, {"kelpa", "Kelpa32"},
+    {"kpp.exe", "kpp"},         {"kpp", "kpp"},
+    {"kpsc.exe", "kpsc"},       {"kpsc", "kpsc"},
+    {"caller.exe", "caller"},   {"caller", "caller"},
+};
+
+struct SystemTool {
+    const char *windowsName;   // lower case
+    const char *candidates[4];
+};
+
+constexpr SystemTool systemTools[] = {
+    {"charmap.exe", {"gucharmap", "kcharselect", "gnome-characters", nullptr}},
+    {"charmap", {"gucharmap", "kcharselect", "gnome-characters", nullptr}},
+};
+
+QString withSlash(QString folder)
+{
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+} // namespace
+
+QString programFilePath()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationFilePath();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}
+
+QString programFolder()
+{
+    const QString overridden = qEnvironmentVariable("KELPA_PROGRAM_DIR");
+    if (!overridden.isEmpty())
+        return withSlash(QDir(overridden).absolutePath());
+    return withSlash(QFileInfo(programFilePath()).absolutePath());
+}
+
+QString mapProgramName(const QString &name)
+{
+    const int slash = name.lastIndexOf(QLatin1Char('/'));
+    const QString base = name.mid(slash + 1).toLower();
+    for (const auto &p : programNames) {
+        if (base == QLatin1String(p.windowsName)) {
+            const QString folder = slash >= 0 ? name.left(slash + 1) : programFolder();
+            return folder + QLatin1String(p.fileName);
+        }
+    }
+    return name;
+}
+
+QString mapSystemTool(const QString &name, bool *isSystemTool)
+{
+    const QString base = name.toLower();
+    for (const auto &t : systemTools) {
+        if (base == QLatin1String(t.windowsName)) {
+            if (isSystemTool)
+                *isSystemTool = true;
+            for (const char *c : t.candidates) {
+                if (!c)
+                    break;
+                const QString found = QStandardPaths::findExecutable(QLatin1String(c));
+                if (!found.isEmpty())
+                    return found;
+            }
+            return QString();
+        }
+    }
+    if (isSystemTool)
+        *isSystemTool = false;
+    return name;
+}
+
+} // namespace kelpa::platform

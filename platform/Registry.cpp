@@ -1,0 +1,414 @@
+#include "platform/Registry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace kelpa::platform {
+
+namespace {
+
+// A key node: {"name": "Shown Name", "values": {lower: {"name", "type", "data"}},
+//              "keys": {lower: node}}
+const QString kName = QStringLiteral("name");
+const QString kValues = QStringLiteral("values");
+const QString kKeys = QStringLiteral("keys");
+const QString kType = QStringLiteral("type");
+const QString kData = QStringLiteral("data");
+
+QStringList splitPath(const QString &path)
+{
+    return path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+}
+
+QString storeFile(RegistryRoot root)
+{
+    return registryFolder() + QLatin1Char('/') + registryRootName(root) + QStringLiteral(".json");
+}
+
+// Holds the root's lock file for one read or change.
+class StoreLock {
+public:
+    StoreLock(RegistryRoot root, bool exclusive)
+    {
+        if (exclusive)
+            QDir().mkpath(registryFolder());
+        const QByteArray path = QFile::encodeName(storeFile(root) + QStringLiteral(".lock"));
+        fd_ = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ >= 0)
+            ::flock(fd_, exclusive ? LOCK_EX : LOCK_SH);
+    }
+    ~StoreLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool ok() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+QJsonObject loadStore(RegistryRoot root)
+{
+    QFile f(storeFile(root));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll());
+    return doc.isObject() ? doc.object() : QJsonObject();
+}
+
+bool saveStore(RegistryRoot root, const QJsonObject &store)
+{
+    QSaveFile f(storeFile(root));
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(QJsonDocument(store).toJson(QJsonDocument::Indented));
+    return f.commit();
+}
+
+const QJsonObject *findNode(const QJsonObject &rootNode, const QStringList &parts,
+                            QJsonObject &scratch)
+{
+    scratch = rootNode;
+    for (const QString &part : parts) {
+        const QJsonValue child = scratch.value(kKeys).toObject().value(part.toLower());
+        if (!child.isObject())
+            return nullptr;
+        scratch = child.toObject();
+    }
+    return &scratch;
+}
+
+// Applies `change` to the node at `parts` (created on the way when `create`); false when the
+// node is missing or the change refuses.
+bool changeNode(QJsonObject &node, const QStringList &parts, int at, bool create,
+                const std::function<bool(QJsonObject &)> &change)
+{
+    if (at == parts.size())
+        return change(node);
+    QJsonObject keys = node.value(kKeys).toObject();
+    const QString lower = parts.at(at).toLower();
+    QJsonObject child;
+    if (keys.contains(lower)) {
+        child = keys.value(lower).toObject();
+    } else {
+        if (!create)
+            return false;
+        child.insert(kName, parts.at(at));
+    }
+    if (!changeNode(child, parts, at + 1, create, change))
+        return false;
+    keys.insert(lower, child);
+    node.insert(kKeys, keys);
+    return true;
+}
+
+bool changeStore(RegistryRoot root, const QStringList &parts, bool create,
+                 const std::function<bool(QJsonObject &)> &change)
+{
+    StoreLock lock(root, true);
+    if (!lock.ok())
+        return false;
+    QJsonObject store = loadStore(root);
+    if (!changeNode(store, parts, 0, create, change))
+        return false;
+    return saveStore(root, store);
+}
+
+std::optional<QJsonObject> readNode(RegistryRoot root, const QStringList &parts)
+{
+    StoreLock lock(root, false);
+    const QJsonObject store = loadStore(root);
+    QJsonObject scratch;
+    const QJsonObject *node = findNode(store, parts, scratch);
+    if (!node)
+        return std::nullopt;
+    return *node;
+}
+
+std::optional<QJsonObject> readValue(RegistryRoot root, const QString &path, const QString &name)
+{
+    const auto node = readNode(root, splitPath(path));
+    if (!node)
+        return std::nullopt;
+    const QJsonValue v = node->value(kValues).toObject().value(name.toLower());
+    if (!v.isObject())
+        return std::nullopt;
+    return v.toObject();
+}
+
+bool writeValue(RegistryRoot root, const QString &path, const QString &name, const QString &type,
+                const QJsonValue &data)
+{
+    return changeStore(root, splitPath(path), false, [&](QJsonObject &node) {
+        QJsonObject values = node.value(kValues).toObject();
+        QJsonObject value;
+        value.insert(kName, name);
+        value.insert(kType, type);
+        value.insert(kData, data);
+        values.insert(name.toLower(), value);
+        node.insert(kValues, values);
+        return true;
+    });
+}
+
+} // namespace
+
+QString registryRootName(RegistryRoot root)
+{
+    switch (root) {
+    case RegistryRoot::CurrentUser:
+        return QStringLiteral("HKEY_CURRENT_USER");
+    case RegistryRoot::ClassesRoot:
+        return QStringLiteral("HKEY_CLASSES_ROOT");
+    }
+    return QString();
+}
+
+QString registryFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+         + QStringLiteral("/kelpa/registry");
+}
+
+RegistryKey::RegistryKey(RegistryRoot root) : root_(root) {}
+
+bool RegistryKey::openKey(const QString &path, bool create)
+{
+    closeKey();
+    const QStringList parts = splitPath(path);
+    bool ok;
+    if (create)
+        ok = changeStore(root_, parts, true, [](QJsonObject &) { return true; });
+    else
+        ok = readNode(root_, parts).has_value();
+    if (!ok)
+        return false;
+    path_ = parts.join(QLatin1Char('\\'));
+    open_ = true;
+    return true;
+}
+
+void RegistryKey::closeKey()
+{
+    open_ = false;
+    path_.clear();
+}
+
+bool RegistryKey::keyExists(const QString &path) const
+{
+    return readNode(root_, splitPath(path)).has_value();
+}
+
+bool RegistryKey::deleteKey(const QString &path)
+{
+    QStringList parts = splitPath(path);
+    if (parts.isEmpty())
+        return false;
+    const QString last = parts.takeLast().toLower();
+    return changeStore(root_, parts, false, [&](QJsonObject &node) {
+        QJsonObject keys = node.value(kKeys).toObject();
+        if (!keys.contains(last))
+            return false;
+        keys.remove(last);
+        node.insert(kKeys, keys);
+        return true;
+    });
+}
+
+QStringList RegistryKey::subKeyNames() const
+{
+    QStringList names;
+    if (!open_)
+        return names;
+    const auto node = readNode(root_, splitPath(path_));
+    if (node) {
+        const QJsonObject keys = node->value(kKeys).toObject();
+        for (auto it = keys.begin(); it != keys.end(); ++it)
+            names << it->toObject().value(kName).toString();
+    }
+    return names;
+}
+
+QStringList RegistryKey::valueNames() const
+{
+    QStringList names;
+    if (!open_)
+        return names;
+    const auto node = readNode(root_, splitPath(path_));
+    if (node) {
+        const QJsonObject values = node->value(kValues).toObject();
+        for (auto it = values.begin(); it != values.end(); ++it)
+            names << it->toObject().value(kName).toString();
+    }
+    return names;
+}
+
+bool RegistryKey::valueExists(const QString &name) const
+{
+    return open_ && readValue(root_, path_, name).has_value();
+}
+
+RegistryValueType RegistryKey::valueType(const QString &name) const
+{
+    if (!open_)
+        return RegistryValueType::None;
+    const auto v = readValue(root_, path_, name);
+    if (!v)
+        return RegistryValueType::None;
+    const QString type = v->value(kType).toString();
+    if (type == QLatin1String("sz"))
+        return RegistryValueType::String;
+    if (type == QLatin1String("dword"))
+        return RegistryValueType::Integer;
+    if (type == QLatin1String("binary"))
+        return RegistryValueType::Binary;
+    return RegistryValueType::None;
+}
+
+bool RegistryKey::deleteValue(const QString &name)
+{
+    if (!open_)
+        return false;
+    return changeStore(root_, splitPath(path_), false, [&](QJsonObject &node) {
+        QJsonObject values = node.value(kValues).toObject();
+        if (!values.contains(name.toLower()))
+            return false;
+        values.remove(name.toLower());
+        node.insert(kValues, values);
+        return true;
+    });
+}
+
+bool RegistryKey::writeString(const QString &name, const QString &value)
+{
+    return open_ && writeValue(root_, path_, name, QStringLiteral("sz"), value);
+}
+
+std::optional<QString> RegistryKey::readString(const QString &name) const
+{
+    if (valueType(name) != RegistryValueType::String)
+        return std::nullopt;
+    return readValue(root_, path_, name)->value(kData).toString();
+}
+
+bool RegistryKey::writeInteger(const QString &name, std::int32_t value)
+{
+    return open_ && writeValue(root_, path_, name, QStringLiteral("dword"), value);
+}
+
+std::optional<std::int32_t> RegistryKey::readInteger(const QString &name) const
+{
+    if (valueType(name) != RegistryValueType::Integer)
+        return std::nullopt;
+    return static_cast<std::int32_t>(readValue(root_, path_, name)->value(kData).toInteger());
+}
+
+bool RegistryKey::writeBinary(const QString &name, const QByteArray &value)
+{
+    return open_
+        && writeValue(root_, path_, name, QStringLiteral("binary"),
+                      QString::fromLatin1(value.toBase64()));
+}
+
+std::optional<QByteArray> RegistryKey::readBinary(const QString &name) const
+{
+    if (valueType(name) != RegistryValueType::Binary)
+        return std::nullopt;
+    return QByteArray::fromBase64(readValue(root_, path_, name)->value(kData).toString().toLatin1());
+}
+
+RegIniFile::RegIniFile(const QString &keyPath) : keyPath_(keyPath) {}
+
+QString RegIniFile::sectionPath(const QString &section) const
+{
+    return keyPath_ + QLatin1Char('\\') + section;
+}
+
+QString RegIniFile::readString(const QString &section, const QString &name,
+                               const QString &def) const
+{
+    RegistryKey key(RegistryRoot::CurrentUser);
+    if (!key.openKey(sectionPath(section), false))
+        return def;
+    return key.readString(name).value_or(def);
+}
+
+bool RegIniFile::writeString(const QString &section, const QString &name, const QString &value)
+{
+    RegistryKey key(RegistryRoot::CurrentUser);
+    return key.openKey(sectionPath(section), true) && key.writeString(name, value);
+}
+
+int RegIniFile::readInteger(const QString &section, const QString &name, int def) const
+{
+    bool ok = false;
+    const int v = readString(section, name, QString()).toInt(&ok);
+    return ok ? v : def;
+}
+
+bool RegIniFile::writeInteger(const QString &section, const QString &name, int value)
+{
+    return writeString(section, name, QString::number(value));
+}
+
+bool RegIniFile::readBool(const QString &section, const QString &name, bool def) const
+{
+    return readInteger(section, name, def ? 1 : 0) != 0;
+}
+
+bool RegIniFile::writeBool(const QString &section, const QString &name, bool value)
+{
+    return writeInteger(section, name, value ? 1 : 0);
+}
+
+std::optional<QByteArray> RegIniFile::readBinaryData(const QString &section,
+                                                     const QString &name) const
+{
+    RegistryKey key(RegistryRoot::CurrentUser);
+    if (!key.openKey(sectionPath(section), false))
+        return std::nullopt;
+    return key.readBinary(name);
+}
+
+bool RegIniFile::writeBinaryData(const QString &section, const QString &name,
+                                 const QByteArray &data)
+{
+    RegistryKey key(RegistryRoot::CurrentUser);
+    return key.openKey(sectionPath(section), true) && key.writeBinary(name, data);
+}
+
+std::optional<double> RegIniFile::readFloat(const QString &section, const QString &name) const
+{
+    const auto data = readBinaryData(section, name);
+    if (!data || data->size() != static_cast<qsizetype>(sizeof(double)))
+        return std::nullopt;
+    double v;
+    std::memcpy(&v, data->constData(), sizeof v);
+    return v;
+}
+
+bool RegIniFile::writeFloat(const QString &section, const QString &name, double value)
+{
+    return writeBinaryData(section, name,
+                           QByteArray(reinterpret_cast<const char *>(&value), sizeof value));
+}
+
+bool RegIniFile::eraseSection(const QString &section)
+{
+    RegistryKey key(RegistryRoot::CurrentUser);
+    return key.deleteKey(sectionPath(section));
+}
+
+} // namespace kelpa::platform

@@ -1,0 +1,271 @@
+#include "platform/Shell.h"
+
+#include "platform/ProgramFolder.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTextStream>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace kelpa::platform {
+
+namespace {
+
+UrlOpener &urlOpener()
+{
+    static UrlOpener opener;
+    return opener;
+}
+
+bool openUrl(const QUrl &url)
+{
+    if (urlOpener())
+        return urlOpener()(url);
+    return QDesktopServices::openUrl(url);
+}
+
+int resultOfOpen(const QUrl &url)
+{
+    return openUrl(url) ? SE_SUCCESS : SE_ERR_NOASSOC;
+}
+
+int shellCodeOfErrno(int e)
+{
+    switch (e) {
+    case ENOENT:
+        return SE_ERR_FNF;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return SE_ERR_PNF;
+    case EACCES:
+    case EPERM:
+        return SE_ERR_ACCESSDENIED;
+    case ENOEXEC:
+    case EISDIR:
+        return SE_ERR_BAD_FORMAT;
+    case ETXTBSY:
+        return SE_ERR_SHARE;
+    default:
+        return SE_ERR_OOM;
+    }
+}
+
+// What a failed child reports through the pipe.
+struct SpawnFailure {
+    int stage;   // 1 working folder, 2 exec, 3 fork
+    int error;
+};
+
+// Starts `program` detached (its parent becomes init), so that no zombie stays behind and
+// the child outlives us. Exec failures come back through a close-on-exec pipe.
+int spawnDetached(const QString &program, const QStringList &arguments, const QString &folder)
+{
+    const QByteArray path = QFile::encodeName(program);
+    std::vector<QByteArray> argBytes;
+    argBytes.push_back(path);
+    for (const QString &a : arguments)
+        argBytes.push_back(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &a : argBytes)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const QByteArray dir = QFile::encodeName(folder);
+    const bool changeDir = !folder.isEmpty();
+
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return SE_ERR_OOM;
+    const pid_t first = ::fork();
+    if (first < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return SE_ERR_OOM;
+    }
+    if (first == 0) {
+        ::close(fds[0]);
+        ::setsid();
+        const pid_t second = ::fork();
+        if (second != 0) {
+            if (second < 0) {
+                const SpawnFailure f{3, errno};
+                [[maybe_unused]] auto n = ::write(fds[1], &f, sizeof f);
+            }
+            ::_exit(0);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::signal(SIGPIPE, SIG_DFL);
+        if (changeDir && ::chdir(dir.constData()) != 0) {
+            const SpawnFailure f{1, errno};
+            [[maybe_unused]] auto n = ::write(fds[1], &f, sizeof f);
+            ::_exit(127);
+        }
+        ::execve(argv[0], argv.data(), environ);
+        const SpawnFailure f{2, errno};
+        [[maybe_unused]] auto n = ::write(fds[1], &f, sizeof f);
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    int status = 0;
+    while (::waitpid(first, &status, 0) < 0 && errno == EINTR) {
+    }
+    SpawnFailure failure{0, 0};
+    ssize_t got;
+    do {
+        got = ::read(fds[0], &failure, sizeof failure);
+    } while (got < 0 && errno == EINTR);
+    ::close(fds[0]);
+    if (got <= 0)
+        return SE_SUCCESS;
+    if (got != static_cast<ssize_t>(sizeof failure))
+        return SE_ERR_OOM;
+    if (failure.stage == 1)
+        return SE_ERR_PNF;
+    if (failure.stage == 3)
+        return SE_ERR_OOM;
+    return shellCodeOfErrno(failure.error);
+}
+
+// The target of one of our launchers ("<name>.desktop" written by writeShortcut), or "".
+QString launcherTarget(const QString &desktopFile)
+{
+    QFile f(desktopFile);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    QTextStream in(&f);
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        if (!line.startsWith(QLatin1String("Exec=")))
+            continue;
+        QString exec = line.mid(5).trimmed();
+        if (exec.startsWith(QLatin1Char('"'))) {
+            QString out;
+            for (int i = 1; i < exec.size(); ++i) {
+                const QChar c = exec.at(i);
+                if (c == QLatin1Char('\\') && i + 1 < exec.size()) {
+                    out += exec.at(++i);
+                } else if (c == QLatin1Char('"')) {
+                    return out;
+                } else {
+                    out += c;
+                }
+            }
+            return QString();
+        }
+        return exec.section(QLatin1Char(' '), 0, 0);
+    }
+    return QString();
+}
+
+bool looksLikeAddress(const QString &file)
+{
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return scheme.match(file).hasMatch();
+}
+
+bool isExecutableFile(const QString &path)
+{
+    const QByteArray p = QFile::encodeName(path);
+    struct stat st {};
+    return ::stat(p.constData(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0111);
+}
+
+// Start the program at `path` or, when it is not a program, open it as a document.
+int openExisting(const QString &path, const QStringList &arguments, const QString &folder,
+                 bool namedAsProgram)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return resultOfOpen(QUrl::fromLocalFile(info.absoluteFilePath()));
+    if (isExecutableFile(path))
+        return spawnDetached(info.absoluteFilePath(), arguments, folder);
+    if (namedAsProgram) {
+        // A program file we may not run.
+        return SE_ERR_ACCESSDENIED;
+    }
+    return resultOfOpen(QUrl::fromLocalFile(info.absoluteFilePath()));
+}
+
+bool isProgramName(const QString &file)
+{
+    return file.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)
+        || mapProgramName(file) != file;
+}
+
+} // namespace
+
+void setUrlOpener(UrlOpener opener)
+{
+    urlOpener() = std::move(opener);
+}
+
+QStringList parameterTextToArguments(const QString &parameters)
+{
+    if (parameters.isEmpty())
+        return {};
+    return {parameters};
+}
+
+int shellExecute(const QString &file, const QStringList &arguments, const QString &folder,
+                 int /*showCommand*/)
+{
+    if (file.isEmpty())
+        return SE_ERR_FNF;
+    if (!folder.isEmpty() && !QFileInfo(folder).isDir())
+        return SE_ERR_PNF;
+    if (!file.startsWith(QLatin1Char('/')) && looksLikeAddress(file))
+        return resultOfOpen(QUrl(file));
+
+    bool systemTool = false;
+    const QString tool = mapSystemTool(file, &systemTool);
+    if (systemTool)
+        return tool.isEmpty() ? SE_ERR_FNF : spawnDetached(tool, arguments, folder);
+
+    const bool bare = !file.contains(QLatin1Char('/'));
+    const QString base = folder.isEmpty() ? QDir::currentPath() : folder;
+    const QString candidate = bare || QFileInfo(file).isRelative()
+                                  ? QDir(base).absoluteFilePath(file)
+                                  : file;
+    const bool programName = isProgramName(file);
+
+    if (QFileInfo::exists(candidate))
+        return openExisting(candidate, arguments, folder, programName);
+    // A launcher of ours stands for the name, as a shell link does.
+    const QString launcher = candidate + QStringLiteral(".desktop");
+    if (QFileInfo::exists(launcher)) {
+        const QString target = launcherTarget(launcher);
+        if (!target.isEmpty() && QFileInfo::exists(target))
+            return openExisting(target, arguments, folder, true);
+    }
+    const QString mapped = mapProgramName(candidate);
+    if (mapped != candidate && QFileInfo::exists(mapped))
+        return openExisting(mapped, arguments, folder, true);
+    if (bare) {
+        const QString own = mapProgramName(file);
+        if (own != file && QFileInfo::exists(own))
+            return openExisting(own, arguments, folder, true);
+        const QString onPath = QStandardPaths::findExecutable(file);
+        if (!onPath.isEmpty())
+            return spawnDetached(onPath, arguments, folder);
+    }
+    if (!QFileInfo(QFileInfo(candidate).absolutePath()).isDir())
+        return SE_ERR_PNF;
+    return SE_ERR_FNF;
+}
+
+} // namespace kelpa::platform

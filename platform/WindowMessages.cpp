@@ -1,0 +1,481 @@
+#include "platform/WindowMessages.h"
+
+#include "platform/NamedMutex.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QPointer>
+#include <QSaveFile>
+#include <QWidget>
+
+#include <cstring>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kelpa::platform {
+
+namespace {
+
+constexpr char hello[8] = {'K', 'E', 'L', 'P', 'A', 'W', 'M', '1'};
+constexpr int frameSize = 24;
+constexpr int connectTimeoutMs = 3000;
+constexpr int writeTimeoutMs = 5000;
+
+// Messages of the layer itself, above every message number the programs use.
+constexpr std::uint32_t internalBase = 0x7FFF0000;
+constexpr std::uint32_t msgBringToFront = internalBase + 1;
+constexpr std::uint32_t msgKeystroke = internalBase + 2;
+
+struct Frame {
+    std::uint32_t message;
+    std::uint32_t reserved;
+    std::uint64_t wParam;
+    std::int64_t lParam;
+};
+static_assert(sizeof(Frame) == frameSize);
+
+QString socketPath(WindowHandle h)
+{
+    return windowsFolder() + QStringLiteral("/w") + QString::number(h) + QStringLiteral(".sock");
+}
+
+QString descriptorPath(WindowHandle h)
+{
+    return windowsFolder() + QStringLiteral("/w") + QString::number(h) + QStringLiteral(".json");
+}
+
+// Start time of a process in clock ticks since boot (field 22 of /proc/<pid>/stat), or -1.
+qint64 processStartTime(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = f.readAll();
+    const int close = stat.lastIndexOf(')');
+    if (close < 0)
+        return -1;
+    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+    // fields[0] is field 3 (state); the start time is field 22.
+    if (fields.size() < 20)
+        return -1;
+    bool ok = false;
+    const qint64 start = fields.at(19).toLongLong(&ok);
+    return ok ? start : -1;
+}
+
+struct Descriptor {
+    WindowHandle handle = 0;
+    QString className;
+    QString title;
+    qint64 pid = 0;
+    qint64 start = 0;
+};
+
+bool readDescriptor(const QString &file, Descriptor &d)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QJsonDocument doc = QJsonDocument::fromJson(f.read(1 << 16));
+    if (!doc.isObject())
+        return false;
+    const QJsonObject o = doc.object();
+    d.className = o.value(QStringLiteral("class")).toString();
+    d.title = o.value(QStringLiteral("title")).toString();
+    d.pid = o.value(QStringLiteral("pid")).toInteger();
+    d.start = o.value(QStringLiteral("start")).toInteger();
+    d.handle = o.value(QStringLiteral("handle")).toString().toULongLong();
+    return d.pid > 0 && d.handle != 0;
+}
+
+bool writeDescriptor(const Descriptor &d)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("class"), d.className);
+    o.insert(QStringLiteral("title"), d.title);
+    o.insert(QStringLiteral("pid"), d.pid);
+    o.insert(QStringLiteral("start"), d.start);
+    o.insert(QStringLiteral("handle"), QString::number(d.handle));
+    QSaveFile f(descriptorPath(d.handle));
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    return f.commit();
+}
+
+bool isAlive(const Descriptor &d)
+{
+    return processStartTime(d.pid) == d.start && d.start >= 0;
+}
+
+void removeEndpoint(WindowHandle h)
+{
+    QFile::remove(descriptorPath(h));
+    QFile::remove(socketPath(h));
+}
+
+// Live windows, oldest handle first; stale endpoints are removed on the way.
+std::vector<Descriptor> liveWindows()
+{
+    std::vector<Descriptor> live;
+    const QDir dir(windowsFolder());
+    const QStringList files = dir.entryList({QStringLiteral("w*.json")}, QDir::Files);
+    for (const QString &name : files) {
+        Descriptor d;
+        const QString file = dir.filePath(name);
+        if (!readDescriptor(file, d)) {
+            // Half-written descriptors are replaced atomically, so this one is damaged.
+            QFile::remove(file);
+            continue;
+        }
+        if (!isAlive(d)) {
+            removeEndpoint(d.handle);
+            continue;
+        }
+        live.push_back(d);
+    }
+    std::sort(live.begin(), live.end(),
+              [](const Descriptor &a, const Descriptor &b) { return a.handle < b.handle; });
+    return live;
+}
+
+QHash<WindowHandle, Window *> &localWindows()
+{
+    static QHash<WindowHandle, Window *> windows;
+    return windows;
+}
+
+// One connection per target window, so that a sender's messages stay in order.
+std::map<WindowHandle, QPointer<QLocalSocket>> &connections()
+{
+    static std::map<WindowHandle, QPointer<QLocalSocket>> c;
+    return c;
+}
+
+QLocalSocket *connectionTo(WindowHandle h)
+{
+    auto &c = connections();
+    auto it = c.find(h);
+    if (it != c.end()) {
+        if (it->second && it->second->state() == QLocalSocket::ConnectedState)
+            return it->second;
+        delete it->second.data();
+        c.erase(it);
+    }
+    auto *socket = new QLocalSocket(QCoreApplication::instance());
+    socket->connectToServer(socketPath(h));
+    if (!socket->waitForConnected(connectTimeoutMs)) {
+        delete socket;
+        return nullptr;
+    }
+    socket->write(hello, sizeof hello);
+    c[h] = socket;
+    return socket;
+}
+
+void dropConnection(WindowHandle h)
+{
+    auto &c = connections();
+    auto it = c.find(h);
+    if (it != c.end()) {
+        delete it->second.data();
+        c.erase(it);
+    }
+}
+
+bool writeAll(QLocalSocket *socket)
+{
+    while (socket->bytesToWrite() > 0) {
+        if (!socket->waitForBytesWritten(writeTimeoutMs))
+            return false;
+    }
+    return socket->state() == QLocalSocket::ConnectedState;
+}
+
+bool postFrame(WindowHandle h, const Frame &frame);
+
+QWidget *frontOf(Window *w)
+{
+    if (QWidget *f = w->frontWidget())
+        return f;
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->isVisible())
+            return top;
+    return nullptr;
+}
+
+void bringToFront(Window *w)
+{
+    QWidget *widget = frontOf(w);
+    if (!widget)
+        return;
+    QWidget *top = widget->window();
+    if (top->isMinimized())
+        top->showNormal();
+    else
+        top->show();
+    top->raise();
+    top->activateWindow();
+}
+
+void deliverKeystroke(Window *w, QKeyCombination keys)
+{
+    QWidget *widget = frontOf(w);
+    if (!widget)
+        return;
+    QWidget *top = widget->window();
+    const QKeySequence sequence(keys);
+    std::set<QAction *> actions;
+    for (QAction *a : top->findChildren<QAction *>())
+        actions.insert(a);
+    for (QAction *a : top->actions())
+        actions.insert(a);
+    for (QWidget *child : top->findChildren<QWidget *>())
+        for (QAction *a : child->actions())
+            actions.insert(a);
+    for (QAction *a : actions) {
+        if (a->isEnabled() && a->shortcuts().contains(sequence)) {
+            a->trigger();
+            return;
+        }
+    }
+    QWidget *target = top->focusWidget() ? top->focusWidget() : top;
+    QPointer<QWidget> guard(target);
+    QKeyEvent press(QEvent::KeyPress, keys.key(), keys.keyboardModifiers());
+    QCoreApplication::sendEvent(target, &press);
+    if (guard) {
+        QKeyEvent release(QEvent::KeyRelease, keys.key(), keys.keyboardModifiers());
+        QCoreApplication::sendEvent(target, &release);
+    }
+}
+
+} // namespace
+
+class Window::Impl {
+public:
+    QLocalServer *server = nullptr;
+    QPointer<QWidget> front;
+    struct Client {
+        QByteArray buffer;
+        bool greeted = false;
+    };
+    QHash<QLocalSocket *, Client> clients;
+    qint64 start = 0;
+};
+
+// Delivers one message on the GUI thread; the layer's own messages are handled here.
+static void deliver(Window *w, const Frame &f)
+{
+    if (f.message == msgBringToFront) {
+        bringToFront(w);
+    } else if (f.message == msgKeystroke) {
+        deliverKeystroke(w, QKeyCombination::fromCombined(static_cast<int>(f.wParam)));
+    } else if (f.message < internalBase) {
+        emit w->messageReceived(f.message, f.wParam, f.lParam);
+    }
+}
+
+static void queueDelivery(Window *w, const Frame &f)
+{
+    QPointer<Window> guard(w);
+    QMetaObject::invokeMethod(
+        w,
+        [guard, f] {
+            if (guard)
+                deliver(guard, f);
+        },
+        Qt::QueuedConnection);
+}
+
+Window::Window(const QString &className, const QString &title, QWidget *front, QObject *parent)
+    : QObject(parent), impl_(std::make_unique<Impl>()), className_(className), title_(title)
+{
+    impl_->front = front;
+    static int counter = 0;
+    if (counter >= 0xFFFF)
+        return;
+    const qint64 pid = ::getpid();
+    const WindowHandle h = (static_cast<WindowHandle>(pid) << 16) | static_cast<WindowHandle>(++counter);
+
+    const QByteArray folder = QFile::encodeName(windowsFolder());
+    ::mkdir(folder.constData(), 0700);
+    liveWindows();   // sweeps away what dead processes left behind
+
+    impl_->start = processStartTime(pid);
+    impl_->server = new QLocalServer(this);
+    impl_->server->setSocketOptions(QLocalServer::UserAccessOption);
+    QLocalServer::removeServer(socketPath(h));
+    if (!impl_->server->listen(socketPath(h))) {
+        delete impl_->server;
+        impl_->server = nullptr;
+        return;
+    }
+    connect(impl_->server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *s = impl_->server->nextPendingConnection()) {
+            impl_->clients.insert(s, Impl::Client{});
+            connect(s, &QLocalSocket::readyRead, this, [this, s] {
+                auto it = impl_->clients.find(s);
+                if (it == impl_->clients.end())
+                    return;
+                it->buffer += s->readAll();
+                if (!it->greeted) {
+                    if (it->buffer.size() < static_cast<qsizetype>(sizeof hello))
+                        return;
+                    if (std::memcmp(it->buffer.constData(), hello, sizeof hello) != 0) {
+                        // Not one of ours: drop it without reading further.
+                        impl_->clients.erase(it);
+                        s->abort();
+                        s->deleteLater();
+                        return;
+                    }
+                    it->greeted = true;
+                    it->buffer.remove(0, sizeof hello);
+                }
+                qsizetype at = 0;
+                while (it->buffer.size() - at >= frameSize) {
+                    Frame f;
+                    std::memcpy(&f, it->buffer.constData() + at, frameSize);
+                    at += frameSize;
+                    queueDelivery(this, f);
+                }
+                it->buffer.remove(0, at);
+            });
+            connect(s, &QLocalSocket::disconnected, this, [this, s] {
+                impl_->clients.remove(s);
+                s->deleteLater();
+            });
+        }
+    });
+    handle_ = h;
+    Descriptor d{h, className_, title_, pid, impl_->start};
+    if (!writeDescriptor(d)) {
+        impl_->server->close();
+        handle_ = 0;
+        return;
+    }
+    localWindows().insert(h, this);
+}
+
+Window::~Window()
+{
+    if (handle_) {
+        localWindows().remove(handle_);
+        QFile::remove(descriptorPath(handle_));
+    }
+    if (impl_->server)
+        impl_->server->close();
+}
+
+void Window::setTitle(const QString &title)
+{
+    title_ = title;
+    if (handle_)
+        writeDescriptor(Descriptor{handle_, className_, title_, ::getpid(), impl_->start});
+}
+
+QWidget *Window::frontWidget() const
+{
+    return impl_->front;
+}
+
+void Window::setFrontWidget(QWidget *front)
+{
+    impl_->front = front;
+}
+
+QString windowsFolder()
+{
+    return runtimeFolder() + QStringLiteral("/windows");
+}
+
+WindowHandle FindWindow(const QString &className)
+{
+    for (const Descriptor &d : liveWindows())
+        if (d.className.compare(className, Qt::CaseInsensitive) == 0)
+            return d.handle;
+    return 0;
+}
+
+WindowHandle FindWindow(const QString &className, const QString &title)
+{
+    for (const Descriptor &d : liveWindows())
+        if (d.className.compare(className, Qt::CaseInsensitive) == 0
+            && d.title.compare(title, Qt::CaseInsensitive) == 0)
+            return d.handle;
+    return 0;
+}
+
+bool IsWindow(WindowHandle window)
+{
+    if (window == 0)
+        return false;
+    if (localWindows().contains(window))
+        return true;
+    Descriptor d;
+    if (!readDescriptor(descriptorPath(window), d) || d.handle != window)
+        return false;
+    if (!isAlive(d)) {
+        removeEndpoint(window);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+bool postFrame(WindowHandle h, const Frame &frame)
+{
+    if (h == 0)
+        return false;
+    if (Window *local = localWindows().value(h)) {
+        queueDelivery(local, frame);
+        return true;
+    }
+    if (!IsWindow(h)) {
+        dropConnection(h);
+        return false;
+    }
+    QLocalSocket *socket = connectionTo(h);
+    if (!socket)
+        return false;
+    socket->write(reinterpret_cast<const char *>(&frame), frameSize);
+    if (!writeAll(socket)) {
+        dropConnection(h);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool PostMessage(WindowHandle window, std::uint32_t message, WPARAM wParam, LPARAM lParam)
+{
+    if (message >= internalBase)
+        return false;
+    return postFrame(window, Frame{message, 0, wParam, lParam});
+}
+
+bool BringWindowToFront(WindowHandle window)
+{
+    return postFrame(window, Frame{msgBringToFront, 0, 0, 0});
+}
+
+bool SendKeystroke(WindowHandle window, QKeyCombination keys)
+{
+    return postFrame(window, Frame{msgKeystroke, 0, static_cast<std::uint64_t>(keys.toCombined()), 0});
+}
+
+} // namespace kelpa::platform

@@ -1,0 +1,169 @@
+#include "support/Prompter.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace kelpa {
+
+namespace {
+
+Prompter *installed = nullptr;
+
+QMessageBox::Icon qtIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Error: return QMessageBox::Critical;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QWidget *ownerOr(QWidget *owner)
+{
+    return owner ? owner : MainFormWindow();
+}
+
+} // namespace
+
+QWidget *MainFormWindow()
+{
+    QWidget *fallback = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || w->windowType() == Qt::ToolTip || w->windowType() == Qt::Popup)
+            continue;
+        if (qobject_cast<QMainWindow *>(w))
+            return w;
+        if (!fallback && w->windowType() == Qt::Window)
+            fallback = w;
+    }
+    return fallback;
+}
+
+Prompter &CurrentPrompter()
+{
+    static DialogPrompter dialogs;
+    return installed ? *installed : dialogs;
+}
+
+Prompter *SetCurrentPrompter(Prompter *prompter)
+{
+    Prompter *previous = installed;
+    installed = prompter;
+    return previous;
+}
+
+MessageAnswer DialogPrompter::message(const MessageRequest &request)
+{
+    QMessageBox box(qtIcon(request.icon), request.caption, request.text, QMessageBox::NoButton,
+                    ownerOr(request.owner));
+    box.setWindowModality(Qt::ApplicationModal);
+    switch (request.buttons) {
+    case MessageButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MessageButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MessageButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case MessageButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok: return MessageAnswer::Ok;
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::No: return MessageAnswer::No;
+    default: break;
+    }
+    // Closing a yes/no box without an answer is a No; other boxes report Cancel (or Ok when
+    // Ok is all they have).
+    if (request.buttons == MessageButtons::YesNo)
+        return MessageAnswer::No;
+    if (request.buttons == MessageButtons::Ok)
+        return MessageAnswer::Ok;
+    return MessageAnswer::Cancel;
+}
+
+std::optional<QString> DialogPrompter::input(const InputRequest &request)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(ownerOr(request.owner), request.caption,
+                                               request.prompt,
+                                               request.password ? QLineEdit::Password
+                                                                : QLineEdit::Normal,
+                                               request.initial, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+FileDialogResult DialogPrompter::file(const FileDialogRequest &request)
+{
+    QFileDialog dialog(ownerOr(request.owner), request.caption, request.folder, request.filter);
+    switch (request.kind) {
+    case FileDialogKind::Open:
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        break;
+    case FileDialogKind::OpenMany:
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        break;
+    case FileDialogKind::Save:
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        if (!request.confirmOverwrite)
+            dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        break;
+    case FileDialogKind::Folder:
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        break;
+    }
+    if (!request.defaultSuffix.isEmpty())
+        dialog.setDefaultSuffix(request.defaultSuffix);
+    const QStringList filters = dialog.nameFilters();
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters.at(request.filterIndex - 1));
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    FileDialogResult result;
+    if (dialog.exec() != QDialog::Accepted)
+        return result;
+    result.accepted = true;
+    result.files = dialog.selectedFiles();
+    const int index = filters.indexOf(dialog.selectedNameFilter());
+    result.filterIndex = index >= 0 ? index + 1 : 1;
+    return result;
+}
+
+std::optional<QFont> DialogPrompter::font(const FontRequest &request)
+{
+    bool ok = false;
+    const QFont f = QFontDialog::getFont(&ok, request.initial, ownerOr(request.owner),
+                                         request.caption);
+    if (!ok)
+        return std::nullopt;
+    return f;
+}
+
+std::optional<QColor> DialogPrompter::color(const ColorRequest &request)
+{
+    const QColor c = QColorDialog::getColor(request.initial, ownerOr(request.owner), request.caption);
+    if (!c.isValid())
+        return std::nullopt;
+    return c;
+}
+
+} // namespace kelpa

@@ -1,0 +1,133 @@
+#include "support/Shell.h"
+
+#include "platform/ProgramFolder.h"
+#include "support/MessageBoxes.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace kelpa {
+
+QString ProgramFolder()
+{
+    return platform::programFolder();
+}
+
+QString LaunchFailureText(int code, const QString &file, const QString &currentFolder)
+{
+    const QChar q = QLatin1Char('"');
+    switch (code) {
+    case 0:
+    case 8:
+        return QStringLiteral("System out of memory or resources.");
+    case 2:
+        return QStringLiteral("File ") + q + file.toLower() + q
+             + QStringLiteral(" not found in the folder ") + q + currentFolder.toLower() + q;
+    case 3:
+        return QStringLiteral("Path not found.");
+    case 5:
+        return QStringLiteral("The operating system denied access to ") + file;
+    case 11:
+        return file + QStringLiteral(" is an invalid or damaged EXE file");
+    case 26:
+        return QStringLiteral("A sharing violation occurred.");
+    case 27:
+        return QStringLiteral("The filename association is incomplete or invalid.");
+    case 28:
+        return QStringLiteral("The DDE transaction could not be completed because the request timed out.");
+    case 29:
+        return QStringLiteral("The DDE transaction failed.");
+    case 30:
+        return QStringLiteral("The DDE transaction could not be completed because other DDE transactions were being processed.");
+    case 31:
+        return QStringLiteral("There is no application associated with the given filename extension.");
+    case 32:
+        return QStringLiteral("DLL not found.");
+    default:
+        return QString();
+    }
+}
+
+bool LaunchFile(const QString &file, const QString &parameters, const QString &folder,
+                bool reportFailure, int showCommand)
+{
+    const int code = platform::shellExecute(file, platform::parameterTextToArguments(parameters),
+                                            folder, showCommand);
+    if (code > 32)
+        return true;
+    // Every code of 32 or less is a failure, also those without a text of their own.
+    const QString text = LaunchFailureText(code, file, QDir::currentPath());
+    if (reportFailure && !text.isEmpty())
+        CurrentPrompter().message({QStringLiteral("Cannot launch the file"), text,
+                                   MessageIcon::Error, MessageButtons::Ok, nullptr});
+    return false;
+}
+
+QString WebAddress(const QString &address)
+{
+    if (address.contains(QLatin1Char(':')))
+        return address;
+    return QStringLiteral("http://") + address;
+}
+
+QString RedirectPageText(const QString &a)
+{
+    const QString q = QStringLiteral("\"");
+    QString page;
+    page += QStringLiteral("<html><body bgcolor=0></body><head><meta http-equiv=") + q
+          + QStringLiteral("Refresh") + q + QStringLiteral(" content=") + q
+          + QStringLiteral("0; URL=") + a;
+    page += q + QStringLiteral("></head><br><br><br><center><font size=4>");
+    static const char *const colours[] = {"0F7DB3", "2287B9", "3491BF", "479BC5", "59A5CB",
+                                          "6CAFD1", "7EB9D7", "91C3DC", "A3CDE2", "B6D7E8"};
+    const QString word = QStringLiteral("CONNECTING");
+    for (int i = 0; i < word.size(); ++i)
+        page += QStringLiteral("<font color=#") + QLatin1String(colours[i]) + QStringLiteral(">")
+              + word.at(i) + QStringLiteral("</font>");
+    page += QStringLiteral(" ") + QStringLiteral("<font color=#DBEBF4>t</font>")
+          + QStringLiteral("<font color=#EDF5FA>o ") + a;
+    page += QStringLiteral("...</font></font><br><font color=#EDF5FA>If you browser does not "
+                           "support refresh&nbsp;<a href=")
+          + a;
+    page += QStringLiteral(">click here</a></font></center></html>");
+    return page;
+}
+
+bool OpenWebPage(const QString &address)
+{
+    // Written and opened under one name: Linux file names tell case apart.
+    const QString page = QDir::current().absoluteFilePath(QStringLiteral("NULL.htm"));
+    QSaveFile f(page);
+    bool written = f.open(QIODevice::WriteOnly);
+    if (written) {
+        f.write(RedirectPageText(WebAddress(address)).toUtf8());
+        written = f.commit();
+    }
+    if (!written) {
+        ShowErrorBox(QStringLiteral("Cannot write the web page \"") + page + QStringLiteral("\""));
+        return false;
+    }
+    return LaunchFile(page, QString(), QString(), true, SW_SHOWMAXIMIZED);
+}
+
+QString StripExtension(const QString &name)
+{
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    const int slash = name.lastIndexOf(QLatin1Char('/'));
+    if (dot < 0 || dot < slash)
+        return name;
+    return name.left(dot);
+}
+
+bool FolderIsUsable(const QString &path)
+{
+    if (path.isEmpty())
+        return true;
+    const QString remembered = QDir::currentPath();
+    const bool ok = QDir::setCurrent(path);
+    QDir::setCurrent(remembered);
+    return ok;
+}
+
+} // namespace kelpa

@@ -1,0 +1,46 @@
+// The per-user named lock.
+#include "PeerProcess.h"
+#include "platform/NamedMutex.h"
+
+#include <gtest/gtest.h>
+#include <csignal>
+
+using namespace kelpa::platform;
+
+TEST(NamedMutex, SecondHolderSeesTheFirstUntilItLetsGo)
+{
+    NamedMutex first(QStringLiteral("VOKAT_KPSPELLCHECKER"));
+    ASSERT_TRUE(first.owned());
+    EXPECT_FALSE(first.alreadyExists());
+    {
+        NamedMutex second(QStringLiteral("VOKAT_KPSPELLCHECKER"));
+        EXPECT_FALSE(second.owned());
+        EXPECT_TRUE(second.alreadyExists());
+        NamedMutex other(QStringLiteral("another/name"));
+        EXPECT_TRUE(other.owned());
+    }
+    first.release();
+    NamedMutex third(QStringLiteral("VOKAT_KPSPELLCHECKER"));
+    EXPECT_TRUE(third.owned());
+}
+
+TEST(NamedMutex, AKilledHolderReleasesIt)
+{
+    QProcess holder;
+    kelpa::test::startPeer(holder, {QStringLiteral("mutex"), QStringLiteral("VOKAT_KPSPELLCHECKER")});
+    ASSERT_EQ(kelpa::test::firstLine(holder), "held");
+    {
+        NamedMutex busy(QStringLiteral("VOKAT_KPSPELLCHECKER"));
+        EXPECT_TRUE(busy.alreadyExists());
+    }
+    ::kill(static_cast<pid_t>(holder.processId()), SIGKILL);
+    ASSERT_TRUE(holder.waitForFinished(5000));
+    NamedMutex after(QStringLiteral("VOKAT_KPSPELLCHECKER"));
+    EXPECT_TRUE(after.owned());
+
+    // And the other way round: while we hold it, a second process is turned away.
+    QProcess second;
+    kelpa::test::startPeer(second, {QStringLiteral("mutex"), QStringLiteral("VOKAT_KPSPELLCHECKER")});
+    EXPECT_EQ(kelpa::test::firstLine(second), "busy");
+    second.waitForFinished(5000);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// Starts the peer helper with this process's runtime folder, so that both meet.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+#include <functional>
+
+namespace kelpa::test {
+
+inline void startPeer(QProcess &p, const QStringList &arguments)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(QStringLiteral(PEER_PATH), arguments);
+    p.waitForStarted(10000);
+}
+
+// Runs the event loop until `done` holds or the time is up; returns `done()`.
+inline bool waitUntil(const std::function<bool()> &done, int ms = 10000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// The peer's first output line ("ready <handle>", "held", ...).
+inline QByteArray firstLine(QProcess &p, int ms = 10000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!p.canReadLine() && t.elapsed() < ms && p.state() != QProcess::NotRunning)
+        p.waitForReadyRead(100);
+    return p.readLine().trimmed();
+}
+
+} // namespace kelpa::test

@@ -1,0 +1,137 @@
+// The per-user key store.
+#include "platform/Registry.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+
+using namespace kelpa::platform;
+
+TEST(Registry, ValuesOfEachTypeReadBackAndKeepTheirType)
+{
+    {
+        RegistryKey key(RegistryRoot::CurrentUser);
+        ASSERT_TRUE(key.openKey(QStringLiteral("Software\\Kelpa\\Test"), true));
+        EXPECT_TRUE(key.writeString(QString(), QStringLiteral("default text")));
+        EXPECT_TRUE(key.writeString(QStringLiteral("Name"), QStringLiteral("éñ \"quoted\" \\ back")));
+        EXPECT_TRUE(key.writeInteger(QStringLiteral("Count"), -123456));
+        EXPECT_TRUE(key.writeBinary(QStringLiteral("Blob"), QByteArray("\0\1\2\xff", 4)));
+    }
+    // A fresh handle reads what the first one wrote to the store.
+    RegistryKey key(RegistryRoot::CurrentUser);
+    ASSERT_TRUE(key.openKey(QStringLiteral("\\software\\KELPA\\test"), false));
+    EXPECT_EQ(key.readString(QString()), QStringLiteral("default text"));
+    EXPECT_EQ(key.readString(QStringLiteral("name")), QStringLiteral("éñ \"quoted\" \\ back"));
+    EXPECT_EQ(key.readInteger(QStringLiteral("COUNT")), -123456);
+    EXPECT_EQ(key.readBinary(QStringLiteral("Blob")), QByteArray("\0\1\2\xff", 4));
+    EXPECT_EQ(key.valueType(QStringLiteral("Count")), RegistryValueType::Integer);
+    // A value of another type, or a missing one, reads as nothing.
+    EXPECT_FALSE(key.readString(QStringLiteral("Count")).has_value());
+    EXPECT_FALSE(key.readInteger(QStringLiteral("Name")).has_value());
+    EXPECT_FALSE(key.readString(QStringLiteral("Missing")).has_value());
+    // Names keep the case they were first written with.
+    QStringList names = key.valueNames();
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QString(), QStringLiteral("Blob"), QStringLiteral("Count"),
+                                  QStringLiteral("Name")}));
+    EXPECT_TRUE(key.deleteValue(QStringLiteral("name")));
+    EXPECT_FALSE(key.valueExists(QStringLiteral("Name")));
+}
+
+TEST(Registry, RootsAreSeparateStores)
+{
+    RegistryKey user(RegistryRoot::CurrentUser);
+    ASSERT_TRUE(user.openKey(QStringLiteral(".txt"), true));
+    ASSERT_TRUE(user.writeString(QString(), QStringLiteral("user")));
+    RegistryKey classes(RegistryRoot::ClassesRoot);
+    EXPECT_FALSE(classes.keyExists(QStringLiteral(".txt")));
+    EXPECT_TRUE(QFile::exists(registryFolder() + QStringLiteral("/HKEY_CURRENT_USER.json")));
+}
+
+TEST(Registry, OpeningWithoutCreateAndDeletingKeys)
+{
+    RegistryKey key(RegistryRoot::ClassesRoot);
+    EXPECT_FALSE(key.openKey(QStringLiteral("a_auto_file\\shell"), false));
+    EXPECT_FALSE(key.isOpen());
+    EXPECT_FALSE(key.writeString(QString(), QStringLiteral("no key open")));
+
+    ASSERT_TRUE(key.openKey(QStringLiteral("a_auto_file\\shell\\open\\ddeexec"), true));
+    ASSERT_TRUE(key.writeString(QString(), QStringLiteral("[open]")));
+    ASSERT_TRUE(key.openKey(QStringLiteral("a_auto_file\\shell"), false));
+    EXPECT_EQ(key.subKeyNames(), QStringList{QStringLiteral("open")});
+
+    // Deleting a key takes its subkeys with it; its parent stays.
+    EXPECT_TRUE(key.deleteKey(QStringLiteral("a_auto_file\\shell\\open")));
+    EXPECT_FALSE(key.keyExists(QStringLiteral("a_auto_file\\shell\\open\\ddeexec")));
+    EXPECT_TRUE(key.keyExists(QStringLiteral("a_auto_file\\shell")));
+    EXPECT_FALSE(key.deleteKey(QStringLiteral("a_auto_file\\shell\\open")));
+    EXPECT_FALSE(key.deleteKey(QString()));
+}
+
+TEST(Registry, WritesFailWhenTheStoreCannotBeWritten)
+{
+    // A file where the store's folder belongs: nothing can be created below it.
+    const QString folder = registryFolder();
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    RegistryKey key(RegistryRoot::ClassesRoot);
+    EXPECT_FALSE(key.openKey(QStringLiteral(".eco"), true));
+    RegIniFile ini(QStringLiteral("RichPrint.Settings"));
+    EXPECT_FALSE(ini.writeString(QStringLiteral("Margins"), QStringLiteral("Left"), QStringLiteral("1")));
+    EXPECT_EQ(ini.readString(QStringLiteral("Margins"), QStringLiteral("Left"), QStringLiteral("def")),
+              QStringLiteral("def"));
+}
+
+TEST(Registry, WritersAtTheSameTimeLoseNothing)
+{
+    constexpr int writers = 4;
+    constexpr int each = 25;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < writers; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < each; ++i) {
+                RegistryKey key(RegistryRoot::CurrentUser);
+                if (key.openKey(QStringLiteral("Concurrent\\W%1").arg(t), true))
+                    key.writeInteger(QStringLiteral("v%1").arg(i), t * 1000 + i);
+            }
+        });
+    }
+    for (auto &th : threads)
+        th.join();
+    for (int t = 0; t < writers; ++t) {
+        RegistryKey key(RegistryRoot::CurrentUser);
+        ASSERT_TRUE(key.openKey(QStringLiteral("Concurrent\\W%1").arg(t), false));
+        for (int i = 0; i < each; ++i)
+            EXPECT_EQ(key.readInteger(QStringLiteral("v%1").arg(i)), t * 1000 + i);
+    }
+}
+
+TEST(Registry, IniStyleAccessStoresNumbersAsTextAndLengthsAsDoubles)
+{
+    RegIniFile ini(QStringLiteral("RichPrint.Settings"));
+    EXPECT_TRUE(ini.writeInteger(QStringLiteral("Page"), QStringLiteral("Copies"), 3));
+    EXPECT_TRUE(ini.writeBool(QStringLiteral("Page"), QStringLiteral("Landscape"), true));
+    EXPECT_TRUE(ini.writeFloat(QStringLiteral("Margins"), QStringLiteral("Left"), 2.54));
+
+    RegistryKey raw(RegistryRoot::CurrentUser);
+    ASSERT_TRUE(raw.openKey(QStringLiteral("RichPrint.Settings\\Page"), false));
+    EXPECT_EQ(raw.readString(QStringLiteral("Copies")), QStringLiteral("3"));
+    EXPECT_EQ(raw.readString(QStringLiteral("Landscape")), QStringLiteral("1"));
+    ASSERT_TRUE(raw.openKey(QStringLiteral("RichPrint.Settings\\Margins"), false));
+    EXPECT_EQ(raw.readBinary(QStringLiteral("Left"))->size(), 8);
+
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Page"), QStringLiteral("Copies"), 1), 3);
+    EXPECT_TRUE(ini.readBool(QStringLiteral("Page"), QStringLiteral("Landscape"), false));
+    EXPECT_EQ(ini.readFloat(QStringLiteral("Margins"), QStringLiteral("Left")), 2.54);
+    // Missing or unreadable values give the default.
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Page"), QStringLiteral("Missing"), 9), 9);
+    ini.writeString(QStringLiteral("Page"), QStringLiteral("Bad"), QStringLiteral("x1"));
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Page"), QStringLiteral("Bad"), 9), 9);
+    EXPECT_FALSE(ini.readFloat(QStringLiteral("Page"), QStringLiteral("Copies")).has_value());
+    EXPECT_TRUE(ini.eraseSection(QStringLiteral("Page")));
+    EXPECT_EQ(ini.readInteger(QStringLiteral("Page"), QStringLiteral("Copies"), 1), 1);
+}

@@ -1,0 +1,173 @@
+// Starting programs and opening documents, with the shell's result codes.
+#include "common/TempDir.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Shell.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace kelpa::platform;
+using kelpa::test::TempDir;
+using kelpa::test::readBytes;
+using kelpa::test::writeText;
+
+namespace {
+
+QString q(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+
+void makeExecutable(const std::string &file, const std::string &content)
+{
+    writeText(file, content);
+    ::chmod(file.c_str(), 0755);
+}
+
+// A program that writes its working folder and arguments, one a line, into `out`.
+void makeRecorder(const std::string &file, const std::string &out)
+{
+    makeExecutable(file, "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '"
+                             + out + ".tmp' && mv '" + out + ".tmp' '" + out + "'\n");
+}
+
+std::string waitForFile(const std::string &file)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!QFile::exists(q(file)) && t.elapsed() < 10000)
+        QThread::msleep(10);
+    const auto b = readBytes(file);
+    return {b.begin(), b.end()};
+}
+
+struct OpenerSpy {
+    QList<QUrl> opened;
+    bool answer = true;
+    OpenerSpy()
+    {
+        setUrlOpener([this](const QUrl &u) {
+            opened << u;
+            return answer;
+        });
+    }
+    ~OpenerSpy() { setUrlOpener({}); }
+};
+
+class ProgramFolderOverride {
+public:
+    explicit ProgramFolderOverride(const std::string &folder)
+    {
+        ::setenv("KELPA_PROGRAM_DIR", folder.c_str(), 1);
+    }
+    ~ProgramFolderOverride() { ::unsetenv("KELPA_PROGRAM_DIR"); }
+};
+
+} // namespace
+
+TEST(Shell, ProgramFolderAndProgramNames)
+{
+    EXPECT_TRUE(programFolder().endsWith(QLatin1Char('/')));
+    EXPECT_EQ(programFolder(), QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() + "/");
+    ProgramFolderOverride over("/opt/kelpa");
+    EXPECT_EQ(programFolder(), QStringLiteral("/opt/kelpa/"));
+    struct Case {
+        const char *name;
+        const char *mapped;
+    };
+    const Case cases[] = {
+        {"kpp.exe", "/opt/kelpa/kpp"},
+        {"KPSC.EXE", "/opt/kelpa/kpsc"},
+        {"Kelpa32", "/opt/kelpa/Kelpa32"},
+        {"/elsewhere/Kelpa32.exe", "/elsewhere/Kelpa32"},
+        {"caller.exe", "/opt/kelpa/caller"},
+        {"notes.txt", "notes.txt"},
+        {"/a/b/other.exe", "/a/b/other.exe"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(mapProgramName(QLatin1String(c.name)), QLatin1String(c.mapped)) << c.name;
+}
+
+TEST(Shell, FailureCodes)
+{
+    TempDir dir;
+    writeText(dir.file("prog.exe"), "not runnable");          // a program without the x bit
+    makeExecutable(dir.file("broken"), "\x7f" "ELF garbage");  // runnable bit, bad format
+    const std::string folder = dir.path().string();
+    struct Case {
+        std::string file;
+        std::string folder;
+        int code;
+    };
+    const Case cases[] = {
+        {"", "", SE_ERR_FNF},
+        {dir.file("missing.exe"), "", SE_ERR_FNF},
+        {"missing.exe", folder, SE_ERR_FNF},
+        {dir.file("no/such/folder/x.exe"), "", SE_ERR_PNF},
+        {"broken", dir.file("no-such-folder"), SE_ERR_PNF},
+        {"prog.exe", folder, SE_ERR_ACCESSDENIED},
+        {"broken", folder, SE_ERR_BAD_FORMAT},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(shellExecute(q(c.file), {}, q(c.folder), SW_SHOW), c.code) << c.file;
+}
+
+TEST(Shell, ProgramsGetTheirArgumentsWholeAndTheirFolder)
+{
+    TempDir dir;
+    const std::string out = dir.file("out");
+    makeRecorder(dir.file("rec"), out);
+    QDir().mkpath(q(dir.file("work dir")));
+    const QStringList args{QStringLiteral("C:\\My Documents\\a b.txt"), QStringLiteral("\"quoted\" $HOME `x`"),
+                           QStringLiteral("; rm -rf /")};
+    EXPECT_GT(shellExecute(q(dir.file("rec")), args, q(dir.file("work dir")), SW_SHOW), 32);
+    EXPECT_EQ(waitForFile(out), dir.file("work dir") + "\nC:\\My Documents\\a b.txt\n\"quoted\" $HOME `x`\n; rm -rf /\n");
+}
+
+TEST(Shell, OurProgramNamesStartOurExecutables)
+{
+    TempDir dir;
+    ProgramFolderOverride over(dir.path().string());
+    const std::string out = dir.file("out");
+    makeRecorder(dir.file("kpp"), out);
+    EXPECT_EQ(parameterTextToArguments(QString()), QStringList());
+    EXPECT_EQ(parameterTextToArguments(QStringLiteral("a b")), QStringList{QStringLiteral("a b")});
+    EXPECT_GT(shellExecute(QStringLiteral("kpp.exe"), parameterTextToArguments(QStringLiteral("/tmp/a b.eco")),
+                           programFolder(), SW_SHOW),
+              32);
+    EXPECT_EQ(waitForFile(out), dir.path().string() + "\n/tmp/a b.eco\n");
+}
+
+TEST(Shell, ANameResolvesThroughALauncherInTheFolder)
+{
+    TempDir dir;
+    const std::string out = dir.file("out");
+    makeRecorder(dir.file("editor program"), out);
+    QDir().mkpath(q(dir.file("Desktop")));
+    writeText(dir.file("Desktop/Kelpa.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Kelpa\nExec=\"" + dir.file("editor program") + "\"\n");
+    EXPECT_GT(shellExecute(QStringLiteral("Kelpa"), {QStringLiteral("x.txt")}, q(dir.file("Desktop")), SW_SHOW), 32);
+    EXPECT_EQ(waitForFile(out), dir.file("Desktop") + "\nx.txt\n");
+}
+
+TEST(Shell, DocumentsFoldersAndAddressesGoToTheDesktopOpener)
+{
+    TempDir dir;
+    writeText(dir.file("notes.txt"), "x");
+    OpenerSpy spy;
+    EXPECT_GT(shellExecute(q(dir.file("notes.txt")), {}, QString(), SW_SHOWNORMAL), 32);
+    EXPECT_GT(shellExecute(q(dir.path().string()), {}, QString(), SW_SHOWNORMAL), 32);
+    EXPECT_GT(shellExecute(QStringLiteral("https://example.org/a?b=c"), {}, QString(), SW_SHOW), 32);
+    ASSERT_EQ(spy.opened.size(), 3);
+    EXPECT_EQ(spy.opened[0], QUrl::fromLocalFile(q(dir.file("notes.txt"))));
+    EXPECT_EQ(spy.opened[1], QUrl::fromLocalFile(q(dir.path().string())));
+    EXPECT_EQ(spy.opened[2], QUrl(QStringLiteral("https://example.org/a?b=c")));
+    spy.answer = false;
+    EXPECT_EQ(shellExecute(q(dir.file("notes.txt")), {}, QString(), SW_SHOW), SE_ERR_NOASSOC);
+}

@@ -1,0 +1,151 @@
+// Windows and posted messages between two real processes of one user.
+#include "PeerProcess.h"
+#include "common/TempDir.h"
+#include "platform/WindowMessages.h"
+
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <csignal>
+#include <vector>
+
+using namespace kelpa::platform;
+using kelpa::test::firstLine;
+using kelpa::test::startPeer;
+using kelpa::test::waitUntil;
+
+namespace {
+
+QList<QByteArray> recordedLines(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = f.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+struct Peer {
+    QProcess process;
+    WindowHandle handle = 0;
+    ~Peer()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+};
+
+void serve(Peer &peer, const QString &className, const QString &title, const QString &record)
+{
+    startPeer(peer.process, {QStringLiteral("serve"), className, title, record});
+    const QByteArray line = firstLine(peer.process);
+    ASSERT_TRUE(line.startsWith("ready ")) << line.constData();
+    peer.handle = line.mid(6).toULongLong();
+}
+
+} // namespace
+
+TEST(WindowsBetweenProcesses, FindsThePeerByClassAndTitle)
+{
+    kelpa::test::TempDir dir;
+    Peer peer;
+    serve(peer, QStringLiteral("TApplication"), QStringLiteral("Kelpa"), QString::fromStdString(dir.file("record")));
+    EXPECT_EQ(FindWindow(QStringLiteral("TApplication"), QStringLiteral("Kelpa")), peer.handle);
+    EXPECT_EQ(FindWindow(QStringLiteral("TApplication")), peer.handle);
+    EXPECT_EQ(FindWindow(QStringLiteral("TApplication"), QStringLiteral("Kelpa Spell")), 0u);
+    EXPECT_EQ(FindWindow(QStringLiteral("TKelpaSpellChecker")), 0u);
+    EXPECT_TRUE(IsWindow(peer.handle));
+}
+
+TEST(WindowsBetweenProcesses, PostedMessagesArriveInOrder)
+{
+    kelpa::test::TempDir dir;
+    const QString record = QString::fromStdString(dir.file("record"));
+    Peer peer;
+    serve(peer, QStringLiteral("TKelpaSpellChecker"), QStringLiteral("Checker"), record);
+    constexpr int count = 500;
+    for (int i = 0; i < count; ++i)
+        ASSERT_TRUE(PostMessage(peer.handle, 1124, 42, i));
+    ASSERT_TRUE(PostMessage(peer.handle, 1134, 0, -1));
+    ASSERT_TRUE(peer.process.waitForFinished(20000));
+    const QList<QByteArray> lines = recordedLines(record);
+    ASSERT_EQ(lines.size(), count + 1);
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(lines.at(i), "1124 42 " + QByteArray::number(i)) << "at " << i;
+    EXPECT_EQ(lines.last(), "1134 0 -1");
+}
+
+TEST(WindowsBetweenProcesses, ASenderThatExitsRightAfterPostingLosesNothing)
+{
+    Window target(QStringLiteral("TForm1"), QStringLiteral("Kelpa"));
+    ASSERT_NE(target.handle(), 0u);
+    std::vector<LPARAM> got;
+    QObject::connect(&target, &Window::messageReceived,
+                     [&](std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+                         EXPECT_EQ(message, 1124u);
+                         EXPECT_EQ(wParam, 7u);
+                         got.push_back(lParam);
+                     });
+    QProcess first, second;
+    startPeer(first, {QStringLiteral("post"), QStringLiteral("TForm1"), QStringLiteral("Kelpa"),
+                      QStringLiteral("0"), QStringLiteral("300")});
+    ASSERT_TRUE(waitUntil([&] { return first.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(first.exitCode(), 0);
+    startPeer(second, {QStringLiteral("post"), QStringLiteral("TForm1"), QStringLiteral("Kelpa"),
+                       QStringLiteral("300"), QStringLiteral("300")});
+    ASSERT_TRUE(waitUntil([&] { return second.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(second.exitCode(), 0);
+    ASSERT_TRUE(waitUntil([&] { return got.size() >= 600; })) << got.size();
+    for (int i = 0; i < 600; ++i)
+        ASSERT_EQ(got[static_cast<size_t>(i)], i);
+}
+
+TEST(WindowsBetweenProcesses, AKilledPeerLeavesNothingThatBlocksTheNextOne)
+{
+    kelpa::test::TempDir dir;
+    const QString record = QString::fromStdString(dir.file("record"));
+    WindowHandle old = 0;
+    {
+        Peer peer;
+        serve(peer, QStringLiteral("TApplication"), QStringLiteral("Kelpa"), record);
+        old = peer.handle;
+        ::kill(static_cast<pid_t>(peer.process.processId()), SIGKILL);
+        ASSERT_TRUE(peer.process.waitForFinished(5000));
+    }
+    // Its endpoint files are still there until someone looks.
+    EXPECT_TRUE(QFile::exists(windowsFolder() + QStringLiteral("/w") + QString::number(old)
+                              + QStringLiteral(".json")));
+    EXPECT_FALSE(PostMessage(old, 1124, 0, 0));
+    EXPECT_EQ(FindWindow(QStringLiteral("TApplication"), QStringLiteral("Kelpa")), 0u);
+    EXPECT_FALSE(QFile::exists(windowsFolder() + QStringLiteral("/w") + QString::number(old)
+                               + QStringLiteral(".json")));
+    EXPECT_FALSE(IsWindow(old));
+
+    Peer next;
+    serve(next, QStringLiteral("TApplication"), QStringLiteral("Kelpa"), record);
+    EXPECT_EQ(FindWindow(QStringLiteral("TApplication"), QStringLiteral("Kelpa")), next.handle);
+    ASSERT_TRUE(PostMessage(next.handle, 1134, 1, 2));
+    ASSERT_TRUE(next.process.waitForFinished(10000));
+    EXPECT_EQ(recordedLines(record), QList<QByteArray>{"1134 1 2"});
+}
+
+TEST(WindowsBetweenProcesses, KeystrokeReachesTheShortcutOfTheFoundWindow)
+{
+    kelpa::test::TempDir dir;
+    const QString record = QString::fromStdString(dir.file("record"));
+    Peer peer;
+    serve(peer, QStringLiteral("TApplication"), QStringLiteral("Kelpa"), record);
+    const WindowHandle found = FindWindow(QStringLiteral("TApplication"), QStringLiteral("Kelpa"));
+    ASSERT_EQ(found, peer.handle);
+    ASSERT_TRUE(BringWindowToFront(found));
+    ASSERT_TRUE(SendKeystroke(found, Qt::CTRL | Qt::Key_J));
+    // A keystroke without a shortcut goes to the focused widget and records nothing.
+    ASSERT_TRUE(SendKeystroke(found, Qt::CTRL | Qt::Key_K));
+    ASSERT_TRUE(PostMessage(found, 1134, 0, 0));
+    ASSERT_TRUE(peer.process.waitForFinished(10000));
+    EXPECT_EQ(recordedLines(record), (QList<QByteArray>{"ctrl+j", "1134 0 0"}));
+}
