@@ -26,8 +26,8 @@ struct PageRecord {
     std::array<int, kBookmarkCount> Bookmarks{};
     int InsertMode = 1; // 1 insert, 0 overwrite
     bool InUse = false;
-    // A legacy document cannot tell a wrong password: its page stays read-only until the user
-    // confirms the text or enters the password again.
+    // A legacy document (or a block stored uncompressed) cannot tell a wrong password: its page
+    // stays read-only until the user confirms the text or enters the password again.
     bool PasswordUnconfirmed = false;
 
     PageRecord() { Bookmarks.fill(-1); }

