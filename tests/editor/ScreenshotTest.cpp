@@ -20,6 +20,7 @@ TEST_F(EditorTest, ScreenshotOfRichAndEncryptedPages)
     form->resize(760, 520);
     ASSERT_GE(form->OpenDocument(path("Letter.rtf"), true, {}), 0);
     passwords.answer(QStringLiteral("kelp"));
+    prompter.answer(kelpa::MessageAnswer::Yes); // the text shown is right
     ASSERT_GE(form->OpenDocument(path("Secrets.eco"), true, {}), 0);
     form->pageControl()->setCurrentIndex(0);
     form->raise();
