@@ -38,6 +38,7 @@
 #include <QStatusTipEvent>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -123,12 +124,14 @@ TForm1::TForm1(QWidget *parent)
     layout->setSpacing(0);
     EditPanel = new QWidget(Panel1);
     EditPanel->setObjectName(QStringLiteral("EditPanel"));
+    EditPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     layout->addWidget(EditPanel);
     PageControl1 = new QTabWidget(Panel1);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setDocumentMode(true);
     PageControl1->setVisible(false);
     layout->addWidget(PageControl1, 1);
+    layout->addStretch(0);
     setCentralWidget(Panel1);
 
     setupFileActions();
@@ -423,6 +426,12 @@ void TForm1::showEvent(QShowEvent *event)
     if (!shown_) {
         shown_ = true;
         RunGuarded([this] { FormShow(); });
+        // Without a window manager the window may never be activated; the first activation's
+        // work must not wait for it.
+        QTimer::singleShot(0, this, [this] {
+            if (!Activated)
+                RunGuarded([this] { FormActivate(); });
+        });
     }
 }
 
