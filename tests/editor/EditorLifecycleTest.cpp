@@ -76,6 +76,20 @@ TEST_F(EditorTest, MaximizedWindowWritesTheStartSize)
     EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalHeight"), "414");
 }
 
+TEST_F(EditorTest, ResizedThenMaximizedWritesTheStartSize)
+{
+    writeFile(path("Kelpa.ini"), "NormalWidth=600\r\nNormalHeight=450\r\n");
+    start();
+    EXPECT_EQ(form->size(), QSize(600, 450));
+    form->resize(720, 540);
+    form->showMaximized();
+    pump();
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(iniValue(path("Kelpa.ini"), "Maximized"), "Y");
+    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalWidth"), "600");
+    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalHeight"), "450");
+}
+
 TEST_F(EditorTest, RecentFilesFollowOpensAndSaves)
 {
     start();
