@@ -14,6 +14,7 @@
 #include <exception>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 
@@ -468,17 +469,29 @@ bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileNa
         ErrorCode = EC_FOpen;
         return false;
     }
-    std::string tempName;
-    const int fd = direct ? ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)
-                          : createTempBeside(target, tempName);
-    if (fd < 0) {
+    // Closes the file and removes the temporary one on every way out but success.
+    struct Pending {
+        int fd = -1;
+        std::string tempName;
+        ~Pending()
+        {
+            if (fd >= 0)
+                ::close(fd);
+            if (!tempName.empty())
+                ::unlink(tempName.c_str());
+        }
+    } pending;
+    if (direct)
+        pending.fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    else
+        pending.fd = createTempBeside(target, pending.tempName);
+    if (pending.fd < 0) {
+        pending.tempName.clear();
         ErrorCode = EC_FOpen;
         return false;
     }
+    const int fd = pending.fd;
     const auto fail = [&](std::int32_t code) {
-        ::close(fd);
-        if (!direct)
-            ::unlink(tempName.c_str());
         ErrorCode = code;
         return false;
     };
@@ -514,23 +527,21 @@ bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileNa
         return fail(EC_BadFile);
     if (!direct) {
         // A new document gets the usual mode for new files (the umask applied at creation).
-        if (exists)
+        if (exists) {
+            // Best effort: only the superuser may give the file back to another owner.
+            [[maybe_unused]] const int owned = ::fchown(fd, st.st_uid, st.st_gid);
             ::fchmod(fd, st.st_mode & 07777);
+        }
         if (::fsync(fd) != 0)
             return fail(EC_BadFile);
     }
-    if (::close(fd) != 0) {
-        if (!direct)
-            ::unlink(tempName.c_str());
-        ErrorCode = EC_BadFile;
-        return false;
-    }
+    pending.fd = -1;
+    if (::close(fd) != 0)
+        return fail(EC_BadFile);
     if (!direct) {
-        if (::rename(tempName.c_str(), target.c_str()) != 0) {
-            ::unlink(tempName.c_str());
-            ErrorCode = EC_FOpen;
-            return false;
-        }
+        if (::rename(pending.tempName.c_str(), target.c_str()) != 0)
+            return fail(EC_FOpen);
+        pending.tempName.clear();
         syncFolderOf(target);
     }
     return true;
@@ -552,18 +563,15 @@ bool TOBRINEngine::LoadBody(std::string_view password, const std::string &fileNa
     FreeResult();
     ErrorCode = EC_AllOk;
 
-    std::FILE *f = std::fopen(fileName.c_str(), "rb");
+    // Closed on every way out, before the body is deciphered.
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
     struct stat st;
-    if (f != nullptr && (::fstat(::fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
-        std::fclose(f);
-        f = nullptr;
-    }
-    if (f == nullptr) {
+    if (!file || ::fstat(::fileno(file.get()), &st) != 0 || S_ISDIR(st.st_mode)) {
         ErrorCode = EC_FOpen;
         return false;
     }
+    std::FILE *const f = file.get();
     const auto fail = [&](std::int32_t code) {
-        std::fclose(f);
         ErrorCode = code;
         return false;
     };
@@ -601,7 +609,7 @@ bool TOBRINEngine::LoadBody(std::string_view password, const std::string &fileNa
     }
     if (std::fread(body.data(), 1, bodyLength, f) != bodyLength)
         return fail(EC_BadFile);
-    std::fclose(f);
+    file.reset();
     body[bodyLength] = 0;
 
     if (Version < "3.1") {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <new>
 
@@ -60,27 +61,45 @@ inline int decodeWord(const DecodeTable &t, std::uint64_t w, int &bits)
 TQCmp::TQCmp()
 {
     RankPairs.fill({-1, -1});
-    BuildCodeWords();
+    // Nothing leaves the coder as an exception: without its words it refuses every operation.
+    try {
+        BuildCodeWords();
+        ready_ = true;
+    } catch (const std::exception &) {
+        CodeWords.clear();
+    }
 }
 
 void TQCmp::BuildCodeWords()
 {
-    CodeWords.clear();
-    CodeWords.reserve(SymbolCount);
-    for (int g = 0; static_cast<int>(CodeWords.size()) < SymbolCount; ++g) {
-        for (int k = 0; k <= g && static_cast<int>(CodeWords.size()) < SymbolCount; ++k) {
-            std::string even = "0" + std::string(k, '1') + "0" + std::string(g - k, '1') + "0";
-            std::string odd = even;
-            for (char &c : odd)
-                c = c == '0' ? '1' : '0';
-            CodeWords.push_back(std::move(even));
-            CodeWords.push_back(std::move(odd));
+    // The words never change: generate them once, every coder takes a copy.
+    struct Words {
+        std::vector<std::string> text;
+        std::array<std::uint32_t, 256> value{};
+        std::array<std::uint8_t, 256> length{};
+    };
+    static const Words words = [] {
+        Words w;
+        w.text.reserve(SymbolCount);
+        for (int g = 0; static_cast<int>(w.text.size()) < SymbolCount; ++g) {
+            for (int k = 0; k <= g && static_cast<int>(w.text.size()) < SymbolCount; ++k) {
+                std::string even = "0" + std::string(k, '1') + "0" + std::string(g - k, '1') + "0";
+                std::string odd = even;
+                for (char &c : odd)
+                    c = c == '0' ? '1' : '0';
+                w.text.push_back(std::move(even));
+                w.text.push_back(std::move(odd));
+            }
         }
-    }
-    for (int r = 0; r < SymbolCount; ++r) {
-        codeValue_[r] = CodeWordValue(CodeWords[r]);
-        codeLength_[r] = static_cast<std::uint8_t>(CodeWords[r].size());
-    }
+        for (int r = 0; r < SymbolCount; ++r) {
+            w.value[r] = CodeWordValue(w.text[r]);
+            w.length[r] = static_cast<std::uint8_t>(w.text[r].size());
+        }
+        return w;
+    }();
+    CodeWords = words.text;
+    codeValue_ = words.value;
+    codeLength_ = words.length;
 }
 
 std::uint32_t TQCmp::CodeWordValue(const std::string &text)
@@ -153,11 +172,12 @@ bool TQCmp::AllocOutput(std::size_t size, std::size_t slack)
 bool TQCmp::Compress(const std::uint8_t *data, std::size_t length, bool allowGrowth)
 {
     FreeOutput();
-    if (length > 0 && data == nullptr) {
+    if (!ready_ || (length > 0 && data == nullptr)) {
         ErrorCode = ErrCompress;
         return false;
     }
-    if (length > std::numeric_limits<std::uint32_t>::max()) {
+    // Lengths and counts are 32-bit signed values in the block and in its reader.
+    if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
         ErrorCode = ErrCompress;
         return false;
     }
@@ -250,7 +270,7 @@ bool TQCmp::Compress(const std::uint8_t *data, std::size_t length, bool allowGro
 bool TQCmp::Decompress(const std::uint8_t *block, std::size_t blockLength)
 {
     FreeOutput();
-    if (block == nullptr || blockLength == 0) {
+    if (!ready_ || block == nullptr || blockLength == 0) {
         ErrorCode = ErrBadData;
         return false;
     }
@@ -292,13 +312,8 @@ bool TQCmp::Decompress(const std::uint8_t *block, std::size_t blockLength)
 
     // Room for the fast path's whole-word stores past the last byte; trimmed at the end.
     constexpr std::size_t Slack = 16;
-    try {
-        Output.assign(std::size_t(length) + 1 + Slack, 0);
-    } catch (const std::bad_alloc &) {
-        FreeOutput();
-        ErrorCode = ErrCompress;
+    if (!AllocOutput(length, Slack))
         return false;
-    }
 
     // Prefix table: for each value of the next PrefixBits bits, the whole words in it (up to
     // three), their symbols and their total length. Longer words take the run-count path.
@@ -316,18 +331,39 @@ bool TQCmp::Decompress(const std::uint8_t *block, std::size_t blockLength)
         ErrorCode = ErrBadData;
         return false;
     }
-    for (std::size_t idx = 0; idx < prefixes.size(); ++idx) {
+    // First the single words: each covers every index that begins with it. Then each entry
+    // takes up to two more words from the bits after the first; a word there counts only when
+    // all of its bits lie inside the index.
+    constexpr std::size_t PrefixCount = std::size_t(1) << PrefixBits;
+    constexpr std::size_t PrefixMask = PrefixCount - 1;
+    std::uint8_t singleSymbol[PrefixCount] = {};
+    std::uint8_t singleBits[PrefixCount] = {}; // 0: no whole word with a symbol
+    for (int g = 0, n = 0; g + 3 <= PrefixBits; ++g) {
+        for (int k = 0; k <= g; ++k, ++n) {
+            const int bits = g + 3;
+            for (unsigned first = 0; first < 2; ++first) {
+                const std::int16_t sym = table.symbol[first][k][g - k];
+                if (sym < 0)
+                    continue;
+                const std::size_t from = std::size_t(codeValue_[2 * n + first]) << (PrefixBits - bits);
+                const std::size_t to = from + (std::size_t(1) << (PrefixBits - bits));
+                for (std::size_t idx = from; idx < to; ++idx) {
+                    singleSymbol[idx] = static_cast<std::uint8_t>(sym);
+                    singleBits[idx] = static_cast<std::uint8_t>(bits);
+                }
+            }
+        }
+    }
+    for (std::size_t idx = 0; idx < PrefixCount; ++idx) {
         Prefix &e = prefixes[idx];
         e = {{0, 0, 0, 0}, 0, 0};
-        std::uint64_t w = std::uint64_t(idx) << (64 - PrefixBits);
         while (e.count < 3) {
-            int bits;
-            const int sym = decodeWord(table, w, bits);
-            if (sym < 0 || e.bits + bits > PrefixBits)
+            const std::size_t rest = (idx << e.bits) & PrefixMask;
+            const unsigned bits = singleBits[rest];
+            if (bits == 0 || e.bits + bits > PrefixBits)
                 break;
-            e.symbols[e.count++] = static_cast<std::uint8_t>(sym);
+            e.symbols[e.count++] = singleSymbol[rest];
             e.bits = static_cast<std::uint8_t>(e.bits + bits);
-            w <<= bits;
         }
     }
 

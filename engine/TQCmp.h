@@ -61,4 +61,5 @@ private:
     // Code value and length of each rank, derived from CodeWords.
     std::array<std::uint32_t, 256> codeValue_{};
     std::array<std::uint8_t, 256> codeLength_{};
+    bool ready_ = false;
 };

@@ -434,6 +434,16 @@ TEST(EngineErrors, EncryptChecksInOrder)
     }
     TOBRINEngine e;
     EXPECT_TRUE(e.Encrypt(std::string(256, 'a'), text.data(), text.size()));
+
+    // Texts beyond the format's 32-bit lengths are refused before a byte of them is read.
+    const std::size_t huge = std::size_t(3) << 30;
+    e.CompressionId = 'd';
+    EXPECT_FALSE(e.Encrypt("pw", text.data(), huge));
+    EXPECT_EQ(e.ErrorCode, EC_MAlloc);
+    e.CompressionId = 'z';
+    EXPECT_FALSE(e.Encrypt("pw", text.data(), huge));
+    EXPECT_EQ(e.ErrorCode, EC_Compression + TQCmp::ErrCompress);
+    EXPECT_EQ(e.ErrorText(), "EC:Comp.Failure");
 }
 
 TEST(EngineErrors, ErrorTexts)

@@ -98,6 +98,44 @@ TEST(TQCmpCompress, ExactBlocks)
     }
 }
 
+TEST(TQCmpCompress, BlocksMatchTheCodeWordTexts)
+{
+    // The block written out by hand from the words' '0'/'1' texts: ranks by count, ties to
+    // the higher value, bits packed first bit highest, the last byte filled with zeros.
+    Bytes all;
+    for (int v = 0; v < 256; ++v)
+        all.push_back(static_cast<std::uint8_t>(v));
+    const Bytes inputs[] = {skewed(5000, 21), skewed(777, 22), repeat(all, 3), bytesOf("hello, world")};
+    const TQCmp words;
+    for (const auto &in : inputs) {
+        std::array<int, 256> count{};
+        for (auto b : in)
+            ++count[b];
+        std::vector<int> order;
+        for (int v = 255; v >= 0; --v)
+            if (count[v] > 0)
+                order.push_back(v);
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return count[a] > count[b]; });
+        std::array<int, 256> rank{};
+        for (std::size_t r = 0; r < order.size(); ++r)
+            rank[order[r]] = static_cast<int>(r);
+
+        std::string bits;
+        for (auto b : in)
+            bits += words.CodeWords[rank[b]];
+        while (bits.size() % 8 != 0)
+            bits += '0';
+        Bytes expected = {2, static_cast<std::uint8_t>(order.size()), static_cast<std::uint8_t>(in.size()),
+            static_cast<std::uint8_t>(in.size() >> 8), 0, 0, 0, 0, 0, 0, 0, 0};
+        for (int v : order)
+            expected.push_back(static_cast<std::uint8_t>(v));
+        for (std::size_t i = 0; i < bits.size(); i += 8)
+            expected.push_back(static_cast<std::uint8_t>(std::stoi(bits.substr(i, 8), nullptr, 2)));
+
+        EXPECT_TRUE(compressed(in, true) == expected) << "input of " << in.size();
+    }
+}
+
 TEST(TQCmpCompress, NoGainBoundary)
 {
     // One symbol: 13 head and symbol bytes plus 3 bits per input byte. 21 bytes give exactly 21

@@ -1,0 +1,40 @@
+// Reads the input as a whole document file and as a bare block. Seeds use the password "pw".
+#include "engine/TOBRINEngine.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+// One file per process, rewritten for every input; kept in memory-backed storage when there is.
+struct ScratchFile {
+    std::string name;
+    ScratchFile()
+    {
+        const char *dir = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        name = std::string(dir) + "/kelpa-fuzz-" + std::to_string(::getpid()) + ".eco";
+    }
+    ~ScratchFile() { std::remove(name.c_str()); }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    static ScratchFile scratch;
+    if (std::FILE *f = std::fopen(scratch.name.c_str(), "wb")) {
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    }
+    TOBRINEngine engine;
+    if (engine.LoadFromFile("pw", scratch.name)) {
+        if (engine.Result.size() != static_cast<std::size_t>(engine.ResultLength) + 1
+            || engine.Result.back() != 0)
+            std::abort();
+    }
+    engine.Decrypt("pw", data, size);
+    return 0;
+}
