@@ -112,13 +112,12 @@ void TRichEdit::Printer::draw(QPainter *painter, BlockLayout &bl, int firstLine,
                               QPointF origin, qreal top)
 {
     const QTextLine first = bl.layout->lineAt(firstLine);
-    const QTextLine last = bl.layout->lineAt(lastLine);
     const QPointF at(origin.x(), origin.y() + top - first.y());
-    // The clip keeps the neighbouring lines of the block, which belong to other pages, away.
-    const QRectF clip(0, first.y() + 0.5, 1e9, last.y() + last.height() - first.y() - 1.0);
+    // Line by line: the block's lines on other pages must not reach this one, not even clipped.
     painter->save();
     painter->setPen(Qt::black);
-    bl.layout->draw(painter, at, {}, clip);
+    for (int i = firstLine; i <= lastLine; ++i)
+        bl.layout->lineAt(i).draw(painter, at);
     if (bl.bullet && firstLine == 0) {
         painter->setFont(bl.bulletFont);
         const QString bullet(QChar(0x2022));

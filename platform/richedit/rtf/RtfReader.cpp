@@ -361,7 +361,10 @@ private:
                 --skipFallback_;
                 return;
             }
-            if (top().dest != Dest::Skip)
+            // An escaped ';' in a font name is part of the name, not its end.
+            if (top().dest == Dest::FontTable)
+                character(codepage::decodeByte(entryCodePage(), static_cast<std::uint8_t>(value)));
+            else if (top().dest != Dest::Skip)
                 byte(static_cast<unsigned char>(value));
             return;
         }
@@ -700,6 +703,14 @@ private:
         }
         if (s.dest != Dest::Body && s.dest != Dest::Fallback)
             return;
+        // The model's only special characters are tab and line break; other controls and
+        // the separators the text engine reserves carry nothing a reader could show.
+        if (c < 0x20 && c != u'\t')
+            return;
+        if (c == 0x2029)
+            c = 0x2028;
+        else if (c == 0xFDD0 || c == 0xFDD1)
+            c = 0xFFFD;
         prepareText();
         pending_ += c;
     }
