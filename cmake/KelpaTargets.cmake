@@ -43,13 +43,16 @@ function(kelpa_gtest name)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 120)
   endif()
-  set(env "KELPA_TEST_PROGRAM_DIR=${KELPA_PROGRAM_DIR}")
+  # Test discovery flattens list-valued properties, so ENVIRONMENT holds one variable only and
+  # the Qt platform travels as a command-line argument (it also beats an exported
+  # QT_QPA_PLATFORM).
+  set(props ENVIRONMENT "KELPA_TEST_PROGRAM_DIR=${KELPA_PROGRAM_DIR}" TIMEOUT ${A_TIMEOUT})
+  set(extra_args "")
   if(A_X11)
-    list(APPEND env "QT_QPA_PLATFORM=xcb")
-  else()
-    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    set(extra_args -platform xcb)
+  elseif(A_QT)
+    set(extra_args -platform offscreen)
   endif()
-  set(props ENVIRONMENT "${env}" TIMEOUT ${A_TIMEOUT})
   set(labels "")
   if(A_X11)
     list(APPEND labels x11)
@@ -61,5 +64,6 @@ function(kelpa_gtest name)
     list(APPEND props LABELS "${labels}")
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    EXTRA_ARGS ${extra_args}
     PROPERTIES ${props})
 endfunction()

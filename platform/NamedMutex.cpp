@@ -11,22 +11,37 @@
 
 namespace kelpa::platform {
 
-QString runtimeFolder()
+namespace {
+
+// True when `folder` is (or could be made) a folder of ours that nobody else may enter.
+bool privateFolder(const QString &folder)
 {
-    QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    QString folder;
-    if (!base.isEmpty() && QDir(base).exists())
-        folder = base + QStringLiteral("/kelpa");
-    else
-        folder = QDir::tempPath() + QStringLiteral("/kelpa-") + QString::number(::getuid());
     const QByteArray f = QFile::encodeName(folder);
     if (::mkdir(f.constData(), 0700) != 0 && errno != EEXIST)
-        return folder;
+        return false;
     struct stat st {};
-    if (::lstat(f.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()
-        && (st.st_mode & 077) != 0)
-        ::chmod(f.constData(), 0700);
-    return folder;
+    if (::lstat(f.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return false;
+    if ((st.st_mode & 077) != 0 && ::chmod(f.constData(), 0700) != 0)
+        return false;
+    return true;
+}
+
+} // namespace
+
+QString runtimeFolder()
+{
+    const QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!base.isEmpty() && QDir(base).exists() && privateFolder(base + QStringLiteral("/kelpa")))
+        return base + QStringLiteral("/kelpa");
+    const QString temp = QDir::tempPath() + QStringLiteral("/kelpa-") + QString::number(::getuid());
+    if (privateFolder(temp))
+        return temp;
+    // Someone else holds that name in the shared temporary folder: stay in our home.
+    const QString home = QDir::homePath() + QStringLiteral("/.cache/kelpa-runtime");
+    QDir().mkpath(QDir::homePath() + QStringLiteral("/.cache"));
+    privateFolder(home);
+    return home;
 }
 
 NamedMutex::NamedMutex(const QString &name)

@@ -246,18 +246,32 @@ void deliverKeystroke(Window *w, QKeyCombination keys)
     for (QWidget *child : top->findChildren<QWidget *>())
         for (QAction *a : child->actions())
             actions.insert(a);
+    // A hidden menu item's shortcut stays live, as the programs expect; Qt reports hidden
+    // actions as disabled, and trigger() still refuses one that was disabled on purpose.
     for (QAction *a : actions) {
-        if (a->isEnabled() && a->shortcuts().contains(sequence)) {
+        if ((a->isEnabled() || !a->isVisible()) && a->shortcuts().contains(sequence)) {
+            bool fired = false;
+            QMetaObject::Connection c =
+                QObject::connect(a, &QAction::triggered, [&fired] { fired = true; });
             a->trigger();
-            return;
+            QObject::disconnect(c);
+            if (fired)
+                return;
         }
     }
     QWidget *target = top->focusWidget() ? top->focusWidget() : top;
     QPointer<QWidget> guard(target);
-    QKeyEvent press(QEvent::KeyPress, keys.key(), keys.keyboardModifiers());
+    const Qt::KeyboardModifiers mods = keys.keyboardModifiers();
+    QString text;
+    const int key = static_cast<int>(keys.key());
+    if (!(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) && key >= 0x20 && key < 0x7F) {
+        const QChar c(key);
+        text = (mods & Qt::ShiftModifier) ? QString(c) : QString(c.toLower());
+    }
+    QKeyEvent press(QEvent::KeyPress, keys.key(), mods, text);
     QCoreApplication::sendEvent(target, &press);
     if (guard) {
-        QKeyEvent release(QEvent::KeyRelease, keys.key(), keys.keyboardModifiers());
+        QKeyEvent release(QEvent::KeyRelease, keys.key(), mods, text);
         QCoreApplication::sendEvent(target, &release);
     }
 }

@@ -7,6 +7,7 @@
 #include <QInputDialog>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 namespace kelpa {
@@ -14,6 +15,7 @@ namespace kelpa {
 namespace {
 
 Prompter *installed = nullptr;
+QPointer<QWidget> mainForm;
 
 QMessageBox::Icon qtIcon(MessageIcon icon)
 {
@@ -34,8 +36,15 @@ QWidget *ownerOr(QWidget *owner)
 
 } // namespace
 
+void SetMainForm(QWidget *form)
+{
+    mainForm = form;
+}
+
 QWidget *MainFormWindow()
 {
+    if (mainForm)
+        return mainForm;
     QWidget *fallback = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (!w->isVisible() || w->windowType() == Qt::ToolTip || w->windowType() == Qt::Popup)

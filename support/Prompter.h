@@ -19,17 +19,17 @@ enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
 struct MessageRequest {
-    QString caption;
-    QString text;
+    QString caption{};
+    QString text{};
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
     QWidget *owner = nullptr;   // null: the application's main window
 };
 
 struct InputRequest {
-    QString caption;
-    QString prompt;
-    QString initial;
+    QString caption{};
+    QString prompt{};
+    QString initial{};
     bool password = false;      // echo as "*"
     QWidget *owner = nullptr;
 };
@@ -38,32 +38,32 @@ enum class FileDialogKind { Open, OpenMany, Save, Folder };
 
 struct FileDialogRequest {
     FileDialogKind kind = FileDialogKind::Open;
-    QString caption;
-    QString folder;             // initial folder
-    QString fileName;           // initial file name
-    QString filter;             // Qt form: "Text files (*.txt);;All files (*)"
+    QString caption{};
+    QString folder{};             // initial folder
+    QString fileName{};           // initial file name
+    QString filter{};             // Qt form: "Text files (*.txt);;All files (*)"
     int filterIndex = 1;        // 1-based, as the class library counts
-    QString defaultSuffix;      // appended by a save dialog to a name without extension
+    QString defaultSuffix{};      // appended by a save dialog to a name without extension
     bool confirmOverwrite = false;
     QWidget *owner = nullptr;
 };
 
 struct FileDialogResult {
     bool accepted = false;
-    QStringList files;          // one name except for OpenMany
+    QStringList files{};          // one name except for OpenMany
     int filterIndex = 1;        // 1-based index of the filter in use when accepted
     QString file() const { return files.isEmpty() ? QString() : files.first(); }
 };
 
 struct FontRequest {
-    QString caption;
-    QFont initial;
+    QString caption{};
+    QFont initial{};
     QWidget *owner = nullptr;
 };
 
 struct ColorRequest {
-    QString caption;
-    QColor initial;
+    QString caption{};
+    QColor initial{};
     QWidget *owner = nullptr;
 };
 
@@ -104,8 +104,10 @@ private:
     Prompter *previous_;
 };
 
-// The window a box without owner belongs to: the application's main window (the first visible
-// top-level main window), or null.
+// The window a box without owner belongs to: the main form set with SetMainForm, else the first
+// visible top-level main window, or null.
 QWidget *MainFormWindow();
+// Names the program's main form (the class library's Application.MainForm); null clears it.
+void SetMainForm(QWidget *form);
 
 } // namespace kelpa

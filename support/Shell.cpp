@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+
 namespace kelpa {
 
 QString ProgramFolder()
@@ -96,10 +98,14 @@ QString RedirectPageText(const QString &a)
 
 bool OpenWebPage(const QString &address)
 {
-    // Written and opened under one name: Linux file names tell case apart.
-    const QString page = QDir::current().absoluteFilePath(QStringLiteral("NULL.htm"));
+    // Written and opened under one name: Linux file names tell case apart. A current folder
+    // that no longer exists has no path.
+    const QString folder = QDir::currentPath();
+    const QString page = folder + QStringLiteral("/NULL.htm");
     QSaveFile f(page);
-    bool written = f.open(QIODevice::WriteOnly);
+    bool written = !folder.isEmpty() && f.open(QIODevice::WriteOnly);
+    if (folder.isEmpty())
+        errno = ENOENT;
     if (written) {
         f.write(RedirectPageText(WebAddress(address)).toUtf8());
         written = f.commit();

@@ -123,3 +123,14 @@ TEST(Desktop, AssociationWritesEntryDefaultsAndOwnTypes)
     EXPECT_EQ(mimeTypesForExtension(QStringLiteral("Rtf")),
               (QStringList{QStringLiteral("application/rtf"), QStringLiteral("text/rtf")}));
 }
+
+TEST(Desktop, TheDesktopFolderComesFromTheUserDirectories)
+{
+    QDir().mkpath(configHome());
+    QFile dirs(configHome() + QStringLiteral("/user-dirs.dirs"));
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_DESKTOP_DIR=\"$HOME/Arbeitsfl\xC3\xA4" "che\"\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
+    dirs.close();
+    EXPECT_EQ(specialFolderPath(CSIDL_DESKTOPDIRECTORY), QDir::homePath() + QString::fromUtf8("/Arbeitsfläche"));
+    EXPECT_EQ(specialFolderPath(CSIDL_PERSONAL), QDir::homePath() + QStringLiteral("/Dokumente"));
+}

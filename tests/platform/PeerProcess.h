@@ -1,6 +1,7 @@
 #pragma once
 // Starts the peer helper with this process's runtime folder, so that both meet.
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -13,6 +14,8 @@ inline void startPeer(QProcess &p, const QStringList &arguments)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    // The peer runs on the same display platform as the test.
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.start(QStringLiteral(PEER_PATH), arguments);

@@ -3,6 +3,10 @@
 #include "platform/WindowMessages.h"
 
 #include <QDir>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QFile>
 #include <gtest/gtest.h>
 #include <memory>
@@ -87,4 +91,35 @@ TEST(WindowsInProcess, ADamagedDescriptorIsIgnoredAndRemoved)
     f.close();
     EXPECT_EQ(FindWindow(QStringLiteral("TForm1")), w.handle());
     EXPECT_FALSE(QFile::exists(junk));
+}
+
+TEST(WindowsInProcess, KeystrokesTriggerShortcutsOfHiddenItemsButNotOfDisabledOnes)
+{
+    QMainWindow main;
+    auto *edit = new QLineEdit(&main);
+    main.setCentralWidget(edit);
+    QMenu *file = main.menuBar()->addMenu(QStringLiteral("&File"));
+    QAction *hidden = file->addAction(QStringLiteral("extern app cmd"));
+    hidden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+    hidden->setVisible(false);
+    QAction *disabled = file->addAction(QStringLiteral("disabled"));
+    disabled->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    disabled->setEnabled(false);
+    int hiddenFired = 0;
+    int disabledFired = 0;
+    QObject::connect(hidden, &QAction::triggered, [&] { ++hiddenFired; });
+    QObject::connect(disabled, &QAction::triggered, [&] { ++disabledFired; });
+    main.show();
+    edit->setFocus();
+    Window w(QStringLiteral("TApplication"), QStringLiteral("Kelpa"), &main);
+
+    ASSERT_TRUE(SendKeystroke(w.handle(), Qt::CTRL | Qt::Key_J));
+    ASSERT_TRUE(SendKeystroke(w.handle(), Qt::CTRL | Qt::Key_K));
+    // Without a shortcut the keys go to the focused widget.
+    ASSERT_TRUE(SendKeystroke(w.handle(), QKeyCombination(Qt::Key_A)));
+    ASSERT_TRUE(SendKeystroke(w.handle(), Qt::SHIFT | Qt::Key_B));
+    ASSERT_TRUE(waitUntil([&] { return edit->text().size() == 2; }));
+    EXPECT_EQ(hiddenFired, 1);
+    EXPECT_EQ(disabledFired, 0);
+    EXPECT_EQ(edit->text(), QStringLiteral("aB"));
 }

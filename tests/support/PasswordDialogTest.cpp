@@ -1,0 +1,196 @@
+// The password dialog, driven by keys and clicks.
+#include "support/PasswordDialog.h"
+#include "support/ScriptedPrompter.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace kelpa;
+
+namespace {
+
+// Runs the dialog modally while `script` types into it; the dialog is cancelled after a while
+// should the script not end it.
+int runDialog(TOBRINPasswordDlg &dlg, const std::function<void()> &script)
+{
+    QTimer::singleShot(0, &dlg, script);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, &dlg, [&] {
+        ADD_FAILURE() << "the script did not end the dialog";
+        dlg.CancelBtn->click();
+    });
+    guard.start(10000);
+    return dlg.ShowModal();
+}
+
+} // namespace
+
+TEST(PasswordDialog, DecodeModeOkNeedsAPassword)
+{
+    ScriptedPrompter p;
+    ScopedPrompter scope(p);
+    TOBRINPasswordDlg dlg;
+    EXPECT_EQ(TOBRINPasswordDlg::instance(), &dlg);
+    dlg.setDecodeMode();
+    dlg.setClearOnShow(true);
+    const int result = runDialog(dlg, [&] {
+        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("ECO file password"));
+        EXPECT_TRUE(dlg.Label3->isVisible());
+        EXPECT_EQ(dlg.Label3->text(), QStringLiteral("Please, enter decoder password for this encrypted file"));
+        EXPECT_FALSE(dlg.PasswordChk->isVisible());
+        EXPECT_FALSE(dlg.OKBtn->isEnabled());
+        QTest::keyClick(dlg.Password, Qt::Key_Return);   // does nothing while empty
+        EXPECT_TRUE(dlg.isVisible());
+        QTest::keyClicks(dlg.Password, QStringLiteral("secret"));
+        EXPECT_TRUE(dlg.OKBtn->isEnabled());
+        QTest::keyClick(dlg.Password, Qt::Key_Backspace);
+        QTest::keyClicks(dlg.Password, QStringLiteral("T"));
+        QTest::keyClick(dlg.Password, Qt::Key_Return);
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(dlg.Tag(), 1);
+    EXPECT_EQ(dlg.password(), QStringLiteral("secreT"));
+    EXPECT_TRUE(p.shown().empty());
+}
+
+TEST(PasswordDialog, DecodeModeIgnoresTheConfirmationEntry)
+{
+    TOBRINPasswordDlg dlg;
+    dlg.PasswordChk->setText(QStringLiteral("left over"));
+    dlg.setDecodeMode();
+    const int result = runDialog(dlg, [&] {
+        QTest::keyClicks(dlg.Password, QStringLiteral("pw"));
+        QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+    });
+    EXPECT_EQ(result, 1);
+}
+
+TEST(PasswordDialog, EncodeModeInsistsOnMatchingEntries)
+{
+    ScriptedPrompter p;
+    ScopedPrompter scope(p);
+    TOBRINPasswordDlg dlg;
+    dlg.setEncodeMode();
+    dlg.setClearOnShow(true);
+    const int result = runDialog(dlg, [&] {
+        EXPECT_TRUE(dlg.PasswordChk->isVisible());
+        EXPECT_FALSE(dlg.Label3->isVisible());
+        QTest::keyClicks(dlg.Password, QStringLiteral("abc"));
+        QTest::keyClicks(dlg.PasswordChk, QStringLiteral("abd"));
+        QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+        // The warning, and the dialog stays with the caret back in the first entry.
+        ASSERT_EQ(p.shown().size(), 1u);
+        EXPECT_EQ(p.last().caption, QStringLiteral("OBRIN"));
+        EXPECT_EQ(p.last().text, QStringLiteral("The two entries don't match."));
+        EXPECT_EQ(p.last().icon, MessageIcon::Warning);
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(dlg.Tag(), 0);
+        EXPECT_EQ(dlg.focusWidget(), dlg.Password);
+        // Enter in the second entry tries again.
+        QTest::keyClick(dlg.PasswordChk, Qt::Key_Backspace);
+        QTest::keyClicks(dlg.PasswordChk, QStringLiteral("c"));
+        QTest::keyClick(dlg.PasswordChk, Qt::Key_Enter);
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(dlg.password(), QStringLiteral("abc"));
+    EXPECT_EQ(p.shown().size(), 1u);
+}
+
+TEST(PasswordDialog, EscapeAndCancelGiveZero)
+{
+    TOBRINPasswordDlg dlg;
+    dlg.setEncodeMode();
+    // Esc cancels even with OK disabled, from either entry.
+    EXPECT_EQ(runDialog(dlg, [&] { QTest::keyClick(dlg.Password, Qt::Key_Escape); }), 0);
+    EXPECT_EQ(runDialog(dlg, [&] {
+                  QTest::keyClicks(dlg.Password, QStringLiteral("x"));
+                  QTest::keyClicks(dlg.PasswordChk, QStringLiteral("x"));
+                  QTest::keyClick(dlg.PasswordChk, Qt::Key_Escape);
+              }),
+              0);
+    EXPECT_EQ(runDialog(dlg, [&] {
+                  QTest::keyClicks(dlg.Password, QStringLiteral("y"));
+                  QTest::mouseClick(dlg.CancelBtn, Qt::LeftButton);
+              }),
+              0);
+    EXPECT_EQ(runDialog(dlg, [&] { dlg.close(); }), 0);
+}
+
+TEST(PasswordDialog, EntriesAreKeptUnlessEmptyingIsAsked)
+{
+    TOBRINPasswordDlg dlg;
+    dlg.setDecodeMode();
+    ASSERT_EQ(runDialog(dlg, [&] {
+                  QTest::keyClicks(dlg.Password, QStringLiteral("kept"));
+                  QTest::keyClick(dlg.Password, Qt::Key_Return);
+              }),
+              1);
+    EXPECT_EQ(runDialog(dlg, [&] {
+                  EXPECT_EQ(dlg.Password->text(), QStringLiteral("kept"));
+                  EXPECT_TRUE(dlg.OKBtn->isEnabled());
+                  QTest::keyClick(dlg.Password, Qt::Key_Return);
+              }),
+              1);
+    dlg.setClearOnShow(true);
+    EXPECT_EQ(runDialog(dlg, [&] {
+                  EXPECT_TRUE(dlg.Password->text().isEmpty());
+                  EXPECT_FALSE(dlg.OKBtn->isEnabled());
+                  QTest::keyClick(dlg.Password, Qt::Key_Escape);
+              }),
+              0);
+}
+
+TEST(PasswordDialog, EntryLengthAndPasswordBytes)
+{
+    TOBRINPasswordDlg editor(nullptr, 256);
+    EXPECT_EQ(editor.Password->maxLength(), 256);
+    EXPECT_EQ(TOBRINPasswordDlg::instance(), &editor);
+    {
+        TOBRINPasswordDlg print(nullptr, 255);
+        EXPECT_EQ(print.PasswordChk->maxLength(), 255);
+    }
+    EXPECT_EQ(TOBRINPasswordDlg::instance(), nullptr);
+    EXPECT_EQ(editor.Password->echoMode(), QLineEdit::Password);
+    editor.Password->setText(QStringLiteral("pässwört€"));
+    EXPECT_EQ(editor.passwordBytes(), QByteArray("p\xE4ssw\xF6rt\x80"));
+}
+
+TEST(PasswordDialog, Placement)
+{
+    const QSize dialog(264, 163);
+    const QSize screen(1280, 1024);
+    struct Case {
+        QRect main;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {QRect(100, 100, 800, 600), QPoint(100 + 400 - 132, 100 + 300 - 81)},
+        {QRect(0, 0, 101, 101), QPoint(0, 0)},                          // halves round towards zero, then clamp
+        {QRect(-700, -500, 800, 600), QPoint(0, 0)},                    // partly off the top left
+        {QRect(1100, 900, 800, 600), QPoint(1280 - 264, 1024 - 20 - 163)},
+        {QRect(500, 841, 264, 163), QPoint(500, 841)},                  // bottom exactly 20 above
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(TOBRINPasswordDlg::PlaceOnScreen(c.main, dialog, screen), c.expected)
+            << c.main.x() << "," << c.main.y();
+}
+
+TEST(PasswordDialog, BackgroundLabelColour)
+{
+    const std::pair<QRgb, QRgb> cases[] = {
+        {0xFFFFFF, 0xF8F8F8},
+        {0xF0F0F0, 0xF8F8F8},
+        {0xD4D0C8, 0xDCD8D0},
+        {0xF8F7F6, 0xFFFFFE},
+        {0x000000, 0x080808},
+        {0xFFFFF0, 0xFFFFF8},
+    };
+    for (const auto &[face, label] : cases)
+        EXPECT_EQ(TOBRINPasswordDlg::LightenedFaceColour(face) & 0xFFFFFF, label) << std::hex << face;
+}

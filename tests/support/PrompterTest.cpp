@@ -1,0 +1,41 @@
+// The scripted prompter that every test of the programs relies on.
+#include "support/ScriptedPrompter.h"
+
+#include <gtest/gtest.h>
+
+using namespace kelpa;
+
+TEST(ScriptedPrompter, AnswersInOrderAndCancelsWhatIsNotScripted)
+{
+    ScriptedPrompter p;
+    Prompter *before = &CurrentPrompter();
+    {
+        ScopedPrompter scope(p);
+        EXPECT_EQ(&CurrentPrompter(), &p);
+        p.answer(MessageAnswer::Yes);
+        p.answerInput(QStringLiteral("typed"));
+        p.answerFile(QStringLiteral("/tmp/a.eco"), 3);
+        EXPECT_EQ(CurrentPrompter().message({"c", "t", MessageIcon::Question, MessageButtons::YesNoCancel}),
+                  MessageAnswer::Yes);
+        EXPECT_EQ(CurrentPrompter().message({"c", "t", MessageIcon::Question, MessageButtons::YesNoCancel}),
+                  MessageAnswer::Cancel);
+        EXPECT_EQ(CurrentPrompter().message({"c", "t", MessageIcon::Question, MessageButtons::YesNo}),
+                  MessageAnswer::No);
+        EXPECT_EQ(CurrentPrompter().message({"c", "t", MessageIcon::Information, MessageButtons::Ok}),
+                  MessageAnswer::Ok);
+        EXPECT_EQ(CurrentPrompter().input({"Find", "Text:"}), QStringLiteral("typed"));
+        EXPECT_FALSE(CurrentPrompter().input({"Find", "Text:"}).has_value());
+        const FileDialogResult f = CurrentPrompter().file({FileDialogKind::Save, "Save as", {}, {}, "Eco (*.eco)"});
+        EXPECT_TRUE(f.accepted);
+        EXPECT_EQ(f.file(), QStringLiteral("/tmp/a.eco"));
+        EXPECT_EQ(f.filterIndex, 3);
+        EXPECT_FALSE(CurrentPrompter().file({}).accepted);
+        EXPECT_FALSE(CurrentPrompter().font({}).has_value());
+        EXPECT_FALSE(CurrentPrompter().color({}).has_value());
+    }
+    EXPECT_EQ(&CurrentPrompter(), before);
+    EXPECT_EQ(p.shown().size(), 10u);
+    EXPECT_EQ(p.messages().size(), 4u);
+    EXPECT_EQ(p.unanswered(), 6);   // the Ok box needs no answer
+    EXPECT_EQ(p.shown()[8].kind, ScriptedPrompter::Shown::Kind::Font);
+}

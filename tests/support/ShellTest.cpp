@@ -1,0 +1,200 @@
+// Launching through the shell, its failure texts, the web-page opener and the path helpers.
+#include "common/TempDir.h"
+#include "support/ScriptedPrompter.h"
+#include "support/Shell.h"
+
+#include <QDir>
+#include <QFile>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+using namespace kelpa;
+using kelpa::test::TempDir;
+
+namespace {
+
+struct OpenerSpy {
+    QList<QUrl> opened;
+    OpenerSpy()
+    {
+        platform::setUrlOpener([this](const QUrl &u) {
+            opened << u;
+            return true;
+        });
+    }
+    ~OpenerSpy() { platform::setUrlOpener({}); }
+};
+
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const QString &folder) : previous_(QDir::currentPath()) { QDir::setCurrent(folder); }
+    ~CurrentFolder() { QDir::setCurrent(previous_); }
+
+private:
+    QString previous_;
+};
+
+} // namespace
+
+TEST(LaunchFailureText, EveryCodeOfTheTable)
+{
+    const QString file = QStringLiteral("KPSC.exe");
+    const QString folder = QStringLiteral("/Home/User");
+    struct Case {
+        int code;
+        const char *text;
+    };
+    const Case cases[] = {
+        {0, "System out of memory or resources."},
+        {2, "File \"kpsc.exe\" not found in the folder \"/home/user\""},
+        {3, "Path not found."},
+        {5, "The operating system denied access to KPSC.exe"},
+        {8, "System out of memory or resources."},
+        {11, "KPSC.exe is an invalid or damaged EXE file"},
+        {26, "A sharing violation occurred."},
+        {27, "The filename association is incomplete or invalid."},
+        {28, "The DDE transaction could not be completed because the request timed out."},
+        {29, "The DDE transaction failed."},
+        {30, "The DDE transaction could not be completed because other DDE transactions were being processed."},
+        {31, "There is no application associated with the given filename extension."},
+        {32, "DLL not found."},
+        {1, ""},
+        {4, ""},
+        {33, ""},
+        {42, ""},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(LaunchFailureText(c.code, file, folder), QString::fromUtf8(c.text)) << c.code;
+}
+
+TEST(LaunchFile, AMissingProgramIsReportedWithTheCurrentFolder)
+{
+    TempDir dir;
+    const QString cwd = QString::fromStdString(dir.file("Work Folder"));
+    QDir().mkpath(cwd);
+    CurrentFolder here(cwd);
+    ScriptedPrompter p;
+    ScopedPrompter scope(p);
+    // The folder named is the current one, not the folder argument.
+    EXPECT_FALSE(LaunchFile(QStringLiteral("Kpsc.exe"), QStringLiteral("token"), QDir::tempPath(), true, SW_SHOW));
+    ASSERT_EQ(p.shown().size(), 1u);
+    EXPECT_EQ(p.last().caption, QStringLiteral("Cannot launch the file"));
+    EXPECT_EQ(p.last().icon, MessageIcon::Error);
+    EXPECT_EQ(p.last().text, QStringLiteral("File \"kpsc.exe\" not found in the folder \"") + cwd.toLower()
+                                 + QStringLiteral("\""));
+    // Without a report nothing is shown, and it still fails.
+    EXPECT_FALSE(LaunchFile(QStringLiteral("kpp.exe"), QString(), QString(), false, SW_SHOW));
+    EXPECT_EQ(p.shown().size(), 1u);
+}
+
+TEST(LaunchFile, PathsLongerThanTheOldBuffersPassWhole)
+{
+    TempDir dir;
+    QString deep = QString::fromStdString(dir.path().string());
+    for (int i = 0; i < 6; ++i)
+        deep += QStringLiteral("/a folder name that is long enough to matter %1").arg(i);
+    QDir().mkpath(deep);
+    const QString document = deep + QStringLiteral("/document with blanks.txt");
+    QFile f(document);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    ASSERT_GT(document.size(), 200);
+    OpenerSpy spy;
+    EXPECT_TRUE(LaunchFile(document, QString(), QString(), true, SW_SHOWNORMAL));
+    ASSERT_EQ(spy.opened.size(), 1);
+    EXPECT_EQ(spy.opened[0].toLocalFile(), document);
+}
+
+TEST(WebPage, RedirectPageText)
+{
+    const QString expected = QStringLiteral(
+        "<html><body bgcolor=0></body><head><meta http-equiv=\"Refresh\" content=\"0; URL=http://a.b\">"
+        "</head><br><br><br><center><font size=4>"
+        "<font color=#0F7DB3>C</font><font color=#2287B9>O</font><font color=#3491BF>N</font>"
+        "<font color=#479BC5>N</font><font color=#59A5CB>E</font><font color=#6CAFD1>C</font>"
+        "<font color=#7EB9D7>T</font><font color=#91C3DC>I</font><font color=#A3CDE2>N</font>"
+        "<font color=#B6D7E8>G</font> <font color=#DBEBF4>t</font><font color=#EDF5FA>o http://a.b"
+        "...</font></font><br><font color=#EDF5FA>If you browser does not support refresh&nbsp;"
+        "<a href=http://a.b>click here</a></font></center></html>");
+    EXPECT_EQ(RedirectPageText(QStringLiteral("http://a.b")), expected);
+}
+
+TEST(WebPage, AddressesWithoutAColonGetHttp)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"kelpa.example.org", "http://kelpa.example.org"},
+        {"https://kelpa.example.org", "https://kelpa.example.org"},
+        {"mailto:someone@example.org", "mailto:someone@example.org"},
+        {"host.org/page?x=a:b", "host.org/page?x=a:b"},
+        {"", "http://"},
+    };
+    for (const auto &[in, out] : cases)
+        EXPECT_EQ(WebAddress(QLatin1String(in)), QLatin1String(out)) << in;
+}
+
+TEST(WebPage, WritesTheRedirectPageAndOpensIt)
+{
+    TempDir dir;
+    CurrentFolder here(QString::fromStdString(dir.path().string()));
+    OpenerSpy spy;
+    ScriptedPrompter p;
+    ScopedPrompter scope(p);
+    EXPECT_TRUE(OpenWebPage(QStringLiteral("kelpa.example.org")));
+    const QString page = QString::fromStdString(dir.file("NULL.htm"));
+    QFile f(page);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(f.readAll()), RedirectPageText(QStringLiteral("http://kelpa.example.org")));
+    ASSERT_EQ(spy.opened.size(), 1);
+    EXPECT_EQ(spy.opened[0], QUrl::fromLocalFile(page));
+    EXPECT_TRUE(p.shown().empty());
+}
+
+TEST(WebPage, APageThatCannotBeWrittenIsReported)
+{
+    TempDir dir;
+    const QString gone = QString::fromStdString(dir.file("gone"));
+    QDir().mkpath(gone);
+    CurrentFolder here(gone);
+    QDir(gone).removeRecursively();   // the current folder no longer exists
+    OpenerSpy spy;
+    ScriptedPrompter p;
+    ScopedPrompter scope(p);
+    EXPECT_FALSE(OpenWebPage(QStringLiteral("kelpa.example.org")));
+    EXPECT_TRUE(spy.opened.isEmpty());
+    ASSERT_EQ(p.shown().size(), 1u);
+    EXPECT_EQ(p.last().caption, QStringLiteral("Error"));
+    EXPECT_TRUE(p.last().text.startsWith(QStringLiteral("Cannot write the web page \""))) << p.last().text.toStdString();
+}
+
+TEST(PathHelpers, StripExtension)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"notes.txt", "notes"},
+        {"archive.tar.gz", "archive.tar"},
+        {"README", "README"},
+        {"/home/u/my.folder/README", "/home/u/my.folder/README"},
+        {"/home/u/file.", "/home/u/file"},
+        {"", ""},
+    };
+    for (const auto &[in, out] : cases)
+        EXPECT_EQ(StripExtension(QLatin1String(in)), QLatin1String(out)) << in;
+}
+
+TEST(PathHelpers, FolderIsUsableLeavesTheCurrentFolderAlone)
+{
+    TempDir dir;
+    const QString before = QDir::currentPath();
+    EXPECT_TRUE(FolderIsUsable(QString()));
+    EXPECT_TRUE(FolderIsUsable(QString::fromStdString(dir.path().string())));
+    EXPECT_EQ(QDir::currentPath(), before);
+    EXPECT_FALSE(FolderIsUsable(QString::fromStdString(dir.file("missing"))));
+    EXPECT_EQ(QDir::currentPath(), before);
+}
+
+TEST(PathHelpers, ProgramFolderEndsWithASlashAndFollowsTheOverride)
+{
+    EXPECT_TRUE(ProgramFolder().endsWith(QLatin1Char('/')));
+    ::setenv("KELPA_PROGRAM_DIR", "/opt/kelpa/", 1);
+    EXPECT_EQ(ProgramFolder(), QStringLiteral("/opt/kelpa/"));
+    ::unsetenv("KELPA_PROGRAM_DIR");
+}
