@@ -8,6 +8,7 @@
 #include "support/Application.h"
 #include "support/MessageBoxes.h"
 #include "support/PasswordDialog.h"
+#include "support/Prompter.h"
 #include "support/Shell.h"
 
 namespace kelpa::editor {
@@ -45,6 +46,7 @@ int RunEditor(int &argc, char **argv)
             return 0;
         QApplication::setApplicationDisplayName(kApplicationTitle);
         TForm1 form;
+        SetMainForm(&form);
         TOBRINPasswordDlg passwordDialog(&form, 256);
         platform::Window window(kApplicationClass, kApplicationTitle, &form);
         form.setApplicationWindow(&window);

@@ -12,6 +12,17 @@ namespace {
 
 QString editorProgram() { return QString::fromLocal8Bit(KELPA_PROGRAM_DIR) + QStringLiteral("/Kelpa32"); }
 
+// The second start runs on the same display as this test.
+void prepare(QProcess &child, const QStringList &arguments)
+{
+    child.setProgram(editorProgram());
+    child.setArguments(arguments);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
+    child.setProcessEnvironment(env);
+}
+
 class InstanceTest : public EditorTest {
 protected:
     std::unique_ptr<kelpa::platform::Window> window;
@@ -31,9 +42,7 @@ protected:
     // Runs the second start to its end while this editor keeps answering.
     int runSecond(const QStringList &arguments, QProcess &child)
     {
-        child.setProgram(editorProgram());
-        child.setArguments(arguments);
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        prepare(child, arguments);
         child.start();
         if (!child.waitForStarted(10000))
             return -1;
@@ -81,9 +90,7 @@ TEST_F(InstanceTest, WithMultiDatTheSecondStartKeepsItsOwnWindow)
     const QString doc = path("own.txt");
     writeFile(doc, "opened by the second editor\r\n");
     QProcess child;
-    child.setProgram(editorProgram());
-    child.setArguments({doc});
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    prepare(child, {doc});
     child.start();
     ASSERT_TRUE(child.waitForStarted(10000));
     pump(2500);
