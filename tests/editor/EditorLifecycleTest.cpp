@@ -3,6 +3,7 @@
 #include "EditorFixture.h"
 
 #include "editor/HandOff.h"
+#include "platform/Shell.h"
 
 #include <QAction>
 #include <QDialog>
@@ -171,6 +172,25 @@ TEST_F(EditorTest, AllowMultipleWindowsTogglesTheMarker)
     item->trigger();
     EXPECT_FALSE(item->isChecked());
     EXPECT_FALSE(QFile::exists(path("multi.dat")));
+}
+
+TEST_F(EditorTest, HomePageOpensThroughTheRedirectPage)
+{
+    start();
+    QList<QUrl> opened;
+    kelpa::platform::setUrlOpener([&](const QUrl &url) {
+        opened << url;
+        return true;
+    });
+    form->action("HomePage1")->trigger();
+    kelpa::platform::setUrlOpener({});
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_TRUE(opened[0].toLocalFile().endsWith("null.htm", Qt::CaseInsensitive)) << opened[0].toString().toStdString();
+    const QByteArray page = fileBytes(path("NULL.htm"));
+    EXPECT_TRUE(page.contains("URL=http")) << page.left(200).constData();
+    // Closing the window removes the redirect page.
+    ASSERT_TRUE(form->close());
+    EXPECT_FALSE(QFile::exists(path("NULL.htm")));
 }
 
 TEST_F(EditorTest, AboutBoxShowsTheLicenceWithTheCaption)

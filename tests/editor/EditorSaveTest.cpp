@@ -114,6 +114,25 @@ TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
     EXPECT_TRUE(text->contains("top secret, edited"));
 }
 
+TEST_F(EditorTest, ChangedPasswordTakesEffectAtTheNextSave)
+{
+    start();
+    writeDocument(path("c.eco"), "old", QByteArray("changing passwords ").repeated(40));
+    passwords.answer(QStringLiteral("old"));
+    const int slot = form->OpenDocument(path("c.eco"), true, {});
+    ASSERT_GE(slot, 0);
+    passwords.answer(QStringLiteral("new"));
+    form->action("Changepassword1")->trigger();
+    EXPECT_TRUE(passwords.lastWasEncode());
+    EXPECT_TRUE(editor(slot)->Modified());
+    EXPECT_TRUE(readDocument(path("c.eco"), "old")) << "nothing written yet";
+    form->action("Save1")->trigger();
+    EXPECT_FALSE(readDocument(path("c.eco"), "old"));
+    const auto text = readDocument(path("c.eco"), "new");
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(text->contains("changing passwords"));
+}
+
 TEST_F(EditorTest, SaveAsMatrixOfFiltersAndExtensionQuestion)
 {
     struct Case {
