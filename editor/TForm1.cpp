@@ -498,7 +498,7 @@ bool TForm1::FormCloseQuery()
     CloseAllowed = true;
     PageControl1->setVisible(false);
     Closeall1Click();
-    if (!CloseAllowed || table_.openCount() > 0)
+    if (!CloseAllowed)
         PageControl1->setVisible(table_.openCount() > 0);
     return CloseAllowed;
 }
