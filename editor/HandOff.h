@@ -1,0 +1,35 @@
+#pragma once
+// The single-instance hand-off: the command line joined into one document path, the request
+// file "loadreq" that a second start leaves for the running editor, and the "multi.dat" marker.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace kelpa::editor {
+
+inline constexpr char kVoidCall[] = "<*VOID-CALL*>";
+inline constexpr int kLoadRequestLimit = 1023;
+
+// Arguments (without the program name) joined with single blanks up to the first empty one;
+// every "/P" (any case) is dropped.
+QString DocumentPathArgument(const QStringList &arguments);
+
+// What the running editor finds in a request file.
+struct LoadRequest {
+    enum class Kind { None, BringToFront, Open } kind = Kind::None;
+    QString path;
+};
+
+// Writes the request (the path, or the void call when it is empty) without a line end.
+// Written through a temporary file, so the reader never sees half a request.
+bool writeLoadRequest(const QString &programFolder, const QString &path);
+// Reads at most 1023 bytes up to a first line end, deletes the file and tells what to do.
+// A missing or empty file asks for nothing.
+LoadRequest takeLoadRequest(const QString &programFolder);
+
+QString loadRequestFile(const QString &programFolder);
+QString multiMarkerFile(const QString &programFolder);
+bool multipleWindowsAllowed(const QString &programFolder);
+
+} // namespace kelpa::editor

@@ -1,0 +1,16 @@
+#pragma once
+// Start of the editor process: a second start hands its path to the running editor and ends.
+#include <QStringList>
+
+namespace kelpa::editor {
+
+// Joins the arguments into the document path, then looks for a running editor. Returns true
+// when this process is to become an editor (none runs, "multi.dat" allows several, or the
+// request could not be written); false after the path was handed over.
+bool HandOffToRunningInstance(const QStringList &arguments);
+
+// The whole program: hand-off, main window, password dialog, message loop. Returns the exit
+// code (0).
+int RunEditor(int &argc, char **argv);
+
+} // namespace kelpa::editor

@@ -1,0 +1,187 @@
+#pragma once
+// The editor's main window: menus, tool buttons, the page control with up to 16 pages, the
+// four-panel status bar, and opening, saving and closing documents in their four kinds.
+#include "editor/PageTable.h"
+#include "editor/Settings.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QTabWidget;
+class QToolButton;
+class QWidget;
+class TOBRINEngine;
+
+namespace kelpa {
+class TOBRINPasswordDlg;
+namespace platform {
+class Window;
+}
+} // namespace kelpa
+
+namespace kelpa::editor {
+
+// The command-line path that the first show opens (empty: a new page).
+extern QString DocumentPathArgumentText;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // --- pages (public so that tests and the hand-off can drive them) ---
+    int OpenDocument(const QString &path, bool addToRecent, const QString &password);
+    void ClosePage(int slot);
+    bool SavePage(int slot);
+    int FindFreePage() const { return table_.FindFreePage(); }
+    bool CheckNotAlreadyLoaded(const QString &path);
+    void NewPage(NewPageKind kind);
+
+    // --- commands ---
+    void NewButtonClick();
+    void OpenButtonClick();
+    // Both give the slot that holds the saved page; a declined or failed save throws Abort.
+    int SaveButtonClick();
+    int Saveas1Click();
+    void SaveAll1Click();
+    void Close1Click();
+    void Closeall1Click();
+    void Exit1Click();
+    void MIRTOL1Click();
+    void Allowmultipleinstances1Click();
+    void Changepassword1Click();
+    void Usecommonpassword1Click();
+    void Wraptext1Click();
+    void ShowToolbar1Click();
+    void HomePage1Click();
+    void About1Click();
+    void PageControl1Change();
+    void WMDropFiles(const QStringList &files);
+
+    // --- lifecycle steps (called from the window's events) ---
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    bool FormCloseQuery();
+    void FormClose();
+
+    // --- state for callers and tests ---
+    const PageTable &pages() const { return table_; }
+    PageTable &pages() { return table_; }
+    int CurrentPage() const { return table_.CurrentPage; }
+    TRichEdit *currentEditor() const;
+    QTabWidget *pageControl() const { return PageControl1; }
+    QString statusPanel(int index) const;
+    const KelpaSettings &settings() const { return settings_; }
+    QString programFolder() const { return programFolder_; }
+    bool isUpdating() const { return Updating; }
+    bool activated() const { return Activated; }
+    bool rulerEnabled() const { return rulerEnabled_; }
+    QAction *action(const QString &objectName) const;
+    TOBRINEngine &engine() { return *engine_; }
+    // The About box as built by About1Click, not yet shown (caller owns it).
+    QWidget *buildAboutBox();
+    // The registered window through which a second start finds this editor.
+    void setApplicationWindow(platform::Window *window) { appWindow_ = window; }
+
+signals:
+    // A page was opened, closed, saved or changed its modified state.
+    void documentStateChanged();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void setupFileActions();
+    void setupPreferencesActions();
+    void setupHelpActions();
+    void setupToolbar();
+    void setupStatusBar();
+    void applySettings();
+    void collectSettings();
+    void updateActionState();
+
+    void AllocatePage(int slot);
+    void InitializeKPTxt(int slot);
+    void ConfigurePageEditor(int slot, const QString &path);
+    void CloseEmptyUntitledPage(const QString &path);
+    void CheckAutoWrap(int slot);
+    QString AskPassword();
+    void SetRulerEnabled(bool enabled);
+    void SetEditorMargins();
+    void EnableDocumentCommands();
+    void DisableDocumentCommands();
+    void AddToRecent(const QString &path);
+    void setPanel(int index, const QString &text);
+    void RichEdit1Change();
+    void RichEdit1SelectionChange();
+    void attachChangeHandler(int slot);
+    bool writePage(int slot, QString &error);
+    void markPasswordUnconfirmed(int slot, bool knownWrong);
+
+    PageTable table_;
+    KelpaSettings settings_;
+    std::unique_ptr<TOBRINEngine> engine_;
+    QString programFolder_;
+    platform::Window *appWindow_ = nullptr;
+
+    bool Updating = false;
+    bool Activated = false;
+    bool CloseAllowed = true;
+    bool rulerEnabled_ = false;
+    bool settingsFileExisted_ = false;
+    bool shown_ = false;
+    // "&Change..." as the common-password item last left it.
+    bool changePasswordAllowed_ = true;
+    // The size applied at start-up, written back while the window is maximised.
+    QSize normalSize_;
+
+    QWidget *Panel1 = nullptr;
+    QTabWidget *PageControl1 = nullptr;
+    QWidget *EditPanel = nullptr;
+    QMenu *PopupMenu2 = nullptr;
+    std::array<QLabel *, 4> panels_{};
+
+    // File
+    QAction *New1 = nullptr;
+    QAction *Open1 = nullptr;
+    QAction *Save1 = nullptr;
+    QAction *Saveas1 = nullptr;
+    QAction *SaveAll1 = nullptr;
+    QAction *Close1 = nullptr;
+    QAction *Closeall1 = nullptr;
+    QAction *Exit1 = nullptr;
+    QAction *externappcmd3 = nullptr;
+    QAction *PlainText1 = nullptr;
+    QAction *RichText1 = nullptr;
+    QAction *EncryptedText1 = nullptr;
+    // Preferences
+    QAction *Allowmultipleinstances1 = nullptr;
+    QAction *EC41 = nullptr;
+    QAction *Blowfish1 = nullptr;
+    QAction *Usecommonpassword1 = nullptr;
+    QAction *Changepassword1 = nullptr;
+    QAction *Wraptext1 = nullptr;
+    QAction *Automatic1 = nullptr;
+    QAction *ShowToolbar1 = nullptr;
+    // Help
+    QAction *HomePage1 = nullptr;
+    QAction *About1 = nullptr;
+    // Tool buttons whose state differs from their menu item
+    QToolButton *SaveButton = nullptr;
+    QToolButton *PasswordButton = nullptr;
+};
+
+} // namespace kelpa::editor

@@ -1,0 +1,274 @@
+#pragma once
+// TRichEdit: the page editor, a rich-text control on QTextEdit with the operations the editor,
+// the print module and the spell checker use.
+//
+//   auto *edit = new TRichEdit(sheet);
+//   edit->SetWantTabs(true); edit->SetScrollBars(TScrollStyle::Both);
+//   edit->SetHideSelection(false); edit->SetWordWrap(false);
+//   edit->OnChange = [this] { RichEdit1Change(); };          // events are plain callbacks;
+//   edit->OnSelectionChange = [this] { ... };                 // assign {} to detach
+//   edit->SetPlainText(false);                                // rich mode streams RTF
+//   edit->LoadFromFile(path);                                 // or LoadFromStream(bytes)
+//   edit->SetSelStart(0); edit->SetSelLength(5); edit->SelAttributes().SetStyle(fsBold);
+//   edit->Paragraph().SetAlignment(TAlignment::Center);
+//   QByteArray rtf = edit->SaveToStream();                    // RTF in rich, CR LF lines in plain
+//
+// Positions: every character counts one, a paragraph break counts one ('\n' in Text()), a line
+// break inside a paragraph counts one ('\v' in Text()). SelStart, FindText, LineIndex and
+// FormatRange all use these positions. "Lines" are paragraphs, whatever the word wrap.
+//
+// Streams: LoadFromStream in rich mode reads RTF when the data begins "{\rtf", otherwise plain
+// text; in plain mode it always reads plain text. Plain text is decoded by the code-page rule
+// (UTF-8 when valid, else Windows-1252) and saved back in the encoding it came in (Encoding()).
+//
+// Colours are QColor; an invalid QColor() stands for the window text colour (clWindowText).
+// Font sizes and paragraph indents are in points.
+#include "platform/codepage/CodePage.h"
+
+#include <QColor>
+#include <QFlags>
+#include <QTextEdit>
+#include <QTextCursor>
+
+#include <functional>
+#include <memory>
+#include <string_view>
+
+class QMenu;
+class QPainter;
+
+namespace kelpa::rtf {
+struct Document;
+}
+
+enum TFontStyle { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+Q_DECLARE_FLAGS(TFontStyles, TFontStyle)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TFontStyles)
+
+// Values as the editor's alignment buttons carry them in their Tag.
+enum class TAlignment { LeftJustify = 0, RightJustify = 1, Center = 2, Justify = 3 };
+enum class TNumberingStyle { None, Bullet };
+enum class TScrollStyle { None, Horizontal, Vertical, Both };
+
+enum TSearchType { stWholeWord = 1, stMatchCase = 2 };
+Q_DECLARE_FLAGS(TSearchTypes, TSearchType)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TSearchTypes)
+
+class TRichEdit;
+
+// Character attributes: of the selection (SelAttributes; with no selection, the typing
+// attributes) or the control's defaults (DefAttributes). Reading a mixed selection gives the
+// attributes of its first character.
+class TTextAttributes {
+public:
+    QString Name() const;
+    void SetName(const QString &name);
+    int Size() const; // points
+    void SetSize(int points);
+    QColor Color() const;
+    void SetColor(const QColor &color);
+    TFontStyles Style() const;
+    void SetStyle(TFontStyles style);
+
+private:
+    friend class TRichEdit;
+    TTextAttributes(TRichEdit *owner, bool defaults) : owner_(owner), defaults_(defaults) {}
+    TRichEdit *owner_;
+    bool defaults_;
+};
+
+// Paragraph attributes of the paragraphs the selection touches (reading: the first of them).
+// FirstIndent: first line from the left edge; LeftIndent: the other lines relative to the first
+// line; RightIndent: from the right edge. All in points.
+class TParaAttributes {
+public:
+    TAlignment Alignment() const;
+    void SetAlignment(TAlignment alignment);
+    int FirstIndent() const;
+    void SetFirstIndent(int points);
+    int LeftIndent() const;
+    void SetLeftIndent(int points);
+    int RightIndent() const;
+    void SetRightIndent(int points);
+    TNumberingStyle Numbering() const;
+    void SetNumbering(TNumberingStyle numbering);
+
+private:
+    friend class TRichEdit;
+    explicit TParaAttributes(TRichEdit *owner) : owner_(owner) {}
+    TRichEdit *owner_;
+};
+
+// The control's lines (paragraphs) as a list of strings.
+class TRichEditLines {
+public:
+    int Count() const;
+    QString Strings(int index) const; // empty for an index out of range
+    QString operator[](int index) const { return Strings(index); }
+    void Add(const QString &line);
+    void Insert(int index, const QString &line);
+    void Delete(int index); // the line and its break; out of range: nothing
+    void Clear();
+    QString Text() const;   // every line followed by CR LF
+    void SetText(const QString &text);
+
+    // Same as the control's stream and file operations.
+    void LoadFromStream(const QByteArray &bytes);
+    QByteArray SaveToStream() const;
+    bool LoadFromFile(const QString &fileName);
+    bool SaveToFile(const QString &fileName) const;
+
+private:
+    friend class TRichEdit;
+    explicit TRichEditLines(TRichEdit *owner) : owner_(owner) {}
+    TRichEdit *owner_;
+};
+
+// Rectangle in twips, edges as a device rectangle has them (right and bottom exclusive).
+struct TTwipsRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// One range-formatting request: lay out [cpMin, cpMax) into rc on a device of dpiX x dpiY.
+// painter: where to draw, in device pixels of that device (nullptr only measures).
+// cpMax -1: to the end of the text.
+struct TFormatRange {
+    QPainter *painter = nullptr;
+    int dpiX = 0;
+    int dpiY = 0;
+    TTwipsRect rc;
+    TTwipsRect rcPage;
+    int cpMin = 0;
+    int cpMax = -1;
+};
+
+class TRichEdit : public QTextEdit {
+    Q_OBJECT
+public:
+    explicit TRichEdit(QWidget *parent = nullptr);
+    ~TRichEdit() override;
+
+    // --- Events (the handlers of the page editor); empty callbacks are not called.
+    std::function<void()> OnChange;          // text or formatting changed
+    std::function<void()> OnSelectionChange; // caret or selection moved
+    // key: a Qt::Key value; set it to 0 to swallow the key.
+    std::function<void(int &key, Qt::KeyboardModifiers shift)> OnKeyDown;
+    std::function<void(int &key, Qt::KeyboardModifiers shift)> OnKeyUp;
+    // A typed character (after key-down, before the control inserts it); set to 0 to swallow.
+    std::function<void(QChar &key)> OnKeyPress;
+    std::function<void(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos)> OnMouseDown;
+
+    // --- Mode and state
+    bool PlainText() const { return plainText_; }
+    void SetPlainText(bool plain);
+    bool Modified() const;
+    void SetModified(bool modified);
+    bool ReadOnly() const { return isReadOnly(); }
+    void SetReadOnly(bool readOnly) { setReadOnly(readOnly); }
+    bool WordWrap() const;
+    void SetWordWrap(bool wrap);
+    bool HideSelection() const { return hideSelection_; }
+    void SetHideSelection(bool hide);
+    bool WantTabs() const { return !tabChangesFocus(); }
+    void SetWantTabs(bool want) { setTabChangesFocus(!want); }
+    TScrollStyle ScrollBars() const { return scrollBars_; }
+    void SetScrollBars(TScrollStyle style);
+    // The text limit: the control holds any length; kept only so callers can set it.
+    void SetTextLimit(qint64 limit) { textLimit_ = limit; }
+    qint64 TextLimit() const { return textLimit_; }
+    // The formatting rectangle in client coordinates (left/top inclusive, right/bottom
+    // exclusive): the space between it and the client edges stays empty.
+    void SetRect(const QRect &rect);
+    QRect ClientRect() const;
+    QMenu *PopupMenu() const { return popupMenu_; }
+    void SetPopupMenu(QMenu *menu) { popupMenu_ = menu; }
+
+    // --- Text
+    QString Text() const;
+    void SetText(const QString &text);
+    int TextLength() const; // in positions, without building the text
+    void Clear();           // text, formatting and the modified flag
+    TRichEditLines &Lines() { return lines_; }
+    const TRichEditLines &Lines() const { return lines_; }
+    void Undo() { undo(); }
+    bool CanUndo() const;
+
+    // --- Streams and files (bytes as they are stored)
+    void LoadFromStream(const QByteArray &bytes);
+    void LoadFromStream(std::string_view bytes);
+    QByteArray SaveToStream() const;
+    bool LoadFromFile(const QString &fileName);
+    bool SaveToFile(const QString &fileName) const; // temporary file, then rename
+    kelpa::codepage::TextEncoding Encoding() const { return encoding_; }
+    void SetEncoding(kelpa::codepage::TextEncoding encoding) { encoding_ = encoding; }
+
+    // --- Selection and caret
+    int SelStart() const;
+    void SetSelStart(int position);  // caret there, nothing selected
+    int SelLength() const;
+    void SetSelLength(int length);   // selects from SelStart on, clamped to the text
+    QString SelText() const;
+    void SetSelText(const QString &text); // replaces the selection; caret after the new text
+    void SelectAll();
+    void ScrollCaret();              // caret into view
+    int LineFromChar(int position) const;  // -1: the caret's line
+    int LineIndex(int line) const;         // first position of a line; -1: the caret's line;
+                                           // a line past the end gives -1
+    int LineLength(int line) const;        // without its break; -1 for a line past the end
+    int CharFromPos(const QPoint &clientPoint) const;
+
+    // --- Attributes
+    TTextAttributes &SelAttributes() { return selAttributes_; }
+    TTextAttributes &DefAttributes() { return defAttributes_; }
+    TParaAttributes &Paragraph() { return paragraph_; }
+
+    // --- Clipboard: RTF (text/rtf) and text/plain out; RTF in when present in rich mode.
+    void CopyToClipboard() { copy(); }
+    void CutToClipboard() { cut(); }
+    void PasteFromClipboard() { paste(); }
+
+    // --- Find: position of the first hit in [start, start + length), or -1.
+    int FindText(const QString &text, int start, int length, TSearchTypes options) const;
+
+    // --- Range formatting for printing. Returns the first position that did not fit (the text
+    // length when everything did). Always places at least one line. Measuring and drawing with
+    // the same request give the same result; a null request drops the cached layout.
+    int FormatRange(const TFormatRange *range, bool render);
+
+    // --- The document model, for the print module and tests.
+    kelpa::rtf::Document ToDocument(int start = 0, int end = -1) const;
+    void FromDocument(const kelpa::rtf::Document &document);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    QMimeData *createMimeDataFromSelection() const override;
+    bool canInsertFromMimeData(const QMimeData *source) const override;
+    void insertFromMimeData(const QMimeData *source) override;
+
+private:
+    friend class TTextAttributes;
+    friend class TParaAttributes;
+    friend class TRichEditLines;
+    class Printer;
+
+    void insertPlain(QTextCursor &cursor, const QString &text);
+
+    bool plainText_ = false;
+    bool hideSelection_ = true;
+    TScrollStyle scrollBars_ = TScrollStyle::Both;
+    qint64 textLimit_ = 0x7FFFFFFF;
+    QMenu *popupMenu_ = nullptr;
+    QColor defaultColor_;
+    int lastAnchor_ = 0;
+    int lastPosition_ = 0;
+    // Saving a text Windows-1252 cannot hold switches the page to UTF-8.
+    mutable kelpa::codepage::TextEncoding encoding_ = kelpa::codepage::TextEncoding::Utf8;
+    TRichEditLines lines_{this};
+    TTextAttributes selAttributes_{this, false};
+    TTextAttributes defAttributes_{this, true};
+    TParaAttributes paragraph_{this};
+    std::unique_ptr<Printer> printer_;
+};

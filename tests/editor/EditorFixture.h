@@ -1,0 +1,189 @@
+#pragma once
+// A main window in a private program folder, with a scripted prompter and a scripted password
+// dialog, for the window tests.
+#include "editor/TForm1.h"
+
+#include "common/TempDir.h"
+#include "engine/TOBRINEngine.h"
+#include "platform/richedit/TRichEdit.h"
+#include "support/PasswordDialog.h"
+#include "support/ScriptedPrompter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <gtest/gtest.h>
+
+namespace kelpa::editor::test {
+
+// Answers the password dialog whenever it is shown: the next queued password (typed into both
+// entries, then OK), or Cancel for a queued nullopt or an empty queue.
+class PasswordScript : public QObject {
+public:
+    PasswordScript()
+    {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+        timer_.start();
+    }
+    void answer(std::optional<QString> password) { answers_.push_back(std::move(password)); }
+    int shown() const { return shown_; }
+    bool lastWasEncode() const { return lastEncode_; }
+    QString lastPrefill() const { return lastPrefill_; }
+
+private:
+    void poll()
+    {
+        TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
+        if (!dlg || !dlg->isVisible() || busy_)
+            return;
+        busy_ = true;
+        ++shown_;
+        lastEncode_ = dlg->isEncodeMode();
+        lastPrefill_ = dlg->Password->text();
+        std::optional<QString> a;
+        if (!answers_.empty()) {
+            a = answers_.front();
+            answers_.pop_front();
+        }
+        if (a) {
+            dlg->Password->setText(*a);
+            dlg->PasswordChk->setText(*a);
+            dlg->OKBtn->click();
+        } else {
+            dlg->CancelBtn->click();
+        }
+        busy_ = false;
+    }
+    QTimer timer_;
+    std::deque<std::optional<QString>> answers_;
+    int shown_ = 0;
+    bool lastEncode_ = false;
+    bool busy_ = false;
+    QString lastPrefill_;
+};
+
+inline void pump(int ms = 0)
+{
+    QElapsedTimer t;
+    t.start();
+    do
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (t.elapsed() < ms);
+}
+
+inline QByteArray fileBytes(const QString &name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline void writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// An encrypted document written by the engine.
+inline void writeDocument(const QString &name, const std::string &password, const QByteArray &text,
+                          std::uint8_t cipher = TOBRINEngine::CipherEC4)
+{
+    TOBRINEngine engine;
+    engine.CipherId = cipher;
+    ASSERT_TRUE(engine.SaveToFile(password, QFile::encodeName(name).toStdString(),
+                                  reinterpret_cast<const std::uint8_t *>(text.constData()),
+                                  static_cast<std::size_t>(text.size())))
+        << engine.ErrorCode;
+}
+
+// The text of an encrypted document as the engine reads it, or nothing.
+inline std::optional<QByteArray> readDocument(const QString &name, const std::string &password,
+                                              std::string *version = nullptr)
+{
+    TOBRINEngine engine;
+    if (!engine.LoadFromFile(password, QFile::encodeName(name).toStdString()))
+        return std::nullopt;
+    if (version)
+        *version = engine.Version;
+    return QByteArray(reinterpret_cast<const char *>(engine.Result.data()), engine.ResultLength);
+}
+
+class EditorTest : public ::testing::Test {
+protected:
+    kelpa::test::TempDir dir;
+    QString folder = QString::fromStdString(dir.path().string()) + QLatin1Char('/');
+    ScriptedPrompter prompter;
+    ScopedPrompter scoped{prompter};
+    PasswordScript passwords;
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TOBRINPasswordDlg> dialog;
+
+    void SetUp() override
+    {
+        setenv("KELPA_PROGRAM_DIR", QFile::encodeName(folder).constData(), 1);
+        DocumentPathArgumentText.clear();
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        form.reset();
+        DocumentPathArgumentText.clear();
+    }
+
+    QString path(const QString &name) const { return folder + name; }
+
+    // A settings file is there unless a test wants the first run.
+    TForm1 &start(bool withSettings = true)
+    {
+        if (withSettings && !QFile::exists(path("Kelpa.ini")))
+            writeFile(path("Kelpa.ini"), "Maximized=N\r\n");
+        form = std::make_unique<TForm1>();
+        dialog = std::make_unique<TOBRINPasswordDlg>(form.get(), 256);
+        form->show();
+        pump();
+        form->FormActivate();
+        pump();
+        return *form;
+    }
+
+    TRichEdit *editor(int slot) const { return form->pages()[slot].Editor; }
+    const PageRecord &page(int slot) const { return form->pages()[slot]; }
+    int openCount() const { return form->pages().openCount(); }
+
+    // Texts of the messages shown so far.
+    std::vector<QString> messageTexts() const
+    {
+        std::vector<QString> out;
+        for (const auto &m : prompter.messages())
+            out.push_back(m.text);
+        return out;
+    }
+    bool shownMessage(const QString &text) const
+    {
+        for (const auto &m : prompter.messages())
+            if (m.text == text)
+                return true;
+        return false;
+    }
+    bool shownMessageStarting(const QString &text) const
+    {
+        for (const auto &m : prompter.messages())
+            if (m.text.startsWith(text))
+                return true;
+        return false;
+    }
+};
+
+} // namespace kelpa::editor::test

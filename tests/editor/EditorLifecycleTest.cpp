@@ -1,0 +1,210 @@
+// Settings applied at start and written at close, the first run, the single-instance request
+// and the About box.
+#include "EditorFixture.h"
+
+#include "editor/HandOff.h"
+#include "platform/Shell.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QLabel>
+
+using namespace kelpa::editor;
+using namespace kelpa::editor::test;
+using kelpa::MessageAnswer;
+
+namespace {
+
+QString iniValue(const QString &file, const QString &key)
+{
+    const auto v = NameValueLines::parse(fileBytes(file)).value(key);
+    return v ? *v : QStringLiteral("<missing>");
+}
+
+// Closes the next modal dialog that appears (the About box).
+void closeNextModal(int *closed)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, closed] {
+        if (auto *modal = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            ++*closed;
+            modal->reject();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}
+
+} // namespace
+
+TEST_F(EditorTest, SettingsAreAppliedAndWrittenBackAtClose)
+{
+    writeFile(path("Kelpa.ini"), "CommonPWD=N\r\nEncEC4=N\r\nShowToolbar=N\r\nAutoWrap=maybe\r\nSeparator=-5\r\n"
+                                 "DateFormatOption=7\r\nUnknownKey=1\r\nPrevLoaded0=/x/y.txt\r\nNormalWidth=-40\r\n");
+    start();
+    EXPECT_FALSE(form->action("Usecommonpassword1")->isChecked());
+    EXPECT_TRUE(form->action("Blowfish1")->isChecked());
+    EXPECT_FALSE(form->action("EC41")->isChecked());
+    EXPECT_FALSE(form->action("ShowToolbar1")->isChecked());
+    EXPECT_FALSE(form->findChild<QWidget *>("EditPanel")->isVisible());
+    EXPECT_TRUE(form->action("Automatic1")->isChecked());
+    EXPECT_EQ(form->width(), 530) << "an unusable width is not applied";
+    form->resize(700, 500);
+    ASSERT_TRUE(form->close());
+    const QString ini = path("Kelpa.ini");
+    EXPECT_EQ(iniValue(ini, "CommonPWD"), "N");
+    EXPECT_EQ(iniValue(ini, "EncEC4"), "N");
+    EXPECT_EQ(iniValue(ini, "ShowToolbar"), "N");
+    EXPECT_EQ(iniValue(ini, "AutoWrap"), "Y");
+    EXPECT_EQ(iniValue(ini, "Separator"), "-5") << "stored as read";
+    EXPECT_EQ(iniValue(ini, "DateFormatOption"), "7");
+    EXPECT_EQ(iniValue(ini, "UnknownKey"), "<missing>");
+    EXPECT_EQ(iniValue(ini, "PrevLoaded0"), "/x/y.txt");
+    EXPECT_EQ(iniValue(ini, "NormalWidth"), "700");
+    EXPECT_EQ(iniValue(ini, "NormalHeight"), "500");
+    EXPECT_EQ(iniValue(ini, "Maximized"), "N");
+}
+
+TEST_F(EditorTest, MaximizedWindowWritesTheStartSize)
+{
+    writeFile(path("Kelpa.ini"), "Maximized=y\r\n");
+    start();
+    EXPECT_TRUE(form->isMaximized());
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(iniValue(path("Kelpa.ini"), "Maximized"), "Y");
+    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalWidth"), "530");
+    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalHeight"), "414");
+}
+
+TEST_F(EditorTest, ResizedThenMaximizedWritesTheStartSize)
+{
+    writeFile(path("Kelpa.ini"), "NormalWidth=600\r\nNormalHeight=450\r\n");
+    start();
+    EXPECT_EQ(form->size(), QSize(600, 450));
+    form->resize(720, 540);
+    form->showMaximized();
+    pump();
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(iniValue(path("Kelpa.ini"), "Maximized"), "Y");
+    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalWidth"), "600");
+    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalHeight"), "450");
+}
+
+TEST_F(EditorTest, RecentFilesFollowOpensAndSaves)
+{
+    start();
+    for (const char *n : {"1.txt", "2.txt", "3.txt"})
+        writeFile(path(n), n);
+    for (const char *n : {"1.txt", "2.txt", "3.txt"})
+        form->OpenDocument(path(n), true, {});
+    form->ClosePage(form->pages().findLoaded(path("1.txt")));
+    form->OpenDocument(path("1.txt"), true, {});
+    const auto &recent = form->settings().prevLoaded;
+    EXPECT_EQ(recent[0], path("1.txt"));
+    EXPECT_EQ(recent[1], path("3.txt"));
+    EXPECT_EQ(recent[2], path("2.txt"));
+    EXPECT_EQ(recent[3], "*empty");
+}
+
+TEST_F(EditorTest, FirstRunShowsAboutAndWelcome)
+{
+    int closed = 0;
+    closeNextModal(&closed);
+    start(false);
+    EXPECT_EQ(closed, 1);
+    const auto messages = prompter.messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().caption, "Kelpa");
+    EXPECT_EQ(messages.back().text, "Welcome!");
+    prompter.clear();
+    form->FormActivate();
+    EXPECT_TRUE(prompter.messages().empty()) << "a second activation shows nothing";
+    EXPECT_EQ(openCount(), 1);
+}
+
+TEST_F(EditorTest, SettingsFileThatCannotBeWrittenIsReported)
+{
+    start();
+    QFile::remove(path("Kelpa.ini"));
+    QDir(folder).mkdir("Kelpa.ini");
+    EXPECT_TRUE(form->close());
+    EXPECT_TRUE(shownMessageStarting("Cannot save the file " + folder + "Kelpa.ini.\n"));
+}
+
+TEST_F(EditorTest, CommandLinePathOpensAtFirstShow)
+{
+    writeFile(path("cmd.txt"), "from the command line");
+    DocumentPathArgumentText = path("cmd.txt");
+    start();
+    EXPECT_EQ(openCount(), 1);
+    EXPECT_EQ(page(0).FileName, path("cmd.txt"));
+}
+
+TEST_F(EditorTest, HandedOverPathOpensAndTheRequestIsDeleted)
+{
+    start();
+    writeFile(path("handed.txt"), "handed");
+    ASSERT_TRUE(writeLoadRequest(folder, path("handed.txt")));
+    form->action("externappcmd3")->trigger();
+    EXPECT_GE(form->pages().findLoaded(path("handed.txt")), 0);
+    EXPECT_FALSE(QFile::exists(path("loadreq")));
+    // Again, while it is open: the "already loaded" box.
+    ASSERT_TRUE(writeLoadRequest(folder, path("handed.txt")));
+    form->MIRTOL1Click();
+    EXPECT_TRUE(shownMessage("\"" + path("handed.txt") + "\"\nFile already loaded"));
+    // The void call and a missing request open nothing.
+    const int pages = openCount();
+    ASSERT_TRUE(writeLoadRequest(folder, QString()));
+    form->MIRTOL1Click();
+    form->MIRTOL1Click();
+    EXPECT_EQ(openCount(), pages);
+}
+
+TEST_F(EditorTest, AllowMultipleWindowsTogglesTheMarker)
+{
+    start();
+    QAction *item = form->action("Allowmultipleinstances1");
+    EXPECT_FALSE(item->isChecked());
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_TRUE(QFile::exists(path("multi.dat")));
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(QFile::exists(path("multi.dat")));
+}
+
+TEST_F(EditorTest, HomePageOpensThroughTheRedirectPage)
+{
+    start();
+    QList<QUrl> opened;
+    kelpa::platform::setUrlOpener([&](const QUrl &url) {
+        opened << url;
+        return true;
+    });
+    form->action("HomePage1")->trigger();
+    kelpa::platform::setUrlOpener({});
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_TRUE(opened[0].toLocalFile().endsWith("null.htm", Qt::CaseInsensitive)) << opened[0].toString().toStdString();
+    const QByteArray page = fileBytes(path("NULL.htm"));
+    EXPECT_TRUE(page.contains("URL=http")) << page.left(200).constData();
+    // Closing the window removes the redirect page.
+    ASSERT_TRUE(form->close());
+    EXPECT_FALSE(QFile::exists(path("NULL.htm")));
+}
+
+TEST_F(EditorTest, AboutBoxShowsTheLicenceWithTheCaption)
+{
+    start();
+    std::unique_ptr<QWidget> box(form->buildAboutBox());
+    EXPECT_EQ(box->windowTitle(), "Information");
+    auto *text = box->findChild<TRichEdit *>("AboutText");
+    ASSERT_TRUE(text);
+    const QString licence = text->Text();
+    EXPECT_TRUE(licence.contains(form->windowTitle() + " is free software")) << licence.toStdString();
+    EXPECT_FALSE(licence.contains(QChar(0xA7)));
+    auto *label = box->findChild<QLabel *>("AboutLabel");
+    ASSERT_TRUE(label);
+    EXPECT_TRUE(label->text().startsWith("\n" + form->windowTitle() + "\n"));
+    EXPECT_TRUE(label->text().contains("\nSource Code: "));
+}

@@ -1,0 +1,167 @@
+// The 16 pages of the main window: slots, untitled names, the start-up page, the page limit.
+#include "EditorFixture.h"
+
+#include <QAction>
+
+using namespace kelpa::editor;
+using namespace kelpa::editor::test;
+
+TEST_F(EditorTest, StartsWithOneUntitledRichPage)
+{
+    start();
+    ASSERT_EQ(openCount(), 1);
+    EXPECT_EQ(page(0).FileName, "*untitled.rtf");
+    EXPECT_EQ(page(0).Kind, PageKind::Rich);
+    EXPECT_EQ(form->CurrentPage(), 0);
+    EXPECT_EQ(form->pageControl()->tabText(0), "*untitled.rtf");
+    EXPECT_TRUE(form->pageControl()->isVisible());
+    EXPECT_TRUE(form->rulerEnabled());
+    EXPECT_FALSE(editor(0)->Modified());
+    EXPECT_TRUE(form->action("Save1")->isEnabled());
+}
+
+TEST_F(EditorTest, NewPagesAreNumberedByKindAndNumbersAreNotReused)
+{
+    start();
+    form->NewPage(NewPageKind::Plain);
+    form->NewPage(NewPageKind::Encrypted);
+    EXPECT_EQ(page(1).FileName, "*untitled(2).txt");
+    EXPECT_EQ(page(1).Kind, PageKind::Plain);
+    EXPECT_TRUE(editor(1)->PlainText());
+    EXPECT_EQ(page(2).FileName, "*untitled(3).eco");
+    EXPECT_EQ(page(2).Kind, PageKind::Rich) << "an untitled encrypted page stays rich until saved";
+    form->ClosePage(2);
+    form->NewPage(NewPageKind::Batch);
+    EXPECT_EQ(page(2).FileName, "*untitled(4).bat");
+    EXPECT_EQ(editor(2)->Text(), "REM Standard .BAT ready. Please read the help for more info");
+    EXPECT_EQ(prompter.unanswered(), 0);
+}
+
+TEST_F(EditorTest, SixteenPagesAreTheLimit)
+{
+    start();
+    for (int i = 1; i < kPageCount; ++i)
+        form->NewPage(NewPageKind::Plain);
+    ASSERT_EQ(openCount(), 16);
+    EXPECT_EQ(form->FindFreePage(), -1);
+    const int counter = form->pages().UntitledCounter;
+    form->NewPage(NewPageKind::Rich);
+    EXPECT_EQ(openCount(), 16);
+    EXPECT_TRUE(shownMessage("No more pages available (max.= 16)"));
+    EXPECT_EQ(form->pages().UntitledCounter, counter + 1);
+    writeFile(path("extra.txt"), "x");
+    prompter.clear();
+    EXPECT_EQ(form->OpenDocument(path("extra.txt"), true, {}), -1);
+    EXPECT_TRUE(shownMessage("No more pages available (max.= 16)"));
+    EXPECT_EQ(openCount(), 16);
+}
+
+TEST_F(EditorTest, OpenGoesIntoTheLowestFreeSlot)
+{
+    start();
+    editor(0)->SetText("keep me");
+    for (int i = 1; i < 6; ++i)
+        form->NewPage(NewPageKind::Plain);
+    form->ClosePage(3);
+    writeFile(path("a.txt"), "alpha\r\n");
+    EXPECT_EQ(form->OpenDocument(path("a.txt"), true, {}), 3);
+    EXPECT_EQ(form->CurrentPage(), 3);
+    EXPECT_EQ(form->pageControl()->currentWidget(), page(3).Sheet);
+}
+
+TEST_F(EditorTest, OpeningReplacesTheUntouchedStartPageOnly)
+{
+    start();
+    writeFile(path("a.txt"), "alpha\r\n");
+    writeFile(path("b.txt"), "beta\r\n");
+    // The file takes the next free slot; the empty start page is closed.
+    EXPECT_EQ(form->OpenDocument(path("a.txt"), true, {}), 1);
+    EXPECT_EQ(openCount(), 1);
+    EXPECT_EQ(form->pageControl()->count(), 1);
+    form->NewPage(NewPageKind::Rich);
+    editor(form->CurrentPage())->SetText("typed");
+    EXPECT_GE(form->OpenDocument(path("b.txt"), true, {}), 0);
+    EXPECT_EQ(openCount(), 3);
+}
+
+TEST_F(EditorTest, SamePathInOtherCaseIsAlreadyLoaded)
+{
+    start();
+    writeFile(path("Notes.txt"), "n\r\n");
+    const int notes = form->OpenDocument(path("Notes.txt"), true, {});
+    ASSERT_GE(notes, 0);
+    form->NewPage(NewPageKind::Rich);
+    ASSERT_NE(form->CurrentPage(), notes);
+    const QString typed = path("NOTES.txt");
+    EXPECT_EQ(form->OpenDocument(typed, true, {}), -1);
+    EXPECT_TRUE(shownMessage("\"" + typed + "\"\nFile already loaded"));
+    EXPECT_EQ(form->CurrentPage(), notes);
+    EXPECT_EQ(form->pageControl()->currentWidget(), page(notes).Sheet);
+    EXPECT_EQ(openCount(), 2);
+}
+
+TEST_F(EditorTest, AmpersandShowsOnceInTheTab)
+{
+    start();
+    writeFile(path("Tom & Jerry.txt"), "x\r\n");
+    const int slot = form->OpenDocument(path("Tom & Jerry.txt"), true, {});
+    ASSERT_GE(slot, 0);
+    const int tab = form->pageControl()->indexOf(page(slot).Sheet);
+    EXPECT_EQ(form->pageControl()->tabText(tab), "Tom && Jerry.txt");
+    EXPECT_EQ(form->pageControl()->tabToolTip(tab), path("Tom & Jerry.txt"));
+}
+
+TEST_F(EditorTest, SwitchingToAPlainPageDisablesTheRuler)
+{
+    start();
+    form->NewPage(NewPageKind::Plain);
+    EXPECT_FALSE(form->rulerEnabled());
+    form->pageControl()->setCurrentWidget(page(0).Sheet);
+    pump();
+    EXPECT_EQ(form->CurrentPage(), 0);
+    EXPECT_TRUE(form->rulerEnabled());
+    form->pageControl()->setCurrentWidget(page(1).Sheet);
+    pump();
+    EXPECT_FALSE(form->rulerEnabled());
+    EXPECT_EQ(form->statusPanel(2), "");
+}
+
+TEST_F(EditorTest, CommandsDoNothingWithoutAPage)
+{
+    start();
+    form->ClosePage(0);
+    ASSERT_EQ(openCount(), 0);
+    EXPECT_EQ(form->CurrentPage(), -1);
+    EXPECT_EQ(form->statusPanel(3), "All files have been closed");
+    EXPECT_FALSE(form->pageControl()->isVisible());
+    for (const char *name : {"Save1", "Saveas1", "SaveAll1", "Close1", "Closeall1", "Changepassword1", "Wraptext1"}) {
+        EXPECT_FALSE(form->action(name)->isEnabled()) << name;
+        form->action(name)->trigger(); // a disabled action does not run
+    }
+    form->SaveButtonClick();
+    form->Saveas1Click();
+    form->SaveAll1Click();
+    form->Close1Click();
+    form->Changepassword1Click();
+    form->Wraptext1Click();
+    form->Closeall1Click();
+    EXPECT_TRUE(prompter.shown().empty());
+    EXPECT_EQ(passwords.shown(), 0);
+    form->NewPage(NewPageKind::Plain);
+    EXPECT_TRUE(form->action("Save1")->isEnabled());
+    EXPECT_TRUE(form->pageControl()->isVisible());
+}
+
+TEST_F(EditorTest, WordWrapFollowsThePage)
+{
+    start();
+    form->NewPage(NewPageKind::Plain);
+    EXPECT_FALSE(editor(1)->WordWrap());
+    form->action("Wraptext1")->trigger();
+    EXPECT_TRUE(editor(1)->WordWrap());
+    EXPECT_TRUE(form->action("Wraptext1")->isChecked());
+    EXPECT_EQ(form->statusPanel(2), "W");
+    form->pageControl()->setCurrentWidget(page(0).Sheet);
+    pump();
+    EXPECT_TRUE(form->action("Wraptext1")->isChecked()) << "rich pages wrap";
+}

@@ -1,0 +1,402 @@
+// Saving in every kind, Save As with its five filters, failed saves, and the close prompts.
+#include "EditorFixture.h"
+
+#include <QAction>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace kelpa::editor;
+using namespace kelpa::editor::test;
+using kelpa::MessageAnswer;
+
+namespace {
+
+// Lets the process write at most `limit` bytes per file while it lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit l = saved_;
+        l.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &l);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+// The cipher id of an encrypted document: byte 2 of the block after the five header lines.
+int cipherOf(const QByteArray &doc)
+{
+    qsizetype at = 0;
+    for (int line = 0; line < 5; ++line) {
+        at = doc.indexOf('\n', at);
+        if (at < 0)
+            return -1;
+        ++at;
+    }
+    return at + 2 < doc.size() ? static_cast<unsigned char>(doc[at + 2]) : -1;
+}
+
+} // namespace
+
+TEST_F(EditorTest, SaveWritesEachKind)
+{
+    start();
+    writeFile(path("p.txt"), "old\r\n");
+    const int plain = form->OpenDocument(path("p.txt"), true, {});
+    editor(plain)->SetText("first\nsecond");
+    editor(plain)->SetModified(true);
+    form->action("Save1")->trigger();
+    EXPECT_EQ(fileBytes(path("p.txt")), "first\r\nsecond\r\n");
+    EXPECT_FALSE(editor(plain)->Modified());
+    EXPECT_EQ(form->statusPanel(3), "\"" + path("p.txt") + "\" has been saved");
+
+    writeFile(path("r.rtf"), "{\\rtf1 old}");
+    const int rich = form->OpenDocument(path("r.rtf"), true, {});
+    editor(rich)->SetText("rich words");
+    editor(rich)->SetModified(true);
+    form->action("Save1")->trigger();
+    const QByteArray rtf = fileBytes(path("r.rtf"));
+    EXPECT_TRUE(rtf.startsWith("{\\rtf")) << rtf.constData();
+    EXPECT_TRUE(rtf.contains("rich words"));
+
+    // Encrypted pages follow the cipher chosen under Preferences.
+    writeDocument(path("e.eco"), "pw", "{\\rtf1 " + QByteArray("old words ").repeated(50) + "}");
+    passwords.answer(QStringLiteral("pw"));
+    const int enc = form->OpenDocument(path("e.eco"), true, {});
+    ASSERT_GE(enc, 0);
+    struct Case { const char *item; int cipher; };
+    for (const Case c : {Case{"Blowfish1", TOBRINEngine::CipherBlowfish}, Case{"EC41", TOBRINEngine::CipherEC4}}) {
+        form->action(c.item)->trigger();
+        editor(enc)->SetText(QStringLiteral("secret words %1").arg(c.item));
+        editor(enc)->SetModified(true);
+        form->action("Save1")->trigger();
+        EXPECT_EQ(cipherOf(fileBytes(path("e.eco"))), c.cipher) << c.item;
+        std::string version;
+        const auto text = readDocument(path("e.eco"), "pw", &version);
+        ASSERT_TRUE(text) << c.item;
+        EXPECT_EQ(version, "5.0");
+        EXPECT_TRUE(text->startsWith("{\\rtf")) << c.item;
+        EXPECT_TRUE(text->endsWith("\r\n"));
+        EXPECT_TRUE(text->contains(QByteArray("secret words ") + c.item));
+    }
+    EXPECT_EQ(passwords.shown(), 1) << "a known password is not asked again";
+}
+
+TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
+{
+    start();
+    form->NewPage(NewPageKind::Encrypted);
+    const int slot = form->CurrentPage();
+    editor(slot)->SetText("top secret");
+    editor(slot)->SetModified(true);
+    prompter.answerFile(path("vault"), 1);
+    prompter.answer(MessageAnswer::Yes); // add ".eco"
+    passwords.answer(QStringLiteral("twice"));
+    form->action("Save1")->trigger();
+    EXPECT_EQ(passwords.shown(), 1);
+    EXPECT_TRUE(passwords.lastWasEncode());
+    const int saved = form->pages().findLoaded(path("vault.eco"));
+    ASSERT_GE(saved, 0);
+    EXPECT_EQ(page(saved).Kind, PageKind::Encrypted);
+    EXPECT_EQ(page(saved).Password, "twice");
+    editor(saved)->SetText("top secret, edited");
+    editor(saved)->SetModified(true);
+    form->action("Save1")->trigger();
+    EXPECT_EQ(passwords.shown(), 1);
+    const auto text = readDocument(path("vault.eco"), "twice");
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(text->contains("top secret, edited"));
+}
+
+TEST_F(EditorTest, ChangedPasswordTakesEffectAtTheNextSave)
+{
+    start();
+    writeDocument(path("c.eco"), "old", QByteArray("changing passwords ").repeated(40));
+    passwords.answer(QStringLiteral("old"));
+    const int slot = form->OpenDocument(path("c.eco"), true, {});
+    ASSERT_GE(slot, 0);
+    passwords.answer(QStringLiteral("new"));
+    form->action("Changepassword1")->trigger();
+    EXPECT_TRUE(passwords.lastWasEncode());
+    EXPECT_TRUE(editor(slot)->Modified());
+    EXPECT_TRUE(readDocument(path("c.eco"), "old")) << "nothing written yet";
+    form->action("Save1")->trigger();
+    EXPECT_FALSE(readDocument(path("c.eco"), "old"));
+    const auto text = readDocument(path("c.eco"), "new");
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(text->contains("changing passwords"));
+}
+
+TEST_F(EditorTest, SaveAsMatrixOfFiltersAndExtensionQuestion)
+{
+    struct Case {
+        const char *what;
+        NewPageKind startKind;
+        int filter;
+        const char *chosen;
+        std::optional<MessageAnswer> extensionAnswer; // nothing: no question expected
+        const char *expectedFile;                     // nullptr: nothing written
+        PageKind kindAfter;
+    };
+    const std::vector<Case> cases = {
+        {"rich as plain, keeping .rtf", NewPageKind::Rich, 3, "a.rtf", MessageAnswer::No, "a.rtf", PageKind::Rich},
+        {"plain as plain", NewPageKind::Plain, 3, "b.txt", std::nullopt, "b.txt", PageKind::Plain},
+        {"plain, extension added", NewPageKind::Plain, 3, "c", MessageAnswer::Yes, "c.txt", PageKind::Plain},
+        {"batch filter", NewPageKind::Plain, 4, "run", MessageAnswer::Yes, "run.bat", PageKind::Plain},
+        {"plain as rich", NewPageKind::Plain, 2, "d.rtf", std::nullopt, "d.rtf", PageKind::Rich},
+        {"rich as encrypted", NewPageKind::Rich, 1, "e", MessageAnswer::Yes, "e.eco", PageKind::Encrypted},
+        {"rich as legacy", NewPageKind::Rich, 5, "f.eco", std::nullopt, "f.eco", PageKind::Legacy},
+        {"extension question cancelled", NewPageKind::Rich, 2, "g", MessageAnswer::Cancel, nullptr, PageKind::Rich},
+    };
+    for (const auto &c : cases) {
+        start();
+        form->NewPage(c.startKind);
+        const int slot = form->CurrentPage();
+        const QString oldName = page(slot).FileName;
+        editor(slot)->SetText("Matrix text");
+        editor(slot)->SetModified(true);
+        prompter.clear();
+        prompter.answerFile(path(c.chosen), c.filter);
+        if (c.extensionAnswer)
+            prompter.answer(*c.extensionAnswer);
+        if (c.kindAfter == PageKind::Encrypted || c.kindAfter == PageKind::Legacy)
+            passwords.answer(QStringLiteral("m"));
+        if (c.kindAfter == PageKind::Legacy)
+            prompter.answer(MessageAnswer::Yes); // the text is right
+        form->action("Saveas1")->trigger();
+
+        const auto &shown = prompter.shown();
+        ASSERT_FALSE(shown.empty()) << c.what;
+        EXPECT_EQ(shown[0].caption, "Save As - File extension is not required") << c.what;
+        const bool asked = shown.size() > 1 && shown[1].text.startsWith("Do you want to add the ");
+        EXPECT_EQ(asked, c.extensionAnswer.has_value()) << c.what;
+        if (asked) {
+            EXPECT_EQ(shown[1].caption, "Sa&&ve As...") << c.what;
+        }
+        if (!c.expectedFile) {
+            EXPECT_EQ(page(slot).FileName, oldName) << c.what;
+            EXPECT_TRUE(editor(slot)->Modified()) << c.what;
+            EXPECT_FALSE(QFile::exists(path(c.chosen))) << c.what;
+        } else {
+            ASSERT_TRUE(QFile::exists(path(c.expectedFile))) << c.what;
+            const int reopened = form->pages().findLoaded(path(c.expectedFile));
+            ASSERT_GE(reopened, 0) << c.what;
+            EXPECT_EQ(page(reopened).Kind, c.kindAfter) << c.what;
+            EXPECT_FALSE(editor(reopened)->Modified()) << c.what;
+            EXPECT_TRUE(editor(reopened)->Text().contains("Matrix text")) << c.what;
+            EXPECT_EQ(form->pages().findLoaded(oldName), -1) << c.what;
+            const QByteArray bytes = fileBytes(path(c.expectedFile));
+            if (c.filter == 3 || c.filter == 4) {
+                EXPECT_EQ(bytes, "Matrix text\r\n") << c.what;
+            }
+            if (c.filter == 5) {
+                std::string version;
+                ASSERT_TRUE(readDocument(path(c.expectedFile), "m", &version)) << c.what;
+                EXPECT_EQ(version, "3.0");
+            }
+        }
+        TearDown();
+        QFile::remove(path("Kelpa.ini"));
+    }
+}
+
+TEST_F(EditorTest, CancelledSaveAsDialogChangesNothing)
+{
+    start();
+    const QString name = page(0).FileName;
+    editor(0)->SetText("x");
+    editor(0)->SetModified(true);
+    form->action("Saveas1")->trigger();
+    EXPECT_EQ(page(0).FileName, name);
+    EXPECT_EQ(page(0).Kind, PageKind::Rich);
+    EXPECT_TRUE(editor(0)->Modified());
+}
+
+TEST_F(EditorTest, SaveAsOverAnotherOpenPageIsRefused)
+{
+    start();
+    writeFile(path("other.txt"), "other\r\n");
+    ASSERT_GE(form->OpenDocument(path("other.txt"), true, {}), 0);
+    form->NewPage(NewPageKind::Plain);
+    editor(form->CurrentPage())->SetText("new");
+    editor(form->CurrentPage())->SetModified(true);
+    prompter.answerFile(path("other.txt"), 3);
+    form->action("Saveas1")->trigger();
+    EXPECT_EQ(fileBytes(path("other.txt")), "other\r\n");
+    EXPECT_TRUE(shownMessage("\"" + path("other.txt") + "\"\nFile already loaded"));
+    EXPECT_EQ(openCount(), 2);
+}
+
+TEST_F(EditorTest, ReadOnlyFileIsAskedForAndStaysReadOnly)
+{
+    start();
+    writeFile(path("ro.txt"), "old\r\n");
+    ::chmod(QFile::encodeName(path("ro.txt")).constData(), 0444);
+    const int slot = form->OpenDocument(path("ro.txt"), true, {});
+    editor(slot)->SetText("new");
+    editor(slot)->SetModified(true);
+    prompter.answer(MessageAnswer::No);
+    form->action("Save1")->trigger();
+    EXPECT_EQ(fileBytes(path("ro.txt")), "old\r\n");
+    EXPECT_TRUE(shownMessageStarting("\"" + path("ro.txt") + "\" is a read-only file.\n"));
+    EXPECT_TRUE(editor(slot)->Modified());
+    prompter.answer(MessageAnswer::Yes);
+    form->action("Save1")->trigger();
+    EXPECT_EQ(fileBytes(path("ro.txt")), "new\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path("ro.txt")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+}
+
+TEST_F(EditorTest, FailedSaveKeepsTheOldFileAndThePage)
+{
+    start();
+    const QByteArray old = "precious old content\r\n";
+    writeFile(path("keep.txt"), old);
+    writeDocument(path("keep.eco"), "pw", QByteArray("precious old secret ").repeated(50));
+    const QByteArray oldDoc = fileBytes(path("keep.eco"));
+    const int plain = form->OpenDocument(path("keep.txt"), true, {});
+    passwords.answer(QStringLiteral("pw"));
+    const int enc = form->OpenDocument(path("keep.eco"), true, {});
+    ASSERT_GE(enc, 0);
+    const QString big(5000, QLatin1Char('z'));
+    for (const int slot : {plain, enc}) {
+        editor(slot)->SetText(big);
+        editor(slot)->SetModified(true);
+    }
+    {
+        FileSizeLimit limit(64);
+        // Plain: the error, then "Try again?" answered No.
+        prompter.answer(MessageAnswer::No);
+        form->pageControl()->setCurrentWidget(page(plain).Sheet);
+        pump();
+        form->action("Save1")->trigger();
+        // Encrypted: the engine's failure.
+        form->pageControl()->setCurrentWidget(page(enc).Sheet);
+        pump();
+        form->action("Save1")->trigger();
+        // Save As that fails keeps the page's name and kind.
+        form->pageControl()->setCurrentWidget(page(plain).Sheet);
+        pump();
+        prompter.answerFile(path("elsewhere.rtf"), 2);
+        prompter.answer(MessageAnswer::No);
+        form->action("Saveas1")->trigger();
+    }
+    EXPECT_EQ(fileBytes(path("keep.txt")), old);
+    EXPECT_EQ(fileBytes(path("keep.eco")), oldDoc);
+    EXPECT_FALSE(QFile::exists(path("elsewhere.rtf")));
+    EXPECT_TRUE(shownMessage("Cannot save the file \"" + path("keep.txt") + "\"\nTry again?"));
+    EXPECT_TRUE(shownMessageStarting("Warning.\n"));
+    EXPECT_TRUE(shownMessageStarting("E9: EC:BadFile.\n") || shownMessageStarting("Cannot save the file \"" + path("keep.eco")));
+    EXPECT_TRUE(editor(plain)->Modified());
+    EXPECT_TRUE(editor(enc)->Modified());
+    EXPECT_EQ(page(plain).FileName, path("keep.txt"));
+    EXPECT_EQ(page(plain).Kind, PageKind::Plain);
+    QStringList leftovers = QDir(folder).entryList(QDir::Files);
+    leftovers.sort();
+    EXPECT_EQ(leftovers, QStringList({"Kelpa.ini", "keep.eco", "keep.txt"}));
+}
+
+TEST_F(EditorTest, ClosePromptsOnSeveralModifiedPages)
+{
+    start();
+    form->ClosePage(0); // pages a, b, c in slots 0, 1, 2
+    for (const char *n : {"a.txt", "b.txt", "c.txt"})
+        writeFile(path(n), "old\r\n");
+    for (const char *n : {"a.txt", "b.txt", "c.txt"}) {
+        const int slot = form->OpenDocument(path(n), true, {});
+        editor(slot)->SetText(QStringLiteral("new %1").arg(n));
+        editor(slot)->SetModified(true);
+    }
+    ASSERT_EQ(openCount(), 3);
+    // Yes saves and closes the first, Cancel on the second stops the run.
+    prompter.answer(MessageAnswer::Yes);
+    prompter.answer(MessageAnswer::Cancel);
+    form->action("Closeall1")->trigger();
+    EXPECT_EQ(openCount(), 2);
+    EXPECT_EQ(fileBytes(path("a.txt")), "new a.txt\r\n");
+    EXPECT_GE(form->pages().findLoaded(path("b.txt")), 0);
+    EXPECT_GE(form->pages().findLoaded(path("c.txt")), 0);
+    const auto questions = prompter.messages();
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[0].caption, "Confimation");
+    EXPECT_EQ(questions[0].text, "\"" + path("a.txt") + "\"\n not saved. Save Changes?");
+    EXPECT_EQ(questions[0].buttons, kelpa::MessageButtons::YesNoCancel);
+
+    // The window refuses to close while a question is cancelled.
+    prompter.clear();
+    prompter.answer(MessageAnswer::No);
+    prompter.answer(MessageAnswer::Cancel);
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(openCount(), 1);
+    EXPECT_TRUE(form->pageControl()->isVisible());
+    EXPECT_EQ(fileBytes(path("b.txt")), "old\r\n");
+
+    prompter.answer(MessageAnswer::No);
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(fileBytes(path("c.txt")), "old\r\n");
+}
+
+TEST_F(EditorTest, YesOnAnUntitledPageRunsSaveAsAndStaysOpenWhenCancelled)
+{
+    start();
+    editor(0)->SetText("unsaved");
+    editor(0)->SetModified(true);
+    prompter.answer(MessageAnswer::Yes); // save changes?
+    // no file answer: the Save As dialog is cancelled
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(openCount(), 1);
+    EXPECT_TRUE(shownMessage("Operation aborted while closing page 0"));
+
+    prompter.clear();
+    prompter.answer(MessageAnswer::Yes);
+    prompter.answerFile(path("kept.rtf"), 2);
+    form->Close1Click();
+    EXPECT_EQ(openCount(), 0) << "the saved page closes";
+    EXPECT_TRUE(QFile::exists(path("kept.rtf")));
+}
+
+TEST_F(EditorTest, YesClosesOnlyWhenTheSaveWorked)
+{
+    start();
+    writeFile(path("a.txt"), "old\r\n");
+    const int slot = form->OpenDocument(path("a.txt"), true, {});
+    editor(slot)->SetText(QString(4000, QLatin1Char('q')));
+    editor(slot)->SetModified(true);
+    {
+        FileSizeLimit limit(64);
+        prompter.answer(MessageAnswer::Yes); // save changes?
+        prompter.answer(MessageAnswer::No);  // try again?
+        form->Close1Click();
+    }
+    EXPECT_EQ(openCount(), 1);
+    EXPECT_EQ(fileBytes(path("a.txt")), "old\r\n");
+    EXPECT_TRUE(shownMessage("Operation aborted while closing page " + QString::number(slot)));
+}
+
+TEST_F(EditorTest, SaveAllSavesEveryModifiedPage)
+{
+    start();
+    form->ClosePage(0);
+    writeFile(path("a.txt"), "a\r\n");
+    writeFile(path("b.txt"), "b\r\n");
+    writeFile(path("c.txt"), "c\r\n");
+    for (const char *n : {"a.txt", "b.txt", "c.txt"})
+        form->OpenDocument(path(n), true, {});
+    for (const char *n : {"a.txt", "c.txt"}) {
+        const int slot = form->pages().findLoaded(path(n));
+        editor(slot)->SetText("changed");
+        editor(slot)->SetModified(true);
+    }
+    form->action("SaveAll1")->trigger();
+    EXPECT_EQ(fileBytes(path("a.txt")), "changed\r\n");
+    EXPECT_EQ(fileBytes(path("b.txt")), "b\r\n");
+    EXPECT_EQ(fileBytes(path("c.txt")), "changed\r\n");
+    EXPECT_TRUE(prompter.shown().empty());
+}

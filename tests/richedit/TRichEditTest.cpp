@@ -1,0 +1,607 @@
+#include "platform/richedit/TRichEdit.h"
+#include "platform/richedit/rtf/RtfDocument.h"
+
+#include "common/TempDir.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMimeData>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+using kelpa::codepage::TextEncoding;
+
+namespace {
+
+QByteArray bytes(const std::string &s)
+{
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+std::string str(const QByteArray &b)
+{
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+std::string fixture(const std::string &name)
+{
+    std::ifstream in(std::string(KELPA_SOURCE_DIR) + "/tests/richedit/fixtures/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void select(TRichEdit &e, int start, int length)
+{
+    e.SetSelStart(start);
+    e.SetSelLength(length);
+}
+
+void key(TRichEdit &e, int k, const QString &text = {}, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, k, mods, text);
+    QApplication::sendEvent(&e, &press);
+    QKeyEvent release(QEvent::KeyRelease, k, mods, text);
+    QApplication::sendEvent(&e, &release);
+}
+
+// ---------------------------------------------------------------- streams
+
+struct StreamCase {
+    const char *name;
+    bool plainMode;
+    std::string input;
+    QString text;         // the control's text after loading
+    TextEncoding encoding; // for plain text
+    std::string saved;    // what saving in the same mode writes (empty: not checked)
+};
+
+TEST(TRichEditStream, LoadRuleAndSaveFormat)
+{
+    const StreamCase cases[] = {
+        {"rtf in rich mode", false, "{\\rtf1 {\\b bold} text\\par}", "bold text", TextEncoding::Utf8, ""},
+        {"plain text in rich mode", false, "one\r\ntwo\r\n", "one\ntwo", TextEncoding::Utf8, ""},
+        {"rtf in plain mode stays code", true, "{\\rtf1 x}", "{\\rtf1 x}", TextEncoding::Utf8, "{\\rtf1 x}\r\n"},
+        {"every line end", true, "a\r\nb\rc\nd", "a\nb\nc\nd", TextEncoding::Utf8, "a\r\nb\r\nc\r\nd\r\n"},
+        {"last empty line survives", true, "a\r\n\r\n", "a\n", TextEncoding::Utf8, "a\r\n\r\n"},
+        {"latin bytes", true, "caf\xe9\r\n", "caf\u00e9", TextEncoding::Windows1252, "caf\xe9\r\n"},
+        {"utf-8", true, "caf\xc3\xa9", "caf\u00e9", TextEncoding::Utf8, "caf\xc3\xa9\r\n"},
+        {"utf-8 with bom", true, "\xef\xbb\xbfx", "x", TextEncoding::Utf8Bom, "\xef\xbb\xbfx\r\n"},
+        {"empty", true, "", "", TextEncoding::Utf8, ""},
+        {"tabs and blanks", true, "\ta  b\t\r\n", "\ta  b\t", TextEncoding::Utf8, "\ta  b\t\r\n"},
+    };
+    for (const StreamCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        TRichEdit e;
+        e.SetPlainText(c.plainMode);
+        e.LoadFromStream(bytes(c.input));
+        EXPECT_EQ(e.Text(), c.text);
+        EXPECT_FALSE(e.Modified());
+        EXPECT_EQ(e.SelStart(), 0);
+        if (c.plainMode) {
+            EXPECT_EQ(e.Encoding(), c.encoding);
+            EXPECT_EQ(str(e.SaveToStream()), c.saved);
+        }
+    }
+}
+
+TEST(TRichEditStream, RichModeSavesRtfThatReadsBack)
+{
+    TRichEdit e;
+    e.SetText("first line\nsecond \u0416 line");
+    const QByteArray rtf = e.SaveToStream();
+    EXPECT_TRUE(rtf.startsWith("{\\rtf1"));
+    TRichEdit back;
+    back.LoadFromStream(rtf);
+    EXPECT_EQ(back.Text(), e.Text());
+}
+
+TEST(TRichEditStream, TextWindows1252CannotHoldIsSavedAsUtf8)
+{
+    TRichEdit e;
+    e.SetPlainText(true);
+    e.LoadFromStream(bytes("caf\xe9"));
+    ASSERT_EQ(e.Encoding(), TextEncoding::Windows1252);
+    e.SetSelStart(e.TextLength());
+    e.SetSelText("\u0416");
+    EXPECT_EQ(str(e.SaveToStream()), "caf\xc3\xa9\xd0\x96\r\n");
+    EXPECT_EQ(e.Encoding(), TextEncoding::Utf8);
+}
+
+TEST(TRichEditStream, FilesAreReadAndReplacedWhole)
+{
+    kelpa::test::TempDir dir;
+    const QString name = QString::fromStdString(dir.file("page.txt"));
+    TRichEdit e;
+    e.SetPlainText(true);
+    EXPECT_FALSE(e.LoadFromFile(QString::fromStdString(dir.file("missing.txt"))));
+    e.SetText("kept");
+    EXPECT_TRUE(e.SaveToFile(name));
+    EXPECT_EQ(kelpa::test::readBytes(name.toStdString()), (std::vector<std::uint8_t>{'k', 'e', 'p', 't', '\r', '\n'}));
+    TRichEdit other;
+    other.SetPlainText(true);
+    EXPECT_TRUE(other.LoadFromFile(name));
+    EXPECT_EQ(other.Text(), "kept");
+    // A folder that does not exist: nothing written, failure reported.
+    EXPECT_FALSE(e.SaveToFile(QString::fromStdString(dir.file("no/such/folder.txt"))));
+}
+
+// ---------------------------------------------------------------- attributes through RTF
+
+struct AttributeCase {
+    const char *name;
+    std::function<void(TRichEdit &)> set;
+    std::function<bool(TRichEdit &)> check;
+};
+
+TEST(TRichEditAttributes, EachAttributeSurvivesSavingAsRtf)
+{
+    const AttributeCase cases[] = {
+        {"font name", [](TRichEdit &e) { e.SelAttributes().SetName("Courier New"); },
+         [](TRichEdit &e) { return e.SelAttributes().Name() == "Courier New"; }},
+        {"font size", [](TRichEdit &e) { e.SelAttributes().SetSize(19); },
+         [](TRichEdit &e) { return e.SelAttributes().Size() == 19; }},
+        {"colour", [](TRichEdit &e) { e.SelAttributes().SetColor(QColor(10, 120, 240)); },
+         [](TRichEdit &e) { return e.SelAttributes().Color() == QColor(10, 120, 240); }},
+        {"bold", [](TRichEdit &e) { e.SelAttributes().SetStyle(fsBold); },
+         [](TRichEdit &e) { return e.SelAttributes().Style() == TFontStyles(fsBold); }},
+        {"italic", [](TRichEdit &e) { e.SelAttributes().SetStyle(fsItalic); },
+         [](TRichEdit &e) { return e.SelAttributes().Style() == TFontStyles(fsItalic); }},
+        {"underline", [](TRichEdit &e) { e.SelAttributes().SetStyle(fsUnderline); },
+         [](TRichEdit &e) { return e.SelAttributes().Style() == TFontStyles(fsUnderline); }},
+        {"strike-out", [](TRichEdit &e) { e.SelAttributes().SetStyle(fsStrikeOut); },
+         [](TRichEdit &e) { return e.SelAttributes().Style() == TFontStyles(fsStrikeOut); }},
+        {"all styles", [](TRichEdit &e) { e.SelAttributes().SetStyle(fsBold | fsItalic | fsUnderline | fsStrikeOut); },
+         [](TRichEdit &e) { return e.SelAttributes().Style() == (fsBold | fsItalic | fsUnderline | fsStrikeOut); }},
+        {"centre", [](TRichEdit &e) { e.Paragraph().SetAlignment(TAlignment::Center); },
+         [](TRichEdit &e) { return e.Paragraph().Alignment() == TAlignment::Center; }},
+        {"right", [](TRichEdit &e) { e.Paragraph().SetAlignment(TAlignment::RightJustify); },
+         [](TRichEdit &e) { return e.Paragraph().Alignment() == TAlignment::RightJustify; }},
+        {"indents",
+         [](TRichEdit &e) {
+             e.Paragraph().SetFirstIndent(10);
+             e.Paragraph().SetLeftIndent(25);
+             e.Paragraph().SetRightIndent(7);
+         },
+         [](TRichEdit &e) {
+             return e.Paragraph().FirstIndent() == 10 && e.Paragraph().LeftIndent() == 25 &&
+                    e.Paragraph().RightIndent() == 7;
+         }},
+        {"hanging indent",
+         [](TRichEdit &e) {
+             e.Paragraph().SetFirstIndent(30);
+             e.Paragraph().SetLeftIndent(-20);
+         },
+         [](TRichEdit &e) { return e.Paragraph().FirstIndent() == 30 && e.Paragraph().LeftIndent() == -20; }},
+        {"bullets", [](TRichEdit &e) { e.Paragraph().SetNumbering(TNumberingStyle::Bullet); },
+         [](TRichEdit &e) { return e.Paragraph().Numbering() == TNumberingStyle::Bullet; }},
+    };
+    for (const AttributeCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        TRichEdit e;
+        e.SetText("before\nmiddle part\nafter");
+        select(e, 7, 6); // "middle"
+        c.set(e);
+        ASSERT_TRUE(c.check(e)) << "not set";
+        TRichEdit back;
+        back.LoadFromStream(e.SaveToStream());
+        ASSERT_EQ(back.Text(), e.Text());
+        select(back, 7, 6);
+        EXPECT_TRUE(c.check(back)) << e.SaveToStream().toStdString();
+        // The neighbours keep the defaults.
+        select(back, 0, 6);
+        EXPECT_EQ(back.SelAttributes().Style(), TFontStyles());
+        EXPECT_EQ(back.Paragraph().Alignment(), TAlignment::LeftJustify);
+        EXPECT_EQ(back.Paragraph().Numbering(), TNumberingStyle::None);
+    }
+}
+
+TEST(TRichEditAttributes, TypingAttributesApplyToNewText)
+{
+    TRichEdit e;
+    e.SetText("plain ");
+    e.SetSelStart(e.TextLength());
+    e.SelAttributes().SetStyle(fsBold);
+    e.SelAttributes().SetColor(QColor(255, 0, 0));
+    e.SetSelText("bold");
+    select(e, 7, 1);
+    EXPECT_EQ(e.SelAttributes().Style(), TFontStyles(fsBold));
+    EXPECT_EQ(e.SelAttributes().Color(), QColor(255, 0, 0));
+    // Back to the window text colour.
+    select(e, 6, 4);
+    e.SelAttributes().SetColor(QColor());
+    EXPECT_FALSE(e.SelAttributes().Color().isValid());
+    select(e, 0, 1);
+    EXPECT_EQ(e.SelAttributes().Style(), TFontStyles());
+}
+
+TEST(TRichEditAttributes, BulletsOffAndDefaults)
+{
+    TRichEdit e;
+    e.SetText("a\nb\nc");
+    e.SelectAll();
+    e.Paragraph().SetNumbering(TNumberingStyle::Bullet);
+    for (int line = 0; line < 3; ++line) {
+        e.SetSelStart(e.LineIndex(line));
+        EXPECT_EQ(e.Paragraph().Numbering(), TNumberingStyle::Bullet) << line;
+    }
+    select(e, 2, 1);
+    e.Paragraph().SetNumbering(TNumberingStyle::None);
+    EXPECT_EQ(e.Paragraph().Numbering(), TNumberingStyle::None);
+    e.SetSelStart(0);
+    EXPECT_EQ(e.Paragraph().Numbering(), TNumberingStyle::Bullet);
+
+    e.DefAttributes().SetName("Courier New");
+    e.DefAttributes().SetSize(9);
+    EXPECT_EQ(e.DefAttributes().Name(), "Courier New");
+    EXPECT_EQ(e.DefAttributes().Size(), 9);
+    TRichEdit fresh;
+    fresh.DefAttributes().SetName("Courier New");
+    fresh.SetText("x");
+    fresh.SelectAll();
+    EXPECT_EQ(fresh.SelAttributes().Name(), "Courier New");
+}
+
+TEST(TRichEditAttributes, WriterFixtureLoadsWithItsFormatting)
+{
+    TRichEdit e;
+    e.LoadFromStream(bytes(fixture("writer-sample.rtf")));
+    EXPECT_EQ(e.Lines().Count(), 11);
+    EXPECT_EQ(e.Lines()[6], "First bullet");
+    e.SetSelStart(e.LineIndex(1));
+    EXPECT_EQ(e.Paragraph().Alignment(), TAlignment::Center);
+    e.SetSelStart(e.LineIndex(6));
+    EXPECT_EQ(e.Paragraph().Numbering(), TNumberingStyle::Bullet);
+    const int bold = e.FindText("bold", 0, e.TextLength(), stWholeWord);
+    select(e, bold, 4);
+    EXPECT_EQ(e.SelAttributes().Style(), TFontStyles(fsBold));
+    const int courier = e.FindText("Red Courier", 0, e.TextLength(), {});
+    select(e, courier, 3);
+    EXPECT_EQ(e.SelAttributes().Name(), "Courier New");
+    EXPECT_EQ(e.SelAttributes().Size(), 16);
+    EXPECT_EQ(e.SelAttributes().Color(), QColor(255, 0, 0));
+}
+
+// ---------------------------------------------------------------- selection and lines
+
+struct LineCase {
+    const char *name;
+    QString text;
+    std::vector<int> lineStarts;
+};
+
+TEST(TRichEditLines, LineMappingOnATableOfTexts)
+{
+    const LineCase cases[] = {
+        {"empty", "", {0}},
+        {"one line", "abc", {0}},
+        {"two lines", "ab\ncd", {0, 3}},
+        {"empty lines", "ab\n\n\ncd\n", {0, 3, 4, 5, 8}},
+        {"line break inside a paragraph", "a\vb\nc", {0, 4}},
+        {"long line", QString(5000, QChar(u'x')) + "\ny", {0, 5001}},
+    };
+    for (const LineCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        TRichEdit e;
+        e.SetText(c.text);
+        ASSERT_EQ(e.Text(), c.text);
+        ASSERT_EQ(e.TextLength(), c.text.size());
+        for (std::size_t line = 0; line < c.lineStarts.size(); ++line)
+            EXPECT_EQ(e.LineIndex(static_cast<int>(line)), c.lineStarts[line]) << line;
+        EXPECT_EQ(e.LineIndex(static_cast<int>(c.lineStarts.size())), -1);
+        EXPECT_EQ(e.LineLength(static_cast<int>(c.lineStarts.size())), -1);
+        std::size_t line = 0;
+        for (int pos = 0; pos <= e.TextLength(); ++pos) {
+            while (line + 1 < c.lineStarts.size() && c.lineStarts[line + 1] <= pos)
+                ++line;
+            ASSERT_EQ(e.LineFromChar(pos), static_cast<int>(line)) << pos;
+        }
+        // The caret's line, as the status bar asks for it.
+        e.SetSelStart(c.lineStarts.back());
+        EXPECT_EQ(e.LineFromChar(-1), static_cast<int>(c.lineStarts.size()) - 1);
+        EXPECT_EQ(e.LineIndex(-1), c.lineStarts.back());
+    }
+}
+
+struct SelectionCase {
+    int start;
+    int length;
+    int selStart;
+    QString selected;
+};
+
+TEST(TRichEditLines, SelectionIsClampedToTheText)
+{
+    const SelectionCase cases[] = {
+        {6, 5, 6, "world"},   {0, 0, 0, ""},   {3, 100, 3, "lo world"}, {50, 3, 11, ""},
+        {-4, 2, 0, "he"},     {6, -2, 4, "o "}, {0, 11, 0, "hello world"},
+    };
+    TRichEdit e;
+    e.SetText("hello world");
+    for (const SelectionCase &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.start << "," << c.length);
+        select(e, c.start, c.length);
+        EXPECT_EQ(e.SelStart(), c.selStart);
+        EXPECT_EQ(e.SelText(), c.selected);
+        EXPECT_EQ(e.SelLength(), c.selected.size());
+    }
+}
+
+TEST(TRichEditLines, SelTextTakesEveryKindOfLineEnd)
+{
+    for (const QString &input : {QString("a\r\nb"), QString("a\rb"), QString("a\nb")}) {
+        TRichEdit e;
+        e.SetSelText(input);
+        EXPECT_EQ(e.Text(), "a\nb");
+        EXPECT_EQ(e.Lines().Count(), 2);
+        EXPECT_EQ(e.SelStart(), 3);
+    }
+    TRichEdit e;
+    e.SetText("hello world");
+    select(e, 0, 5);
+    e.SetSelText("bye");
+    EXPECT_EQ(e.Text(), "bye world");
+    EXPECT_EQ(e.SelStart(), 3);
+    EXPECT_EQ(e.SelLength(), 0);
+    // A plain page keeps no line breaks inside paragraphs.
+    TRichEdit plain;
+    plain.SetPlainText(true);
+    plain.SetSelText("a\vb");
+    EXPECT_EQ(plain.Text(), "a\nb");
+}
+
+TEST(TRichEditLines, LinesListOperations)
+{
+    TRichEdit e;
+    EXPECT_EQ(e.Lines().Count(), 0);
+    e.Lines().Add("one");
+    e.Lines().Add("two");
+    e.Lines().Add("three");
+    EXPECT_EQ(e.Text(), "one\ntwo\nthree");
+    e.Lines().Insert(1, "inserted");
+    EXPECT_EQ(e.Text(), "one\ninserted\ntwo\nthree");
+    EXPECT_EQ(e.Lines()[1], "inserted");
+    EXPECT_EQ(e.Lines()[9], "");
+    EXPECT_EQ(e.Lines().Text(), "one\r\ninserted\r\ntwo\r\nthree\r\n");
+
+    struct DeleteCase {
+        QString text;
+        int line;
+        QString after;
+    };
+    const DeleteCase deletes[] = {
+        {"a\nb\nc", 0, "b\nc"}, {"a\nb\nc", 1, "a\nc"}, {"a\nb\nc", 2, "a\nb"},
+        {"only", 0, ""},        {"a\nb", 5, "a\nb"},    {"a\n\nb", 1, "a\nb"},
+        {"a\nb", -1, "a\nb"},
+    };
+    for (const DeleteCase &d : deletes) {
+        TRichEdit del;
+        del.SetText(d.text);
+        del.Lines().Delete(d.line);
+        EXPECT_EQ(del.Text(), d.after) << d.text.toStdString() << " line " << d.line;
+    }
+    e.Lines().SetText("x\r\ny\r\n");
+    EXPECT_EQ(e.Text(), "x\ny");
+    e.Lines().Clear();
+    EXPECT_EQ(e.Lines().Count(), 0);
+    EXPECT_FALSE(e.Modified());
+}
+
+// ---------------------------------------------------------------- find
+
+struct FindCase {
+    QString what;
+    int start;
+    int length;
+    TSearchTypes options;
+    int found;
+};
+
+TEST(TRichEditFind, WordAndCaseOptions)
+{
+    TRichEdit e;
+    e.SetText("The cat scattered cats.\nCat caf\u00e9 don't");
+    const FindCase cases[] = {
+        {"cat", 0, 100, {}, 4},
+        {"cat", 5, 100, {}, 9},
+        {"cat", 5, 100, stWholeWord, 24},
+        {"cat", 5, 100, stWholeWord | stMatchCase, -1},
+        {"Cat", 0, 100, stMatchCase, 24},
+        {"cat", 5, 7, {}, 9},
+        {"cat", 5, 6, {}, -1},            // the hit ends beyond the range
+        {"cat", 5, 7, stWholeWord, -1},
+        {"CAF\u00c9", 0, 100, stWholeWord, 28},
+        {"don", 0, 100, stWholeWord, 33}, // an apostrophe ends a word
+        {"", 0, 100, {}, -1},
+        {"cat", 90, 100, {}, -1},
+    };
+    for (const FindCase &c : cases)
+        EXPECT_EQ(e.FindText(c.what, c.start, c.length, c.options), c.found)
+            << c.what.toStdString() << " from " << c.start;
+}
+
+// ---------------------------------------------------------------- clipboard
+
+TEST(TRichEditClipboard, CopyPutsRtfAndTextPastePrefersRtf)
+{
+    TRichEdit source;
+    source.SetText("plain bold\nnext");
+    select(source, 6, 4);
+    source.SelAttributes().SetStyle(fsBold);
+    select(source, 6, 9); // "bold\nnext"
+    source.CopyToClipboard();
+    const QMimeData *mime = QApplication::clipboard()->mimeData();
+    ASSERT_NE(mime, nullptr);
+    EXPECT_TRUE(mime->hasFormat("text/rtf"));
+    EXPECT_EQ(mime->text(), "bold\nnext");
+
+    TRichEdit rich;
+    rich.SetText("[]");
+    rich.SetSelStart(1);
+    rich.PasteFromClipboard();
+    EXPECT_EQ(rich.Text(), "[bold\nnext]");
+    select(rich, 1, 4);
+    EXPECT_EQ(rich.SelAttributes().Style(), TFontStyles(fsBold));
+    select(rich, 6, 4);
+    EXPECT_EQ(rich.SelAttributes().Style(), TFontStyles());
+
+    TRichEdit plain;
+    plain.SetPlainText(true);
+    plain.PasteFromClipboard();
+    EXPECT_EQ(plain.Text(), "bold\nnext");
+    plain.SelectAll();
+    EXPECT_EQ(plain.SelAttributes().Style(), TFontStyles());
+}
+
+TEST(TRichEditClipboard, PlainPagesCopyTextOnlyAndCutRemoves)
+{
+    TRichEdit plain;
+    plain.SetPlainText(true);
+    plain.SetText("one two");
+    select(plain, 0, 4);
+    plain.CutToClipboard();
+    EXPECT_EQ(plain.Text(), "two");
+    const QMimeData *mime = QApplication::clipboard()->mimeData();
+    ASSERT_NE(mime, nullptr);
+    EXPECT_FALSE(mime->hasFormat("text/rtf"));
+    EXPECT_EQ(mime->text(), "one ");
+
+    // Text from elsewhere, rich page: taken as text with CR LF line ends made paragraphs.
+    auto *data = new QMimeData;
+    data->setText("x\r\ny");
+    QApplication::clipboard()->setMimeData(data);
+    TRichEdit rich;
+    rich.PasteFromClipboard();
+    EXPECT_EQ(rich.Text(), "x\ny");
+    // Read-only pages take nothing.
+    rich.SetReadOnly(true);
+    rich.PasteFromClipboard();
+    EXPECT_EQ(rich.Text(), "x\ny");
+}
+
+TEST(TRichEditClipboard, BrokenRtfOnTheClipboardStillPastesItsText)
+{
+    auto *data = new QMimeData;
+    data->setData("text/rtf", "{\\rtf1 {{{\\b salvaged");
+    data->setText("fallback");
+    QApplication::clipboard()->setMimeData(data);
+    TRichEdit rich;
+    rich.PasteFromClipboard();
+    EXPECT_EQ(rich.Text(), "salvaged");
+}
+
+// ---------------------------------------------------------------- events and state
+
+TEST(TRichEditEvents, KeyHandlersSeeTheKeyBeforeTheControl)
+{
+    TRichEdit e;
+    std::vector<std::string> log;
+    e.OnKeyDown = [&](int &k, Qt::KeyboardModifiers) {
+        log.push_back("down " + std::to_string(k) + " len " + std::to_string(e.TextLength()));
+        if (k == Qt::Key_F5)
+            k = 0; // swallowed
+    };
+    e.OnKeyPress = [&](QChar &c) {
+        log.push_back(std::string("press ") + c.toLatin1());
+        if (c == u'x')
+            c = QChar(u'y');
+        if (c == u'q')
+            c = QChar();
+    };
+    e.OnKeyUp = [&](int &, Qt::KeyboardModifiers) { log.push_back("up len " + std::to_string(e.TextLength())); };
+    key(e, Qt::Key_A, "a");
+    key(e, Qt::Key_X, "x"); // changed into y
+    key(e, Qt::Key_Q, "q"); // dropped
+    key(e, Qt::Key_F5);
+    EXPECT_EQ(e.Text(), "ay");
+    const std::vector<std::string> expected = {
+        "down 65 len 0", "press a", "up len 1", "down 88 len 1", "press x", "up len 2",
+        "down 81 len 2", "press q", "up len 2", "down " + std::to_string(Qt::Key_F5) + " len 2", "up len 2"};
+    EXPECT_EQ(log, expected);
+}
+
+TEST(TRichEditEvents, InsertKeyTogglesOverwriteAndReturnMakesParagraphs)
+{
+    QApplication::clipboard()->clear();
+    TRichEdit e;
+    e.SetText("abc");
+    e.SetSelStart(0);
+    key(e, Qt::Key_Insert);
+    key(e, Qt::Key_X, "x");
+    EXPECT_EQ(e.Text(), "xbc");
+    key(e, Qt::Key_Insert, {}, Qt::ShiftModifier); // Shift+Insert is paste, not the toggle
+    key(e, Qt::Key_Insert);
+    key(e, Qt::Key_Y, "y");
+    EXPECT_EQ(e.Text(), "xybc");
+
+    TRichEdit plain;
+    plain.SetPlainText(true);
+    key(plain, Qt::Key_A, "a");
+    key(plain, Qt::Key_Return, "\r", Qt::ShiftModifier);
+    key(plain, Qt::Key_B, "b");
+    EXPECT_EQ(plain.Text(), "a\nb");
+    EXPECT_EQ(plain.Lines().Count(), 2);
+}
+
+TEST(TRichEditEvents, ChangeSelectionModifiedAndUndo)
+{
+    TRichEdit e;
+    int changes = 0;
+    int moves = 0;
+    e.OnChange = [&] { ++changes; };
+    e.OnSelectionChange = [&] { ++moves; };
+    e.LoadFromStream(QByteArray("some text"));
+    EXPECT_FALSE(e.Modified());
+    changes = moves = 0;
+    key(e, Qt::Key_Z, "z");
+    EXPECT_GE(changes, 1);
+    EXPECT_EQ(moves, 1);
+    EXPECT_TRUE(e.Modified());
+    EXPECT_EQ(e.Text(), "zsome text");
+    moves = 0;
+    e.SetSelStart(4);
+    e.SetSelStart(4);
+    EXPECT_EQ(moves, 1);
+    EXPECT_TRUE(e.CanUndo());
+    e.Undo();
+    EXPECT_EQ(e.Text(), "some text");
+    e.SetModified(true);
+    e.Clear();
+    EXPECT_FALSE(e.Modified());
+    EXPECT_EQ(e.TextLength(), 0);
+    // Detached events are not called.
+    e.OnChange = {};
+    changes = 0;
+    e.SetText("quiet");
+    EXPECT_EQ(changes, 0);
+}
+
+TEST(TRichEditEvents, PropertiesAndMargins)
+{
+    TRichEdit e;
+    e.resize(300, 200);
+    e.show();
+    QApplication::processEvents();
+    e.SetWordWrap(false);
+    EXPECT_FALSE(e.WordWrap());
+    e.SetWantTabs(true);
+    EXPECT_TRUE(e.WantTabs());
+    key(e, Qt::Key_Tab, "\t");
+    EXPECT_EQ(e.Text(), "\t");
+    e.SetScrollBars(TScrollStyle::Vertical);
+    EXPECT_EQ(e.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(e.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    e.SetReadOnly(true);
+    key(e, Qt::Key_A, "a");
+    EXPECT_EQ(e.Text(), "\t");
+    const QRect client = e.ClientRect();
+    e.SetRect(QRect(QPoint(2, 0), QPoint(client.width() - 3, client.height() - 1)));
+    EXPECT_EQ(e.ClientRect(), client); // margins come out of the client area, not on top
+    e.SetHideSelection(false);
+    EXPECT_EQ(e.palette().color(QPalette::Inactive, QPalette::Highlight),
+              e.palette().color(QPalette::Active, QPalette::Highlight));
+}
+
+} // namespace
