@@ -32,7 +32,7 @@ ctest --test-dir build-fuzz -L fuzz --output-on-failure -j"$jobs" || status=1
 echo "== normal build =="
 ctest --test-dir build --output-on-failure -j"$jobs" || status=1
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
-ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1" \
+ASAN_OPTIONS="detect_leaks=1:abort_on_error=0" \
 LSAN_OPTIONS="suppressions=$PWD/.ci/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" || status=1

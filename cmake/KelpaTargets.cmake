@@ -50,9 +50,6 @@ function(kelpa_gtest name)
   set(extra_args "")
   if(A_X11)
     set(extra_args -platform xcb)
-    # The X keyboard library that Qt's xcb platform loads reads strings in a way that the
-    # strict string checks of AddressSanitizer report; our own code keeps them elsewhere.
-    list(APPEND props ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::strict_string_checks=0")
   elseif(A_QT)
     set(extra_args -platform offscreen)
   endif()
