@@ -145,7 +145,7 @@ private:
             default: break;
             }
             std::uint8_t byte;
-            if (c >= 0x80 && codepage::encodeChar(codePage, c, byte)) {
+            if (c >= 0x80 && codePage != 0 && codepage::encodeChar(codePage, c, byte)) {
                 hexByte(byte);
                 continue;
             }
@@ -171,10 +171,14 @@ private:
         pendingDelimiter_ = false;
     }
 
+    // The code page a reader decodes this font's \'hh through; 0 for the double-byte ones,
+    // whose text then goes out as \uN only.
     static int codePageOfFont(int charset)
     {
         const int cp = codepage::codePageOfCharset(charset);
-        return cp != 0 && codepage::isKnown(cp) ? cp : codepage::Windows1252;
+        if (cp == 0)
+            return codepage::Windows1252; // the document's \ansicpg1252
+        return codepage::isKnown(cp) ? cp : 0;
     }
 
     void writeFontTable()
