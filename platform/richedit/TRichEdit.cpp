@@ -106,6 +106,11 @@ TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent)
 {
     setAcceptRichText(true);
     setLineWrapMode(QTextEdit::WidgetWidth);
+    // Paragraphs run left to right unless told otherwise, as the platform's control has them;
+    // it also spares the text engine a scan of every paragraph for its direction.
+    QTextOption option = document()->defaultTextOption();
+    option.setTextDirection(Qt::LeftToRight);
+    document()->setDefaultTextOption(option);
     setTabChangesFocus(true);
     SetHideSelection(true);
     connect(this, &QTextEdit::textChanged, this, [this] {

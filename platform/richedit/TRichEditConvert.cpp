@@ -6,6 +6,7 @@
 #include <QTextList>
 
 #include <cmath>
+#include <unordered_map>
 
 namespace kelpa::richedit {
 namespace {
@@ -144,10 +145,8 @@ rtf::Document toModel(const QTextDocument &document, int start, int end)
 
     rtf::Document model;
     QTextBlock block = document.findBlock(start);
-    // Formats repeat from run to run; convert each distinct one once.
-    QTextCharFormat lastQt;
-    rtf::CharFormat lastFormat;
-    bool haveLast = false;
+    // Formats repeat from run to run; each distinct one is converted once, by its index.
+    std::unordered_map<int, rtf::CharFormat> formats;
     // A paragraph after the first is in the range when the break before it is.
     for (bool firstBlock = true; block.isValid(); block = block.next(), firstBlock = false) {
         if (!firstBlock && block.position() > end)
@@ -158,19 +157,21 @@ rtf::Document toModel(const QTextDocument &document, int start, int end)
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid())
                 continue;
-            const int fStart = std::max(fragment.position(), start);
-            const int fEnd = std::min(fragment.position() + fragment.length(), end);
+            const int fPos = fragment.position(); // not free: a walk of the fragment tree
+            const int fStart = std::max(fPos, start);
+            const int fEnd = std::min(fPos + fragment.length(), end);
             if (fStart >= fEnd)
                 continue;
-            const QTextCharFormat qf = fragment.charFormat();
-            if (!haveLast || qf != lastQt) {
-                lastQt = qf;
-                lastFormat = fromQt(qf, defaultFont);
-                haveLast = true;
-            }
+            const int index = fragment.charFormatIndex();
+            auto found = formats.find(index);
+            if (found == formats.end())
+                found = formats.emplace(index, fromQt(fragment.charFormat(), defaultFont)).first;
             const QString text = fragment.text();
-            rtf::appendText(p, QStringView(text).mid(fStart - fragment.position(), fEnd - fStart).toString().toStdU16String(),
-                            lastFormat);
+            const std::u16string_view view(reinterpret_cast<const char16_t *>(text.utf16()),
+                                           static_cast<std::size_t>(text.size()));
+            rtf::appendText(p, view.substr(static_cast<std::size_t>(fStart - fPos),
+                                           static_cast<std::size_t>(fEnd - fStart)),
+                            found->second);
         }
         model.paragraphs.push_back(std::move(p));
     }

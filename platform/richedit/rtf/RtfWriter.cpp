@@ -38,18 +38,19 @@ public:
     }
 
 private:
-    FontKey fontOf(const CharFormat &f) const
+    int fontIndex(const CharFormat &f)
     {
-        return {f.fontName.empty() ? options_.defaultFontName : f.fontName, f.charset};
+        return fontIndex(f.fontName.empty() ? options_.defaultFontName : f.fontName, f.charset);
     }
 
-    int fontIndex(const FontKey &key)
+    int fontIndex(const std::u16string &name, int charset)
     {
-        if (lastFont_ >= 0 && fonts_[static_cast<std::size_t>(lastFont_)] == key)
+        auto same = [&](const FontKey &k) { return k.charset == charset && k.name == name; };
+        if (lastFont_ >= 0 && same(fonts_[static_cast<std::size_t>(lastFont_)]))
             return lastFont_;
-        auto it = std::find(fonts_.begin(), fonts_.end(), key);
+        auto it = std::find_if(fonts_.begin(), fonts_.end(), same);
         if (it == fonts_.end()) {
-            fonts_.push_back(key);
+            fonts_.push_back(FontKey{name, charset});
             it = fonts_.end() - 1;
         }
         lastFont_ = static_cast<int>(it - fonts_.begin());
@@ -71,10 +72,10 @@ private:
 
     void collectTables()
     {
-        fontIndex(FontKey{options_.defaultFontName, 0});
+        fontIndex(options_.defaultFontName, 0);
         for (const Paragraph &p : doc_.paragraphs)
             for (const Run &r : p.runs) {
-                fontIndex(fontOf(r.format));
+                fontIndex(r.format);
                 colorIndex(r.format.color);
                 colorIndex(r.format.highlight);
             }
@@ -237,7 +238,7 @@ private:
         const CharFormat first = p.runs.empty() ? lastRun_ : p.runs.front().format;
         if (f.bullet) {
             // Readers that know lists take \pn; the others show the \pntext fallback.
-            const int font = fontIndex(fontOf(first));
+            const int font = fontIndex(first);
             out_ += "{\\pntext";
             word("\\f", font);
             out_ += "\\'95\\tab}{\\*\\pn\\pnlvlblt";
@@ -260,7 +261,7 @@ private:
         const std::size_t before = out_.size();
         const bool initial = !haveRun_;
         const CharFormat &o = lastRun_;
-        const int font = fontIndex(fontOf(f));
+        const int font = fontIndex(f);
         if (initial || font != lastRunFont_)
             word("\\f", font);
         if (initial || f.sizeHalfPoints != o.sizeHalfPoints)
