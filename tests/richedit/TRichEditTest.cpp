@@ -305,6 +305,65 @@ TEST(TRichEditLines, LineMappingOnATableOfTexts)
     }
 }
 
+TEST(TRichEditLines, PlainPagesHoldLongTextsInFewParagraphs)
+{
+    // Lines of different lengths, some empty, so that offsets are not regular.
+    std::vector<QString> lines;
+    std::string file;
+    for (int i = 0; i < 1000; ++i) {
+        lines.push_back(i % 7 == 3 ? QString() : QString("line %1 %2").arg(i).arg(QString(i % 13, QChar(u'x'))));
+        file += lines.back().toStdString() + "\r\n";
+    }
+    TRichEdit e;
+    e.SetPlainText(true);
+    e.LoadFromStream(bytes(file));
+    EXPECT_LT(e.document()->blockCount(), 100); // the text engine sees few paragraphs
+    ASSERT_EQ(e.Lines().Count(), 1000);
+    int offset = 0;
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(e.Lines()[i], lines[static_cast<std::size_t>(i)]) << i;
+        ASSERT_EQ(e.LineIndex(i), offset) << i;
+        ASSERT_EQ(e.LineLength(i), lines[static_cast<std::size_t>(i)].size()) << i;
+        ASSERT_EQ(e.LineFromChar(offset), i) << i;
+        ASSERT_EQ(e.LineFromChar(offset + static_cast<int>(lines[static_cast<std::size_t>(i)].size())), i) << i;
+        offset += static_cast<int>(lines[static_cast<std::size_t>(i)].size()) + 1;
+    }
+    EXPECT_EQ(e.LineIndex(1000), -1);
+    EXPECT_FALSE(e.Text().contains(QChar(u'\v')));
+    EXPECT_EQ(e.Text().count(QChar(u'\n')), 999);
+    EXPECT_EQ(str(e.SaveToStream()), file);
+
+    // Editing keeps the lines counted: typing a break, deleting lines, inserting one.
+    e.SetSelStart(e.LineIndex(501) + 4);
+    key(e, Qt::Key_Return, "\r");
+    lines.insert(lines.begin() + 502, lines[501].mid(4));
+    lines[501] = lines[501].left(4);
+    e.Lines().Delete(0);
+    lines.erase(lines.begin());
+    e.Lines().Delete(e.Lines().Count() - 1);
+    lines.pop_back();
+    e.Lines().Delete(700);
+    lines.erase(lines.begin() + 700);
+    e.Lines().Insert(300, "new line");
+    lines.insert(lines.begin() + 300, "new line");
+    ASSERT_EQ(e.Lines().Count(), static_cast<int>(lines.size()));
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        ASSERT_EQ(e.Lines()[static_cast<int>(i)], lines[i]) << i;
+    e.Undo();
+    EXPECT_EQ(e.Lines().Count(), static_cast<int>(lines.size()) - 1);
+
+    // A big paste is held together too; switching to rich mode makes paragraphs of the lines.
+    TRichEdit pasted;
+    pasted.SetPlainText(true);
+    pasted.SetSelText(QString("a\n").repeated(300) + "end");
+    EXPECT_LT(pasted.document()->blockCount(), 10);
+    EXPECT_EQ(pasted.Lines().Count(), 301);
+    EXPECT_EQ(pasted.LineFromChar(pasted.TextLength()), 300);
+    pasted.SetPlainText(false);
+    EXPECT_EQ(pasted.document()->blockCount(), 301);
+    EXPECT_EQ(pasted.Lines().Count(), 301);
+}
+
 struct SelectionCase {
     int start;
     int length;
