@@ -222,15 +222,11 @@ QRect TRichEdit::ClientRect() const
                  viewport()->height() + m.top() + m.bottom());
 }
 
-void TRichEdit::SetRect(const QRect &rect)
+void TRichEdit::SetRect(int left, int top, int right, int bottom)
 {
     const QRect client = ClientRect();
-    const int left = std::max(0, rect.left());
-    const int top = std::max(0, rect.top());
-    // Right and bottom edges are exclusive, as a device rectangle has them.
-    const int right = std::max(0, client.width() - (rect.left() + rect.width()));
-    const int bottom = std::max(0, client.height() - (rect.top() + rect.height()));
-    setViewportMargins(left, top, right, bottom);
+    setViewportMargins(std::max(0, left), std::max(0, top), std::max(0, client.width() - right),
+                       std::max(0, client.height() - bottom));
 }
 
 // ---- text

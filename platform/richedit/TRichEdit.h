@@ -180,9 +180,10 @@ public:
     // The text limit: the control holds any length; kept only so callers can set it.
     void SetTextLimit(qint64 limit) { textLimit_ = limit; }
     qint64 TextLimit() const { return textLimit_; }
-    // The formatting rectangle in client coordinates (left/top inclusive, right/bottom
-    // exclusive): the space between it and the client edges stays empty.
-    void SetRect(const QRect &rect);
+    // The formatting rectangle in client coordinates, as a device rectangle gives it (right
+    // and bottom exclusive): the space between it and the client edges stays empty.
+    void SetRect(int left, int top, int right, int bottom);
+    void SetRect(const QRect &rect) { SetRect(rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()); }
     QRect ClientRect() const;
     QMenu *PopupMenu() const { return popupMenu_; }
     void SetPopupMenu(QMenu *menu) { popupMenu_ = menu; }

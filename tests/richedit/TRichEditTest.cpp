@@ -656,8 +656,11 @@ TEST(TRichEditEvents, PropertiesAndMargins)
     key(e, Qt::Key_A, "a");
     EXPECT_EQ(e.Text(), "\t");
     const QRect client = e.ClientRect();
-    e.SetRect(QRect(QPoint(2, 0), QPoint(client.width() - 3, client.height() - 1)));
+    e.SetRect(2, 0, client.width() - 2, client.height());
     EXPECT_EQ(e.ClientRect(), client); // margins come out of the client area, not on top
+    EXPECT_EQ(e.viewport()->width(), client.width() - 4);
+    e.SetRect(2, 0, client.width() - 2, client.height()); // again, as every resize does
+    EXPECT_EQ(e.viewport()->width(), client.width() - 4);
     e.SetHideSelection(false);
     EXPECT_EQ(e.palette().color(QPalette::Inactive, QPalette::Highlight),
               e.palette().color(QPalette::Active, QPalette::Highlight));
