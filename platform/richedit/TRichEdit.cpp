@@ -392,9 +392,7 @@ void TRichEdit::LoadFromStream(std::string_view bytes)
 QByteArray TRichEdit::SaveToStream() const
 {
     if (!plainText_) {
-        rtf::WriteOptions options;
-        options.defaultFontName = document()->defaultFont().family().toStdU16String();
-        const std::string rtfText = rtf::writeRtf(ToDocument(), options);
+        const std::string rtfText = richedit::toRtf(*document(), 0, -1);
         return QByteArray(rtfText.data(), static_cast<qsizetype>(rtfText.size()));
     }
     const QString lines = Lines().Text();
@@ -657,10 +655,7 @@ QMimeData *TRichEdit::createMimeDataFromSelection() const
             ch = QChar(u'\n');
     mime->setText(text);
     if (!plainText_) {
-        rtf::WriteOptions options;
-        options.defaultFontName = document()->defaultFont().family().toStdU16String();
-        const std::string rtfText =
-            rtf::writeRtf(ToDocument(c.selectionStart(), c.selectionEnd()), options);
+        const std::string rtfText = richedit::toRtf(*document(), c.selectionStart(), c.selectionEnd());
         mime->setData(kRtfMime, QByteArray(rtfText.data(), static_cast<qsizetype>(rtfText.size())));
     }
     return mime;

@@ -1,5 +1,6 @@
 #include "platform/richedit/TRichEdit.h"
 #include "platform/richedit/rtf/RtfDocument.h"
+#include "platform/richedit/rtf/RtfWriter.h"
 
 #include "common/TempDir.h"
 
@@ -96,6 +97,29 @@ TEST(TRichEditStream, RichModeSavesRtfThatReadsBack)
     TRichEdit back;
     back.LoadFromStream(rtf);
     EXPECT_EQ(back.Text(), e.Text());
+}
+
+TEST(TRichEditStream, RtfStraightFromTheDocumentEqualsRtfOfTheModel)
+{
+    TRichEdit e;
+    e.LoadFromStream(bytes(fixture("writer-sample.rtf")));
+    e.SetSelStart(e.TextLength());
+    e.SetSelText("\n\nafter two breaks"); // empty paragraphs take the format before them
+    const std::pair<int, int> ranges[] = {{0, -1}, {0, 0}, {3, 40}, {17, e.LineIndex(6)}, {e.LineIndex(6) + 2, -1}};
+    for (auto [start, end] : ranges) {
+        kelpa::rtf::WriteOptions options;
+        options.defaultFontName = e.document()->defaultFont().family().toStdU16String();
+        const std::string viaModel = kelpa::rtf::writeRtf(e.ToDocument(start, end), options);
+        e.SetSelStart(start);
+        e.SetSelLength((end < 0 ? e.TextLength() : end) - start);
+        if (start == 0 && end == -1) {
+            EXPECT_EQ(str(e.SaveToStream()), viaModel);
+        }
+        if (e.SelLength() > 0) {
+            e.CopyToClipboard();
+            EXPECT_EQ(str(QApplication::clipboard()->mimeData()->data("text/rtf")), viaModel) << start << "," << end;
+        }
+    }
 }
 
 TEST(TRichEditStream, TextWindows1252CannotHoldIsSavedAsUtf8)
