@@ -154,7 +154,12 @@ TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent)
     connect(this, &QTextEdit::selectionChanged, this, selectionMoved);
 }
 
-TRichEdit::~TRichEdit() = default;
+TRichEdit::~TRichEdit()
+{
+    // The base classes outlive our members; nothing they emit on the way out may reach them.
+    QObject::disconnect(document(), nullptr, this, nullptr);
+    QObject::disconnect(this, nullptr, this, nullptr);
+}
 
 void TRichEdit::SetPlainText(bool plain)
 {

@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 
 #include <gtest/gtest.h>
 
@@ -659,6 +660,32 @@ TEST(TRichEditEvents, ChangeSelectionModifiedAndUndo)
     changes = 0;
     e.SetText("quiet");
     EXPECT_EQ(changes, 0);
+}
+
+TEST(TRichEditEvents, MouseDownReportsTheButtonAndPointOverText)
+{
+    TRichEdit e;
+    e.resize(400, 200);
+    e.show();
+    QApplication::processEvents();
+    e.SetRect(2, 0, e.ClientRect().width() - 2, e.ClientRect().height());
+    e.SetText("first line\nsecond line");
+    QTextCursor at(e.document());
+    at.setPosition(14); // "second" + 3
+    const QRect caret = e.cursorRect(at);
+    const QPoint client = caret.center() + QPoint(2, 0); // viewport point to client point
+    Qt::MouseButton button = Qt::NoButton;
+    QPoint reported;
+    e.OnMouseDown = [&](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint p) {
+        button = b;
+        reported = p;
+    };
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(caret.center()), QPointF(e.viewport()->mapToGlobal(caret.center())),
+                      Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(e.viewport(), &press);
+    EXPECT_EQ(button, Qt::RightButton);
+    EXPECT_EQ(reported, client);
+    EXPECT_EQ(e.CharFromPos(reported), 14);
 }
 
 TEST(TRichEditEvents, PropertiesAndMargins)
