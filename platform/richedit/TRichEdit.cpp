@@ -61,16 +61,38 @@ bool needsNormalizing(const QString &text)
     return false;
 }
 
-// The control's positions as text: paragraph breaks '\n', line breaks '\v'.
-QString positionsText(QString raw)
+// The control's positions as text: paragraph breaks '\n', line breaks '\v' (on a plain page
+// every line separator ends a line, so '\n' too).
+QString positionsText(QString raw, bool plain)
 {
+    const QChar lineBreak = plain ? QChar(u'\n') : QChar(u'\v');
     for (QChar &c : raw) {
         if (c.unicode() == 0x2029)
             c = QChar(u'\n');
         else if (c.unicode() == 0x2028)
-            c = QChar(u'\v');
+            c = lineBreak;
     }
     return raw;
+}
+
+// A plain page keeps this many lines in one paragraph when a long text comes in at once.
+constexpr int kLinesPerParagraph = 64;
+
+// Long texts (already with '\n' breaks only): all but every kLinesPerParagraph-th break
+// become line separators.
+void groupLines(QString &text)
+{
+    if (text.count(QChar(u'\n')) < kLinesPerParagraph)
+        return;
+    int seen = 0;
+    for (QChar &c : text)
+        if (c == u'\n' && ++seen % kLinesPerParagraph != 0)
+            c = QChar(QChar::LineSeparator);
+}
+
+int countSeparators(QStringView text)
+{
+    return static_cast<int>(text.count(QChar(QChar::LineSeparator)));
 }
 
 int toPoints(qreal pixels)
@@ -106,6 +128,11 @@ TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent)
 {
     setAcceptRichText(true);
     setLineWrapMode(QTextEdit::WidgetWidth);
+    // Paragraphs run left to right unless told otherwise, as the platform's control has them;
+    // it also spares the text engine a scan of every paragraph for its direction.
+    QTextOption option = document()->defaultTextOption();
+    option.setTextDirection(Qt::LeftToRight);
+    document()->setDefaultTextOption(option);
     setTabChangesFocus(true);
     SetHideSelection(true);
     connect(this, &QTextEdit::textChanged, this, [this] {
@@ -122,14 +149,29 @@ TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent)
             OnSelectionChange();
     };
     connect(this, &QTextEdit::cursorPositionChanged, this, selectionMoved);
+    connect(document(), &QTextDocument::contentsChange, this,
+            [this](int from, int, int added) { noteChange(from, added); });
     connect(this, &QTextEdit::selectionChanged, this, selectionMoved);
 }
 
-TRichEdit::~TRichEdit() = default;
+TRichEdit::~TRichEdit()
+{
+    // The base classes outlive our members; nothing they emit on the way out may reach them.
+    QObject::disconnect(document(), nullptr, this, nullptr);
+    QObject::disconnect(this, nullptr, this, nullptr);
+}
 
 void TRichEdit::SetPlainText(bool plain)
 {
+    if (plainText_ && !plain && document()->toRawText().contains(QChar(QChar::LineSeparator))) {
+        // The lines a plain page holds together become paragraphs of their own.
+        const bool modified = Modified();
+        const QString text = Text();
+        setPlainText(text);
+        SetModified(modified);
+    }
     plainText_ = plain;
+    lineIndexDirty_ = true;
     setAcceptRichText(!plain);
 }
 
@@ -185,22 +227,18 @@ QRect TRichEdit::ClientRect() const
                  viewport()->height() + m.top() + m.bottom());
 }
 
-void TRichEdit::SetRect(const QRect &rect)
+void TRichEdit::SetRect(int left, int top, int right, int bottom)
 {
     const QRect client = ClientRect();
-    const int left = std::max(0, rect.left());
-    const int top = std::max(0, rect.top());
-    // Right and bottom edges are exclusive, as a device rectangle has them.
-    const int right = std::max(0, client.width() - (rect.left() + rect.width()));
-    const int bottom = std::max(0, client.height() - (rect.top() + rect.height()));
-    setViewportMargins(left, top, right, bottom);
+    setViewportMargins(std::max(0, left), std::max(0, top), std::max(0, client.width() - right),
+                       std::max(0, client.height() - bottom));
 }
 
 // ---- text
 
 QString TRichEdit::Text() const
 {
-    return positionsText(document()->toRawText());
+    return positionsText(document()->toRawText(), plainText_);
 }
 
 void TRichEdit::SetText(const QString &text)
@@ -233,10 +271,95 @@ bool TRichEdit::CanUndo() const
 
 void TRichEdit::insertPlain(QTextCursor &cursor, const QString &text)
 {
-    if (needsNormalizing(text))
-        cursor.insertText(normalizeBreaks(text, plainText_));
-    else
+    if (!needsNormalizing(text) && !(plainText_ && text.count(QChar(u'\n')) >= kLinesPerParagraph)) {
         cursor.insertText(text);
+        return;
+    }
+    QString normal = normalizeBreaks(text, plainText_);
+    if (plainText_)
+        groupLines(normal);
+    cursor.insertText(normal);
+}
+
+void TRichEdit::noteChange(int from, int added)
+{
+    // The paragraphs the change touched count their lines again.
+    QTextBlock block = document()->findBlock(from);
+    const QTextBlock last = document()->findBlock(from + added);
+    while (block.isValid()) {
+        block.setUserState(-1);
+        if (block == last)
+            break;
+        block = block.next();
+    }
+    lineIndexDirty_ = true;
+}
+
+void TRichEdit::ensureLineIndex() const
+{
+    if (!lineIndexDirty_)
+        return;
+    firstLine_.resize(static_cast<std::size_t>(document()->blockCount()) + 1);
+    int total = 0;
+    std::size_t i = 0;
+    for (QTextBlock b = document()->begin(); b.isValid() && i + 1 < firstLine_.size(); b = b.next(), ++i) {
+        int separators = b.userState();
+        if (separators < 0) {
+            separators = countSeparators(b.text());
+            b.setUserState(separators);
+        }
+        firstLine_[i] = total;
+        total += 1 + separators;
+    }
+    firstLine_.resize(i + 1);
+    firstLine_[i] = total;
+    lineIndexDirty_ = false;
+}
+
+int TRichEdit::lineTotal() const
+{
+    if (!plainText_)
+        return document()->blockCount();
+    ensureLineIndex();
+    return firstLine_.back();
+}
+
+int TRichEdit::lineAt(int position) const
+{
+    const QTextBlock block = document()->findBlock(std::clamp(position, 0, TextLength()));
+    if (!plainText_)
+        return block.blockNumber();
+    ensureLineIndex();
+    const QString text = block.text();
+    const int inBlock = std::clamp(position - block.position(), 0, static_cast<int>(text.size()));
+    return firstLine_[static_cast<std::size_t>(block.blockNumber())] +
+           countSeparators(QStringView(text).left(inBlock));
+}
+
+bool TRichEdit::lineSpan(int line, int &start, int &end) const
+{
+    if (line < 0 || line >= lineTotal())
+        return false;
+    if (!plainText_) {
+        const QTextBlock block = document()->findBlockByNumber(line);
+        start = block.position();
+        end = start + block.length() - 1;
+        return true;
+    }
+    const auto paragraphs = firstLine_.size() - 1;
+    const auto it = std::upper_bound(firstLine_.begin(), firstLine_.begin() + static_cast<std::ptrdiff_t>(paragraphs), line);
+    const auto number = static_cast<int>(it - firstLine_.begin()) - 1;
+    const QTextBlock block = document()->findBlockByNumber(number);
+    const QString text = block.text();
+    qsizetype from = 0;
+    for (int skip = line - firstLine_[static_cast<std::size_t>(number)]; skip > 0; --skip)
+        from = text.indexOf(QChar(QChar::LineSeparator), from) + 1;
+    qsizetype to = text.indexOf(QChar(QChar::LineSeparator), from);
+    if (to < 0)
+        to = text.size();
+    start = block.position() + static_cast<int>(from);
+    end = block.position() + static_cast<int>(to);
+    return true;
 }
 
 // ---- streams
@@ -262,6 +385,8 @@ void TRichEdit::LoadFromStream(std::string_view bytes)
         // The break after the last line ends that line; it starts no new one.
         if (text.endsWith(QChar(u'\n')))
             text.chop(1);
+        if (plainText_)
+            groupLines(text);
         setPlainText(text);
     }
     setCurrentCharFormat(QTextCursor(document()).charFormat());
@@ -272,9 +397,7 @@ void TRichEdit::LoadFromStream(std::string_view bytes)
 QByteArray TRichEdit::SaveToStream() const
 {
     if (!plainText_) {
-        rtf::WriteOptions options;
-        options.defaultFontName = document()->defaultFont().family().toStdU16String();
-        const std::string rtfText = rtf::writeRtf(ToDocument(), options);
+        const std::string rtfText = richedit::toRtf(*document(), 0, -1);
         return QByteArray(rtfText.data(), static_cast<qsizetype>(rtfText.size()));
     }
     const QString lines = Lines().Text();
@@ -343,7 +466,7 @@ void TRichEdit::SetSelLength(int length)
 
 QString TRichEdit::SelText() const
 {
-    return positionsText(textCursor().selectedText());
+    return positionsText(textCursor().selectedText(), plainText_);
 }
 
 void TRichEdit::SetSelText(const QString &text)
@@ -371,21 +494,23 @@ int TRichEdit::LineFromChar(int position) const
 {
     if (position < 0)
         position = textCursor().selectionStart();
-    return document()->findBlock(std::clamp(position, 0, TextLength())).blockNumber();
+    return lineAt(position);
 }
 
 int TRichEdit::LineIndex(int line) const
 {
     if (line < 0)
-        return textCursor().block().position();
-    const QTextBlock block = document()->findBlockByNumber(line);
-    return block.isValid() ? block.position() : -1;
+        line = lineAt(textCursor().position());
+    int start = 0;
+    int end = 0;
+    return lineSpan(line, start, end) ? start : -1;
 }
 
 int TRichEdit::LineLength(int line) const
 {
-    const QTextBlock block = document()->findBlockByNumber(line);
-    return block.isValid() ? block.length() - 1 : -1;
+    int start = 0;
+    int end = 0;
+    return lineSpan(line, start, end) ? end - start : -1;
 }
 
 int TRichEdit::CharFromPos(const QPoint &clientPoint) const
@@ -535,10 +660,7 @@ QMimeData *TRichEdit::createMimeDataFromSelection() const
             ch = QChar(u'\n');
     mime->setText(text);
     if (!plainText_) {
-        rtf::WriteOptions options;
-        options.defaultFontName = document()->defaultFont().family().toStdU16String();
-        const std::string rtfText =
-            rtf::writeRtf(ToDocument(c.selectionStart(), c.selectionEnd()), options);
+        const std::string rtfText = richedit::toRtf(*document(), c.selectionStart(), c.selectionEnd());
         mime->setData(kRtfMime, QByteArray(rtfText.data(), static_cast<qsizetype>(rtfText.size())));
     }
     return mime;
@@ -862,15 +984,17 @@ void TParaAttributes::SetNumbering(TNumberingStyle numbering)
 
 int TRichEditLines::Count() const
 {
-    return owner_->TextLength() == 0 ? 0 : owner_->document()->blockCount();
+    return owner_->TextLength() == 0 ? 0 : owner_->lineTotal();
 }
 
 QString TRichEditLines::Strings(int index) const
 {
-    const QTextBlock block = owner_->document()->findBlockByNumber(index);
-    if (!block.isValid() || owner_->TextLength() == 0)
+    int start = 0;
+    int end = 0;
+    if (owner_->TextLength() == 0 || !owner_->lineSpan(index, start, end))
         return {};
-    return positionsText(block.text());
+    const QTextBlock block = owner_->document()->findBlock(start);
+    return positionsText(block.text().mid(start - block.position(), end - start), owner_->plainText_);
 }
 
 void TRichEditLines::Add(const QString &line)
@@ -886,12 +1010,14 @@ void TRichEditLines::Add(const QString &line)
 
 void TRichEditLines::Insert(int index, const QString &line)
 {
-    if (index >= Count()) {
+    int start = 0;
+    int end = 0;
+    if (index >= Count() || !owner_->lineSpan(std::max(index, 0), start, end)) {
         Add(line);
         return;
     }
-    const QTextBlock block = owner_->document()->findBlockByNumber(std::max(index, 0));
-    QTextCursor c(block);
+    QTextCursor c(owner_->document());
+    c.setPosition(start);
     c.beginEditBlock();
     owner_->insertPlain(c, line);
     c.insertBlock();
@@ -900,21 +1026,21 @@ void TRichEditLines::Insert(int index, const QString &line)
 
 void TRichEditLines::Delete(int index)
 {
-    if (index < 0 || index >= Count())
+    int start = 0;
+    int end = 0;
+    if (index < 0 || index >= Count() || !owner_->lineSpan(index, start, end))
         return;
-    QTextDocument *doc = owner_->document();
-    const QTextBlock block = doc->findBlockByNumber(index);
-    QTextCursor c(doc);
-    if (block.next().isValid()) {
-        c.setPosition(block.position());
-        c.setPosition(block.next().position(), QTextCursor::KeepAnchor);
-    } else if (block.previous().isValid()) {
+    QTextCursor c(owner_->document());
+    if (index + 1 < Count()) {
+        c.setPosition(start);
+        c.setPosition(end + 1, QTextCursor::KeepAnchor); // with its break
+    } else if (index > 0) {
         // The last line goes with the break before it.
-        c.setPosition(block.position() - 1);
-        c.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
+        c.setPosition(start - 1);
+        c.setPosition(end, QTextCursor::KeepAnchor);
     } else {
-        c.setPosition(0);
-        c.setPosition(block.length() - 1, QTextCursor::KeepAnchor);
+        c.setPosition(start);
+        c.setPosition(end, QTextCursor::KeepAnchor);
     }
     c.removeSelectedText();
 }

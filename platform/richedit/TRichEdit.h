@@ -15,7 +15,10 @@
 //
 // Positions: every character counts one, a paragraph break counts one ('\n' in Text()), a line
 // break inside a paragraph counts one ('\v' in Text()). SelStart, FindText, LineIndex and
-// FormatRange all use these positions. "Lines" are paragraphs, whatever the word wrap.
+// FormatRange all use these positions. "Lines" are paragraphs, whatever the word wrap; a plain
+// page has no breaks inside paragraphs, so there every line break ends a line ('\n' in Text()).
+// (Internally a plain page holds long texts in paragraphs of many lines, which keeps typing in
+// a 10 MB page fast; callers see lines only.)
 //
 // Streams: LoadFromStream in rich mode reads RTF when the data begins "{\rtf", otherwise plain
 // text; in plain mode it always reads plain text. Plain text is decoded by the code-page rule
@@ -33,6 +36,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 class QMenu;
 class QPainter;
@@ -176,9 +180,10 @@ public:
     // The text limit: the control holds any length; kept only so callers can set it.
     void SetTextLimit(qint64 limit) { textLimit_ = limit; }
     qint64 TextLimit() const { return textLimit_; }
-    // The formatting rectangle in client coordinates (left/top inclusive, right/bottom
-    // exclusive): the space between it and the client edges stays empty.
-    void SetRect(const QRect &rect);
+    // The formatting rectangle in client coordinates, as a device rectangle gives it (right
+    // and bottom exclusive): the space between it and the client edges stays empty.
+    void SetRect(int left, int top, int right, int bottom);
+    void SetRect(const QRect &rect) { SetRect(rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()); }
     QRect ClientRect() const;
     QMenu *PopupMenu() const { return popupMenu_; }
     void SetPopupMenu(QMenu *menu) { popupMenu_ = menu; }
@@ -255,6 +260,14 @@ private:
     class Printer;
 
     void insertPlain(QTextCursor &cursor, const QString &text);
+    // Lines: paragraphs, and on a plain page also the line separators that hold long texts
+    // together in fewer paragraphs (the text engine's work per keystroke grows with the
+    // number of paragraphs after the caret).
+    int lineTotal() const;
+    int lineAt(int position) const;
+    bool lineSpan(int line, int &start, int &end) const; // end: before the line's break
+    void ensureLineIndex() const;
+    void noteChange(int from, int added);
 
     bool plainText_ = false;
     bool hideSelection_ = true;
@@ -262,6 +275,8 @@ private:
     qint64 textLimit_ = 0x7FFFFFFF;
     QMenu *popupMenu_ = nullptr;
     QColor defaultColor_;
+    mutable std::vector<int> firstLine_; // plain pages: lines before each paragraph, and the total
+    mutable bool lineIndexDirty_ = true;
     int lastAnchor_ = 0;
     int lastPosition_ = 0;
     // Saving a text Windows-1252 cannot hold switches the page to UTF-8.

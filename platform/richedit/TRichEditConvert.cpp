@@ -1,11 +1,16 @@
 #include "platform/richedit/TRichEditConvert.h"
 
+#include "platform/richedit/rtf/RtfWriter.h"
+
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextList>
 
 #include <cmath>
+#include <optional>
+#include <vector>
+#include <unordered_map>
 
 namespace kelpa::richedit {
 namespace {
@@ -144,10 +149,8 @@ rtf::Document toModel(const QTextDocument &document, int start, int end)
 
     rtf::Document model;
     QTextBlock block = document.findBlock(start);
-    // Formats repeat from run to run; convert each distinct one once.
-    QTextCharFormat lastQt;
-    rtf::CharFormat lastFormat;
-    bool haveLast = false;
+    // Formats repeat from run to run; each distinct one is converted once, by its index.
+    std::unordered_map<int, rtf::CharFormat> formats;
     // A paragraph after the first is in the range when the break before it is.
     for (bool firstBlock = true; block.isValid(); block = block.next(), firstBlock = false) {
         if (!firstBlock && block.position() > end)
@@ -158,23 +161,95 @@ rtf::Document toModel(const QTextDocument &document, int start, int end)
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid())
                 continue;
-            const int fStart = std::max(fragment.position(), start);
-            const int fEnd = std::min(fragment.position() + fragment.length(), end);
+            const int fPos = fragment.position(); // not free: a walk of the fragment tree
+            const int fStart = std::max(fPos, start);
+            const int fEnd = std::min(fPos + fragment.length(), end);
             if (fStart >= fEnd)
                 continue;
-            const QTextCharFormat qf = fragment.charFormat();
-            if (!haveLast || qf != lastQt) {
-                lastQt = qf;
-                lastFormat = fromQt(qf, defaultFont);
-                haveLast = true;
-            }
+            const int index = fragment.charFormatIndex();
+            auto found = formats.find(index);
+            if (found == formats.end())
+                found = formats.emplace(index, fromQt(fragment.charFormat(), defaultFont)).first;
             const QString text = fragment.text();
-            rtf::appendText(p, QStringView(text).mid(fStart - fragment.position(), fEnd - fStart).toString().toStdU16String(),
-                            lastFormat);
+            const std::u16string_view view(reinterpret_cast<const char16_t *>(text.utf16()),
+                                           static_cast<std::size_t>(text.size()));
+            rtf::appendText(p, view.substr(static_cast<std::size_t>(fStart - fPos),
+                                           static_cast<std::size_t>(fEnd - fStart)),
+                            found->second);
         }
         model.paragraphs.push_back(std::move(p));
     }
     return model;
+}
+
+std::string toRtf(const QTextDocument &document, int start, int end)
+{
+    const int length = document.characterCount() - 1;
+    start = std::clamp(start, 0, length);
+    end = end < 0 ? length : std::clamp(end, start, length);
+    const QFont defaultFont = document.defaultFont();
+    rtf::WriteOptions options;
+    options.defaultFontName = defaultFont.family().toStdU16String();
+    rtf::RtfStreamWriter writer(options);
+
+    // Each format the range uses, converted once by its index.
+    std::vector<std::optional<rtf::CharFormat>> formats;
+    auto formatOf = [&](int index, auto charFormat) -> const rtf::CharFormat & {
+        index = std::max(index, 0);
+        if (static_cast<std::size_t>(index) >= formats.size())
+            formats.resize(static_cast<std::size_t>(index) + 1);
+        auto &slot = formats[static_cast<std::size_t>(index)];
+        if (!slot) {
+            slot = fromQt(charFormat(), defaultFont);
+            writer.declare(*slot);
+        }
+        return *slot;
+    };
+    const QTextBlock first = document.findBlock(start);
+    auto inRange = [&](const QTextBlock &b) { return b.isValid() && (b == first || b.position() <= end); };
+    for (QTextBlock b = first; inRange(b); b = b.next()) {
+        formatOf(b.charFormatIndex(), [&] { return b.charFormat(); });
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            formatOf(fragment.charFormatIndex(), [&] { return fragment.charFormat(); });
+        }
+    }
+
+    writer.begin(static_cast<std::size_t>(end - start));
+    for (QTextBlock b = first; inRange(b); b = b.next()) {
+        // Fragments of the block within the range; the first one's format leads the paragraph.
+        struct Piece {
+            QTextFragment fragment;
+            int position, from, to;
+        };
+        std::vector<Piece> pieces;
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int fPos = fragment.position();
+            const int fStart = std::max(fPos, start);
+            const int fEnd = std::min(fPos + fragment.length(), end);
+            if (fStart < fEnd)
+                pieces.push_back({fragment, fPos, fStart, fEnd});
+        }
+        writer.beginParagraph(paragraphOf(b),
+                              pieces.empty() ? nullptr
+                                             : &formatOf(pieces.front().fragment.charFormatIndex(),
+                                                         [&] { return pieces.front().fragment.charFormat(); }));
+        for (const Piece &piece : pieces) {
+            const QTextFragment &fragment = piece.fragment;
+            const int fPos = piece.position;
+            const int fStart = piece.from;
+            const int fEnd = piece.to;
+            const rtf::CharFormat &f =
+                formatOf(fragment.charFormatIndex(), [&] { return fragment.charFormat(); });
+            const QString text = fragment.text();
+            const std::u16string_view view(reinterpret_cast<const char16_t *>(text.utf16()),
+                                           static_cast<std::size_t>(text.size()));
+            writer.run(view.substr(static_cast<std::size_t>(fStart - fPos), static_cast<std::size_t>(fEnd - fStart)), f);
+        }
+        writer.endParagraph();
+    }
+    return writer.finish();
 }
 
 void fillDocument(QTextDocument &document, const rtf::Document &model)

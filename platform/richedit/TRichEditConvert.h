@@ -6,6 +6,8 @@
 
 #include <QTextCharFormat>
 
+#include <string>
+
 class QTextDocument;
 class QTextBlockFormat;
 
@@ -25,6 +27,8 @@ rtf::Alignment alignmentOf(Qt::Alignment alignment);
 // Paragraphs of [start, end) (end -1: to the end); a range that ends just after a paragraph
 // break carries a last, empty paragraph so that the break survives.
 rtf::Document toModel(const QTextDocument &document, int start, int end);
+// RTF of [start, end) straight from the document, as writeRtf(toModel(...)) would give it.
+std::string toRtf(const QTextDocument &document, int start, int end);
 // Replaces the document's content (not its default font) by the model's.
 void fillDocument(QTextDocument &document, const rtf::Document &model);
 

@@ -79,6 +79,7 @@ std::vector<RoundTripCase> roundTripCases()
     add("highlight", {{para(u"marked", with([](CharFormat &f) { f.highlight = Color::rgb(255, 255, 0); }))}});
     add("cyrillic font", {{para(u"\u0416\u0443\u043a", font(u"Arial Cyr", 204))}});
     add("font name with ; and accents", {{para(u"x", font(u"Caf\u00e9; Sans"))}});
+    add("double-byte font", {{para(u"a\u2022\u00e9\u3042", font(u"MS Mincho", 128))}});
     for (auto [name, a] : {std::pair{"left", Alignment::Left}, std::pair{"right", Alignment::Right},
                            std::pair{"centre", Alignment::Center}, std::pair{"justify", Alignment::Justify}}) {
         ParagraphFormat pf;

@@ -1,5 +1,6 @@
 #include "platform/richedit/TRichEdit.h"
 #include "platform/richedit/rtf/RtfDocument.h"
+#include "platform/richedit/rtf/RtfWriter.h"
 
 #include "common/TempDir.h"
 
@@ -7,6 +8,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 
 #include <gtest/gtest.h>
 
@@ -96,6 +98,29 @@ TEST(TRichEditStream, RichModeSavesRtfThatReadsBack)
     TRichEdit back;
     back.LoadFromStream(rtf);
     EXPECT_EQ(back.Text(), e.Text());
+}
+
+TEST(TRichEditStream, RtfStraightFromTheDocumentEqualsRtfOfTheModel)
+{
+    TRichEdit e;
+    e.LoadFromStream(bytes(fixture("writer-sample.rtf")));
+    e.SetSelStart(e.TextLength());
+    e.SetSelText("\n\nafter two breaks"); // empty paragraphs take the format before them
+    const std::pair<int, int> ranges[] = {{0, -1}, {0, 0}, {3, 40}, {17, e.LineIndex(6)}, {e.LineIndex(6) + 2, -1}};
+    for (auto [start, end] : ranges) {
+        kelpa::rtf::WriteOptions options;
+        options.defaultFontName = e.document()->defaultFont().family().toStdU16String();
+        const std::string viaModel = kelpa::rtf::writeRtf(e.ToDocument(start, end), options);
+        e.SetSelStart(start);
+        e.SetSelLength((end < 0 ? e.TextLength() : end) - start);
+        if (start == 0 && end == -1) {
+            EXPECT_EQ(str(e.SaveToStream()), viaModel);
+        }
+        if (e.SelLength() > 0) {
+            e.CopyToClipboard();
+            EXPECT_EQ(str(QApplication::clipboard()->mimeData()->data("text/rtf")), viaModel) << start << "," << end;
+        }
+    }
 }
 
 TEST(TRichEditStream, TextWindows1252CannotHoldIsSavedAsUtf8)
@@ -303,6 +328,65 @@ TEST(TRichEditLines, LineMappingOnATableOfTexts)
         EXPECT_EQ(e.LineFromChar(-1), static_cast<int>(c.lineStarts.size()) - 1);
         EXPECT_EQ(e.LineIndex(-1), c.lineStarts.back());
     }
+}
+
+TEST(TRichEditLines, PlainPagesHoldLongTextsInFewParagraphs)
+{
+    // Lines of different lengths, some empty, so that offsets are not regular.
+    std::vector<QString> lines;
+    std::string file;
+    for (int i = 0; i < 1000; ++i) {
+        lines.push_back(i % 7 == 3 ? QString() : QString("line %1 %2").arg(i).arg(QString(i % 13, QChar(u'x'))));
+        file += lines.back().toStdString() + "\r\n";
+    }
+    TRichEdit e;
+    e.SetPlainText(true);
+    e.LoadFromStream(bytes(file));
+    EXPECT_LT(e.document()->blockCount(), 100); // the text engine sees few paragraphs
+    ASSERT_EQ(e.Lines().Count(), 1000);
+    int offset = 0;
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(e.Lines()[i], lines[static_cast<std::size_t>(i)]) << i;
+        ASSERT_EQ(e.LineIndex(i), offset) << i;
+        ASSERT_EQ(e.LineLength(i), lines[static_cast<std::size_t>(i)].size()) << i;
+        ASSERT_EQ(e.LineFromChar(offset), i) << i;
+        ASSERT_EQ(e.LineFromChar(offset + static_cast<int>(lines[static_cast<std::size_t>(i)].size())), i) << i;
+        offset += static_cast<int>(lines[static_cast<std::size_t>(i)].size()) + 1;
+    }
+    EXPECT_EQ(e.LineIndex(1000), -1);
+    EXPECT_FALSE(e.Text().contains(QChar(u'\v')));
+    EXPECT_EQ(e.Text().count(QChar(u'\n')), 999);
+    EXPECT_EQ(str(e.SaveToStream()), file);
+
+    // Editing keeps the lines counted: typing a break, deleting lines, inserting one.
+    e.SetSelStart(e.LineIndex(501) + 4);
+    key(e, Qt::Key_Return, "\r");
+    lines.insert(lines.begin() + 502, lines[501].mid(4));
+    lines[501] = lines[501].left(4);
+    e.Lines().Delete(0);
+    lines.erase(lines.begin());
+    e.Lines().Delete(e.Lines().Count() - 1);
+    lines.pop_back();
+    e.Lines().Delete(700);
+    lines.erase(lines.begin() + 700);
+    e.Lines().Insert(300, "new line");
+    lines.insert(lines.begin() + 300, "new line");
+    ASSERT_EQ(e.Lines().Count(), static_cast<int>(lines.size()));
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        ASSERT_EQ(e.Lines()[static_cast<int>(i)], lines[i]) << i;
+    e.Undo();
+    EXPECT_EQ(e.Lines().Count(), static_cast<int>(lines.size()) - 1);
+
+    // A big paste is held together too; switching to rich mode makes paragraphs of the lines.
+    TRichEdit pasted;
+    pasted.SetPlainText(true);
+    pasted.SetSelText(QString("a\n").repeated(300) + "end");
+    EXPECT_LT(pasted.document()->blockCount(), 10);
+    EXPECT_EQ(pasted.Lines().Count(), 301);
+    EXPECT_EQ(pasted.LineFromChar(pasted.TextLength()), 300);
+    pasted.SetPlainText(false);
+    EXPECT_EQ(pasted.document()->blockCount(), 301);
+    EXPECT_EQ(pasted.Lines().Count(), 301);
 }
 
 struct SelectionCase {
@@ -578,6 +662,32 @@ TEST(TRichEditEvents, ChangeSelectionModifiedAndUndo)
     EXPECT_EQ(changes, 0);
 }
 
+TEST(TRichEditEvents, MouseDownReportsTheButtonAndPointOverText)
+{
+    TRichEdit e;
+    e.resize(400, 200);
+    e.show();
+    QApplication::processEvents();
+    e.SetRect(2, 0, e.ClientRect().width() - 2, e.ClientRect().height());
+    e.SetText("first line\nsecond line");
+    QTextCursor at(e.document());
+    at.setPosition(14); // "second" + 3
+    const QRect caret = e.cursorRect(at);
+    const QPoint client = caret.center() + QPoint(2, 0); // viewport point to client point
+    Qt::MouseButton button = Qt::NoButton;
+    QPoint reported;
+    e.OnMouseDown = [&](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint p) {
+        button = b;
+        reported = p;
+    };
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(caret.center()), QPointF(e.viewport()->mapToGlobal(caret.center())),
+                      Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(e.viewport(), &press);
+    EXPECT_EQ(button, Qt::RightButton);
+    EXPECT_EQ(reported, client);
+    EXPECT_EQ(e.CharFromPos(reported), 14);
+}
+
 TEST(TRichEditEvents, PropertiesAndMargins)
 {
     TRichEdit e;
@@ -597,8 +707,11 @@ TEST(TRichEditEvents, PropertiesAndMargins)
     key(e, Qt::Key_A, "a");
     EXPECT_EQ(e.Text(), "\t");
     const QRect client = e.ClientRect();
-    e.SetRect(QRect(QPoint(2, 0), QPoint(client.width() - 3, client.height() - 1)));
+    e.SetRect(2, 0, client.width() - 2, client.height());
     EXPECT_EQ(e.ClientRect(), client); // margins come out of the client area, not on top
+    EXPECT_EQ(e.viewport()->width(), client.width() - 4);
+    e.SetRect(2, 0, client.width() - 2, client.height()); // again, as every resize does
+    EXPECT_EQ(e.viewport()->width(), client.width() - 4);
     e.SetHideSelection(false);
     EXPECT_EQ(e.palette().color(QPalette::Inactive, QPalette::Highlight),
               e.palette().color(QPalette::Active, QPalette::Highlight));

@@ -5,6 +5,8 @@
 #include "platform/richedit/rtf/RtfDocument.h"
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace kelpa::rtf {
 
@@ -14,5 +16,48 @@ struct WriteOptions {
 };
 
 std::string writeRtf(const Document &document, const WriteOptions &options = {});
+
+// The same RTF written piece by piece, for callers that hold the text elsewhere:
+// declare() every character format first, then begin(), and for each paragraph
+// beginParagraph(), run() for each run, endParagraph(); finish() gives the RTF.
+class RtfStreamWriter {
+public:
+    explicit RtfStreamWriter(WriteOptions options = {});
+    void declare(const CharFormat &format);
+    void begin(std::size_t sizeHint = 0);
+    // first: the format of the paragraph's first run, or of its mark when it has none
+    // (nullptr: the format before it).
+    void beginParagraph(const ParagraphFormat &format, const CharFormat *first);
+    void run(std::u16string_view text, const CharFormat &format);
+    void endParagraph();
+    std::string finish();
+
+private:
+    struct FontKey {
+        std::u16string name;
+        int charset;
+    };
+    int fontIndex(const CharFormat &f);
+    int fontIndex(const std::u16string &name, int charset);
+    int colorIndex(const Color &c); // 0 is "automatic"
+    void number(long long v);
+    void word(const char *w, long long v);
+    void hexByte(std::uint8_t b);
+    void text(std::u16string_view s, int codePage, bool inRun);
+    void formatChange(const CharFormat &f);
+
+    WriteOptions options_;
+    std::string out_;
+    std::vector<FontKey> fonts_;
+    std::vector<Color> colors_;
+    int lastFont_ = -1;
+    CharFormat lastRun_;
+    int lastRunFont_ = -1;
+    bool haveRun_ = false;
+    CharFormat paragraphFirst_;
+    bool runsInParagraph_ = false;
+    // A control word was written last: the next letter, digit, blank or '-' needs a blank first.
+    bool pendingDelimiter_ = false;
+};
 
 } // namespace kelpa::rtf
