@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+
+#include <sys/resource.h>
 
 using namespace kelpa::spell;
 using kelpa::spell::test::cp;
@@ -154,18 +157,59 @@ TEST(KpdFile, FailedSaveLeavesTheOldFile)
     EXPECT_EQ(d.ErrorText(), "KPD:FOpen");
     EXPECT_TRUE(d.Modified);
 
-    // A folder in the way: the rename fails and the folder with its file stays as it was.
+    // A folder in the way cannot be opened for writing; it stays as it was, with its file.
     const std::string blocked = dir.file("blocked.kpd");
     std::filesystem::create_directory(blocked);
     kelpa::test::writeText(blocked + "/inside", "kept");
     EXPECT_FALSE(d.SaveToFile(blocked));
-    EXPECT_EQ(d.Error, 8);
+    EXPECT_EQ(d.Error, 3);
     EXPECT_TRUE(d.Modified);
     EXPECT_EQ(readBytes(blocked + "/inside"), (Bytes{'k', 'e', 'p', 't'}));
     int entries = 0;
     for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator(dir.path()))
         ++entries;
     EXPECT_EQ(entries, 1);
+}
+
+TEST(KpdFile, ShortWritesLeaveTheOldFile)
+{
+    TempDir dir;
+    const std::string path = dir.file("main.kpd");
+    TKPD old;
+    old.Add("old");
+    ASSERT_TRUE(old.SaveToFile(path));
+    const Bytes oldBytes = readBytes(path);
+
+    TKPD d;
+    for (int i = 0; i < 500; ++i)
+        d.Add("word" + std::to_string(i));
+    struct Case {
+        const char *name;
+        rlim_t limit;
+        std::int32_t code;
+    };
+    // Files may grow only to the limit: the header, or the block after it, is written short.
+    const Case cases[] = {{"header", 100, 8}, {"block", 300, 1004}};
+    rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    for (const auto &tc : cases) {
+        SCOPED_TRACE(tc.name);
+        rlimit small = saved;
+        small.rlim_cur = tc.limit;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool ok = d.SaveToFile(path);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(d.Error, tc.code);
+        EXPECT_TRUE(d.Modified);
+        EXPECT_EQ(readBytes(path), oldBytes);
+        int entries = 0;
+        for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator(dir.path()))
+            ++entries;
+        EXPECT_EQ(entries, 1);
+    }
+    std::signal(SIGXFSZ, oldHandler);
 }
 
 TEST(KpdFile, OlderVersionsLoadNewerAreRefused)
