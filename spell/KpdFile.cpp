@@ -243,10 +243,6 @@ bool TKPD::LoadFromBytes(const std::uint8_t *data, std::size_t size, const std::
                 Error = kpdCoderBase + coder.ErrorCode;
                 return false;
             }
-            if (coder.OutputLength < 0 || static_cast<std::size_t>(coder.OutputLength) > coder.Output.size()) {
-                Error = kpdCoderBase + 6;
-                return false;
-            }
             list = std::string_view(reinterpret_cast<const char *>(coder.Output.data()),
                                     static_cast<std::size_t>(coder.OutputLength));
         } else {
@@ -353,10 +349,6 @@ bool TKPD::SaveToFile(const std::string &path)
         }
     } catch (const std::bad_alloc &) {
         Error = kpdMAlloc;
-        return false;
-    }
-    if (coder.OutputLength < 0 || static_cast<std::size_t>(coder.OutputLength) > coder.Output.size()) {
-        Error = kpdCoderBase + 1;
         return false;
     }
 
