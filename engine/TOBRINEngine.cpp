@@ -392,7 +392,8 @@ bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileNa
     ErrorCode = EC_AllOk;
 
     // The document goes to a new file beside the target, which replaces the target only when
-    // it is complete; a failed save leaves the previous document as it was.
+    // it is complete; a failed save leaves the previous document as it was. A document its
+    // user may not write is refused, as opening it for writing would be.
     if (!fileName.empty() && ::access(fileName.c_str(), W_OK) != 0 && errno != ENOENT) {
         ErrorCode = EC_FOpen;
         return false;
