@@ -104,6 +104,10 @@ SafeFileWriter::SafeFileWriter(const std::string &target)
         mode_ = st.st_mode & 07777;
         owner_ = st.st_uid;
         group_ = st.st_gid;
+    } else if (errno == ELOOP) {
+        // Links that lead round in a circle name no file; the link is not replaced either.
+        fail(SafeFileError::Open, ELOOP);
+        return;
     }
     fd_ = createBeside(target_, temp_);
     if (fd_ < 0)

@@ -130,6 +130,7 @@ TEST(SafeFileWriter, TargetsThatCannotBeOpened)
     TempDir dir;
     kelpa::test::writeText(dir.file("plain"), "x");
     fs::create_directory(dir.path() / "folder");
+    fs::create_symlink("loop", dir.path() / "loop");
     struct Case {
         std::string target;
         int err;
@@ -139,6 +140,7 @@ TEST(SafeFileWriter, TargetsThatCannotBeOpened)
         {dir.file("plain") + "/doc", ENOTDIR},
         {dir.file("missing/doc"), ENOENT},
         {"", ENOENT},
+        {dir.file("loop"), ELOOP},
     };
     for (const auto &tc : cases) {
         SCOPED_TRACE(tc.target);
@@ -149,7 +151,8 @@ TEST(SafeFileWriter, TargetsThatCannotBeOpened)
         EXPECT_FALSE(out.write("x", 1));
         EXPECT_FALSE(out.commit());
     }
-    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"folder", "plain"}));
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"folder", "loop", "plain"}));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "loop"));
 }
 
 TEST(SafeFileWriter, UnwritableFolder)
