@@ -2,18 +2,17 @@
 #include "engine/TOBRINEngine.h"
 #include "engine/TQCmp.h"
 
+#include "common/FileSizeLimit.h"
 #include "common/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -562,17 +561,13 @@ TEST_F(EngineSave, FailuresOfTheBodyLeaveTheOldDocument)
 TEST_F(EngineSave, FailedWriteLeavesTheOldDocument)
 {
     // Files may grow to 4 KB only: the write of the new document fails part way.
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     TOBRINEngine e;
     e.CompressionId = 'd';
-    const bool saved_ok = e.SaveToFile("pw", file, text.data(), text.size());
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    bool saved_ok = true;
+    {
+        const kelpa::test::FileSizeLimit limit(4096);
+        saved_ok = e.SaveToFile("pw", file, text.data(), text.size());
+    }
 
     EXPECT_FALSE(saved_ok);
     EXPECT_EQ(e.ErrorCode, EC_BadFile);

@@ -1,17 +1,16 @@
 #include "engine/SafeFile.h"
 
+#include "common/FileSizeLimit.h"
 #include "common/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include <cerrno>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,24 +98,17 @@ TEST(SafeFileWriter, ShortWriteIsReportedAndReplacesNothing)
     TempDir dir;
     const std::string file = dir.file("doc");
     kelpa::test::writeText(file, "precious");
-    rlimit saved {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 16;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     bool written = true;
     SafeFileError error = SafeFileError::None;
     int err = 0;
     {
+        const kelpa::test::FileSizeLimit limit(16);
         SafeFileWriter out(file);
         const std::string big(4096, 'x');
         written = out.write(big.data(), big.size());
         error = out.error();
         err = out.systemError();
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(written);
     EXPECT_EQ(error, SafeFileError::Write);

@@ -1,16 +1,14 @@
 #include "spell/TKPD.h"
 #include "spell/Words.h"
 
+#include "common/FileSizeLimit.h"
 #include "common/TempDir.h"
 #include "engine/TQCmp.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
-
-#include <sys/resource.h>
 
 using namespace kelpa::spell;
 using kelpa::spell::test::cp;
@@ -190,16 +188,13 @@ TEST(KpdFile, ShortWritesLeaveTheOldFile)
     };
     // Files may grow only to the limit: the header, or the block after it, is written short.
     const Case cases[] = {{"header", 100, 8}, {"block", 300, 1004}};
-    rlimit saved {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     for (const auto &tc : cases) {
         SCOPED_TRACE(tc.name);
-        rlimit small = saved;
-        small.rlim_cur = tc.limit;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const bool ok = d.SaveToFile(path);
-        setrlimit(RLIMIT_FSIZE, &saved);
+        bool ok = true;
+        {
+            const kelpa::test::FileSizeLimit limit(tc.limit);
+            ok = d.SaveToFile(path);
+        }
         EXPECT_FALSE(ok);
         EXPECT_EQ(d.Error, tc.code);
         EXPECT_TRUE(d.Modified);
@@ -209,7 +204,6 @@ TEST(KpdFile, ShortWritesLeaveTheOldFile)
             ++entries;
         EXPECT_EQ(entries, 1);
     }
-    std::signal(SIGXFSZ, oldHandler);
 }
 
 TEST(KpdFile, OlderVersionsLoadNewerAreRefused)
