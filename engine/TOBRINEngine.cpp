@@ -3,22 +3,18 @@
 #include "engine/CBlowFish.h"
 #include "engine/EC4.h"
 #include "engine/LegacyCipher.h"
+#include "engine/SafeFile.h"
 #include "engine/TQCmp.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <exception>
-#include <filesystem>
 #include <limits>
 #include <memory>
 #include <new>
 #include <optional>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,68 +59,6 @@ std::optional<long long> decimalNumber(const std::string &text)
         n = n * 10 + (text[j] - '0');
     }
     return text[0] == '-' ? -n : n;
-}
-
-bool writeAll(int fd, const std::uint8_t *data, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// The file a save really replaces: the end of a symbolic link chain.
-std::string saveTarget(const std::string &fileName)
-{
-    struct stat st;
-    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char *real = ::realpath(fileName.c_str(), nullptr)) {
-            std::string resolved(real);
-            std::free(real);
-            return resolved;
-        }
-    }
-    return fileName;
-}
-
-// Creates a new, empty file beside target; -1 when that is not possible.
-int createTempBeside(const std::string &target, std::string &tempName)
-{
-    namespace fs = std::filesystem;
-    const fs::path path(target);
-    fs::path dir = path.parent_path();
-    if (dir.empty())
-        dir = ".";
-    static unsigned counter = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const unsigned tag = static_cast<unsigned>(::getpid()) * 2654435761u
-            ^ static_cast<unsigned>(std::time(nullptr)) ^ (++counter * 40503u);
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", tag);
-        tempName = (dir / ("." + path.filename().string() + suffix)).string();
-        const int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-void syncFolderOf(const std::string &fileName)
-{
-    std::filesystem::path dir = std::filesystem::path(fileName).parent_path();
-    if (dir.empty())
-        dir = ".";
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 } // namespace
@@ -457,40 +391,18 @@ bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileNa
     FreeResult();
     ErrorCode = EC_AllOk;
 
-    // The document is written to a new file beside the target, which replaces the target only
-    // when it is complete; a failed save leaves the previous document as it was. Targets that
-    // are not regular files (devices, pipes) are written directly.
-    const std::string target = saveTarget(fileName);
-    struct stat st;
-    const bool exists = !target.empty() && ::stat(target.c_str(), &st) == 0;
-    const bool direct = exists && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
-    if (target.empty() || (exists && S_ISDIR(st.st_mode))
-        || (exists && ::access(target.c_str(), W_OK) != 0)) {
+    // The document goes to a new file beside the target, which replaces the target only when
+    // it is complete; a failed save leaves the previous document as it was. A document its
+    // user may not write is refused, as opening it for writing would be.
+    if (!fileName.empty() && ::access(fileName.c_str(), W_OK) != 0 && errno != ENOENT) {
         ErrorCode = EC_FOpen;
         return false;
     }
-    // Closes the file and removes the temporary one on every way out but success.
-    struct Pending {
-        int fd = -1;
-        std::string tempName;
-        ~Pending()
-        {
-            if (fd >= 0)
-                ::close(fd);
-            if (!tempName.empty())
-                ::unlink(tempName.c_str());
-        }
-    } pending;
-    if (direct)
-        pending.fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    else
-        pending.fd = createTempBeside(target, pending.tempName);
-    if (pending.fd < 0) {
-        pending.tempName.clear();
+    kelpa::SafeFileWriter out(fileName);
+    if (!out.isOpen()) {
         ErrorCode = EC_FOpen;
         return false;
     }
-    const int fd = pending.fd;
     const auto fail = [&](std::int32_t code) {
         ErrorCode = code;
         return false;
@@ -510,11 +422,11 @@ bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileNa
             crs += c == '\r';
         if (!AllocResult(cipher.size() + crs))
             return fail(EC_MAlloc);
-        std::uint8_t *out = Result.data();
+        std::uint8_t *to = Result.data();
         for (char c : cipher) {
-            *out++ = static_cast<std::uint8_t>(c);
+            *to++ = static_cast<std::uint8_t>(c);
             if (c == '\r')
-                *out++ = '\n';
+                *to++ = '\n';
         }
     } else if (!Encrypt(password, data, length)) {
         const std::int32_t code = ErrorCode;
@@ -522,28 +434,10 @@ bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileNa
         return fail(code);
     }
 
-    if (!writeAll(fd, reinterpret_cast<const std::uint8_t *>(head.data()), head.size())
-        || !writeAll(fd, Result.data(), static_cast<std::size_t>(ResultLength)))
+    if (!out.write(head.data(), head.size()) || !out.write(Result.data(), static_cast<std::size_t>(ResultLength)))
         return fail(EC_BadFile);
-    if (!direct) {
-        // A new document gets the usual mode for new files (the umask applied at creation).
-        if (exists) {
-            // Best effort: only the superuser may give the file back to another owner.
-            [[maybe_unused]] const int owned = ::fchown(fd, st.st_uid, st.st_gid);
-            ::fchmod(fd, st.st_mode & 07777);
-        }
-        if (::fsync(fd) != 0)
-            return fail(EC_BadFile);
-    }
-    pending.fd = -1;
-    if (::close(fd) != 0)
-        return fail(EC_BadFile);
-    if (!direct) {
-        if (::rename(pending.tempName.c_str(), target.c_str()) != 0)
-            return fail(EC_FOpen);
-        pending.tempName.clear();
-        syncFolderOf(target);
-    }
+    if (!out.commit())
+        return fail(out.error() == kelpa::SafeFileError::Replace ? EC_FOpen : EC_BadFile);
     return true;
 }
 

@@ -3,18 +3,16 @@
 #include "spell/Cp1251.h"
 #include "spell/TKPD.h"
 
+#include "engine/SafeFile.h"
 #include "engine/TQCmp.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <new>
-#include <system_error>
-#include <unistd.h>
 #include <sys/stat.h>
 
 namespace kelpa::spell {
@@ -245,10 +243,6 @@ bool TKPD::LoadFromBytes(const std::uint8_t *data, std::size_t size, const std::
                 Error = kpdCoderBase + coder.ErrorCode;
                 return false;
             }
-            if (coder.OutputLength < 0 || static_cast<std::size_t>(coder.OutputLength) > coder.Output.size()) {
-                Error = kpdCoderBase + 6;
-                return false;
-            }
             list = std::string_view(reinterpret_cast<const char *>(coder.Output.data()),
                                     static_cast<std::size_t>(coder.OutputLength));
         } else {
@@ -357,58 +351,22 @@ bool TKPD::SaveToFile(const std::string &path)
         Error = kpdMAlloc;
         return false;
     }
-    if (coder.OutputLength < 0 || static_cast<std::size_t>(coder.OutputLength) > coder.Output.size()) {
-        Error = kpdCoderBase + 1;
-        return false;
-    }
 
-    // Write through a link to the file it names, so that the link stays.
-    std::filesystem::path target = path;
-    std::error_code ec;
-    for (int depth = 0; depth < 40 && std::filesystem::is_symlink(target, ec); ++depth) {
-        const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
-        if (ec)
-            break;
-        target = next.is_absolute() ? next : target.parent_path() / next;
-    }
-    struct stat old {};
-    const bool existed = ::stat(target.c_str(), &old) == 0;
-
-    std::string temp;
-    std::FILE *f = nullptr;
-    for (int attempt = 0; attempt < 100 && !f; ++attempt) {
-        temp = target.string() + ".~" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        f = std::fopen(temp.c_str(), "wbx");
-        if (!f && errno != EEXIST)
-            break;
-    }
-    if (!f) {
+    kelpa::SafeFileWriter out(path);
+    if (!out.isOpen()) {
         Error = kpdFOpen;
         return false;
     }
-    if (existed && S_ISREG(old.st_mode))
-        ::fchmod(::fileno(f), old.st_mode & 07777);
-
-    auto fail = [&](std::int32_t code) {
-        std::fclose(f);
-        std::remove(temp.c_str());
-        Error = code;
+    if (!out.write(head.data(), head.size())) {
+        Error = kpdFWrite;
         return false;
-    };
-    if (std::fwrite(head.data(), 1, head.size(), f) != head.size())
-        return fail(kpdFWrite);
-    const std::size_t blockLength = static_cast<std::size_t>(coder.OutputLength);
-    if (std::fwrite(coder.Output.data(), 1, blockLength, f) != blockLength || std::fflush(f) != 0 ||
-        ::fsync(::fileno(f)) != 0)
-        return fail(kpdCoderBase + 4);
-    if (std::fclose(f) != 0) {
-        std::remove(temp.c_str());
+    }
+    if (!out.write(coder.Output.data(), static_cast<std::size_t>(coder.OutputLength))) {
         Error = kpdCoderBase + 4;
         return false;
     }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::remove(temp.c_str());
-        Error = kpdFWrite;
+    if (!out.commit()) {
+        Error = out.error() == kelpa::SafeFileError::Replace ? kpdFWrite : kpdCoderBase + 4;
         return false;
     }
     Version = CurrentVersion;

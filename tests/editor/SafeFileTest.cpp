@@ -1,34 +1,16 @@
 #include "editor/SafeFile.h"
 
+#include "common/FileSizeLimit.h"
 #include "common/TempDir.h"
 
 #include <QFile>
-#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace kelpa::editor;
 
 namespace {
-
-// Lets the process write at most `limit` bytes per file while it lives.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit l = saved_;
-        l.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &l);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
-private:
-    rlimit saved_{};
-};
 
 std::size_t entries(const std::filesystem::path &p)
 {
@@ -63,7 +45,7 @@ TEST(SafeFile, FailedWriteLeavesTheOldFileByteIdentical)
     kelpa::test::writeText(name, "precious");
     QString error;
     {
-        FileSizeLimit limit(16);
+        const kelpa::test::FileSizeLimit limit(16);
         EXPECT_FALSE(writeFileReplacing(QString::fromStdString(name), QByteArray(4096, 'x'), &error));
     }
     EXPECT_FALSE(error.isEmpty());

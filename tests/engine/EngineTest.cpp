@@ -2,18 +2,17 @@
 #include "engine/TOBRINEngine.h"
 #include "engine/TQCmp.h"
 
+#include "common/FileSizeLimit.h"
 #include "common/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -317,6 +316,7 @@ TEST(EngineRoundTrip, HeaderVariantsThatRead)
         {"count line 4", shortHeader},
         {"CR dropped, LF ends lines", oddLines},
         {"count line with a sign", document("5.0", body, "+5")},
+        {"count line 6 skips one line only", document("5.0", body, "6")},
     };
     TempDir dir;
     for (const auto &tc : cases) {
@@ -368,6 +368,8 @@ TEST(EngineErrors, LoadingCraftedFiles)
         {"count line empty", document("5.0", ec4, ""), "pw", EC_BadFile},
         {"body shorter than a block head", document("5.0", {0x33, 8, 0x68}), "pw", EC_BadFile},
         {"empty body", document("5.0", {}), "pw", EC_BadFile},
+        // Only one extra line is skipped: a sixth header line is the start of the body ('S').
+        {"sixth header line", document("5.0", concat(bytesOf("Sixth line\r\n"), ec4), "6"), "pw", EC_SupVer},
         {"block format 0x34", document("5.0", withByte(ec4, 0, 0x34)), "pw", EC_SupVer},
         {"block format 0x80", document("5.0", withByte(ec4, 0, 0x80)), "pw", EC_SupVer},
         {"unknown cipher id", document("5.0", withByte(ec4, 2, 0x41)), "pw", EC_NoAlg},
@@ -397,6 +399,19 @@ TEST(EngineErrors, LoadingCraftedFiles)
         EXPECT_FALSE(e.LoadFromFile(tc.password, file));
         EXPECT_EQ(e.ErrorCode, tc.code) << e.ErrorText();
     }
+}
+
+TEST(EngineErrors, LegacyWrongPasswordReadsAsTheFailureText)
+{
+    // With password "A" the first offset is 34: the byte 0x22 deciphers to 0, the next divisor.
+    const Bytes file = document("3.0", bytesOf("0000002\x22x"));
+    TempDir dir;
+    writeBytes(dir.file("old.eco"), file);
+    TOBRINEngine e;
+    ASSERT_TRUE(e.LoadFromFile("A", dir.file("old.eco")));
+    EXPECT_EQ(e.ErrorCode, EC_AllOk);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(e.Result.data())), DecipherFailureText);
+    EXPECT_EQ(e.ResultLength, static_cast<std::int32_t>(DecipherFailureText.size()));
 }
 
 TEST(EngineErrors, LoadingWhatIsNoFile)
@@ -546,17 +561,13 @@ TEST_F(EngineSave, FailuresOfTheBodyLeaveTheOldDocument)
 TEST_F(EngineSave, FailedWriteLeavesTheOldDocument)
 {
     // Files may grow to 4 KB only: the write of the new document fails part way.
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     TOBRINEngine e;
     e.CompressionId = 'd';
-    const bool saved_ok = e.SaveToFile("pw", file, text.data(), text.size());
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    bool saved_ok = true;
+    {
+        const kelpa::test::FileSizeLimit limit(4096);
+        saved_ok = e.SaveToFile("pw", file, text.data(), text.size());
+    }
 
     EXPECT_FALSE(saved_ok);
     EXPECT_EQ(e.ErrorCode, EC_BadFile);

@@ -1,6 +1,7 @@
 #include "spell/TKPD.h"
 #include "spell/Words.h"
 
+#include "common/FileSizeLimit.h"
 #include "common/TempDir.h"
 #include "engine/TQCmp.h"
 
@@ -154,18 +155,55 @@ TEST(KpdFile, FailedSaveLeavesTheOldFile)
     EXPECT_EQ(d.ErrorText(), "KPD:FOpen");
     EXPECT_TRUE(d.Modified);
 
-    // A folder in the way: the rename fails and the folder with its file stays as it was.
+    // A folder in the way cannot be opened for writing; it stays as it was, with its file.
     const std::string blocked = dir.file("blocked.kpd");
     std::filesystem::create_directory(blocked);
     kelpa::test::writeText(blocked + "/inside", "kept");
     EXPECT_FALSE(d.SaveToFile(blocked));
-    EXPECT_EQ(d.Error, 8);
+    EXPECT_EQ(d.Error, 3);
     EXPECT_TRUE(d.Modified);
     EXPECT_EQ(readBytes(blocked + "/inside"), (Bytes{'k', 'e', 'p', 't'}));
     int entries = 0;
     for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator(dir.path()))
         ++entries;
     EXPECT_EQ(entries, 1);
+}
+
+TEST(KpdFile, ShortWritesLeaveTheOldFile)
+{
+    TempDir dir;
+    const std::string path = dir.file("main.kpd");
+    TKPD old;
+    old.Add("old");
+    ASSERT_TRUE(old.SaveToFile(path));
+    const Bytes oldBytes = readBytes(path);
+
+    TKPD d;
+    for (int i = 0; i < 500; ++i)
+        d.Add("word" + std::to_string(i));
+    struct Case {
+        const char *name;
+        rlim_t limit;
+        std::int32_t code;
+    };
+    // Files may grow only to the limit: the header, or the block after it, is written short.
+    const Case cases[] = {{"header", 100, 8}, {"block", 300, 1004}};
+    for (const auto &tc : cases) {
+        SCOPED_TRACE(tc.name);
+        bool ok = true;
+        {
+            const kelpa::test::FileSizeLimit limit(tc.limit);
+            ok = d.SaveToFile(path);
+        }
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(d.Error, tc.code);
+        EXPECT_TRUE(d.Modified);
+        EXPECT_EQ(readBytes(path), oldBytes);
+        int entries = 0;
+        for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator(dir.path()))
+            ++entries;
+        EXPECT_EQ(entries, 1);
+    }
 }
 
 TEST(KpdFile, OlderVersionsLoadNewerAreRefused)
