@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -31,6 +32,13 @@ constexpr char hello[8] = {'K', 'E', 'L', 'P', 'A', 'W', 'M', '1'};
 constexpr int frameSize = 24;
 constexpr int connectTimeoutMs = 3000;
 constexpr int writeTimeoutMs = 5000;
+// What one window takes in before its GUI thread has caught up: messages queued for delivery
+// (the posted-message quota of a Windows message queue), bytes buffered per connection, and
+// connections. Beyond them the window stops reading, so a sender's post waits and finally
+// fails instead of the receiver growing without bound.
+constexpr int maxQueuedMessages = 10000;
+constexpr qint64 connectionBufferBytes = 64 * 1024;
+constexpr int maxConnections = 64;
 
 // Messages of the layer itself, above every message number the programs use.
 constexpr std::uint32_t internalBase = 0x7FFF0000;
@@ -194,16 +202,16 @@ void dropConnection(WindowHandle h)
     }
 }
 
+// Hands everything written so far to the system, within one time limit in all.
 bool writeAll(QLocalSocket *socket)
 {
+    const QDeadlineTimer deadline(writeTimeoutMs);
     while (socket->bytesToWrite() > 0) {
-        if (!socket->waitForBytesWritten(writeTimeoutMs))
+        if (deadline.hasExpired() || !socket->waitForBytesWritten(deadline.remainingTime()))
             return false;
     }
     return socket->state() == QLocalSocket::ConnectedState;
 }
-
-bool postFrame(WindowHandle h, const Frame &frame);
 
 QWidget *frontOf(Window *w)
 {
@@ -280,13 +288,18 @@ void deliverKeystroke(Window *w, QKeyCombination keys)
 
 class Window::Impl {
 public:
+    explicit Impl(Window *owner) : window(owner) {}
+
+    void accept();
+    void readFrom(QLocalSocket *socket);
+    void readAll();
+    void queue(const Frame &f);
+
+    Window *window;
     QLocalServer *server = nullptr;
     QPointer<QWidget> front;
-    struct Client {
-        QByteArray buffer;
-        bool greeted = false;
-    };
-    QHash<QLocalSocket *, Client> clients;
+    QHash<QLocalSocket *, bool> clients;   // socket -> greeted
+    int queued = 0;                        // frames read and not yet delivered
     qint64 start = 0;
 };
 
@@ -314,8 +327,107 @@ static void queueDelivery(Window *w, const Frame &f)
         Qt::QueuedConnection);
 }
 
+// A frame that no sender of ours writes: reserved bits set, an unknown message of the layer,
+// or a keystroke that is no key combination.
+static bool wellFormed(const Frame &f)
+{
+    if (f.reserved != 0)
+        return false;
+    if (f.message == msgKeystroke)
+        return f.wParam <= 0xFFFFFFFFu && f.lParam == 0;
+    if (f.message == msgBringToFront)
+        return f.wParam == 0 && f.lParam == 0;
+    return f.message < internalBase;
+}
+
+void Window::Impl::accept()
+{
+    while (QLocalSocket *s = server->nextPendingConnection()) {
+        if (clients.size() >= maxConnections) {
+            s->abort();
+            s->deleteLater();
+            continue;
+        }
+        // Qt stops reading from the system once this much waits unread.
+        s->setReadBufferSize(connectionBufferBytes);
+        clients.insert(s, false);
+        QObject::connect(s, &QLocalSocket::readyRead, window, [this, s] { readFrom(s); });
+        // What a sender wrote before it went away is still delivered.
+        QObject::connect(s, &QLocalSocket::disconnected, window, [this, s] { readFrom(s); });
+        readFrom(s);
+    }
+}
+
+// Reads whole frames while the window's queue has room; a connection that sends anything
+// but our greeting and well-formed frames is dropped at once.
+void Window::Impl::readFrom(QLocalSocket *s)
+{
+    auto it = clients.find(s);
+    if (it == clients.end())
+        return;
+    const auto drop = [&] {
+        clients.erase(it);
+        s->abort();
+        s->deleteLater();
+    };
+    if (!it.value()) {
+        if (s->bytesAvailable() < static_cast<qint64>(sizeof hello)) {
+            if (s->state() == QLocalSocket::UnconnectedState)
+                drop();
+            return;
+        }
+        char greeting[sizeof hello];
+        if (s->read(greeting, sizeof greeting) != static_cast<qint64>(sizeof greeting)
+            || std::memcmp(greeting, hello, sizeof hello) != 0) {
+            drop();
+            return;
+        }
+        it.value() = true;
+    }
+    while (queued < maxQueuedMessages && s->bytesAvailable() >= frameSize) {
+        Frame f;
+        if (s->read(reinterpret_cast<char *>(&f), frameSize) != frameSize || !wellFormed(f)) {
+            drop();
+            return;
+        }
+        queue(f);
+    }
+    if (s->state() == QLocalSocket::UnconnectedState && s->bytesAvailable() < frameSize) {
+        clients.erase(it);
+        s->deleteLater();
+    }
+}
+
+void Window::Impl::readAll()
+{
+    const QList<QLocalSocket *> sockets = clients.keys();
+    for (QLocalSocket *s : sockets)
+        readFrom(s);
+}
+
+// Queues a frame for delivery; when the queue had been full, reading resumes as it drains.
+void Window::Impl::queue(const Frame &f)
+{
+    ++queued;
+    QPointer<Window> guard(window);
+    QMetaObject::invokeMethod(
+        window,
+        [guard, f] {
+            if (!guard)
+                return;
+            Impl &impl = *guard->impl_;
+            const bool wasFull = impl.queued >= maxQueuedMessages;
+            --impl.queued;
+            if (wasFull)
+                impl.readAll();
+            if (guard)
+                deliver(guard, f);
+        },
+        Qt::QueuedConnection);
+}
+
 Window::Window(const QString &className, const QString &title, QWidget *front, QObject *parent)
-    : QObject(parent), impl_(std::make_unique<Impl>()), className_(className), title_(title)
+    : QObject(parent), impl_(std::make_unique<Impl>(this)), className_(className), title_(title)
 {
     impl_->front = front;
     static int counter = 0;
@@ -337,42 +449,7 @@ Window::Window(const QString &className, const QString &title, QWidget *front, Q
         impl_->server = nullptr;
         return;
     }
-    connect(impl_->server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *s = impl_->server->nextPendingConnection()) {
-            impl_->clients.insert(s, Impl::Client{});
-            connect(s, &QLocalSocket::readyRead, this, [this, s] {
-                auto it = impl_->clients.find(s);
-                if (it == impl_->clients.end())
-                    return;
-                it->buffer += s->readAll();
-                if (!it->greeted) {
-                    if (it->buffer.size() < static_cast<qsizetype>(sizeof hello))
-                        return;
-                    if (std::memcmp(it->buffer.constData(), hello, sizeof hello) != 0) {
-                        // Not one of ours: drop it without reading further.
-                        impl_->clients.erase(it);
-                        s->abort();
-                        s->deleteLater();
-                        return;
-                    }
-                    it->greeted = true;
-                    it->buffer.remove(0, sizeof hello);
-                }
-                qsizetype at = 0;
-                while (it->buffer.size() - at >= frameSize) {
-                    Frame f;
-                    std::memcpy(&f, it->buffer.constData() + at, frameSize);
-                    at += frameSize;
-                    queueDelivery(this, f);
-                }
-                it->buffer.remove(0, at);
-            });
-            connect(s, &QLocalSocket::disconnected, this, [this, s] {
-                impl_->clients.remove(s);
-                s->deleteLater();
-            });
-        }
-    });
+    connect(impl_->server, &QLocalServer::newConnection, this, [this] { impl_->accept(); });
     handle_ = h;
     Descriptor d{h, className_, title_, pid, impl_->start};
     if (!writeDescriptor(d)) {

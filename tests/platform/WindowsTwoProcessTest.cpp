@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <csignal>
 #include <vector>
@@ -86,6 +87,7 @@ TEST(WindowsBetweenProcesses, ASenderThatExitsRightAfterPostingLosesNothing)
     std::vector<LPARAM> got;
     QObject::connect(&target, &Window::messageReceived,
                      [&](std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+                         EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
                          EXPECT_EQ(message, 1124u);
                          EXPECT_EQ(wParam, 7u);
                          got.push_back(lParam);
