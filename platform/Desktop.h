@@ -48,5 +48,12 @@ bool associateExtension(const QString &ext, const QString &description, const QS
 
 // Quotes a path for the Exec key of a desktop entry.
 QString desktopExecQuote(const QString &path);
+// The program of an Exec value as it stands in the file (its first argument, unquoted and
+// unescaped): the inverse of desktopExecQuote.
+QString desktopExecProgram(const QString &exec);
+
+// What a launcher stands for: the program of an application launcher (`isProgram` set), the
+// local file of a link launcher; "" when the file is not a launcher.
+QString launcherTarget(const QString &desktopFile, bool *isProgram = nullptr);
 
 } // namespace kelpa::platform

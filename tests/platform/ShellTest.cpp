@@ -1,5 +1,6 @@
 // Starting programs and opening documents, with the shell's result codes.
 #include "common/TempDir.h"
+#include "platform/Desktop.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Shell.h"
 
@@ -154,6 +155,14 @@ TEST(Shell, ANameResolvesThroughALauncherInTheFolder)
               "[Desktop Entry]\nType=Application\nName=Kelpa\nExec=\"" + dir.file("editor program") + "\"\n");
     EXPECT_GT(shellExecute(QStringLiteral("Kelpa"), {QStringLiteral("x.txt")}, q(dir.file("Desktop")), SW_SHOW), 32);
     EXPECT_EQ(waitForFile(out), dir.file("Desktop") + "\nx.txt\n");
+
+    // A launcher of a document opens the document.
+    writeText(dir.file("notes.txt"), "x");
+    ASSERT_TRUE(writeShortcut(q(dir.file("Desktop")), QStringLiteral("Notes"), q(dir.file("notes.txt")), QString()));
+    OpenerSpy spy;
+    EXPECT_GT(shellExecute(QStringLiteral("Notes"), {}, q(dir.file("Desktop")), SW_SHOW), 32);
+    ASSERT_EQ(spy.opened.size(), 1);
+    EXPECT_EQ(spy.opened[0], QUrl::fromLocalFile(q(dir.file("notes.txt"))));
 }
 
 TEST(Shell, DocumentsFoldersAndAddressesGoToTheDesktopOpener)
