@@ -1,4 +1,5 @@
 // Starting programs and opening documents, with the shell's result codes.
+#include "common/QtFixtures.h"
 #include "common/TempDir.h"
 #include "platform/Desktop.h"
 #include "platform/ProgramFolder.h"
@@ -14,16 +15,14 @@
 #include <sys/stat.h>
 
 using namespace kelpa::platform;
+using kelpa::test::OpenerSpy;
+using kelpa::test::ProgramFolderOverride;
 using kelpa::test::TempDir;
-using kelpa::test::readBytes;
+using kelpa::test::q;
+using kelpa::test::readText;
 using kelpa::test::writeText;
 
 namespace {
-
-QString q(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
 
 void makeExecutable(const std::string &file, const std::string &content)
 {
@@ -44,31 +43,8 @@ std::string waitForFile(const std::string &file)
     t.start();
     while (!QFile::exists(q(file)) && t.elapsed() < 10000)
         QThread::msleep(10);
-    const auto b = readBytes(file);
-    return {b.begin(), b.end()};
+    return readText(file);
 }
-
-struct OpenerSpy {
-    QList<QUrl> opened;
-    bool answer = true;
-    OpenerSpy()
-    {
-        setUrlOpener([this](const QUrl &u) {
-            opened << u;
-            return answer;
-        });
-    }
-    ~OpenerSpy() { setUrlOpener({}); }
-};
-
-class ProgramFolderOverride {
-public:
-    explicit ProgramFolderOverride(const std::string &folder)
-    {
-        ::setenv("KELPA_PROGRAM_DIR", folder.c_str(), 1);
-    }
-    ~ProgramFolderOverride() { ::unsetenv("KELPA_PROGRAM_DIR"); }
-};
 
 } // namespace
 
