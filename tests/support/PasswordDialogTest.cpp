@@ -46,7 +46,9 @@ TEST(PasswordDialog, DecodeModeOkNeedsAPassword)
         EXPECT_FALSE(dlg.PasswordChk->isVisible());
         EXPECT_FALSE(dlg.OKBtn->isEnabled());
         QTest::keyClick(dlg.Password, Qt::Key_Return);   // does nothing while empty
+        QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
         EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(dlg.Tag(), 0);
         QTest::keyClicks(dlg.Password, QStringLiteral("secret"));
         EXPECT_TRUE(dlg.OKBtn->isEnabled());
         QTest::keyClick(dlg.Password, Qt::Key_Backspace);
@@ -89,6 +91,7 @@ TEST(PasswordDialog, EncodeModeInsistsOnMatchingEntries)
         EXPECT_EQ(p.last().caption, QStringLiteral("OBRIN"));
         EXPECT_EQ(p.last().text, QStringLiteral("The two entries don't match."));
         EXPECT_EQ(p.last().icon, MessageIcon::Warning);
+        EXPECT_EQ(p.last().owner, &dlg);   // above the dialog, not behind it
         EXPECT_TRUE(dlg.isVisible());
         EXPECT_EQ(dlg.Tag(), 0);
         EXPECT_EQ(dlg.focusWidget(), dlg.Password);
