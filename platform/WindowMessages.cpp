@@ -18,6 +18,8 @@
 #include <QSaveFile>
 #include <QWidget>
 
+#include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <map>
 #include <set>
@@ -133,7 +135,7 @@ void removeEndpoint(WindowHandle h)
     QFile::remove(socketPath(h));
 }
 
-// Live windows, oldest handle first; stale endpoints are removed on the way.
+// Live windows; stale endpoints are removed on the way.
 std::vector<Descriptor> liveWindows()
 {
     std::vector<Descriptor> live;
@@ -153,6 +155,18 @@ std::vector<Descriptor> liveWindows()
         }
         live.push_back(d);
     }
+    // A socket without a descriptor is left by a process that died between the two; the
+    // handle names the process.
+    for (const QString &name : dir.entryList({QStringLiteral("w*.sock")}, QDir::System | QDir::Files)) {
+        bool ok = false;
+        const WindowHandle h = name.mid(1, name.size() - 6).toULongLong(&ok);
+        if (!ok || QFile::exists(descriptorPath(h)))
+            continue;
+        const pid_t pid = static_cast<pid_t>(h >> 16);
+        if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
+            QFile::remove(dir.filePath(name));
+    }
+    // Lowest handle first.
     std::sort(live.begin(), live.end(),
               [](const Descriptor &a, const Descriptor &b) { return a.handle < b.handle; });
     return live;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -98,6 +99,30 @@ TEST(WindowsInProcess, ADamagedDescriptorIsIgnoredAndRemoved)
     f.close();
     EXPECT_EQ(FindWindow(QStringLiteral("TForm1")), w.handle());
     EXPECT_FALSE(QFile::exists(junk));
+}
+
+TEST(WindowsInProcess, ASocketLeftWithoutDescriptorByADeadProcessIsRemoved)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    QDir().mkpath(windowsFolder());
+    const auto socketFile = [](pid_t pid, WindowHandle n) {
+        return windowsFolder() + QStringLiteral("/w")
+             + QString::number((static_cast<WindowHandle>(pid) << 16) | n) + QStringLiteral(".sock");
+    };
+    const QString dead = socketFile(child, 1);
+    // A live process may be between making its socket and writing its descriptor.
+    const QString ours = socketFile(::getpid(), 0xFFFF);
+    for (const QString &f : {dead, ours}) {
+        QFile file(f);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(FindWindow(QStringLiteral("TForm1")), 0u);
+    EXPECT_FALSE(QFile::exists(dead));
+    EXPECT_TRUE(QFile::exists(ours));
 }
 
 TEST(WindowsInProcess, KeystrokesTriggerShortcutsOfHiddenItemsButNotOfDisabledOnes)
