@@ -123,6 +123,7 @@ TEST(WindowsInProcess, ASocketLeftWithoutDescriptorByADeadProcessIsRemoved)
     EXPECT_EQ(FindWindow(QStringLiteral("TForm1")), 0u);
     EXPECT_FALSE(QFile::exists(dead));
     EXPECT_TRUE(QFile::exists(ours));
+    QFile::remove(ours);
 }
 
 TEST(WindowsInProcess, KeystrokesTriggerShortcutsOfHiddenItemsButNotOfDisabledOnes)
