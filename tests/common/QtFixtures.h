@@ -4,6 +4,8 @@
 #include "platform/Shell.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -46,6 +48,27 @@ public:
 
 private:
     QString previous_;
+};
+
+// Puts a file where `folder` belongs (the test's own folder, whatever it held, goes first), so
+// that nothing can be created in it; the file goes again at the end.
+class FolderBlocked {
+public:
+    explicit FolderBlocked(const QString &folder) : folder_(folder)
+    {
+        QDir(folder_).removeRecursively();
+        QDir().mkpath(QFileInfo(folder_).absolutePath());
+        QFile blocker(folder_);
+        ok_ = blocker.open(QIODevice::WriteOnly);
+    }
+    ~FolderBlocked() { QFile::remove(folder_); }
+    FolderBlocked(const FolderBlocked &) = delete;
+    FolderBlocked &operator=(const FolderBlocked &) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    QString folder_;
+    bool ok_ = false;
 };
 
 // Points the program folder elsewhere through its environment variable.

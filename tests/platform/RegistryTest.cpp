@@ -1,4 +1,5 @@
 // The per-user key store.
+#include "common/QtFixtures.h"
 #include "platform/Registry.h"
 
 #include <QDir>
@@ -76,11 +77,8 @@ TEST(Registry, OpeningWithoutCreateAndDeletingKeys)
 TEST(Registry, WritesFailWhenTheStoreCannotBeWritten)
 {
     // A file where the store's folder belongs: nothing can be created below it.
-    const QString folder = registryFolder();
-    QDir().mkpath(QFileInfo(folder).absolutePath());
-    QFile blocker(folder);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    const kelpa::test::FolderBlocked blocked(registryFolder());
+    ASSERT_TRUE(blocked.ok());
     RegistryKey key(RegistryRoot::ClassesRoot);
     EXPECT_FALSE(key.openKey(QStringLiteral(".eco"), true));
     RegIniFile ini(QStringLiteral("RichPrint.Settings"));

@@ -226,10 +226,8 @@ TEST(FileHelpers, DesktopShortcut)
 TEST(FileHelpers, AShortcutThatCannotBeWrittenFails)
 {
     // The desktop folder's place is taken by a file.
-    const QString desktop = SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
-    QFile blocker(desktop);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    const kelpa::test::FolderBlocked blocked(SpecialFolderPath(CSIDL_DESKTOPDIRECTORY));
+    ASSERT_TRUE(blocked.ok());
     EXPECT_FALSE(CreateShortcut(QStringLiteral("/opt/kelpa/Kelpa32"), QStringLiteral("Kelpa"),
                                 CSIDL_DESKTOPDIRECTORY));
 }
@@ -302,10 +300,7 @@ TEST(RegisterFileType, OnAnExtensionThatAlreadyHasAType)
 
 TEST(RegisterFileType, AStoreThatCannotBeWrittenIsReported)
 {
-    const QString folder = platform::registryFolder();
-    QDir().mkpath(QFileInfo(folder).absolutePath());
-    QFile blocker(folder);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    const kelpa::test::FolderBlocked blocked(platform::registryFolder());
+    ASSERT_TRUE(blocked.ok());
     EXPECT_FALSE(RegisterFileType(QStringLiteral("ECO"), QString(), QStringLiteral("/opt/kelpa/Kelpa32"), 1));
 }
