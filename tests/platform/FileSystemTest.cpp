@@ -83,6 +83,12 @@ TEST(FileSystem, CopyReplacesOnlyWhenAllowedAndKeepsPermissions)
     struct stat st {};
     ::stat(dir.file("dst").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0750u);
+    // A read-only target is not replaced, allowed or not.
+    ASSERT_TRUE(setReadOnly(q(dir.file("dst")), true));
+    errno = 0;
+    EXPECT_FALSE(copyFile(q(dir.file("src")), q(dir.file("dst")), true));
+    EXPECT_EQ(errno, EACCES);
+    ASSERT_TRUE(setReadOnly(q(dir.file("dst")), false));
     EXPECT_FALSE(copyFile(q(dir.file("missing")), q(dir.file("x")), true));
     EXPECT_FALSE(copyFile(q(dir.file("src")), q(dir.file("no/such/x")), true));
     // No temporary files stay behind.
