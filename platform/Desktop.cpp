@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -318,7 +319,9 @@ QStringList mimeTypesForExtension(const QString &ext)
 
 bool associateExtension(const QString &ext, const QString &description, const QString &exe)
 {
-    if (ext.isEmpty() || exe.isEmpty())
+    // The extension names a file and a MIME type: letters, digits, "_", "-" and "+" only.
+    static const QRegularExpression plainName(QStringLiteral("^[A-Za-z0-9_+-]+$"));
+    if (!plainName.match(ext).hasMatch() || exe.isEmpty())
         return false;
     const QStringList mimes = mimeTypesForExtension(ext);
     bool ok = true;

@@ -43,7 +43,8 @@ QStringList mimeTypesForExtension(const QString &ext);
 // Makes `exe` the desktop's default application for the extension's MIME types: a desktop
 // entry "kelpa-<program>.desktop" in $XDG_DATA_HOME/applications listing every type
 // associated so far, the types as defaults in $XDG_CONFIG_HOME/mimeapps.list, and for a type
-// of our own a MIME package that maps "*.ext" to it. False when a file cannot be written.
+// of our own a MIME package that maps "*.ext" to it. False when a file cannot be written, or
+// when `ext` is more than a plain name.
 bool associateExtension(const QString &ext, const QString &description, const QString &exe);
 
 // Quotes a path for the Exec key of a desktop entry.

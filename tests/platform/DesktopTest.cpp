@@ -155,6 +155,11 @@ TEST(Desktop, AssociationWritesEntryDefaultsAndOwnTypes)
     EXPECT_TRUE(package.contains(QStringLiteral("<mime-type type=\"application/x-kelpa-eco\">")));
     EXPECT_TRUE(package.contains(QStringLiteral("<glob pattern=\"*.eco\"/>")));
     EXPECT_TRUE(package.contains(QStringLiteral("<comment>Encrypted and COmpressed file</comment>")));
+    // An extension that is more than a name writes nothing.
+    for (const char *bad : {"", "../x", "a b", "e\"co", "x.y"})
+        EXPECT_FALSE(associateExtension(QLatin1String(bad), QString(), exe)) << bad;
+    EXPECT_EQ(QDir(dataHome() + QStringLiteral("/mime/packages")).entryList(QDir::Files),
+              QStringList{QStringLiteral("kelpa-eco.xml")});
     EXPECT_EQ(mimeTypesForExtension(QStringLiteral("Rtf")),
               (QStringList{QStringLiteral("application/rtf"), QStringLiteral("text/rtf")}));
 }
