@@ -34,11 +34,9 @@ constexpr char hello[8] = {'K', 'E', 'L', 'P', 'A', 'W', 'M', '1'};
 constexpr int frameSize = 24;
 constexpr int connectTimeoutMs = 3000;
 constexpr int writeTimeoutMs = 5000;
-// What one window takes in before its GUI thread has caught up: messages queued for delivery
-// (the posted-message quota of a Windows message queue), bytes buffered per connection, and
-// connections. Beyond them the window stops reading, so a sender's post waits and finally
-// fails instead of the receiver growing without bound.
-constexpr int maxQueuedMessages = 10000;
+// What one window takes in: bytes buffered per connection (beyond them the window leaves the
+// rest with the system until its GUI thread has delivered what it read, so that a sender's post
+// waits and finally fails instead of the receiver growing without bound), and connections.
 constexpr qint64 connectionBufferBytes = 64 * 1024;
 constexpr int maxConnections = 64;
 
@@ -306,14 +304,11 @@ public:
 
     void accept();
     void readFrom(QLocalSocket *socket);
-    void readAll();
-    void queue(const Frame &f);
 
     Window *window;
     QLocalServer *server = nullptr;
     QPointer<QWidget> front;
     QHash<QLocalSocket *, bool> clients;   // socket -> greeted
-    int queued = 0;                        // frames read and not yet delivered
     qint64 start = 0;
 };
 
@@ -372,8 +367,8 @@ void Window::Impl::accept()
     }
 }
 
-// Reads whole frames while the window's queue has room; a connection that sends anything
-// but our greeting and well-formed frames is dropped at once.
+// Reads the whole frames that have arrived; a connection that sends anything but our greeting
+// and well-formed frames is dropped at once.
 void Window::Impl::readFrom(QLocalSocket *s)
 {
     auto it = clients.find(s);
@@ -398,46 +393,18 @@ void Window::Impl::readFrom(QLocalSocket *s)
         }
         it.value() = true;
     }
-    while (queued < maxQueuedMessages && s->bytesAvailable() >= frameSize) {
+    while (s->bytesAvailable() >= frameSize) {
         Frame f;
         if (s->read(reinterpret_cast<char *>(&f), frameSize) != frameSize || !wellFormed(f)) {
             drop();
             return;
         }
-        queue(f);
+        queueDelivery(window, f);
     }
     if (s->state() == QLocalSocket::UnconnectedState && s->bytesAvailable() < frameSize) {
         clients.erase(it);
         s->deleteLater();
     }
-}
-
-void Window::Impl::readAll()
-{
-    const QList<QLocalSocket *> sockets = clients.keys();
-    for (QLocalSocket *s : sockets)
-        readFrom(s);
-}
-
-// Queues a frame for delivery; when the queue had been full, reading resumes as it drains.
-void Window::Impl::queue(const Frame &f)
-{
-    ++queued;
-    QPointer<Window> guard(window);
-    QMetaObject::invokeMethod(
-        window,
-        [guard, f] {
-            if (!guard)
-                return;
-            Impl &impl = *guard->impl_;
-            const bool wasFull = impl.queued >= maxQueuedMessages;
-            --impl.queued;
-            if (wasFull)
-                impl.readAll();
-            if (guard)
-                deliver(guard, f);
-        },
-        Qt::QueuedConnection);
 }
 
 Window::Window(const QString &className, const QString &title, QWidget *front, QObject *parent)

@@ -15,9 +15,9 @@
 // loop sees later messages the way a Windows message loop would. Bringing a window to the
 // front and synthesised keystrokes travel as messages of the layer's own.
 // Incoming data is trusted no further than its form: a connection that does not open with the
-// layer's greeting, or sends a frame none of our senders writes, is dropped; a window buffers
-// a bounded number of frames and connections and stops reading beyond them, so that a sender
-// then waits (a few seconds at most) and its post fails.
+// layer's greeting, or sends a frame none of our senders writes, is dropped; a window takes a
+// bounded number of connections and buffers a bounded number of bytes on each, so that a
+// sender it cannot keep up with waits (a few seconds at most) and its post fails.
 #include <QKeyCombination>
 #include <QObject>
 #include <QString>

@@ -263,6 +263,39 @@ TEST(WindowsInProcess, MalformedInputIsRefusedAndTheWindowGoesOn)
     }
 }
 
+TEST(WindowsInProcess, ConnectionsBeyondTheLimitAreTurnedAway)
+{
+    Window w(QStringLiteral("TForm1"), QStringLiteral("Kelpa"));
+    ASSERT_NE(w.handle(), 0u);
+    std::vector<LPARAM> got;
+    QObject::connect(&w, &Window::messageReceived,
+                     [&](std::uint32_t, WPARAM, LPARAM l) { got.push_back(l); });
+    std::vector<int> held;
+    const auto closeAll = [&] {
+        for (int fd : held)
+            ::close(fd);
+    };
+    // Well past any limit a window needs for the programs of one user.
+    for (int i = 0; i < 200; ++i) {
+        const int fd = connectRaw(w.handle());
+        if (fd < 0)
+            break;
+        held.push_back(fd);
+        waitUntil([] { return false; }, 2);
+    }
+    waitUntil([] { return false; }, 200);
+    int refused = 0;
+    for (int fd : held)
+        refused += closedByPeer(fd) ? 1 : 0;
+    EXPECT_GT(refused, 0);
+    EXPECT_LT(refused, static_cast<int>(held.size()));
+    // Those taken in still deliver.
+    const std::string hello(greeting, 8);
+    EXPECT_TRUE(sendAll(held.front(), hello + frame(1124, 0, 1)));
+    EXPECT_TRUE(waitUntil([&] { return got.size() == 1; }));
+    closeAll();
+}
+
 TEST(WindowsInProcess, AFloodFasterThanTheWindowReadsArrivesWholeAndInOrder)
 {
     Window w(QStringLiteral("TForm1"), QStringLiteral("Kelpa"));
@@ -270,7 +303,8 @@ TEST(WindowsInProcess, AFloodFasterThanTheWindowReadsArrivesWholeAndInOrder)
     std::vector<LPARAM> got;
     QObject::connect(&w, &Window::messageReceived,
                      [&](std::uint32_t, WPARAM, LPARAM l) { got.push_back(l); });
-    // More frames than the window queues at once: it must pause reading and resume.
+    // Many times what the window buffers per connection: it must leave the rest with the
+    // system and come back for it.
     constexpr int count = 30000;
     const int fd = connectRaw(w.handle());
     ASSERT_GE(fd, 0);
