@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -182,6 +183,30 @@ TEST(PasswordDialog, Placement)
     for (const Case &c : cases)
         EXPECT_EQ(TOBRINPasswordDlg::PlaceOnScreen(c.main, dialog, screen), c.expected)
             << c.main.x() << "," << c.main.y();
+}
+
+TEST(PasswordDialog, ShownCentredOnTheMainFormAndKeptOnScreen)
+{
+    QWidget main;
+    main.show();
+    TOBRINPasswordDlg dlg(&main);
+    dlg.setDecodeMode();
+    const QSize screen = main.screen()->geometry().size();
+    const QRect places[] = {QRect(200, 150, 640, 480), QRect(-700, -500, 800, 600),
+                            QRect(screen.width() - 100, screen.height() - 50, 800, 600)};
+    for (const QRect &place : places) {
+        main.setGeometry(place);
+        QPoint shownAt;
+        runDialog(dlg, [&] {
+            shownAt = dlg.frameGeometry().topLeft();
+            QTest::keyClick(dlg.Password, Qt::Key_Escape);
+        });
+        EXPECT_EQ(shownAt, TOBRINPasswordDlg::PlaceOnScreen(main.frameGeometry(), dlg.frameGeometry().size(), screen))
+            << place.x() << "," << place.y();
+        EXPECT_GE(shownAt.x(), 0);
+        EXPECT_GE(shownAt.y(), 0);
+        EXPECT_LE(shownAt.y() + dlg.frameGeometry().height(), screen.height() - 20);
+    }
 }
 
 TEST(PasswordDialog, BackgroundLabelColour)
