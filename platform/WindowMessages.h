@@ -18,6 +18,7 @@
 // layer's greeting, or sends a frame none of our senders writes, is dropped; a window takes a
 // bounded number of connections and buffers a bounded number of bytes on each, so that a
 // sender it cannot keep up with waits (a few seconds at most) and its post fails.
+// Everything here is called on the GUI thread, the one thread of each program.
 #include <QKeyCombination>
 #include <QObject>
 #include <QString>
