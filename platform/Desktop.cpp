@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -225,6 +226,57 @@ QString desktopExecQuote(const QString &path)
     return escapeValue(arg);
 }
 
+QString desktopExecProgram(const QString &exec)
+{
+    // First the escapes of the string type, then the quoting of the Exec key.
+    QString unescaped;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == exec.size()) {
+            unescaped += c;
+            continue;
+        }
+        switch (exec.at(++i).unicode()) {
+        case 's': unescaped += QLatin1Char(' '); break;
+        case 'n': unescaped += QLatin1Char('\n'); break;
+        case 't': unescaped += QLatin1Char('\t'); break;
+        case 'r': unescaped += QLatin1Char('\r'); break;
+        default: unescaped += exec.at(i);
+        }
+    }
+    const QString text = unescaped.trimmed();
+    QString program;
+    if (text.startsWith(QLatin1Char('"'))) {
+        qsizetype i = 1;
+        for (; i < text.size() && text.at(i) != QLatin1Char('"'); ++i) {
+            if (text.at(i) == QLatin1Char('\\') && i + 1 < text.size())
+                ++i;
+            program += text.at(i);
+        }
+        if (i == text.size())
+            return QString();   // no closing quote
+    } else {
+        program = text.section(QLatin1Char(' '), 0, 0);
+    }
+    return program.replace(QStringLiteral("%%"), QStringLiteral("%"));
+}
+
+QString launcherTarget(const QString &desktopFile, bool *isProgram)
+{
+    const QStringList lines = readLines(desktopFile);
+    const QString section = QStringLiteral("Desktop Entry");
+    const QString type = keyValue(lines, section, QStringLiteral("Type"));
+    if (isProgram)
+        *isProgram = type == QLatin1String("Application");
+    if (type == QLatin1String("Application"))
+        return desktopExecProgram(keyValue(lines, section, QStringLiteral("Exec")));
+    if (type == QLatin1String("Link")) {
+        const QUrl url(keyValue(lines, section, QStringLiteral("URL")));
+        return url.isLocalFile() ? url.toLocalFile() : QString();
+    }
+    return QString();
+}
+
 bool writeShortcut(const QString &folder, const QString &name, const QString &target,
                    const QString &description)
 {
@@ -267,7 +319,9 @@ QStringList mimeTypesForExtension(const QString &ext)
 
 bool associateExtension(const QString &ext, const QString &description, const QString &exe)
 {
-    if (ext.isEmpty() || exe.isEmpty())
+    // The extension names a file and a MIME type: letters, digits, "_", "-" and "+" only.
+    static const QRegularExpression plainName(QStringLiteral("^[A-Za-z0-9_+-]+$"));
+    if (!plainName.match(ext).hasMatch() || exe.isEmpty())
         return false;
     const QStringList mimes = mimeTypesForExtension(ext);
     bool ok = true;

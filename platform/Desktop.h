@@ -43,10 +43,18 @@ QStringList mimeTypesForExtension(const QString &ext);
 // Makes `exe` the desktop's default application for the extension's MIME types: a desktop
 // entry "kelpa-<program>.desktop" in $XDG_DATA_HOME/applications listing every type
 // associated so far, the types as defaults in $XDG_CONFIG_HOME/mimeapps.list, and for a type
-// of our own a MIME package that maps "*.ext" to it. False when a file cannot be written.
+// of our own a MIME package that maps "*.ext" to it. False when a file cannot be written, or
+// when `ext` is more than a plain name.
 bool associateExtension(const QString &ext, const QString &description, const QString &exe);
 
 // Quotes a path for the Exec key of a desktop entry.
 QString desktopExecQuote(const QString &path);
+// The program of an Exec value as it stands in the file (its first argument, unquoted and
+// unescaped): the inverse of desktopExecQuote.
+QString desktopExecProgram(const QString &exec);
+
+// What a launcher stands for: the program of an application launcher (`isProgram` set), the
+// local file of a link launcher; "" when the file is not a launcher.
+QString launcherTarget(const QString &desktopFile, bool *isProgram = nullptr);
 
 } // namespace kelpa::platform

@@ -175,9 +175,16 @@ bool copyFile(const QString &source, const QString &target, bool overwrite)
         errno = EEXIST;
         return false;
     }
-    if (::stat(t.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
-        return false;
+    if (::stat(t.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
+            return false;
+        }
+        // Renaming over it would succeed; the user marked it as not to be written.
+        if (!(st.st_mode & S_IWUSR)) {
+            errno = EACCES;
+            return false;
+        }
     }
     QByteArray temp;
     if (!copyToTemporary(s, t, temp))

@@ -23,8 +23,9 @@ bool setReadOnly(const QString &path, bool readOnly);
 // Moves a file or folder; never replaces an existing target (false with EEXIST). Moves a file
 // across file systems by copying it and then removing the source.
 bool moveFile(const QString &source, const QString &target);
-// Copies a file, replacing the target when `overwrite`; the copy is written to a temporary file
-// beside the target and renamed into place. Permission bits go with the copy.
+// Copies a file, replacing the target when `overwrite` (never a read-only one: false with
+// EACCES); the copy is written to a temporary file beside the target and renamed into place.
+// Permission bits go with the copy.
 bool copyFile(const QString &source, const QString &target, bool overwrite);
 // Deletes a file (not a folder).
 bool deleteFile(const QString &path);

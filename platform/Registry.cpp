@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -8,6 +9,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
@@ -36,17 +38,29 @@ QString storeFile(RegistryRoot root)
     return registryFolder() + QLatin1Char('/') + registryRootName(root) + QStringLiteral(".json");
 }
 
-// Holds the root's lock file for one read or change.
+constexpr int lockWaitMs = 5000;
+
+// Holds the root's lock file for one change. Readers need no lock: the store is replaced by
+// an atomic rename, so a reader sees either the old file or the new one. A holder that hangs
+// does not hang us: after a few seconds the change fails.
 class StoreLock {
 public:
-    StoreLock(RegistryRoot root, bool exclusive)
+    explicit StoreLock(RegistryRoot root)
     {
-        if (exclusive)
-            QDir().mkpath(registryFolder());
+        QDir().mkpath(registryFolder());
         const QByteArray path = QFile::encodeName(storeFile(root) + QStringLiteral(".lock"));
         fd_ = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ >= 0)
-            ::flock(fd_, exclusive ? LOCK_EX : LOCK_SH);
+        if (fd_ < 0)
+            return;
+        QDeadlineTimer deadline(lockWaitMs);
+        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired()) {
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+            ::usleep(10000);
+        }
     }
     ~StoreLock()
     {
@@ -59,12 +73,18 @@ private:
     int fd_ = -1;
 };
 
-QJsonObject loadStore(RegistryRoot root)
+// The store of a root; a missing file is an empty store. A file that does not read as a store
+// gives nothing and `damaged` is set.
+QJsonObject loadStore(RegistryRoot root, bool *damaged = nullptr)
 {
+    if (damaged)
+        *damaged = false;
     QFile f(storeFile(root));
     if (!f.open(QIODevice::ReadOnly))
         return {};
     const QJsonDocument doc = QJsonDocument::fromJson(f.readAll());
+    if (!doc.isObject() && damaged)
+        *damaged = true;
     return doc.isObject() ? doc.object() : QJsonObject();
 }
 
@@ -117,10 +137,19 @@ bool changeNode(QJsonObject &node, const QStringList &parts, int at, bool create
 bool changeStore(RegistryRoot root, const QStringList &parts, bool create,
                  const std::function<bool(QJsonObject &)> &change)
 {
-    StoreLock lock(root, true);
+    StoreLock lock(root);
     if (!lock.ok())
         return false;
-    QJsonObject store = loadStore(root);
+    bool damaged = false;
+    QJsonObject store = loadStore(root, &damaged);
+    if (damaged) {
+        // Start afresh, but keep what was there for the user to look at.
+        const QString file = storeFile(root);
+        const QString aside = file + QStringLiteral(".damaged");
+        QFile::remove(aside);
+        if (!QFile::rename(file, aside))
+            return false;
+    }
     if (!changeNode(store, parts, 0, create, change))
         return false;
     return saveStore(root, store);
@@ -128,7 +157,6 @@ bool changeStore(RegistryRoot root, const QStringList &parts, bool create,
 
 std::optional<QJsonObject> readNode(RegistryRoot root, const QStringList &parts)
 {
-    StoreLock lock(root, false);
     const QJsonObject store = loadStore(root);
     QJsonObject scratch;
     const QJsonObject *node = findNode(store, parts, scratch);
@@ -260,14 +288,11 @@ bool RegistryKey::valueExists(const QString &name) const
     return open_ && readValue(root_, path_, name).has_value();
 }
 
-RegistryValueType RegistryKey::valueType(const QString &name) const
+namespace {
+
+RegistryValueType typeOf(const QJsonObject &value)
 {
-    if (!open_)
-        return RegistryValueType::None;
-    const auto v = readValue(root_, path_, name);
-    if (!v)
-        return RegistryValueType::None;
-    const QString type = v->value(kType).toString();
+    const QString type = value.value(kType).toString();
     if (type == QLatin1String("sz"))
         return RegistryValueType::String;
     if (type == QLatin1String("dword"))
@@ -275,6 +300,29 @@ RegistryValueType RegistryKey::valueType(const QString &name) const
     if (type == QLatin1String("binary"))
         return RegistryValueType::Binary;
     return RegistryValueType::None;
+}
+
+// The data of a value of that type, read in one go (another program may change the store
+// between two reads).
+std::optional<QJsonValue> typedData(RegistryRoot root, bool open, const QString &path,
+                                    const QString &name, RegistryValueType type)
+{
+    if (!open)
+        return std::nullopt;
+    const auto v = readValue(root, path, name);
+    if (!v || typeOf(*v) != type)
+        return std::nullopt;
+    return v->value(kData);
+}
+
+} // namespace
+
+RegistryValueType RegistryKey::valueType(const QString &name) const
+{
+    if (!open_)
+        return RegistryValueType::None;
+    const auto v = readValue(root_, path_, name);
+    return v ? typeOf(*v) : RegistryValueType::None;
 }
 
 bool RegistryKey::deleteValue(const QString &name)
@@ -298,9 +346,10 @@ bool RegistryKey::writeString(const QString &name, const QString &value)
 
 std::optional<QString> RegistryKey::readString(const QString &name) const
 {
-    if (valueType(name) != RegistryValueType::String)
+    const auto data = typedData(root_, open_, path_, name, RegistryValueType::String);
+    if (!data)
         return std::nullopt;
-    return readValue(root_, path_, name)->value(kData).toString();
+    return data->toString();
 }
 
 bool RegistryKey::writeInteger(const QString &name, std::int32_t value)
@@ -310,9 +359,10 @@ bool RegistryKey::writeInteger(const QString &name, std::int32_t value)
 
 std::optional<std::int32_t> RegistryKey::readInteger(const QString &name) const
 {
-    if (valueType(name) != RegistryValueType::Integer)
+    const auto data = typedData(root_, open_, path_, name, RegistryValueType::Integer);
+    if (!data)
         return std::nullopt;
-    return static_cast<std::int32_t>(readValue(root_, path_, name)->value(kData).toInteger());
+    return static_cast<std::int32_t>(data->toInteger());
 }
 
 bool RegistryKey::writeBinary(const QString &name, const QByteArray &value)
@@ -324,9 +374,10 @@ bool RegistryKey::writeBinary(const QString &name, const QByteArray &value)
 
 std::optional<QByteArray> RegistryKey::readBinary(const QString &name) const
 {
-    if (valueType(name) != RegistryValueType::Binary)
+    const auto data = typedData(root_, open_, path_, name, RegistryValueType::Binary);
+    if (!data)
         return std::nullopt;
-    return QByteArray::fromBase64(readValue(root_, path_, name)->value(kData).toString().toLatin1());
+    return QByteArray::fromBase64(data->toString().toLatin1());
 }
 
 RegIniFile::RegIniFile(const QString &keyPath) : keyPath_(keyPath) {}

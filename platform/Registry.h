@@ -7,7 +7,9 @@
 // Each root is one JSON file in the user's configuration folder
 // ($XDG_CONFIG_HOME/kelpa/registry/<root>.json). Every change re-reads the file, applies
 // itself and writes the file back atomically, under an exclusive file lock, so that two
-// programs of one user can write at the same time without losing each other's values.
+// programs of one user can write at the same time without losing each other's values. A file
+// that does not read as a store is moved aside (".damaged") by the next change, never
+// overwritten.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>

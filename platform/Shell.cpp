@@ -1,5 +1,6 @@
 #include "platform/Shell.h"
 
+#include "platform/Desktop.h"
 #include "platform/ProgramFolder.h"
 
 #include <QDesktopServices>
@@ -8,7 +9,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTextStream>
 
 #include <cerrno>
 #include <csignal>
@@ -141,37 +141,6 @@ int spawnDetached(const QString &program, const QStringList &arguments, const QS
     return shellCodeOfErrno(failure.error);
 }
 
-// The target of one of our launchers ("<name>.desktop" written by writeShortcut), or "".
-QString launcherTarget(const QString &desktopFile)
-{
-    QFile f(desktopFile);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QString();
-    QTextStream in(&f);
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
-        if (!line.startsWith(QLatin1String("Exec=")))
-            continue;
-        QString exec = line.mid(5).trimmed();
-        if (exec.startsWith(QLatin1Char('"'))) {
-            QString out;
-            for (int i = 1; i < exec.size(); ++i) {
-                const QChar c = exec.at(i);
-                if (c == QLatin1Char('\\') && i + 1 < exec.size()) {
-                    out += exec.at(++i);
-                } else if (c == QLatin1Char('"')) {
-                    return out;
-                } else {
-                    out += c;
-                }
-            }
-            return QString();
-        }
-        return exec.section(QLatin1Char(' '), 0, 0);
-    }
-    return QString();
-}
-
 bool looksLikeAddress(const QString &file)
 {
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
@@ -248,9 +217,10 @@ int shellExecute(const QString &file, const QStringList &arguments, const QStrin
     // A launcher of ours stands for the name, as a shell link does.
     const QString launcher = candidate + QStringLiteral(".desktop");
     if (QFileInfo::exists(launcher)) {
-        const QString target = launcherTarget(launcher);
+        bool program = false;
+        const QString target = launcherTarget(launcher, &program);
         if (!target.isEmpty() && QFileInfo::exists(target))
-            return openExisting(target, arguments, folder, true);
+            return openExisting(target, arguments, folder, program);
     }
     const QString mapped = mapProgramName(candidate);
     if (mapped != candidate && QFileInfo::exists(mapped))

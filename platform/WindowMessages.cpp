@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -17,6 +18,8 @@
 #include <QSaveFile>
 #include <QWidget>
 
+#include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <map>
 #include <set>
@@ -31,6 +34,11 @@ constexpr char hello[8] = {'K', 'E', 'L', 'P', 'A', 'W', 'M', '1'};
 constexpr int frameSize = 24;
 constexpr int connectTimeoutMs = 3000;
 constexpr int writeTimeoutMs = 5000;
+// What one window takes in: bytes buffered per connection (beyond them the window leaves the
+// rest with the system until its GUI thread has delivered what it read, so that a sender's post
+// waits and finally fails instead of the receiver growing without bound), and connections.
+constexpr qint64 connectionBufferBytes = 64 * 1024;
+constexpr int maxConnections = 64;
 
 // Messages of the layer itself, above every message number the programs use.
 constexpr std::uint32_t internalBase = 0x7FFF0000;
@@ -125,7 +133,7 @@ void removeEndpoint(WindowHandle h)
     QFile::remove(socketPath(h));
 }
 
-// Live windows, oldest handle first; stale endpoints are removed on the way.
+// Live windows; stale endpoints are removed on the way.
 std::vector<Descriptor> liveWindows()
 {
     std::vector<Descriptor> live;
@@ -145,6 +153,18 @@ std::vector<Descriptor> liveWindows()
         }
         live.push_back(d);
     }
+    // A socket without a descriptor is left by a process that died between the two; the
+    // handle names the process.
+    for (const QString &name : dir.entryList({QStringLiteral("w*.sock")}, QDir::System | QDir::Files)) {
+        bool ok = false;
+        const WindowHandle h = name.mid(1, name.size() - 6).toULongLong(&ok);
+        if (!ok || QFile::exists(descriptorPath(h)))
+            continue;
+        const pid_t pid = static_cast<pid_t>(h >> 16);
+        if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
+            QFile::remove(dir.filePath(name));
+    }
+    // Lowest handle first.
     std::sort(live.begin(), live.end(),
               [](const Descriptor &a, const Descriptor &b) { return a.handle < b.handle; });
     return live;
@@ -194,16 +214,16 @@ void dropConnection(WindowHandle h)
     }
 }
 
+// Hands everything written so far to the system, within one time limit in all.
 bool writeAll(QLocalSocket *socket)
 {
+    const QDeadlineTimer deadline(writeTimeoutMs);
     while (socket->bytesToWrite() > 0) {
-        if (!socket->waitForBytesWritten(writeTimeoutMs))
+        if (deadline.hasExpired() || !socket->waitForBytesWritten(deadline.remainingTime()))
             return false;
     }
     return socket->state() == QLocalSocket::ConnectedState;
 }
-
-bool postFrame(WindowHandle h, const Frame &frame);
 
 QWidget *frontOf(Window *w)
 {
@@ -280,13 +300,15 @@ void deliverKeystroke(Window *w, QKeyCombination keys)
 
 class Window::Impl {
 public:
+    explicit Impl(Window *owner) : window(owner) {}
+
+    void accept();
+    void readFrom(QLocalSocket *socket);
+
+    Window *window;
     QLocalServer *server = nullptr;
     QPointer<QWidget> front;
-    struct Client {
-        QByteArray buffer;
-        bool greeted = false;
-    };
-    QHash<QLocalSocket *, Client> clients;
+    QHash<QLocalSocket *, bool> clients;   // socket -> greeted
     qint64 start = 0;
 };
 
@@ -314,8 +336,79 @@ static void queueDelivery(Window *w, const Frame &f)
         Qt::QueuedConnection);
 }
 
+// A frame that no sender of ours writes: reserved bits set, an unknown message of the layer,
+// or a keystroke that is no key combination.
+static bool wellFormed(const Frame &f)
+{
+    if (f.reserved != 0)
+        return false;
+    if (f.message == msgKeystroke)
+        return f.wParam <= 0xFFFFFFFFu && f.lParam == 0;
+    if (f.message == msgBringToFront)
+        return f.wParam == 0 && f.lParam == 0;
+    return f.message < internalBase;
+}
+
+void Window::Impl::accept()
+{
+    while (QLocalSocket *s = server->nextPendingConnection()) {
+        if (clients.size() >= maxConnections) {
+            s->abort();
+            s->deleteLater();
+            continue;
+        }
+        // Qt stops reading from the system once this much waits unread.
+        s->setReadBufferSize(connectionBufferBytes);
+        clients.insert(s, false);
+        QObject::connect(s, &QLocalSocket::readyRead, window, [this, s] { readFrom(s); });
+        // What a sender wrote before it went away is still delivered.
+        QObject::connect(s, &QLocalSocket::disconnected, window, [this, s] { readFrom(s); });
+        readFrom(s);
+    }
+}
+
+// Reads the whole frames that have arrived; a connection that sends anything but our greeting
+// and well-formed frames is dropped at once.
+void Window::Impl::readFrom(QLocalSocket *s)
+{
+    auto it = clients.find(s);
+    if (it == clients.end())
+        return;
+    const auto drop = [&] {
+        clients.erase(it);
+        s->abort();
+        s->deleteLater();
+    };
+    if (!it.value()) {
+        if (s->bytesAvailable() < static_cast<qint64>(sizeof hello)) {
+            if (s->state() == QLocalSocket::UnconnectedState)
+                drop();
+            return;
+        }
+        char greeting[sizeof hello];
+        if (s->read(greeting, sizeof greeting) != static_cast<qint64>(sizeof greeting)
+            || std::memcmp(greeting, hello, sizeof hello) != 0) {
+            drop();
+            return;
+        }
+        it.value() = true;
+    }
+    while (s->bytesAvailable() >= frameSize) {
+        Frame f;
+        if (s->read(reinterpret_cast<char *>(&f), frameSize) != frameSize || !wellFormed(f)) {
+            drop();
+            return;
+        }
+        queueDelivery(window, f);
+    }
+    if (s->state() == QLocalSocket::UnconnectedState && s->bytesAvailable() < frameSize) {
+        clients.erase(it);
+        s->deleteLater();
+    }
+}
+
 Window::Window(const QString &className, const QString &title, QWidget *front, QObject *parent)
-    : QObject(parent), impl_(std::make_unique<Impl>()), className_(className), title_(title)
+    : QObject(parent), impl_(std::make_unique<Impl>(this)), className_(className), title_(title)
 {
     impl_->front = front;
     static int counter = 0;
@@ -337,42 +430,7 @@ Window::Window(const QString &className, const QString &title, QWidget *front, Q
         impl_->server = nullptr;
         return;
     }
-    connect(impl_->server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *s = impl_->server->nextPendingConnection()) {
-            impl_->clients.insert(s, Impl::Client{});
-            connect(s, &QLocalSocket::readyRead, this, [this, s] {
-                auto it = impl_->clients.find(s);
-                if (it == impl_->clients.end())
-                    return;
-                it->buffer += s->readAll();
-                if (!it->greeted) {
-                    if (it->buffer.size() < static_cast<qsizetype>(sizeof hello))
-                        return;
-                    if (std::memcmp(it->buffer.constData(), hello, sizeof hello) != 0) {
-                        // Not one of ours: drop it without reading further.
-                        impl_->clients.erase(it);
-                        s->abort();
-                        s->deleteLater();
-                        return;
-                    }
-                    it->greeted = true;
-                    it->buffer.remove(0, sizeof hello);
-                }
-                qsizetype at = 0;
-                while (it->buffer.size() - at >= frameSize) {
-                    Frame f;
-                    std::memcpy(&f, it->buffer.constData() + at, frameSize);
-                    at += frameSize;
-                    queueDelivery(this, f);
-                }
-                it->buffer.remove(0, at);
-            });
-            connect(s, &QLocalSocket::disconnected, this, [this, s] {
-                impl_->clients.remove(s);
-                s->deleteLater();
-            });
-        }
-    });
+    connect(impl_->server, &QLocalServer::newConnection, this, [this] { impl_->accept(); });
     handle_ = h;
     Descriptor d{h, className_, title_, pid, impl_->start};
     if (!writeDescriptor(d)) {

@@ -14,6 +14,11 @@
 // GUI thread and delivers each one as a queued event, so a handler that runs a nested event
 // loop sees later messages the way a Windows message loop would. Bringing a window to the
 // front and synthesised keystrokes travel as messages of the layer's own.
+// Incoming data is trusted no further than its form: a connection that does not open with the
+// layer's greeting, or sends a frame none of our senders writes, is dropped; a window takes a
+// bounded number of connections and buffers a bounded number of bytes on each, so that a
+// sender it cannot keep up with waits (a few seconds at most) and its post fails.
+// Everything here is called on the GUI thread, the one thread of each program.
 #include <QKeyCombination>
 #include <QObject>
 #include <QString>

@@ -45,4 +45,10 @@ void writeText(const std::string &fileName, const std::string &text)
     out << text;
 }
 
+std::string readText(const std::string &fileName)
+{
+    std::ifstream in(fileName, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 } // namespace kelpa::test

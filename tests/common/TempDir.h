@@ -25,5 +25,7 @@ private:
 std::vector<std::uint8_t> readBytes(const std::string &fileName);
 void writeBytes(const std::string &fileName, const std::vector<std::uint8_t> &bytes);
 void writeText(const std::string &fileName, const std::string &text);
+// The file's bytes as a string; empty when it cannot be read.
+std::string readText(const std::string &fileName);
 
 } // namespace kelpa::test

@@ -57,9 +57,44 @@ TEST(Desktop, ExecQuoting)
         {"/opt/a\"b", "\"/opt/a\\\\\"b\""},
         {"/opt/$x`y`", "\"/opt/\\\\$x\\\\`y\\\\`\""},
         {"/opt/100%", "/opt/100%%"},
+        {"/opt/a\\b c", "\"/opt/a\\\\\\\\b c\""},
+        {"/opt/50% \"off\"", "\"/opt/50%% \\\\\"off\\\\\"\""},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(desktopExecQuote(QString::fromUtf8(c.path)), QString::fromUtf8(c.quoted)) << c.path;
+    for (const Case &c : cases) {
+        const QString path = QString::fromUtf8(c.path);
+        EXPECT_EQ(desktopExecQuote(path), QString::fromUtf8(c.quoted)) << c.path;
+        // And back, also with the arguments a launcher adds.
+        EXPECT_EQ(desktopExecProgram(desktopExecQuote(path)), path) << c.path;
+        EXPECT_EQ(desktopExecProgram(desktopExecQuote(path) + QStringLiteral(" %f")), path) << c.path;
+    }
+    // Exec values written by others.
+    const std::pair<const char *, const char *> others[] = {
+        {"/usr/bin/editor %U", "/usr/bin/editor"},
+        {"  \"/opt/my editor/run\" --new-window %F", "/opt/my editor/run"},
+        {"\"/opt/my\\sdir/run\"", "/opt/my dir/run"},
+        {"\"/opt/no closing quote", ""},
+        {"", ""},
+    };
+    for (const auto &[exec, program] : others)
+        EXPECT_EQ(desktopExecProgram(QString::fromUtf8(exec)), QString::fromUtf8(program)) << exec;
+}
+
+TEST(Desktop, ALauncherLeadsBackToItsTarget)
+{
+    TempDir dir;
+    const QString folder = QString::fromStdString(dir.file("Desktop"));
+    const QString program = QString::fromStdString(dir.file("50% \"new\" $editor"));
+    writeText(program.toStdString(), "#!/bin/sh\n");
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString document = QString::fromStdString(dir.file("notes #1.txt"));
+    writeText(document.toStdString(), "x");
+    ASSERT_TRUE(writeShortcut(folder, QStringLiteral("Kelpa"), program, QStringLiteral("VKShortcut")));
+    ASSERT_TRUE(writeShortcut(folder, QStringLiteral("Notes"), document, QString()));
+    EXPECT_EQ(launcherTarget(shortcutFileName(folder, QStringLiteral("Kelpa"))), program);
+    EXPECT_EQ(launcherTarget(shortcutFileName(folder, QStringLiteral("Notes"))), document);
+    writeText(dir.file("other.desktop"), "[Desktop Entry]\nType=Directory\nName=x\n");
+    EXPECT_EQ(launcherTarget(QString::fromStdString(dir.file("other.desktop"))), QString());
+    EXPECT_EQ(launcherTarget(QString::fromStdString(dir.file("missing.desktop"))), QString());
 }
 
 TEST(Desktop, ShortcutIsAnExecutableLauncher)
@@ -120,6 +155,11 @@ TEST(Desktop, AssociationWritesEntryDefaultsAndOwnTypes)
     EXPECT_TRUE(package.contains(QStringLiteral("<mime-type type=\"application/x-kelpa-eco\">")));
     EXPECT_TRUE(package.contains(QStringLiteral("<glob pattern=\"*.eco\"/>")));
     EXPECT_TRUE(package.contains(QStringLiteral("<comment>Encrypted and COmpressed file</comment>")));
+    // An extension that is more than a name writes nothing.
+    for (const char *bad : {"", "../x", "a b", "e\"co", "x.y"})
+        EXPECT_FALSE(associateExtension(QLatin1String(bad), QString(), exe)) << bad;
+    EXPECT_EQ(QDir(dataHome() + QStringLiteral("/mime/packages")).entryList(QDir::Files),
+              QStringList{QStringLiteral("kelpa-eco.xml")});
     EXPECT_EQ(mimeTypesForExtension(QStringLiteral("Rtf")),
               (QStringList{QStringLiteral("application/rtf"), QStringLiteral("text/rtf")}));
 }

@@ -1,4 +1,5 @@
 // File operations with the semantics the programs expect.
+#include "common/QtFixtures.h"
 #include "common/TempDir.h"
 #include "platform/FileSystem.h"
 
@@ -10,23 +11,9 @@
 
 using namespace kelpa::platform;
 using kelpa::test::TempDir;
-using kelpa::test::readBytes;
+using kelpa::test::q;
 using kelpa::test::writeText;
-
-namespace {
-
-QString q(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
-
-std::string text(const std::string &file)
-{
-    const auto b = readBytes(file);
-    return {b.begin(), b.end()};
-}
-
-} // namespace
+using kelpa::test::readText;
 
 TEST(FileSystem, Attributes)
 {
@@ -55,12 +42,12 @@ TEST(FileSystem, MoveNeverReplacesAnExistingTarget)
     errno = 0;
     EXPECT_FALSE(moveFile(q(dir.file("a")), q(dir.file("b"))));
     EXPECT_EQ(errno, EEXIST);
-    EXPECT_EQ(text(dir.file("a")), "source");
-    EXPECT_EQ(text(dir.file("b")), "target");
+    EXPECT_EQ(readText(dir.file("a")), "source");
+    EXPECT_EQ(readText(dir.file("b")), "target");
 
     EXPECT_TRUE(moveFile(q(dir.file("a")), q(dir.file("c"))));
     EXPECT_FALSE(QFile::exists(q(dir.file("a"))));
-    EXPECT_EQ(text(dir.file("c")), "source");
+    EXPECT_EQ(readText(dir.file("c")), "source");
     EXPECT_FALSE(moveFile(q(dir.file("c")), q(dir.file("no/such/folder/c"))));
     EXPECT_FALSE(moveFile(q(dir.file("missing")), q(dir.file("d"))));
 }
@@ -76,10 +63,10 @@ TEST(FileSystem, MoveAcrossFileSystems)
     writeText(dir.file("a"), "across");
     ASSERT_TRUE(moveFile(q(dir.file("a")), q(target)));
     EXPECT_FALSE(QFile::exists(q(dir.file("a"))));
-    EXPECT_EQ(text(target), "across");
+    EXPECT_EQ(readText(target), "across");
     writeText(dir.file("b"), "second");
     EXPECT_FALSE(moveFile(q(dir.file("b")), q(target)));
-    EXPECT_EQ(text(target), "across");
+    EXPECT_EQ(readText(target), "across");
     QFile::remove(q(target));
 }
 
@@ -90,12 +77,18 @@ TEST(FileSystem, CopyReplacesOnlyWhenAllowedAndKeepsPermissions)
     ::chmod(dir.file("src").c_str(), 0750);
     writeText(dir.file("dst"), "old");
     EXPECT_FALSE(copyFile(q(dir.file("src")), q(dir.file("dst")), false));
-    EXPECT_EQ(text(dir.file("dst")), "old");
+    EXPECT_EQ(readText(dir.file("dst")), "old");
     EXPECT_TRUE(copyFile(q(dir.file("src")), q(dir.file("dst")), true));
-    EXPECT_EQ(text(dir.file("dst")), "new");
+    EXPECT_EQ(readText(dir.file("dst")), "new");
     struct stat st {};
     ::stat(dir.file("dst").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0750u);
+    // A read-only target is not replaced, allowed or not.
+    ASSERT_TRUE(setReadOnly(q(dir.file("dst")), true));
+    errno = 0;
+    EXPECT_FALSE(copyFile(q(dir.file("src")), q(dir.file("dst")), true));
+    EXPECT_EQ(errno, EACCES);
+    ASSERT_TRUE(setReadOnly(q(dir.file("dst")), false));
     EXPECT_FALSE(copyFile(q(dir.file("missing")), q(dir.file("x")), true));
     EXPECT_FALSE(copyFile(q(dir.file("src")), q(dir.file("no/such/x")), true));
     // No temporary files stay behind.

@@ -1,9 +1,13 @@
 // The per-user key store.
+#include "common/QtFixtures.h"
 #include "platform/Registry.h"
 
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
@@ -73,11 +77,8 @@ TEST(Registry, OpeningWithoutCreateAndDeletingKeys)
 TEST(Registry, WritesFailWhenTheStoreCannotBeWritten)
 {
     // A file where the store's folder belongs: nothing can be created below it.
-    const QString folder = registryFolder();
-    QDir().mkpath(QFileInfo(folder).absolutePath());
-    QFile blocker(folder);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    const kelpa::test::FolderBlocked blocked(registryFolder());
+    ASSERT_TRUE(blocked.ok());
     RegistryKey key(RegistryRoot::ClassesRoot);
     EXPECT_FALSE(key.openKey(QStringLiteral(".eco"), true));
     RegIniFile ini(QStringLiteral("RichPrint.Settings"));
@@ -134,4 +135,45 @@ TEST(Registry, IniStyleAccessStoresNumbersAsTextAndLengthsAsDoubles)
     EXPECT_FALSE(ini.readFloat(QStringLiteral("Page"), QStringLiteral("Copies")).has_value());
     EXPECT_TRUE(ini.eraseSection(QStringLiteral("Page")));
     EXPECT_EQ(ini.readInteger(QStringLiteral("Page"), QStringLiteral("Copies"), 1), 1);
+}
+
+TEST(Registry, ADamagedStoreIsKeptAsideNotOverwritten)
+{
+    QDir().mkpath(registryFolder());
+    const QString store = registryFolder() + QStringLiteral("/HKEY_CURRENT_USER.json");
+    const QByteArray damaged("{\"keys\": {\"software\": {\"name\": \"Software\", ");
+    {
+        QFile f(store);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(damaged);
+    }
+    RegistryKey key(RegistryRoot::CurrentUser);
+    // Reading finds nothing and changes nothing.
+    EXPECT_FALSE(key.keyExists(QStringLiteral("Software")));
+    EXPECT_FALSE(QFile::exists(store + QStringLiteral(".damaged")));
+
+    ASSERT_TRUE(key.openKey(QStringLiteral("Software\\Kelpa"), true));
+    ASSERT_TRUE(key.writeString(QStringLiteral("Page"), QStringLiteral("1")));
+    EXPECT_EQ(key.readString(QStringLiteral("Page")), QStringLiteral("1"));
+    QFile aside(store + QStringLiteral(".damaged"));
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), damaged);
+}
+
+TEST(Registry, AWriterThatHoldsTheStoreDoesNotHangTheNext)
+{
+    RegistryKey key(RegistryRoot::CurrentUser);
+    ASSERT_TRUE(key.openKey(QStringLiteral("Software\\Kelpa"), true));
+    ASSERT_TRUE(key.writeString(QStringLiteral("Before"), QStringLiteral("x")));
+    // Another holder of the store's lock that never lets go.
+    const QByteArray lockFile = QFile::encodeName(registryFolder() + QStringLiteral("/HKEY_CURRENT_USER.json.lock"));
+    const int fd = ::open(lockFile.constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    EXPECT_FALSE(key.writeString(QStringLiteral("During"), QStringLiteral("y")));
+    // Readers need no lock.
+    EXPECT_EQ(key.readString(QStringLiteral("Before")), QStringLiteral("x"));
+    ::close(fd);
+    EXPECT_TRUE(key.writeString(QStringLiteral("After"), QStringLiteral("z")));
+    EXPECT_FALSE(key.valueExists(QStringLiteral("During")));
 }

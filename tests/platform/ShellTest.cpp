@@ -1,5 +1,7 @@
 // Starting programs and opening documents, with the shell's result codes.
+#include "common/QtFixtures.h"
 #include "common/TempDir.h"
+#include "platform/Desktop.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Shell.h"
 
@@ -13,16 +15,14 @@
 #include <sys/stat.h>
 
 using namespace kelpa::platform;
+using kelpa::test::OpenerSpy;
+using kelpa::test::ProgramFolderOverride;
 using kelpa::test::TempDir;
-using kelpa::test::readBytes;
+using kelpa::test::q;
+using kelpa::test::readText;
 using kelpa::test::writeText;
 
 namespace {
-
-QString q(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
 
 void makeExecutable(const std::string &file, const std::string &content)
 {
@@ -43,31 +43,8 @@ std::string waitForFile(const std::string &file)
     t.start();
     while (!QFile::exists(q(file)) && t.elapsed() < 10000)
         QThread::msleep(10);
-    const auto b = readBytes(file);
-    return {b.begin(), b.end()};
+    return readText(file);
 }
-
-struct OpenerSpy {
-    QList<QUrl> opened;
-    bool answer = true;
-    OpenerSpy()
-    {
-        setUrlOpener([this](const QUrl &u) {
-            opened << u;
-            return answer;
-        });
-    }
-    ~OpenerSpy() { setUrlOpener({}); }
-};
-
-class ProgramFolderOverride {
-public:
-    explicit ProgramFolderOverride(const std::string &folder)
-    {
-        ::setenv("KELPA_PROGRAM_DIR", folder.c_str(), 1);
-    }
-    ~ProgramFolderOverride() { ::unsetenv("KELPA_PROGRAM_DIR"); }
-};
 
 } // namespace
 
@@ -154,6 +131,14 @@ TEST(Shell, ANameResolvesThroughALauncherInTheFolder)
               "[Desktop Entry]\nType=Application\nName=Kelpa\nExec=\"" + dir.file("editor program") + "\"\n");
     EXPECT_GT(shellExecute(QStringLiteral("Kelpa"), {QStringLiteral("x.txt")}, q(dir.file("Desktop")), SW_SHOW), 32);
     EXPECT_EQ(waitForFile(out), dir.file("Desktop") + "\nx.txt\n");
+
+    // A launcher of a document opens the document.
+    writeText(dir.file("notes.txt"), "x");
+    ASSERT_TRUE(writeShortcut(q(dir.file("Desktop")), QStringLiteral("Notes"), q(dir.file("notes.txt")), QString()));
+    OpenerSpy spy;
+    EXPECT_GT(shellExecute(QStringLiteral("Notes"), {}, q(dir.file("Desktop")), SW_SHOW), 32);
+    ASSERT_EQ(spy.opened.size(), 1);
+    EXPECT_EQ(spy.opened[0], QUrl::fromLocalFile(q(dir.file("notes.txt"))));
 }
 
 TEST(Shell, DocumentsFoldersAndAddressesGoToTheDesktopOpener)

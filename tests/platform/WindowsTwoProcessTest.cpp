@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <csignal>
 #include <vector>
@@ -86,6 +87,7 @@ TEST(WindowsBetweenProcesses, ASenderThatExitsRightAfterPostingLosesNothing)
     std::vector<LPARAM> got;
     QObject::connect(&target, &Window::messageReceived,
                      [&](std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+                         EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
                          EXPECT_EQ(message, 1124u);
                          EXPECT_EQ(wParam, 7u);
                          got.push_back(lParam);
@@ -102,6 +104,24 @@ TEST(WindowsBetweenProcesses, ASenderThatExitsRightAfterPostingLosesNothing)
     ASSERT_TRUE(waitUntil([&] { return got.size() >= 600; })) << got.size();
     for (int i = 0; i < 600; ++i)
         ASSERT_EQ(got[static_cast<size_t>(i)], i);
+}
+
+TEST(WindowsBetweenProcesses, AFrameNoneOfOursWritesIsDroppedAndTheWindowGoesOn)
+{
+    Window target(QStringLiteral("TKelpaSpellChecker"), QString());
+    ASSERT_NE(target.handle(), 0u);
+    std::vector<std::pair<WPARAM, LPARAM>> got;
+    QObject::connect(&target, &Window::messageReceived,
+                     [&](std::uint32_t, WPARAM wParam, LPARAM lParam) { got.emplace_back(wParam, lParam); });
+    QProcess peer;
+    startPeer(peer, {QStringLiteral("junk"), QStringLiteral("TKelpaSpellChecker"), QString()});
+    ASSERT_TRUE(waitUntil([&] { return peer.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(peer.exitCode(), 0);
+    ASSERT_TRUE(waitUntil([&] { return !got.empty(); }));
+    // The good frame behind the bad one came on a connection already dropped.
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(got, (std::vector<std::pair<WPARAM, LPARAM>>{{9, 9}}));
+    EXPECT_EQ(FindWindow(QStringLiteral("TKelpaSpellChecker")), target.handle());
 }
 
 TEST(WindowsBetweenProcesses, AKilledPeerLeavesNothingThatBlocksTheNextOne)

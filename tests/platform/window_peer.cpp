@@ -4,6 +4,9 @@
 //                                          Ctrl+J action appends "ctrl+j"; message 1134 ends it
 //   post <class> <title> <first> <count>  posts `count` messages 1124 with lParam first.. to the
 //                                          window and exits at once
+//   junk <class> <title>                  sends the window a frame none of ours writes followed by
+//                                          a good one (1124, 8, 8) on one connection, then posts
+//                                          1124 (9, 9) the proper way, and exits
 //   mutex <name>                           takes the named mutex, prints "held" or "busy", and
 //                                          waits to be killed when it holds it
 #include "platform/NamedMutex.h"
@@ -12,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLocalSocket>
 #include <QMainWindow>
 #include <QThread>
 #include <cstdio>
@@ -66,6 +70,27 @@ int main(int argc, char **argv)
             if (!PostMessage(target, 1124, 7, first + i))
                 return 5;
         return 0;
+    }
+    if (args.size() == 3 && args[0] == QLatin1String("junk")) {
+        const WindowHandle target = FindWindow(args[1], args[2]);
+        if (!target)
+            return 4;
+        QLocalSocket raw;
+        raw.connectToServer(windowsFolder() + QStringLiteral("/w") + QString::number(target)
+                            + QStringLiteral(".sock"));
+        if (!raw.waitForConnected(5000))
+            return 6;
+        struct {
+            std::uint32_t message = 1124, reserved = 0;
+            std::uint64_t wParam = 8;
+            std::int64_t lParam = 8;
+        } good;
+        static_assert(sizeof good == 24);
+        raw.write(QByteArray("KELPAWM1") + QByteArray(24, '\xFF')
+                  + QByteArray(reinterpret_cast<const char *>(&good), sizeof good));
+        if (!raw.waitForBytesWritten(5000))
+            return 7;
+        return PostMessage(target, 1124, 9, 9) ? 0 : 5;
     }
     if (args.size() == 2 && args[0] == QLatin1String("mutex")) {
         NamedMutex mutex(args[1]);

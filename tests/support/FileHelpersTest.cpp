@@ -1,4 +1,5 @@
 // File moves, copies and deletions with the user's consent; shortcuts; file-type registration.
+#include "common/QtFixtures.h"
 #include "common/TempDir.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
@@ -14,21 +15,11 @@
 
 using namespace kelpa;
 using kelpa::test::TempDir;
-using kelpa::test::readBytes;
+using kelpa::test::q;
+using kelpa::test::readText;
 using kelpa::test::writeText;
 
 namespace {
-
-QString q(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
-
-std::string content(const std::string &file)
-{
-    const auto b = readBytes(file);
-    return {b.begin(), b.end()};
-}
 
 bool readOnly(const std::string &file)
 {
@@ -103,14 +94,14 @@ TEST(FileHelpers, MoveWithPrompts)
         }
         EXPECT_EQ(p.unanswered(), 0);
         if (c.moved) {
-            EXPECT_EQ(content(target), "image");
+            EXPECT_EQ(readText(target), "image");
             EXPECT_FALSE(QFile::exists(q(source)));
             EXPECT_FALSE(readOnly(target));
         } else if (c.setup == TargetExists) {
-            EXPECT_EQ(content(target), "older backup");
-            EXPECT_EQ(content(source), "image");
+            EXPECT_EQ(readText(target), "older backup");
+            EXPECT_EQ(readText(source), "image");
         } else if (c.setup != MissingSource) {
-            EXPECT_EQ(content(source), "image");
+            EXPECT_EQ(readText(source), "image");
         }
     }
 }
@@ -198,7 +189,7 @@ TEST(FileHelpers, CopyWithCheck)
             p.answer(*c.answer);
         EXPECT_EQ(CopyFileWithCheck(q(source), q(target), c.ask), c.copied);
         if (c.copied) {
-            EXPECT_EQ(content(target), "image");
+            EXPECT_EQ(readText(target), "image");
         }
         if (*c.shown) {
             ASSERT_EQ(p.shown().size(), 1u);
@@ -235,10 +226,8 @@ TEST(FileHelpers, DesktopShortcut)
 TEST(FileHelpers, AShortcutThatCannotBeWrittenFails)
 {
     // The desktop folder's place is taken by a file.
-    const QString desktop = SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
-    QFile blocker(desktop);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    const kelpa::test::FolderBlocked blocked(SpecialFolderPath(CSIDL_DESKTOPDIRECTORY));
+    ASSERT_TRUE(blocked.ok());
     EXPECT_FALSE(CreateShortcut(QStringLiteral("/opt/kelpa/Kelpa32"), QStringLiteral("Kelpa"),
                                 CSIDL_DESKTOPDIRECTORY));
 }
@@ -311,10 +300,7 @@ TEST(RegisterFileType, OnAnExtensionThatAlreadyHasAType)
 
 TEST(RegisterFileType, AStoreThatCannotBeWrittenIsReported)
 {
-    const QString folder = platform::registryFolder();
-    QDir().mkpath(QFileInfo(folder).absolutePath());
-    QFile blocker(folder);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    const kelpa::test::FolderBlocked blocked(platform::registryFolder());
+    ASSERT_TRUE(blocked.ok());
     EXPECT_FALSE(RegisterFileType(QStringLiteral("ECO"), QString(), QStringLiteral("/opt/kelpa/Kelpa32"), 1));
 }

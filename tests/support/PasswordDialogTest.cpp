@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -46,7 +47,9 @@ TEST(PasswordDialog, DecodeModeOkNeedsAPassword)
         EXPECT_FALSE(dlg.PasswordChk->isVisible());
         EXPECT_FALSE(dlg.OKBtn->isEnabled());
         QTest::keyClick(dlg.Password, Qt::Key_Return);   // does nothing while empty
+        QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
         EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(dlg.Tag(), 0);
         QTest::keyClicks(dlg.Password, QStringLiteral("secret"));
         EXPECT_TRUE(dlg.OKBtn->isEnabled());
         QTest::keyClick(dlg.Password, Qt::Key_Backspace);
@@ -89,6 +92,7 @@ TEST(PasswordDialog, EncodeModeInsistsOnMatchingEntries)
         EXPECT_EQ(p.last().caption, QStringLiteral("OBRIN"));
         EXPECT_EQ(p.last().text, QStringLiteral("The two entries don't match."));
         EXPECT_EQ(p.last().icon, MessageIcon::Warning);
+        EXPECT_EQ(p.last().owner, &dlg);   // above the dialog, not behind it
         EXPECT_TRUE(dlg.isVisible());
         EXPECT_EQ(dlg.Tag(), 0);
         EXPECT_EQ(dlg.focusWidget(), dlg.Password);
@@ -179,6 +183,30 @@ TEST(PasswordDialog, Placement)
     for (const Case &c : cases)
         EXPECT_EQ(TOBRINPasswordDlg::PlaceOnScreen(c.main, dialog, screen), c.expected)
             << c.main.x() << "," << c.main.y();
+}
+
+TEST(PasswordDialog, ShownCentredOnTheMainFormAndKeptOnScreen)
+{
+    QWidget main;
+    main.show();
+    TOBRINPasswordDlg dlg(&main);
+    dlg.setDecodeMode();
+    const QSize screen = main.screen()->geometry().size();
+    const QRect places[] = {QRect(200, 150, 640, 480), QRect(-700, -500, 800, 600),
+                            QRect(screen.width() - 100, screen.height() - 50, 800, 600)};
+    for (const QRect &place : places) {
+        main.setGeometry(place);
+        QPoint shownAt;
+        runDialog(dlg, [&] {
+            shownAt = dlg.frameGeometry().topLeft();
+            QTest::keyClick(dlg.Password, Qt::Key_Escape);
+        });
+        EXPECT_EQ(shownAt, TOBRINPasswordDlg::PlaceOnScreen(main.frameGeometry(), dlg.frameGeometry().size(), screen))
+            << place.x() << "," << place.y();
+        EXPECT_GE(shownAt.x(), 0);
+        EXPECT_GE(shownAt.y(), 0);
+        EXPECT_LE(shownAt.y() + dlg.frameGeometry().height(), screen.height() - 20);
+    }
 }
 
 TEST(PasswordDialog, BackgroundLabelColour)

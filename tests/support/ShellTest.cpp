@@ -1,4 +1,5 @@
 // Launching through the shell, its failure texts, the web-page opener and the path helpers.
+#include "common/QtFixtures.h"
 #include "common/TempDir.h"
 #include "support/ScriptedPrompter.h"
 #include "support/Shell.h"
@@ -9,32 +10,10 @@
 #include <gtest/gtest.h>
 
 using namespace kelpa;
+using kelpa::test::CurrentFolder;
+using kelpa::test::OpenerSpy;
+using kelpa::test::ProgramFolderOverride;
 using kelpa::test::TempDir;
-
-namespace {
-
-struct OpenerSpy {
-    QList<QUrl> opened;
-    OpenerSpy()
-    {
-        platform::setUrlOpener([this](const QUrl &u) {
-            opened << u;
-            return true;
-        });
-    }
-    ~OpenerSpy() { platform::setUrlOpener({}); }
-};
-
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const QString &folder) : previous_(QDir::currentPath()) { QDir::setCurrent(folder); }
-    ~CurrentFolder() { QDir::setCurrent(previous_); }
-
-private:
-    QString previous_;
-};
-
-} // namespace
 
 TEST(LaunchFailureText, EveryCodeOfTheTable)
 {
@@ -194,7 +173,6 @@ TEST(PathHelpers, FolderIsUsableLeavesTheCurrentFolderAlone)
 TEST(PathHelpers, ProgramFolderEndsWithASlashAndFollowsTheOverride)
 {
     EXPECT_TRUE(ProgramFolder().endsWith(QLatin1Char('/')));
-    ::setenv("KELPA_PROGRAM_DIR", "/opt/kelpa/", 1);
+    ProgramFolderOverride over("/opt/kelpa/");
     EXPECT_EQ(ProgramFolder(), QStringLiteral("/opt/kelpa/"));
-    ::unsetenv("KELPA_PROGRAM_DIR");
 }
