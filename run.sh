@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Builds Kelpa if needed and starts the editor: ./run.sh [document...]
+# Builds the programs if needed and starts the editor: ./run.sh [document...]
+# The current folder is left as it is, so that relative document paths mean what they say.
 set -euo pipefail
-cd "$(dirname "$0")"
-./tools/setup.sh
-./tools/build.sh build
-if [[ -x build/bin/Kelpa32 ]]; then
-  exec build/bin/Kelpa32 "$@"
-fi
-echo "Kelpa is built (build/bin); the editor program is not part of this build yet."
+root="$(cd "$(dirname "$0")" && pwd)"
+"$root/tools/setup.sh"
+"$root/tools/build.sh" build -- Kelpa32
+exec "$root/build/bin/Kelpa32" "$@"
