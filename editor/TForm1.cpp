@@ -665,8 +665,9 @@ void TForm1::SetRulerEnabled(bool enabled) { rulerEnabled_ = enabled; }
 void TForm1::SetEditorMargins()
 {
     if (TRichEdit *editor = currentEditor()) {
-        const QRect client = editor->viewport()->rect();
-        editor->SetRect(QRect(QPoint(2, 0), QPoint(client.width() - 2, client.height())));
+        // The whole client area, margins included: the viewport alone shrinks with each call.
+        const QRect client = editor->ClientRect();
+        editor->SetRect(2, 0, client.width() - 2, client.height());
     }
 }
 
