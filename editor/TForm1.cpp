@@ -233,7 +233,7 @@ void TForm1::setupPreferencesActions()
 
     QMenu *encryption = prefs->addMenu(QStringLiteral("&Encryption"));
     encryption->setObjectName(QStringLiteral("Encryption1"));
-    EC41 = makeAction(this, "EC41", QStringLiteral("EC4"), {}, QStringLiteral("Encrypted documents are saved with EC4"));
+    EC41 = makeAction(this, "EC41", QStringLiteral("EC4"), {}, QStringLiteral("256 bit - polymorphic"));
     Blowfish1 = makeAction(this, "Blowfish1", QStringLiteral("Blowfish"), {},
                            QStringLiteral("Encrypted documents are saved with Blowfish"));
     EC41->setCheckable(true);

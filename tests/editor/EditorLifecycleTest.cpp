@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QDialog>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 
 using namespace kelpa::editor;
 using namespace kelpa::editor::test;
@@ -207,4 +209,51 @@ TEST_F(EditorTest, AboutBoxShowsTheLicenceWithTheCaption)
     ASSERT_TRUE(label);
     EXPECT_TRUE(label->text().startsWith("\n" + form->windowTitle() + "\n"));
     EXPECT_TRUE(label->text().contains("\nSource Code: "));
+}
+
+TEST_F(EditorTest, MenuItemsCarryTheirCaptionsShortcutsAndHints)
+{
+    start();
+    struct Case { const char *name; const char *caption; QKeySequence shortcut; const char *hint; };
+    const std::vector<Case> cases = {
+        {"New1", "&New...", QKeySequence("Ctrl+N"), nullptr},
+        {"Open1", "&Open...", QKeySequence("Ctrl+O"), nullptr},
+        {"Save1", "&Save", QKeySequence("Ctrl+S"), nullptr},
+        {"Saveas1", "Sa&ve As...", QKeySequence("Ctrl+Shift+S"), nullptr},
+        {"SaveAll1", "Save &All", QKeySequence("Ctrl+Shift+V"), nullptr},
+        {"Close1", "&Close", QKeySequence("Ctrl+F4"), nullptr},
+        {"Closeall1", "C&lose All", QKeySequence(), nullptr},
+        {"Exit1", "E&xit", QKeySequence(), nullptr},
+        {"externappcmd3", "extern app cmd", QKeySequence("Ctrl+J"), nullptr},
+        {"Allowmultipleinstances1", "Allow &Multiple Windows", QKeySequence(),
+         "Open files with a single or multiple windows"},
+        {"EC41", "EC4", QKeySequence(), "256 bit - polymorphic"},
+        {"Blowfish1", "Blowfish", QKeySequence(), nullptr},
+        {"Usecommonpassword1", "Common password", QKeySequence(), nullptr},
+        {"Changepassword1", "&Change...", QKeySequence(), nullptr},
+        {"Wraptext1", "&Word Wrap", QKeySequence("Ctrl+W"), nullptr},
+        {"Automatic1", "&Automatic", QKeySequence(), nullptr},
+        {"ShowToolbar1", "&Toolbar", QKeySequence("Ctrl+Shift+T"), nullptr},
+        {"PlainText1", "Plain Text", QKeySequence(), nullptr},
+        {"RichText1", "Rich Text", QKeySequence(), nullptr},
+        {"EncryptedText1", "Encrypted Text", QKeySequence(), nullptr},
+        {"HomePage1", "Home Page", QKeySequence(), nullptr},
+        {"About1", "About", QKeySequence(), nullptr},
+    };
+    for (const auto &c : cases) {
+        QAction *a = form->action(c.name);
+        ASSERT_TRUE(a) << c.name;
+        EXPECT_EQ(a->text(), c.caption) << c.name;
+        EXPECT_EQ(a->shortcut(), c.shortcut) << c.name;
+        if (c.hint) {
+            EXPECT_EQ(a->statusTip(), c.hint) << c.name;
+        }
+    }
+    EXPECT_FALSE(form->findChild<QMenu *>("File1")->actions().contains(form->action("externappcmd3")))
+        << "the hand-off command is in no menu";
+    // Menus of commands that are not built yet are not shown empty.
+    QStringList menus;
+    for (QAction *m : form->menuBar()->actions())
+        menus << m->text();
+    EXPECT_EQ(menus, QStringList({"&File", "&Preferences", "&Help"}));
 }
