@@ -44,7 +44,6 @@ int RunEditor(int &argc, char **argv)
     try {
         if (!HandOffToRunningInstance(app.arguments().mid(1)))
             return 0;
-        QApplication::setApplicationDisplayName(kApplicationTitle);
         TForm1 form;
         SetMainForm(&form);
         TOBRINPasswordDlg passwordDialog(&form, 256);
