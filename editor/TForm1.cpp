@@ -301,22 +301,26 @@ void TForm1::setupToolbar()
     auto *row = new QHBoxLayout(EditPanel);
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(1);
-    auto button = [&](QAction *action, const char *name, QStyle::StandardPixmap icon, const QString &hint) {
+    auto button = [&](const char *name, const QIcon &icon, const QString &hint, auto command) {
         auto *b = new QToolButton(EditPanel);
         b->setObjectName(QLatin1String(name));
         b->setAutoRaise(true);
-        b->setIcon(style()->standardIcon(icon));
+        b->setIcon(icon);
         b->setToolTip(hint);
         b->setStatusTip(hint);
-        connect(b, &QToolButton::clicked, action, &QAction::trigger);
+        // The handler itself, not the menu item: a button follows its own enabled state.
+        connect(b, &QToolButton::clicked, this, [command](bool) { RunGuarded(command); });
         row->addWidget(b);
         return b;
     };
-    button(New1, "NewButton", QStyle::SP_FileIcon, QStringLiteral("New document"));
-    button(Open1, "OpenButton", QStyle::SP_DialogOpenButton, QStringLiteral("Open document"));
-    SaveButton = button(Save1, "SaveButton", QStyle::SP_DialogSaveButton, QStringLiteral("Save document"));
-    PasswordButton = button(Changepassword1, "PasswordButton", QStyle::SP_VistaShield, QStringLiteral("Change password"));
-    PasswordButton->setIcon(passwordIcon());
+    button("NewButton", style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("New document"),
+           [this] { NewButtonClick(); });
+    button("OpenButton", style()->standardIcon(QStyle::SP_DialogOpenButton), QStringLiteral("Open document"),
+           [this] { OpenButtonClick(); });
+    SaveButton = button("SaveButton", style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Save document"),
+                        [this] { SaveButtonClick(); });
+    PasswordButton = button("PasswordButton", passwordIcon(), QStringLiteral("Change password"),
+                            [this] { Changepassword1Click(); });
     row->addStretch(1);
 }
 

@@ -2,6 +2,7 @@
 #include "EditorFixture.h"
 
 #include <QAction>
+#include <QToolButton>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -131,6 +132,29 @@ TEST_F(EditorTest, ChangedPasswordTakesEffectAtTheNextSave)
     const auto text = readDocument(path("c.eco"), "new");
     ASSERT_TRUE(text);
     EXPECT_TRUE(text->contains("changing passwords"));
+}
+
+TEST_F(EditorTest, CommonPasswordToggleDecidesTheChangeItemNotTheButton)
+{
+    start();
+    QAction *common = form->action("Usecommonpassword1");
+    QAction *change = form->action("Changepassword1");
+    // Each toggle first gives "Change..." the check state it had, then flips the check.
+    struct Step { bool checkedAfter; bool changeEnabledAfter; };
+    for (const Step s : {Step{false, true}, Step{true, false}, Step{false, true}, Step{true, false}}) {
+        common->trigger();
+        EXPECT_EQ(common->isChecked(), s.checkedAfter);
+        EXPECT_EQ(change->isEnabled(), s.changeEnabledAfter);
+    }
+    // The password button keeps working while the item is disabled.
+    auto *button = form->findChild<QToolButton *>("PasswordButton");
+    ASSERT_TRUE(button);
+    ASSERT_TRUE(button->isEnabled());
+    passwords.answer(QStringLiteral("by button"));
+    button->click();
+    EXPECT_EQ(passwords.shown(), 1);
+    EXPECT_EQ(page(0).Password, "by button");
+    EXPECT_TRUE(editor(0)->Modified());
 }
 
 TEST_F(EditorTest, SaveAsMatrixOfFiltersAndExtensionQuestion)
