@@ -27,6 +27,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -382,8 +383,8 @@ void TForm1::FormCreate()
     setWindowIcon(appIcon());
     programFolder_ = kelpa::ProgramFolder();
     QDir::setCurrent(programFolder_);
-    QDir folder(programFolder_);
-    if (!folder.exists(QStringLiteral("Batches")) && !folder.mkdir(QStringLiteral("Batches")))
+    // A file of that name cannot be entered either.
+    if (!QFileInfo(programFolder_ + QStringLiteral("Batches")).isDir() && !QDir(programFolder_).mkdir(QStringLiteral("Batches")))
         ShowMessageBox(QStringLiteral("$WFolder creation"),
                        QStringLiteral("Cannot create the folder \"") + programFolder_ + QStringLiteral("Batches\""), this);
     for (auto &page : table_.pages)

@@ -134,6 +134,25 @@ TEST_F(EditorTest, SettingsFileThatCannotBeWrittenIsReported)
     EXPECT_TRUE(shownMessageStarting("Cannot save the file " + folder + "Kelpa.ini.\n"));
 }
 
+TEST_F(EditorTest, BatchFolderIsCreatedOrTheFailureShown)
+{
+    // A file in the folder's place cannot be entered and blocks the folder.
+    writeFile(path("Batches"), "not a folder");
+    start();
+    const auto messages = prompter.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].caption, "Folder creation");
+    EXPECT_EQ(messages[0].icon, kelpa::MessageIcon::Warning);
+    EXPECT_EQ(messages[0].text, "Cannot create the folder \"" + folder + "Batches\"");
+    EXPECT_EQ(openCount(), 1) << "start-up goes on";
+    TearDown();
+    QFile::remove(path("Batches"));
+    prompter.clear();
+    start();
+    EXPECT_TRUE(QFileInfo(path("Batches")).isDir());
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
 TEST_F(EditorTest, CommandLinePathOpensAtFirstShow)
 {
     writeFile(path("cmd.txt"), "from the command line");
