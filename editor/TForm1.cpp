@@ -1108,7 +1108,8 @@ bool TForm1::SavePage(int slot)
             if (!dlg)
                 throw Abort();
             dlg->setEncodeMode();
-            dlg->setClearOnShow(true);
+            // With the common password the last one typed is offered again.
+            dlg->setClearOnShow(!Usecommonpassword1->isChecked());
             if (dlg->ShowModal() != 1)
                 throw Abort();
             page.Password = dlg->password();

@@ -115,6 +115,31 @@ TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
     EXPECT_TRUE(text->contains("top secret, edited"));
 }
 
+TEST_F(EditorTest, NewPasswordDialogOffersTheCommonPasswordOnly)
+{
+    struct Case { bool common; const char *prefill; };
+    for (const Case c : {Case{true, "shared"}, Case{false, ""}}) {
+        start();
+        if (!c.common)
+            form->action("Usecommonpassword1")->trigger();
+        writeDocument(path("first.eco"), "shared", "opened first");
+        passwords.answer(QStringLiteral("shared"));
+        ASSERT_GE(form->OpenDocument(path("first.eco"), true, {}), 0);
+        form->NewPage(NewPageKind::Encrypted);
+        editor(form->CurrentPage())->SetText("second");
+        editor(form->CurrentPage())->SetModified(true);
+        prompter.answerFile(path("second.eco"), 1);
+        passwords.answer(QStringLiteral("shared"));
+        form->action("Save1")->trigger();
+        EXPECT_TRUE(passwords.lastWasEncode()) << c.common;
+        EXPECT_EQ(passwords.lastPrefill(), c.prefill) << c.common;
+        EXPECT_TRUE(readDocument(path("second.eco"), "shared")) << c.common;
+        TearDown();
+        for (const char *f : {"Kelpa.ini", "first.eco", "second.eco"})
+            QFile::remove(path(f));
+    }
+}
+
 TEST_F(EditorTest, ChangedPasswordTakesEffectAtTheNextSave)
 {
     start();
