@@ -34,6 +34,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -1249,6 +1250,14 @@ int TForm1::Saveas1Click()
 
 void TForm1::SaveAll1Click()
 {
+    // Each page is saved as the current one; the user's page is current again afterwards.
+    const QPointer<QWidget> userPage = currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
+    const auto restore = qScopeGuard([&] {
+        if (userPage && PageControl1->indexOf(userPage) >= 0) {
+            PageControl1->setCurrentWidget(userPage);
+            PageControl1Change();
+        }
+    });
     for (int i = 0; i < kPageCount; ++i) {
         PageRecord &page = table_[i];
         if (page.isFree() || !page.Editor || !page.Editor->Modified())

@@ -443,7 +443,12 @@ TEST_F(EditorTest, SaveAllSavesEveryModifiedPage)
         editor(slot)->SetText("changed");
         editor(slot)->SetModified(true);
     }
+    const int userPage = form->pages().findLoaded(path("b.txt"));
+    form->pageControl()->setCurrentWidget(page(userPage).Sheet);
+    pump();
     form->action("SaveAll1")->trigger();
+    EXPECT_EQ(form->CurrentPage(), userPage) << "the page the user was on stays current";
+    EXPECT_EQ(form->pageControl()->currentWidget(), page(userPage).Sheet);
     EXPECT_EQ(fileBytes(path("a.txt")), "changed\r\n");
     EXPECT_EQ(fileBytes(path("b.txt")), "b\r\n");
     EXPECT_EQ(fileBytes(path("c.txt")), "changed\r\n");
