@@ -956,6 +956,8 @@ void TForm1::CheckAutoWrap(int slot)
     const int count = editor->Lines().Count();
     if (count >= kAutoWrapLineLimit)
         return;
+    // The progress would advance every 300 lines; fewer than 200 never get past the first step.
+    setPanel(3, QStringLiteral("AutoWrap checking: 0%"));
     for (int i = 0; i < count; ++i) {
         if (editor->LineLength(i) > kAutoWrapLineLength) {
             editor->SetWordWrap(true);
@@ -1327,7 +1329,7 @@ void TForm1::ClosePage(int slot)
             PageControl1Change();
         } catch (const std::exception &e) {
             ShowMessage(QString::fromLocal8Bit(e.what()) + QStringLiteral(" while activating page ")
-                        + QString::number(slot));
+                        + QString::number(first));
         }
     }
     Updating = false;

@@ -193,6 +193,13 @@ TEST_F(EditorTest, AllowMultipleWindowsTogglesTheMarker)
     item->trigger();
     EXPECT_FALSE(item->isChecked());
     EXPECT_FALSE(QFile::exists(path("multi.dat")));
+    EXPECT_TRUE(prompter.messages().empty());
+
+    // A marker that cannot be removed is reported, and the check shows that it is still there.
+    QDir(folder).mkpath("multi.dat/held");
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_TRUE(shownMessageStarting("Cannot remove the file multi.dat.\n"));
 }
 
 TEST_F(EditorTest, HomePageOpensThroughTheRedirectPage)
