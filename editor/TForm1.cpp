@@ -390,9 +390,7 @@ void TForm1::FormCreate()
                        QStringLiteral("Cannot create the folder \"") + programFolder_ + QStringLiteral("Batches\""), this);
     for (auto &page : table_.pages)
         page = PageRecord();
-    const QString ini = programFolder_ + QStringLiteral("Kelpa.ini");
-    settingsFileExisted_ = QFile::exists(ini);
-    settings_ = loadSettings(ini);
+    settings_ = loadSettings(programFolder_ + QStringLiteral("Kelpa.ini"));
     applySettings();
 }
 
@@ -475,7 +473,7 @@ void TForm1::FormActivate()
             QCoreApplication::processEvents();
             PageControl1Change();
         }
-        if (!settingsFileExisted_ && !QFile::exists(programFolder_ + QStringLiteral("Kelpa.ini"))) {
+        if (!QFile::exists(programFolder_ + QStringLiteral("Kelpa.ini"))) {
             About1Click();
             ShowMessageBox(QStringLiteral("Kelpa"), QStringLiteral("Welcome!"), this);
         }

@@ -141,7 +141,6 @@ private:
     bool Activated = false;
     bool CloseAllowed = true;
     bool rulerEnabled_ = false;
-    bool settingsFileExisted_ = false;
     bool shown_ = false;
     // "&Change..." as the common-password item last left it.
     bool changePasswordAllowed_ = true;
