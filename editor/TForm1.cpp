@@ -1,8 +1,8 @@
 #include "editor/TForm1.h"
 
+#include "editor/AboutBox.h"
 #include "editor/AppIcon.h"
 #include "editor/HandOff.h"
-#include "editor/Licence.h"
 #include "editor/SafeFile.h"
 #include "editor/SaveAsRules.h"
 
@@ -1353,48 +1353,10 @@ void TForm1::Closeall1Click()
 
 void TForm1::HomePage1Click() { OpenWebPage(StoredTextString(StoredTextId::HomePage)); }
 
-QWidget *TForm1::buildAboutBox()
-{
-    auto *box = new QDialog(this);
-    box->setObjectName(QStringLiteral("Information"));
-    box->setWindowTitle(QStringLiteral("Information"));
-    box->resize(350, 300);
-    auto *layout = new QVBoxLayout(box);
-    auto *top = new QHBoxLayout();
-    auto *image = new QLabel(box);
-    image->setPixmap(windowIcon().pixmap(32, 32));
-    image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto *label = new QLabel(box);
-    label->setObjectName(QStringLiteral("AboutLabel"));
-    label->setAlignment(Qt::AlignCenter);
-    label->setText(QStringLiteral("\n") + windowTitle() + QStringLiteral("\n") + StoredTextString(StoredTextId::ProductTextA)
-                   + QStringLiteral("\nSource Code: ") + StoredTextString(StoredTextId::ProductTextB) + QStringLiteral("\n"));
-    top->addWidget(image);
-    top->addWidget(label, 1);
-    layout->addLayout(top);
-    auto *text = new TRichEdit(box);
-    text->setObjectName(QStringLiteral("AboutText"));
-    text->SetScrollBars(TScrollStyle::Both);
-    text->SetReadOnly(true);
-    text->LoadFromStream(QByteArray::fromStdString(licenceText(StoredTextValue(StoredTextId::LicenceKey))));
-    const QString all = text->Text();
-    const qsizetype mark = captionMarkPosition(all);
-    if (mark > 0) {
-        text->SetReadOnly(false);
-        text->SetSelStart(static_cast<int>(mark));
-        text->SetSelLength(1);
-        text->SetSelText(windowTitle());
-        text->SetReadOnly(true);
-    }
-    text->SetModified(false);
-    layout->addWidget(text, 1);
-    return box;
-}
-
 void TForm1::About1Click()
 {
-    std::unique_ptr<QWidget> box(buildAboutBox());
-    static_cast<QDialog *>(box.get())->exec();
+    TAboutBox box(windowTitle(), windowIcon(), this);
+    box.exec();
 }
 
 } // namespace kelpa::editor

@@ -86,8 +86,6 @@ public:
     bool rulerEnabled() const { return rulerEnabled_; }
     QAction *action(const QString &objectName) const;
     TOBRINEngine &engine() { return *engine_; }
-    // The About box as built by About1Click, not yet shown (caller owns it).
-    QWidget *buildAboutBox();
     // The registered window through which a second start finds this editor.
     void setApplicationWindow(platform::Window *window) { appWindow_ = window; }
 

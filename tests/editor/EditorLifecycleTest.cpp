@@ -2,8 +2,11 @@
 // and the About box.
 #include "EditorFixture.h"
 
+#include "editor/AboutBox.h"
 #include "editor/HandOff.h"
 #include "platform/Shell.h"
+#include "platform/richedit/TRichEdit.h"
+#include "support/StoredText.h"
 
 #include <QAction>
 #include <QDialog>
@@ -224,17 +227,19 @@ TEST_F(EditorTest, HomePageOpensThroughTheRedirectPage)
 TEST_F(EditorTest, AboutBoxShowsTheLicenceWithTheCaption)
 {
     start();
-    std::unique_ptr<QWidget> box(form->buildAboutBox());
-    EXPECT_EQ(box->windowTitle(), "Information");
-    auto *text = box->findChild<TRichEdit *>("AboutText");
-    ASSERT_TRUE(text);
-    const QString licence = text->Text();
-    EXPECT_TRUE(licence.contains(form->windowTitle() + " is free software")) << licence.toStdString();
-    EXPECT_FALSE(licence.contains(QChar(0xA7)));
-    auto *label = box->findChild<QLabel *>("AboutLabel");
-    ASSERT_TRUE(label);
-    EXPECT_TRUE(label->text().startsWith("\n" + form->windowTitle() + "\n"));
-    EXPECT_TRUE(label->text().contains("\nSource Code: "));
+    for (int round = 0; round < 2; ++round) { // built anew from the stored texts each time
+        TAboutBox box(form->windowTitle(), form->windowIcon(), form.get());
+        EXPECT_EQ(box.windowTitle(), "Information");
+        EXPECT_EQ(box.size(), QSize(350, 300));
+        EXPECT_EQ(box.Label->text(), "\n" + form->windowTitle() + "\n" + kelpa::StoredTextString(kelpa::StoredTextId::ProductTextA)
+                                         + "\nSource Code: " + kelpa::StoredTextString(kelpa::StoredTextId::ProductTextB) + "\n");
+        EXPECT_EQ(box.Image->pos(), QPoint(2, 2));
+        const QString licence = box.LicenceText->Text();
+        EXPECT_TRUE(licence.contains(form->windowTitle() + " is free software")) << licence.toStdString();
+        EXPECT_FALSE(licence.contains(QChar(0xA7)));
+        EXPECT_TRUE(box.LicenceText->ReadOnly());
+        EXPECT_FALSE(box.LicenceText->Modified());
+    }
 }
 
 TEST_F(EditorTest, MenuItemsCarryTheirCaptionsShortcutsAndHints)
