@@ -3,6 +3,7 @@
 // four-panel status bar, and opening, saving and closing documents in their four kinds.
 #include "editor/PageTable.h"
 #include "editor/Settings.h"
+#include "support/Prompter.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -111,6 +112,11 @@ private:
     void collectSettings();
     void updateActionState();
 
+    // What reading a document into a page gave.
+    enum class ReadOutcome { Read, Failed, PasswordUnchecked, PasswordWrong };
+
+    void destroyPages();
+    QFont defaultFont() const;
     void AllocatePage(int slot);
     void InitializeKPTxt(int slot);
     void ConfigurePageEditor(int slot, const QString &path);
@@ -126,8 +132,21 @@ private:
     void RichEdit1Change();
     void RichEdit1SelectionChange();
     void attachChangeHandler(int slot);
-    bool writePage(int slot, QString &error);
+    ReadOutcome readTextFile(int slot, const QString &path);
+    ReadOutcome readEncryptedDocument(int slot, const QString &path, const QString &password);
+    ReadOutcome passwordOutcome(PageKind kind, const QByteArray &content) const;
+    void releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet);
+    void showOpenedPage(int slot, const QString &path, bool addToRecent);
     void markPasswordUnconfirmed(int slot, bool knownWrong);
+    void reenterPassword(int slot);
+    void writeEncryptedPage(int slot);
+    void writeTextPage(int slot);
+    // The name chosen in the Save As dialog and the kind its filter gives; throws Abort when
+    // the user cancels.
+    QString askSaveAsName(const PageRecord &page, PageKind &kind);
+    MessageAnswer askSaveChanges(int slot);
+    void releasePage(int slot);
+    void activateFirstOpenPage();
 
     PageTable table_;
     KelpaSettings settings_;
