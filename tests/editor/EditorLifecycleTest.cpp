@@ -71,29 +71,26 @@ TEST_F(EditorTest, SettingsAreAppliedAndWrittenBackAtClose)
     EXPECT_EQ(iniValue(ini, "Maximized"), "N");
 }
 
-TEST_F(EditorTest, MaximizedWindowWritesTheStartSize)
+TEST_F(EditorTest, MaximizedWindowWritesTheSizeRememberedAtStart)
 {
-    writeFile(path("Kelpa.ini"), "Maximized=y\r\n");
-    start();
-    EXPECT_TRUE(form->isMaximized());
-    ASSERT_TRUE(form->close());
-    EXPECT_EQ(iniValue(path("Kelpa.ini"), "Maximized"), "Y");
-    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalWidth"), "530");
-    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalHeight"), "414");
-}
-
-TEST_F(EditorTest, ResizedThenMaximizedWritesTheStartSize)
-{
-    writeFile(path("Kelpa.ini"), "NormalWidth=600\r\nNormalHeight=450\r\n");
-    start();
-    EXPECT_EQ(form->size(), QSize(600, 450));
-    form->resize(720, 540);
-    form->showMaximized();
-    pump();
-    ASSERT_TRUE(form->close());
-    EXPECT_EQ(iniValue(path("Kelpa.ini"), "Maximized"), "Y");
-    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalWidth"), "600");
-    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalHeight"), "450");
+    struct Case { const char *ini; bool resizeThenMaximize; QSize startSize; };
+    for (const Case c : {Case{"Maximized=y\r\n", false, QSize(530, 414)},
+                         Case{"NormalWidth=600\r\nNormalHeight=450\r\n", true, QSize(600, 450)}}) {
+        writeFile(path("Kelpa.ini"), c.ini);
+        start();
+        if (c.resizeThenMaximize) {
+            EXPECT_EQ(form->size(), c.startSize);
+            form->resize(720, 540);
+            form->showMaximized();
+            pump();
+        }
+        EXPECT_TRUE(form->isMaximized()) << c.ini;
+        ASSERT_TRUE(form->close());
+        EXPECT_EQ(iniValue(path("Kelpa.ini"), "Maximized"), "Y") << c.ini;
+        EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalWidth"), QString::number(c.startSize.width())) << c.ini;
+        EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalHeight"), QString::number(c.startSize.height())) << c.ini;
+        TearDown();
+    }
 }
 
 TEST_F(EditorTest, RecentFilesFollowOpensAndSaves)
