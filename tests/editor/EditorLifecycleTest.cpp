@@ -71,6 +71,45 @@ TEST_F(EditorTest, SettingsAreAppliedAndWrittenBackAtClose)
     EXPECT_EQ(iniValue(ini, "Maximized"), "N");
 }
 
+TEST_F(EditorTest, EveryKeyReadIsWrittenBackInItsOrder)
+{
+    // Every key away from its default, in a jumbled order and case, with a key of no one.
+    writeFile(path("Kelpa.ini"), "PrevLoaded1=/d/b.eco\r\nencec4=n\r\nDefaultFontColor=255\r\nSeparator=60\r\n"
+                                 "Batchscope=y\r\nFindCapture=n\r\nNormalHeight=480\r\nOther=kept?\r\n"
+                                 "DefaultFontName=DejaVu Sans Mono\r\nAutoWrap=N\r\nDateFormatOption=3\r\n"
+                                 "CommonPWD=N\r\nDefaultFontSize=11\r\nShowToolbar=N\r\nNormalWidth=640\r\n"
+                                 "Maximized=N\r\nPrevLoaded0=/d/a.txt\r\n");
+    start();
+    ASSERT_TRUE(form->close());
+    const QByteArray golden = "NormalWidth=640\r\n"
+                              "NormalHeight=480\r\n"
+                              "Maximized=N\r\n"
+                              "DateFormatOption=3\r\n"
+                              "Separator=60\r\n"
+                              "FindCapture=N\r\n"
+                              "Batchscope=Y\r\n"
+                              "AutoWrap=N\r\n"
+                              "CommonPWD=N\r\n"
+                              "ShowToolbar=N\r\n"
+                              "EncEC4=N\r\n"
+                              "DefaultFontName=DejaVu Sans Mono\r\n"
+                              "DefaultFontSize=11\r\n"
+                              "DefaultFontColor=255\r\n"
+                              "PrevLoaded0=/d/a.txt\r\n"
+                              "PrevLoaded1=/d/b.eco\r\n"
+                              "PrevLoaded2=*empty\r\n"
+                              "PrevLoaded3=*empty\r\n"
+                              "PrevLoaded4=*empty\r\n"
+                              "PrevLoaded5=*empty\r\n"
+                              "PrevLoaded6=*empty\r\n"
+                              "PrevLoaded7=*empty\r\n"
+                              "PrevLoaded8=*empty\r\n"
+                              "PrevLoaded9=*empty\r\n"
+                              "PrevLoaded10=*empty\r\n"
+                              "PrevLoaded11=*empty\r\n";
+    EXPECT_EQ(fileBytes(path("Kelpa.ini")).toStdString(), golden.toStdString());
+}
+
 TEST_F(EditorTest, MaximizedWindowWritesTheSizeRememberedAtStart)
 {
     struct Case { const char *ini; bool resizeThenMaximize; QSize startSize; };
