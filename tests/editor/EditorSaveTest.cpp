@@ -89,6 +89,30 @@ TEST_F(EditorTest, SaveWritesEachKind)
     EXPECT_EQ(passwords.shown(), 1) << "a known password is not asked again";
 }
 
+TEST_F(EditorTest, PlainFilesAreSavedInTheEncodingTheyCameIn)
+{
+    start();
+    struct Case { const char *what; QByteArray before; QString added; QByteArray after; };
+    const std::vector<Case> cases = {
+        {"Windows-1252", "caf\xe9\r\n", QStringLiteral("na\u00efve"), "caf\xe9\r\nna\xefve\r\n"},
+        {"UTF-8", "caf\xc3\xa9\r\n", QStringLiteral("na\u00efve"), "caf\xc3\xa9\r\nna\xc3\xafve\r\n"},
+        {"UTF-8 with its mark", "\xef\xbb\xbf" "caf\xc3\xa9\r\n", QStringLiteral("x"), "\xef\xbb\xbf" "caf\xc3\xa9\r\nx\r\n"},
+        {"Windows-1252 that cannot hold the text", "caf\xe9\r\n", QStringLiteral("\u03a9"), "caf\xc3\xa9\r\n\xce\xa9\r\n"},
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        const QString name = path(QStringLiteral("enc%1.txt").arg(n++));
+        writeFile(name, c.before);
+        const int slot = form->OpenDocument(name, true, {});
+        ASSERT_GE(slot, 0) << c.what;
+        EXPECT_TRUE(editor(slot)->Text().startsWith(QStringLiteral("caf\u00e9"))) << c.what;
+        editor(slot)->SetSelStart(editor(slot)->TextLength());
+        editor(slot)->SetSelText(QStringLiteral("\n") + c.added);
+        ASSERT_TRUE(form->SavePage(slot)) << c.what;
+        EXPECT_EQ(fileBytes(name).toHex().toStdString(), c.after.toHex().toStdString()) << c.what;
+    }
+}
+
 TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
 {
     start();
