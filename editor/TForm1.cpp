@@ -95,7 +95,8 @@ TForm1::TForm1(QWidget *parent)
     setupStatusBar();
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
 
-    FormCreate();
+    // A failure here is shown, and the window is still made.
+    RunGuarded([this] { FormCreate(); });
     Allowmultipleinstances1->setChecked(multipleWindowsAllowed(programFolder_));
     updateActionState();
 }
