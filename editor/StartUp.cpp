@@ -54,8 +54,8 @@ int RunEditor(int &argc, char **argv)
         TForm1 form;
         SetMainForm(&form);
         TOBRINPasswordDlg passwordDialog(&form, 256);
+        // The window by which a second start finds this editor.
         platform::Window window(kApplicationClass, kApplicationTitle, &form);
-        form.setApplicationWindow(&window);
         form.show();
         app.exec();
     } catch (const std::exception &e) {

@@ -11,20 +11,12 @@
 #include <memory>
 
 class QAction;
-class QActionGroup;
 class QLabel;
 class QMenu;
 class QTabWidget;
 class QToolButton;
 class QWidget;
 class TOBRINEngine;
-
-namespace kelpa {
-class TOBRINPasswordDlg;
-namespace platform {
-class Window;
-}
-} // namespace kelpa
 
 namespace kelpa::editor {
 
@@ -87,8 +79,6 @@ public:
     bool rulerEnabled() const { return rulerEnabled_; }
     QAction *action(const QString &objectName) const;
     TOBRINEngine &engine() { return *engine_; }
-    // The registered window through which a second start finds this editor.
-    void setApplicationWindow(platform::Window *window) { appWindow_ = window; }
 
 signals:
     // A page was opened, closed, saved or changed its modified state.
@@ -152,7 +142,6 @@ private:
     KelpaSettings settings_;
     std::unique_ptr<TOBRINEngine> engine_;
     QString programFolder_;
-    platform::Window *appWindow_ = nullptr;
 
     bool Updating = false;
     bool Activated = false;

@@ -31,7 +31,6 @@ protected:
     {
         start();
         window = std::make_unique<kelpa::platform::Window>("TApplication", "Kelpa", form.get());
-        form->setApplicationWindow(window.get());
         return *form;
     }
     void TearDown() override
