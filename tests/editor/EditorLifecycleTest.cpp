@@ -219,6 +219,16 @@ TEST_F(EditorTest, HandedOverPathOpensAndTheRequestIsDeleted)
     form->MIRTOL1Click();
     form->MIRTOL1Click();
     EXPECT_EQ(openCount(), pages);
+    // With every page in use the handed path gets the page-limit message.
+    while (openCount() < kPageCount)
+        form->NewPage(NewPageKind::Plain);
+    writeFile(path("late.txt"), "late");
+    ASSERT_TRUE(writeLoadRequest(folder, path("late.txt")));
+    prompter.clear();
+    form->MIRTOL1Click();
+    EXPECT_TRUE(shownMessage("No more pages available (max.= 16)"));
+    EXPECT_EQ(form->pages().findLoaded(path("late.txt")), -1);
+    EXPECT_FALSE(QFile::exists(path("loadreq")));
 }
 
 TEST_F(EditorTest, AllowMultipleWindowsTogglesTheMarker)
