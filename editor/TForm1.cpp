@@ -480,9 +480,9 @@ void TForm1::Exit1Click() { close(); }
 bool TForm1::event(QEvent *event)
 {
     if (event->type() == QEvent::StatusTip) {
-        const QString tip = static_cast<QStatusTipEvent *>(event)->tip();
-        if (!tip.isEmpty())
-            setPanel(3, tip);
+        // The current hint, empty ones included (leaving a hinted item clears it), goes to the
+        // message panel instead of covering the whole status bar.
+        setPanel(3, static_cast<QStatusTipEvent *>(event)->tip());
         return true;
     }
     return QMainWindow::event(event);

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusTipEvent>
 
 using namespace kelpa::editor;
 using namespace kelpa::editor::test;
@@ -328,6 +329,12 @@ TEST_F(EditorTest, MenuItemsCarryTheirCaptionsShortcutsAndHints)
     }
     EXPECT_FALSE(form->findChild<QMenu *>("File1")->actions().contains(form->action("externappcmd3")))
         << "the hand-off command is in no menu";
+    // Hints go to the message panel, and leaving the item clears them.
+    for (const QString &tip : {QStringLiteral("Open files with a single or multiple windows"), QString()}) {
+        QStatusTipEvent hint(tip);
+        QApplication::sendEvent(form.get(), &hint);
+        EXPECT_EQ(form->statusPanel(3), tip);
+    }
     // Menus of commands that are not built yet are not shown empty.
     QStringList menus;
     for (QAction *m : form->menuBar()->actions())
