@@ -186,12 +186,4 @@ int usableClientExtent(int stored, int fallback, int screenExtent)
     return stored;
 }
 
-int usableSeparatorLength(int stored)
-{
-    constexpr int kLongest = 4096;
-    if (stored < 1)
-        return 72;
-    return stored > kLongest ? kLongest : stored;
-}
-
 } // namespace kelpa::editor

@@ -63,8 +63,8 @@ bool saveSettings(const QString &fileName, const KelpaSettings &settings, QStrin
 // Decimal integer as the settings file holds it: optional sign and digits, nothing else.
 std::optional<int> parseDecimal(const QString &text);
 
-// Values stored as read may be unusable where they are applied; these give what is safe.
+// A client extent stored as read may be unusable (negative, larger than the screen); this gives
+// what is safe to apply.
 int usableClientExtent(int stored, int fallback, int screenExtent);
-int usableSeparatorLength(int stored);
 
 } // namespace kelpa::editor

@@ -11,6 +11,9 @@
 #include "support/Prompter.h"
 #include "support/Shell.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace kelpa::editor {
 
 namespace {
@@ -21,6 +24,10 @@ const QString kApplicationTitle = QStringLiteral("Kelpa");
 bool HandOffToRunningInstance(const QStringList &arguments)
 {
     DocumentPathArgumentText = DocumentPathArgument(arguments);
+    // A relative path means the folder the user started in; the running editor and this one
+    // (once its window exists) work in the program folder.
+    if (!DocumentPathArgumentText.isEmpty() && QFileInfo(DocumentPathArgumentText).isRelative())
+        DocumentPathArgumentText = QDir::current().absoluteFilePath(DocumentPathArgumentText);
     const platform::WindowHandle running = platform::FindWindow(kApplicationClass, kApplicationTitle);
     // The title is ours only after the search, which would otherwise find this process.
     QCoreApplication::setApplicationName(kApplicationTitle);
@@ -44,12 +51,11 @@ int RunEditor(int &argc, char **argv)
     try {
         if (!HandOffToRunningInstance(app.arguments().mid(1)))
             return 0;
-        QApplication::setApplicationDisplayName(kApplicationTitle);
         TForm1 form;
         SetMainForm(&form);
         TOBRINPasswordDlg passwordDialog(&form, 256);
+        // The window by which a second start finds this editor.
         platform::Window window(kApplicationClass, kApplicationTitle, &form);
-        form.setApplicationWindow(&window);
         form.show();
         app.exec();
     } catch (const std::exception &e) {

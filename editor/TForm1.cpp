@@ -1,38 +1,30 @@
+// The main window: menus and tool buttons, the status bar, its lifecycle and settings, the
+// single-instance hand-off, the page table and help. Documents are in TForm1Documents.cpp.
 #include "editor/TForm1.h"
 
+#include "editor/AboutBox.h"
 #include "editor/AppIcon.h"
 #include "editor/HandOff.h"
-#include "editor/Licence.h"
-#include "editor/SafeFile.h"
-#include "editor/SaveAsRules.h"
 
-#include "engine/LegacyCipher.h"
 #include "engine/TOBRINEngine.h"
 #include "platform/WindowMessages.h"
-#include "platform/codepage/CodePage.h"
 #include "platform/richedit/TRichEdit.h"
 #include "support/Abort.h"
 #include "support/MessageBoxes.h"
-#include "support/PasswordDialog.h"
-#include "support/Prompter.h"
 #include "support/Shell.h"
 #include "support/StoredText.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -40,10 +32,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
-
-#include <cerrno>
 
 namespace kelpa::editor {
 
@@ -52,41 +41,6 @@ QString DocumentPathArgumentText;
 namespace {
 
 constexpr std::uint32_t WM_CLOSECHECKER = platform::WM_USER + 110;
-constexpr int kAutoWrapLineLimit = 200;
-constexpr int kAutoWrapLineLength = 110;
-
-// Passwords and document bytes travel as Windows-1252, the engine's form.
-std::string passwordBytes(const QString &password)
-{
-    return codepage::encode(std::u16string_view(reinterpret_cast<const char16_t *>(password.utf16()),
-                                                static_cast<std::size_t>(password.size())),
-                            codepage::Windows1252);
-}
-
-std::string engineFileName(const QString &path) { return QFile::encodeName(path).toStdString(); }
-
-// The text split into lines and joined again with CR LF after every line, as a string list
-// hands it on.
-QByteArray asLines(const QByteArray &bytes)
-{
-    QByteArray out;
-    out.reserve(bytes.size() + 2);
-    qsizetype start = 0;
-    const qsizetype n = bytes.size();
-    while (start < n) {
-        qsizetype i = start;
-        while (i < n && bytes[i] != '\r' && bytes[i] != '\n')
-            ++i;
-        out.append(bytes.constData() + start, i - start);
-        out.append("\r\n");
-        if (i < n && bytes[i] == '\r')
-            ++i;
-        if (i < n && bytes[i] == '\n')
-            ++i;
-        start = i;
-    }
-    return out;
-}
 
 // Runs a command when its action fires; an exception ends there (Abort silently).
 template <class F>
@@ -141,15 +95,18 @@ TForm1::TForm1(QWidget *parent)
     setupStatusBar();
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
 
-    FormCreate();
+    // A failure here is shown, and the window is still made.
+    RunGuarded([this] { FormCreate(); });
     Allowmultipleinstances1->setChecked(multipleWindowsAllowed(programFolder_));
     updateActionState();
 }
 
-TForm1::~TForm1()
+TForm1::~TForm1() { destroyPages(); }
+
+void TForm1::destroyPages()
 {
     for (auto &page : table_.pages) {
-        delete page.Sheet;
+        delete page.Sheet; // and its editor
         page.Sheet = nullptr;
         page.Editor = nullptr;
     }
@@ -233,7 +190,7 @@ void TForm1::setupPreferencesActions()
 
     QMenu *encryption = prefs->addMenu(QStringLiteral("&Encryption"));
     encryption->setObjectName(QStringLiteral("Encryption1"));
-    EC41 = makeAction(this, "EC41", QStringLiteral("EC4"), {}, QStringLiteral("Encrypted documents are saved with EC4"));
+    EC41 = makeAction(this, "EC41", QStringLiteral("EC4"), {}, QStringLiteral("256 bit - polymorphic"));
     Blowfish1 = makeAction(this, "Blowfish1", QStringLiteral("Blowfish"), {},
                            QStringLiteral("Encrypted documents are saved with Blowfish"));
     EC41->setCheckable(true);
@@ -301,22 +258,26 @@ void TForm1::setupToolbar()
     auto *row = new QHBoxLayout(EditPanel);
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(1);
-    auto button = [&](QAction *action, const char *name, QStyle::StandardPixmap icon, const QString &hint) {
+    auto button = [&](const char *name, const QIcon &icon, const QString &hint, auto command) {
         auto *b = new QToolButton(EditPanel);
         b->setObjectName(QLatin1String(name));
         b->setAutoRaise(true);
-        b->setIcon(style()->standardIcon(icon));
+        b->setIcon(icon);
         b->setToolTip(hint);
         b->setStatusTip(hint);
-        connect(b, &QToolButton::clicked, action, &QAction::trigger);
+        // The handler itself, not the menu item: a button follows its own enabled state.
+        connect(b, &QToolButton::clicked, this, [command](bool) { RunGuarded(command); });
         row->addWidget(b);
         return b;
     };
-    button(New1, "NewButton", QStyle::SP_FileIcon, QStringLiteral("New document"));
-    button(Open1, "OpenButton", QStyle::SP_DialogOpenButton, QStringLiteral("Open document"));
-    SaveButton = button(Save1, "SaveButton", QStyle::SP_DialogSaveButton, QStringLiteral("Save document"));
-    PasswordButton = button(Changepassword1, "PasswordButton", QStyle::SP_VistaShield, QStringLiteral("Change password"));
-    PasswordButton->setIcon(passwordIcon());
+    button("NewButton", style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("New document"),
+           [this] { NewButtonClick(); });
+    button("OpenButton", style()->standardIcon(QStyle::SP_DialogOpenButton), QStringLiteral("Open document"),
+           [this] { OpenButtonClick(); });
+    SaveButton = button("SaveButton", style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Save document"),
+                        [this] { SaveButtonClick(); });
+    PasswordButton = button("PasswordButton", passwordIcon(), QStringLiteral("Change password"),
+                            [this] { Changepassword1Click(); });
     row->addStretch(1);
 }
 
@@ -378,15 +339,13 @@ void TForm1::FormCreate()
     setWindowIcon(appIcon());
     programFolder_ = kelpa::ProgramFolder();
     QDir::setCurrent(programFolder_);
-    QDir folder(programFolder_);
-    if (!folder.exists(QStringLiteral("Batches")) && !folder.mkdir(QStringLiteral("Batches")))
+    // A file of that name cannot be entered either.
+    if (!QFileInfo(programFolder_ + QStringLiteral("Batches")).isDir() && !QDir(programFolder_).mkdir(QStringLiteral("Batches")))
         ShowMessageBox(QStringLiteral("$WFolder creation"),
                        QStringLiteral("Cannot create the folder \"") + programFolder_ + QStringLiteral("Batches\""), this);
     for (auto &page : table_.pages)
         page = PageRecord();
-    const QString ini = programFolder_ + QStringLiteral("Kelpa.ini");
-    settingsFileExisted_ = QFile::exists(ini);
-    settings_ = loadSettings(ini);
+    settings_ = loadSettings(programFolder_ + QStringLiteral("Kelpa.ini"));
     applySettings();
 }
 
@@ -469,7 +428,7 @@ void TForm1::FormActivate()
             QCoreApplication::processEvents();
             PageControl1Change();
         }
-        if (!settingsFileExisted_ && !QFile::exists(programFolder_ + QStringLiteral("Kelpa.ini"))) {
+        if (!QFile::exists(programFolder_ + QStringLiteral("Kelpa.ini"))) {
             About1Click();
             ShowMessageBox(QStringLiteral("Kelpa"), QStringLiteral("Welcome!"), this);
         }
@@ -513,11 +472,7 @@ void TForm1::FormClose()
     QString error;
     if (!saveSettings(programFolder_ + QStringLiteral("Kelpa.ini"), settings_, &error))
         ShowErrorBox(QStringLiteral("Cannot save the file ") + programFolder_ + QStringLiteral("Kelpa.ini"));
-    for (auto &page : table_.pages) {
-        delete page.Sheet;
-        page.Sheet = nullptr;
-        page.Editor = nullptr;
-    }
+    destroyPages();
 }
 
 void TForm1::Exit1Click() { close(); }
@@ -525,9 +480,9 @@ void TForm1::Exit1Click() { close(); }
 bool TForm1::event(QEvent *event)
 {
     if (event->type() == QEvent::StatusTip) {
-        const QString tip = static_cast<QStatusTipEvent *>(event)->tip();
-        if (!tip.isEmpty())
-            setPanel(3, tip);
+        // The current hint, empty ones included (leaving a hinted item clears it), goes to the
+        // message panel instead of covering the whole status bar.
+        setPanel(3, static_cast<QStatusTipEvent *>(event)->tip());
         return true;
     }
     return QMainWindow::event(event);
@@ -607,9 +562,7 @@ void TForm1::InitializeKPTxt(int slot)
     page.Editor = editor;
     page.Sheet->layout()->addWidget(editor);
     editor->SetTextLimit(0x7FFFFFFF);
-    QFont font(settings_.defaultFontName);
-    font.setPointSize(qBound(4, settings_.defaultFontSize, 200));
-    editor->setFont(font);
+    editor->setFont(defaultFont());
     editor->SetWantTabs(true);
     editor->SetScrollBars(TScrollStyle::Both);
     editor->SetHideSelection(false);
@@ -660,13 +613,22 @@ void TForm1::Close1Click()
         ClosePage(table_.CurrentPage);
 }
 
+QFont TForm1::defaultFont() const
+{
+    // The size is stored as read; the font takes only what the size box allows.
+    QFont font(settings_.defaultFontName);
+    font.setPointSize(qBound(4, settings_.defaultFontSize, 200));
+    return font;
+}
+
 void TForm1::SetRulerEnabled(bool enabled) { rulerEnabled_ = enabled; }
 
 void TForm1::SetEditorMargins()
 {
     if (TRichEdit *editor = currentEditor()) {
-        const QRect client = editor->viewport()->rect();
-        editor->SetRect(QRect(QPoint(2, 0), QPoint(client.width() - 2, client.height())));
+        // The whole client area, margins included: the viewport alone shrinks with each call.
+        const QRect client = editor->ClientRect();
+        editor->SetRect(2, 0, client.width() - 2, client.height());
     }
 }
 
@@ -766,619 +728,14 @@ void TForm1::AddToRecent(const QString &path)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Opening
-
-int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &password)
-{
-    if (path.isEmpty())
-        return -1;
-    if (!CheckNotAlreadyLoaded(path))
-        return -1;
-    const int slot = table_.FindFreePage();
-    if (slot < 0) {
-        ShowMessage(QStringLiteral("No more pages available (max.= 16)"));
-        return -1;
-    }
-    QPointer<QWidget> previousSheet = currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
-    CloseEmptyUntitledPage(path);
-    AllocatePage(slot);
-    ConfigurePageEditor(slot, path);
-    PageRecord &page = table_[slot];
-    TRichEdit *editor = page.Editor;
-
-    bool ok = false;
-    bool unconfirmed = false;
-    bool knownWrong = false;
-    QByteArray content;
-    if (isUntitledName(path)) {
-        if (isBatchName(path))
-            editor->SetText(QStringLiteral("REM Standard .BAT ready. Please read the help for more info"));
-        page.Password.clear();
-        ok = true;
-    } else if (!isEncryptedName(path)) {
-        editor->SetReadOnly(false);
-        QFile f(path);
-        errno = 0;
-        if (f.open(QIODevice::ReadOnly)) {
-            content = f.readAll();
-            ok = f.error() == QFileDevice::NoError;
-        }
-        if (!ok) {
-            if (errno == 0)
-                errno = EIO;
-            ShowErrorBox(path);
-        } else {
-            page.Password.clear();
-            editor->LoadFromStream(content);
-        }
-    } else {
-        editor->SetReadOnly(false);
-        QString pwd = password;
-        if (pwd.isEmpty())
-            pwd = AskPassword();
-        if (!pwd.isEmpty()) {
-            if (engine_->LoadFromFile(passwordBytes(pwd), engineFileName(path))) {
-                page.Password = pwd;
-                const QByteArray version = QByteArray::fromStdString(engine_->Version);
-                page.Kind = encryptedKindForVersion(version);
-                const auto *bytes = reinterpret_cast<const char *>(engine_->Result.data());
-                content = QByteArray(bytes, engine_->ResultLength);
-                // Neither the legacy cipher nor a block stored without compression can tell a
-                // wrong password; the page waits for the user's word that the text is right.
-                unconfirmed = page.Kind == PageKind::Legacy || engine_->HeadCompressionId == TOBRINEngine::CompressionStored;
-                knownWrong = page.Kind == PageKind::Legacy && content == QByteArray(DecipherFailureText.data(),
-                                                                                     static_cast<qsizetype>(DecipherFailureText.size()));
-                editor->LoadFromStream(asLines(content));
-                ok = true;
-            } else {
-                ShowErrorBox(QStringLiteral("File ") + path + QStringLiteral(" (E") + QString::number(engine_->ErrorCode)
-                             + QStringLiteral(") ") + QString::fromStdString(engine_->ErrorText()));
-            }
-        }
-    }
-
-    if (!ok) {
-        // Nothing half open stays behind: the slot is released at once.
-        editor->SetModified(false);
-        page.FileName = QStringLiteral("*failed");
-        ClosePage(slot);
-        if (previousSheet && PageControl1->indexOf(previousSheet) >= 0) {
-            PageControl1->setCurrentWidget(previousSheet);
-            PageControl1Change();
-        }
-        return -1;
-    }
-
-    if (!isUntitledName(path) && !isEncryptedName(path))
-        CheckAutoWrap(slot);
-
-    Updating = true;
-    page.FileName = path;
-    PageControl1->addTab(page.Sheet, EscapeMenuCaption(fileNamePart(path)));
-    PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
-    PageControl1->setCurrentWidget(page.Sheet);
-    table_.CurrentPage = slot;
-    Updating = false;
-    editor->SetModified(false);
-    editor->OnSelectionChange = [this, editor] {
-        if (editor == currentEditor())
-            RichEdit1SelectionChange();
-    };
-    EnableDocumentCommands();
-    if (!isUntitledName(path) && addToRecent)
-        AddToRecent(path);
-    if (Activated && PageControl1->isEnabled()) {
-        setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
-        editor->setFocus();
-    }
-    SetEditorMargins();
-    if (Activated) {
-        PageControl1Change();
-        setPanel(3, QStringLiteral("\"") + page.FileName + QStringLiteral("\" has been loaded"));
-        RichEdit1SelectionChange();
-    }
-    if (unconfirmed)
-        markPasswordUnconfirmed(slot, knownWrong);
-    emit documentStateChanged();
-    return slot;
-}
-
-void TForm1::markPasswordUnconfirmed(int slot, bool knownWrong)
-{
-    PageRecord &page = table_[slot];
-    page.PasswordUnconfirmed = true;
-    page.Editor->SetReadOnly(true);
-    if (!knownWrong
-        && ConfirmYesNo(QStringLiteral("\"") + page.FileName
-                            + QStringLiteral("\": the password of this document cannot be checked.\n"
-                                             "If the text shown is wrong, so was the password, and saving would "
-                                             "destroy the document.\nIs the text correct?"),
-                        this)) {
-        page.PasswordUnconfirmed = false;
-        page.Editor->SetReadOnly(false);
-        return;
-    }
-    setPanel(3, QStringLiteral("Read-only: enter the password again with Preferences > Encryption > Change..."));
-}
-
-void TForm1::ConfigurePageEditor(int slot, const QString &path)
-{
-    Updating = true;
-    PageRecord &page = table_[slot];
-    TRichEdit *editor = page.Editor;
-    editor->Clear();
-    editor->SetSelStart(0);
-    if (opensAsRich(path)) {
-        editor->SetWordWrap(true);
-        editor->SetScrollBars(TScrollStyle::Vertical);
-        if (Activated)
-            setPanel(2, QStringLiteral("W"));
-        Wraptext1->setChecked(true);
-        editor->SetPlainText(false);
-        page.Kind = PageKind::Rich;
-        SetRulerEnabled(true);
-        QFont font(settings_.defaultFontName);
-        font.setPointSize(qBound(4, settings_.defaultFontSize, 200));
-        editor->setFont(font);
-        editor->DefAttributes().SetName(settings_.defaultFontName);
-        editor->DefAttributes().SetSize(qBound(4, settings_.defaultFontSize, 200));
-    } else {
-        editor->SetWordWrap(false);
-        editor->SetScrollBars(TScrollStyle::Both);
-        if (Activated)
-            setPanel(2, QString());
-        Wraptext1->setChecked(false);
-        QFont font(settings_.defaultFontName);
-        font.setPointSize(qBound(4, settings_.defaultFontSize, 200));
-        font.setStyleHint(QFont::TypeWriter);
-        font.setFixedPitch(true);
-        editor->setFont(font);
-        page.Kind = PageKind::Plain;
-        editor->SetPlainText(true);
-        SetRulerEnabled(false);
-    }
-    editor->SetSelLength(0);
-    Updating = false;
-}
-
-void TForm1::CheckAutoWrap(int slot)
-{
-    TRichEdit *editor = table_[slot].Editor;
-    if (!editor || table_[slot].Kind != PageKind::Plain || !Automatic1->isChecked())
-        return;
-    const int count = editor->Lines().Count();
-    if (count >= kAutoWrapLineLimit)
-        return;
-    for (int i = 0; i < count; ++i) {
-        if (editor->LineLength(i) > kAutoWrapLineLength) {
-            editor->SetWordWrap(true);
-            editor->SetScrollBars(TScrollStyle::Vertical);
-            if (Activated)
-                setPanel(2, QStringLiteral("W"));
-            Wraptext1->setChecked(true);
-            editor->SetModified(false);
-            break;
-        }
-    }
-    setPanel(3, QString());
-}
-
-QString TForm1::AskPassword()
-{
-    TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
-    if (!dlg)
-        return {};
-    dlg->setDecodeMode();
-    dlg->setClearOnShow(!Usecommonpassword1->isChecked());
-    const int result = dlg->ShowModal();
-    dlg->setEncodeMode();
-    return result == 1 ? dlg->password() : QString();
-}
-
-void TForm1::OpenButtonClick()
-{
-    FileDialogRequest request;
-    request.kind = FileDialogKind::Open;
-    request.caption = QStringLiteral("Open");
-    const QString recent = settings_.prevLoaded[0];
-    request.folder = recent == kEmptyRecent ? QString() : folderPart(recent);
-    request.filter = QStringLiteral("Text files (*.txt *.TXT *.rtf *.RTF *.eco *.ECO *.doc *.DOC *.wri *.WRI *.bat *.BAT);;"
-                                    "Encrypted and COmpressed text files (*.eco) (*.eco *.ECO);;"
-                                    "Rich Text Files (*.rtf,*.doc,*.wri,*...) (*.rtf *.RTF *.doc *.DOC *.wri *.WRI);;"
-                                    "Plain text files (*.txt) (*.txt *.TXT);;"
-                                    "Batch files (*.bat) (*.bat *.BAT);;"
-                                    "All files (*.*) (*)");
-    request.owner = this;
-    const FileDialogResult result = CurrentPrompter().file(request);
-    if (result.accepted && !result.file().isEmpty())
-        OpenDocument(result.file(), true, QString());
-}
-
-void TForm1::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void TForm1::dropEvent(QDropEvent *event)
-{
-    QStringList files;
-    for (const QUrl &url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            files << url.toLocalFile();
-    event->acceptProposedAction();
-    WMDropFiles(files);
-}
-
-void TForm1::WMDropFiles(const QStringList &files)
-{
-    // Each file in turn; a failure of one does not stop the others.
-    for (const QString &file : files)
-        RunGuarded([&] { OpenDocument(file, true, QString()); });
-}
-
-void TForm1::Changepassword1Click()
-{
-    if (table_.CurrentPage < 0 || table_[table_.CurrentPage].isFree())
-        return;
-    const int slot = table_.CurrentPage;
-    PageRecord &page = table_[slot];
-    TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
-    if (!dlg)
-        return;
-    if (page.PasswordUnconfirmed) {
-        // The page is read again with the password now given.
-        const QString pwd = AskPassword();
-        if (pwd.isEmpty())
-            return;
-        if (!engine_->LoadFromFile(passwordBytes(pwd), engineFileName(page.FileName))) {
-            ShowErrorBox(QStringLiteral("File ") + page.FileName + QStringLiteral(" (E")
-                         + QString::number(engine_->ErrorCode) + QStringLiteral(") ")
-                         + QString::fromStdString(engine_->ErrorText()));
-            return;
-        }
-        const QByteArray content(reinterpret_cast<const char *>(engine_->Result.data()), engine_->ResultLength);
-        page.Password = pwd;
-        page.Editor->SetReadOnly(false);
-        page.Editor->LoadFromStream(asLines(content));
-        page.Editor->SetModified(false);
-        const bool stillUnchecked = page.Kind == PageKind::Legacy
-                                 || engine_->HeadCompressionId == TOBRINEngine::CompressionStored;
-        if (stillUnchecked)
-            markPasswordUnconfirmed(slot, page.Kind == PageKind::Legacy
-                                              && content == QByteArray(DecipherFailureText.data(),
-                                                                       static_cast<qsizetype>(DecipherFailureText.size())));
-        else
-            page.PasswordUnconfirmed = false;
-        emit documentStateChanged();
-        return;
-    }
-    dlg->setEncodeMode();
-    dlg->Password->setText(page.Password);
-    dlg->PasswordChk->setText(page.Password);
-    dlg->setClearOnShow(!Usecommonpassword1->isChecked());
-    if (dlg->ShowModal() == 1) {
-        page.Password = dlg->password();
-        page.Editor->SetModified(true);
-        RichEdit1Change();
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Saving and closing
-
-bool TForm1::writePage(int slot, QString &error)
-{
-    PageRecord &page = table_[slot];
-    TRichEdit *editor = page.Editor;
-    if (page.Kind == PageKind::Plain) {
-        const QString text = editor->Lines().Text();
-        const auto encoded = codepage::encodePlainText(
-            std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())),
-            editor->Encoding());
-        editor->SetEncoding(encoded.encoding);
-        return writeFileReplacing(page.FileName, QByteArray::fromStdString(encoded.bytes), &error);
-    }
-    return writeFileReplacing(page.FileName, editor->SaveToStream(), &error);
-}
-
-bool TForm1::SavePage(int slot)
-{
-    PageRecord &page = table_[slot];
-    if (page.isFree() || !page.Editor || page.Editor->ReadOnly())
-        return false;
-    const QString path = page.FileName;
-    if (isReadOnlyFile(path)
-        && !ConfirmYesNo(QStringLiteral("\"") + path
-                             + QStringLiteral("\" is a read-only file.\nThis program can save it all the same (by "
-                                              "removing temporaneously the read-only attribute). Proceed?"),
-                         this))
-        throw Abort();
-    // The new file takes the old one's permission bits, so the read-only attribute is kept
-    // whatever happens below.
-    if (page.Kind == PageKind::Encrypted || page.Kind == PageKind::Legacy) {
-        if (page.Password.isEmpty()) {
-            TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
-            if (!dlg)
-                throw Abort();
-            dlg->setEncodeMode();
-            dlg->setClearOnShow(true);
-            if (dlg->ShowModal() != 1)
-                throw Abort();
-            page.Password = dlg->password();
-        }
-        const QByteArray data = asLines(page.Editor->SaveToStream());
-        if (page.Kind == PageKind::Legacy)
-            engine_->CipherId = TOBRINEngine::CipherLegacy;
-        else
-            engine_->CipherId = EC41->isChecked() ? TOBRINEngine::CipherEC4 : TOBRINEngine::CipherBlowfish;
-        const std::string pwd = passwordBytes(page.Password);
-        bool engineFailed = false;
-        QString error;
-        const bool saved = replaceFileThrough(
-            path,
-            [&](const QString &temp) {
-                engineFailed = !engine_->SaveToFile(pwd, engineFileName(temp),
-                                                    reinterpret_cast<const std::uint8_t *>(data.constData()),
-                                                    static_cast<std::size_t>(data.size()));
-                return !engineFailed;
-            },
-            &error);
-        if (!saved) {
-            if (engineFailed)
-                ShowErrorBox(QStringLiteral("E") + QString::number(engine_->ErrorCode) + QStringLiteral(": ")
-                             + QString::fromStdString(engine_->ErrorText()));
-            else
-                ShowErrorBox(QStringLiteral("Cannot save the file \"") + path + QStringLiteral("\""));
-            throw Abort();
-        }
-    } else {
-        for (;;) {
-            QString error;
-            if (writePage(slot, error))
-                break;
-            ShowErrorBox(QStringLiteral("Warning"));
-            if (!ConfirmYesNo(QStringLiteral("Cannot save the file \"") + path + QStringLiteral("\"\nTry again?"), this))
-                throw Abort();
-        }
-    }
-    PageControl1->setTabText(PageControl1->indexOf(page.Sheet), EscapeMenuCaption(fileNamePart(path)));
-    PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
-    page.Editor->SetModified(false);
-    page.FileName = path;
-    AddToRecent(path);
-    setPanel(3, QStringLiteral("\"") + path + QStringLiteral("\" has been saved"));
-    emit documentStateChanged();
-    QCoreApplication::processEvents();
-    return true;
-}
-
-int TForm1::SaveButtonClick()
-{
-    if (table_.CurrentPage < 0)
-        return -1;
-    const int slot = table_.CurrentPage;
-    const PageRecord &page = table_[slot];
-    if (page.isFree())
-        return -1;
-    if (page.isUntitled())
-        return Saveas1Click();
-    if (!SavePage(slot))
-        throw Abort();
-    return slot;
-}
-
-int TForm1::Saveas1Click()
-{
-    if (table_.CurrentPage < 0 || table_[table_.CurrentPage].isFree())
-        return -1;
-    const int slot = table_.CurrentPage;
-    PageRecord &page = table_[slot];
-    if (page.Editor->ReadOnly())
-        throw Abort();
-    const SaveAsStart start = saveAsStart(page.Kind, page.FileName);
-    QStringList filters;
-    const QStringList texts = saveAsFilterTexts();
-    const char *patterns[kSaveAsFilterCount] = {"*.ECO *.eco", "*.RTF *.rtf", "*.TXT *.txt", "*.BAT *.bat", "*.ECO *.eco"};
-    for (int i = 0; i < kSaveAsFilterCount; ++i)
-        filters << texts[i] + QStringLiteral(" (") + QLatin1String(patterns[i]) + QLatin1Char(')');
-    FileDialogRequest request;
-    request.kind = FileDialogKind::Save;
-    request.caption = QStringLiteral("Save As - File extension is not required");
-    request.folder = start.initialFolder;
-    request.fileName = start.initialName;
-    request.filter = filters.join(QStringLiteral(";;"));
-    request.filterIndex = start.filterIndex;
-    request.confirmOverwrite = true;
-    request.owner = this;
-    const FileDialogResult result = CurrentPrompter().file(request);
-    if (!result.accepted || result.file().isEmpty())
-        throw Abort();
-    const SaveAsTarget target = saveAsTarget(result.filterIndex, start.extensionWord);
-    QString chosen = result.file();
-    if (needsExtensionQuestion(chosen, target.wantedExtension)) {
-        MessageRequest question;
-        question.caption = EscapeMenuCaption(Saveas1->text());
-        question.text = QStringLiteral("Do you want to add the ") + target.wantedExtension + QStringLiteral(" file extension?");
-        question.icon = MessageIcon::Question;
-        question.buttons = MessageButtons::YesNoCancel;
-        question.owner = this;
-        const MessageAnswer answer = CurrentPrompter().message(question);
-        if (answer == MessageAnswer::Cancel)
-            throw Abort();
-        if (answer == MessageAnswer::Yes)
-            chosen += target.wantedExtension;
-    }
-    // Saving over a document that another page holds would leave two pages for one file.
-    if (const int other = table_.findLoaded(chosen); other >= 0 && other != slot) {
-        CheckNotAlreadyLoaded(chosen);
-        throw Abort();
-    }
-    const QString oldName = page.FileName;
-    const PageKind oldKind = page.Kind;
-    page.Kind = target.kind;
-    page.FileName = chosen;
-    const int caret = page.Editor->SelStart();
-    bool saved = false;
-    try {
-        saved = SavePage(slot);
-    } catch (...) {
-        page.FileName = oldName;
-        page.Kind = oldKind;
-        throw;
-    }
-    if (!saved) {
-        page.FileName = oldName;
-        page.Kind = oldKind;
-        throw Abort();
-    }
-    const QString password = page.Password;
-    ClosePage(slot);
-    const int reopened = OpenDocument(chosen, true, password);
-    if (reopened >= 0)
-        table_[reopened].Editor->SetSelStart(caret);
-    return reopened;
-}
-
-void TForm1::SaveAll1Click()
-{
-    for (int i = 0; i < kPageCount; ++i) {
-        PageRecord &page = table_[i];
-        if (page.isFree() || !page.Editor || !page.Editor->Modified())
-            continue;
-        PageControl1->setCurrentWidget(page.Sheet);
-        table_.CurrentPage = i;
-        SaveButtonClick();
-    }
-}
-
-void TForm1::ClosePage(int slot)
-{
-    if (slot < 0 || slot >= kPageCount)
-        return;
-    PageRecord &page = table_[slot];
-    if (page.isFree())
-        return;
-    try {
-        if (page.Editor && page.Editor->Modified()) {
-            PageControl1->setVisible(true);
-            MessageRequest question;
-            question.caption = QStringLiteral("Confimation");
-            question.text = QStringLiteral("\"") + page.FileName + QStringLiteral("\"\n not saved. Save Changes?");
-            question.icon = MessageIcon::Question;
-            question.buttons = MessageButtons::YesNoCancel;
-            question.owner = this;
-            const MessageAnswer answer = CurrentPrompter().message(question);
-            if (answer == MessageAnswer::Cancel) {
-                CloseAllowed = false;
-                return;
-            }
-            if (answer == MessageAnswer::Yes) {
-                PageControl1->setCurrentWidget(page.Sheet);
-                table_.CurrentPage = slot;
-                const int saved = SaveButtonClick();
-                // Save As closes and reopens the page itself; the saved page is what closes.
-                if (saved >= 0 && saved != slot) {
-                    ClosePage(saved);
-                    return;
-                }
-            }
-        }
-        Updating = true;
-        page.FileName.clear();
-        page.PasswordUnconfirmed = false;
-        if (page.Editor) {
-            page.Editor->SetReadOnly(false);
-            page.Editor->Clear();
-            page.Editor->OnChange = {};
-            page.Editor->OnSelectionChange = {};
-        }
-        if (const int index = PageControl1->indexOf(page.Sheet); index >= 0)
-            PageControl1->removeTab(index);
-        table_.CurrentPage = -1;
-    } catch (const std::exception &e) {
-        Updating = false;
-        ShowMessage(QString::fromLocal8Bit(e.what()) + QStringLiteral(" while closing page ") + QString::number(slot));
-        CloseAllowed = false;
-        return;
-    }
-    const int first = table_.firstOpenPage();
-    if (first >= 0) {
-        try {
-            Updating = false;
-            PageControl1->setCurrentWidget(table_[first].Sheet);
-            table_.CurrentPage = first;
-            PageControl1Change();
-        } catch (const std::exception &e) {
-            ShowMessage(QString::fromLocal8Bit(e.what()) + QStringLiteral(" while activating page ")
-                        + QString::number(slot));
-        }
-    }
-    Updating = false;
-    if (table_.CurrentPage < 0)
-        DisableDocumentCommands();
-    emit documentStateChanged();
-}
-
-void TForm1::Closeall1Click()
-{
-    PageControl1->setEnabled(false);
-    CloseAllowed = true;
-    for (int i = 0; i < kPageCount; ++i) {
-        ClosePage(i);
-        if (!CloseAllowed)
-            break;
-    }
-    PageControl1->setEnabled(true);
-}
-
-// ---------------------------------------------------------------------------------------------
 // Help
 
 void TForm1::HomePage1Click() { OpenWebPage(StoredTextString(StoredTextId::HomePage)); }
 
-QWidget *TForm1::buildAboutBox()
-{
-    auto *box = new QDialog(this);
-    box->setObjectName(QStringLiteral("Information"));
-    box->setWindowTitle(QStringLiteral("Information"));
-    box->resize(350, 300);
-    auto *layout = new QVBoxLayout(box);
-    auto *top = new QHBoxLayout();
-    auto *image = new QLabel(box);
-    image->setPixmap(windowIcon().pixmap(32, 32));
-    image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto *label = new QLabel(box);
-    label->setObjectName(QStringLiteral("AboutLabel"));
-    label->setAlignment(Qt::AlignCenter);
-    label->setText(QStringLiteral("\n") + windowTitle() + QStringLiteral("\n") + StoredTextString(StoredTextId::ProductTextA)
-                   + QStringLiteral("\nSource Code: ") + StoredTextString(StoredTextId::ProductTextB) + QStringLiteral("\n"));
-    top->addWidget(image);
-    top->addWidget(label, 1);
-    layout->addLayout(top);
-    auto *text = new TRichEdit(box);
-    text->setObjectName(QStringLiteral("AboutText"));
-    text->SetScrollBars(TScrollStyle::Both);
-    text->SetReadOnly(true);
-    text->LoadFromStream(QByteArray::fromStdString(licenceText(StoredTextValue(StoredTextId::LicenceKey))));
-    const QString all = text->Text();
-    const qsizetype mark = captionMarkPosition(all);
-    if (mark > 0) {
-        text->SetReadOnly(false);
-        text->SetSelStart(static_cast<int>(mark));
-        text->SetSelLength(1);
-        text->SetSelText(windowTitle());
-        text->SetReadOnly(true);
-    }
-    text->SetModified(false);
-    layout->addWidget(text, 1);
-    return box;
-}
-
 void TForm1::About1Click()
 {
-    std::unique_ptr<QWidget> box(buildAboutBox());
-    static_cast<QDialog *>(box.get())->exec();
+    TAboutBox box(windowTitle(), windowIcon(), this);
+    box.exec();
 }
 
 } // namespace kelpa::editor

@@ -3,6 +3,7 @@
 // four-panel status bar, and opening, saving and closing documents in their four kinds.
 #include "editor/PageTable.h"
 #include "editor/Settings.h"
+#include "support/Prompter.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -10,20 +11,12 @@
 #include <memory>
 
 class QAction;
-class QActionGroup;
 class QLabel;
 class QMenu;
 class QTabWidget;
 class QToolButton;
 class QWidget;
 class TOBRINEngine;
-
-namespace kelpa {
-class TOBRINPasswordDlg;
-namespace platform {
-class Window;
-}
-} // namespace kelpa
 
 namespace kelpa::editor {
 
@@ -86,10 +79,6 @@ public:
     bool rulerEnabled() const { return rulerEnabled_; }
     QAction *action(const QString &objectName) const;
     TOBRINEngine &engine() { return *engine_; }
-    // The About box as built by About1Click, not yet shown (caller owns it).
-    QWidget *buildAboutBox();
-    // The registered window through which a second start finds this editor.
-    void setApplicationWindow(platform::Window *window) { appWindow_ = window; }
 
 signals:
     // A page was opened, closed, saved or changed its modified state.
@@ -113,6 +102,11 @@ private:
     void collectSettings();
     void updateActionState();
 
+    // What reading a document into a page gave.
+    enum class ReadOutcome { Read, Failed, PasswordUnchecked, PasswordWrong };
+
+    void destroyPages();
+    QFont defaultFont() const;
     void AllocatePage(int slot);
     void InitializeKPTxt(int slot);
     void ConfigurePageEditor(int slot, const QString &path);
@@ -128,20 +122,31 @@ private:
     void RichEdit1Change();
     void RichEdit1SelectionChange();
     void attachChangeHandler(int slot);
-    bool writePage(int slot, QString &error);
+    ReadOutcome readTextFile(int slot, const QString &path);
+    ReadOutcome readEncryptedDocument(int slot, const QString &path, const QString &password);
+    ReadOutcome passwordOutcome(PageKind kind, const QByteArray &content) const;
+    void releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet);
+    void showOpenedPage(int slot, const QString &path, bool addToRecent);
     void markPasswordUnconfirmed(int slot, bool knownWrong);
+    void reenterPassword(int slot);
+    void writeEncryptedPage(int slot);
+    void writeTextPage(int slot);
+    // The name chosen in the Save As dialog and the kind its filter gives; throws Abort when
+    // the user cancels.
+    QString askSaveAsName(const PageRecord &page, PageKind &kind);
+    MessageAnswer askSaveChanges(int slot);
+    void releasePage(int slot);
+    void activateFirstOpenPage();
 
     PageTable table_;
     KelpaSettings settings_;
     std::unique_ptr<TOBRINEngine> engine_;
     QString programFolder_;
-    platform::Window *appWindow_ = nullptr;
 
     bool Updating = false;
     bool Activated = false;
     bool CloseAllowed = true;
     bool rulerEnabled_ = false;
-    bool settingsFileExisted_ = false;
     bool shown_ = false;
     // "&Change..." as the common-password item last left it.
     bool changePasswordAllowed_ = true;

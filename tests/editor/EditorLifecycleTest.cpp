@@ -2,12 +2,18 @@
 // and the About box.
 #include "EditorFixture.h"
 
+#include "editor/AboutBox.h"
 #include "editor/HandOff.h"
 #include "platform/Shell.h"
+#include "platform/richedit/TRichEdit.h"
+#include "support/StoredText.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusTipEvent>
 
 using namespace kelpa::editor;
 using namespace kelpa::editor::test;
@@ -66,29 +72,65 @@ TEST_F(EditorTest, SettingsAreAppliedAndWrittenBackAtClose)
     EXPECT_EQ(iniValue(ini, "Maximized"), "N");
 }
 
-TEST_F(EditorTest, MaximizedWindowWritesTheStartSize)
+TEST_F(EditorTest, EveryKeyReadIsWrittenBackInItsOrder)
 {
-    writeFile(path("Kelpa.ini"), "Maximized=y\r\n");
+    // Every key away from its default, in a jumbled order and case, with a key of no one.
+    writeFile(path("Kelpa.ini"), "PrevLoaded1=/d/b.eco\r\nencec4=n\r\nDefaultFontColor=255\r\nSeparator=60\r\n"
+                                 "Batchscope=y\r\nFindCapture=n\r\nNormalHeight=480\r\nOther=kept?\r\n"
+                                 "DefaultFontName=DejaVu Sans Mono\r\nAutoWrap=N\r\nDateFormatOption=3\r\n"
+                                 "CommonPWD=N\r\nDefaultFontSize=11\r\nShowToolbar=N\r\nNormalWidth=640\r\n"
+                                 "Maximized=N\r\nPrevLoaded0=/d/a.txt\r\n");
     start();
-    EXPECT_TRUE(form->isMaximized());
     ASSERT_TRUE(form->close());
-    EXPECT_EQ(iniValue(path("Kelpa.ini"), "Maximized"), "Y");
-    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalWidth"), "530");
-    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalHeight"), "414");
+    const QByteArray golden = "NormalWidth=640\r\n"
+                              "NormalHeight=480\r\n"
+                              "Maximized=N\r\n"
+                              "DateFormatOption=3\r\n"
+                              "Separator=60\r\n"
+                              "FindCapture=N\r\n"
+                              "Batchscope=Y\r\n"
+                              "AutoWrap=N\r\n"
+                              "CommonPWD=N\r\n"
+                              "ShowToolbar=N\r\n"
+                              "EncEC4=N\r\n"
+                              "DefaultFontName=DejaVu Sans Mono\r\n"
+                              "DefaultFontSize=11\r\n"
+                              "DefaultFontColor=255\r\n"
+                              "PrevLoaded0=/d/a.txt\r\n"
+                              "PrevLoaded1=/d/b.eco\r\n"
+                              "PrevLoaded2=*empty\r\n"
+                              "PrevLoaded3=*empty\r\n"
+                              "PrevLoaded4=*empty\r\n"
+                              "PrevLoaded5=*empty\r\n"
+                              "PrevLoaded6=*empty\r\n"
+                              "PrevLoaded7=*empty\r\n"
+                              "PrevLoaded8=*empty\r\n"
+                              "PrevLoaded9=*empty\r\n"
+                              "PrevLoaded10=*empty\r\n"
+                              "PrevLoaded11=*empty\r\n";
+    EXPECT_EQ(fileBytes(path("Kelpa.ini")).toStdString(), golden.toStdString());
 }
 
-TEST_F(EditorTest, ResizedThenMaximizedWritesTheStartSize)
+TEST_F(EditorTest, MaximizedWindowWritesTheSizeRememberedAtStart)
 {
-    writeFile(path("Kelpa.ini"), "NormalWidth=600\r\nNormalHeight=450\r\n");
-    start();
-    EXPECT_EQ(form->size(), QSize(600, 450));
-    form->resize(720, 540);
-    form->showMaximized();
-    pump();
-    ASSERT_TRUE(form->close());
-    EXPECT_EQ(iniValue(path("Kelpa.ini"), "Maximized"), "Y");
-    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalWidth"), "600");
-    EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalHeight"), "450");
+    struct Case { const char *ini; bool resizeThenMaximize; QSize startSize; };
+    for (const Case c : {Case{"Maximized=y\r\n", false, QSize(530, 414)},
+                         Case{"NormalWidth=600\r\nNormalHeight=450\r\n", true, QSize(600, 450)}}) {
+        writeFile(path("Kelpa.ini"), c.ini);
+        start();
+        if (c.resizeThenMaximize) {
+            EXPECT_EQ(form->size(), c.startSize);
+            form->resize(720, 540);
+            form->showMaximized();
+            pump();
+        }
+        EXPECT_TRUE(form->isMaximized()) << c.ini;
+        ASSERT_TRUE(form->close());
+        EXPECT_EQ(iniValue(path("Kelpa.ini"), "Maximized"), "Y") << c.ini;
+        EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalWidth"), QString::number(c.startSize.width())) << c.ini;
+        EXPECT_EQ(iniValue(path("Kelpa.ini"), "NormalHeight"), QString::number(c.startSize.height())) << c.ini;
+        TearDown();
+    }
 }
 
 TEST_F(EditorTest, RecentFilesFollowOpensAndSaves)
@@ -132,6 +174,25 @@ TEST_F(EditorTest, SettingsFileThatCannotBeWrittenIsReported)
     EXPECT_TRUE(shownMessageStarting("Cannot save the file " + folder + "Kelpa.ini.\n"));
 }
 
+TEST_F(EditorTest, BatchFolderIsCreatedOrTheFailureShown)
+{
+    // A file in the folder's place cannot be entered and blocks the folder.
+    writeFile(path("Batches"), "not a folder");
+    start();
+    const auto messages = prompter.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].caption, "Folder creation");
+    EXPECT_EQ(messages[0].icon, kelpa::MessageIcon::Warning);
+    EXPECT_EQ(messages[0].text, "Cannot create the folder \"" + folder + "Batches\"");
+    EXPECT_EQ(openCount(), 1) << "start-up goes on";
+    TearDown();
+    QFile::remove(path("Batches"));
+    prompter.clear();
+    start();
+    EXPECT_TRUE(QFileInfo(path("Batches")).isDir());
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
 TEST_F(EditorTest, CommandLinePathOpensAtFirstShow)
 {
     writeFile(path("cmd.txt"), "from the command line");
@@ -159,6 +220,16 @@ TEST_F(EditorTest, HandedOverPathOpensAndTheRequestIsDeleted)
     form->MIRTOL1Click();
     form->MIRTOL1Click();
     EXPECT_EQ(openCount(), pages);
+    // With every page in use the handed path gets the page-limit message.
+    while (openCount() < kPageCount)
+        form->NewPage(NewPageKind::Plain);
+    writeFile(path("late.txt"), "late");
+    ASSERT_TRUE(writeLoadRequest(folder, path("late.txt")));
+    prompter.clear();
+    form->MIRTOL1Click();
+    EXPECT_TRUE(shownMessage("No more pages available (max.= 16)"));
+    EXPECT_EQ(form->pages().findLoaded(path("late.txt")), -1);
+    EXPECT_FALSE(QFile::exists(path("loadreq")));
 }
 
 TEST_F(EditorTest, AllowMultipleWindowsTogglesTheMarker)
@@ -172,6 +243,13 @@ TEST_F(EditorTest, AllowMultipleWindowsTogglesTheMarker)
     item->trigger();
     EXPECT_FALSE(item->isChecked());
     EXPECT_FALSE(QFile::exists(path("multi.dat")));
+    EXPECT_TRUE(prompter.messages().empty());
+
+    // A marker that cannot be removed is reported, and the check shows that it is still there.
+    QDir(folder).mkpath("multi.dat/held");
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_TRUE(shownMessageStarting("Cannot remove the file multi.dat.\n"));
 }
 
 TEST_F(EditorTest, HomePageOpensThroughTheRedirectPage)
@@ -196,15 +274,70 @@ TEST_F(EditorTest, HomePageOpensThroughTheRedirectPage)
 TEST_F(EditorTest, AboutBoxShowsTheLicenceWithTheCaption)
 {
     start();
-    std::unique_ptr<QWidget> box(form->buildAboutBox());
-    EXPECT_EQ(box->windowTitle(), "Information");
-    auto *text = box->findChild<TRichEdit *>("AboutText");
-    ASSERT_TRUE(text);
-    const QString licence = text->Text();
-    EXPECT_TRUE(licence.contains(form->windowTitle() + " is free software")) << licence.toStdString();
-    EXPECT_FALSE(licence.contains(QChar(0xA7)));
-    auto *label = box->findChild<QLabel *>("AboutLabel");
-    ASSERT_TRUE(label);
-    EXPECT_TRUE(label->text().startsWith("\n" + form->windowTitle() + "\n"));
-    EXPECT_TRUE(label->text().contains("\nSource Code: "));
+    for (int round = 0; round < 2; ++round) { // built anew from the stored texts each time
+        TAboutBox box(form->windowTitle(), form->windowIcon(), form.get());
+        EXPECT_EQ(box.windowTitle(), "Information");
+        EXPECT_EQ(box.size(), QSize(350, 300));
+        EXPECT_EQ(box.Label->text(), "\n" + form->windowTitle() + "\n" + kelpa::StoredTextString(kelpa::StoredTextId::ProductTextA)
+                                         + "\nSource Code: " + kelpa::StoredTextString(kelpa::StoredTextId::ProductTextB) + "\n");
+        EXPECT_EQ(box.Image->pos(), QPoint(2, 2));
+        const QString licence = box.LicenceText->Text();
+        EXPECT_TRUE(licence.contains(form->windowTitle() + " is free software")) << licence.toStdString();
+        EXPECT_FALSE(licence.contains(QChar(0xA7)));
+        EXPECT_TRUE(box.LicenceText->ReadOnly());
+        EXPECT_FALSE(box.LicenceText->Modified());
+    }
+}
+
+TEST_F(EditorTest, MenuItemsCarryTheirCaptionsShortcutsAndHints)
+{
+    start();
+    struct Case { const char *name; const char *caption; QKeySequence shortcut; const char *hint; };
+    const std::vector<Case> cases = {
+        {"New1", "&New...", QKeySequence("Ctrl+N"), nullptr},
+        {"Open1", "&Open...", QKeySequence("Ctrl+O"), nullptr},
+        {"Save1", "&Save", QKeySequence("Ctrl+S"), nullptr},
+        {"Saveas1", "Sa&ve As...", QKeySequence("Ctrl+Shift+S"), nullptr},
+        {"SaveAll1", "Save &All", QKeySequence("Ctrl+Shift+V"), nullptr},
+        {"Close1", "&Close", QKeySequence("Ctrl+F4"), nullptr},
+        {"Closeall1", "C&lose All", QKeySequence(), nullptr},
+        {"Exit1", "E&xit", QKeySequence(), nullptr},
+        {"externappcmd3", "extern app cmd", QKeySequence("Ctrl+J"), nullptr},
+        {"Allowmultipleinstances1", "Allow &Multiple Windows", QKeySequence(),
+         "Open files with a single or multiple windows"},
+        {"EC41", "EC4", QKeySequence(), "256 bit - polymorphic"},
+        {"Blowfish1", "Blowfish", QKeySequence(), nullptr},
+        {"Usecommonpassword1", "Common password", QKeySequence(), nullptr},
+        {"Changepassword1", "&Change...", QKeySequence(), nullptr},
+        {"Wraptext1", "&Word Wrap", QKeySequence("Ctrl+W"), nullptr},
+        {"Automatic1", "&Automatic", QKeySequence(), nullptr},
+        {"ShowToolbar1", "&Toolbar", QKeySequence("Ctrl+Shift+T"), nullptr},
+        {"PlainText1", "Plain Text", QKeySequence(), nullptr},
+        {"RichText1", "Rich Text", QKeySequence(), nullptr},
+        {"EncryptedText1", "Encrypted Text", QKeySequence(), nullptr},
+        {"HomePage1", "Home Page", QKeySequence(), nullptr},
+        {"About1", "About", QKeySequence(), nullptr},
+    };
+    for (const auto &c : cases) {
+        QAction *a = form->action(c.name);
+        ASSERT_TRUE(a) << c.name;
+        EXPECT_EQ(a->text(), c.caption) << c.name;
+        EXPECT_EQ(a->shortcut(), c.shortcut) << c.name;
+        if (c.hint) {
+            EXPECT_EQ(a->statusTip(), c.hint) << c.name;
+        }
+    }
+    EXPECT_FALSE(form->findChild<QMenu *>("File1")->actions().contains(form->action("externappcmd3")))
+        << "the hand-off command is in no menu";
+    // Hints go to the message panel, and leaving the item clears them.
+    for (const QString &tip : {QStringLiteral("Open files with a single or multiple windows"), QString()}) {
+        QStatusTipEvent hint(tip);
+        QApplication::sendEvent(form.get(), &hint);
+        EXPECT_EQ(form->statusPanel(3), tip);
+    }
+    // Menus of commands that are not built yet are not shown empty.
+    QStringList menus;
+    for (QAction *m : form->menuBar()->actions())
+        menus << m->text();
+    EXPECT_EQ(menus, QStringList({"&File", "&Preferences", "&Help"}));
 }

@@ -165,3 +165,20 @@ TEST_F(EditorTest, WordWrapFollowsThePage)
     pump();
     EXPECT_TRUE(form->action("Wraptext1")->isChecked()) << "rich pages wrap";
 }
+
+TEST_F(EditorTest, PageEditorsKeepTwoPixelSideMarginsAcrossPageChanges)
+{
+    start();
+    form->NewPage(NewPageKind::Plain);
+    for (int round = 0; round < 4; ++round)
+        for (const int slot : {0, 1}) {
+            form->pageControl()->setCurrentWidget(page(slot).Sheet);
+            pump();
+        }
+    for (const int slot : {0, 1}) {
+        const QRect view = editor(slot)->viewport()->geometry();
+        const QRect client = editor(slot)->ClientRect();
+        EXPECT_EQ(view.left(), 2) << slot;
+        EXPECT_EQ(client.width() - view.width(), 4) << slot << ": right margin " << client.width() - view.right() - 1;
+    }
+}

@@ -2,6 +2,7 @@
 #include "EditorFixture.h"
 
 #include <QAction>
+#include <QToolButton>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -88,6 +89,30 @@ TEST_F(EditorTest, SaveWritesEachKind)
     EXPECT_EQ(passwords.shown(), 1) << "a known password is not asked again";
 }
 
+TEST_F(EditorTest, PlainFilesAreSavedInTheEncodingTheyCameIn)
+{
+    start();
+    struct Case { const char *what; QByteArray before; QString added; QByteArray after; };
+    const std::vector<Case> cases = {
+        {"Windows-1252", "caf\xe9\r\n", QStringLiteral("na\u00efve"), "caf\xe9\r\nna\xefve\r\n"},
+        {"UTF-8", "caf\xc3\xa9\r\n", QStringLiteral("na\u00efve"), "caf\xc3\xa9\r\nna\xc3\xafve\r\n"},
+        {"UTF-8 with its mark", "\xef\xbb\xbf" "caf\xc3\xa9\r\n", QStringLiteral("x"), "\xef\xbb\xbf" "caf\xc3\xa9\r\nx\r\n"},
+        {"Windows-1252 that cannot hold the text", "caf\xe9\r\n", QStringLiteral("\u03a9"), "caf\xc3\xa9\r\n\xce\xa9\r\n"},
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        const QString name = path(QStringLiteral("enc%1.txt").arg(n++));
+        writeFile(name, c.before);
+        const int slot = form->OpenDocument(name, true, {});
+        ASSERT_GE(slot, 0) << c.what;
+        EXPECT_TRUE(editor(slot)->Text().startsWith(QStringLiteral("caf\u00e9"))) << c.what;
+        editor(slot)->SetSelStart(editor(slot)->TextLength());
+        editor(slot)->SetSelText(QStringLiteral("\n") + c.added);
+        ASSERT_TRUE(form->SavePage(slot)) << c.what;
+        EXPECT_EQ(fileBytes(name).toHex().toStdString(), c.after.toHex().toStdString()) << c.what;
+    }
+}
+
 TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
 {
     start();
@@ -114,6 +139,31 @@ TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
     EXPECT_TRUE(text->contains("top secret, edited"));
 }
 
+TEST_F(EditorTest, NewPasswordDialogOffersTheCommonPasswordOnly)
+{
+    struct Case { bool common; const char *prefill; };
+    for (const Case c : {Case{true, "shared"}, Case{false, ""}}) {
+        start();
+        if (!c.common)
+            form->action("Usecommonpassword1")->trigger();
+        writeDocument(path("first.eco"), "shared", "opened first");
+        passwords.answer(QStringLiteral("shared"));
+        ASSERT_GE(form->OpenDocument(path("first.eco"), true, {}), 0);
+        form->NewPage(NewPageKind::Encrypted);
+        editor(form->CurrentPage())->SetText("second");
+        editor(form->CurrentPage())->SetModified(true);
+        prompter.answerFile(path("second.eco"), 1);
+        passwords.answer(QStringLiteral("shared"));
+        form->action("Save1")->trigger();
+        EXPECT_TRUE(passwords.lastWasEncode()) << c.common;
+        EXPECT_EQ(passwords.lastPrefill(), c.prefill) << c.common;
+        EXPECT_TRUE(readDocument(path("second.eco"), "shared")) << c.common;
+        TearDown();
+        for (const char *f : {"Kelpa.ini", "first.eco", "second.eco"})
+            QFile::remove(path(f));
+    }
+}
+
 TEST_F(EditorTest, ChangedPasswordTakesEffectAtTheNextSave)
 {
     start();
@@ -131,6 +181,29 @@ TEST_F(EditorTest, ChangedPasswordTakesEffectAtTheNextSave)
     const auto text = readDocument(path("c.eco"), "new");
     ASSERT_TRUE(text);
     EXPECT_TRUE(text->contains("changing passwords"));
+}
+
+TEST_F(EditorTest, CommonPasswordToggleDecidesTheChangeItemNotTheButton)
+{
+    start();
+    QAction *common = form->action("Usecommonpassword1");
+    QAction *change = form->action("Changepassword1");
+    // Each toggle first gives "Change..." the check state it had, then flips the check.
+    struct Step { bool checkedAfter; bool changeEnabledAfter; };
+    for (const Step s : {Step{false, true}, Step{true, false}, Step{false, true}, Step{true, false}}) {
+        common->trigger();
+        EXPECT_EQ(common->isChecked(), s.checkedAfter);
+        EXPECT_EQ(change->isEnabled(), s.changeEnabledAfter);
+    }
+    // The password button keeps working while the item is disabled.
+    auto *button = form->findChild<QToolButton *>("PasswordButton");
+    ASSERT_TRUE(button);
+    ASSERT_TRUE(button->isEnabled());
+    passwords.answer(QStringLiteral("by button"));
+    button->click();
+    EXPECT_EQ(passwords.shown(), 1);
+    EXPECT_EQ(page(0).Password, "by button");
+    EXPECT_TRUE(editor(0)->Modified());
 }
 
 TEST_F(EditorTest, SaveAsMatrixOfFiltersAndExtensionQuestion)
@@ -394,7 +467,12 @@ TEST_F(EditorTest, SaveAllSavesEveryModifiedPage)
         editor(slot)->SetText("changed");
         editor(slot)->SetModified(true);
     }
+    const int userPage = form->pages().findLoaded(path("b.txt"));
+    form->pageControl()->setCurrentWidget(page(userPage).Sheet);
+    pump();
     form->action("SaveAll1")->trigger();
+    EXPECT_EQ(form->CurrentPage(), userPage) << "the page the user was on stays current";
+    EXPECT_EQ(form->pageControl()->currentWidget(), page(userPage).Sheet);
     EXPECT_EQ(fileBytes(path("a.txt")), "changed\r\n");
     EXPECT_EQ(fileBytes(path("b.txt")), "b\r\n");
     EXPECT_EQ(fileBytes(path("c.txt")), "changed\r\n");

@@ -31,7 +31,6 @@ protected:
     {
         start();
         window = std::make_unique<kelpa::platform::Window>("TApplication", "Kelpa", form.get());
-        form->setApplicationWindow(window.get());
         return *form;
     }
     void TearDown() override
@@ -74,6 +73,15 @@ TEST_F(InstanceTest, SecondStartHandsItsPathOverAndEnds)
     EXPECT_EQ(runSecond({folder + "My", "Notes.txt"}, child), 0);
     EXPECT_TRUE(waitFor([&] { return form->pages().findLoaded(doc) >= 0; })) << "the first editor opens the path";
     EXPECT_FALSE(QFile::exists(path("loadreq")));
+
+    // A relative path is taken from the folder the second start runs in.
+    QDir(folder).mkdir("docs");
+    const QString relative = path("docs/rel doc.txt");
+    writeFile(relative, "relative\r\n");
+    QProcess fromDocs;
+    fromDocs.setWorkingDirectory(path("docs"));
+    EXPECT_EQ(runSecond({"rel", "doc.txt"}, fromDocs), 0);
+    EXPECT_TRUE(waitFor([&] { return form->pages().findLoaded(relative) >= 0; })) << "the path is made absolute";
 
     // Without a path the running editor only comes to the front.
     QProcess bare;

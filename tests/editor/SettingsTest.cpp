@@ -65,6 +65,7 @@ TEST(Settings, EachValueReadOrDefaulted)
         {"FindCapture=maybe", [](auto &s) { return s.findCapture; }, "bad FindCapture keeps form state"},
         {"FindCapture=N", [](auto &s) { return !s.findCapture; }, "FindCapture off"},
         {"Batchscope=Y", [](auto &s) { return s.batchScope; }, "batch window on"},
+        {"Batchscope=1", [](auto &s) { return !s.batchScope; }, "bad Batchscope keeps it off"},
         {"CommonPWD=N", [](auto &s) { return !s.commonPassword; }, "common password off"},
         {"CommonPWD=Y", [](auto &s) { return s.commonPassword; }, "Y keeps it on"},
         {"CommonPWD=q", [](auto &s) { return s.commonPassword; }, "bad keeps it on"},
@@ -72,9 +73,12 @@ TEST(Settings, EachValueReadOrDefaulted)
         {"ShowToolbar=?", [](auto &s) { return s.showToolbar; }, "bad toolbar value shows it"},
         {"EncEC4=N", [](auto &s) { return !s.encEC4; }, "Blowfish chosen"},
         {"EncEC4=", [](auto &s) { return s.encEC4; }, "empty keeps EC4"},
+        {"EncEC4=n\r\nEncEC4=Y", [](auto &s) { return !s.encEC4; }, "first EncEC4 line counts"},
         {"DefaultFontName=", [](auto &s) { return s.defaultFontName == "Courier New"; }, "empty font name"},
         {"DefaultFontName=DejaVu Sans", [](auto &s) { return s.defaultFontName == "DejaVu Sans"; }, "font name"},
         {"DefaultFontSize=x", [](auto &s) { return s.defaultFontSize == 8; }, "bad font size"},
+        {"DefaultFontSize=12", [](auto &s) { return s.defaultFontSize == 12; }, "font size"},
+        {"DefaultFontColor=red", [](auto &s) { return s.defaultFontColor == kWindowTextColor; }, "bad colour"},
         {"DefaultFontColor=255", [](auto &s) { return s.defaultFontColor == 255; }, "red"},
         {"DefaultFontColor=-2147483643", [](auto &s) { return s.defaultFontColor == -2147483643; },
          "system colour, signed"},
@@ -181,8 +185,4 @@ TEST(Settings, UnsafeValuesClampedWhereUsed)
     for (const Case c : {Case{530, 530, 1280, 530}, Case{-40, 530, 1280, 530}, Case{0, 414, 1024, 414},
                          Case{99999, 530, 1280, 1280}, Case{700, 530, 0, 700}})
         EXPECT_EQ(usableClientExtent(c.stored, c.fallback, c.screen), c.expected) << c.stored;
-    EXPECT_EQ(usableSeparatorLength(-5), 72);
-    EXPECT_EQ(usableSeparatorLength(0), 72);
-    EXPECT_EQ(usableSeparatorLength(79), 79);
-    EXPECT_EQ(usableSeparatorLength(2000000000), 4096);
 }
