@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
+#include <QPaintEvent>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -571,6 +573,23 @@ int TRichEdit::FormatRange(const TFormatRange *range, bool render)
 }
 
 // ---- events
+
+bool TRichEdit::event(QEvent *event)
+{
+    if (event->type() == QEvent::Paint) {
+        // The space SetRect leaves around the text belongs to the page: the viewport's colour,
+        // not the window's.
+        const QRect view = viewport()->geometry();
+        const QRegion margins = QRegion(view.marginsAdded(viewportMargins())) - view;
+        if (!margins.isEmpty()) {
+            QPainter painter(this);
+            painter.setClipRegion(margins & static_cast<QPaintEvent *>(event)->region());
+            painter.fillRect(view.marginsAdded(viewportMargins()),
+                             viewport()->palette().brush(viewport()->backgroundRole()));
+        }
+    }
+    return QTextEdit::event(event);
+}
 
 void TRichEdit::keyPressEvent(QKeyEvent *event)
 {

@@ -245,6 +245,7 @@ public:
     void FromDocument(const kelpa::rtf::Document &document);
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
