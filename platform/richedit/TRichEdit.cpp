@@ -175,6 +175,20 @@ void TRichEdit::SetPlainText(bool plain)
     plainText_ = plain;
     lineIndexDirty_ = true;
     setAcceptRichText(!plain);
+    applyShaping();
+}
+
+void TRichEdit::applyShaping()
+{
+    // A plain page draws its text unshaped where the script allows it (no kerning, no
+    // ligatures): shaping is most of the text engine's work on every edit of a long line.
+    QFont f = document()->defaultFont();
+    const int old = f.styleStrategy();
+    const int wanted = plainText_ ? (old | QFont::PreferNoShaping) : (old & ~QFont::PreferNoShaping);
+    if (wanted == old)
+        return;
+    f.setStyleStrategy(static_cast<QFont::StyleStrategy>(wanted));
+    document()->setDefaultFont(f);
 }
 
 bool TRichEdit::Modified() const
@@ -589,6 +603,13 @@ bool TRichEdit::event(QEvent *event)
         }
     }
     return QTextEdit::event(event);
+}
+
+void TRichEdit::changeEvent(QEvent *event)
+{
+    QTextEdit::changeEvent(event); // a new widget font becomes the document's default font
+    if (event->type() == QEvent::FontChange)
+        applyShaping();
 }
 
 void TRichEdit::keyPressEvent(QKeyEvent *event)

@@ -719,6 +719,25 @@ TEST(TRichEditEvents, PropertiesAndMargins)
               e.palette().color(QPalette::Active, QPalette::Highlight));
 }
 
+// Plain pages lay text out unshaped (long lines stay editable), through any font the editor
+// sets; rich pages keep kerning and ligatures.
+TEST(TRichEditEvents, PlainPagesLayOutUnshaped)
+{
+    TRichEdit e;
+    const auto unshaped = [&e] { return (e.document()->defaultFont().styleStrategy() & QFont::PreferNoShaping) != 0; };
+    EXPECT_FALSE(unshaped());
+    e.SetPlainText(true);
+    EXPECT_TRUE(unshaped());
+    e.setFont(QFont(QStringLiteral("Liberation Mono"), 11));
+    EXPECT_TRUE(unshaped());
+    e.DefAttributes().SetSize(14);
+    EXPECT_TRUE(unshaped());
+    e.SetPlainText(false);
+    EXPECT_FALSE(unshaped());
+    e.setFont(QFont(QStringLiteral("Liberation Serif"), 12));
+    EXPECT_FALSE(unshaped());
+}
+
 TEST(TRichEditEvents, MarginsLookLikeTheTextArea)
 {
     TRichEdit e;
