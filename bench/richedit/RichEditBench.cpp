@@ -4,6 +4,7 @@
 //   saving        plain lines and RTF, in MB/s
 //   printing      FormatRange of 200 pages into a PDF             vs QTextDocument::print
 //   typing        one keystroke in a 10 MB page
+//   one long line loading and typing in a plain page of 3 MB without a single line break
 // Run: QT_QPA_PLATFORM=offscreen build/bench/richedit_bench
 #include "platform/richedit/TRichEdit.h"
 #include "platform/richedit/rtf/RtfDocument.h"
@@ -104,6 +105,17 @@ RichContent richContent(std::size_t targetRtfBytes)
 const QByteArray &plainBytes()
 {
     static const QByteArray b = plainText(10 * 1024 * 1024).toUtf8();
+    return b;
+}
+
+// The same words run together into one line.
+const QByteArray &longLineBytes()
+{
+    static const QByteArray b = [] {
+        QString text = plainText(3 * 1024 * 1024);
+        text.replace(QChar(u'\n'), QChar(u' '));
+        return text.toUtf8();
+    }();
     return b;
 }
 
@@ -302,6 +314,44 @@ void BM_Keystroke_10MB_QTextEdit(benchmark::State &state)
     }
 }
 
+// range(0): word wrap.
+void BM_LongLineLoad(benchmark::State &state)
+{
+    const QByteArray &bytes = longLineBytes();
+    TRichEdit edit;
+    edit.SetPlainText(true);
+    edit.SetWordWrap(state.range(0) != 0);
+    edit.resize(1000, 700);
+    edit.show();
+    for (auto _ : state) {
+        edit.LoadFromStream(bytes);
+        QApplication::processEvents();
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+// range(0): word wrap; range(1): caret position in percent of the text.
+void BM_LongLineKeystroke(benchmark::State &state)
+{
+    TRichEdit edit;
+    edit.SetPlainText(true);
+    edit.SetWordWrap(state.range(0) != 0);
+    edit.resize(1000, 700);
+    edit.show();
+    edit.LoadFromStream(longLineBytes());
+    edit.SetSelStart(static_cast<int>(static_cast<long long>(edit.TextLength()) * state.range(1) / 100));
+    edit.ScrollCaret();
+    for (int i = 0; i < 50; ++i)
+        QApplication::processEvents();
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+        QApplication::sendEvent(&edit, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, "a");
+        QApplication::sendEvent(&edit, &release);
+        QApplication::processEvents();
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_PlainLoad_TRichEdit)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -315,6 +365,8 @@ BENCHMARK(BM_Print200Pages_FormatRange)->Unit(benchmark::kMillisecond)->Iteratio
 BENCHMARK(BM_Print200Pages_QtPrint)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_Keystroke_10MB)->Args({0, 0})->Args({0, 50})->Args({0, 100})->Args({1, 50})->Unit(benchmark::kMillisecond)->Iterations(50);
 BENCHMARK(BM_Keystroke_10MB_QTextEdit)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(50);
+BENCHMARK(BM_LongLineLoad)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_LongLineKeystroke)->ArgsProduct({{0, 1}, {0, 50, 100}})->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char **argv)
 {

@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
+#include <QPaintEvent>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -173,6 +175,20 @@ void TRichEdit::SetPlainText(bool plain)
     plainText_ = plain;
     lineIndexDirty_ = true;
     setAcceptRichText(!plain);
+    applyShaping();
+}
+
+void TRichEdit::applyShaping()
+{
+    // A plain page draws its text unshaped where the script allows it (no kerning, no
+    // ligatures): shaping is most of the text engine's work on every edit of a long line.
+    QFont f = document()->defaultFont();
+    const int old = f.styleStrategy();
+    const int wanted = plainText_ ? (old | QFont::PreferNoShaping) : (old & ~QFont::PreferNoShaping);
+    if (wanted == old)
+        return;
+    f.setStyleStrategy(static_cast<QFont::StyleStrategy>(wanted));
+    document()->setDefaultFont(f);
 }
 
 bool TRichEdit::Modified() const
@@ -571,6 +587,30 @@ int TRichEdit::FormatRange(const TFormatRange *range, bool render)
 }
 
 // ---- events
+
+bool TRichEdit::event(QEvent *event)
+{
+    if (event->type() == QEvent::Paint) {
+        // The space SetRect leaves around the text belongs to the page: the viewport's colour,
+        // not the window's.
+        const QRect view = viewport()->geometry();
+        const QRegion margins = QRegion(view.marginsAdded(viewportMargins())) - view;
+        if (!margins.isEmpty()) {
+            QPainter painter(this);
+            painter.setClipRegion(margins & static_cast<QPaintEvent *>(event)->region());
+            painter.fillRect(view.marginsAdded(viewportMargins()),
+                             viewport()->palette().brush(viewport()->backgroundRole()));
+        }
+    }
+    return QTextEdit::event(event);
+}
+
+void TRichEdit::changeEvent(QEvent *event)
+{
+    QTextEdit::changeEvent(event); // a new widget font becomes the document's default font
+    if (event->type() == QEvent::FontChange)
+        applyShaping();
+}
 
 void TRichEdit::keyPressEvent(QKeyEvent *event)
 {

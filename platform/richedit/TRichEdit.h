@@ -245,6 +245,8 @@ public:
     void FromDocument(const kelpa::rtf::Document &document);
 
 protected:
+    bool event(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -260,6 +262,7 @@ private:
     class Printer;
 
     void insertPlain(QTextCursor &cursor, const QString &text);
+    void applyShaping();
     // Lines: paragraphs, and on a plain page also the line separators that hold long texts
     // together in fewer paragraphs (the text engine's work per keystroke grows with the
     // number of paragraphs after the caret).

@@ -8,7 +8,9 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QImage>
 #include <QMouseEvent>
+#include <QPixmap>
 
 #include <gtest/gtest.h>
 
@@ -715,6 +717,50 @@ TEST(TRichEditEvents, PropertiesAndMargins)
     e.SetHideSelection(false);
     EXPECT_EQ(e.palette().color(QPalette::Inactive, QPalette::Highlight),
               e.palette().color(QPalette::Active, QPalette::Highlight));
+}
+
+// Plain pages lay text out unshaped (long lines stay editable), through any font the editor
+// sets; rich pages keep kerning and ligatures.
+TEST(TRichEditEvents, PlainPagesLayOutUnshaped)
+{
+    TRichEdit e;
+    const auto unshaped = [&e] { return (e.document()->defaultFont().styleStrategy() & QFont::PreferNoShaping) != 0; };
+    EXPECT_FALSE(unshaped());
+    e.SetPlainText(true);
+    EXPECT_TRUE(unshaped());
+    e.setFont(QFont(QStringLiteral("Liberation Mono"), 11));
+    EXPECT_TRUE(unshaped());
+    e.DefAttributes().SetSize(14);
+    EXPECT_TRUE(unshaped());
+    e.SetPlainText(false);
+    EXPECT_FALSE(unshaped());
+    e.setFont(QFont(QStringLiteral("Liberation Serif"), 12));
+    EXPECT_FALSE(unshaped());
+}
+
+TEST(TRichEditEvents, MarginsLookLikeTheTextArea)
+{
+    TRichEdit e;
+    QPalette p = e.palette();
+    p.setColor(QPalette::Window, QColor(200, 0, 0));
+    p.setColor(QPalette::Base, QColor(0, 0, 200));
+    e.setPalette(p);
+    e.resize(300, 200);
+    e.show();
+    QApplication::processEvents();
+    const QRect client = e.ClientRect();
+    e.SetRect(3, 4, client.width() - 5, client.height() - 2);
+    QApplication::processEvents();
+    const QImage shot = e.grab().toImage();
+    const QRect view = e.viewport()->geometry();
+    const QColor base = e.viewport()->palette().color(e.viewport()->backgroundRole());
+    const int midX = view.center().x();
+    const int midY = view.center().y();
+    const QPoint inMargins[] = {{view.left() - 1, midY}, {view.left() - 3, midY}, {view.right() + 1, midY},
+                                {view.right() + 5, midY}, {midX, view.top() - 1}, {midX, view.top() - 4},
+                                {midX, view.bottom() + 2}};
+    for (const QPoint &at : inMargins)
+        EXPECT_EQ(shot.pixelColor(at), base) << at.x() << "," << at.y();
 }
 
 } // namespace
