@@ -94,6 +94,9 @@ TForm1::TForm1(QWidget *parent)
     setupToolbar();
     setupStatusBar();
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
+    handOffTimer_ = new QTimer(this);
+    handOffTimer_->setInterval(100);
+    connect(handOffTimer_, &QTimer::timeout, this, [this] { handlePendingHandOffs(); });
 
     // A failure here is shown, and the window is still made.
     RunGuarded([this] { FormCreate(); });
@@ -454,6 +457,7 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 bool TForm1::FormCloseQuery()
 {
+    const Operation operation(*this);
     CloseAllowed = true;
     PageControl1->setVisible(false);
     Closeall1Click();
@@ -464,6 +468,7 @@ bool TForm1::FormCloseQuery()
 
 void TForm1::FormClose()
 {
+    closed_ = true;
     if (const auto checker = platform::FindWindow(QStringLiteral("TKelpaSpellChecker")))
         platform::PostMessage(checker, WM_CLOSECHECKER, 0, 0);
     QDir::setCurrent(programFolder_);
@@ -499,20 +504,48 @@ void TForm1::ShowToolbar1Click()
 
 void TForm1::MIRTOL1Click()
 {
+    // The request is taken at once, as a later start writes the same file, and handled only
+    // when no dialog is up and no document operation runs: an open nested in another one's
+    // password prompt would take over the slot being filled.
     const LoadRequest request = takeLoadRequest(programFolder_);
-    switch (request.kind) {
-    case LoadRequest::Kind::None:
+    if (request.kind == LoadRequest::Kind::None)
         return;
-    case LoadRequest::Kind::BringToFront:
-        break;
-    case LoadRequest::Kind::Open:
-        OpenDocument(request.path, true, QString());
-        break;
+    handOffQueue_.push_back(request);
+    handlePendingHandOffs();
+}
+
+bool TForm1::busy() const { return operations_ > 0 || QApplication::activeModalWidget() != nullptr; }
+
+void TForm1::handlePendingHandOffs()
+{
+    while (!handOffQueue_.empty() && !closed_) {
+        if (busy()) {
+            handOffTimer_->start();
+            return;
+        }
+        const LoadRequest request = handOffQueue_.front();
+        handOffQueue_.pop_front();
+        if (request.kind == LoadRequest::Kind::Open)
+            RunGuarded([&] { OpenDocument(request.path, true, QString()); });
+        bringForward();
     }
+    handOffTimer_->stop();
+}
+
+void TForm1::bringForward()
+{
     if (isMinimized())
         showNormal();
     raise();
     activateWindow();
+}
+
+TForm1::Operation::Operation(TForm1 &form) : form_(form) { ++form_.operations_; }
+
+TForm1::Operation::~Operation()
+{
+    if (--form_.operations_ == 0 && !form_.handOffQueue_.empty())
+        form_.handOffTimer_->start();
 }
 
 void TForm1::Allowmultipleinstances1Click()

@@ -101,6 +101,7 @@ QByteArray textPageBytes(TRichEdit *editor, PageKind kind)
 
 int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &password)
 {
+    const Operation operation(*this);
     if (path.isEmpty() || !CheckNotAlreadyLoaded(path))
         return -1;
     const int slot = table_.FindFreePage();
@@ -318,6 +319,7 @@ QString TForm1::AskPassword()
 
 void TForm1::OpenButtonClick()
 {
+    const Operation operation(*this);
     FileDialogRequest request;
     request.kind = FileDialogKind::Open;
     request.caption = QStringLiteral("Open");
@@ -353,6 +355,7 @@ void TForm1::dropEvent(QDropEvent *event)
 
 void TForm1::WMDropFiles(const QStringList &files)
 {
+    const Operation operation(*this);
     // Each file in turn; a failure of one does not stop the others.
     for (const QString &file : files)
         RunGuarded([&] { OpenDocument(file, true, QString()); });
@@ -360,6 +363,7 @@ void TForm1::WMDropFiles(const QStringList &files)
 
 void TForm1::Changepassword1Click()
 {
+    const Operation operation(*this);
     if (!currentEditor())
         return;
     const int slot = table_.CurrentPage;
@@ -409,6 +413,7 @@ void TForm1::reenterPassword(int slot)
 
 bool TForm1::SavePage(int slot)
 {
+    const Operation operation(*this);
     PageRecord &page = table_[slot];
     if (page.isFree() || !page.Editor || page.Editor->ReadOnly())
         return false;
@@ -493,6 +498,7 @@ void TForm1::writeTextPage(int slot)
 
 int TForm1::SaveButtonClick()
 {
+    const Operation operation(*this);
     if (!currentEditor())
         return -1;
     const int slot = table_.CurrentPage;
@@ -505,6 +511,7 @@ int TForm1::SaveButtonClick()
 
 int TForm1::Saveas1Click()
 {
+    const Operation operation(*this);
     if (!currentEditor())
         return -1;
     const int slot = table_.CurrentPage;
@@ -583,6 +590,7 @@ QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
 
 void TForm1::SaveAll1Click()
 {
+    const Operation operation(*this);
     // Each page is saved as the current one; the user's page is current again afterwards.
     const QPointer<QWidget> userPage = currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
     const auto restore = qScopeGuard([&] {
@@ -606,6 +614,7 @@ void TForm1::SaveAll1Click()
 
 void TForm1::ClosePage(int slot)
 {
+    const Operation operation(*this);
     if (slot < 0 || slot >= kPageCount)
         return;
     PageRecord &page = table_[slot];
@@ -690,6 +699,7 @@ void TForm1::activateFirstOpenPage()
 
 void TForm1::Closeall1Click()
 {
+    const Operation operation(*this);
     PageControl1->setEnabled(false);
     CloseAllowed = true;
     for (int i = 0; i < kPageCount; ++i) {
