@@ -7,6 +7,7 @@
 #include "editor/HandOff.h"
 
 #include "engine/TOBRINEngine.h"
+#include "platform/LastError.h"
 #include "platform/WindowMessages.h"
 #include "platform/richedit/TRichEdit.h"
 #include "support/Abort.h"
@@ -552,6 +553,7 @@ void TForm1::Allowmultipleinstances1Click()
 {
     const QString marker = multiMarkerFile(programFolder_);
     if (QFile::exists(marker)) {
+        platform::clearLastError();
         if (!QFile::remove(marker))
             ShowErrorBox(QStringLiteral("Cannot remove the file multi.dat"));
     } else {

@@ -7,6 +7,7 @@
 
 #include "engine/LegacyCipher.h"
 #include "engine/TOBRINEngine.h"
+#include "platform/LastError.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/richedit/TRichEdit.h"
 #include "support/Abort.h"
@@ -18,6 +19,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QScopeGuard>
@@ -137,17 +139,21 @@ int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &p
 TForm1::ReadOutcome TForm1::readTextFile(int slot, const QString &path)
 {
     QFile f(path);
-    errno = 0;
     QByteArray content;
     bool ok = false;
+    // The box shows the system's text for the last error: the one of this read, never one
+    // that an earlier call left.
+    platform::clearLastError();
     if (f.open(QIODevice::ReadOnly)) {
         content = f.readAll();
         ok = f.error() == QFileDevice::NoError;
     }
     if (!ok) {
-        // The box shows the system's text for the last error; a read error may not set one.
-        if (errno == 0)
-            errno = EIO;
+        int error = platform::lastError();
+        // A folder opens without a system error; other failures may not set one either.
+        if (error == 0)
+            error = QFileInfo(path).isDir() ? EISDIR : EIO;
+        platform::setLastError(error);
         ShowErrorBox(path);
         return ReadOutcome::Failed;
     }
@@ -162,6 +168,7 @@ TForm1::ReadOutcome TForm1::readEncryptedDocument(int slot, const QString &path,
     const QString pwd = password.isEmpty() ? AskPassword() : password;
     if (pwd.isEmpty())
         return ReadOutcome::Failed;
+    platform::clearLastError();
     if (!engine_->LoadFromFile(passwordBytes(pwd), engineFileName(path))) {
         ShowErrorBox(openFailureText(path, *engine_));
         return ReadOutcome::Failed;
@@ -393,6 +400,7 @@ void TForm1::reenterPassword(int slot)
     const QString pwd = AskPassword();
     if (pwd.isEmpty())
         return;
+    platform::clearLastError();
     if (!engine_->LoadFromFile(passwordBytes(pwd), engineFileName(page.FileName))) {
         ShowErrorBox(openFailureText(page.FileName, *engine_));
         return;
@@ -466,6 +474,7 @@ void TForm1::writeEncryptedPage(int slot)
     const bool saved = replaceFileThrough(
         page.FileName,
         [&](const QString &temp) {
+            platform::clearLastError();
             engineFailed = !engine_->SaveToFile(pwd, engineFileName(temp),
                                                 reinterpret_cast<const std::uint8_t *>(data.constData()),
                                                 static_cast<std::size_t>(data.size()));
