@@ -697,7 +697,9 @@ void TForm1::PageControl1Change()
         SetRulerEnabled(page.Kind != PageKind::Plain);
         Wraptext1->setChecked(page.Editor->WordWrap());
         setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
-        setPanel(3, QString::number(page.Editor->TextLength()) + QStringLiteral(" bytes"));
+        // A page whose password is unconfirmed keeps saying why it is read-only.
+        setPanel(3, page.PasswordUnconfirmed ? readOnlyPageText()
+                                             : QString::number(page.Editor->TextLength()) + QStringLiteral(" bytes"));
         setPanel(2, Wraptext1->isChecked() ? QStringLiteral("W") : QString());
         SetEditorMargins();
         RichEdit1SelectionChange();

@@ -132,7 +132,12 @@ private:
     ReadOutcome passwordOutcome(PageKind kind, const QByteArray &content) const;
     void releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet);
     void showOpenedPage(int slot, const QString &path, bool addToRecent);
+    // `justWritten`: Save As reopens what it wrote with the password it used, so a password
+    // that cannot be checked needs no confirmation.
+    int openDocument(const QString &path, bool addToRecent, const QString &password, bool justWritten);
     void markPasswordUnconfirmed(int slot, bool knownWrong);
+    // What the message panel shows for such a page.
+    static QString readOnlyPageText();
     void reenterPassword(int slot);
     void writeEncryptedPage(int slot);
     void writeTextPage(int slot);

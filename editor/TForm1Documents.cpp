@@ -103,6 +103,11 @@ QByteArray textPageBytes(TRichEdit *editor, PageKind kind)
 
 int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &password)
 {
+    return openDocument(path, addToRecent, password, false);
+}
+
+int TForm1::openDocument(const QString &path, bool addToRecent, const QString &password, bool justWritten)
+{
     const Operation operation(*this);
     if (path.isEmpty() || !CheckNotAlreadyLoaded(path))
         return -1;
@@ -129,6 +134,9 @@ int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &p
         releaseFailedPage(slot, previousSheet);
         return -1;
     }
+    // A document written a moment ago with this password holds the page's own text.
+    if (justWritten && outcome == ReadOutcome::PasswordUnchecked)
+        outcome = ReadOutcome::Read;
     showOpenedPage(slot, path, addToRecent);
     if (outcome != ReadOutcome::Read)
         markPasswordUnconfirmed(slot, outcome == ReadOutcome::PasswordWrong);
@@ -252,7 +260,12 @@ void TForm1::markPasswordUnconfirmed(int slot, bool knownWrong)
         page.Editor->SetReadOnly(false);
         return;
     }
-    setPanel(3, QStringLiteral("Read-only: enter the password again with Preferences > Encryption > Change..."));
+    setPanel(3, readOnlyPageText());
+}
+
+QString TForm1::readOnlyPageText()
+{
+    return QStringLiteral("Read-only: enter the password again with Preferences > Encryption > Change...");
 }
 
 void TForm1::ConfigurePageEditor(int slot, const QString &path)
@@ -552,7 +565,7 @@ int TForm1::Saveas1Click()
     // The page is opened again from what was written, in the kind the new name gives.
     const QString password = page.Password;
     ClosePage(slot);
-    const int reopened = OpenDocument(chosen, true, password);
+    const int reopened = openDocument(chosen, true, password, true);
     if (reopened >= 0)
         table_[reopened].Editor->SetSelStart(caret);
     return reopened;
