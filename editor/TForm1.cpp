@@ -462,9 +462,27 @@ bool TForm1::FormCloseQuery()
     CloseAllowed = true;
     PageControl1->setVisible(false);
     Closeall1Click();
-    if (!CloseAllowed)
+    if (!CloseAllowed) {
         PageControl1->setVisible(table_.openCount() > 0);
+        showCurrentTab();
+    }
     return CloseAllowed;
+}
+
+void TForm1::showCurrentTab()
+{
+    // A tab bar that lost tabs while it was hidden keeps a scroll position from before, which
+    // may leave the current tab out of view; selecting the page anew scrolls to its tab.
+    const int index = PageControl1->currentIndex();
+    if (index < 0 || PageControl1->count() < 2)
+        return;
+    const bool updating = Updating;
+    Updating = true;
+    PageControl1->setCurrentIndex(index == 0 ? 1 : 0);
+    PageControl1->setCurrentIndex(index);
+    Updating = updating;
+    if (TRichEdit *editor = currentEditor())
+        editor->setFocus();
 }
 
 void TForm1::FormClose()

@@ -147,6 +147,7 @@ private:
     MessageAnswer askSaveChanges(int slot);
     void releasePage(int slot);
     void activateFirstOpenPage();
+    void showCurrentTab();
 
     // Marks a document operation (open, save, close and the prompts inside them) for its
     // lifetime; a hand-off that arrives meanwhile waits for the last one to end.

@@ -2,6 +2,7 @@
 #include "EditorFixture.h"
 
 #include <QAction>
+#include <QTabBar>
 #include <QToolButton>
 #include <csignal>
 #include <sys/resource.h>
@@ -415,6 +416,41 @@ TEST_F(EditorTest, ClosePromptsOnSeveralModifiedPages)
     prompter.answer(MessageAnswer::No);
     EXPECT_TRUE(form->close());
     EXPECT_EQ(fileBytes(path("c.txt")), "old\r\n");
+}
+
+TEST_F(EditorTest, CancelledWindowCloseShowsTheCurrentTab)
+{
+    start();
+    const auto open = [&](const QString &name) {
+        writeFile(path(name), "text\r\n");
+        return form->OpenDocument(path(name), true, {});
+    };
+    for (int i = 0; i < 12; ++i)
+        ASSERT_GE(open(QStringLiteral("document %1.txt").arg(i)), 0);
+    for (int slot : {0, 1, 2})
+        form->ClosePage(slot);
+    // Slots 0 and 1 get the tabs before the last one, doc.txt slot 2 and the last tab: the close
+    // removes two tabs before it stops at doc.txt.
+    ASSERT_EQ(open("closed first.txt"), 0);
+    ASSERT_EQ(open("closed next.txt"), 1);
+    const int slot = open("doc.txt");
+    ASSERT_EQ(slot, 2);
+    editor(slot)->SetText("changed");
+    editor(slot)->SetModified(true);
+    pump();
+    QTabBar *bar = form->pageControl()->tabBar();
+    ASSERT_GT(bar->tabRect(0).width() * bar->count(), bar->width()) << "the tabs do not fit, so the bar scrolls";
+
+    prompter.answer(MessageAnswer::Cancel);
+    // As under a real box, the window lays itself out while the question is up.
+    prompter.onShown([](const kelpa::ScriptedPrompter::Shown &) { pump(20); });
+    EXPECT_FALSE(form->close());
+    prompter.onShown({});
+    pump();
+    ASSERT_EQ(form->pageControl()->currentWidget(), page(slot).Sheet);
+    const QRect current = bar->tabRect(bar->currentIndex());
+    EXPECT_GE(current.left(), 0);
+    EXPECT_LE(current.right(), bar->width()) << "the current tab is in view";
 }
 
 TEST_F(EditorTest, YesOnAnUntitledPageRunsSaveAsAndStaysOpenWhenCancelled)
