@@ -140,7 +140,10 @@ private:
     static QString readOnlyPageText();
     void reenterPassword(int slot);
     void writeEncryptedPage(int slot);
-    void writeTextPage(int slot);
+    // True when the file had to move to UTF-8 to hold the page's text.
+    bool writeTextPage(int slot);
+    // The message panel's text after a save.
+    QString savedText(const QString &path) const;
     // The name chosen in the Save As dialog and the kind its filter gives; throws Abort when
     // the user cancels.
     QString askSaveAsName(const PageRecord &page, PageKind &kind);
@@ -176,6 +179,8 @@ private:
     bool rulerEnabled_ = false;
     bool shown_ = false;
     bool closed_ = false;
+    // The last save moved a plain file to UTF-8.
+    bool encodingSwitched_ = false;
     int operations_ = 0;
     std::deque<LoadRequest> handOffQueue_;
     QTimer *handOffTimer_ = nullptr;

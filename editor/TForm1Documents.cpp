@@ -83,8 +83,11 @@ QString openFailureText(const QString &path, const TOBRINEngine &engine)
 bool isEncryptedKind(PageKind kind) { return kind == PageKind::Encrypted || kind == PageKind::Legacy; }
 
 // What a plain or rich page writes: plain lines in the page's encoding, or its rich-text stream.
-QByteArray textPageBytes(TRichEdit *editor, PageKind kind)
+// `encoding` takes the encoding the plain lines are in, which differs from the page's when its
+// text no longer fits it.
+QByteArray textPageBytes(TRichEdit *editor, PageKind kind, codepage::TextEncoding &encoding)
 {
+    encoding = editor->Encoding();
     if (kind != PageKind::Plain)
         return editor->SaveToStream();
     // Also for a rich editor saved as plain text, whose stream would be rich text.
@@ -92,7 +95,7 @@ QByteArray textPageBytes(TRichEdit *editor, PageKind kind)
     const auto encoded = codepage::encodePlainText(
         std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())),
         editor->Encoding());
-    editor->SetEncoding(encoded.encoding);
+    encoding = encoded.encoding;
     return QByteArray::fromStdString(encoded.bytes);
 }
 
@@ -447,16 +450,17 @@ bool TForm1::SavePage(int slot)
         throw Abort();
     // The new file takes the old one's permission bits, so the read-only attribute is kept
     // whatever happens below.
+    encodingSwitched_ = false;
     if (isEncryptedKind(page.Kind))
         writeEncryptedPage(slot);
     else
-        writeTextPage(slot);
+        encodingSwitched_ = writeTextPage(slot);
     PageControl1->setTabText(PageControl1->indexOf(page.Sheet), EscapeMenuCaption(fileNamePart(path)));
     PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
     page.Editor->SetModified(false);
     page.FileName = path;
     AddToRecent(path);
-    setPanel(3, QStringLiteral("\"") + path + QStringLiteral("\" has been saved"));
+    setPanel(3, savedText(path));
     emit documentStateChanged();
     QCoreApplication::processEvents();
     return true;
@@ -504,13 +508,28 @@ void TForm1::writeEncryptedPage(int slot)
     throw Abort();
 }
 
-void TForm1::writeTextPage(int slot)
+QString TForm1::savedText(const QString &path) const
+{
+    QString text = QStringLiteral("\"") + path + QStringLiteral("\" has been saved");
+    // Said once, at the save that changes the file's encoding.
+    if (encodingSwitched_)
+        text += QStringLiteral(" in UTF-8, as Windows-1252 cannot hold its text");
+    return text;
+}
+
+bool TForm1::writeTextPage(int slot)
 {
     PageRecord &page = table_[slot];
     for (;;) {
         QString error;
-        if (writeFileReplacing(page.FileName, textPageBytes(page.Editor, page.Kind), &error))
-            return;
+        codepage::TextEncoding encoding = page.Editor->Encoding();
+        const QByteArray bytes = textPageBytes(page.Editor, page.Kind, encoding);
+        if (writeFileReplacing(page.FileName, bytes, &error)) {
+            // The page keeps its encoding until the file is in another one.
+            const bool switched = encoding != page.Editor->Encoding();
+            page.Editor->SetEncoding(encoding);
+            return switched;
+        }
         ShowErrorBox(QStringLiteral("Warning"));
         if (!ConfirmYesNo(QStringLiteral("Cannot save the file \"") + page.FileName + QStringLiteral("\"\nTry again?"),
                           this))
@@ -568,6 +587,9 @@ int TForm1::Saveas1Click()
     const int reopened = openDocument(chosen, true, password, true);
     if (reopened >= 0)
         table_[reopened].Editor->SetSelStart(caret);
+    // The note about the file's new encoding outlives the reopening's message.
+    if (encodingSwitched_)
+        setPanel(3, savedText(chosen));
     return reopened;
 }
 

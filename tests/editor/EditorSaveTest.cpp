@@ -93,12 +93,12 @@ TEST_F(EditorTest, SaveWritesEachKind)
 TEST_F(EditorTest, PlainFilesAreSavedInTheEncodingTheyCameIn)
 {
     start();
-    struct Case { const char *what; QByteArray before; QString added; QByteArray after; };
+    struct Case { const char *what; QByteArray before; QString added; QByteArray after; bool toldOfUtf8; };
     const std::vector<Case> cases = {
-        {"Windows-1252", "caf\xe9\r\n", QStringLiteral("na\u00efve"), "caf\xe9\r\nna\xefve\r\n"},
-        {"UTF-8", "caf\xc3\xa9\r\n", QStringLiteral("na\u00efve"), "caf\xc3\xa9\r\nna\xc3\xafve\r\n"},
-        {"UTF-8 with its mark", "\xef\xbb\xbf" "caf\xc3\xa9\r\n", QStringLiteral("x"), "\xef\xbb\xbf" "caf\xc3\xa9\r\nx\r\n"},
-        {"Windows-1252 that cannot hold the text", "caf\xe9\r\n", QStringLiteral("\u03a9"), "caf\xc3\xa9\r\n\xce\xa9\r\n"},
+        {"Windows-1252", "caf\xe9\r\n", QStringLiteral("na\u00efve"), "caf\xe9\r\nna\xefve\r\n", false},
+        {"UTF-8", "caf\xc3\xa9\r\n", QStringLiteral("na\u00efve"), "caf\xc3\xa9\r\nna\xc3\xafve\r\n", false},
+        {"UTF-8 with its mark", "\xef\xbb\xbf" "caf\xc3\xa9\r\n", QStringLiteral("x"), "\xef\xbb\xbf" "caf\xc3\xa9\r\nx\r\n", false},
+        {"Windows-1252 that cannot hold the text", "caf\xe9\r\n", QStringLiteral("\u03a9"), "caf\xc3\xa9\r\n\xce\xa9\r\n", true},
     };
     int n = 0;
     for (const auto &c : cases) {
@@ -111,7 +111,25 @@ TEST_F(EditorTest, PlainFilesAreSavedInTheEncodingTheyCameIn)
         editor(slot)->SetSelText(QStringLiteral("\n") + c.added);
         ASSERT_TRUE(form->SavePage(slot)) << c.what;
         EXPECT_EQ(fileBytes(name).toHex().toStdString(), c.after.toHex().toStdString()) << c.what;
+        // The user is told once, at the save that moves the file to UTF-8.
+        const QString saved = "\"" + name + "\" has been saved";
+        const QString told = saved + " in UTF-8, as Windows-1252 cannot hold its text";
+        EXPECT_EQ(form->statusPanel(3).toStdString(), (c.toldOfUtf8 ? told : saved).toStdString()) << c.what;
+        editor(slot)->SetSelText(QStringLiteral("!"));
+        ASSERT_TRUE(form->SavePage(slot)) << c.what;
+        EXPECT_EQ(form->statusPanel(3).toStdString(), saved.toStdString()) << c.what;
     }
+
+    // Save As to a new name says it too, after the page is opened again.
+    writeFile(path("old.txt"), "caf\xe9\r\n");
+    const int slot = form->OpenDocument(path("old.txt"), true, {});
+    editor(slot)->SetSelStart(editor(slot)->TextLength());
+    editor(slot)->SetSelText(QStringLiteral("\n\u65e5\u672c"));
+    prompter.answerFile(path("new.txt"), 3);
+    form->action("Saveas1")->trigger();
+    EXPECT_EQ(fileBytes(path("new.txt")), "caf\xc3\xa9\r\n\xe6\x97\xa5\xe6\x9c\xac\r\n");
+    EXPECT_EQ(form->statusPanel(3).toStdString(),
+              ("\"" + path("new.txt") + "\" has been saved in UTF-8, as Windows-1252 cannot hold its text").toStdString());
 }
 
 TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
