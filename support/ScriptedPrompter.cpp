@@ -49,8 +49,8 @@ MessageAnswer ScriptedPrompter::message(const MessageRequest &request)
 std::optional<QString> ScriptedPrompter::input(const InputRequest &request)
 {
     record(Shown{Shown::Kind::Input, request.caption, request.prompt, MessageIcon::None,
-                           MessageButtons::OkCancel, FileDialogKind::Open, QString(),
-                           request.owner});
+                 MessageButtons::OkCancel, FileDialogKind::Open, QString(),
+                 request.owner});
     if (inputAnswers_.empty()) {
         ++unanswered_;
         return std::nullopt;
@@ -66,7 +66,8 @@ std::optional<QString> ScriptedPrompter::input(const InputRequest &request)
 FileDialogResult ScriptedPrompter::file(const FileDialogRequest &request)
 {
     record(Shown{Shown::Kind::File, request.caption, request.fileName, MessageIcon::None,
-                           MessageButtons::OkCancel, request.kind, request.filter, request.owner});
+                 MessageButtons::OkCancel, request.kind, request.filter, request.owner,
+                 request.folder, request.fileName, request.filterIndex});
     if (fileAnswers_.empty()) {
         ++unanswered_;
         return {};
@@ -79,8 +80,8 @@ FileDialogResult ScriptedPrompter::file(const FileDialogRequest &request)
 std::optional<QFont> ScriptedPrompter::font(const FontRequest &request)
 {
     record(Shown{Shown::Kind::Font, request.caption, QString(), MessageIcon::None,
-                           MessageButtons::OkCancel, FileDialogKind::Open, QString(),
-                           request.owner});
+                 MessageButtons::OkCancel, FileDialogKind::Open, QString(),
+                 request.owner});
     if (fontAnswers_.empty()) {
         ++unanswered_;
         return std::nullopt;
@@ -93,8 +94,8 @@ std::optional<QFont> ScriptedPrompter::font(const FontRequest &request)
 std::optional<QColor> ScriptedPrompter::color(const ColorRequest &request)
 {
     record(Shown{Shown::Kind::Color, request.caption, QString(), MessageIcon::None,
-                           MessageButtons::OkCancel, FileDialogKind::Open, QString(),
-                           request.owner});
+                 MessageButtons::OkCancel, FileDialogKind::Open, QString(),
+                 request.owner});
     if (colorAnswers_.empty()) {
         ++unanswered_;
         return std::nullopt;

@@ -21,6 +21,10 @@ public:
         FileDialogKind fileKind = FileDialogKind::Open;
         QString filter;
         QWidget *owner = nullptr;
+        // How a file dialog starts: its folder, file name (also in text) and filter.
+        QString folder{};
+        QString fileName{};
+        int filterIndex = 0;
     };
 
     void answer(MessageAnswer a) { messageAnswers_.push_back(a); }

@@ -299,6 +299,45 @@ TEST_F(EditorTest, SaveAsMatrixOfFiltersAndExtensionQuestion)
     }
 }
 
+TEST_F(EditorTest, SaveAsDialogStartsWithTheNameFolderAndFilterOfThePage)
+{
+    start();
+    writeFile(path("notes.txt"), "notes\r\n");
+    writeFile(path("letter.rtf"), "{\\rtf1 letter}");
+    // Long enough to be compressed, so that the password is checked.
+    writeDocument(path("vault.eco"), "pw", "{\\rtf1 " + QByteArray("vault words ").repeated(50) + "}");
+    writeDocument(path("old.eco"), "pw", "{\\rtf1 old}", TOBRINEngine::CipherLegacy);
+    struct Case { const char *what; std::function<void()> open; const char *fileName; QString folder; int filter; };
+    const std::vector<Case> cases = {
+        {"new plain page", [&] { form->NewPage(NewPageKind::Plain); }, "Untitled.txt", {}, 3},
+        {"new rich page", [&] { form->NewPage(NewPageKind::Rich); }, "Untitled.rtf", {}, 2},
+        {"new encrypted page, rich until saved", [&] { form->NewPage(NewPageKind::Encrypted); }, "Untitled.rtf", {}, 2},
+        {"plain file", [&] { form->OpenDocument(path("notes.txt"), true, {}); }, "notes.txt", folder, 3},
+        {"rich file", [&] { form->OpenDocument(path("letter.rtf"), true, {}); }, "letter.rtf", folder, 2},
+        {"encrypted document", [&] { form->OpenDocument(path("vault.eco"), true, "pw"); }, "vault.eco", folder, 1},
+        {"legacy document",
+         [&] {
+             prompter.answer(MessageAnswer::Yes); // the text is right
+             form->OpenDocument(path("old.eco"), true, "pw");
+         },
+         "old.eco", folder, 5},
+    };
+    for (const auto &c : cases) {
+        c.open();
+        prompter.clear();
+        form->action("Saveas1")->trigger(); // and cancelled
+        ASSERT_EQ(prompter.shown().size(), 1u) << c.what;
+        const auto &dialog = prompter.shown()[0];
+        EXPECT_EQ(dialog.kind, kelpa::ScriptedPrompter::Shown::Kind::File) << c.what;
+        EXPECT_EQ(dialog.fileKind, kelpa::FileDialogKind::Save) << c.what;
+        EXPECT_EQ(dialog.fileName.toStdString(), c.fileName) << c.what;
+        EXPECT_EQ(dialog.folder.toStdString(), c.folder.toStdString()) << c.what;
+        EXPECT_EQ(dialog.filterIndex, c.filter) << c.what;
+        EXPECT_EQ(dialog.filter.split(";;").size(), 5) << c.what;
+        EXPECT_TRUE(dialog.filter.split(";;").value(2).startsWith("Plain Text File (*.TXT)")) << c.what;
+    }
+}
+
 TEST_F(EditorTest, CancelledSaveAsDialogChangesNothing)
 {
     start();
