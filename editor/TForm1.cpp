@@ -7,6 +7,7 @@
 #include "editor/HandOff.h"
 
 #include "engine/TOBRINEngine.h"
+#include "platform/LastError.h"
 #include "platform/WindowMessages.h"
 #include "platform/richedit/TRichEdit.h"
 #include "support/Abort.h"
@@ -94,6 +95,9 @@ TForm1::TForm1(QWidget *parent)
     setupToolbar();
     setupStatusBar();
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
+    handOffTimer_ = new QTimer(this);
+    handOffTimer_->setInterval(100);
+    connect(handOffTimer_, &QTimer::timeout, this, [this] { handlePendingHandOffs(); });
 
     // A failure here is shown, and the window is still made.
     RunGuarded([this] { FormCreate(); });
@@ -454,16 +458,36 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 bool TForm1::FormCloseQuery()
 {
+    const Operation operation(*this);
     CloseAllowed = true;
     PageControl1->setVisible(false);
     Closeall1Click();
-    if (!CloseAllowed)
+    if (!CloseAllowed) {
         PageControl1->setVisible(table_.openCount() > 0);
+        showCurrentTab();
+    }
     return CloseAllowed;
+}
+
+void TForm1::showCurrentTab()
+{
+    // A tab bar that lost tabs while it was hidden keeps a scroll position from before, which
+    // may leave the current tab out of view; selecting the page anew scrolls to its tab.
+    const int index = PageControl1->currentIndex();
+    if (index < 0 || PageControl1->count() < 2)
+        return;
+    const bool updating = Updating;
+    Updating = true;
+    PageControl1->setCurrentIndex(index == 0 ? 1 : 0);
+    PageControl1->setCurrentIndex(index);
+    Updating = updating;
+    if (TRichEdit *editor = currentEditor())
+        editor->setFocus();
 }
 
 void TForm1::FormClose()
 {
+    closed_ = true;
     if (const auto checker = platform::FindWindow(QStringLiteral("TKelpaSpellChecker")))
         platform::PostMessage(checker, WM_CLOSECHECKER, 0, 0);
     QDir::setCurrent(programFolder_);
@@ -499,26 +523,55 @@ void TForm1::ShowToolbar1Click()
 
 void TForm1::MIRTOL1Click()
 {
+    // The request is taken at once, as a later start writes the same file, and handled only
+    // when no dialog is up and no document operation runs: an open nested in another one's
+    // password prompt would take over the slot being filled.
     const LoadRequest request = takeLoadRequest(programFolder_);
-    switch (request.kind) {
-    case LoadRequest::Kind::None:
+    if (request.kind == LoadRequest::Kind::None)
         return;
-    case LoadRequest::Kind::BringToFront:
-        break;
-    case LoadRequest::Kind::Open:
-        OpenDocument(request.path, true, QString());
-        break;
+    handOffQueue_.push_back(request);
+    handlePendingHandOffs();
+}
+
+bool TForm1::busy() const { return operations_ > 0 || QApplication::activeModalWidget() != nullptr; }
+
+void TForm1::handlePendingHandOffs()
+{
+    while (!handOffQueue_.empty() && !closed_) {
+        if (busy()) {
+            handOffTimer_->start();
+            return;
+        }
+        const LoadRequest request = handOffQueue_.front();
+        handOffQueue_.pop_front();
+        if (request.kind == LoadRequest::Kind::Open)
+            RunGuarded([&] { OpenDocument(request.path, true, QString()); });
+        bringForward();
     }
+    handOffTimer_->stop();
+}
+
+void TForm1::bringForward()
+{
     if (isMinimized())
         showNormal();
     raise();
     activateWindow();
 }
 
+TForm1::Operation::Operation(TForm1 &form) : form_(form) { ++form_.operations_; }
+
+TForm1::Operation::~Operation()
+{
+    if (--form_.operations_ == 0 && !form_.handOffQueue_.empty())
+        form_.handOffTimer_->start();
+}
+
 void TForm1::Allowmultipleinstances1Click()
 {
     const QString marker = multiMarkerFile(programFolder_);
     if (QFile::exists(marker)) {
+        platform::clearLastError();
         if (!QFile::remove(marker))
             ShowErrorBox(QStringLiteral("Cannot remove the file multi.dat"));
     } else {
@@ -662,7 +715,9 @@ void TForm1::PageControl1Change()
         SetRulerEnabled(page.Kind != PageKind::Plain);
         Wraptext1->setChecked(page.Editor->WordWrap());
         setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
-        setPanel(3, QString::number(page.Editor->TextLength()) + QStringLiteral(" bytes"));
+        // A page whose password is unconfirmed keeps saying why it is read-only.
+        setPanel(3, page.PasswordUnconfirmed ? readOnlyPageText()
+                                             : QString::number(page.Editor->TextLength()) + QStringLiteral(" bytes"));
         setPanel(2, Wraptext1->isChecked() ? QStringLiteral("W") : QString());
         SetEditorMargins();
         RichEdit1SelectionChange();

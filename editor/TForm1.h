@@ -1,6 +1,7 @@
 #pragma once
 // The editor's main window: menus, tool buttons, the page control with up to 16 pages, the
 // four-panel status bar, and opening, saving and closing documents in their four kinds.
+#include "editor/HandOff.h"
 #include "editor/PageTable.h"
 #include "editor/Settings.h"
 #include "support/Prompter.h"
@@ -8,12 +9,14 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <deque>
 #include <memory>
 
 class QAction;
 class QLabel;
 class QMenu;
 class QTabWidget;
+class QTimer;
 class QToolButton;
 class QWidget;
 class TOBRINEngine;
@@ -77,6 +80,8 @@ public:
     bool isUpdating() const { return Updating; }
     bool activated() const { return Activated; }
     bool rulerEnabled() const { return rulerEnabled_; }
+    // Handed-over requests that wait for the window to be idle.
+    int pendingHandOffs() const { return static_cast<int>(handOffQueue_.size()); }
     QAction *action(const QString &objectName) const;
     TOBRINEngine &engine() { return *engine_; }
 
@@ -127,16 +132,41 @@ private:
     ReadOutcome passwordOutcome(PageKind kind, const QByteArray &content) const;
     void releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet);
     void showOpenedPage(int slot, const QString &path, bool addToRecent);
+    // `justWritten`: Save As reopens what it wrote with the password it used, so a password
+    // that cannot be checked needs no confirmation.
+    int openDocument(const QString &path, bool addToRecent, const QString &password, bool justWritten);
     void markPasswordUnconfirmed(int slot, bool knownWrong);
+    // What the message panel shows for such a page.
+    static QString readOnlyPageText();
     void reenterPassword(int slot);
     void writeEncryptedPage(int slot);
-    void writeTextPage(int slot);
+    // True when the file had to move to UTF-8 to hold the page's text.
+    bool writeTextPage(int slot);
+    // The message panel's text after a save.
+    QString savedText(const QString &path) const;
     // The name chosen in the Save As dialog and the kind its filter gives; throws Abort when
     // the user cancels.
     QString askSaveAsName(const PageRecord &page, PageKind &kind);
     MessageAnswer askSaveChanges(int slot);
     void releasePage(int slot);
     void activateFirstOpenPage();
+    void showCurrentTab();
+
+    // Marks a document operation (open, save, close and the prompts inside them) for its
+    // lifetime; a hand-off that arrives meanwhile waits for the last one to end.
+    class Operation {
+    public:
+        explicit Operation(TForm1 &form);
+        ~Operation();
+        Operation(const Operation &) = delete;
+        Operation &operator=(const Operation &) = delete;
+
+    private:
+        TForm1 &form_;
+    };
+    bool busy() const;
+    void handlePendingHandOffs();
+    void bringForward();
 
     PageTable table_;
     KelpaSettings settings_;
@@ -148,6 +178,12 @@ private:
     bool CloseAllowed = true;
     bool rulerEnabled_ = false;
     bool shown_ = false;
+    bool closed_ = false;
+    // The last save moved a plain file to UTF-8.
+    bool encodingSwitched_ = false;
+    int operations_ = 0;
+    std::deque<LoadRequest> handOffQueue_;
+    QTimer *handOffTimer_ = nullptr;
     // "&Change..." as the common-password item last left it.
     bool changePasswordAllowed_ = true;
     // The size applied at start-up, written back while the window is maximised.

@@ -7,6 +7,7 @@
 
 #include "engine/LegacyCipher.h"
 #include "engine/TOBRINEngine.h"
+#include "platform/LastError.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/richedit/TRichEdit.h"
 #include "support/Abort.h"
@@ -18,6 +19,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QScopeGuard>
@@ -81,8 +83,11 @@ QString openFailureText(const QString &path, const TOBRINEngine &engine)
 bool isEncryptedKind(PageKind kind) { return kind == PageKind::Encrypted || kind == PageKind::Legacy; }
 
 // What a plain or rich page writes: plain lines in the page's encoding, or its rich-text stream.
-QByteArray textPageBytes(TRichEdit *editor, PageKind kind)
+// `encoding` takes the encoding the plain lines are in, which differs from the page's when its
+// text no longer fits it.
+QByteArray textPageBytes(TRichEdit *editor, PageKind kind, codepage::TextEncoding &encoding)
 {
+    encoding = editor->Encoding();
     if (kind != PageKind::Plain)
         return editor->SaveToStream();
     // Also for a rich editor saved as plain text, whose stream would be rich text.
@@ -90,7 +95,7 @@ QByteArray textPageBytes(TRichEdit *editor, PageKind kind)
     const auto encoded = codepage::encodePlainText(
         std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())),
         editor->Encoding());
-    editor->SetEncoding(encoded.encoding);
+    encoding = encoded.encoding;
     return QByteArray::fromStdString(encoded.bytes);
 }
 
@@ -101,6 +106,12 @@ QByteArray textPageBytes(TRichEdit *editor, PageKind kind)
 
 int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &password)
 {
+    return openDocument(path, addToRecent, password, false);
+}
+
+int TForm1::openDocument(const QString &path, bool addToRecent, const QString &password, bool justWritten)
+{
+    const Operation operation(*this);
     if (path.isEmpty() || !CheckNotAlreadyLoaded(path))
         return -1;
     const int slot = table_.FindFreePage();
@@ -126,6 +137,9 @@ int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &p
         releaseFailedPage(slot, previousSheet);
         return -1;
     }
+    // A document written a moment ago with this password holds the page's own text.
+    if (justWritten && outcome == ReadOutcome::PasswordUnchecked)
+        outcome = ReadOutcome::Read;
     showOpenedPage(slot, path, addToRecent);
     if (outcome != ReadOutcome::Read)
         markPasswordUnconfirmed(slot, outcome == ReadOutcome::PasswordWrong);
@@ -136,17 +150,21 @@ int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &p
 TForm1::ReadOutcome TForm1::readTextFile(int slot, const QString &path)
 {
     QFile f(path);
-    errno = 0;
     QByteArray content;
     bool ok = false;
+    // The box shows the system's text for the last error: the one of this read, never one
+    // that an earlier call left.
+    platform::clearLastError();
     if (f.open(QIODevice::ReadOnly)) {
         content = f.readAll();
         ok = f.error() == QFileDevice::NoError;
     }
     if (!ok) {
-        // The box shows the system's text for the last error; a read error may not set one.
-        if (errno == 0)
-            errno = EIO;
+        int error = platform::lastError();
+        // A folder opens without a system error; other failures may not set one either.
+        if (error == 0)
+            error = QFileInfo(path).isDir() ? EISDIR : EIO;
+        platform::setLastError(error);
         ShowErrorBox(path);
         return ReadOutcome::Failed;
     }
@@ -161,6 +179,7 @@ TForm1::ReadOutcome TForm1::readEncryptedDocument(int slot, const QString &path,
     const QString pwd = password.isEmpty() ? AskPassword() : password;
     if (pwd.isEmpty())
         return ReadOutcome::Failed;
+    platform::clearLastError();
     if (!engine_->LoadFromFile(passwordBytes(pwd), engineFileName(path))) {
         ShowErrorBox(openFailureText(path, *engine_));
         return ReadOutcome::Failed;
@@ -244,7 +263,12 @@ void TForm1::markPasswordUnconfirmed(int slot, bool knownWrong)
         page.Editor->SetReadOnly(false);
         return;
     }
-    setPanel(3, QStringLiteral("Read-only: enter the password again with Preferences > Encryption > Change..."));
+    setPanel(3, readOnlyPageText());
+}
+
+QString TForm1::readOnlyPageText()
+{
+    return QStringLiteral("Read-only: enter the password again with Preferences > Encryption > Change...");
 }
 
 void TForm1::ConfigurePageEditor(int slot, const QString &path)
@@ -318,6 +342,7 @@ QString TForm1::AskPassword()
 
 void TForm1::OpenButtonClick()
 {
+    const Operation operation(*this);
     FileDialogRequest request;
     request.kind = FileDialogKind::Open;
     request.caption = QStringLiteral("Open");
@@ -353,6 +378,7 @@ void TForm1::dropEvent(QDropEvent *event)
 
 void TForm1::WMDropFiles(const QStringList &files)
 {
+    const Operation operation(*this);
     // Each file in turn; a failure of one does not stop the others.
     for (const QString &file : files)
         RunGuarded([&] { OpenDocument(file, true, QString()); });
@@ -360,6 +386,7 @@ void TForm1::WMDropFiles(const QStringList &files)
 
 void TForm1::Changepassword1Click()
 {
+    const Operation operation(*this);
     if (!currentEditor())
         return;
     const int slot = table_.CurrentPage;
@@ -389,6 +416,7 @@ void TForm1::reenterPassword(int slot)
     const QString pwd = AskPassword();
     if (pwd.isEmpty())
         return;
+    platform::clearLastError();
     if (!engine_->LoadFromFile(passwordBytes(pwd), engineFileName(page.FileName))) {
         ShowErrorBox(openFailureText(page.FileName, *engine_));
         return;
@@ -409,6 +437,7 @@ void TForm1::reenterPassword(int slot)
 
 bool TForm1::SavePage(int slot)
 {
+    const Operation operation(*this);
     PageRecord &page = table_[slot];
     if (page.isFree() || !page.Editor || page.Editor->ReadOnly())
         return false;
@@ -421,16 +450,17 @@ bool TForm1::SavePage(int slot)
         throw Abort();
     // The new file takes the old one's permission bits, so the read-only attribute is kept
     // whatever happens below.
+    encodingSwitched_ = false;
     if (isEncryptedKind(page.Kind))
         writeEncryptedPage(slot);
     else
-        writeTextPage(slot);
+        encodingSwitched_ = writeTextPage(slot);
     PageControl1->setTabText(PageControl1->indexOf(page.Sheet), EscapeMenuCaption(fileNamePart(path)));
     PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
     page.Editor->SetModified(false);
     page.FileName = path;
     AddToRecent(path);
-    setPanel(3, QStringLiteral("\"") + path + QStringLiteral("\" has been saved"));
+    setPanel(3, savedText(path));
     emit documentStateChanged();
     QCoreApplication::processEvents();
     return true;
@@ -461,6 +491,7 @@ void TForm1::writeEncryptedPage(int slot)
     const bool saved = replaceFileThrough(
         page.FileName,
         [&](const QString &temp) {
+            platform::clearLastError();
             engineFailed = !engine_->SaveToFile(pwd, engineFileName(temp),
                                                 reinterpret_cast<const std::uint8_t *>(data.constData()),
                                                 static_cast<std::size_t>(data.size()));
@@ -477,13 +508,28 @@ void TForm1::writeEncryptedPage(int slot)
     throw Abort();
 }
 
-void TForm1::writeTextPage(int slot)
+QString TForm1::savedText(const QString &path) const
+{
+    QString text = QStringLiteral("\"") + path + QStringLiteral("\" has been saved");
+    // Said once, at the save that changes the file's encoding.
+    if (encodingSwitched_)
+        text += QStringLiteral(" in UTF-8, as Windows-1252 cannot hold its text");
+    return text;
+}
+
+bool TForm1::writeTextPage(int slot)
 {
     PageRecord &page = table_[slot];
     for (;;) {
         QString error;
-        if (writeFileReplacing(page.FileName, textPageBytes(page.Editor, page.Kind), &error))
-            return;
+        codepage::TextEncoding encoding = page.Editor->Encoding();
+        const QByteArray bytes = textPageBytes(page.Editor, page.Kind, encoding);
+        if (writeFileReplacing(page.FileName, bytes, &error)) {
+            // The page keeps its encoding until the file is in another one.
+            const bool switched = encoding != page.Editor->Encoding();
+            page.Editor->SetEncoding(encoding);
+            return switched;
+        }
         ShowErrorBox(QStringLiteral("Warning"));
         if (!ConfirmYesNo(QStringLiteral("Cannot save the file \"") + page.FileName + QStringLiteral("\"\nTry again?"),
                           this))
@@ -493,6 +539,7 @@ void TForm1::writeTextPage(int slot)
 
 int TForm1::SaveButtonClick()
 {
+    const Operation operation(*this);
     if (!currentEditor())
         return -1;
     const int slot = table_.CurrentPage;
@@ -505,6 +552,7 @@ int TForm1::SaveButtonClick()
 
 int TForm1::Saveas1Click()
 {
+    const Operation operation(*this);
     if (!currentEditor())
         return -1;
     const int slot = table_.CurrentPage;
@@ -536,9 +584,12 @@ int TForm1::Saveas1Click()
     // The page is opened again from what was written, in the kind the new name gives.
     const QString password = page.Password;
     ClosePage(slot);
-    const int reopened = OpenDocument(chosen, true, password);
+    const int reopened = openDocument(chosen, true, password, true);
     if (reopened >= 0)
         table_[reopened].Editor->SetSelStart(caret);
+    // The note about the file's new encoding outlives the reopening's message.
+    if (encodingSwitched_)
+        setPanel(3, savedText(chosen));
     return reopened;
 }
 
@@ -583,6 +634,7 @@ QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
 
 void TForm1::SaveAll1Click()
 {
+    const Operation operation(*this);
     // Each page is saved as the current one; the user's page is current again afterwards.
     const QPointer<QWidget> userPage = currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
     const auto restore = qScopeGuard([&] {
@@ -606,6 +658,7 @@ void TForm1::SaveAll1Click()
 
 void TForm1::ClosePage(int slot)
 {
+    const Operation operation(*this);
     if (slot < 0 || slot >= kPageCount)
         return;
     PageRecord &page = table_[slot];
@@ -690,6 +743,7 @@ void TForm1::activateFirstOpenPage()
 
 void TForm1::Closeall1Click()
 {
+    const Operation operation(*this);
     PageControl1->setEnabled(false);
     CloseAllowed = true;
     for (int i = 0; i < kPageCount; ++i) {

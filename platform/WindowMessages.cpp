@@ -248,6 +248,13 @@ void bringToFront(Window *w)
     else
         top->show();
     top->raise();
+    // A modal box of the program stays above the window it blocks: raised with its window it
+    // would otherwise end up behind it, where the user cannot find it.
+    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal->window() != top) {
+        modal->window()->raise();
+        modal->window()->activateWindow();
+        return;
+    }
     top->activateWindow();
 }
 

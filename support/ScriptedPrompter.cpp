@@ -11,6 +11,13 @@ std::vector<ScriptedPrompter::Shown> ScriptedPrompter::messages() const
     return out;
 }
 
+void ScriptedPrompter::record(const Shown &shown)
+{
+    shown_.push_back(shown);
+    if (onShown_)
+        onShown_(shown);
+}
+
 void ScriptedPrompter::clear()
 {
     shown_.clear();
@@ -26,7 +33,7 @@ MessageAnswer ScriptedPrompter::message(const MessageRequest &request)
 {
     Shown s{Shown::Kind::Message, request.caption, request.text, request.icon, request.buttons,
             FileDialogKind::Open, QString(), request.owner};
-    shown_.push_back(s);
+    record(s);
     if (!messageAnswers_.empty()) {
         const MessageAnswer a = messageAnswers_.front();
         messageAnswers_.pop_front();
@@ -41,9 +48,9 @@ MessageAnswer ScriptedPrompter::message(const MessageRequest &request)
 
 std::optional<QString> ScriptedPrompter::input(const InputRequest &request)
 {
-    shown_.push_back(Shown{Shown::Kind::Input, request.caption, request.prompt, MessageIcon::None,
-                           MessageButtons::OkCancel, FileDialogKind::Open, QString(),
-                           request.owner});
+    record(Shown{Shown::Kind::Input, request.caption, request.prompt, MessageIcon::None,
+                 MessageButtons::OkCancel, FileDialogKind::Open, QString(),
+                 request.owner});
     if (inputAnswers_.empty()) {
         ++unanswered_;
         return std::nullopt;
@@ -58,8 +65,9 @@ std::optional<QString> ScriptedPrompter::input(const InputRequest &request)
 
 FileDialogResult ScriptedPrompter::file(const FileDialogRequest &request)
 {
-    shown_.push_back(Shown{Shown::Kind::File, request.caption, request.fileName, MessageIcon::None,
-                           MessageButtons::OkCancel, request.kind, request.filter, request.owner});
+    record(Shown{Shown::Kind::File, request.caption, request.fileName, MessageIcon::None,
+                 MessageButtons::OkCancel, request.kind, request.filter, request.owner,
+                 request.folder, request.fileName, request.filterIndex});
     if (fileAnswers_.empty()) {
         ++unanswered_;
         return {};
@@ -71,9 +79,9 @@ FileDialogResult ScriptedPrompter::file(const FileDialogRequest &request)
 
 std::optional<QFont> ScriptedPrompter::font(const FontRequest &request)
 {
-    shown_.push_back(Shown{Shown::Kind::Font, request.caption, QString(), MessageIcon::None,
-                           MessageButtons::OkCancel, FileDialogKind::Open, QString(),
-                           request.owner});
+    record(Shown{Shown::Kind::Font, request.caption, QString(), MessageIcon::None,
+                 MessageButtons::OkCancel, FileDialogKind::Open, QString(),
+                 request.owner});
     if (fontAnswers_.empty()) {
         ++unanswered_;
         return std::nullopt;
@@ -85,9 +93,9 @@ std::optional<QFont> ScriptedPrompter::font(const FontRequest &request)
 
 std::optional<QColor> ScriptedPrompter::color(const ColorRequest &request)
 {
-    shown_.push_back(Shown{Shown::Kind::Color, request.caption, QString(), MessageIcon::None,
-                           MessageButtons::OkCancel, FileDialogKind::Open, QString(),
-                           request.owner});
+    record(Shown{Shown::Kind::Color, request.caption, QString(), MessageIcon::None,
+                 MessageButtons::OkCancel, FileDialogKind::Open, QString(),
+                 request.owner});
     if (colorAnswers_.empty()) {
         ++unanswered_;
         return std::nullopt;

@@ -5,6 +5,7 @@
 #include "support/Prompter.h"
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace kelpa {
@@ -20,6 +21,10 @@ public:
         FileDialogKind fileKind = FileDialogKind::Open;
         QString filter;
         QWidget *owner = nullptr;
+        // How a file dialog starts: its folder, file name (also in text) and filter.
+        QString folder{};
+        QString fileName{};
+        int filterIndex = 0;
     };
 
     void answer(MessageAnswer a) { messageAnswers_.push_back(a); }
@@ -31,6 +36,9 @@ public:
     }
     void answerFont(std::optional<QFont> f) { fontAnswers_.push_back(std::move(f)); }
     void answerColor(std::optional<QColor> c) { colorAnswers_.push_back(std::move(c)); }
+    // Runs for every request once it is recorded and before it is answered, as events that
+    // arrive while a real dialog is up would run.
+    void onShown(std::function<void(const Shown &)> f) { onShown_ = std::move(f); }
 
     const std::vector<Shown> &shown() const { return shown_; }
     const Shown &last() const { return shown_.back(); }
@@ -53,6 +61,8 @@ private:
     std::deque<std::optional<QFont>> fontAnswers_;
     std::deque<std::optional<QColor>> colorAnswers_;
     int unanswered_ = 0;
+    std::function<void(const Shown &)> onShown_;
+    void record(const Shown &shown);
 };
 
 } // namespace kelpa

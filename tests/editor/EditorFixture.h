@@ -21,8 +21,10 @@
 
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <gtest/gtest.h>
 
 namespace kelpa::editor::test {
@@ -38,6 +40,8 @@ public:
         timer_.start();
     }
     void answer(std::optional<QString> password) { answers_.push_back(std::move(password)); }
+    // Runs once, the next time the dialog is up, before it is answered.
+    void whileShown(std::function<void()> f) { whileShown_ = std::move(f); }
     int shown() const { return shown_; }
     bool lastWasEncode() const { return lastEncode_; }
     QString lastPrefill() const { return lastPrefill_; }
@@ -50,6 +54,8 @@ private:
             return;
         busy_ = true;
         ++shown_;
+        if (auto f = std::exchange(whileShown_, {}))
+            f();
         lastEncode_ = dlg->isEncodeMode();
         lastPrefill_ = dlg->Password->text();
         std::optional<QString> a;
@@ -68,6 +74,7 @@ private:
     }
     QTimer timer_;
     std::deque<std::optional<QString>> answers_;
+    std::function<void()> whileShown_;
     int shown_ = 0;
     bool lastEncode_ = false;
     bool busy_ = false;
@@ -81,6 +88,16 @@ inline void pump(int ms = 0)
     do
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     while (t.elapsed() < ms);
+}
+
+// Pumps events until `done` holds or `ms` have passed; tells whether it holds.
+inline bool waitFor(const std::function<bool()> &done, int ms = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        pump(10);
+    return done();
 }
 
 inline QByteArray fileBytes(const QString &name)

@@ -280,6 +280,9 @@ TEST_F(EditorTest, AboutBoxShowsTheLicenceWithTheCaption)
         EXPECT_EQ(box.size(), QSize(350, 300));
         EXPECT_EQ(box.Label->text(), "\n" + form->windowTitle() + "\n" + kelpa::StoredTextString(kelpa::StoredTextId::ProductTextA)
                                          + "\nSource Code: " + kelpa::StoredTextString(kelpa::StoredTextId::ProductTextB) + "\n");
+        // The text after "Source Code: " says where the source is.
+        EXPECT_TRUE(box.Label->text().endsWith("\nSource Code: included with every copy, see the home page\n"))
+            << box.Label->text().toStdString();
         EXPECT_EQ(box.Image->pos(), QPoint(2, 2));
         const QString licence = box.LicenceText->Text();
         EXPECT_TRUE(licence.contains(form->windowTitle() + " is free software")) << licence.toStdString();

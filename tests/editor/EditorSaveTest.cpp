@@ -2,6 +2,7 @@
 #include "EditorFixture.h"
 
 #include <QAction>
+#include <QTabBar>
 #include <QToolButton>
 #include <csignal>
 #include <sys/resource.h>
@@ -92,12 +93,12 @@ TEST_F(EditorTest, SaveWritesEachKind)
 TEST_F(EditorTest, PlainFilesAreSavedInTheEncodingTheyCameIn)
 {
     start();
-    struct Case { const char *what; QByteArray before; QString added; QByteArray after; };
+    struct Case { const char *what; QByteArray before; QString added; QByteArray after; bool toldOfUtf8; };
     const std::vector<Case> cases = {
-        {"Windows-1252", "caf\xe9\r\n", QStringLiteral("na\u00efve"), "caf\xe9\r\nna\xefve\r\n"},
-        {"UTF-8", "caf\xc3\xa9\r\n", QStringLiteral("na\u00efve"), "caf\xc3\xa9\r\nna\xc3\xafve\r\n"},
-        {"UTF-8 with its mark", "\xef\xbb\xbf" "caf\xc3\xa9\r\n", QStringLiteral("x"), "\xef\xbb\xbf" "caf\xc3\xa9\r\nx\r\n"},
-        {"Windows-1252 that cannot hold the text", "caf\xe9\r\n", QStringLiteral("\u03a9"), "caf\xc3\xa9\r\n\xce\xa9\r\n"},
+        {"Windows-1252", "caf\xe9\r\n", QStringLiteral("na\u00efve"), "caf\xe9\r\nna\xefve\r\n", false},
+        {"UTF-8", "caf\xc3\xa9\r\n", QStringLiteral("na\u00efve"), "caf\xc3\xa9\r\nna\xc3\xafve\r\n", false},
+        {"UTF-8 with its mark", "\xef\xbb\xbf" "caf\xc3\xa9\r\n", QStringLiteral("x"), "\xef\xbb\xbf" "caf\xc3\xa9\r\nx\r\n", false},
+        {"Windows-1252 that cannot hold the text", "caf\xe9\r\n", QStringLiteral("\u03a9"), "caf\xc3\xa9\r\n\xce\xa9\r\n", true},
     };
     int n = 0;
     for (const auto &c : cases) {
@@ -110,7 +111,25 @@ TEST_F(EditorTest, PlainFilesAreSavedInTheEncodingTheyCameIn)
         editor(slot)->SetSelText(QStringLiteral("\n") + c.added);
         ASSERT_TRUE(form->SavePage(slot)) << c.what;
         EXPECT_EQ(fileBytes(name).toHex().toStdString(), c.after.toHex().toStdString()) << c.what;
+        // The user is told once, at the save that moves the file to UTF-8.
+        const QString saved = "\"" + name + "\" has been saved";
+        const QString told = saved + " in UTF-8, as Windows-1252 cannot hold its text";
+        EXPECT_EQ(form->statusPanel(3).toStdString(), (c.toldOfUtf8 ? told : saved).toStdString()) << c.what;
+        editor(slot)->SetSelText(QStringLiteral("!"));
+        ASSERT_TRUE(form->SavePage(slot)) << c.what;
+        EXPECT_EQ(form->statusPanel(3).toStdString(), saved.toStdString()) << c.what;
     }
+
+    // Save As to a new name says it too, after the page is opened again.
+    writeFile(path("old.txt"), "caf\xe9\r\n");
+    const int slot = form->OpenDocument(path("old.txt"), true, {});
+    editor(slot)->SetSelStart(editor(slot)->TextLength());
+    editor(slot)->SetSelText(QStringLiteral("\n\u65e5\u672c"));
+    prompter.answerFile(path("new.txt"), 3);
+    form->action("Saveas1")->trigger();
+    EXPECT_EQ(fileBytes(path("new.txt")), "caf\xc3\xa9\r\n\xe6\x97\xa5\xe6\x9c\xac\r\n");
+    EXPECT_EQ(form->statusPanel(3).toStdString(),
+              ("\"" + path("new.txt") + "\" has been saved in UTF-8, as Windows-1252 cannot hold its text").toStdString());
 }
 
 TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
@@ -240,8 +259,6 @@ TEST_F(EditorTest, SaveAsMatrixOfFiltersAndExtensionQuestion)
             prompter.answer(*c.extensionAnswer);
         if (c.kindAfter == PageKind::Encrypted || c.kindAfter == PageKind::Legacy)
             passwords.answer(QStringLiteral("m"));
-        if (c.kindAfter == PageKind::Legacy)
-            prompter.answer(MessageAnswer::Yes); // the text is right
         form->action("Saveas1")->trigger();
 
         const auto &shown = prompter.shown();
@@ -252,6 +269,9 @@ TEST_F(EditorTest, SaveAsMatrixOfFiltersAndExtensionQuestion)
         if (asked) {
             EXPECT_EQ(shown[1].caption, "Sa&&ve As...") << c.what;
         }
+        // The password was just used to write the document: its text needs no confirmation.
+        for (const auto &m : prompter.messages())
+            EXPECT_FALSE(m.text.endsWith("Is the text correct?")) << c.what;
         if (!c.expectedFile) {
             EXPECT_EQ(page(slot).FileName, oldName) << c.what;
             EXPECT_TRUE(editor(slot)->Modified()) << c.what;
@@ -276,6 +296,45 @@ TEST_F(EditorTest, SaveAsMatrixOfFiltersAndExtensionQuestion)
         }
         TearDown();
         QFile::remove(path("Kelpa.ini"));
+    }
+}
+
+TEST_F(EditorTest, SaveAsDialogStartsWithTheNameFolderAndFilterOfThePage)
+{
+    start();
+    writeFile(path("notes.txt"), "notes\r\n");
+    writeFile(path("letter.rtf"), "{\\rtf1 letter}");
+    // Long enough to be compressed, so that the password is checked.
+    writeDocument(path("vault.eco"), "pw", "{\\rtf1 " + QByteArray("vault words ").repeated(50) + "}");
+    writeDocument(path("old.eco"), "pw", "{\\rtf1 old}", TOBRINEngine::CipherLegacy);
+    struct Case { const char *what; std::function<void()> open; const char *fileName; QString folder; int filter; };
+    const std::vector<Case> cases = {
+        {"new plain page", [&] { form->NewPage(NewPageKind::Plain); }, "Untitled.txt", {}, 3},
+        {"new rich page", [&] { form->NewPage(NewPageKind::Rich); }, "Untitled.rtf", {}, 2},
+        {"new encrypted page, rich until saved", [&] { form->NewPage(NewPageKind::Encrypted); }, "Untitled.rtf", {}, 2},
+        {"plain file", [&] { form->OpenDocument(path("notes.txt"), true, {}); }, "notes.txt", folder, 3},
+        {"rich file", [&] { form->OpenDocument(path("letter.rtf"), true, {}); }, "letter.rtf", folder, 2},
+        {"encrypted document", [&] { form->OpenDocument(path("vault.eco"), true, "pw"); }, "vault.eco", folder, 1},
+        {"legacy document",
+         [&] {
+             prompter.answer(MessageAnswer::Yes); // the text is right
+             form->OpenDocument(path("old.eco"), true, "pw");
+         },
+         "old.eco", folder, 5},
+    };
+    for (const auto &c : cases) {
+        c.open();
+        prompter.clear();
+        form->action("Saveas1")->trigger(); // and cancelled
+        ASSERT_EQ(prompter.shown().size(), 1u) << c.what;
+        const auto &dialog = prompter.shown()[0];
+        EXPECT_EQ(dialog.kind, kelpa::ScriptedPrompter::Shown::Kind::File) << c.what;
+        EXPECT_EQ(dialog.fileKind, kelpa::FileDialogKind::Save) << c.what;
+        EXPECT_EQ(dialog.fileName.toStdString(), c.fileName) << c.what;
+        EXPECT_EQ(dialog.folder.toStdString(), c.folder.toStdString()) << c.what;
+        EXPECT_EQ(dialog.filterIndex, c.filter) << c.what;
+        EXPECT_EQ(dialog.filter.split(";;").size(), 5) << c.what;
+        EXPECT_TRUE(dialog.filter.split(";;").value(2).startsWith("Plain Text File (*.TXT)")) << c.what;
     }
 }
 
@@ -414,6 +473,41 @@ TEST_F(EditorTest, ClosePromptsOnSeveralModifiedPages)
     prompter.answer(MessageAnswer::No);
     EXPECT_TRUE(form->close());
     EXPECT_EQ(fileBytes(path("c.txt")), "old\r\n");
+}
+
+TEST_F(EditorTest, CancelledWindowCloseShowsTheCurrentTab)
+{
+    start();
+    const auto open = [&](const QString &name) {
+        writeFile(path(name), "text\r\n");
+        return form->OpenDocument(path(name), true, {});
+    };
+    for (int i = 0; i < 12; ++i)
+        ASSERT_GE(open(QStringLiteral("document %1.txt").arg(i)), 0);
+    for (int slot : {0, 1, 2})
+        form->ClosePage(slot);
+    // Slots 0 and 1 get the tabs before the last one, doc.txt slot 2 and the last tab: the close
+    // removes two tabs before it stops at doc.txt.
+    ASSERT_EQ(open("closed first.txt"), 0);
+    ASSERT_EQ(open("closed next.txt"), 1);
+    const int slot = open("doc.txt");
+    ASSERT_EQ(slot, 2);
+    editor(slot)->SetText("changed");
+    editor(slot)->SetModified(true);
+    pump();
+    QTabBar *bar = form->pageControl()->tabBar();
+    ASSERT_GT(bar->tabRect(0).width() * bar->count(), bar->width()) << "the tabs do not fit, so the bar scrolls";
+
+    prompter.answer(MessageAnswer::Cancel);
+    // As under a real box, the window lays itself out while the question is up.
+    prompter.onShown([](const kelpa::ScriptedPrompter::Shown &) { pump(20); });
+    EXPECT_FALSE(form->close());
+    prompter.onShown({});
+    pump();
+    ASSERT_EQ(form->pageControl()->currentWidget(), page(slot).Sheet);
+    const QRect current = bar->tabRect(bar->currentIndex());
+    EXPECT_GE(current.left(), 0);
+    EXPECT_LE(current.right(), bar->width()) << "the current tab is in view";
 }
 
 TEST_F(EditorTest, YesOnAnUntitledPageRunsSaveAsAndStaysOpenWhenCancelled)

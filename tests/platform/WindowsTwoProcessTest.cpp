@@ -1,12 +1,18 @@
-// Windows and posted messages between two real processes of one user.
+// Windows and posted messages between two real processes of one user, and what bringing a
+// window forward does under a real X server.
 #include "PeerProcess.h"
 #include "common/TempDir.h"
 #include "platform/WindowMessages.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QMainWindow>
 #include <QProcess>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <csignal>
 #include <vector>
 
@@ -168,4 +174,59 @@ TEST(WindowsBetweenProcesses, KeystrokeReachesTheShortcutOfTheFoundWindow)
     ASSERT_TRUE(PostMessage(found, 1134, 0, 0));
     ASSERT_TRUE(peer.process.waitForFinished(10000));
     EXPECT_EQ(recordedLines(record), (QList<QByteArray>{"ctrl+j", "1134 0 0"}));
+}
+
+namespace {
+
+// Top-level X windows from the bottom of the stack to its top.
+std::vector<WId> stackingOrder()
+{
+    QProcess xwininfo;
+    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-children")});
+    if (!xwininfo.waitForFinished(10000))
+        return {};
+    std::vector<WId> ids;
+    for (const QByteArray &line : xwininfo.readAllStandardOutput().split('\n')) {
+        const QByteArray t = line.trimmed();
+        if (t.startsWith("0x"))
+            ids.push_back(static_cast<WId>(t.left(t.indexOf(' ')).toULongLong(nullptr, 16)));
+    }
+    // xwininfo lists the top first.
+    std::reverse(ids.begin(), ids.end());
+    return ids;
+}
+
+int stackIndex(const std::vector<WId> &order, WId id)
+{
+    const auto at = std::find(order.begin(), order.end(), id);
+    return at == order.end() ? -1 : static_cast<int>(at - order.begin());
+}
+
+} // namespace
+
+TEST(WindowsUnderX, BringingAWindowForwardKeepsItsModalBoxOnTop)
+{
+    QMainWindow main;
+    main.setWindowTitle(QStringLiteral("main"));
+    main.resize(400, 300);
+    main.show();
+    Window window(QStringLiteral("TApplication"), QStringLiteral("Kelpa"), &main);
+    QDialog box(&main);
+    box.setWindowTitle(QStringLiteral("box"));
+    box.setModal(true);
+    box.resize(200, 100);
+    box.show();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeModalWidget() == &box; }, 5000));
+    ASSERT_TRUE(BringWindowToFront(window.handle()));
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 300)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    const std::vector<WId> order = stackingOrder();
+    const int mainAt = stackIndex(order, main.winId());
+    const int boxAt = stackIndex(order, box.winId());
+    ASSERT_GE(mainAt, 0);
+    ASSERT_GE(boxAt, 0);
+    EXPECT_GT(boxAt, mainAt) << "the box is above the window it blocks";
+    box.hide();
 }

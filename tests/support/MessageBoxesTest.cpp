@@ -90,6 +90,10 @@ TEST(MessageBoxes, ErrorBoxAppendsTheSystemTextOfTheLastError)
     EXPECT_EQ(p.last().icon, MessageIcon::Warning);
     EXPECT_EQ(p.last().text, QStringLiteral("Cannot remove the file multi.dat.\n")
                                  + QString::fromLocal8Bit(std::strerror(ENOENT)));
+    // No error has no system text ("Success" would read as if nothing had failed).
+    errno = 0;
+    ShowErrorBox(QStringLiteral("E10: EC:NonOBRIN"));
+    EXPECT_EQ(p.last().text, QStringLiteral("E10: EC:NonOBRIN.\n"));
 }
 
 TEST(MessageBoxes, QuestionsAreTrueOnlyForYes)

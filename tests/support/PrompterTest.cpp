@@ -39,3 +39,24 @@ TEST(ScriptedPrompter, AnswersInOrderAndCancelsWhatIsNotScripted)
     EXPECT_EQ(p.unanswered(), 6);   // the Ok box needs no answer
     EXPECT_EQ(p.shown()[8].kind, ScriptedPrompter::Shown::Kind::Font);
 }
+
+TEST(ScriptedPrompter, RecordsHowAFileDialogStarts)
+{
+    ScriptedPrompter p;
+    ScopedPrompter scope(p);
+    FileDialogRequest request;
+    request.kind = FileDialogKind::Save;
+    request.caption = QStringLiteral("Save As");
+    request.folder = QStringLiteral("/home/u/docs/");
+    request.fileName = QStringLiteral("Untitled.txt");
+    request.filter = QStringLiteral("Eco (*.eco);;Text (*.txt)");
+    request.filterIndex = 2;
+    CurrentPrompter().file(request);
+    ASSERT_EQ(p.shown().size(), 1u);
+    const auto &shown = p.last();
+    EXPECT_EQ(shown.fileKind, FileDialogKind::Save);
+    EXPECT_EQ(shown.folder, QStringLiteral("/home/u/docs/"));
+    EXPECT_EQ(shown.fileName, QStringLiteral("Untitled.txt"));
+    EXPECT_EQ(shown.filterIndex, 2);
+    EXPECT_EQ(shown.filter, request.filter);
+}
