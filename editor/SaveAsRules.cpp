@@ -29,8 +29,15 @@ SaveAsStart saveAsStart(PageKind kind, const QString &fileName)
         s.extensionWord = QStringLiteral("eco");
         break;
     case PageKind::Rich:
-        s.filterIndex = 2;
-        s.extensionWord = QStringLiteral("rtf");
+        // A new "Encrypted Text" page stays rich until it is saved; offering the rich filter
+        // would write the user's secret in the clear.
+        if (untitled && extensionOf(fileName).toLower() == QLatin1String(".eco")) {
+            s.filterIndex = 1;
+            s.extensionWord = QStringLiteral("eco");
+        } else {
+            s.filterIndex = 2;
+            s.extensionWord = QStringLiteral("rtf");
+        }
         break;
     }
     s.initialName = untitled ? QStringLiteral("Untitled.") + s.extensionWord : fileNamePart(fileName);

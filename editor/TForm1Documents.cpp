@@ -598,7 +598,9 @@ QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
     const SaveAsStart start = saveAsStart(page.Kind, page.FileName);
     QStringList filters;
     const QStringList texts = saveAsFilterTexts();
-    const char *patterns[kSaveAsFilterCount] = {"*.ECO *.eco", "*.RTF *.rtf", "*.TXT *.txt", "*.BAT *.bat", "*.ECO *.eco"};
+    // Lower case first: the dialog gives a typed name the first pattern's suffix when the
+    // filter changes, and "s1.eco" must not become a second file "s1.ECO".
+    const char *patterns[kSaveAsFilterCount] = {"*.eco *.ECO", "*.rtf *.RTF", "*.txt *.TXT", "*.bat *.BAT", "*.eco *.ECO"};
     for (int i = 0; i < kSaveAsFilterCount; ++i)
         filters << texts[i] + QStringLiteral(" (") + QLatin1String(patterns[i]) + QLatin1Char(')');
     FileDialogRequest request;

@@ -311,7 +311,7 @@ TEST_F(EditorTest, SaveAsDialogStartsWithTheNameFolderAndFilterOfThePage)
     const std::vector<Case> cases = {
         {"new plain page", [&] { form->NewPage(NewPageKind::Plain); }, "Untitled.txt", {}, 3},
         {"new rich page", [&] { form->NewPage(NewPageKind::Rich); }, "Untitled.rtf", {}, 2},
-        {"new encrypted page, rich until saved", [&] { form->NewPage(NewPageKind::Encrypted); }, "Untitled.rtf", {}, 2},
+        {"new encrypted page", [&] { form->NewPage(NewPageKind::Encrypted); }, "Untitled.eco", {}, 1},
         {"plain file", [&] { form->OpenDocument(path("notes.txt"), true, {}); }, "notes.txt", folder, 3},
         {"rich file", [&] { form->OpenDocument(path("letter.rtf"), true, {}); }, "letter.rtf", folder, 2},
         {"encrypted document", [&] { form->OpenDocument(path("vault.eco"), true, "pw"); }, "vault.eco", folder, 1},

@@ -11,7 +11,8 @@ TEST(SaveAsRules, DialogStartByKind)
                          Case{PageKind::Plain, "*untitled(3).bat", 3, "bat", "Untitled.bat", ""},
                          Case{PageKind::Plain, "/d/run.BAT", 3, "bat", "run.BAT", "/d/"},
                          Case{PageKind::Rich, "*untitled.rtf", 2, "rtf", "Untitled.rtf", ""},
-                         Case{PageKind::Rich, "*untitled(4).eco", 2, "rtf", "Untitled.rtf", ""},
+                         Case{PageKind::Rich, "*untitled(4).eco", 1, "eco", "Untitled.eco", ""},
+                         Case{PageKind::Rich, "/d/letter.eco.rtf", 2, "rtf", "letter.eco.rtf", "/d/"},
                          Case{PageKind::Encrypted, "/d/s.eco", 1, "eco", "s.eco", "/d/"},
                          Case{PageKind::Legacy, "/d/old.eco", 5, "eco", "old.eco", "/d/"}})
     {
