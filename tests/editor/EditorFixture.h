@@ -5,6 +5,7 @@
 
 #include "common/TempDir.h"
 #include "engine/TOBRINEngine.h"
+#include "platform/WindowMessages.h"
 #include "platform/richedit/TRichEdit.h"
 #include "support/PasswordDialog.h"
 #include "support/ScriptedPrompter.h"
@@ -200,6 +201,24 @@ protected:
             if (m.text.startsWith(text))
                 return true;
         return false;
+    }
+};
+
+// An editor that a second start can find: the window with its application endpoint.
+class RunningEditorTest : public EditorTest {
+protected:
+    std::unique_ptr<kelpa::platform::Window> window;
+
+    TForm1 &startRunning()
+    {
+        start();
+        window = std::make_unique<kelpa::platform::Window>("TApplication", "Kelpa", form.get());
+        return *form;
+    }
+    void TearDown() override
+    {
+        window.reset();
+        EditorTest::TearDown();
     }
 };
 

@@ -17,21 +17,8 @@ namespace {
 const QByteArray kSecretRtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 secret page\\par"
                               + QByteArray("Enough text for the coder to compress.\\par").repeated(20) + "}";
 
-class HandOffTest : public EditorTest {
+class HandOffTest : public RunningEditorTest {
 protected:
-    std::unique_ptr<kelpa::platform::Window> window;
-
-    TForm1 &startRunning()
-    {
-        start();
-        window = std::make_unique<kelpa::platform::Window>("TApplication", "Kelpa", form.get());
-        return *form;
-    }
-    void TearDown() override
-    {
-        window.reset();
-        EditorTest::TearDown();
-    }
     // What a second start does: the request file, then "to the front" and Ctrl+J through the
     // window layer; the events are let in as a dialog's own loop would.
     void handOver(const QString &file)

@@ -23,21 +23,8 @@ void prepare(QProcess &child, const QStringList &arguments)
     child.setProcessEnvironment(env);
 }
 
-class InstanceTest : public EditorTest {
+class InstanceTest : public RunningEditorTest {
 protected:
-    std::unique_ptr<kelpa::platform::Window> window;
-
-    TForm1 &startRunning()
-    {
-        start();
-        window = std::make_unique<kelpa::platform::Window>("TApplication", "Kelpa", form.get());
-        return *form;
-    }
-    void TearDown() override
-    {
-        window.reset();
-        EditorTest::TearDown();
-    }
     // Runs the second start to its end while this editor keeps answering.
     int runSecond(const QStringList &arguments, QProcess &child)
     {
