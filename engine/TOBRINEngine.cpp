@@ -161,15 +161,37 @@ std::array<std::uint8_t, 32> TOBRINEngine::MakeBlowfishKey(std::string_view pass
     return key;
 }
 
-bool TOBRINEngine::Encrypt(std::string_view password, const std::uint8_t *data, std::size_t length)
+// Whatever the work throws (in practice bad_alloc) is reported as out of memory, no result.
+template <class Work>
+bool TOBRINEngine::Guarded(Work &&work)
 {
     try {
-        return EncryptBody(password, data, length);
+        return work();
     } catch (const std::exception &) {
         FreeResult();
         ErrorCode = EC_MAlloc;
         return false;
     }
+}
+
+bool TOBRINEngine::StartWithPassword(std::string_view password)
+{
+    FreeResult();
+    ErrorCode = EC_AllOk;
+    if (password.size() > MaxPasswordLength) {
+        ErrorCode = EC_PwdTooLong;
+        return false;
+    }
+    if (password.empty()) {
+        ErrorCode = EC_NoPwd;
+        return false;
+    }
+    return true;
+}
+
+bool TOBRINEngine::Encrypt(std::string_view password, const std::uint8_t *data, std::size_t length)
+{
+    return Guarded([&] { return EncryptBody(password, data, length); });
 }
 
 bool TOBRINEngine::EncryptBody(std::string_view password, const std::uint8_t *data, std::size_t length)
@@ -200,16 +222,8 @@ bool TOBRINEngine::EncryptBody(std::string_view password, const std::uint8_t *da
         return false;
     }
 
-    FreeResult();
-    ErrorCode = EC_AllOk;
-    if (password.size() > MaxPasswordLength) {
-        ErrorCode = EC_PwdTooLong;
+    if (!StartWithPassword(password))
         return false;
-    }
-    if (password.empty()) {
-        ErrorCode = EC_NoPwd;
-        return false;
-    }
     if (length > MaxResult - BlockHeadSize - 8) {
         ErrorCode = EC_MAlloc;
         return false;
@@ -262,28 +276,14 @@ bool TOBRINEngine::EncryptBody(std::string_view password, const std::uint8_t *da
 
 bool TOBRINEngine::Decrypt(std::string_view password, const std::uint8_t *block, std::size_t blockLength)
 {
-    try {
-        return DecryptBody(password, block, blockLength);
-    } catch (const std::exception &) {
-        FreeResult();
-        ErrorCode = EC_MAlloc;
-        return false;
-    }
+    return Guarded([&] { return DecryptBody(password, block, blockLength); });
 }
 
 bool TOBRINEngine::DecryptBody(std::string_view password, const std::uint8_t *block,
     std::size_t blockLength)
 {
-    FreeResult();
-    ErrorCode = EC_AllOk;
-    if (password.size() > MaxPasswordLength) {
-        ErrorCode = EC_PwdTooLong;
+    if (!StartWithPassword(password))
         return false;
-    }
-    if (password.empty()) {
-        ErrorCode = EC_NoPwd;
-        return false;
-    }
     if (block == nullptr || !ReadBlockHead(block, blockLength)) {
         ErrorCode = EC_BadFile;
         return false;
@@ -376,13 +376,7 @@ std::string TOBRINEngine::HeaderLines() const
 bool TOBRINEngine::SaveToFile(std::string_view password, const std::string &fileName,
     const std::uint8_t *data, std::size_t length)
 {
-    try {
-        return SaveBody(password, fileName, data, length);
-    } catch (const std::exception &) {
-        FreeResult();
-        ErrorCode = EC_MAlloc;
-        return false;
-    }
+    return Guarded([&] { return SaveBody(password, fileName, data, length); });
 }
 
 bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileName,
@@ -443,13 +437,7 @@ bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileNa
 
 bool TOBRINEngine::LoadFromFile(std::string_view password, const std::string &fileName)
 {
-    try {
-        return LoadBody(password, fileName);
-    } catch (const std::exception &) {
-        FreeResult();
-        ErrorCode = EC_MAlloc;
-        return false;
-    }
+    return Guarded([&] { return LoadBody(password, fileName); });
 }
 
 bool TOBRINEngine::LoadBody(std::string_view password, const std::string &fileName)

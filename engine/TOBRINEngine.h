@@ -80,6 +80,10 @@ private:
     bool AllocResult(std::size_t size);
     bool ReadBlockHead(const std::uint8_t *block, std::size_t blockLength);
     void WriteBlockHead(std::uint8_t *to, std::uint32_t payloadLength);
+    template <class Work>
+    bool Guarded(Work &&work);
+    // Clears the result; false, with the error code set, for a missing or too long password.
+    bool StartWithPassword(std::string_view password);
     bool EncryptBody(std::string_view password, const std::uint8_t *data, std::size_t length);
     bool DecryptBody(std::string_view password, const std::uint8_t *block, std::size_t blockLength);
     bool SaveBody(std::string_view password, const std::string &fileName,
