@@ -152,6 +152,50 @@ char32_t nextUtf16(std::u16string_view text, std::size_t &i)
     return c;
 }
 
+// Every byte of a single-byte code page is one character, in UTF-16 as in UTF-32.
+template <class String>
+String decodeAs(std::string_view bytes, int codePage)
+{
+    const char16_t *high = highHalfOrDefault(codePage);
+    String out(bytes.size(), typename String::value_type{});
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out[i] = b < 0x80 ? b : high[b - 0x80];
+    }
+    return out;
+}
+
+char32_t nextChar(std::u16string_view text, std::size_t &i)
+{
+    return nextUtf16(text, i);
+}
+
+char32_t nextChar(std::u32string_view text, std::size_t &i)
+{
+    return text[i++];
+}
+
+template <class View>
+std::string encodeText(View text, int codePage, bool *lossless, char replacement)
+{
+    const char16_t *high = highHalfOrDefault(codePage);
+    std::string out;
+    out.reserve(text.size());
+    bool ok = true;
+    for (std::size_t i = 0; i < text.size();) {
+        std::uint8_t b;
+        if (encodeWith(high, nextChar(text, i), b)) {
+            out.push_back(static_cast<char>(b));
+        } else {
+            out.push_back(replacement);
+            ok = false;
+        }
+    }
+    if (lossless)
+        *lossless = ok;
+    return out;
+}
+
 } // namespace
 
 bool isKnown(int codePage)
@@ -187,65 +231,22 @@ bool encodeChar(int codePage, char32_t c, std::uint8_t &byte)
 
 std::u16string decode(std::string_view bytes, int codePage)
 {
-    const char16_t *high = highHalfOrDefault(codePage);
-    std::u16string out(bytes.size(), u'\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        out[i] = b < 0x80 ? b : high[b - 0x80];
-    }
-    return out;
+    return decodeAs<std::u16string>(bytes, codePage);
 }
 
 std::u32string decodeToUtf32(std::string_view bytes, int codePage)
 {
-    const char16_t *high = highHalfOrDefault(codePage);
-    std::u32string out(bytes.size(), U'\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        out[i] = b < 0x80 ? b : high[b - 0x80];
-    }
-    return out;
+    return decodeAs<std::u32string>(bytes, codePage);
 }
 
 std::string encode(std::u16string_view text, int codePage, bool *lossless, char replacement)
 {
-    const char16_t *high = highHalfOrDefault(codePage);
-    std::string out;
-    out.reserve(text.size());
-    bool ok = true;
-    for (std::size_t i = 0; i < text.size();) {
-        const char32_t c = nextUtf16(text, i);
-        std::uint8_t b;
-        if (encodeWith(high, c, b)) {
-            out.push_back(static_cast<char>(b));
-        } else {
-            out.push_back(replacement);
-            ok = false;
-        }
-    }
-    if (lossless)
-        *lossless = ok;
-    return out;
+    return encodeText(text, codePage, lossless, replacement);
 }
 
 std::string encodeUtf32(std::u32string_view text, int codePage, bool *lossless, char replacement)
 {
-    const char16_t *high = highHalfOrDefault(codePage);
-    std::string out;
-    out.reserve(text.size());
-    bool ok = true;
-    for (char32_t c : text) {
-        std::uint8_t b;
-        if (encodeWith(high, c, b)) {
-            out.push_back(static_cast<char>(b));
-        } else {
-            out.push_back(replacement);
-            ok = false;
-        }
-    }
-    if (lossless)
-        *lossless = ok;
-    return out;
+    return encodeText(text, codePage, lossless, replacement);
 }
 
 int codePageOfCharset(int charset)
