@@ -1,6 +1,22 @@
 #include "support/ScriptedPrompter.h"
 
 namespace kelpa {
+namespace {
+
+// The next scripted answer, or an empty one, counted as unanswered, when the script has run out.
+template <class Answer>
+Answer takeNext(std::deque<Answer> &answers, int &unanswered)
+{
+    if (answers.empty()) {
+        ++unanswered;
+        return Answer{};
+    }
+    Answer a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+} // namespace
 
 std::vector<ScriptedPrompter::Shown> ScriptedPrompter::messages() const
 {
@@ -55,6 +71,8 @@ std::optional<QString> ScriptedPrompter::input(const InputRequest &request)
         ++unanswered_;
         return std::nullopt;
     }
+    // Not takeNext: copying an optional<QString> out of the queue trips a false
+    // maybe-uninitialized warning in GCC.
     const bool given = inputAnswers_.front().has_value();
     const QString text = given ? *inputAnswers_.front() : QString();
     inputAnswers_.pop_front();
@@ -68,13 +86,7 @@ FileDialogResult ScriptedPrompter::file(const FileDialogRequest &request)
     record(Shown{Shown::Kind::File, request.caption, request.fileName, MessageIcon::None,
                  MessageButtons::OkCancel, request.kind, request.filter, request.owner,
                  request.folder, request.fileName, request.filterIndex});
-    if (fileAnswers_.empty()) {
-        ++unanswered_;
-        return {};
-    }
-    auto a = fileAnswers_.front();
-    fileAnswers_.pop_front();
-    return a;
+    return takeNext(fileAnswers_, unanswered_);
 }
 
 std::optional<QFont> ScriptedPrompter::font(const FontRequest &request)
@@ -82,13 +94,7 @@ std::optional<QFont> ScriptedPrompter::font(const FontRequest &request)
     record(Shown{Shown::Kind::Font, request.caption, QString(), MessageIcon::None,
                  MessageButtons::OkCancel, FileDialogKind::Open, QString(),
                  request.owner});
-    if (fontAnswers_.empty()) {
-        ++unanswered_;
-        return std::nullopt;
-    }
-    auto a = fontAnswers_.front();
-    fontAnswers_.pop_front();
-    return a;
+    return takeNext(fontAnswers_, unanswered_);
 }
 
 std::optional<QColor> ScriptedPrompter::color(const ColorRequest &request)
@@ -96,13 +102,7 @@ std::optional<QColor> ScriptedPrompter::color(const ColorRequest &request)
     record(Shown{Shown::Kind::Color, request.caption, QString(), MessageIcon::None,
                  MessageButtons::OkCancel, FileDialogKind::Open, QString(),
                  request.owner});
-    if (colorAnswers_.empty()) {
-        ++unanswered_;
-        return std::nullopt;
-    }
-    auto a = colorAnswers_.front();
-    colorAnswers_.pop_front();
-    return a;
+    return takeNext(colorAnswers_, unanswered_);
 }
 
 } // namespace kelpa
