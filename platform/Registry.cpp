@@ -191,6 +191,19 @@ bool writeValue(RegistryRoot root, const QString &path, const QString &name, con
     });
 }
 
+// The names of the entries (sub keys or values) in one section of the key at path.
+QStringList namesIn(RegistryRoot root, const QString &path, const QString &section)
+{
+    QStringList names;
+    const auto node = readNode(root, splitPath(path));
+    if (node) {
+        const QJsonObject entries = node->value(section).toObject();
+        for (auto it = entries.begin(); it != entries.end(); ++it)
+            names << it->toObject().value(kName).toString();
+    }
+    return names;
+}
+
 } // namespace
 
 QString registryRootName(RegistryRoot root)
@@ -257,30 +270,12 @@ bool RegistryKey::deleteKey(const QString &path)
 
 QStringList RegistryKey::subKeyNames() const
 {
-    QStringList names;
-    if (!open_)
-        return names;
-    const auto node = readNode(root_, splitPath(path_));
-    if (node) {
-        const QJsonObject keys = node->value(kKeys).toObject();
-        for (auto it = keys.begin(); it != keys.end(); ++it)
-            names << it->toObject().value(kName).toString();
-    }
-    return names;
+    return open_ ? namesIn(root_, path_, kKeys) : QStringList();
 }
 
 QStringList RegistryKey::valueNames() const
 {
-    QStringList names;
-    if (!open_)
-        return names;
-    const auto node = readNode(root_, splitPath(path_));
-    if (node) {
-        const QJsonObject values = node->value(kValues).toObject();
-        for (auto it = values.begin(); it != values.end(); ++it)
-            names << it->toObject().value(kName).toString();
-    }
-    return names;
+    return open_ ? namesIn(root_, path_, kValues) : QStringList();
 }
 
 bool RegistryKey::valueExists(const QString &name) const
