@@ -3,6 +3,8 @@
 #include "engine/LegacyCipher.h"
 #include "engine/TOBRINEngine.h"
 
+#include "common/RandomBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -14,15 +16,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes randomBytes(std::size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    Bytes out(n);
-    for (auto &b : out)
-        b = static_cast<std::uint8_t>(rng());
-    return out;
-}
+using kelpa::test::randomBytes;
 
 std::string randomText(std::size_t n, unsigned seed)
 {

@@ -3,6 +3,7 @@
 #include "engine/TQCmp.h"
 
 #include "common/FileSizeLimit.h"
+#include "common/RandomBytes.h"
 #include "common/TempDir.h"
 #include "common/Unprivileged.h"
 
@@ -20,6 +21,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using kelpa::test::randomBytes;
 using kelpa::test::readBytes;
 using kelpa::test::TempDir;
 using kelpa::test::writeBytes;
@@ -29,15 +31,6 @@ Bytes bytesOf(const std::string &s) { return Bytes(s.begin(), s.end()); }
 Bytes resultOf(const TOBRINEngine &e)
 {
     return Bytes(e.Result.begin(), e.Result.begin() + e.ResultLength);
-}
-
-Bytes randomBytes(std::size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    Bytes out(n);
-    for (auto &b : out)
-        b = static_cast<std::uint8_t>(rng());
-    return out;
 }
 
 Bytes rtfText(std::size_t n)
