@@ -77,7 +77,6 @@ public:
     QString statusPanel(int index) const;
     const KelpaSettings &settings() const { return settings_; }
     QString programFolder() const { return programFolder_; }
-    bool isUpdating() const { return Updating; }
     bool activated() const { return Activated; }
     bool rulerEnabled() const { return rulerEnabled_; }
     // Handed-over requests that wait for the window to be idle.
