@@ -342,5 +342,5 @@ TEST_F(EditorTest, MenuItemsCarryTheirCaptionsShortcutsAndHints)
     QStringList menus;
     for (QAction *m : form->menuBar()->actions())
         menus << m->text();
-    EXPECT_EQ(menus, QStringList({"&File", "&Preferences", "&Help"}));
+    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Search", "&Preferences", "&Help"}));
 }
