@@ -35,12 +35,12 @@ namespace {
 constexpr int kAutoWrapLineLimit = 200;
 constexpr int kAutoWrapLineLength = 110;
 
-// Passwords and document bytes travel as Windows-1252, the engine's form.
+// The password's bytes as the dialog makes them; a password without any (the dialog refuses
+// such entries) gives the engine no password rather than another one.
 std::string passwordBytes(const QString &password)
 {
-    return codepage::encode(std::u16string_view(reinterpret_cast<const char16_t *>(password.utf16()),
-                                                static_cast<std::size_t>(password.size())),
-                            codepage::Windows1252);
+    const std::optional<QByteArray> bytes = TOBRINPasswordDlg::PasswordBytes(password);
+    return bytes ? bytes->toStdString() : std::string();
 }
 
 std::string engineFileName(const QString &path) { return QFile::encodeName(path).toStdString(); }

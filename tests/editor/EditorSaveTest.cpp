@@ -158,6 +158,43 @@ TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
     EXPECT_TRUE(text->contains("top secret, edited"));
 }
 
+// A Cyrillic password is the Windows-1251 bytes of its letters, not one question mark each; a
+// password no code page holds is refused in the dialog and nothing is written with it.
+TEST_F(EditorTest, CyrillicPasswordRoundTripsThroughTheDialogAndTheEngine)
+{
+    start();
+    form->NewPage(NewPageKind::Encrypted);
+    editor(form->CurrentPage())->SetText("under a Cyrillic password");
+    editor(form->CurrentPage())->SetModified(true);
+    prompter.answerFile(path("vault.eco"), 1);
+    passwords.answer(QStringLiteral("café пароль"));
+    passwords.answer(QStringLiteral("пароль"));
+    form->action("Save1")->trigger();
+    EXPECT_TRUE(shownMessage(QString::fromUtf8(kelpa::TOBRINPasswordDlg::kUnusableCharacters)));
+    EXPECT_EQ(passwords.shown(), 2) << "the refused entry keeps the dialog up";
+    const auto text = readDocument(path("vault.eco"), "\xEF\xE0\xF0\xEE\xEB\xFC");
+    ASSERT_TRUE(text) << "written with the Windows-1251 bytes of the password";
+    EXPECT_TRUE(text->contains("under a Cyrillic password"));
+    EXPECT_FALSE(readDocument(path("vault.eco"), "??????"));
+
+    // Opened again: another Cyrillic word of the same length is a wrong password.
+    form->action("Close1")->trigger();
+    ASSERT_EQ(form->pages().findLoaded(path("vault.eco")), -1);
+    passwords.answer(QStringLiteral("шифрую"));
+    EXPECT_EQ(form->OpenDocument(path("vault.eco"), true, {}), -1);
+    passwords.answer(QStringLiteral("пароль"));
+    const int slot = form->OpenDocument(path("vault.eco"), true, {});
+    ASSERT_GE(slot, 0);
+    EXPECT_TRUE(editor(slot)->Text().contains(QStringLiteral("under a Cyrillic password")));
+
+    // A document of a Cyrillic system opens with its password typed.
+    writeDocument(path("old.eco"), "\xF8\xE8\xF4\xF0\xF3\xFE", "{\\rtf1 from an older system}");
+    passwords.answer(QStringLiteral("шифрую"));
+    const int old = form->OpenDocument(path("old.eco"), true, {});
+    ASSERT_GE(old, 0);
+    EXPECT_TRUE(editor(old)->Text().contains(QStringLiteral("from an older system")));
+}
+
 TEST_F(EditorTest, NewPasswordDialogOffersTheCommonPasswordOnly)
 {
     struct Case { bool common; const char *prefill; };
