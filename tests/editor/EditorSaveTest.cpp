@@ -336,6 +336,60 @@ TEST_F(EditorTest, SaveAsMatrixOfFiltersAndExtensionQuestion)
     }
 }
 
+// The file dialog confirmed replacing the name typed, not the one the added extension makes: a
+// file of that name is asked for, and No goes back to the dialog with nothing written.
+TEST_F(EditorTest, SaveAsAsksBeforeTheAddedExtensionReplacesAFile)
+{
+    const QByteArray kept = "{\\rtf1 the file already there}";
+    struct Case {
+        const char *what;
+        MessageAnswer replace;
+        std::optional<QString> then; // the name given to the dialog shown again; nothing: cancelled
+        const char *written;         // nullptr: nothing written
+    };
+    for (const Case &c : {Case{"replaced", MessageAnswer::Yes, std::nullopt, "a.rtf"},
+                          Case{"another name", MessageAnswer::No, QStringLiteral("b.rtf"), "b.rtf"},
+                          Case{"given up", MessageAnswer::No, std::nullopt, nullptr}}) {
+        start();
+        writeFile(path("a.rtf"), kept);
+        form->NewPage(NewPageKind::Rich);
+        const int slot = form->CurrentPage();
+        editor(slot)->SetText("new words");
+        editor(slot)->SetModified(true);
+        prompter.clear();
+        prompter.answerFile(path("a"), 2);
+        prompter.answer(MessageAnswer::Yes); // add ".rtf"
+        prompter.answer(c.replace);
+        if (c.then)
+            prompter.answerFile(path(*c.then), 2);
+        form->action("Saveas1")->trigger();
+
+        EXPECT_TRUE(shownMessage("\"" + path("a.rtf") + "\" already exists.\nDo you want to replace it?")) << c.what;
+        std::vector<kelpa::ScriptedPrompter::Shown> dialogs;
+        for (const auto &s : prompter.shown())
+            if (s.kind == kelpa::ScriptedPrompter::Shown::Kind::File)
+                dialogs.push_back(s);
+        ASSERT_EQ(dialogs.size(), c.replace == MessageAnswer::Yes ? 1u : 2u) << c.what;
+        if (dialogs.size() == 2) {
+            EXPECT_EQ(dialogs[1].fileName, path("a")) << c.what << ": the dialog again, with the name typed";
+            EXPECT_EQ(dialogs[1].filterIndex, 2) << c.what;
+        }
+        if (c.replace == MessageAnswer::No) {
+            EXPECT_EQ(fileBytes(path("a.rtf")), kept) << c.what;
+        }
+        if (c.written) {
+            EXPECT_TRUE(fileBytes(path(c.written)).contains("new words")) << c.what;
+            EXPECT_GE(form->pages().findLoaded(path(c.written)), 0) << c.what;
+        } else {
+            EXPECT_TRUE(editor(slot)->Modified()) << c.what;
+            EXPECT_TRUE(page(slot).isUntitled()) << c.what;
+        }
+        TearDown();
+        for (const char *f : {"Kelpa.ini", "a.rtf", "b.rtf"})
+            QFile::remove(path(f));
+    }
+}
+
 TEST_F(EditorTest, SaveAsDialogStartsWithTheNameFolderAndFilterOfThePage)
 {
     start();
