@@ -18,6 +18,7 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QSpinBox;
+enum class TFontStyle;
 class QTabWidget;
 class QTimer;
 class QToolButton;
@@ -214,12 +215,11 @@ private:
     void AddToRecent(const QString &path);
     void setPanel(int index, const QString &text);
     void RichEdit1Change();
-    void attachChangeHandler(int slot);
     void attachEditorEvents(int slot);
     // The current editor when a command that changes text or format may act: a page is open,
     // the controls are not being refreshed and the page is not read-only.
     TRichEdit *editableEditor() const;
-    void styleButtonClick(QToolButton *button, int styleBit);
+    void styleButtonClick(QToolButton *button, TFontStyle bit);
     void changeCase(bool upper);
     void placeMarkers();
     void setDefaultFontColor(const QColor &color);

@@ -174,23 +174,24 @@ void TForm1::setupPageMenu()
 void TForm1::attachEditorEvents(int slot)
 {
     TRichEdit *editor = table_[slot].Editor;
-    auto current = [this, editor] { return editor == currentEditor(); };
-    editor->OnKeyDown = [this, current](int &key, Qt::KeyboardModifiers shift) {
-        if (current())
+    // Only the current page's keys and clicks count. Connected directly, so that a handler
+    // could change the key.
+    connect(editor, &TRichEdit::KeyDown, this, [this, editor](int &key, Qt::KeyboardModifiers shift) {
+        if (editor == currentEditor())
             RunGuarded([&] { RichEdit1KeyDown(key, shift); });
-    };
-    editor->OnKeyPress = [this, current](QChar &key) {
-        if (current())
+    });
+    connect(editor, &TRichEdit::KeyPress, this, [this, editor](QChar &key) {
+        if (editor == currentEditor())
             RunGuarded([&] { RichEdit1KeyPress(key); });
-    };
-    editor->OnKeyUp = [this, current](int &key, Qt::KeyboardModifiers shift) {
-        if (current())
+    });
+    connect(editor, &TRichEdit::KeyUp, this, [this, editor](int &key, Qt::KeyboardModifiers shift) {
+        if (editor == currentEditor())
             RunGuarded([&] { RichEdit1KeyUp(key, shift); });
-    };
-    editor->OnMouseDown = [this, current](Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
-        if (current())
+    });
+    connect(editor, &TRichEdit::MouseDown, this, [this, editor](Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
+        if (editor == currentEditor())
             RunGuarded([&] { RichEdit1MouseDown(button, shift, pos); });
-    };
+    });
     editor->SetPopupMenu(PopupMenu1);
     trackBookmarks(slot);
 }

@@ -225,13 +225,12 @@ void TForm1::ColorButtonClick()
     }
 }
 
-void TForm1::styleButtonClick(QToolButton *button, int styleBit)
+void TForm1::styleButtonClick(QToolButton *button, TFontStyle bit)
 {
     TRichEdit *editor = editableEditor();
     if (!editor)
         return;
     TFontStyles style = editor->SelAttributes().Style();
-    const auto bit = static_cast<TFontStyle>(styleBit);
     if (button->isChecked())
         style |= bit;
     else
@@ -240,9 +239,9 @@ void TForm1::styleButtonClick(QToolButton *button, int styleBit)
     RichEdit1SelectionChange();
 }
 
-void TForm1::BoldButtonClick() { styleButtonClick(BoldButton, fsBold); }
-void TForm1::ItalicButtonClick() { styleButtonClick(ItalicButton, fsItalic); }
-void TForm1::UnderlineButtonClick() { styleButtonClick(UnderlineButton, fsUnderline); }
+void TForm1::BoldButtonClick() { styleButtonClick(BoldButton, TFontStyle::Bold); }
+void TForm1::ItalicButtonClick() { styleButtonClick(ItalicButton, TFontStyle::Italic); }
+void TForm1::UnderlineButtonClick() { styleButtonClick(UnderlineButton, TFontStyle::Underline); }
 
 void TForm1::Bold1Click()
 {
@@ -403,9 +402,9 @@ void TForm1::RichEdit1SelectionChange()
     TTextAttributes &attributes = editor->SelAttributes();
     showFontColor(ColorButton, attributes.Color());
     const TFontStyles style = attributes.Style();
-    BoldButton->setChecked(style.testFlag(fsBold));
-    ItalicButton->setChecked(style.testFlag(fsItalic));
-    UnderlineButton->setChecked(style.testFlag(fsUnderline));
+    BoldButton->setChecked(style.testFlag(TFontStyle::Bold));
+    ItalicButton->setChecked(style.testFlag(TFontStyle::Italic));
+    UnderlineButton->setChecked(style.testFlag(TFontStyle::Underline));
     BulletsButton->setChecked(editor->Paragraph().Numbering() != TNumberingStyle::None);
     FontSize->setValue(attributes.Size());
     FontName->setCurrentIndex(FontName->findText(attributes.Name(), Qt::MatchFixedString));

@@ -127,9 +127,9 @@ TSearchTypes searchOptions(const TFindDialog *dialog)
 {
     TSearchTypes options;
     if (dialog->WholeWord())
-        options |= stWholeWord;
+        options |= TSearchType::WholeWord;
     if (dialog->MatchCase())
-        options |= stMatchCase;
+        options |= TSearchType::MatchCase;
     return options;
 }
 
