@@ -416,7 +416,8 @@ void TForm1::applySettings()
     const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableSize() : QSize();
     const int width = usableClientExtent(settings_.normalWidth, 530, screen.width());
     const int height = usableClientExtent(settings_.normalHeight, 414, screen.height());
-    resize(width, height);
+    // The stored size is the client area, without the menu bar.
+    resize(width, height + menuBarHeight());
     normalSize_ = QSize(width, height);
     if (settings_.maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
@@ -433,11 +434,15 @@ void TForm1::applySettings()
     RebuildReopenMenu();
 }
 
+int TForm1::menuBarHeight() const { return menuBar()->sizeHint().height(); }
+
+QSize TForm1::clientSize() const { return {width(), height() - menuBarHeight()}; }
+
 void TForm1::collectSettings()
 {
     const bool maximized = isMaximized();
     settings_.maximized = maximized;
-    const QSize size = maximized ? normalSize_ : this->size();
+    const QSize size = maximized ? normalSize_ : clientSize();
     settings_.normalWidth = size.width();
     settings_.normalHeight = size.height();
     settings_.autoWrap = Automatic1->isChecked();
@@ -484,7 +489,7 @@ void TForm1::FormActivate()
 {
     if (!Activated) {
         Activated = true;
-        PageControl1->setVisible(table_.openCount() > 0);
+        PageControl1->setVisible(true);
         connect(PageControl1, &QTabWidget::currentChanged, this, Guarded([this](int) { PageControl1Change(); }));
         for (int i = 0; i < kPageCount; ++i)
             if (table_[i].InUse && !table_[i].isFree())

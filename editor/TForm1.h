@@ -161,6 +161,8 @@ public:
     const KelpaSettings &settings() const { return settings_; }
     QString programFolder() const { return programFolder_; }
     bool activated() const { return Activated; }
+    // The size that NormalWidth and NormalHeight hold: the window without its menu bar.
+    QSize clientSize() const;
     bool rulerEnabled() const { return rulerEnabled_; }
     // Handed-over requests that wait for the window to be idle.
     int pendingHandOffs() const { return static_cast<int>(handOffQueue_.size()); }
@@ -172,6 +174,8 @@ signals:
     void documentStateChanged();
 
 protected:
+    // The length of a line as the word-wrap check at open sees it.
+    virtual int autoWrapLineLength(TRichEdit *editor, int line);
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -195,6 +199,7 @@ private:
     void setupStatusBar();
     void applySettings();
     void collectSettings();
+    int menuBarHeight() const;
     void updateActionState();
 
     // What reading a document into a page gave.
