@@ -369,8 +369,8 @@ void TForm1::RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift)
     if (key == Qt::Key_Insert && held == Qt::NoModifier) {
         PageRecord &page = table_[table_.CurrentPage];
         page.InsertMode = page.InsertMode == 1 ? 0 : 1;
+        // The key goes on to the editor, which switches its own mode.
         setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
-        editor->setOverwriteMode(page.InsertMode == 0);
         return;
     }
     keystrokes_.keyDown(editor->TextLength(), editor->SelStart());
