@@ -23,9 +23,12 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <vector>
 
 namespace kelpa::editor {
 
@@ -301,25 +304,30 @@ void TForm1::changeCase(bool upper)
         return;
     // Run by run, so that the selection keeps its formatting; the lengths stay, and with them
     // every position.
+    struct Run {
+        int from, to;
+        QTextCharFormat format;
+    };
+    std::vector<Run> runs;
     QTextDocument *document = editor->document();
-    QTextCursor cursor(document);
-    cursor.beginEditBlock();
     for (QTextBlock block = document->findBlock(start); block.isValid() && block.position() < start + length;
-         block = block.next()) {
+         block = block.next())
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const int from = std::max(fragment.position(), start);
             const int to = std::min(fragment.position() + fragment.length(), start + length);
-            if (from >= to)
-                continue;
-            const QString text = fragment.text().mid(from - fragment.position(), to - from);
-            const QString converted = upper ? upperCaseKeepingLength(text) : lowerCaseKeepingLength(text);
-            if (converted == text)
-                continue;
-            cursor.setPosition(from);
-            cursor.setPosition(to, QTextCursor::KeepAnchor);
-            cursor.insertText(converted, fragment.charFormat());
+            if (from < to)
+                runs.push_back({from, to, fragment.charFormat()});
         }
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    for (const Run &run : runs) {
+        cursor.setPosition(run.from);
+        cursor.setPosition(run.to, QTextCursor::KeepAnchor);
+        const QString text = cursor.selectedText();
+        const QString converted = upper ? upperCaseKeepingLength(text) : lowerCaseKeepingLength(text);
+        if (converted != text)
+            cursor.insertText(converted, run.format);
     }
     cursor.endEditBlock();
     editor->SetSelStart(start);
