@@ -175,8 +175,6 @@ void TForm1::findNext(bool replaceAllRequested)
     }
     if (!ReplaceMode)
         FindDialog1->CloseDialog();
-    const int startMark = editor->SelStart() + 1;
-
     if (replaceAll) {
         const int from = editor->SelLength() > 0 ? editor->SelStart() + 1 : editor->SelStart();
         const bool replaced = replaceAllHits(editor, what, ReplaceDialog1->ReplaceText(), from, -1, false) > 0;
@@ -185,14 +183,15 @@ void TForm1::findNext(bool replaceAllRequested)
             ReplaceMode = false;
             return;
         }
-        // Up to the starting point, once: what was put in is not searched again.
-        replaceAllHits(editor, what, ReplaceDialog1->ReplaceText(), 0, startMark, replaced);
+        // Up to where the first run began, once: what was put in is not searched again.
+        replaceAllHits(editor, what, ReplaceDialog1->ReplaceText(), 0, from, replaced);
         ShowMessage(QStringLiteral("Searched through the entire document:\nthere are no more \"") + what
                     + QLatin1Char('"'));
         ReplaceMode = false;
         return;
     }
 
+    const int startMark = editor->SelStart() + 1;
     bool wrapped = false;
     for (;;) {
         const int caret = editor->SelStart();
