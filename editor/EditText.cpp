@@ -162,6 +162,32 @@ QString upperCaseKeepingLength(const QString &text)
     return keepingLength(text, [](const QString &s) { return s.toUpper(); });
 }
 
+std::vector<int> findHits(const QString &text, const QString &what, int from, int limit, bool wholeWord, bool matchCase)
+{
+    std::vector<int> hits;
+    if (what.isEmpty())
+        return hits;
+    QString haystack = text;
+    haystack.replace(QChar::Nbsp, QLatin1Char(' '));
+    const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const qsizetype n = haystack.size();
+    const qsizetype length = what.size();
+    qsizetype at = std::max(from, 0);
+    while (at <= n) {
+        const qsizetype p = haystack.indexOf(what, at, cs);
+        if (p < 0 || (limit >= 0 && p >= limit))
+            break;
+        const qsizetype end = p + length;
+        if (wholeWord && ((p > 0 && haystack[p - 1].isLetterOrNumber()) || (end < n && haystack[end].isLetterOrNumber()))) {
+            at = p + 1;
+            continue;
+        }
+        hits.push_back(static_cast<int>(p));
+        at = end;
+    }
+    return hits;
+}
+
 int shiftedPosition(int position, int from, int removed, int added)
 {
     if (position < 0 || position < from)

@@ -68,6 +68,12 @@ QString firstWordOf(const QString &selection);
 QString lowerCaseKeepingLength(const QString &text);
 QString upperCaseKeepingLength(const QString &text);
 
+// Every hit of `what` in `text` from `from` on that starts before `limit` (-1: anywhere), one
+// after the other without overlapping. Case-insensitive unless `matchCase`; with `wholeWord` a
+// hit has no letter or digit beside it. A no-break space matches a blank, as the page
+// editor's own search has it.
+std::vector<int> findHits(const QString &text, const QString &what, int from, int limit, bool wholeWord, bool matchCase);
+
 // A position after a change of the text at `from` that removed `removed` characters and
 // inserted `added`: before the change it stays, after it moves with the text, inside it stays
 // within the new text. -1 (unset) stays -1.

@@ -230,9 +230,10 @@ private:
     void setDefaultFontColor(const QColor &color);
     void findNext(bool replaceAllRequested);
     // Replaces the hits from `from` on (starting before `limit`, -1: to the end) as one step of
-    // undo, joined to the previous step when asked; gives the number replaced.
+    // undo, joined to the previous step when asked; gives the number replaced and where the
+    // last replacement ends.
     int replaceAllHits(TRichEdit *editor, const QString &what, const QString &with, int from, int limit,
-                       bool joinPrevious);
+                       bool joinPrevious, int *endOfLast);
     void parkFormatting();
     void trackBookmarks(int slot);
     QString favouritesPath() const;

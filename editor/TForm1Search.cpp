@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -176,15 +177,21 @@ void TForm1::findNext(bool replaceAllRequested)
     if (!ReplaceMode)
         FindDialog1->CloseDialog();
     if (replaceAll) {
-        const int from = editor->SelLength() > 0 ? editor->SelStart() + 1 : editor->SelStart();
-        const bool replaced = replaceAllHits(editor, what, ReplaceDialog1->ReplaceText(), from, -1, false) > 0;
+        // The caret stays at the starting point: all that changed lies after it, and the page
+        // need not be laid out to its end at once to show it.
+        const int caret = editor->SelStart();
+        const int from = editor->SelLength() > 0 ? caret + 1 : caret;
+        const bool replaced = replaceAllHits(editor, what, ReplaceDialog1->ReplaceText(), from, -1, false, nullptr) > 0;
+        editor->SetSelStart(caret);
         QCoreApplication::processEvents();
         if (!ConfirmYesNo(QStringLiteral("End of document reached. Do you want to continue through the rest of the document?"))) {
             ReplaceMode = false;
             return;
         }
         // Up to where the first run began, once: what was put in is not searched again.
-        replaceAllHits(editor, what, ReplaceDialog1->ReplaceText(), 0, from, replaced);
+        int end = 0;
+        if (replaceAllHits(editor, what, ReplaceDialog1->ReplaceText(), 0, from, replaced, &end) > 0)
+            editor->SetSelStart(end);
         ShowMessage(QStringLiteral("Searched through the entire document:\nthere are no more \"") + what
                     + QLatin1Char('"'));
         ReplaceMode = false;
@@ -230,26 +237,24 @@ void TForm1::findNext(bool replaceAllRequested)
 }
 
 int TForm1::replaceAllHits(TRichEdit *editor, const QString &what, const QString &with, int from, int limit,
-                           bool joinPrevious)
+                           bool joinPrevious, int *endOfLast)
 {
     if (editor->ReadOnly())
         return 0;
-    const TSearchTypes options = searchOptions(ReplaceDialog1);
     const int length = static_cast<int>(what.size());
     // Every hit of the text as it stands, then all replaced at once (last first, so that the
     // positions hold) as one step of undo.
-    std::vector<int> hits;
-    const int total = editor->TextLength();
-    for (int at = from; at < total;) {
-        const int p = editor->FindText(what, at, total - at, options);
-        if (p < 0 || (limit >= 0 && p >= limit))
-            break;
-        hits.push_back(p);
-        at = p + length;
-    }
+    const std::vector<int> hits = findHits(editor->Text(), what, from, limit, ReplaceDialog1->WholeWord(),
+                                           ReplaceDialog1->MatchCase());
     if (hits.empty())
         return 0;
-    QTextCursor cursor(editor->document());
+    QTextDocument *document = editor->document();
+    // The page is laid out again afterwards in steps, as after loading, not at once at the end
+    // of the edit: the replacements may touch every line of a long page.
+    const QSizeF pageSize = document->pageSize();
+    document->setPageSize(QSizeF());
+    const auto layout = qScopeGuard([&] { document->setPageSize(pageSize); });
+    QTextCursor cursor(document);
     if (joinPrevious)
         cursor.joinPreviousEditBlock();
     else
@@ -260,8 +265,9 @@ int TForm1::replaceAllHits(TRichEdit *editor, const QString &what, const QString
         cursor.insertText(with);
     }
     cursor.endEditBlock();
-    editor->SetSelStart(hits.back() + static_cast<int>(hits.size() - 1) * (static_cast<int>(with.size()) - length)
-                        + static_cast<int>(with.size()));
+    if (endOfLast)
+        *endOfLast = hits.back() + static_cast<int>(hits.size() - 1) * (static_cast<int>(with.size()) - length)
+                   + static_cast<int>(with.size());
     return static_cast<int>(hits.size());
 }
 

@@ -176,3 +176,28 @@ TEST(ShiftedPosition, FollowsTheText)
     for (const Case &c : cases)
         EXPECT_EQ(shiftedPosition(c.position, c.from, c.removed, c.added), c.expected) << c.what;
 }
+
+TEST(FindHits, OptionsLimitsAndOverlaps)
+{
+    using Hits = std::vector<int>;
+    struct Case {
+        const char *what;
+        QString text, find;
+        int from, limit;
+        bool wholeWord, matchCase;
+        Hits hits;
+    } cases[] = {
+        {"any case", "Cat cat CAT", "cat", 0, -1, false, false, {0, 4, 8}},
+        {"match case", "Cat cat CAT", "cat", 0, -1, false, true, {4}},
+        {"from", "cat cat cat", "cat", 1, -1, false, false, {4, 8}},
+        {"limit", "cat cat cat", "cat", 0, 8, false, false, {0, 4}},
+        {"no overlaps", "aaaa", "aa", 0, -1, false, false, {0, 2}},
+        {"whole words", "cat concat cats cat2 (cat)", "cat", 0, -1, true, false, {0, 22}},
+        {"whole word after a rejected hit", "catcat cat", "cat", 0, -1, true, false, {7}},
+        {"no-break space is a blank", QString("a") + QChar(0xA0) + "b a b", "a b", 0, -1, false, false, {0, 4}},
+        {"empty search", "abc", "", 0, -1, false, false, {}},
+        {"from past the end", "abc", "a", 9, -1, false, false, {}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(findHits(c.text, c.find, c.from, c.limit, c.wholeWord, c.matchCase), c.hits) << c.what;
+}
