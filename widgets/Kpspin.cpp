@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -1013,6 +1014,20 @@ void TKpSpinEdit::dropEvent(QDropEvent *event)
         return;
     }
     QLineEdit::dropEvent(event);
+}
+
+void TKpSpinEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    // Composed characters pass the same filter as typed ones.
+    const QString commit = event->commitString();
+    for (QChar c : commit) {
+        if (!IsValidChar(c)) {
+            Beep();
+            event->accept();
+            return;
+        }
+    }
+    QLineEdit::inputMethodEvent(event);
 }
 
 void TKpSpinEdit::RecreateButton()

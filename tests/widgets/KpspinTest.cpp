@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QInputMethodEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
@@ -395,6 +396,17 @@ TEST(KpSpinEdit, CharacterFilter)
     e.SetEditorEnabled(true);
     QTest::keyClick(&e, Qt::Key_Delete);
     EXPECT_EQ(e.text(), QStringLiteral("2-"));
+
+    // Composed input goes through the same filter.
+    QInputMethodEvent letter(QString(), {});
+    letter.setCommitString(QStringLiteral("\u00e9"));
+    QCoreApplication::sendEvent(&e, &letter);
+    EXPECT_EQ(e.text(), QStringLiteral("2-"));
+    EXPECT_EQ(beeps.beeps, 5);
+    QInputMethodEvent digit(QString(), {});
+    digit.setCommitString(QStringLiteral("7"));
+    QCoreApplication::sendEvent(&e, &digit);
+    EXPECT_EQ(e.text(), QStringLiteral("72-"));
 }
 
 TEST(KpSpinEdit, ArrowKeys)
