@@ -352,10 +352,15 @@ TMenuMetrics MenuMetrics(const QWidget *widget)
     TMenuMetrics m;
     const int side = int(std::lround(kCheckMarkSide * scale));
     m.checkMark = QSize(side, side);
-    // Round to nearest, halves to even.
-    m.glyphGap = int(std::nearbyint(0.3 * side));
+    m.glyphGap = GlyphGap(side);
     m.standardHeight = int(std::lround(kMenuBarHeight * scale)) - 2;
     return m;
+}
+
+int GlyphGap(int checkMarkWidth)
+{
+    // Round to nearest, halves to even (0.3 x 15 is 4.5 and gives 4).
+    return int(std::nearbyint(3 * checkMarkWidth / 10.0));
 }
 
 TMenuColors MenuColors(const QWidget *widget)

@@ -123,6 +123,8 @@ struct TMenuMetrics {
     int standardHeight = 0;   // the standard item height
 };
 TMenuMetrics MenuMetrics(const QWidget *widget = nullptr);
+// The gap beside glyphs for a check mark of this width.
+int GlyphGap(int checkMarkWidth);
 
 // The colours menus are painted with, from the widget's palette (the menu palette without one).
 struct TMenuColors {
