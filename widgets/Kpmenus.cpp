@@ -68,54 +68,23 @@ bool IsMonochrome(const QImage &image)
     return image.depth() == 1;
 }
 
-// ---- drawing helpers: brushes, transparent and disabled bitmaps, frames, gradients ----
+// ---- drawing helpers the menus alone use (the rest is in Drawutils) ----
 
-// 8 x 8 dither: Color1 everywhere except where column and row are both even or both odd.
-QImage TwoColorsPattern(const QColor &c1, const QColor &c2)
+QColor Q(TColor c)
 {
-    QImage pattern(8, 8, QImage::Format_RGB32);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            pattern.setPixel(x, y, ((x % 2) == (y % 2) ? c2 : c1).rgb());
-    return pattern;
-}
-
-// The bitmap with every pixel of the transparent colour left out.
-QImage WithoutColor(const QImage &bitmap, const QColor &transparent)
-{
-    QImage image = bitmap.convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = transparent.rgb() & 0xFFFFFF;
-    for (int y = 0; y < image.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if (qAlpha(line[x]) == 255 && (line[x] & 0xFFFFFF) == key)
-                line[x] = 0;
-    }
-    return image;
-}
-
-QColor BottomLeftColor(const QImage &image)
-{
-    return image.isNull() ? QColor() : QColor::fromRgba(image.pixel(0, image.height() - 1));
-}
-
-void DrawTransparent(QPainter &p, int x, int y, const QImage &bitmap, const QColor &transparent)
-{
-    const QColor key = transparent.isValid() ? transparent : BottomLeftColor(bitmap);
-    p.drawImage(x, y, IsMonochrome(bitmap) ? WithoutColor(bitmap, Qt::white)
-                                           : WithoutColor(bitmap, key));
+    return ToQColor(c);
 }
 
 // Paints `color` wherever `shape` is set, leaving everything else as it is.
 void PaintShape(QPainter &p, int x, int y, const std::vector<std::uint8_t> &shape, int w, int h,
-                const QColor &color)
+                TColor color)
 {
     QImage layer(w, h, QImage::Format_ARGB32);
     layer.fill(Qt::transparent);
     for (int yy = 0; yy < h; ++yy)
         for (int xx = 0; xx < w; ++xx)
             if (shape[std::size_t(yy) * w + xx])
-                layer.setPixel(xx, yy, color.rgb());
+                layer.setPixel(xx, yy, Q(color).rgb());
     p.drawImage(x, y, layer);
 }
 
@@ -133,82 +102,30 @@ std::vector<std::uint8_t> OpaqueShape(const QImage &image)
     return shape;
 }
 
-// The pixels of one colour (opaque) of a colour bitmap.
-std::vector<std::uint8_t> ColorShape(const QImage &image, const QColor &color)
-{
-    std::vector<std::uint8_t> shape(std::size_t(image.width()) * image.height(), 0);
-    const QRgb key = color.rgb() & 0xFFFFFF;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb c = image.pixel(x, y);
-            shape[std::size_t(y) * image.width() + x] = qAlpha(c) == 255 && (c & 0xFFFFFF) == key;
-        }
-    return shape;
-}
-
 // Embossed: the shape in the highlight colour one pixel right and down (when asked), then in
 // the shadow colour at its place.
 void PaintEmbossed(QPainter &p, int x, int y, const std::vector<std::uint8_t> &shape, int w, int h,
-                   const QColor &highlight, const QColor &shadow, bool drawHighlight)
+                   TColor highlight, TColor shadow, bool drawHighlight)
 {
     if (drawHighlight)
         PaintShape(p, x + 1, y + 1, shape, w, h, highlight);
     PaintShape(p, x, y, shape, w, h, shadow);
 }
 
-// One cell of a row of equal cells.
-QImage BitmapCell(const QImage &source, int cols, int index)
-{
-    cols = std::max(cols, 1);
-    index = std::max(index, 0);
-    const int w = source.width() / cols;
-    return source.copy((index % cols) * w, 0, w, source.height());
-}
-
 // A frame one pixel wide: top and left edges in the first colour, bottom and right in the
 // second; the rectangle shrinks by one pixel on each side.
-void Frame3D(QPainter &p, QRect &r, const QColor &topLeft, const QColor &bottomRight)
+void Frame3D(QPainter &p, QRect &r, TColor topLeft, TColor bottomRight)
 {
     if (r.width() < 1 || r.height() < 1)
         return;
     const int l = r.x(), t = r.y(), rr = Right(r) - 1, b = Bottom(r) - 1;
-    p.setPen(topLeft);
+    p.setPen(Q(topLeft));
     p.drawLine(l, b, l, t);
     p.drawLine(l, t, rr, t);
-    p.setPen(bottomRight);
+    p.setPen(Q(bottomRight));
     p.drawLine(rr, t, rr, b);
     p.drawLine(rr, b, l, b);
     r.adjust(1, 1, -1, -1);
-}
-
-int MulDiv(int a, int b, int c)
-{
-    return int(std::lround(double(a) * b / c));
-}
-
-// Bands from the start colour at the top to the end colour at the bottom.
-void GradientTopToBottom(QPainter &p, const QRect &r, const QColor &start, const QColor &end,
-                         int colors)
-{
-    if (r.isEmpty())
-        return;
-    if (colors < 2) {
-        p.fillRect(r, start);
-        return;
-    }
-    const int extent = r.height();
-    const int n = std::max(2, std::min(colors, extent));
-    const int size = extent / n;
-    const int dr = end.red() - start.red(), dg = end.green() - start.green(),
-              db = end.blue() - start.blue();
-    if (size > 0)
-        for (int i = 0; i < n; ++i)
-            p.fillRect(QRect(r.x(), r.y() + i * size, r.width(), size),
-                       QColor(start.red() + MulDiv(i, dr, n - 1), start.green() + MulDiv(i, dg, n - 1),
-                              start.blue() + MulDiv(i, db, n - 1)));
-    const int rest = extent % n;
-    if (rest > 0)
-        p.fillRect(QRect(r.x(), Bottom(r) - rest, r.width(), rest), end);
 }
 
 // A check mark (or a bullet for a radio item) as a monochrome bitmap: black mark on white.
@@ -277,14 +194,15 @@ QPointer<TPopupList> gPopupList;
 
 } // namespace
 
-// ---- TGraphic, TImageList ----
+// ---- TGraphic ----
 
-TGraphic TGraphic::Bitmap(const QImage &image, const QColor &transparent)
+TGraphic TGraphic::Bitmap(const QImage &image, TColor transparent)
 {
     TGraphic g;
     g.kind = Kind::Bitmap;
-    g.image = image;
-    g.transparentColor = transparent;
+    g.bitmap.Image = image;
+    g.bitmap.TransparentColor = transparent;
+    g.bitmap.Transparent = true;
     return g;
 }
 
@@ -300,47 +218,38 @@ TGraphic TGraphic::Picture(const QImage &image)
 {
     TGraphic g;
     g.kind = Kind::Picture;
-    g.image = image;
+    g.picture = image;
     return g;
 }
 
 bool TGraphic::Empty() const
 {
-    return kind == Kind::Icon ? !icon || icon->Empty() : image.isNull();
+    switch (kind) {
+    case Kind::Bitmap: return bitmap.Empty();
+    case Kind::Icon: return !icon || icon->Empty();
+    case Kind::Picture: return picture.isNull();
+    }
+    return true;
 }
 
 int TGraphic::Width() const
 {
-    return kind == Kind::Icon ? (icon ? icon->Width() : 0) : image.width();
+    switch (kind) {
+    case Kind::Bitmap: return bitmap.Width();
+    case Kind::Icon: return icon ? icon->Width() : 0;
+    case Kind::Picture: return picture.width();
+    }
+    return 0;
 }
 
 int TGraphic::Height() const
 {
-    return kind == Kind::Icon ? (icon ? icon->Height() : 0) : image.height();
-}
-
-TImageList::TImageList(int width, int height, QObject *parent)
-    : QObject(parent), width_(width), height_(height) {}
-
-int TImageList::Add(const QImage &image)
-{
-    images_.push_back(image.size() == QSize(width_, height_)
-                          ? image
-                          : image.scaled(width_, height_, Qt::IgnoreAspectRatio,
-                                         Qt::SmoothTransformation));
-    emit Changed();
-    return Count() - 1;
-}
-
-QImage TImageList::Image(int index) const
-{
-    return index >= 0 && index < Count() ? images_[std::size_t(index)] : QImage();
-}
-
-void TImageList::Clear()
-{
-    images_.clear();
-    emit Changed();
+    switch (kind) {
+    case Kind::Bitmap: return bitmap.Height();
+    case Kind::Icon: return icon ? icon->Height() : 0;
+    case Kind::Picture: return picture.height();
+    }
+    return 0;
 }
 
 // ---- free functions ----
@@ -366,14 +275,15 @@ int GlyphGap(int checkMarkWidth)
 TMenuColors MenuColors(const QWidget *widget)
 {
     const QPalette pal = widget ? widget->palette() : QApplication::palette("QMenu");
+    auto rgb = [&pal](int index) { return FromQColor(ToQColor(SystemColor(index), pal)); };
     TMenuColors c;
-    c.menu = pal.color(QPalette::Active, QPalette::Window);
-    c.menuText = pal.color(QPalette::Active, QPalette::WindowText);
-    c.highlight = pal.color(QPalette::Active, QPalette::Highlight);
-    c.highlightText = pal.color(QPalette::Active, QPalette::HighlightedText);
-    c.grayText = pal.color(QPalette::Disabled, QPalette::WindowText);
-    c.btnShadow = pal.color(QPalette::Active, QPalette::Dark);
-    c.btnHighlight = pal.color(QPalette::Active, QPalette::Light);
+    c.menu = rgb(COLOR_MENU);
+    c.menuText = rgb(COLOR_MENUTEXT);
+    c.highlight = rgb(COLOR_HIGHLIGHT);
+    c.highlightText = rgb(COLOR_HIGHLIGHTTEXT);
+    c.grayText = rgb(COLOR_GRAYTEXT);
+    c.btnShadow = rgb(COLOR_BTNSHADOW);
+    c.btnHighlight = rgb(COLOR_BTNHIGHLIGHT);
     return c;
 }
 
@@ -456,7 +366,7 @@ QSize MeasureMenuItem(const QAction *item, const TMenuCanvas &canvas, int imageI
     if (popup) {
         width = 2 * m.glyphGap;
         if (images)
-            offset = Max(offset, images->Width() + 2);
+            offset = Max(offset, images->Width + 2);
     } else {
         offset = 0;
     }
@@ -479,11 +389,11 @@ QSize MeasureMenuItem(const QAction *item, const TMenuCanvas &canvas, int imageI
     if (IsSeparator(item))
         return QSize(width, Max(fm.height() / 2, 9));
     height = Max(height, fm.height());
-    const bool validImage = images && imageIndex >= 0 && imageIndex < images->Count();
+    const bool validImage = images && imageIndex >= 0 && imageIndex < images->Images.size();
     if (images && (popup || validImage)) {
-        width += Max(images->Width() + 2, offset) + (popup ? 0 : m.glyphGap);
+        width += Max(images->Width + 2, offset) + (popup ? 0 : m.glyphGap);
         if (validImage)
-            height = Max(height, images->Height() + 4);
+            height = Max(height, images->Height + 4);
     } else if (graphic && !graphic->Empty()) {
         int gw = graphic->Width();
         int gh = graphic->Height();
@@ -507,12 +417,11 @@ struct ItemPaint {
     QPainter &p;
     TMenuColors colors;
     TMenuMetrics metrics;
-    TMenuOwnerDrawState state;
     bool selected;
     bool disabled;
     bool pressedGlyph;
     bool emboss;
-    QColor disabledColor;
+    TColor disabledColor;
 };
 
 // A monochrome bitmap copied as it is: its black pixels in the font colour, the rest in the
@@ -520,30 +429,42 @@ struct ItemPaint {
 void BlitMonochrome(ItemPaint &ip, int x, int y, const QImage &bitmap)
 {
     QImage out(bitmap.size(), QImage::Format_RGB32);
+    const QRgb ink = Q(ip.canvas.fontColor).rgb(), paper = Q(ip.canvas.brushColor).rgb();
     for (int yy = 0; yy < bitmap.height(); ++yy)
         for (int xx = 0; xx < bitmap.width(); ++xx)
-            out.setPixel(xx, yy, (bitmap.pixel(xx, yy) & 0xFFFFFF) == 0 ? ip.canvas.fontColor.rgb()
-                                                                        : ip.canvas.brushColor.rgb());
+            out.setPixel(xx, yy, (bitmap.pixel(xx, yy) & 0xFFFFFF) == 0 ? ink : paper);
     ip.p.drawImage(x, y, out);
 }
 
-void DrawGlyph(ItemPaint &ip, const QImage &bitmap, const QColor &transparent, int x, int y,
-               TMenuOwnerDrawState state)
+void DrawGlyph(ItemPaint &ip, const TBitmap &bitmap, int x, int y, TMenuOwnerDrawState state)
 {
     if (state & mdDisabled) {
         const bool selected = state & mdSelected;
-        const QColor grey = selected ? ip.colors.grayText : ip.colors.btnShadow;
-        const bool emboss2 = !selected || ip.colors.grayText.rgb() == ip.colors.highlight.rgb();
-        const std::vector<std::uint8_t> shape =
-            IsMonochrome(bitmap) ? OpaqueShape(bitmap) : ColorShape(bitmap, Qt::black);
-        PaintEmbossed(ip.p, x, y, shape, bitmap.width(), bitmap.height(), ip.colors.btnHighlight,
-                      grey, emboss2);
+        const TColor grey = selected ? ip.colors.grayText : ip.colors.btnShadow;
+        const bool emboss2 = !selected || ip.colors.grayText == ip.colors.highlight;
+        if (bitmap.Monochrome()) {
+            PaintEmbossed(ip.p, x, y, OpaqueShape(bitmap.Image), bitmap.Width(), bitmap.Height(),
+                          ip.colors.btnHighlight, grey, emboss2);
+            return;
+        }
+        const TBitmap disabled = CreateDisabledBitmapEx(bitmap, clBlack, ip.colors.menu,
+                                                        ip.colors.btnHighlight, grey, emboss2);
+        DrawBitmapTransparent(ip.p, x, y, disabled, ip.colors.menu);
         return;
     }
-    if (IsMonochrome(bitmap) && !ip.pressedGlyph)
-        BlitMonochrome(ip, x, y, bitmap);
+    if (bitmap.Monochrome() && !ip.pressedGlyph)
+        BlitMonochrome(ip, x, y, bitmap.Image);
+    else if (bitmap.Image.hasAlphaChannel())
+        ip.p.drawImage(x, y, bitmap.Image);   // its own transparency
     else
-        DrawTransparent(ip.p, x, y, bitmap, transparent);
+        DrawBitmapTransparent(ip.p, x, y, bitmap, bitmap.TransparentColor & ~0x02000000u);
+}
+
+TBitmap CheckMark(QSize size, const QAction *item)
+{
+    TBitmap mark;
+    mark.Image = CheckMarkBitmap(size, item->actionGroup() && item->actionGroup()->isExclusive());
+    return mark;
 }
 
 // The cell of a checked glyph: dithered (flat menu colour while selected) and sunken.
@@ -553,9 +474,10 @@ void PressedBackground(ItemPaint &ip, QRect cell)
     if (cell.isEmpty())
         return;
     if (ip.selected)
-        ip.p.fillRect(cell, ip.colors.menu);
+        ip.p.fillRect(cell, Q(ip.colors.menu));
     else
-        ip.p.fillRect(cell, QBrush(TwoColorsPattern(ip.colors.menu, ip.colors.btnHighlight)));
+        ip.p.fillRect(cell, QBrush(CreateTwoColorsBrushPattern(ip.colors.menu, ip.colors.btnHighlight)
+                                       .Image));
     Frame3D(ip.p, cell, ip.disabledColor, ip.colors.btnHighlight);
 }
 
@@ -571,12 +493,12 @@ void DrawItemText(ItemPaint &ip, const QRect &r, const QString &text)
     ip.p.setFont(ip.canvas.font);
     if (ip.disabled) {
         if (ip.emboss) {
-            ip.p.setPen(ip.colors.btnHighlight);
+            ip.p.setPen(Q(ip.colors.btnHighlight));
             ip.p.drawText(r.translated(1, 1), flags, text);
         }
-        ip.p.setPen(ip.disabledColor);
+        ip.p.setPen(Q(ip.disabledColor));
     } else {
-        ip.p.setPen(ip.canvas.fontColor);
+        ip.p.setPen(Q(ip.canvas.fontColor));
     }
     ip.p.drawText(r, flags, text);
 }
@@ -601,12 +523,11 @@ void PaintMenuItem(const QAction *item, const std::optional<TGraphic> &graphic, 
                  p,
                  colors,
                  MenuMetrics(canvas.menu),
-                 state,
                  selected,
                  bool(state & mdDisabled),
                  checked && popup && !showCheckMarks && buttonStyle == TMenuButtonStyle::None,
                  !selected || buttonStyle != TMenuButtonStyle::None
-                     || colors.grayText.rgb() == colors.highlight.rgb(),
+                     || colors.grayText == colors.highlight,
                  selected && buttonStyle == TMenuButtonStyle::None ? colors.grayText
                                                                    : colors.btnShadow};
     const int gap = ip.metrics.glyphGap;
@@ -630,30 +551,26 @@ void PaintMenuItem(const QAction *item, const std::optional<TGraphic> &graphic, 
         return;
     }
     const int midY = r.y() + Bottom(r);   // twice the vertical centre
-    if (checked && showCheckMarks && popup) {
-        const bool radio = item->actionGroup() && item->actionGroup()->isExclusive();
-        const QImage mark = CheckMarkBitmap(check, radio);
-        DrawGlyph(ip, mark, Qt::white, r.x() + (x - check.width()) / 2, (midY - check.height()) / 2,
-                  state);
-    }
+    if (checked && showCheckMarks && popup)
+        DrawGlyph(ip, CheckMark(check, item), r.x() + (x - check.width()) / 2,
+                  (midY - check.height()) / 2, state);
     if (images && popup)
-        offset = Max(offset, images->Width() + 2);
+        offset = Max(offset, images->Width + 2);
     const bool hasGraphic = graphic && !graphic->Empty() && !IsSeparator(item);
     if (!showCheckMarks && (hasGraphic || offset > 0))
         x = gap;
     const int cellLeft = r.x() + x - 1;
-    if (images && imageIndex >= 0 && imageIndex < images->Count()) {
-        const int w = Max(images->Width() + 2, offset);
+    if (images && imageIndex >= 0 && imageIndex < images->Images.size()) {
+        const int w = Max(images->Width + 2, offset);
         if (ip.pressedGlyph)
             PressedBackground(ip, QRect(cellLeft, r.y(), w + 2, r.height()));
-        const int gx = r.x() + x + (w - images->Width()) / 2;
-        const int gy = (midY - images->Height()) / 2;
-        const QImage image = images->Image(imageIndex);
+        const int gx = r.x() + x + (w - images->Width) / 2;
+        const int gy = (midY - images->Height) / 2;
         if (ip.disabled)
-            PaintEmbossed(p, gx, gy, OpaqueShape(image), image.width(), image.height(),
-                          colors.btnHighlight, ip.disabledColor, ip.emboss);
+            ImageListDrawDisabled(*images, p, gx, gy, imageIndex, colors.btnHighlight,
+                                  ip.disabledColor, ip.emboss);
         else
-            p.drawImage(gx, gy, image);
+            p.drawImage(gx, gy, images->Images[imageIndex]);
         x += gap + w;
     } else if (hasGraphic) {
         const bool cells = graphic->kind == TGraphic::Kind::Bitmap && numGlyphs >= 2 && numGlyphs <= 5;
@@ -670,21 +587,19 @@ void PaintMenuItem(const QAction *item, const std::optional<TGraphic> &graphic, 
         } else {
             if (ip.pressedGlyph)
                 PressedBackground(ip, QRect(cellLeft, r.y(), w + 2, r.height()));
-            const QColor transparent = graphic->transparentColor.isValid()
-                                           ? graphic->transparentColor
-                                           : BottomLeftColor(graphic->image);
+            const int gx = r.x() + x + (w - gw) / 2;
+            const int gy = (midY - graphic->Height()) / 2;
             if (graphic->kind == TGraphic::Kind::Picture) {
-                p.drawImage(r.x() + x + (w - gw) / 2, (midY - graphic->Height()) / 2, graphic->image);
+                p.drawImage(gx, gy, graphic->picture);
             } else if (!cells) {
-                DrawGlyph(ip, graphic->image, transparent, r.x() + x + (w - gw) / 2,
-                          (midY - graphic->Height()) / 2, state);
+                DrawGlyph(ip, graphic->bitmap, gx, gy, state);
             } else {
                 int index = ip.disabled ? 1 : checked ? 3 : selected ? 2 : 0;
                 if (index > numGlyphs - 1)
                     index = 0;
-                const QImage cell = BitmapCell(graphic->image, numGlyphs, index);
-                DrawGlyph(ip, cell, transparent, r.x() + x + (w - gw) / 2,
-                          (midY - cell.height()) / 2, state & ~mdDisabled);
+                TBitmap cell;
+                AssignBitmapCell(&graphic->bitmap, &cell, numGlyphs, 1, index);
+                DrawGlyph(ip, cell, gx, gy, state & ~mdDisabled);
             }
         }
         x += gap + w;
@@ -693,18 +608,16 @@ void PaintMenuItem(const QAction *item, const std::optional<TGraphic> &graphic, 
         if (ip.pressedGlyph) {
             PressedBackground(ip, cell);
             const QSize mark = ip.metrics.checkMark;
-            const bool radio = item->actionGroup() && item->actionGroup()->isExclusive();
-            DrawGlyph(ip, CheckMarkBitmap(mark, radio), Qt::white,
-                      cell.x() + 2 + (offset - mark.width()) / 2, (midY - mark.height()) / 2 + 1,
-                      state);
+            DrawGlyph(ip, CheckMark(mark, item), cell.x() + 2 + (offset - mark.width()) / 2,
+                      (midY - mark.height()) / 2 + 1, state);
         }
         x += offset + gap;
     }
     if (IsSeparator(item)) {
         const int y = midY / 2 - 1;
-        p.setPen(QPen(colors.btnShadow, 1));
+        p.setPen(QPen(Q(colors.btnShadow), 1));
         p.drawLine(r.x(), y, Right(r) - 1, y);
-        p.setPen(QPen(colors.btnHighlight, 1));
+        p.setPen(QPen(Q(colors.btnHighlight), 1));
         p.drawLine(r.x(), y + 1, Right(r) - 1, y + 1);
         p.restore();
         return;
@@ -807,7 +720,7 @@ void TKpMenuWidget::paintEvent(QPaintEvent *event)
     }
     QPainter p(this);
     const TMenuColors colors = MenuColors(this);
-    p.fillRect(event->rect(), colors.menu);
+    p.fillRect(event->rect(), Q(colors.menu));
     QStyleOptionFrame frame;
     frame.initFrom(this);
     frame.state = QStyle::State_None;
@@ -883,8 +796,6 @@ TKpPopupMenu::TKpPopupMenu(QWidget *parent) : TKpMenuWidget(nullptr, parent)
 
 TKpPopupMenu::~TKpPopupMenu()
 {
-    disconnect(imagesChanged_);
-    disconnect(imagesGone_);
     SetStyle(TKpMenuStyle::msStandard);
     if (TPopupList *list = TPopupList::Instance())
         list->Remove(this);
@@ -892,7 +803,7 @@ TKpPopupMenu::~TKpPopupMenu()
 
 bool TKpPopupMenu::IsOwnerDrawMenu() const
 {
-    return style_ != TKpMenuStyle::msStandard || (images_ && images_->Count() > 0);
+    return style_ != TKpMenuStyle::msStandard || (images_ && !images_->Images.isEmpty());
 }
 
 void TKpPopupMenu::SetStyle(TKpMenuStyle value)
@@ -921,16 +832,10 @@ void TKpPopupMenu::SetLeftMargin(unsigned value)
     Refresh();
 }
 
-void TKpPopupMenu::SetImages(TImageList *value)
+void TKpPopupMenu::SetImages(std::shared_ptr<const TImageList> value)
 {
     const bool was = IsOwnerDrawMenu();
-    disconnect(imagesChanged_);
-    disconnect(imagesGone_);
-    images_ = value;
-    if (value) {
-        imagesChanged_ = connect(value, &TImageList::Changed, this, &TKpPopupMenu::ImageListChange);
-        imagesGone_ = connect(value, &QObject::destroyed, this, [this] { SetImages(nullptr); });
-    }
+    images_ = std::move(value);
     if (IsOwnerDrawMenu() != was)
         RefreshMenu(IsOwnerDrawMenu());
 }
@@ -1013,12 +918,12 @@ QSize TKpPopupMenu::WMMeasureItem(const QMenu *menu, QAction *item)
     if (menu->defaultAction() == item)
         canvas_.font.setBold(true);
     std::optional<TGraphic> graphic;
-    QColor color = canvas_.brushColor;
+    TColor color = canvas_.brushColor;
     int numGlyphs = 1;
     GetItemParams(item, 0, canvas_.font, color, graphic, numGlyphs);
     int imageIndex = -1;
     GetImageIndex(item, 0, imageIndex);
-    const QSize s = MeasureMenuItem(item, canvas_, imageIndex, images_, int(minTextOffset_),
+    const QSize s = MeasureMenuItem(item, canvas_, imageIndex, images_.get(), int(minTextOffset_),
                                     numGlyphs, graphic, showCheckMarks_);
     int width = s.width(), height = s.height();
     MeasureItem(item, width, height);
@@ -1061,12 +966,13 @@ void TKpPopupMenu::DrawItem(QAction *item, QRect rect, TMenuOwnerDrawState state
     if (!canvas_.painter)
         return;
     std::optional<TGraphic> graphic;
-    QColor color = canvas_.brushColor;
+    TColor color = canvas_.brushColor;
     int numGlyphs = 1;
     GetItemParams(item, state, canvas_.font, color, graphic, numGlyphs);
-    if (color.isValid()) {
-        canvas_.brushColor = color;
-        canvas_.painter->fillRect(rect, color);
+    if (color != clNone) {
+        const QColor fill = ToQColor(color, canvas_.menu ? canvas_.menu->palette() : palette());
+        canvas_.brushColor = FromQColor(fill);
+        canvas_.painter->fillRect(rect, fill);
     }
     if (OnDrawItem) {
         OnDrawItem(this, item, rect, state);
@@ -1078,7 +984,7 @@ void TKpPopupMenu::DrawItem(QAction *item, QRect rect, TMenuOwnerDrawState state
                                     : style_ == TKpMenuStyle::msBtnRaised ? TMenuButtonStyle::Raised
                                                                           : TMenuButtonStyle::None;
     PaintMenuItem(item, graphic, numGlyphs, canvas_, showCheckMarks_, button, rect,
-                  int(minTextOffset_), state, images_, imageIndex);
+                  int(minTextOffset_), state, images_.get(), imageIndex);
 }
 
 void TKpPopupMenu::DefaultDrawItem(QAction *item, QRect rect, TMenuOwnerDrawState state)
@@ -1086,7 +992,7 @@ void TKpPopupMenu::DefaultDrawItem(QAction *item, QRect rect, TMenuOwnerDrawStat
     if (!canvas_.painter)
         return;
     std::optional<TGraphic> graphic;
-    QColor color = canvas_.brushColor;
+    TColor color = canvas_.brushColor;
     int numGlyphs = 1;
     GetItemParams(item, state, canvas_.font, color, graphic, numGlyphs);
     int imageIndex = -1;
@@ -1095,7 +1001,7 @@ void TKpPopupMenu::DefaultDrawItem(QAction *item, QRect rect, TMenuOwnerDrawStat
                                     : style_ == TKpMenuStyle::msBtnRaised ? TMenuButtonStyle::Raised
                                                                           : TMenuButtonStyle::None;
     PaintMenuItem(item, graphic, numGlyphs, canvas_, showCheckMarks_, button, rect,
-                  int(minTextOffset_), state, images_, imageIndex);
+                  int(minTextOffset_), state, images_.get(), imageIndex);
 }
 
 void TKpPopupMenu::DrawMargin(QRect rect)
@@ -1104,22 +1010,22 @@ void TKpPopupMenu::DrawMargin(QRect rect)
         OnDrawMargin(this, rect);
         return;
     }
-    const QColor blue(0, 0, 255);
-    DefaultDrawMargin(rect, blue, QColor(blue.red() / 4, blue.green() / 4, blue.blue() / 4));
+    const TColor blue = RGB(0, 0, 255);
+    DefaultDrawMargin(rect, blue, RGB((blue & 0xFF) / 4, ((blue >> 8) & 0xFF) / 4, ((blue >> 16) & 0xFF) / 4));
 }
 
-void TKpPopupMenu::DefaultDrawMargin(QRect rect, const QColor &startColor, const QColor &endColor)
+void TKpPopupMenu::DefaultDrawMargin(QRect rect, TColor startColor, TColor endColor)
 {
     if (!canvas_.painter)
         return;
     QPainter &p = *canvas_.painter;
     p.save();
     const QRect fill = FromEdges(rect.x(), rect.y(), Right(rect) - 3, Bottom(rect));
-    GradientTopToBottom(p, fill, startColor, endColor, 32);
+    GradientFillRect(p, fill, startColor, endColor, fdTopToBottom, 32);
     const TMenuColors colors = MenuColors(this);
-    p.setPen(QPen(colors.btnShadow, 1));
+    p.setPen(QPen(Q(colors.btnShadow), 1));
     p.drawLine(Right(rect) - 2, rect.y(), Right(rect) - 2, Bottom(rect) - 1);
-    p.setPen(QPen(colors.btnHighlight, 1));
+    p.setPen(QPen(Q(colors.btnHighlight), 1));
     p.drawLine(Right(rect) - 1, rect.y(), Right(rect) - 1, Bottom(rect) - 1);
     p.restore();
 }
@@ -1131,7 +1037,7 @@ void TKpPopupMenu::GetImageIndex(QAction *item, TMenuOwnerDrawState state, int &
 }
 
 void TKpPopupMenu::GetItemParams(QAction *item, TMenuOwnerDrawState state, QFont &font,
-                                 QColor &color, std::optional<TGraphic> &graphic, int &numGlyphs)
+                                 TColor &color, std::optional<TGraphic> &graphic, int &numGlyphs)
 {
     if (OnGetItemParams)
         OnGetItemParams(this, item, state, font, color, graphic, numGlyphs);

@@ -15,16 +15,18 @@
 //     menu->SetLeftMargin(16);
 //     menu->SetShowCheckMarks(false);
 //     menu->OnDrawMargin = [menu](QObject *, QRect r) {
-//         menu->DefaultDrawMargin(r, QColor(0, 255, 0), Qt::black);
+//         menu->DefaultDrawMargin(r, RGB(0, 255, 0), clBlack);
 //         QPainter *p = menu->Canvas();   // then write a rotated caption over it
 //     };
 //     menu->OnGetItemParams = [](QObject *, QAction *item, TMenuOwnerDrawState, QFont &font,
-//                                QColor &, std::optional<TGraphic> &graphic, int &) {
+//                                TColor &, std::optional<TGraphic> &graphic, int &) {
 //         font.setFamily("Arial");
 //         if (item->data().toInt() == 1) graphic = TGraphic::Bitmap(cutGlyph);
 //     };
 //     menu->addAction(cut);  ...  menu->Popup(x, y);
 #include "widgets/Clipicon.h"
+#include "widgets/Drawutils.h"
+#include "widgets/Graphics.h"
 
 #include <QAction>
 #include <QColor>
@@ -72,11 +74,13 @@ enum class TPopupAlignment { paLeft, paRight, paCenter };
 struct TGraphic {
     enum class Kind { Bitmap, Icon, Picture };
     Kind kind = Kind::Bitmap;
-    QImage image;                        // Bitmap and Picture
+    TBitmap bitmap;                      // Bitmap
+    QImage picture;                      // Picture
     std::shared_ptr<const TIcon> icon;   // Icon
-    QColor transparentColor;             // Bitmap: left out when drawn; invalid = bottom-left pixel
 
-    static TGraphic Bitmap(const QImage &image, const QColor &transparent = {});
+    // A bitmap drawn without its transparent colour (clDefault: its bottom-left pixel's); an
+    // image with an alpha channel is drawn with it.
+    static TGraphic Bitmap(const QImage &image, TColor transparent = clDefault);
     static TGraphic Icon(std::shared_ptr<const TIcon> icon);
     static TGraphic Picture(const QImage &image);
     bool Empty() const;
@@ -84,35 +88,13 @@ struct TGraphic {
     int Height() const;
 };
 
-// A list of images of one size, drawn by index.
-class TImageList : public QObject {
-    Q_OBJECT
-public:
-    TImageList(int width, int height, QObject *parent = nullptr);
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    int Count() const { return int(images_.size()); }
-    // Adds an image, scaled to the list's size; returns its index.
-    int Add(const QImage &image);
-    QImage Image(int index) const;
-    void Clear();
-
-signals:
-    void Changed();
-
-private:
-    int width_;
-    int height_;
-    std::vector<QImage> images_;
-};
-
 // What measuring and painting draw with: the painter (none while measuring), the font, its
 // colour and the brush colour; `menu` is the menu the item is in (its palette, its other items).
 struct TMenuCanvas {
     QPainter *painter = nullptr;
     QFont font;
-    QColor fontColor;
-    QColor brushColor;
+    TColor fontColor = clBlack;
+    TColor brushColor = clWhite;
     const QMenu *menu = nullptr;
 };
 
@@ -126,9 +108,10 @@ TMenuMetrics MenuMetrics(const QWidget *widget = nullptr);
 // The gap beside glyphs for a check mark of this width.
 int GlyphGap(int checkMarkWidth);
 
-// The colours menus are painted with, from the widget's palette (the menu palette without one).
+// The system colours menus are painted with, as RGB values of the widget's palette (the menu
+// palette without one).
 struct TMenuColors {
-    QColor menu, menuText, highlight, highlightText, grayText, btnShadow, btnHighlight;
+    TColor menu, menuText, highlight, highlightText, grayText, btnShadow, btnHighlight;
 };
 TMenuColors MenuColors(const QWidget *widget = nullptr);
 
@@ -172,7 +155,7 @@ using TMeasureMenuItemEvent =
     std::function<void(QObject *sender, QAction *item, int &width, int &height)>;
 using TDrawMarginEvent = std::function<void(QObject *sender, QRect rect)>;
 using TItemParamsEvent = std::function<void(QObject *sender, QAction *item,
-                                            TMenuOwnerDrawState state, QFont &font, QColor &color,
+                                            TMenuOwnerDrawState state, QFont &font, TColor &color,
                                             std::optional<TGraphic> &graphic, int &numGlyphs)>;
 using TItemImageEvent = std::function<void(QObject *sender, QAction *item,
                                            TMenuOwnerDrawState state, int &imageIndex)>;
@@ -216,8 +199,10 @@ public:
     // The cursor over highlighted items; none keeps the default cursor.
     std::optional<QCursor> Cursor;
     TPopupAlignment Alignment = TPopupAlignment::paLeft;
-    TImageList *Images() const { return images_; }
-    void SetImages(TImageList *value);
+    // The image list; the menu shares it. Call ImageListChange after changing its images.
+    std::shared_ptr<const TImageList> Images() const { return images_; }
+    void SetImages(std::shared_ptr<const TImageList> value);
+    void ImageListChange();
 
     TDrawMenuItemEvent OnDrawItem;
     TMeasureMenuItemEvent OnMeasureItem;
@@ -238,7 +223,7 @@ public:
     // The font, font colour and brush colour of the request being served.
     TMenuCanvas &CanvasState() { return canvas_; }
 
-    void DefaultDrawMargin(QRect rect, const QColor &startColor, const QColor &endColor);
+    void DefaultDrawMargin(QRect rect, TColor startColor, TColor endColor);
     // The item painting that DrawItem does without OnDrawItem, without the background fill.
     void DefaultDrawItem(QAction *item, QRect rect, TMenuOwnerDrawState state);
 
@@ -257,21 +242,18 @@ protected:
     virtual void DrawMargin(QRect rect);
     virtual void GetImageIndex(QAction *item, TMenuOwnerDrawState state, int &imageIndex);
     virtual void GetItemParams(QAction *item, TMenuOwnerDrawState state, QFont &font,
-                               QColor &color, std::optional<TGraphic> &graphic, int &numGlyphs);
+                               TColor &color, std::optional<TGraphic> &graphic, int &numGlyphs);
     virtual void MeasureItem(QAction *item, int &width, int &height);
     void showEvent(QShowEvent *event) override;
 
 private:
-    void ImageListChange();
     void MenuSelect(QWidget *menuWidget, QAction *item);
 
     TKpMenuStyle style_ = TKpMenuStyle::msStandard;
     bool showCheckMarks_ = true;
     unsigned minTextOffset_ = 0;
     unsigned leftMargin_ = 0;
-    QPointer<TImageList> images_;
-    QMetaObject::Connection imagesChanged_;
-    QMetaObject::Connection imagesGone_;
+    std::shared_ptr<const TImageList> images_;
     bool ownerDrawn_ = false;
     TMenuCanvas canvas_;
     friend class TKpMenuWidget;

@@ -21,18 +21,16 @@ inline QImage Glyph(const QColor &colour)
 
 inline void PaintEditorMargin(widgets::TKpPopupMenu *menu, QRect r)
 {
-    menu->DefaultDrawMargin(r, QColor(0, 255, 0), QColor(0, 0, 0));
+    using namespace widgets;
+    menu->DefaultDrawMargin(r, RGB(0, 255, 0), clBlack);
     QPainter *p = menu->Canvas();
     if (!p)
         return;
     p->save();
-    QFont font(QStringLiteral("Courier New"), 8);
-    p->setFont(font);
+    const TRotatedFont font = CreateRotatedFont(QFont(QStringLiteral("Courier New"), 8), 90);
     p->setPen(Qt::white);
     p->setClipRect(r);
-    p->translate(r.left() + QFontMetrics(font).ascent(), r.bottom() - 5);
-    p->rotate(-90);
-    p->drawText(0, 0, QStringLiteral("Kelpa"));
+    font.DrawText(*p, r.left(), r.bottom() + 1 - 5, QStringLiteral("Kelpa"));
     p->restore();
 }
 
@@ -45,7 +43,7 @@ inline widgets::TKpPopupMenu *EditorStyleMenu(QWidget *parent)
     menu->SetShowCheckMarks(false);
     menu->OnDrawMargin = [menu](QObject *, QRect r) { PaintEditorMargin(menu, r); };
     menu->OnGetItemParams = [](QObject *, QAction *item, TMenuOwnerDrawState, QFont &font,
-                               QColor &, std::optional<TGraphic> &graphic, int &) {
+                               TColor &, std::optional<TGraphic> &graphic, int &) {
         font.setFamily(QStringLiteral("Arial"));
         switch (item->data().toInt()) {
         case 1: graphic = TGraphic::Bitmap(Glyph(Qt::red)); break;

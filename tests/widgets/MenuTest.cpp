@@ -31,7 +31,7 @@ void UseTestPalette(QWidget &w)
         pal.setColor(group, QPalette::Dark, kShadow);
         pal.setColor(group, QPalette::Light, kLight);
     }
-    pal.setColor(QPalette::Disabled, QPalette::WindowText, kGrayText);
+    pal.setColor(QPalette::Disabled, QPalette::Text, kGrayText);
     w.setPalette(pal);
 }
 
@@ -61,8 +61,8 @@ struct Painted {
         image.fill(kMenu);
         UseTestPalette(menu);
         canvas.font = PlainFont();
-        canvas.fontColor = kMenuText;
-        canvas.brushColor = kMenu;
+        canvas.fontColor = FromQColor(kMenuText);
+        canvas.brushColor = FromQColor(kMenu);
         canvas.menu = &menu;
     }
     void Paint(const QAction *item, const std::optional<TGraphic> &graphic, QRect r,
@@ -133,8 +133,9 @@ TEST(MenuMeasure, ItemSizesFollowCaptionsFontsGlyphsAndSeparators)
     const int gap = m.glyphGap;
     auto tw = [](const QFont &f, const QString &s) { return MenuTextWidth(QFontMetrics(f), s); };
     const QString tabs = QStringLiteral("\t\t");
-    TImageList images(20, 20);
-    images.Add(SolidGlyph(20, 20, Qt::red));
+    TImageList images;
+    images.Width = images.Height = 20;
+    images.Images << SolidGlyph(20, 20, Qt::red);
     auto icon = std::make_shared<TIcon>();
     {
         kelpa::test::IconSpec s;
@@ -284,7 +285,7 @@ TEST(MenuPaint, PlacesGlyphCellAndCaptionAsTheMarginLeavesThem)
         item->setCheckable(c.checked);
         item->setChecked(c.checked);
         const std::optional<TGraphic> glyph =
-            c.glyph ? std::optional(TGraphic::Bitmap(SolidGlyph(16, 16, Qt::red), Qt::white))
+            c.glyph ? std::optional(TGraphic::Bitmap(SolidGlyph(16, 16, Qt::red), clWhite))
                     : std::nullopt;
         p.Paint(item, glyph, r, c.checked ? mdChecked : 0);
         EXPECT_EQ(p.FirstColumnOf(Qt::red), c.glyphLeft);
@@ -416,7 +417,7 @@ TEST(MenuPaint, GlyphCellsFollowTheItemState)
         item->setCheckable(c.checked);
         item->setChecked(c.checked);
         item->setEnabled(!(c.state & mdDisabled));
-        p.Paint(item, TGraphic::Bitmap(strip.copy(0, 0, 16 * c.numGlyphs, 16), Qt::white),
+        p.Paint(item, TGraphic::Bitmap(strip.copy(0, 0, 16 * c.numGlyphs, 16), clWhite),
                 QRect(0, 0, 200, 22), c.state, true, TMenuButtonStyle::None, 0, c.numGlyphs);
         const int x = p.FirstColumnOf(c.shown);
         EXPECT_GE(x, 0);
@@ -449,7 +450,7 @@ TEST(MenuPaint, ShortcutsOfOneMenuStartInOneColumn)
     QAction *cut = p.menu.addAction(QStringLiteral("Cu&t"));
     cut->setShortcut(QKeySequence(QStringLiteral("Ctrl+X")));
     p.Paint(undo, {}, QRect(0, 0, 260, 22), 0);
-    p.Paint(cut, TGraphic::Bitmap(SolidGlyph(16, 16, Qt::red), Qt::white), QRect(0, 22, 260, 22), 0);
+    p.Paint(cut, TGraphic::Bitmap(SolidGlyph(16, 16, Qt::red), clWhite), QRect(0, 22, 260, 22), 0);
     // "Ctrl+" is the same ink in both rows: the columns agree.
     auto lastInk = [&](int y0, int y1) {
         for (int x = p.image.width() - 1; x >= 0; --x)
@@ -551,11 +552,11 @@ TEST(PopupMenu, ItemParamsAndDrawHandlers)
     menu.SetStyle(TKpMenuStyle::msOwnerDraw);
     bool separatorGotGraphic = false;
     menu.OnGetItemParams = [&](QObject *, QAction *item, TMenuOwnerDrawState, QFont &font,
-                               QColor &color, std::optional<TGraphic> &graphic, int &) {
+                               TColor &color, std::optional<TGraphic> &graphic, int &) {
         if (item == a)
-            color = QColor(255, 200, 0);
+            color = RGB(255, 200, 0);
         if (item == b)
-            color = QColor();   // none: no fill
+            color = clNone;   // no fill
         font.setPointSize(20);
         graphic = TGraphic::Bitmap(SolidGlyph(16, 16, Qt::red));
         separatorGotGraphic = separatorGotGraphic || item == sep;
@@ -593,21 +594,16 @@ TEST(PopupMenu, OwnerDrawnOnlyWithAStyleOrImages)
     TKpPopupMenu menu(&window);
     menu.addAction(QStringLiteral("x"));
     EXPECT_FALSE(menu.IsOwnerDrawMenu());
-    TImageList images(16, 16);
-    menu.SetImages(&images);
+    auto images = std::make_shared<TImageList>();
+    menu.SetImages(images);
     EXPECT_FALSE(menu.OwnerDrawn());   // an empty list draws nothing
-    images.Add(SolidGlyph(16, 16, Qt::red));
+    images->Images << SolidGlyph(16, 16, Qt::red);
+    menu.ImageListChange();
     EXPECT_TRUE(menu.OwnerDrawn());
     menu.SetImages(nullptr);
     EXPECT_FALSE(menu.OwnerDrawn());
     menu.SetStyle(TKpMenuStyle::msBtnRaised);
     EXPECT_TRUE(menu.OwnerDrawn());
-    {
-        TImageList gone(16, 16);
-        gone.Add(SolidGlyph(16, 16, Qt::red));
-        menu.SetImages(&gone);
-    }
-    EXPECT_EQ(menu.Images(), nullptr);
     menu.SetStyle(TKpMenuStyle::msStandard);
     EXPECT_FALSE(menu.OwnerDrawn());
 }
