@@ -19,6 +19,8 @@
 #include "support/MessageBoxes.h"
 #include "support/Shell.h"
 #include "support/StoredText.h"
+#include "widgets/Kpmenus.h"
+#include "widgets/Kpspin.h"
 
 #include <QActionGroup>
 #include <QApplication>

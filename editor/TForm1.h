@@ -17,8 +17,12 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QMenu;
-class QSpinBox;
 enum class TFontStyle;
+
+namespace kelpa::widgets {
+class TKpPopupMenu;
+class TKpSpinEdit;
+}
 class QTabWidget;
 class QTimer;
 class QToolButton;
@@ -141,8 +145,10 @@ public:
     void Editfavourites1Click();
     void Addtofavourites1Click();
     void EnsureFavouritesFile();
-    QMenu *favouritesMenu() const { return PopupMenu3; }
-    QMenu *pageMenu() const { return PopupMenu1; }
+    widgets::TKpPopupMenu *favouritesMenu() const { return PopupMenu3; }
+    widgets::TKpPopupMenu *pageMenu() const { return PopupMenu1; }
+    // The margin of the page and favourites menus.
+    void PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect);
 
     // --- lifecycle steps (called from the window's events) ---
     void FormCreate();
@@ -235,6 +241,7 @@ private:
     int replaceAllHits(TRichEdit *editor, const QString &what, const QString &with, int from, int limit,
                        bool joinPrevious, int *endOfLast);
     void parkFormatting();
+    widgets::TKpPopupMenu *makePaintedMenu(const QString &name);
     void trackBookmarks(int slot);
     QString favouritesPath() const;
     ReadOutcome readTextFile(int slot, const QString &path);
@@ -311,13 +318,13 @@ private:
     QMenu *Edit1 = nullptr;
     QMenu *Search1 = nullptr;
     QMenu *Reopen1 = nullptr;
-    QMenu *PopupMenu1 = nullptr;
-    QMenu *PopupMenu3 = nullptr;
+    widgets::TKpPopupMenu *PopupMenu1 = nullptr;
+    widgets::TKpPopupMenu *PopupMenu3 = nullptr;
     QWidget *HiddenPanel = nullptr;
     QWidget *FontsPanel = nullptr;
     TRuler *Ruler = nullptr;
     QComboBox *FontName = nullptr;
-    QSpinBox *FontSize = nullptr;
+    widgets::TKpSpinEdit *FontSize = nullptr;
     TFindDialog *FindDialog1 = nullptr;
     TFindDialog *ReplaceDialog1 = nullptr;
 

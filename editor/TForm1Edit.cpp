@@ -9,6 +9,8 @@
 #include "platform/richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
 #include "support/Prompter.h"
+#include "widgets/Drawutils.h"
+#include "widgets/Kpmenus.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -17,6 +19,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QTime>
 
 namespace kelpa::editor {
@@ -113,10 +116,18 @@ void TForm1::setupEditActions()
 
 void TForm1::setupPageMenu()
 {
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    // Every item in Arial.
-    PopupMenu1->setFont(QFont(QStringLiteral("Arial")));
+    PopupMenu1 = makePaintedMenu(QStringLiteral("PopupMenu1"));
+    // Every item in Arial; the items with Tag 1, 2 and 3 show the glyphs of the Cut, Copy and
+    // Paste buttons.
+    PopupMenu1->OnGetItemParams = [](QObject *, QAction *item, widgets::TMenuOwnerDrawState, QFont &font,
+                                     widgets::TColor &, std::optional<widgets::TGraphic> &graphic, int &) {
+        font.setFamily(QStringLiteral("Arial"));
+        const int tag = item->data().toInt();
+        if (tag >= 1 && tag <= 3) {
+            const EditorIcon glyphs[] = {EditorIcon::Cut, EditorIcon::Copy, EditorIcon::Paste};
+            graphic = widgets::TGraphic::Picture(editorIcon(glyphs[tag - 1]).pixmap(16, 16).toImage());
+        }
+    };
     Closepage1 = makeAction(this, "Closepage1", QStringLiteral("Cl&ose page"));
     CutPopup = makeAction(this, "CutPopup", QStringLiteral("&Cut"));
     CopyPopup = makeAction(this, "CopyPopup", QStringLiteral("Cop&y"), QKeySequence(Qt::CTRL | Qt::Key_Insert));
@@ -131,10 +142,9 @@ void TForm1::setupPageMenu()
     DefaultColorPopup = makeAction(this, "DefaultColorPopup", QStringLiteral("Default color"),
                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     QAction *cancel = makeAction(this, "CancelPopup", QStringLiteral("Cancel"));
-    // The items with Tag 1, 2 and 3 show the glyphs of the Cut, Copy and Paste buttons.
-    CutPopup->setIcon(editorIcon(EditorIcon::Cut));
-    CopyPopup->setIcon(editorIcon(EditorIcon::Copy));
-    PastePopup->setIcon(editorIcon(EditorIcon::Paste));
+    CutPopup->setData(1);
+    CopyPopup->setData(2);
+    PastePopup->setData(3);
     bind(Closepage1, [this] { Close1Click(); });
     bind(CutPopup, [this] { CutButtonClick(); });
     bind(CopyPopup, [this] { CopyButtonClick(); });
@@ -169,6 +179,32 @@ void TForm1::setupPageMenu()
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);
     }
+}
+
+widgets::TKpPopupMenu *TForm1::makePaintedMenu(const QString &name)
+{
+    auto *menu = new widgets::TKpPopupMenu(this);
+    menu->setObjectName(name);
+    menu->SetStyle(widgets::TKpMenuStyle::msOwnerDraw);
+    menu->SetLeftMargin(16);
+    menu->SetShowCheckMarks(false);
+    menu->OnDrawMargin = [this, menu](QObject *, QRect rect) { PopupMenu1DrawMargin(menu, rect); };
+    return menu;
+}
+
+void TForm1::PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect)
+{
+    // From lime at the top to black, with the program's name written upwards at the bottom.
+    menu->DefaultDrawMargin(rect, widgets::RGB(0, 255, 0), widgets::clBlack);
+    QPainter *painter = menu->Canvas();
+    if (!painter)
+        return;
+    painter->save();
+    const widgets::TRotatedFont font = widgets::CreateRotatedFont(QFont(QStringLiteral("Courier New"), 8), 90);
+    painter->setPen(QColor(255, 255, 255));
+    painter->setClipRect(rect);
+    font.DrawText(*painter, rect.left(), rect.bottom() + 1 - 5, QStringLiteral("Kelpa"));
+    painter->restore();
 }
 
 void TForm1::attachEditorEvents(int slot)

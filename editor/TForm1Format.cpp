@@ -13,6 +13,7 @@
 #include "platform/richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
 #include "support/Prompter.h"
+#include "widgets/Kpspin.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -20,7 +21,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScopeGuard>
-#include <QSpinBox>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -71,13 +71,15 @@ void TForm1::setupFontsPanel()
     row->addWidget(FontName);
     connect(FontName, &QComboBox::currentIndexChanged, this, Guarded([this](int) { FontNameChange(); }));
 
-    FontSize = new QSpinBox(FontsPanel);
+    FontSize = new widgets::TKpSpinEdit(FontsPanel);
     FontSize->setObjectName(QStringLiteral("FontSize"));
-    FontSize->setRange(4, 200);
-    FontSize->setValue(8);
+    FontSize->SetMinValue(4);
+    FontSize->SetMaxValue(200);
+    FontSize->SetAsInteger(8);
     FontSize->setToolTip(QStringLiteral("Font size"));
+    FontSize->setFixedWidth(FontSize->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + FontSize->GetButtonWidth() + 8);
     row->addWidget(FontSize);
-    connect(FontSize, &QSpinBox::valueChanged, this, Guarded([this](int) { FontSizeChange(); }));
+    FontSize->OnChange = [this](QObject *) { RunGuarded([this] { FontSizeChange(); }); };
 
     auto button = [&](const char *name, const QString &caption, const QString &hint, auto command,
                       bool checkable = false) {
@@ -210,7 +212,7 @@ void TForm1::FontNameChange()
 void TForm1::FontSizeChange()
 {
     if (TRichEdit *editor = editableEditor())
-        editor->SelAttributes().SetSize(FontSize->value());
+        editor->SelAttributes().SetSize(FontSize->GetAsInteger());
 }
 
 void TForm1::ColorButtonClick()
@@ -414,7 +416,7 @@ void TForm1::RichEdit1SelectionChange()
     ItalicButton->setChecked(style.testFlag(TFontStyle::Italic));
     UnderlineButton->setChecked(style.testFlag(TFontStyle::Underline));
     BulletsButton->setChecked(editor->Paragraph().Numbering() != TNumberingStyle::None);
-    FontSize->setValue(attributes.Size());
+    FontSize->setText(QString::number(attributes.Size()));
     FontName->setCurrentIndex(FontName->findText(attributes.Name(), Qt::MatchFixedString));
     const TAlignment alignment = editor->Paragraph().Alignment();
     LeftAlign->setChecked(alignment == TAlignment::LeftJustify);

@@ -9,6 +9,7 @@
 
 #include "platform/Desktop.h"
 #include "support/MessageBoxes.h"
+#include "widgets/Kpmenus.h"
 
 #include <QCursor>
 #include <QFile>
@@ -39,9 +40,7 @@ void TForm1::setupRecentActions()
     }
     connect(file, &QMenu::aboutToShow, this, Guarded([this] { File1Click(); }));
 
-    PopupMenu3 = new QMenu(this);
-    PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
-    PopupMenu3->setFont(QFont(QStringLiteral("Arial")));
+    PopupMenu3 = makePaintedMenu(QStringLiteral("PopupMenu3"));
     PopupMenu3->setToolTipsVisible(true);
     Editfavourites1 = makeAction(this, "Editfavourites1", QStringLiteral("&Edit favourites..."), {},
                                  QStringLiteral("Edits the list of  favourite documents"));
@@ -130,7 +129,7 @@ void TForm1::SysEditButtonClick()
         PopupMenu3->insertAction(before, item);
     }
     const QPoint at = SysEditButton && SysEditButton->isVisible() ? SysEditButton->mapToGlobal(QPoint(0, 0)) : QCursor::pos();
-    PopupMenu3->popup(at);
+    PopupMenu3->Popup(at.x(), at.y());
 }
 
 void TForm1::PopupMenuItemsClick(const QString &path) { OpenDocument(path, false, QString()); }

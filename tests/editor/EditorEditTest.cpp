@@ -7,11 +7,13 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QSpinBox>
+#include "widgets/Kpmenus.h"
+#include "widgets/Kpspin.h"
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 
 using namespace kelpa::editor;
 using namespace kelpa::editor::test;
@@ -329,7 +331,45 @@ TEST_F(EditorTest, ContextMenuFollowsTheSelection)
     e->SelectAll();
     EXPECT_EQ(form->checkWord(), "first");
     EXPECT_EQ(TForm1::checkWordCaption("hello"), "Chec&k \"hello\"");
-    EXPECT_EQ(form->pageMenu()->font().family(), "Arial");
+}
+
+TEST_F(EditorTest, PageMenuPaintsItsItemsAndMargin)
+{
+    start();
+    kelpa::widgets::TKpPopupMenu *menu = form->pageMenu();
+    EXPECT_EQ(menu->LeftMargin(), 16u);
+    EXPECT_FALSE(menu->ShowCheckMarks());
+    EXPECT_TRUE(menu->IsOwnerDrawMenu());
+    EXPECT_EQ(form->favouritesMenu()->LeftMargin(), 16u);
+    struct Case {
+        const char *item;
+        bool glyph;
+    } cases[] = {{"CutPopup", true}, {"CopyPopup", true}, {"PastePopup", true}, {"Closepage1", false}, {"BoldPopup", false}};
+    for (const Case &c : cases) {
+        QFont font;
+        kelpa::widgets::TColor colour = 0;
+        std::optional<kelpa::widgets::TGraphic> graphic;
+        int glyphs = 1;
+        menu->OnGetItemParams(menu, form->action(c.item), {}, font, colour, graphic, glyphs);
+        EXPECT_EQ(font.family(), "Arial") << c.item;
+        EXPECT_EQ(graphic.has_value() && !graphic->Empty(), c.glyph) << c.item;
+    }
+    // The margin: lime at the top, dark at the bottom, and the name written over it.
+    QImage image(16, 200, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    {
+        QPainter painter(&image);
+        menu->CanvasState().painter = &painter;
+        menu->OnDrawMargin(menu, QRect(0, 0, 16, 200));
+        menu->CanvasState().painter = nullptr;
+    }
+    EXPECT_GT(QColor(image.pixel(1, 1)).green(), 200);
+    EXPECT_LT(QColor(image.pixel(1, 150)).green(), 80);
+    int white = 0;
+    for (int y = 120; y < 200; ++y)
+        for (int x = 0; x < 16; ++x)
+            white += QColor(image.pixel(x, y)).lightness() > 200 ? 1 : 0;
+    EXPECT_GT(white, 10) << "the word is written near the bottom";
 }
 
 TEST_F(EditorTest, WordWrapShowsInTheStatusBar)
@@ -376,7 +416,7 @@ TEST_F(EditorTest, ReadOnlyPageIgnoresEveryCommandThatChangesIt)
         {"default colour", [&] { form->DefaultFColButtonClick(); }},
         {"colour", [&] { form->ColorButtonClick(); }},
         {"font name", [&] { form->findChild<QComboBox *>("FontName")->setCurrentIndex(2); }},
-        {"font size", [&] { form->findChild<QSpinBox *>("FontSize")->setValue(30); }},
+        {"font size", [&] { form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize")->SetAsInteger(30); }},
         {"left marker", [&] { form->LeftIndMouseDown(form->ruler()->LeftInd, 40); form->LeftIndMouseUp(); }},
         {"first marker", [&] { form->LeftIndMouseDown(form->ruler()->FirstInd, 40); form->FirstIndMouseUp(); }},
         {"right marker", [&] { form->LeftIndMouseDown(form->ruler()->RightInd, -40); form->RightIndMouseUp(); }},
@@ -406,7 +446,7 @@ TEST_F(EditorTest, RefreshingTheControlsChangesNothingInTheText)
     e->SetSelLength(2);
     form->RichEdit1SelectionChange();
     EXPECT_EQ(form->findChild<QComboBox *>("FontName")->currentText(), "Liberation Serif");
-    EXPECT_EQ(form->findChild<QSpinBox *>("FontSize")->value(), 20);
+    EXPECT_EQ(form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize")->GetAsInteger(), 20);
     e->SetSelStart(1);
     e->SetSelLength(1);
     EXPECT_EQ(e->SelAttributes().Name(), "DejaVu Sans");

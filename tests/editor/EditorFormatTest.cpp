@@ -7,7 +7,7 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QSpinBox>
+#include "widgets/Kpspin.h"
 #include <QToolButton>
 
 using namespace kelpa::editor;
@@ -32,7 +32,7 @@ TEST_F(EditorTest, FormattingRoundTripsThroughSaveAndReopen)
     form->Italic1Click();
     prompter.answerColor(QColor(200, 0, 0));
     form->ColorButtonClick();
-    form->findChild<QSpinBox *>("FontSize")->setValue(18);
+    form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize")->SetAsInteger(18);
     QComboBox *names = form->findChild<QComboBox *>("FontName");
     names->setCurrentIndex(names->findText("Liberation Serif"));
     form->LeftAlignClick(2);
@@ -81,7 +81,7 @@ TEST_F(EditorTest, ControlsFollowTheSelection)
         EXPECT_EQ(button(*form, "CenterAlign")->isChecked(), c.centre);
         EXPECT_EQ(button(*form, "LeftAlign")->isChecked(), !c.centre);
         EXPECT_FALSE(button(*form, "RightAlign")->isChecked());
-        EXPECT_EQ(form->findChild<QSpinBox *>("FontSize")->value(), c.size);
+        EXPECT_EQ(form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize")->GetAsInteger(), c.size);
         EXPECT_EQ(form->findChild<QComboBox *>("FontName")->currentText(), c.font);
     }
     EXPECT_EQ(button(*form, "ColorButton")->property("fontColor").value<QColor>(), QColor(0, 128, 0));

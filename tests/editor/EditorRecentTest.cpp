@@ -2,6 +2,8 @@
 #include "EditorFixture.h"
 
 #include <QAction>
+#include "widgets/Kpmenus.h"
+
 #include <QMenu>
 
 using namespace kelpa::editor;
