@@ -65,8 +65,12 @@ void TForm1::RebuildReopenMenu()
         for (int k = 0; k < kRecentCount; ++k) {
             const QString &slot = settings_.prevLoaded.at(static_cast<std::size_t>(k));
             QAction *item = reopenItems_.at(static_cast<std::size_t>(k));
-            item->setText(reopenCaption(k, slot));
-            item->setStatusTip(slot);
+            // Only what changed: a menu whose items change as it opens lays the window out anew.
+            const QString caption = reopenCaption(k, slot);
+            if (item->text() != caption)
+                item->setText(caption);
+            if (item->statusTip() != slot)
+                item->setStatusTip(slot);
             item->setEnabled(slot != kEmptyRecent);
         }
     } catch (const std::exception &e) {
