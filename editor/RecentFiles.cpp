@@ -1,5 +1,6 @@
 #include "editor/RecentFiles.h"
 
+#include "editor/FavouritesFile.h"
 #include "editor/PageTable.h"
 #include "platform/codepage/CodePage.h"
 
@@ -43,40 +44,28 @@ QByteArray defaultFavourites(const QStringList &settingsFiles, const QStringList
 
 namespace {
 
-QStringList decodedLines(const QByteArray &bytes)
-{
-    const auto decoded = codepage::decodePlainText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    QString text = QString::fromUtf16(decoded.text.data(), static_cast<qsizetype>(decoded.text.size()));
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
+QString fromU16(const std::u16string &text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::string_view bytesOf(const QByteArray &bytes) { return {bytes.constData(), static_cast<std::size_t>(bytes.size())}; }
 
 } // namespace
 
 std::vector<FavouriteEntry> parseFavourites(const QByteArray &bytes)
 {
     std::vector<FavouriteEntry> entries;
-    for (const QString &line : decodedLines(bytes)) {
-        if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char(';')))
-            continue;
-        if (line == QLatin1String("-"))
-            entries.push_back({true, line, QString()});
-        else
-            entries.push_back({false, line, fileNamePart(line)});
+    for (const FavouriteLine &line : readFavourites(bytesOf(bytes))) {
+        const QString path = fromU16(line.path);
+        entries.push_back({line.separator, path, line.separator ? QString() : fileNamePart(path)});
     }
     return entries;
 }
 
 QByteArray withFavourite(const QByteArray &bytes, const QString &path)
 {
-    const auto decoded = codepage::decodePlainText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const auto decoded = codepage::decodePlainText(bytesOf(bytes));
     QString text;
-    for (const QString &line : decodedLines(bytes))
-        text += line + QStringLiteral("\r\n");
+    for (const std::u16string &line : favouriteFileLines(bytesOf(bytes)))
+        text += fromU16(line) + QStringLiteral("\r\n");
     text += path + QStringLiteral("\r\n");
     const auto encoded = codepage::encodePlainText(
         std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())),
