@@ -1108,8 +1108,11 @@ void TKpSpinEdit::SetEditRect()
     QStyleOptionFrame option;
     initStyleOption(&option);
     const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
-    // The text stops two pixels short of the button (the field keeps a margin of its own).
-    setTextMargins(0, 0, std::max(0, contents.right() + 1 - button->geometry().left()), 0);
+    // The text runs from the left edge of the client area (the field's own margin of two
+    // pixels is taken back) to two pixels short of the button (that margin again).
+    constexpr int fieldMargin = 2;
+    setTextMargins(-fieldMargin, 0, std::max(0, contents.right() + 1 - button->geometry().left()),
+                   0);
 }
 
 } // namespace kelpa::widgets
