@@ -495,8 +495,9 @@ void TKelpaSpellChecker::WMCheckText(platform::WPARAM wParam, platform::LPARAM l
     ++runGeneration_;
     closing_ = false;
     EditorWindow = wParam;
-    // A new text ends whatever run was going on.
-    EnableCorrection(false);
+    // A new text ends whatever run was going on. Nothing may pump messages before the text is
+    // in: a later hand-off handled in between would be overwritten by this older one.
+    setCorrectionEnabled(false);
     Btn_CHKStart->setEnabled(true);
     Btn_CHKStop->setEnabled(false);
     RichEdit1->Clear();
@@ -600,13 +601,18 @@ bool TKelpaSpellChecker::runInProgress() const
 
 void TKelpaSpellChecker::EnableCorrection(bool on)
 {
+    setCorrectionEnabled(on);
+    QApplication::processEvents();
+}
+
+void TKelpaSpellChecker::setCorrectionEnabled(bool on)
+{
     for (QToolButton *b : {Btn_CHKIgnore, Btn_CHKIgnoreAll, Btn_CHKReplace, Btn_CHKReplaceAll})
         b->setEnabled(on);
     DictioSelection->setEnabled(!on);
     Btn_DictioEdit->setEnabled(!on);
     RichEdit2->setEnabled(!on);
     Edit1->setEnabled(!on);
-    QApplication::processEvents();
 }
 
 void TKelpaSpellChecker::setProgress(long long done, long long total)

@@ -145,7 +145,9 @@ private:
 
     void SetupRichEdit(TRichEdit *edit);
     void ShowWorkingText();
+    // Enables the correction buttons and lets waiting events run.
     void EnableCorrection(bool on);
+    void setCorrectionEnabled(bool on);
     void setProgress(long long done, long long total);
     bool runInProgress() const;
     // Asks whether to save a modified dictionary before it is replaced; false: keep it.
