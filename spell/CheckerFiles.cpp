@@ -2,6 +2,7 @@
 
 #include "engine/SafeFile.h"
 #include "engine/TOBRINEngine.h"
+#include "spell/SettingsText.h"
 #include "support/CheckerHandOff.h"
 
 #include <QFile>
@@ -54,13 +55,8 @@ QString ReadDictionarySetting(const QString &folder)
         return {};
     // Settings files are short; anything past 64 KB is not ours.
     const QByteArray bytes = file.read(65536);
-    for (QByteArray line : bytes.split('\n')) {
-        line = line.trimmed();
-        const qsizetype eq = line.indexOf('=');
-        if (eq > 0 && line.left(eq).trimmed().compare("Dictionary", Qt::CaseInsensitive) == 0)
-            return QString::fromUtf8(line.mid(eq + 1));
-    }
-    return {};
+    return QString::fromStdString(
+        SettingValue(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), "Dictionary"));
 }
 
 bool WriteDictionarySetting(const QString &folder, const QString &dictionary)
