@@ -280,6 +280,8 @@ void TKelpaSpellChecker::setupComponents()
     StatusPanel0->setFrameShape(QFrame::Panel);
     StatusPanel0->setFrameShadow(QFrame::Sunken);
     StatusPanel1 = new QLabel(this);
+    // Long hints are cut, not allowed to widen the window.
+    StatusPanel1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     StatusPanel1->setFrameShape(QFrame::Panel);
     StatusPanel1->setFrameShadow(QFrame::Sunken);
     status->addWidget(StatusPanel0);
@@ -389,6 +391,8 @@ void TKelpaSpellChecker::showEvent(QShowEvent *event)
     if (FormShown)
         return;
     FormShown = true;
+    if (QScreen *s = screen())
+        move(s->availableGeometry().center() - rect().center());
     RunGuarded([this] {
         DictioSelectionChange();
         if (CheckPending) {
@@ -828,6 +832,8 @@ void TKelpaSpellChecker::setPaneShown(bool pane)
     Panel_DM->setVisible(pane);
     Panel_DM->setEnabled(pane);
     const int width = pane ? Panel_DM->width() + 8 : 400;
+    // The layout learns of the hidden panels first, or the old minimum width holds the window.
+    layout()->activate();
     resize(width, height());
     if (QScreen *s = screen())
         move(s->availableGeometry().center().x() - width / 2, y());

@@ -494,7 +494,9 @@ TEST_F(SpellChecker, DictionaryPaneEditsAndCancelRestores)
     EXPECT_EQ(prompter.last().text, QStringLiteral("Do you really want to remove \"%1\"?").arg(first));
     EXPECT_EQ(form->MainDictionary.Find(first.toStdString()), -1);
 
+    EXPECT_LT(form->width(), 300);
     form->Btn_CancelDMClick();
+    EXPECT_EQ(form->width(), 400) << "back to the checking width";
     EXPECT_FALSE(form->Panel_DM->isVisible());
     EXPECT_TRUE(form->Panel_Check->isVisible());
     EXPECT_EQ(form->MainDictionary.Count, 8);
