@@ -156,7 +156,8 @@ void TKelpaSpellChecker::setupComponents()
     Label1 = new QLabel(QStringLiteral("Possible corrections:"), Panel_Check);
     check->addWidget(Label1);
     ListBox1 = new QListWidget(Panel_Check);
-    ListBox1->setSortingEnabled(true);
+    // Kept in the dictionary's order, as the suggestions come.
+    ListBox1->setSortingEnabled(false);
     setHint(ListBox1, QStringLiteral("Clickable hints"));
     check->addWidget(ListBox1, 1);
     auto *grid = new QHBoxLayout;
@@ -191,7 +192,7 @@ void TKelpaSpellChecker::setupComponents()
     DictioSelection->setEditable(false);
     DictioSelection->setPlaceholderText(QStringLiteral("No dictionary found"));
     setHint(DictioSelection, QStringLiteral("Dictionary selection"));
-    Btn_DictioEdit = speedButton(Panel_Text, QStringLiteral("&Edit"), QStringLiteral("Edit the dictionary"));
+    Btn_DictioEdit = speedButton(Panel_Text, QStringLiteral("&Edit"), QString());
     Btn_DictioEdit->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     dictRow->addWidget(DictioSelection, 1);
     dictRow->addWidget(Btn_DictioEdit);
@@ -710,7 +711,9 @@ void TKelpaSpellChecker::Btn_CHKIgnoreAllClick()
 void TKelpaSpellChecker::Btn_CHKAddClick()
 {
     std::string word;
-    if (!toBytes(dictionaryText(Edit1->text()), word) || word.empty() || !MainDictionary.Add(word)) {
+    if (dictionaryText(Edit1->text()).isEmpty())
+        return;
+    if (!toBytes(dictionaryText(Edit1->text()), word) || !MainDictionary.Add(word)) {
         ShowMessage(QStringLiteral("\"%1\" cannot be stored in the dictionary").arg(Edit1->text().trimmed()));
         return;
     }

@@ -309,6 +309,21 @@ TEST_F(SpellChecker, CorrectionsDuringARun)
     EXPECT_EQ(selected(), QStringLiteral("teh"));
 }
 
+TEST_F(SpellChecker, WordsWithLettersBeyondTheDictionarysCodePage)
+{
+    open();
+    handOverFile("the caf\xC3\xA9 sat, caf\xC3\xA9 teh\r\n");
+    // Reported whole, not cut at the letter.
+    EXPECT_EQ(selected(), QStringLiteral("caf\u00E9"));
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("caf\u00E9"));
+    form->Btn_CHKAddClick();
+    EXPECT_EQ(messageTexts(), std::vector<QString>{QStringLiteral("\"caf\u00E9\" cannot be stored in the dictionary")});
+    EXPECT_FALSE(form->MainDictionary.Modified);
+    // Ignore All still ignores it for the rest of the run.
+    form->Btn_CHKIgnoreAllClick();
+    EXPECT_EQ(selected(), QStringLiteral("teh"));
+}
+
 TEST_F(SpellChecker, ReplaceRefusesAnUnchangedOrEmptyWord)
 {
     open();
