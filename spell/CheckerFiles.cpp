@@ -3,18 +3,21 @@
 #include "engine/SafeFile.h"
 #include "engine/TOBRINEngine.h"
 #include "spell/SettingsText.h"
-#include "support/CheckerHandOff.h"
+#include "support/documents/Documents.h"
 
 #include <QFile>
-#include <cstring>
 
 namespace kelpa::spell {
 
 namespace {
 
-std::string exchangePath(const QString &folder)
+QString errorText(const documents::DocumentError &e)
 {
-    return (folder + QLatin1String(ExchangeFileName)).toStdString();
+    QString text = e.engineText();
+    const QString system = e.systemText();
+    if (!system.isEmpty())
+        text = text.isEmpty() ? system : text + QStringLiteral(", ") + system;
+    return text;
 }
 
 } // namespace
@@ -23,31 +26,31 @@ ExchangeText ReadExchangeFile(const QString &folder)
 {
     ExchangeText out;
     TOBRINEngine engine;
-    const std::string path = exchangePath(folder);
-    if (!engine.LoadFromFile(ExchangeKey, path)) {
-        out.error = QString::fromStdString(engine.ErrorText());
+    // Deleted only once read: a file that cannot be read is left for the user.
+    const documents::ReadResult read = documents::readExchangeFile(
+        engine, folder, documents::ExchangePassword::Key, documents::AfterReading::Keep);
+    if (!read.ok()) {
+        out.error = errorText(read.error);
         return out;
     }
-    const auto *data = reinterpret_cast<const char *>(engine.Result.data());
-    const std::size_t length = static_cast<std::size_t>(engine.ResultLength);
-    out.text.assign(data, ::strnlen(data, length));
+    out.text = read.bytes.toStdString();
     out.ok = true;
-    QFile::remove(QString::fromStdString(path));
+    QFile::remove(documents::exchangeFilePath(folder));
     return out;
 }
 
 bool WriteExchangeFile(const QString &folder, std::string_view text, QString *error)
 {
     TOBRINEngine engine;
-    engine.CipherId = TOBRINEngine::CipherEC4;
-    if (engine.SaveToFile(ExchangeKey, exchangePath(folder),
-                          reinterpret_cast<const std::uint8_t *>(text.data()), text.size()))
+    const documents::DocumentError e = documents::writeExchangeFile(
+        engine, folder, documents::ExchangePassword::Key,
+        QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    if (e.ok())
         return true;
     if (error)
-        *error = QString::fromStdString(engine.ErrorText());
+        *error = errorText(e);
     return false;
 }
-
 QString ReadDictionarySetting(const QString &folder)
 {
     QFile file(folder + QLatin1String(SettingsFileName));

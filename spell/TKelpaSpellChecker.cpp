@@ -307,12 +307,12 @@ void TKelpaSpellChecker::setupCheckActions()
     connect(Button2, &QPushButton::clicked, this,
             Guarded([this] { inPane_ ? Btn_CancelDMClick() : Btn_CancelClick(); }));
     // Moving the caret in the display pane moves the working caret.
-    RichEdit2->OnSelectionChange = [this] {
+    connect(RichEdit2, &TRichEdit::SelectionChange, this, [this] {
         if (syncingSelection_)
             return;
         RichEdit1->SetSelStart(RichEdit2->SelStart());
         RichEdit1->SetSelLength(RichEdit2->SelLength());
-    };
+    });
 }
 
 void TKelpaSpellChecker::setupDictionaryActions()

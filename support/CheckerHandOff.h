@@ -3,6 +3,7 @@
 // messages between them, the transfer codes and the launch token.
 #include "platform/WindowMessages.h"
 #include "support/StoredText.h"
+#include "support/documents/DocumentCore.h"
 
 #include <QString>
 #include <cstdint>
@@ -18,8 +19,8 @@ inline constexpr std::uint32_t WM_CLOSECHECKER = platform::WM_USER + 110;
 
 // The exchange file in the program folder, and its password on the spell-check path, both
 // directions ("%¤k" in the Windows code page).
-inline constexpr char ExchangeFileName[] = "~t.dat";
-inline constexpr std::string_view ExchangeKey{"%\xA4k", 3};
+using documents::ExchangeFileName;
+inline constexpr std::string_view ExchangeKey = documents::ExchangeKeyBytes;
 
 // lParam of WM_CHECKTEXT from the editor.
 enum TransferCode : std::int64_t {
