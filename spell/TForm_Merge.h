@@ -1,6 +1,7 @@
 #pragma once
 // The progress window of a merge or a split: a bar, a line of text and a Cancel button.
 #include <QDialog>
+#include <QElapsedTimer>
 
 class QLabel;
 class QProgressBar;
@@ -28,6 +29,7 @@ protected:
 
 private:
     bool cancelled_ = false;
+    QElapsedTimer sincePump_;
 };
 
 } // namespace kelpa::spell
