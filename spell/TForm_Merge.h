@@ -14,7 +14,7 @@ class TForm_Merge : public QDialog {
 public:
     explicit TForm_Merge(QWidget *parent = nullptr);
 
-    // Starts a piece of work: clears the cancel request.
+    // Starts a merge or a split: clears the cancel request.
     void begin(const QString &caption, const QString &label);
     // Sets the bar, lets the window's events run, and tells whether the work may go on.
     bool step(int percent);
