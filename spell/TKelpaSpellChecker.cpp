@@ -499,6 +499,9 @@ void TKelpaSpellChecker::WMCheckText(platform::WPARAM wParam, platform::LPARAM l
     }
     ++runGeneration_;
     closing_ = false;
+    // The text is checked in the checking pane; the dictionary pane's changes are kept.
+    if (inPane_)
+        Btn_OkDMClick();
     EditorWindow = wParam;
     // A new text ends whatever run was going on. Nothing may pump messages before the text is
     // in: a later hand-off handled in between would be overwritten by this older one.

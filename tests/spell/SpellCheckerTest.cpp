@@ -520,6 +520,17 @@ TEST_F(SpellChecker, DictionaryPaneEditsAndCancelRestores)
     EXPECT_FALSE(form->MainDictionary.Modified);
 }
 
+TEST_F(SpellChecker, ANewTextLeavesTheDictionaryPane)
+{
+    open();
+    form->Btn_DictioEditClick();
+    form->MainDictionary.Add("teh");
+    handOverFile("teh cat wrld\r\n");
+    EXPECT_TRUE(form->Panel_Check->isVisible());
+    EXPECT_FALSE(form->Panel_DM->isVisible());
+    EXPECT_EQ(selected(), QStringLiteral("wrld")) << "checked with the words added in the pane";
+}
+
 TEST_F(SpellChecker, PagingAndFinding)
 {
     std::vector<std::string> words;
