@@ -189,7 +189,7 @@ QPixmap paintIcon(EditorIcon which, int size)
 
 } // namespace
 
-QIcon editorIcon(EditorIcon which)
+QIcon themedIcon(const char *name, const QIcon &fallback)
 {
     static const bool themed = [] {
         // Without a desktop session Qt knows no theme; the one most desktops ship stands in.
@@ -198,7 +198,13 @@ QIcon editorIcon(EditorIcon which)
         return true;
     }();
     (void)themed;
-    const QIcon theme = QIcon::fromTheme(QLatin1String(themeName(which)));
+    const QIcon theme = QIcon::fromTheme(QLatin1String(name));
+    return theme.isNull() ? fallback : theme;
+}
+
+QIcon editorIcon(EditorIcon which)
+{
+    const QIcon theme = themedIcon(themeName(which), QIcon());
     if (!theme.isNull())
         return theme;
     QIcon icon;

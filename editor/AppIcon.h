@@ -12,5 +12,7 @@ QIcon passwordIcon();
 enum class EditorIcon { Undo, Cut, Copy, Paste, Find, Replace, Favourites, AlignLeft, AlignCenter, AlignRight,
                         Bullets, DefaultFont, DefaultColor };
 QIcon editorIcon(EditorIcon which);
+// The desktop's icon of that name, else `fallback`.
+QIcon themedIcon(const char *name, const QIcon &fallback);
 
 } // namespace kelpa::editor

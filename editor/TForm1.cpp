@@ -306,11 +306,11 @@ void TForm1::setupToolbar()
         row->addWidget(b);
         return b;
     };
-    button("NewButton", style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("New document"),
+    button("NewButton", themedIcon("document-new", style()->standardIcon(QStyle::SP_FileIcon)), QStringLiteral("New document"),
            [this] { NewButtonClick(); });
-    button("OpenButton", style()->standardIcon(QStyle::SP_DialogOpenButton), QStringLiteral("Open document"),
+    button("OpenButton", themedIcon("document-open", style()->standardIcon(QStyle::SP_DialogOpenButton)), QStringLiteral("Open document"),
            [this] { OpenButtonClick(); });
-    SaveButton = button("SaveButton", style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Save document"),
+    SaveButton = button("SaveButton", themedIcon("document-save", style()->standardIcon(QStyle::SP_DialogSaveButton)), QStringLiteral("Save document"),
                         [this] { SaveButtonClick(); });
     PasswordButton = button("PasswordButton", passwordIcon(), QStringLiteral("Change password"),
                             [this] { Changepassword1Click(); });

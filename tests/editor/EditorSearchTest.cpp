@@ -4,6 +4,7 @@
 #include "editor/FindDialogs.h"
 
 #include <QCheckBox>
+#include <QMenu>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -280,6 +281,13 @@ TEST_F(EditorTest, SearchWithoutAPageDoesNothing)
     EXPECT_TRUE(prompter.shown().empty());
     EXPECT_FALSE(form->findChild<QWidget *>("FindButton")->isEnabled());
     EXPECT_FALSE(form->findChild<QWidget *>("ReplaceButton")->isEnabled());
+    for (const char *menu : {"Edit1", "Search1"})
+        EXPECT_FALSE(form->findChild<QMenu *>(menu)->isEnabled()) << menu;
+    for (const char *name : {"UndoButton", "CutButton", "CopyButton", "PasteButton"})
+        EXPECT_FALSE(form->findChild<QWidget *>(name)->isEnabled()) << name;
+    form->NewPage(NewPageKind::Plain);
+    for (const char *menu : {"Edit1", "Search1"})
+        EXPECT_TRUE(form->findChild<QMenu *>(menu)->isEnabled()) << menu;
 }
 
 TEST_F(EditorTest, BookmarksSetAndGo)
