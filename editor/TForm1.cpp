@@ -406,6 +406,8 @@ void TForm1::FormCreate()
     if (!QFileInfo(programFolder_ + QStringLiteral("Batches")).isDir() && !QDir(programFolder_).mkdir(QStringLiteral("Batches")))
         ShowMessageBox(QStringLiteral("$WFolder creation"),
                        QStringLiteral("Cannot create the folder \"") + programFolder_ + QStringLiteral("Batches\""), this);
+    // The Windows core fonts that documents and settings name draw in their metric twins.
+    platform::installFontSubstitutions();
     FontName->addItems(platform::installedFontFamilies());
     for (auto &page : table_.pages)
         page = PageRecord();
