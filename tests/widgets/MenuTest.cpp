@@ -5,6 +5,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QPainter>
 #include <QSignalSpy>
@@ -686,4 +687,70 @@ TEST(PopupMenu, TypedAcceleratorExecutesTheItem)
     QCoreApplication::processEvents();
     EXPECT_EQ(triggered.count(), 1);
     EXPECT_FALSE(menu->isVisible());
+}
+
+namespace {
+
+class CountingMainMenu : public TKpMainMenu {
+public:
+    using TKpMainMenu::TKpMainMenu;
+    int refreshes = 0;
+    void RefreshMenu(bool ownerDraw) override
+    {
+        ++refreshes;
+        TKpMainMenu::RefreshMenu(ownerDraw);
+    }
+};
+
+} // namespace
+
+TEST(MainMenu, PaintsTheBarAndItsDropDownsThroughTheHookedWindow)
+{
+    QMainWindow form;
+    auto *bar = new CountingMainMenu;
+    form.setMenuBar(bar);
+    UseTestPalette(*bar);
+    TKpMenuWidget *file = bar->AddKpMenu(QStringLiteral("&File"));
+    UseTestPalette(*file);
+    QAction *open = file->addAction(QStringLiteral("&Open"));
+    open->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    QAction *fileItem = file->menuAction();
+    EXPECT_FALSE(IsItemPopup(fileItem));
+
+    bar->SetStyle(TKpMenuStyle::msOwnerDraw);
+    ASSERT_TRUE(bar->OwnerDrawn());
+    EXPECT_EQ(bar->Hook()->GetWinControl(), &form);
+    // A bar item is its caption; a drop-down item has no margin to add.
+    const QFontMetrics fm(QApplication::font("QMenu"));
+    EXPECT_EQ(bar->WMMeasureItem(bar, fileItem).width(), fm.horizontalAdvance(QStringLiteral("File")));
+    TMenuCanvas canvas;
+    SetDefaultMenuFont(canvas.font);
+    canvas.menu = file;
+    EXPECT_EQ(bar->WMMeasureItem(file, open),
+              MeasureMenuItem(open, canvas, -1, nullptr, 0, 1, {}, true));
+
+    form.resize(300, 200);
+    form.show();
+    QCoreApplication::processEvents();
+    bar->setActiveAction(fileItem);
+    const QImage shot = bar->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(bar->actionGeometry(fileItem).topLeft() + QPoint(1, 1)), kHighlight);
+
+    // The window's own changes reach the menu through the hook.
+    const int before = bar->refreshes;
+    form.addAction(new QAction(QStringLiteral("x"), &form));
+    EXPECT_EQ(bar->refreshes, before + 1);
+
+    bar->SetStyle(TKpMenuStyle::msStandard);
+    EXPECT_FALSE(bar->OwnerDrawn());
+    EXPECT_EQ(bar->Hook()->GetWinControl(), nullptr);
+}
+
+TEST(MainMenu, WithoutAWindowNothingIsOwnerDrawn)
+{
+    TKpMainMenu bar;
+    bar.AddKpMenu(QStringLiteral("&Edit"))->addAction(QStringLiteral("x"));
+    bar.SetStyle(TKpMenuStyle::msOwnerDraw);
+    EXPECT_EQ(bar.FindForm(), nullptr);
+    EXPECT_FALSE(bar.OwnerDrawn());
 }
