@@ -887,10 +887,22 @@ TMenuButtonStyle TKpMenuOwner::ButtonStyle() const
                                                  : TMenuButtonStyle::None;
 }
 
+namespace {
+
+// A request is served only for a live item of the menu it names.
+bool IsItemOf(const QWidget *menu, const QAction *item)
+{
+    return item && menu && menu->actions().contains(const_cast<QAction *>(item));
+}
+
+} // namespace
+
 QSize TKpMenuOwner::WMMeasureItem(const QWidget *menu, QAction *item)
 {
-    if (!item)
+    if (!IsItemOf(menu, item))
         return {};
+    // A request may come while another is being served (a layout during a paint).
+    const TMenuCanvas outer = canvas_;
     canvas_ = {};
     canvas_.menu = menu;
     SetDefaultMenuFont(canvas_.font);
@@ -911,16 +923,17 @@ QSize TKpMenuOwner::WMMeasureItem(const QWidget *menu, QAction *item)
     int width = s.width(), height = s.height();
     MeasureItem(item, width, height);
     width += ExtraWidth(menu, item);
-    canvas_ = {};
+    canvas_ = outer;
     return QSize(width, height);
 }
 
 void TKpMenuOwner::WMDrawItem(QPainter &painter, const QWidget *menu, QAction *item, QRect rect,
                               TMenuOwnerDrawState state)
 {
-    if (!item)
+    if (!IsItemOf(menu, item))
         return;
     painter.save();
+    const TMenuCanvas outer = canvas_;
     canvas_ = {};
     canvas_.painter = &painter;
     canvas_.menu = menu;
@@ -938,7 +951,7 @@ void TKpMenuOwner::WMDrawItem(QPainter &painter, const QWidget *menu, QAction *i
     rect = ItemRect(menu, item, rect);
     painter.setClipRect(rect, Qt::IntersectClip);
     DrawItem(item, rect, state);
-    canvas_ = {};
+    canvas_ = outer;
     painter.restore();
 }
 
@@ -1092,12 +1105,13 @@ void TKpPopupMenu::PaintMargin(QPainter &painter, const QWidget *menu)
         return;
     painter.save();
     painter.setClipRect(margin);
+    const TMenuCanvas outer = canvas_;
     canvas_ = {};
     canvas_.painter = &painter;
     canvas_.menu = menu;
     SetDefaultMenuFont(canvas_.font);
     DrawMargin(margin);
-    canvas_ = {};
+    canvas_ = outer;
     painter.restore();
 }
 

@@ -589,6 +589,31 @@ TEST(PopupMenu, ItemParamsAndDrawHandlers)
     menu.close();
 }
 
+TEST(PopupMenu, RequestsForItemsNotInTheMenuAreIgnored)
+{
+    QWidget window;
+    TKpPopupMenu menu(&window);
+    menu.SetStyle(TKpMenuStyle::msOwnerDraw);
+    QAction *mine = menu.addAction(QStringLiteral("mine"));
+    QAction stranger(QStringLiteral("stranger"));
+    QAction *gone = menu.addAction(QStringLiteral("gone"));
+    menu.removeAction(gone);
+    int asked = 0;
+    menu.OnGetItemParams = [&](QObject *, QAction *, TMenuOwnerDrawState, QFont &, TColor &,
+                               std::optional<TGraphic> &, int &) { ++asked; };
+    EXPECT_FALSE(menu.WMMeasureItem(&menu, mine).isEmpty());
+    EXPECT_EQ(asked, 1);
+    QImage image(100, 30, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    for (QAction *item : {&stranger, gone, static_cast<QAction *>(nullptr)}) {
+        EXPECT_TRUE(menu.WMMeasureItem(&menu, item).isEmpty());
+        menu.WMDrawItem(p, &menu, item, QRect(0, 0, 100, 30), 0);
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(image.pixelColor(50, 15), QColor(Qt::white));
+}
+
 TEST(PopupMenu, OwnerDrawnOnlyWithAStyleOrImages)
 {
     QWidget window;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QTimer>
+#include <cstdio>
 
 int main(int argc, char **argv)
 {
@@ -14,6 +15,10 @@ int main(int argc, char **argv)
     window.move(0, 0);
     window.show();
     auto *menu = kelpa::test::EditorStyleMenu(&window);
+    QObject::connect(menu, &QMenu::triggered, [](QAction *a) {
+        std::printf("triggered %s\n", qPrintable(a->text()));
+        std::fflush(stdout);
+    });
     const int select = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : -1;
     QTimer::singleShot(300, [menu, select] {
         menu->Popup(40, 40);
