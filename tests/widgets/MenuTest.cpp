@@ -430,6 +430,66 @@ TEST(MenuPaint, GlyphCellsFollowTheItemState)
     }
 }
 
+TEST(MenuPaint, EveryKindOfGlyphIsDrawnInTheGlyphColumn)
+{
+    // A 20-pixel glyph, centred in a cell of 22 at X = glyph gap (4): its left edge at 5.
+    QImage alpha(20, 20, QImage::Format_ARGB32);
+    alpha.fill(Qt::transparent);
+    QPainter(&alpha).fillRect(0, 0, 10, 20, Qt::red);
+    QImage mono(20, 20, QImage::Format_Mono);
+    mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    mono.fill(1);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 10; ++x)
+            mono.setPixel(x, y, 0);
+    auto icon = std::make_shared<TIcon>();
+    {
+        kelpa::test::IconSpec spec;
+        spec.width = spec.height = 20;
+        spec.bitCount = 24;
+        spec.colour = [](int, int) { return 0xFF0000u; };
+        spec.transparent = [](int x, int) { return x >= 10; };
+        const auto bytes = kelpa::test::IconFileBytes({spec});
+        ASSERT_TRUE(icon->LoadFromData(QByteArray(reinterpret_cast<const char *>(bytes.data()),
+                                                  qsizetype(bytes.size()))));
+    }
+    TImageList images;
+    images.Width = images.Height = 20;
+    images.Images << alpha;
+    struct Case {
+        const char *name;
+        std::optional<TGraphic> graphic;
+        bool useImages;
+        TMenuOwnerDrawState state;
+        QColor left;    // the colour of the glyph's left half
+        QColor right;   // and of its right half
+    };
+    const std::vector<Case> cases = {
+        {"bitmap with an alpha channel", TGraphic::Bitmap(alpha), false, 0, Qt::red, kMenu},
+        {"bitmap without its transparent colour", TGraphic::Bitmap(SolidGlyph(20, 20, Qt::red)), false,
+         0, kMenu, kMenu},
+        {"monochrome: font colour on brush colour", TGraphic::Bitmap(mono), false, 0, kMenuText, kMenu},
+        {"monochrome disabled: embossed shadow", TGraphic::Bitmap(mono), false, mdDisabled, kShadow,
+         kMenu},
+        {"icon at its own size", TGraphic::Icon(icon), false, 0, Qt::red, kMenu},
+        {"picture as it is", TGraphic::Picture(SolidGlyph(20, 20, Qt::red)), false, 0, Qt::red,
+         Qt::red},
+        {"image list", std::nullopt, true, 0, Qt::red, kMenu},
+        {"image list, disabled: embossed", std::nullopt, true, mdDisabled, kShadow, kMenu},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Painted p(QSize(200, 26));
+        QAction *item = p.menu.addAction(QStringLiteral("Glyph"));
+        item->setEnabled(!(c.state & mdDisabled));
+        p.Paint(item, c.graphic, QRect(0, 0, 200, 26), c.state, false, TMenuButtonStyle::None, 0, 1,
+                c.useImages ? &images : nullptr, c.useImages ? 0 : -1);
+        EXPECT_EQ(p.At(5 + 2, 3 + 10), c.left);
+        EXPECT_EQ(p.At(5 + 15, 3 + 10), c.right);
+        EXPECT_EQ(p.At(4, 3 + 10), kMenu);   // left of the glyph
+    }
+}
+
 TEST(MenuPaint, SeparatorIsAShadowAndAHighlightLine)
 {
     Painted p;
