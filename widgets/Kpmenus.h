@@ -38,7 +38,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QObject>
-#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <cstdint>
