@@ -595,3 +595,57 @@ TEST(Drawutils, CopyParentImageShowsWhatLiesBelow)
     expectImage(img, picture({"rrrrrbbbbb", "rrrrrbbbbb", "rrrrrbbbbb", "rrrrrbbbbb"}, legend),
                 "parent and sibling");
 }
+
+TEST(Drawutils, IconsTextAndCells)
+{
+    EXPECT_FALSE(MakeBitmap(QStringLiteral("NO_SUCH_BITMAP")).has_value());
+    EXPECT_FALSE(MakeBitmapID(4711).has_value());
+    EXPECT_FALSE(MakeIcon(QStringLiteral("NO_SUCH_ICON")).has_value());
+
+    TBitmap bmp;
+    bmp.Image = picture({"rg", "gb"}, legend);
+    const QIcon icon = CreateIconFromBitmap(bmp, tc(G));
+    const QImage back = icon.pixmap(QSize(2, 2)).toImage().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(qAlpha(back.pixel(1, 0)), 0);
+    EXPECT_EQ(back.pixel(0, 0), R);
+    EXPECT_EQ(back.pixel(1, 1), B);
+    const QIcon ownColour = CreateIconFromBitmap(bmp, clDefault);   // bottom-left: green
+    EXPECT_EQ(qAlpha(ownColour.pixmap(QSize(2, 2)).toImage().convertToFormat(QImage::Format_ARGB32).pixel(0, 1)), 0);
+
+    const TBitmap fromIcon = CreateBitmapFromIcon(icon, tc(S), QSize(2, 2));
+    EXPECT_EQ(fromIcon.Image.pixel(1, 0), S);
+    EXPECT_EQ(fromIcon.Image.pixel(0, 0), R);
+    EXPECT_EQ(fromIcon.TransparentColor, tc(S));
+    EXPECT_TRUE(fromIcon.Transparent);
+
+    // Cell text: right-aligned text ends three pixels before the right edge.
+    QImage img = canvas(60, 20, W);
+    {
+        QPainter p(&img);
+        QFont f(QStringLiteral("Sans Serif"));
+        f.setPixelSize(12);
+        p.setFont(f);
+        p.setPen(Qt::black);
+        WriteText(p, QRect(0, 0, 60, 20), 2, 2, QStringLiteral("88"), taRightJustify, false);
+    }
+    int right = -1;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (img.pixel(x, y) != W)
+                right = std::max(right, x);
+    EXPECT_GT(right, 40);
+    EXPECT_LE(right, 60 - 3);
+
+    QImage cell = canvas(10, 10, W);
+    {
+        QPainter p(&cell);
+        DrawCellBitmap(p, picture({"kk", "kk"}, legend), QRect(0, 0, 10, 10));
+    }
+    EXPECT_EQ(cell.pixel(4, 4), K);
+    EXPECT_EQ(cell.pixel(5, 5), K);
+    EXPECT_EQ(cell.pixel(3, 3), W);
+    EXPECT_EQ(cell.pixel(6, 6), W);
+
+    Delay(0);   // returns at once
+    Delay(-5);
+}
