@@ -714,6 +714,14 @@ TKpMenuWidget *TKpMenuWidget::AddKpMenu(const QString &title)
     return sub;
 }
 
+void TKpMenuWidget::actionEvent(QActionEvent *event)
+{
+    // An item added to an owner-drawn menu leaves its shortcut to the painter's column too.
+    if (event->type() == QEvent::ActionAdded && owner_ && owner_->OwnerDrawn() && event->action())
+        event->action()->setShortcutVisibleInContextMenu(false);
+    QMenu::actionEvent(event);
+}
+
 void TKpMenuWidget::initStyleOption(QStyleOptionMenuItem *option, const QAction *action) const
 {
     QMenu::initStyleOption(option, action);

@@ -174,6 +174,7 @@ public:
     TKpMenuWidget *AddKpMenu(const QString &title);
 
 protected:
+    void actionEvent(QActionEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void initStyleOption(QStyleOptionMenuItem *option, const QAction *action) const override;

@@ -649,6 +649,26 @@ TEST(PopupMenu, ItemParamsAndDrawHandlers)
     menu.close();
 }
 
+TEST(PopupMenu, ItemsAreAsWideAsTheWidestMeasuredOne)
+{
+    QWidget window;
+    TKpPopupMenu menu(&window);
+    menu.SetStyle(TKpMenuStyle::msOwnerDraw);
+    menu.SetLeftMargin(16);
+    menu.addAction(QStringLiteral("&Open"));
+    // Added after the switch, shown without Popup: Qt adds no shortcut column of its own.
+    QAction *late = menu.addAction(QStringLiteral("Save &all"));
+    late->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Alt+F12")));
+    menu.popup(QPoint(0, 0));
+    QCoreApplication::processEvents();
+    int widest = 0;
+    for (QAction *a : menu.actions())
+        widest = std::max(widest, menu.WMMeasureItem(&menu, a).width());
+    for (QAction *a : menu.actions())
+        EXPECT_EQ(menu.actionGeometry(a).width(), widest) << a->text().toStdString();
+    menu.close();
+}
+
 TEST(PopupMenu, RequestsForItemsNotInTheMenuAreIgnored)
 {
     QWidget window;
