@@ -139,7 +139,7 @@ TEST(MenuMeasure, ItemSizesFollowCaptionsFontsGlyphsAndSeparators)
     images.Images << SolidGlyph(20, 20, Qt::red);
     auto icon = std::make_shared<TIcon>();
     {
-        kelpa::test::IconSpec s;
+        kelpa::test::IconPlan s;
         s.width = s.height = 48;
         const auto bytes = kelpa::test::IconFileBytes({s});
         ASSERT_TRUE(icon->LoadFromData(QByteArray(reinterpret_cast<const char *>(bytes.data()),
@@ -444,7 +444,7 @@ TEST(MenuPaint, EveryKindOfGlyphIsDrawnInTheGlyphColumn)
             mono.setPixel(x, y, 0);
     auto icon = std::make_shared<TIcon>();
     {
-        kelpa::test::IconSpec spec;
+        kelpa::test::IconPlan spec;
         spec.width = spec.height = 20;
         spec.bitCount = 24;
         spec.colour = [](int, int) { return 0xFF0000u; };
