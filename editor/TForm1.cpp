@@ -576,6 +576,11 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Panel1 && event->type() == QEvent::Resize)
         RunGuarded([this] { Panel1Resize(); });
+    if (event->type() == QEvent::ShortcutOverride && qobject_cast<TRichEdit *>(watched)
+        && !editorClaimsShortcut(static_cast<QKeyEvent *>(event))) {
+        event->ignore();
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

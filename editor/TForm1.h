@@ -15,6 +15,7 @@
 
 class QAction;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 enum class TFontStyle;
@@ -230,6 +231,8 @@ private:
     // The current editor when a command that changes text or format may act: a page is open,
     // the controls are not being refreshed and the page is not read-only.
     TRichEdit *editableEditor() const;
+    // False for a key the window's edit commands take before the page editor.
+    bool editorClaimsShortcut(QKeyEvent *event) const;
     void styleButtonClick(QToolButton *button, TFontStyle bit);
     void changeCase(bool upper);
     void placeMarkers();

@@ -15,6 +15,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
@@ -229,7 +230,19 @@ void TForm1::attachEditorEvents(int slot)
             RunGuarded([&] { RichEdit1MouseDown(button, shift, pos); });
     });
     editor->SetPopupMenu(PopupMenu1);
+    editor->installEventFilter(this);
     trackBookmarks(slot);
+}
+
+bool TForm1::editorClaimsShortcut(QKeyEvent *event) const
+{
+    // The editor takes the clipboard keys for itself unless told otherwise; the window's
+    // commands for them (plain-text clipboard mode, the checks of cut and paste) come first.
+    const QKeySequence pressed(event->keyCombination());
+    for (const QAction *a : {Undo1, Cut1, Copy1, Paste1, Selectall1, CopyPopup, PastePopup})
+        if (a->isEnabled() && a->shortcut() == pressed)
+            return false;
+    return true;
 }
 
 TRichEdit *TForm1::editableEditor() const

@@ -213,6 +213,31 @@ TEST_F(EditorTest, CutAndCopy)
     EXPECT_FALSE(QGuiApplication::clipboard()->mimeData()->hasFormat("text/rtf"));
 }
 
+TEST_F(EditorTest, ClipboardKeysReachTheWindowsCommands)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("text");
+    e->SelectAll();
+    struct Case {
+        int key;
+        Qt::KeyboardModifiers mods;
+        bool window;
+    } cases[] = {
+        {Qt::Key_C, Qt::ControlModifier, true},      {Qt::Key_X, Qt::ControlModifier, true},
+        {Qt::Key_V, Qt::ControlModifier, true},      {Qt::Key_Z, Qt::ControlModifier, true},
+        {Qt::Key_A, Qt::ControlModifier, true},      {Qt::Key_Insert, Qt::ControlModifier, true},
+        {Qt::Key_Insert, Qt::ShiftModifier, true},   {Qt::Key_Left, Qt::ControlModifier, false},
+        {Qt::Key_Home, Qt::NoModifier, false},
+    };
+    for (const Case &c : cases) {
+        QKeyEvent override(QEvent::ShortcutOverride, c.key, c.mods);
+        override.setAccepted(false);
+        QApplication::sendEvent(e, &override);
+        EXPECT_EQ(override.isAccepted(), !c.window) << c.key << " " << c.mods;
+    }
+}
+
 TEST_F(EditorTest, SelectAllAndDeleteLine)
 {
     start();
