@@ -28,6 +28,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <vector>
 
 namespace kelpa::editor {
@@ -211,8 +212,15 @@ void TForm1::FontNameChange()
 
 void TForm1::FontSizeChange()
 {
-    if (TRichEdit *editor = editableEditor())
-        editor->SelAttributes().SetSize(FontSize->GetAsInteger());
+    TRichEdit *editor = editableEditor();
+    if (!editor)
+        return;
+    // Text that is no number yet changes nothing; a number is taken within the box's range,
+    // so that a size typed wrong never lays the page out in giant letters.
+    bool ok = false;
+    const int size = FontSize->text().trimmed().toInt(&ok);
+    if (ok)
+        editor->SelAttributes().SetSize(std::clamp(size, 4, 200));
 }
 
 void TForm1::ColorButtonClick()

@@ -59,6 +59,25 @@ TEST_F(EditorTest, FormattingRoundTripsThroughSaveAndReopen)
     EXPECT_EQ(e->Paragraph().Alignment(), TAlignment::LeftJustify);
 }
 
+TEST_F(EditorTest, TypedFontSizeIsTakenWithinItsRange)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("words");
+    e->SelectAll();
+    auto *size = form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize");
+    struct Case {
+        const char *typed;
+        int applied;
+    } cases[] = {{"14", 14}, {"99999", 200}, {"1", 4}, {"x", 4}, {"", 4}, {"-3", 4}, {"200", 200}, {"abc", 200}};
+    for (const Case &c : cases) {
+        size->setText(QString::fromLatin1(c.typed));
+        e->SetSelStart(1);
+        EXPECT_EQ(e->SelAttributes().Size(), c.applied) << c.typed;
+        e->SelectAll();
+    }
+}
+
 TEST_F(EditorTest, ControlsFollowTheSelection)
 {
     writeFile(path("c.rtf"), "{\\rtf1\\ansi{\\fonttbl{\\f0 DejaVu Sans;}{\\f1 Liberation Serif;}}"
