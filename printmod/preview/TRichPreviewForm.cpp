@@ -81,23 +81,23 @@ void PageImage::mousePressEvent(QMouseEvent *event)
 
 // --- The preview window
 
-TRichPreviewForm::TRichPreviewForm(double ratioPage, std::optional<bool> compressFiles,
-                                   const std::filesystem::path &cacheBase)
-    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), ratioPage_(ratioPage)
+TRichPreviewForm::TRichPreviewForm(double ratioPage, const PreviewOptions &options)
+    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), ratioPage_(ratioPage),
+      screen_(options.screen ? *options.screen : screenSize())
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Print Preview (Formatting)"));
-    if (compressFiles) {
-        compressFiles_ = *compressFiles;
+    if (options.compressFiles) {
+        compressFiles_ = *options.compressFiles;
     } else {
         platform::RegIniFile ini(QStringLiteral("RichPrint.Settings"));
         compressFiles_ = ini.readBool(QStringLiteral("Compress"), QStringLiteral("CompressPreview"), true);
     }
     std::string error;
-    cache_ = PageCache::open(cacheBase.empty() ? PageCache::defaultBase() : cacheBase,
+    cache_ = PageCache::open(options.cacheBase.empty() ? PageCache::defaultBase() : options.cacheBase,
                              compressFiles_, error);
 
-    const QSize screen = screenSize();
+    const QSize screen = screen_;
     geometry_ = previewGeometry(screen.width(), screen.height(), ratioPage_);
     setFixedSize(geometry_.clientWidth, geometry_.clientHeight);
     buildControls();
@@ -463,11 +463,10 @@ void TRichPreviewForm::FormActivate()
     if (!awaitingFirstPaint_ && windowTitle() != QLatin1String(kFinishedCaption)) {
         label10_->show();
         if (!preview2_ && state_.lastPageIndex > 0) {
-            const QSize screen = screenSize();
-            const Placement p = placeWindows(screen.width(), width() + kFrameWidth);
+            const Placement p = placeWindows(screen_.width(), width() + kFrameWidth);
             move(p.left, y());
             if (p.secondWindow) {
-                preview2_ = new TPreview2(this, ratioPage_);
+                preview2_ = new TPreview2(this, ratioPage_, screen_);
                 preview2_->show();
                 preview2_->FormActivate();
                 activateWindow();
@@ -626,10 +625,16 @@ bool TRichPreviewForm::eventFilter(QObject *watched, QEvent *e)
     if (!key || !watched->isWidgetType())
         return QWidget::eventFilter(watched, e);
     auto *w = static_cast<QWidget *>(watched);
-    // The window sees each key once, before the control that has the focus.
-    QWidget *first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
-    if (w != first || w->window() != this)
+    if (w->window() != this)
         return QWidget::eventFilter(watched, e);
+    // The window sees each key once, before the control it is for: a key a control leaves
+    // goes on to its parents as the same event, and is not seen again there.
+    const bool passedOn = e == lastKey_ && lastKeyTarget_ && w != lastKeyTarget_
+                          && w->isAncestorOf(lastKeyTarget_);
+    if (passedOn)
+        return QWidget::eventFilter(watched, e);
+    lastKey_ = e;
+    lastKeyTarget_ = w;
     auto *k = static_cast<QKeyEvent *>(e);
     if (e->type() == QEvent::KeyPress) {
         FormKeyDown(k);
@@ -746,13 +751,12 @@ void TRichPreviewForm::printFromCache()
 
 // --- The second window
 
-TPreview2::TPreview2(TRichPreviewForm *owner, double ratioPage)
+TPreview2::TPreview2(TRichPreviewForm *owner, double ratioPage, QSize screen)
     : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                          | Qt::MSWindowsFixedSizeDialogHint),
       owner_(owner)
 {
     setWindowTitle(QStringLiteral("next page(s)"));
-    const QSize screen = screenSize();
     const WindowGeometry g = secondWindowGeometry(screen.width(), screen.height(), ratioPage);
     setFixedSize(g.clientWidth, g.clientHeight);
     scrollBox1_ = makeScrollBox(this, image1_);

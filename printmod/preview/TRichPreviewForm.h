@@ -7,6 +7,8 @@
 #include "printmod/preview/core/PreviewModel.h"
 
 #include <QImage>
+#include <QPointer>
+#include <QSize>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -46,13 +48,19 @@ struct PrintRange {
 using PrintDialogFunction =
     std::function<std::optional<PrintRange>(QPrinter &printer, int minimum, int maximum, QWidget *owner)>;
 
+// What a preview window is opened with besides the page's shape; empty values take the usual
+// source.
+struct PreviewOptions {
+    std::optional<bool> compressFiles; // else the registry's "CompressPreview"
+    std::filesystem::path cacheBase;   // where the page folder goes, else the temporary folder
+    std::optional<QSize> screen;       // the screen the windows are laid out for, else the primary one
+};
+
 class TRichPreviewForm : public QWidget {
     Q_OBJECT
 public:
-    // ratioPage: page height / width (0 when unknown). cacheBase: where the page folder goes
-    // (empty: the temporary folder). compressFiles: nothing reads the registry when given.
-    explicit TRichPreviewForm(double ratioPage, std::optional<bool> compressFiles = {},
-                              const std::filesystem::path &cacheBase = {});
+    // ratioPage: page height / width (0 when unknown).
+    explicit TRichPreviewForm(double ratioPage, const PreviewOptions &options = {});
     ~TRichPreviewForm() override;
 
     // Set by the printer component before the first page.
@@ -77,6 +85,8 @@ public:
     void SpeedButton3Click(); // smaller
     void Label7DblClick();
     void CheckBox1Click();
+    // Activation: the first one after the pages are in sets the finished preview up.
+    void FormActivate();
 
     // Read-only views for tests and the second window.
     const ViewState &state() const { return state_; }
@@ -106,7 +116,6 @@ protected:
 
 private:
     void buildControls();
-    void FormActivate();
     void FormPaint();
     void FormKeyDown(QKeyEvent *event);
     bool FormKeyPress(const QString &text);
@@ -133,8 +142,11 @@ private:
     bool awaitingFirstPaint_ = true;
     bool cacheErrorShown_ = false;
     bool busyPrinting_ = false;
+    const QEvent *lastKey_ = nullptr;
+    QPointer<QWidget> lastKeyTarget_;
     Page pageCache_;
     double ratioPage_ = 0;
+    QSize screen_;
     WindowGeometry geometry_;
     TPreview2 *preview2_ = nullptr;
     QPrinter *printer_ = nullptr;
@@ -159,7 +171,7 @@ private:
 class TPreview2 : public QWidget {
     Q_OBJECT
 public:
-    explicit TPreview2(TRichPreviewForm *owner, double ratioPage);
+    TPreview2(TRichPreviewForm *owner, double ratioPage, QSize screen);
     PageImage *Image1() const { return image1_; }
     QScrollArea *ScrollBox1() const { return scrollBox1_; }
     QLabel *Label1() const { return label1_; }
