@@ -687,14 +687,19 @@ void TRichPreviewForm::SpeedButton1Click()
     } catch (const std::exception &e) {
         showError(q(e.what()));
     }
+    // The single view showed each page as it went out; the view comes back with the index.
+    if (state_.pageIndex != kept) {
+        state_.pageIndex = kept;
+        run(nav_.view());
+    }
 }
 
-void TRichPreviewForm::printFromCache()
+bool TRichPreviewForm::printFromCache()
 {
     const int pages = state_.lastPageIndex + 1;
     const int units = printUnits(state_.compact, pages);
     if (units < 1)
-        return;
+        return false;
     QPrinter *printer = printer_;
     if (!printer) {
         if (!ownPrinter_)
@@ -716,7 +721,7 @@ void TRichPreviewForm::printFromCache()
         }
     }
     if (!range)
-        return;
+        return false;
     const int width = PrinterPageWidth > 0 ? PrinterPageWidth : printer->width();
     const int height = PrinterPageHeight > 0 ? PrinterPageHeight : printer->height();
     for (const PrintJob &job : printJobs(state_.compact, pages, range->from, range->to)) {
@@ -747,6 +752,7 @@ void TRichPreviewForm::printFromCache()
             painter.end();
         }
     }
+    return true;
 }
 
 // --- The second window

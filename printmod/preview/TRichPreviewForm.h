@@ -132,7 +132,8 @@ private:
     // once in an error box and counts as missing.
     std::optional<Page> restorePage(int index);
     void drawInto(PageImage *image, const Page &page, const QRect &target);
-    void printFromCache();
+    // False when nothing was printed (no pages, the dialog cancelled).
+    bool printFromCache();
     void showError(const QString &text);
 
     ViewState state_;

@@ -493,6 +493,18 @@ std::vector<Step> Navigator::finishedSetup()
     return out;
 }
 
+std::vector<Step> Navigator::view() const
+{
+    std::vector<Step> out{paint(s_.pageIndex)};
+    if (s_.twoWindows && !s_.compact) {
+        if (s_.pageIndex + 1 <= s_.lastPageIndex)
+            out.push_back(paint(s_.pageIndex + 1));
+        else
+            out.push_back(clearSecond());
+    }
+    return out;
+}
+
 // --- Printing
 
 int printUnits(bool compact, int pageCount)

@@ -110,6 +110,8 @@ public:
     Typed typedPage(const std::string &text);
     // The set-up of the finished preview on activation (the second window already decided).
     std::vector<Step> finishedSetup();
+    // The current view drawn again (after printing, which shows each page as it goes).
+    std::vector<Step> view() const;
 
 private:
     std::vector<Step> home();

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
@@ -231,4 +232,32 @@ TEST_F(PreviewTest, StoreFailuresAreReportedOnce)
     EXPECT_EQ(form->state().lastPageIndex, 2); // the pages still count
     form->Repaint();
     EXPECT_EQ(mainPage(), 0);
+}
+
+TEST_F(PreviewTest, PrintingThatFailsOrIsCancelledKeepsTheView)
+{
+    open(4);
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(QString::fromStdString(dir.file("out.pdf")));
+    form->setPrinter(&pdf);
+    QTest::keyClick(form, Qt::Key_PageUp);
+    ASSERT_EQ(form->state().pageIndex, 2);
+
+    form->setPrintDialog([](QPrinter &, int, int, QWidget *) { return std::optional<PrintRange>(); });
+    form->SpeedButton1Click();
+    EXPECT_EQ(form->state().pageIndex, 2);
+    EXPECT_TRUE(prompter.messages().empty());
+
+    // The first page of the range is damaged: printing stops there, with a message.
+    kelpa::test::writeBytes(form->cache()->path(0).string(), {1, 2, 3});
+    form->setPrintDialog([](QPrinter &, int, int, QWidget *) { return std::optional<PrintRange>(PrintRange{1, 2}); });
+    form->SpeedButton1Click();
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.last().caption, "Error");
+    EXPECT_EQ(form->state().pageIndex, 2);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(mainPage(), 3);
+    EXPECT_EQ(secondPage(), 4);
+    EXPECT_FALSE(fs::exists(dir.file("out.pdf")));
 }
