@@ -1,5 +1,7 @@
 #include "printmod/preview/core/PageFile.h"
 
+#include "common/TempDir.h"
+
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -180,4 +182,17 @@ TEST(PageFile, EmptyPageIsValid)
     p.width = p.height = 1;
     p.dpiX = p.dpiY = 1;
     EXPECT_TRUE(decodePage(encodePage(p)).ok);
+}
+
+TEST(PageFile, HandWrittenFileOfEveryOperationReads)
+{
+    // Written byte by byte from the layout described with the format (also a fuzzing seed).
+    const auto bytes = kelpa::test::readBytes(KELPA_SOURCE_DIR "/fuzz/preview/seeds/page");
+    const DecodedPage d = decodePage(bytes);
+    ASSERT_TRUE(d.ok) << d.error;
+    ASSERT_EQ(d.page.ops.size(), 10u);
+    EXPECT_EQ(d.page.width, 620u);
+    EXPECT_EQ(d.page.ops[3].text, u"Kelpa");
+    EXPECT_EQ(d.page.ops[8].pixels, std::vector<std::uint32_t>{0xffff0000});
+    EXPECT_EQ(encodePage(d.page), bytes);
 }
