@@ -1,6 +1,5 @@
 #include "printmod/preview/PageRecording.h"
 
-#include <QFontMetricsF>
 #include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
@@ -403,21 +402,11 @@ void replayPage(QPainter &painter, const Page &page, const QRectF &target)
             font.setHintingPreference(QFont::PreferNoHinting);
             painter.setFont(font);
             break;
-        case OpType::Text: {
-            const QString text = fromU16(op.text);
-            // The run keeps the width it had on the printer, whatever this device's metrics.
-            const qreal natural = QFontMetricsF(font, painter.device()).horizontalAdvance(text);
-            if (natural > 0 && op.v[2] > 0 && std::fabs(natural - op.v[2]) > op.v[2] * 0.002) {
-                painter.save();
-                painter.translate(op.v[0], op.v[1]);
-                painter.scale(op.v[2] / natural, 1);
-                painter.drawText(QPointF(0, 0), text);
-                painter.restore();
-            } else {
-                painter.drawText(QPointF(op.v[0], op.v[1]), text);
-            }
+        case OpType::Text:
+            // Laid out again in page units with the same font, the run has the printer's
+            // advances; only the glyphs are scaled.
+            painter.drawText(QPointF(op.v[0], op.v[1]), fromU16(op.text));
             break;
-        }
         case OpType::Line:
             painter.drawLine(QLineF(op.v[0], op.v[1], op.v[2], op.v[3]));
             break;

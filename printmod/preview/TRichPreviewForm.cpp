@@ -235,6 +235,9 @@ void TRichPreviewForm::FillImagelist(PageRecording &recording)
 void TRichPreviewForm::FillImagelist(const Page &page)
 {
     const bool stored = cache_ && cache_->store(state_.pageIndex, encodePage(page));
+    // The paint that follows shows this page: it need not come back from the file.
+    pageCache_ = page;
+    freshPage_ = stored ? state_.pageIndex : -1;
     if (!stored && !cacheErrorShown_) {
         // Once per preview: a full disk would otherwise ask for every page.
         cacheErrorShown_ = true;
@@ -248,6 +251,7 @@ std::optional<Page> TRichPreviewForm::restorePage(int index)
 {
     if (!cache_ || index < 0 || index > state_.lastPageIndex)
         return std::nullopt;
+    freshPage_ = -1; // pageCache_ is about to hold another page
     auto r = cache_->restore(index);
     if (r.status == PageCache::Status::Missing)
         return std::nullopt;
@@ -331,6 +335,8 @@ void TRichPreviewForm::FormPaint()
     const int shown = s.followNewest ? -1 : 0; // numbers shown lag one behind while following
     const QString count = QStringLiteral("(%1)").arg(s.lastPageIndex + 1);
     auto pageFor = [&](int k) -> std::optional<Page> {
+        if (k >= 0 && k == freshPage_)
+            return pageCache_;
         if (s.reloadPage) {
             auto page = restorePage(k);
             if (page)
@@ -338,8 +344,7 @@ void TRichPreviewForm::FormPaint()
             return page;
         }
         // The cached page stands in, once its file is known to be there.
-        if (!cache_ || k < 0 || k > s.lastPageIndex
-            || cache_->restore(k).status != PageCache::Status::Ok)
+        if (!cache_ || k > s.lastPageIndex || !cache_->has(k))
             return std::nullopt;
         return pageCache_;
     };
@@ -650,6 +655,7 @@ void TRichPreviewForm::closeEvent(QCloseEvent *event)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     image1_->bitmap = QImage();
     pageCache_ = Page();
+    freshPage_ = -1;
     if (cache_)
         cache_->close();
     if (preview2_)

@@ -146,6 +146,7 @@ private:
     const QEvent *lastKey_ = nullptr;
     QPointer<QWidget> lastKeyTarget_;
     Page pageCache_;
+    int freshPage_ = -1; // the page just stored, still in pageCache_
     double ratioPage_ = 0;
     QSize screen_;
     WindowGeometry geometry_;

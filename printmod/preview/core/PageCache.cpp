@@ -219,6 +219,13 @@ PageCache::Restored PageCache::restore(int index) const
     return r;
 }
 
+bool PageCache::has(int index) const
+{
+    std::error_code ec;
+    return lockFd_ >= 0 && index >= 0 && index <= last_ && written_.count(index)
+        && fs::is_regular_file(path(index), ec);
+}
+
 void PageCache::close()
 {
     if (lockFd_ < 0)

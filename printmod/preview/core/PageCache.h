@@ -57,6 +57,8 @@ public:
     };
     // Never looks beyond the highest index stored.
     Restored restore(int index) const;
+    // Whether page `index` has its file (nothing is read).
+    bool has(int index) const;
     int lastIndex() const { return last_; }
 
     // Deletes the files written and the folder; the cache is unusable afterwards.

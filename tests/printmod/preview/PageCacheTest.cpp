@@ -87,6 +87,10 @@ TEST(PageCache, LookupsStayWithinThePagesStored)
     kelpa::test::writeBytes((cache->folder() / "PreviewMetafile1").string(), page(1));
     EXPECT_EQ(cache->restore(1).status, PageCache::Status::Missing);
     EXPECT_EQ(cache->restore(-1).status, PageCache::Status::Missing);
+    EXPECT_TRUE(cache->has(0));
+    EXPECT_FALSE(cache->has(1));
+    fs::remove(cache->path(0));
+    EXPECT_FALSE(cache->has(0));
     EXPECT_EQ(cache->lastIndex(), 0);
 }
 

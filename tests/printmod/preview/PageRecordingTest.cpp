@@ -190,3 +190,41 @@ TEST(PageRecording, ReplayScalesIntoItsTargetAndClipsToThePage)
     // Taking a page starts the recording afresh.
     EXPECT_TRUE(rec.takePage().ops.empty());
 }
+
+TEST(PageRecording, ScaledReplayKeepsTheRecordedRunWidth)
+{
+    // The line breaks are the printer's; the runs must also end where the printer ends them.
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(83);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    const QString text = QStringLiteral("The quick brown fox jumps over the lazy dog");
+    PageRecording rec(4000, 400, 600, 600);
+    {
+        QPainter p(&rec);
+        p.setFont(font);
+        p.drawText(QPointF(100, 200), text);
+    }
+    const Page page = throughFile(rec.takePage());
+    const Op *run = nullptr;
+    for (const Op &op : page.ops)
+        if (op.type == OpType::Text)
+            run = &op;
+    ASSERT_TRUE(run);
+    for (double scale : {0.5, 0.25, 0.13}) {
+        const int w = int(4000 * scale), h = int(400 * scale);
+        QImage img = blank(w, h, 96);
+        {
+            QPainter p(&img);
+            replayPage(p, page, QRectF(0, 0, w, h));
+        }
+        int right = 0;
+        for (int x = 0; x < w; ++x)
+            for (int y = 0; y < h; ++y)
+                if (qGray(img.pixel(x, y)) < 160)
+                    right = x;
+        // The last glyph's ink ends a little before its advance.
+        const double end = (100 + run->v[2]) * scale;
+        EXPECT_NEAR(right, end, 4 + 40 * scale) << scale;
+        EXPECT_LT(right, end + 2) << scale;
+    }
+}
