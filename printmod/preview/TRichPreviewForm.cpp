@@ -122,6 +122,10 @@ TRichPreviewForm::~TRichPreviewForm()
 void TRichPreviewForm::buildControls()
 {
     const WindowGeometry &g = geometry_;
+    // The bar's controls are laid out for a small dialog font.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
     scrollBox1_ = makeScrollBox(this, image1_);
     setBounds(scrollBox1_, g.image);
     image1_->resize(g.image.width, g.image.height);
@@ -422,9 +426,12 @@ void TRichPreviewForm::SetupRulers(QPainter &painter, QWidget *window)
     font.setPointSize(7);
     painter.setFont(font);
     const QFontMetrics fm(font);
+    // Numbers stand on the ruler's face, over the tick they name.
     auto label = [&](int x, int y, int value) {
+        const QString text = QString::number(value);
+        painter.fillRect(QRect(x, y, fm.horizontalAdvance(text), fm.height()), painter.brush());
         painter.setPen(Qt::black);
-        painter.drawText(QPoint(x, y + fm.ascent()), QString::number(value));
+        painter.drawText(QPoint(x, y + fm.ascent()), text);
         painter.setPen(QColor(128, 128, 128));
     };
     const int t = scrollBox1_->y(), ih = image1_->height();
@@ -769,6 +776,9 @@ TPreview2::TPreview2(TRichPreviewForm *owner, double ratioPage, QSize screen)
       owner_(owner)
 {
     setWindowTitle(QStringLiteral("next page(s)"));
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
     const WindowGeometry g = secondWindowGeometry(screen.width(), screen.height(), ratioPage);
     setFixedSize(g.clientWidth, g.clientHeight);
     scrollBox1_ = makeScrollBox(this, image1_);
