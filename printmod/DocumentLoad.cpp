@@ -1,6 +1,7 @@
 #include "printmod/DocumentLoad.h"
 
 #include "engine/TOBRINEngine.h"
+#include "support/documents/Documents.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/richedit/TRichEdit.h"
 #include "printmod/PasswordList.h"
@@ -10,14 +11,10 @@
 #include <QFileInfo>
 #include <QLocale>
 
-#include <cstring>
 
 namespace kelpa::printmod {
 
 namespace {
-
-// The three-character key the editor and the print module share ("%", currency sign, "k").
-constexpr char kExchangeKey[] = "%\xA4k";
 
 QString resolved(const QString &path)
 {
@@ -50,64 +47,44 @@ QString DocumentPathArgument(const QStringList &arguments)
     return parts.join(QLatin1Char(' '));
 }
 
-QByteArray DatedExchangePassword(const QDate &date)
-{
-    const QString dateText = QLocale::system().toString(date, QLocale::ShortFormat);
-    const std::u16string text = dateText.toStdU16String();
-    return QByteArray(kExchangeKey) + QByteArray::fromStdString(codepage::encode(text, 1252));
-}
-
 bool IsExchangeFile(const QString &path, const QString &programDir)
 {
-    return resolved(path) == resolved(programDir + QStringLiteral("~t.dat"));
-}
-
-EncryptedText ReadEncryptedDocument(TOBRINEngine &engine, const QByteArray &password, const QString &path)
-{
-    EncryptedText result;
-    const QByteArray name = QFile::encodeName(path);
-    if (!engine.LoadFromFile(std::string_view(password.constData(), static_cast<std::size_t>(password.size())),
-                             name.toStdString())) {
-        result.error = engine.ErrorText();
-        return result;
-    }
-    const auto *data = reinterpret_cast<const char *>(engine.Result.data());
-    const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, engine.ResultLength)),
-                                                     engine.Result.size());
-    result.text.assign(data, length ? strnlen(data, length) : 0);
-    result.ok = true;
-    return result;
+    return resolved(path) == resolved(documents::exchangeFilePath(programDir));
 }
 
 LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, TOBRINEngine &engine,
                                 TRichEdit &edit, const PasswordAsker &askPassword, const QDate &today)
 {
     const bool exchange = IsExchangeFile(path, programDir);
-    const bool encrypted = exchange || QFileInfo(path).suffix().toUpper() == QStringLiteral("ECO");
-    if (!encrypted) {
-        if (!edit.LoadFromFile(path)) {
-            loadFailure(QStringLiteral("Cannot open file \"%1\"").arg(QDir::toNativeSeparators(path)));
+    if (!exchange && !documents::isEncryptedName(path)) {
+        const documents::ReadResult file = documents::readTextFile(path);
+        if (!file.ok()) {
+            loadFailure(QStringLiteral("Cannot open file \"%1\". %2")
+                            .arg(QDir::toNativeSeparators(path), file.error.systemText()));
             return LoadResult::Failed;
         }
+        edit.LoadFromStream(file.bytes);
         return LoadResult::Loaded;
     }
 
-    QByteArray password;
+    QString password;
     if (exchange) {
-        password = DatedExchangePassword(today);
+        password = documents::exchangePassword(documents::ExchangePassword::Dated, today);
     } else {
-        const std::optional<QByteArray> typed = askPassword ? askPassword() : std::nullopt;
+        const std::optional<QString> typed = askPassword ? askPassword() : std::nullopt;
         if (!typed || typed->isEmpty())
             return LoadResult::Cancelled;
         password = *typed;
     }
 
-    const EncryptedText read = ReadEncryptedDocument(engine, password, path);
-    if (!read.ok) {
-        ShowErrorBox(QStringLiteral("Please check you password (%1).").arg(QString::fromStdString(read.error)));
+    const documents::ReadResult read = documents::readEncrypted(engine, path, password);
+    if (!read.ok()) {
+        const QString reason = read.error.failure == documents::Failure::Engine ? read.error.engineText()
+                                                                                : read.error.systemText();
+        ShowErrorBox(QStringLiteral("Please check you password (%1).").arg(reason));
         return LoadResult::Failed;
     }
-    std::vector<std::string> lines = SplitLines(read.text);
+    std::vector<std::string> lines = SplitLines(read.bytes.toStdString());
     if (lines.empty()) {
         loadFailure(QString::fromStdString(ListIndexError(0)));
         return LoadResult::Failed;
@@ -117,7 +94,7 @@ LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, 
         return LoadResult::Failed;
     }
     if (!IsPasswordList(lines)) {
-        edit.LoadFromStream(JoinLines(lines));
+        edit.LoadFromStream(read.bytes);
         return LoadResult::Loaded;
     }
     const PasswordListResult list = RenderPasswordList(std::move(lines));

@@ -9,7 +9,6 @@
 
 #include <functional>
 #include <optional>
-#include <string>
 
 class TOBRINEngine;
 class TRichEdit;
@@ -20,28 +19,14 @@ namespace kelpa::printmod {
 // one: an unquoted path with blanks comes through whole.
 QString DocumentPathArgument(const QStringList &arguments);
 
-// The password of the exchange file on `date`: the exchange key followed by the date in the
-// short date form, as Windows-1252 bytes.
-QByteArray DatedExchangePassword(const QDate &date);
-
 // Whether `path` is this program folder's exchange file "~t.dat" (compared after resolving
 // links and "..", with case).
 bool IsExchangeFile(const QString &path, const QString &programDir);
 
-// What reading an encrypted document gives: the text up to its first 0 byte, or the engine's
-// error text.
-struct EncryptedText {
-    bool ok = false;
-    std::string text;
-    std::string error;
-};
-// The one place where documents are read through the document engine.
-EncryptedText ReadEncryptedDocument(TOBRINEngine &engine, const QByteArray &password, const QString &path);
-
 enum class LoadResult { Loaded, Cancelled, Failed };
 
 // Asks for the password of an encrypted document; nothing when the user cancelled.
-using PasswordAsker = std::function<std::optional<QByteArray>()>;
+using PasswordAsker = std::function<std::optional<QString>()>;
 
 LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, TOBRINEngine &engine,
                                 TRichEdit &edit, const PasswordAsker &askPassword,

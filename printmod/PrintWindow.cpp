@@ -37,7 +37,7 @@ const QString kOpenFilter = QStringLiteral(
     "Text Files (*.txt *.rtf *.eco *.TXT *.RTF *.ECO);;Plain Text Files (*.TXT) (*.txt *.TXT);;"
     "Rich Text Files (*.RTF) (*.rtf *.RTF);;Encrypted files (*.ECO) (*.eco *.ECO);;All files (*.*) (*)");
 
-std::optional<QByteArray> AskDecoderPassword()
+std::optional<QString> AskDecoderPassword()
 {
     TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
     if (!dlg)
@@ -50,7 +50,7 @@ std::optional<QByteArray> AskDecoderPassword()
     dlg->setEncodeMode();
     if (tag == 0)
         return std::nullopt;
-    return dlg->passwordBytes();
+    return dlg->password();
 }
 
 std::string utf8(const QString &s)

@@ -6,6 +6,7 @@
 #include "engine/TOBRINEngine.h"
 #include "platform/richedit/TRichEdit.h"
 #include "printmod/DocumentLoad.h"
+#include "support/documents/Documents.h"
 #include "support/MessageBoxes.h"
 #include "support/ScriptedPrompter.h"
 
@@ -22,20 +23,21 @@ protected:
     void SetUp() override { kelpa::SetCaptionRules(kelpa::CaptionRules::Extended); }
 
     QString dir() const { return q(tmp.path().string()) + "/"; }
-    QString save(const QString &name, const std::string &text, const QByteArray &password)
+    QString save(const QString &name, const std::string &text, const QString &password)
     {
         TOBRINEngine engine;
         const QString path = dir() + name;
-        EXPECT_TRUE(engine.SaveToFile(password.toStdString(), path.toStdString(),
+        const QByteArray bytes = kelpa::documents::passwordBytes(password);
+        EXPECT_TRUE(engine.SaveToFile(bytes.toStdString(), path.toStdString(),
                                       reinterpret_cast<const std::uint8_t *>(text.data()), text.size()))
             << engine.ErrorText();
         return path;
     }
-    LoadResult load(const QString &path, std::optional<QByteArray> password = std::nullopt,
+    LoadResult load(const QString &path, std::optional<QString> password = std::nullopt,
                     const QDate &today = QDate::currentDate())
     {
         asked = 0;
-        return LoadDocumentForPrint(path, dir(), engine, edit, [&]() -> std::optional<QByteArray> {
+        return LoadDocumentForPrint(path, dir(), engine, edit, [&]() -> std::optional<QString> {
             ++asked;
             return password;
         }, today);
@@ -75,7 +77,7 @@ TEST_F(DocumentLoad, MissingFileIsALoadFailure)
     EXPECT_EQ(load(dir() + "gone.txt"), LoadResult::Failed);
     ASSERT_EQ(prompter.messages().size(), 1u);
     EXPECT_EQ(prompter.messages()[0].caption, "Error");
-    EXPECT_TRUE(prompter.messages()[0].text.startsWith("Cannot load the file to print (Cannot open file \"" + dir() + "gone.txt\").\n"))
+    EXPECT_TRUE(prompter.messages()[0].text.startsWith("Cannot load the file to print (Cannot open file \"" + dir() + "gone.txt\". No such file or directory).\n"))
         << prompter.messages()[0].text.toStdString();
 }
 
@@ -83,15 +85,15 @@ TEST_F(DocumentLoad, EncryptedDocumentsAskForThePassword)
 {
     for (const char *name : {"a.eco", "b.Eco", "C.ECO"}) {
         const QString path = save(name, "secret text\r\n", "pw");
-        EXPECT_EQ(load(path, QByteArray("pw")), LoadResult::Loaded) << name;
+        EXPECT_EQ(load(path, QString("pw")), LoadResult::Loaded) << name;
         EXPECT_EQ(asked, 1) << name;
         EXPECT_EQ(text(), "secret text") << name;
     }
     const QString path = save("d.eco", std::string(2000, 'x') + "some text that the coder packs", "pw");
     EXPECT_EQ(load(path, std::nullopt), LoadResult::Cancelled);
-    EXPECT_EQ(load(path, QByteArray()), LoadResult::Cancelled);
+    EXPECT_EQ(load(path, QString()), LoadResult::Cancelled);
     EXPECT_TRUE(prompter.messages().empty());
-    EXPECT_EQ(load(path, QByteArray("wrong")), LoadResult::Failed);
+    EXPECT_EQ(load(path, QString("wrong")), LoadResult::Failed);
     ASSERT_EQ(prompter.messages().size(), 1u);
     EXPECT_TRUE(prompter.messages()[0].text.startsWith("Please check you password (EC:")) << prompter.messages()[0].text.toStdString();
 }
@@ -99,7 +101,7 @@ TEST_F(DocumentLoad, EncryptedDocumentsAskForThePassword)
 TEST_F(DocumentLoad, ExchangeFileUsesTheDatedPassword)
 {
     const QDate today(2026, 12, 10);
-    save("~t.dat", "handed over\r\n" + std::string(3000, '-') + "\r\n", DatedExchangePassword(today));
+    save("~t.dat", "handed over\r\n" + std::string(3000, '-') + "\r\n", kelpa::documents::exchangePassword(kelpa::documents::ExchangePassword::Dated, today));
     EXPECT_EQ(load(dir() + "~t.dat", std::nullopt, today), LoadResult::Loaded);
     EXPECT_EQ(asked, 0);
     EXPECT_TRUE(text().startsWith("handed over\n---"));
@@ -117,12 +119,9 @@ TEST_F(DocumentLoad, ExchangeFileUsesTheDatedPassword)
     // Another case is another file: read as a plain file, no password.
     QFile::copy(dir() + "~t.dat", dir() + "~T.DAT");
     EXPECT_FALSE(IsExchangeFile(dir() + "~T.DAT", dir()));
-    EXPECT_EQ(load(dir() + "~T.DAT", QByteArray("x"), today), LoadResult::Loaded);
+    EXPECT_EQ(load(dir() + "~T.DAT", QString("x"), today), LoadResult::Loaded);
     EXPECT_EQ(asked, 0);
 
-    const QByteArray password = DatedExchangePassword(today);
-    EXPECT_EQ(password.left(3), QByteArray("%\xA4k"));
-    EXPECT_EQ(password.mid(3), QLocale::system().toString(today, QLocale::ShortFormat).toLatin1());
 }
 
 TEST_F(DocumentLoad, DecryptedTextCases)
@@ -151,7 +150,7 @@ TEST_F(DocumentLoad, DecryptedTextCases)
         prompter.clear();
         edit.Clear();
         const QString path = save("c.eco", c.text, "pw");
-        EXPECT_EQ(load(path, QByteArray("pw")), c.result) << c.name;
+        EXPECT_EQ(load(path, QString("pw")), c.result) << c.name;
         if (c.shown.isEmpty()) {
             EXPECT_TRUE(prompter.messages().empty()) << c.name;
         } else {
@@ -171,7 +170,7 @@ TEST_F(DocumentLoad, DamagedListKeepsWhatWasRenderedAndSaysWhere)
     for (const char *title : {"One", "Two"})
         text += std::string("[\xA7REC]") + title + "\r\nu\r\ne1\r\ne2\r\ne3\r\nh\r\nn\r\nh\r\nh\r\nh\r\nh\r\n";
     text.replace(text.find("[\xA7REC]Two"), 9, "Two");
-    EXPECT_EQ(load(save("p.eco", text, "pw"), QByteArray("pw")), LoadResult::Failed);
+    EXPECT_EQ(load(save("p.eco", text, "pw"), QString("pw")), LoadResult::Failed);
     ASSERT_EQ(prompter.messages().size(), 1u);
     EXPECT_EQ(prompter.messages()[0].text, QString::fromUtf8("Record damaged at position 14: record signature ([§REC]) not found"));
     EXPECT_TRUE(edit.Text().startsWith("One\n  - URL: u")) << edit.Text().toStdString();
