@@ -361,6 +361,43 @@ TEST_F(RichPrinterPage, GetClippedLineKeepsTheLongestPrefixThatFits)
     printer->EndDoc();
 }
 
+TEST_F(RichPrinterPage, WriteLineSplitsLongTextAtBlanks)
+{
+    printer->SetHeader("");
+    printer->SetFooter("");
+    begin();
+    QString text;
+    for (int i = 0; i < 120; ++i)
+        text += QStringLiteral("word%1 ").arg(i);
+    printer->WriteLine(text);
+    QString joined;
+    for (const auto &t : port->pages()[0].texts) {
+        EXPECT_LE(t.right - t.left, printer->PixelPrintWidth()) << t.text.toStdString();
+        joined += t.text;
+    }
+    EXPECT_GT(port->pages()[0].texts.size(), 1u);
+    // Each piece ends at a blank: the blank after a full piece is consumed, the others stay.
+    EXPECT_EQ(joined.remove(u' '), QString(text).remove(u' '));
+    printer->EndDoc();
+}
+
+TEST_F(RichPrinterPage, WriteLineEndsWhenOneCharacterIsWiderThanThePage)
+{
+    printer->SetHeader("");
+    printer->SetFooter("");
+    QFont huge("DejaVu Sans");
+    huge.setPointSize(600);
+    printer->SetFont(huge, 0);
+    begin();
+    printer->WriteLine("WW");
+    std::size_t drawn = 0;
+    for (const auto &page : port->pages())
+        for (const auto &t : page.texts)
+            drawn += t.text.size();
+    EXPECT_EQ(drawn, 2u);
+    printer->EndDoc();
+}
+
 TEST(RichPrinterBorders, InsetAndPenFollowTheResolution)
 {
     struct Case {
