@@ -13,7 +13,7 @@ int RunPrintModule(int &argc, char **argv)
     KelpaApplication app(argc, argv);
     SetCaptionRules(CaptionRules::Extended);
     try {
-        TForm1 form(app.arguments().mid(1));
+        TForm1 form(app.programArguments());
         SetMainForm(&form);
         TOBRINPasswordDlg passwordDialog(&form, 255);
         form.show();

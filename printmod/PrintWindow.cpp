@@ -61,7 +61,7 @@ std::string utf8(const QString &s)
 } // namespace
 
 TForm1::TForm1(const QStringList &arguments, std::unique_ptr<PrinterPort> port, QWidget *parent)
-    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
       engine_(std::make_unique<TOBRINEngine>()), arguments_(arguments),
       fontDialogFont_(QStringLiteral("MS Sans Serif"), 8)
@@ -224,7 +224,7 @@ void TForm1::writeSettings()
 
 void TForm1::showEvent(QShowEvent *event)
 {
-    QWidget::showEvent(event);
+    QDialog::showEvent(event);
     if (!activated_)
         QTimer::singleShot(0, this, [this] { FormActivate(); });
 }
@@ -271,6 +271,11 @@ void TForm1::closeEvent(QCloseEvent *event)
 {
     writeSettings();
     event->accept();
+}
+
+void TForm1::reject()
+{
+    close();
 }
 
 void TForm1::Button3Click()
@@ -334,7 +339,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
                 Label2Click();
         }
     }
-    return QWidget::eventFilter(watched, event);
+    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace kelpa::printmod

@@ -4,8 +4,8 @@
 // into a hidden rich-text control; the settings live in "kpp.ini" in the program folder.
 #include "printmod/RichPrinter.h"
 
+#include <QDialog>
 #include <QFont>
-#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -20,7 +20,8 @@ class TRichEdit;
 
 namespace kelpa::printmod {
 
-class TForm1 : public QWidget {
+// A dialog window: Enter is "OK", Escape is "Close".
+class TForm1 : public QDialog {
     Q_OBJECT
 public:
     // `arguments`: the command line without the program name. `port`: the printer (tests give
@@ -70,6 +71,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void reject() override;
 
 private:
     void readSettings();

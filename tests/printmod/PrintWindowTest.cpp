@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
 
@@ -188,6 +189,22 @@ TEST_F(PrintWindow, HandlersOfTheButtonsAndTheLabel)
     form->close();
     EXPECT_EQ(ini().find("Header="), std::string::npos);
     EXPECT_NE(ini().find("Footer=F {$PAGE}\r\nHF-Font:Name=DejaVu Serif\r\nHF-Font:Size=11\r\n"), std::string::npos);
+}
+
+TEST_F(PrintWindow, EnterPrintsAndEscapeCloses)
+{
+    kelpa::test::writeText(tmp.file("e.txt"), "keys");
+    auto form = make({dir() + "e.txt"});
+    form->RichPrinter1->SetShowProgress(false);
+    form->show();
+    form->FormActivate();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &enter);
+    EXPECT_EQ(port->printed.size(), 1u);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &escape);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(ini(), kDefaultIni);
 }
 
 TEST_F(PrintWindow, UnwritableSettingsFileIsReported)
