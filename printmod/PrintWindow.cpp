@@ -305,8 +305,14 @@ void TForm1::Button6Click()
     QPrinter *printer = RichPrinter1->Port().printer();
     if (!TRichPrinter::HasPreview() && printer) {
         const bool go = printDialogRunner_ ? printDialogRunner_(printer, this) : [&] {
+            // The dialog names a PDF file after the job title; the title is a full path, the
+            // file is named after the document alone.
+            const QString title = printer->docName();
+            printer->setDocName(QFileInfo(title).completeBaseName());
             QPrintDialog dialog(printer, this);
-            return dialog.exec() == QDialog::Accepted;
+            const bool accepted = dialog.exec() == QDialog::Accepted;
+            printer->setDocName(title);
+            return accepted;
         }();
         if (!go)
             return;
