@@ -207,6 +207,22 @@ TEST_F(PrintWindow, EnterPrintsAndEscapeCloses)
     EXPECT_EQ(ini(), kDefaultIni);
 }
 
+TEST_F(PrintWindow, APrinterThatRefusesTheJobIsReported)
+{
+    kelpa::test::writeText(tmp.file("f.txt"), "refused");
+    auto form = make({dir() + "f.txt"});
+    form->FormActivate();
+    port->failBegin = true;
+    form->Button6Click();
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0].caption, "Error");
+    EXPECT_EQ(prompter.messages()[0].text, "Cannot print the document: Not be able to start the printing.");
+    EXPECT_EQ(form->RichPrinter1->ProgressWindow(), nullptr);
+    port->failBegin = false;
+    form->Button6Click();
+    EXPECT_EQ(port->printed.size(), 1u);
+}
+
 TEST_F(PrintWindow, UnwritableSettingsFileIsReported)
 {
     kelpa::test::writeText(tmp.file("d.txt"), "x");

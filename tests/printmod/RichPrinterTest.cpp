@@ -398,6 +398,36 @@ TEST_F(RichPrinterPage, WriteLineEndsWhenOneCharacterIsWiderThanThePage)
     printer->EndDoc();
 }
 
+TEST_F(RichPrinterPage, LogoSitsBelowTheHeaderLine)
+{
+    QImage logo(40, 20, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    printer->SetBitmapLogo(logo);
+    printer->SetLogoTop(10);
+    printer->SetLogoLeft(21);
+    begin();
+    const auto &images = port->pages()[0].images;
+    ASSERT_EQ(images.size(), 1u);
+    const int lh = printer->LineHeight();
+    const int ph = printer->PixelPrintHeight(), pw = printer->PixelPrintWidth();
+    const double physH = printer->GetPhysicalPageHeight(), physW = printer->GetPhysicalPageWidth();
+    const int top = int(std::floor((printer->StartingTop() - lh) / 2.0)) + lh + int(std::nearbyint(10 / physH * ph));
+    const int left = printer->StartingLeft() + int(std::nearbyint(21 / physW * pw));
+    EXPECT_EQ(images[0].top(), top);
+    EXPECT_EQ(images[0].left(), left);
+    EXPECT_EQ(images[0].width(), std::nearbyint(25 / physW * pw));
+    EXPECT_EQ(images[0].height(), std::nearbyint(20 / physH * ph));
+    printer->EndDoc();
+
+    // Without a header there is no logo either.
+    SetUp();
+    printer->SetBitmapLogo(logo);
+    printer->SetHeader("");
+    begin();
+    EXPECT_TRUE(port->pages()[0].images.empty());
+    printer->EndDoc();
+}
+
 TEST(RichPrinterBorders, InsetAndPenFollowTheResolution)
 {
     struct Case {
