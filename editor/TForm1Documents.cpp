@@ -35,12 +35,12 @@ namespace {
 constexpr int kAutoWrapLineLimit = 200;
 constexpr int kAutoWrapLineLength = 110;
 
-// Passwords and document bytes travel as Windows-1252, the engine's form.
+// The password's bytes as the dialog makes them; a password without any (the dialog refuses
+// such entries) gives the engine no password rather than another one.
 std::string passwordBytes(const QString &password)
 {
-    return codepage::encode(std::u16string_view(reinterpret_cast<const char16_t *>(password.utf16()),
-                                                static_cast<std::size_t>(password.size())),
-                            codepage::Windows1252);
+    const std::optional<QByteArray> bytes = TOBRINPasswordDlg::PasswordBytes(password);
+    return bytes ? bytes->toStdString() : std::string();
 }
 
 std::string engineFileName(const QString &path) { return QFile::encodeName(path).toStdString(); }
@@ -82,21 +82,13 @@ QString openFailureText(const QString &path, const TOBRINEngine &engine)
 
 bool isEncryptedKind(PageKind kind) { return kind == PageKind::Encrypted || kind == PageKind::Legacy; }
 
-// What a plain or rich page writes: plain lines in the page's encoding, or its rich-text stream.
-// `encoding` takes the encoding the plain lines are in, which differs from the page's when its
-// text no longer fits it.
-QByteArray textPageBytes(TRichEdit *editor, PageKind kind, codepage::TextEncoding &encoding)
+// What a plain or rich page writes: plain lines (also from a rich editor saved as plain text,
+// whose stream would be rich text), or its rich-text stream.
+TRichEdit::PlainBytes textPageBytes(const TRichEdit *editor, PageKind kind)
 {
-    encoding = editor->Encoding();
     if (kind != PageKind::Plain)
-        return editor->SaveToStream();
-    // Also for a rich editor saved as plain text, whose stream would be rich text.
-    const QString text = editor->Lines().Text();
-    const auto encoded = codepage::encodePlainText(
-        std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())),
-        editor->Encoding());
-    encoding = encoded.encoding;
-    return QByteArray::fromStdString(encoded.bytes);
+        return {editor->SaveToStream(), editor->Encoding()};
+    return editor->PlainStream();
 }
 
 } // namespace
@@ -229,10 +221,6 @@ void TForm1::showOpenedPage(int slot, const QString &path, bool addToRecent)
     table_.CurrentPage = slot;
     Updating = false;
     editor->SetModified(false);
-    editor->OnSelectionChange = [this, editor] {
-        if (editor == currentEditor())
-            RichEdit1SelectionChange();
-    };
     EnableDocumentCommands();
     if (!isUntitledName(path) && addToRecent)
         AddToRecent(path);
@@ -522,12 +510,11 @@ bool TForm1::writeTextPage(int slot)
     PageRecord &page = table_[slot];
     for (;;) {
         QString error;
-        codepage::TextEncoding encoding = page.Editor->Encoding();
-        const QByteArray bytes = textPageBytes(page.Editor, page.Kind, encoding);
-        if (writeFileReplacing(page.FileName, bytes, &error)) {
+        const TRichEdit::PlainBytes out = textPageBytes(page.Editor, page.Kind);
+        if (writeFileReplacing(page.FileName, out.bytes, &error)) {
             // The page keeps its encoding until the file is in another one.
-            const bool switched = encoding != page.Editor->Encoding();
-            page.Editor->SetEncoding(encoding);
+            const bool switched = out.encoding != page.Editor->Encoding();
+            page.Editor->SetEncoding(out.encoding);
             return switched;
         }
         ShowErrorBox(QStringLiteral("Warning"));
@@ -612,26 +599,37 @@ QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
     request.filterIndex = start.filterIndex;
     request.confirmOverwrite = true;
     request.owner = this;
-    const FileDialogResult result = CurrentPrompter().file(request);
-    if (!result.accepted || result.file().isEmpty())
-        throw Abort();
-    const SaveAsTarget target = saveAsTarget(result.filterIndex, start.extensionWord);
-    QString chosen = result.file();
-    if (needsExtensionQuestion(chosen, target.wantedExtension)) {
-        MessageRequest question;
-        question.caption = EscapeMenuCaption(Saveas1->text());
-        question.text = QStringLiteral("Do you want to add the ") + target.wantedExtension + QStringLiteral(" file extension?");
-        question.icon = MessageIcon::Question;
-        question.buttons = MessageButtons::YesNoCancel;
-        question.owner = this;
-        const MessageAnswer answer = CurrentPrompter().message(question);
-        if (answer == MessageAnswer::Cancel)
+    for (;;) {
+        const FileDialogResult result = CurrentPrompter().file(request);
+        if (!result.accepted || result.file().isEmpty())
             throw Abort();
-        if (answer == MessageAnswer::Yes)
-            chosen += target.wantedExtension;
+        const SaveAsTarget target = saveAsTarget(result.filterIndex, start.extensionWord);
+        QString chosen = result.file();
+        if (needsExtensionQuestion(chosen, target.wantedExtension)) {
+            MessageRequest question;
+            question.caption = EscapeMenuCaption(Saveas1->text());
+            question.text = QStringLiteral("Do you want to add the ") + target.wantedExtension
+                            + QStringLiteral(" file extension?");
+            question.icon = MessageIcon::Question;
+            question.buttons = MessageButtons::YesNoCancel;
+            question.owner = this;
+            const MessageAnswer answer = CurrentPrompter().message(question);
+            if (answer == MessageAnswer::Cancel)
+                throw Abort();
+            if (answer == MessageAnswer::Yes)
+                chosen += target.wantedExtension;
+        }
+        // The dialog confirmed replacing the name it was given, not the one with the extension.
+        if (chosen != result.file() && QFileInfo::exists(chosen)
+            && !ConfirmYesNo(QStringLiteral("\"") + chosen + QStringLiteral("\" already exists.\nDo you want to replace it?"),
+                             this)) {
+            request.fileName = result.file();
+            request.filterIndex = result.filterIndex;
+            continue;
+        }
+        kind = target.kind;
+        return chosen;
     }
-    kind = target.kind;
-    return chosen;
 }
 
 void TForm1::SaveAll1Click()
@@ -720,8 +718,6 @@ void TForm1::releasePage(int slot)
     if (page.Editor) {
         page.Editor->SetReadOnly(false);
         page.Editor->Clear();
-        page.Editor->OnChange = {};
-        page.Editor->OnSelectionChange = {};
     }
     if (const int index = PageControl1->indexOf(page.Sheet); index >= 0)
         PageControl1->removeTab(index);

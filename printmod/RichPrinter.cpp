@@ -688,7 +688,7 @@ void TRichPrinter::PrintRichEditPreview(TRichEdit *richEdit)
         return;
     if (wasRun && pages)
         pages->abandon();
-    ShowMessageBox(QStringLiteral("Error"), QStringLiteral("Cannot print the document (%1).").arg(failure));
+    ShowMessageBox(QStringLiteral("Error"), QStringLiteral("Cannot print the document: %1").arg(failure));
 }
 
 // --- Progress window

@@ -27,6 +27,7 @@ struct DrawnPage {
     std::vector<DrawnText> texts;
     std::vector<QLineF> lines;
     std::vector<double> penWidths;
+    std::vector<QRectF> images; // where images were drawn
     QString allText() const
     {
         QString s;
@@ -49,7 +50,10 @@ public:
             pen_ = state.pen();
     }
     void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
-    void drawImage(const QRectF &, const QImage &, const QRectF &, Qt::ImageConversionFlags) override {}
+    void drawImage(const QRectF &r, const QImage &, const QRectF &, Qt::ImageConversionFlags) override
+    {
+        page().images.push_back(transform_.mapRect(r));
+    }
     void drawTextItem(const QPointF &p, const QTextItem &item) override
     {
         const QFontMetricsF fm(item.font(), paintDevice());

@@ -361,6 +361,73 @@ TEST_F(RichPrinterPage, GetClippedLineKeepsTheLongestPrefixThatFits)
     printer->EndDoc();
 }
 
+TEST_F(RichPrinterPage, WriteLineSplitsLongTextAtBlanks)
+{
+    printer->SetHeader("");
+    printer->SetFooter("");
+    begin();
+    QString text;
+    for (int i = 0; i < 120; ++i)
+        text += QStringLiteral("word%1 ").arg(i);
+    printer->WriteLine(text);
+    QString joined;
+    for (const auto &t : port->pages()[0].texts) {
+        EXPECT_LE(t.right - t.left, printer->PixelPrintWidth()) << t.text.toStdString();
+        joined += t.text;
+    }
+    EXPECT_GT(port->pages()[0].texts.size(), 1u);
+    // Each piece ends at a blank: the blank after a full piece is consumed, the others stay.
+    EXPECT_EQ(joined.remove(u' '), QString(text).remove(u' '));
+    printer->EndDoc();
+}
+
+TEST_F(RichPrinterPage, WriteLineEndsWhenOneCharacterIsWiderThanThePage)
+{
+    printer->SetHeader("");
+    printer->SetFooter("");
+    QFont huge("DejaVu Sans");
+    huge.setPointSize(600);
+    printer->SetFont(huge, 0);
+    begin();
+    printer->WriteLine("WW");
+    std::size_t drawn = 0;
+    for (const auto &page : port->pages())
+        for (const auto &t : page.texts)
+            drawn += t.text.size();
+    EXPECT_EQ(drawn, 2u);
+    printer->EndDoc();
+}
+
+TEST_F(RichPrinterPage, LogoSitsBelowTheHeaderLine)
+{
+    QImage logo(40, 20, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    printer->SetBitmapLogo(logo);
+    printer->SetLogoTop(10);
+    printer->SetLogoLeft(21);
+    begin();
+    const auto &images = port->pages()[0].images;
+    ASSERT_EQ(images.size(), 1u);
+    const int lh = printer->LineHeight();
+    const int ph = printer->PixelPrintHeight(), pw = printer->PixelPrintWidth();
+    const double physH = printer->GetPhysicalPageHeight(), physW = printer->GetPhysicalPageWidth();
+    const int top = int(std::floor((printer->StartingTop() - lh) / 2.0)) + lh + int(std::nearbyint(10 / physH * ph));
+    const int left = printer->StartingLeft() + int(std::nearbyint(21 / physW * pw));
+    EXPECT_EQ(images[0].top(), top);
+    EXPECT_EQ(images[0].left(), left);
+    EXPECT_EQ(images[0].width(), std::nearbyint(25 / physW * pw));
+    EXPECT_EQ(images[0].height(), std::nearbyint(20 / physH * ph));
+    printer->EndDoc();
+
+    // Without a header there is no logo either.
+    SetUp();
+    printer->SetBitmapLogo(logo);
+    printer->SetHeader("");
+    begin();
+    EXPECT_TRUE(port->pages()[0].images.empty());
+    printer->EndDoc();
+}
+
 TEST(RichPrinterBorders, InsetAndPenFollowTheResolution)
 {
     struct Case {
