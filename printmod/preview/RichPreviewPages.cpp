@@ -4,6 +4,7 @@
 #include "printmod/preview/TRichPreviewForm.h"
 
 #include <QPainter>
+#include <QTimer>
 
 namespace kelpa::preview {
 
@@ -44,7 +45,7 @@ QPainter *RichPreviewPages::beginPage()
     return painter_.get();
 }
 
-void RichPreviewPages::finishPage(bool)
+void RichPreviewPages::finishPage(bool last)
 {
     if (!painter_ || !recording_)
         return;
@@ -55,6 +56,18 @@ void RichPreviewPages::finishPage(bool)
         form_->Repaint();
     }
     recording_.reset();
+    if (last && form_) {
+        // The finished preview is set up as soon as the run has returned, also where the
+        // window manager does not hand the new window the focus.
+        QPointer<TRichPreviewForm> form = form_;
+        QTimer::singleShot(0, form, [form] {
+            if (!form)
+                return;
+            form->raise();
+            form->activateWindow();
+            form->FormActivate();
+        });
+    }
 }
 
 void RichPreviewPages::abandon()

@@ -737,6 +737,22 @@ bool TRichPreviewForm::printFromCache()
         return false;
     const int width = PrinterPageWidth > 0 ? PrinterPageWidth : printer->width();
     const int height = PrinterPageHeight > 0 ? PrinterPageHeight : printer->height();
+    // Printed to a file, every job would write over the one before: the pages or sheets then
+    // go into that file as one document.
+    const bool toFile = !printer->outputFileName().isEmpty();
+    QPainter painter;
+    auto startSheet = [&] {
+        if (painter.isActive()) {
+            if (!printer->newPage())
+                throw std::runtime_error("Not be able to print a new page.");
+        } else if (!painter.begin(printer)) {
+            throw std::runtime_error("Not be able to start the printing.");
+        }
+    };
+    auto endJob = [&] {
+        if (!toFile && painter.isActive())
+            painter.end();
+    };
     for (const PrintJob &job : printJobs(state_.compact, pages, range->from, range->to)) {
         if (!state_.compact) {
             const int p = job.parts.front().pageIndex;
@@ -745,16 +761,12 @@ bool TRichPreviewForm::printFromCache()
             auto page = restorePage(p);
             if (!page)
                 continue; // a missing page starts no job
-            QPainter painter;
-            if (!painter.begin(printer))
-                throw std::runtime_error("Not be able to start the printing.");
+            startSheet();
             replayPage(painter, *page, QRectF(0, 0, width, height));
-            painter.end();
+            endJob();
         } else {
             const int h = roundEven(height * 0.95); // the lowest twentieth stays empty
-            QPainter painter;
-            if (!painter.begin(printer))
-                throw std::runtime_error("Not be able to start the printing.");
+            startSheet();
             for (const PrintSlot &slot : job.parts) {
                 auto page = restorePage(slot.pageIndex);
                 if (!page)
@@ -762,9 +774,11 @@ bool TRichPreviewForm::printFromCache()
                 const Rect qd = quadrant(slot.quadrant, width, h);
                 replayPage(painter, *page, QRectF(qd.left, qd.top, qd.width, qd.height));
             }
-            painter.end();
+            endJob();
         }
     }
+    if (painter.isActive())
+        painter.end();
     return true;
 }
 

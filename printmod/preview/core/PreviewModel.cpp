@@ -413,6 +413,7 @@ std::vector<Step> Navigator::setCompact(bool on)
     ViewState &s = s_;
     s.compact = on;
     s.pageIndex = 0;
+    s.previousOn = false; // back on the first page, nothing comes before
     if (!on) {
         s.nextOn = true;
     } else if (s.twoWindows) {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
@@ -260,4 +261,26 @@ TEST_F(PreviewTest, PrintingThatFailsOrIsCancelledKeepsTheView)
     EXPECT_EQ(mainPage(), 3);
     EXPECT_EQ(secondPage(), 4);
     EXPECT_FALSE(fs::exists(dir.file("out.pdf")));
+}
+
+TEST_F(PreviewTest, PrintingToAFileKeepsEveryPageInIt)
+{
+    open(5);
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    const QString file = QString::fromStdString(dir.file("pages.pdf"));
+    pdf.setOutputFileName(file);
+    form->setPrinter(&pdf);
+    form->PrinterPageWidth = pdf.width();
+    form->PrinterPageHeight = pdf.height();
+    form->setPrintDialog([](QPrinter &, int, int, QWidget *) { return std::optional<PrintRange>(PrintRange{2, 4}); });
+    form->SpeedButton1Click();
+    QProcess info;
+    info.start("pdftotext", {file, "-"});
+    info.waitForFinished(30000);
+    const QStringList pages = QString::fromUtf8(info.readAllStandardOutput()).split(u'\f', Qt::SkipEmptyParts);
+    ASSERT_EQ(pages.size(), 3) << pages.join("|").toStdString();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(pages[i].contains(QStringLiteral("Page number %1").arg(i + 2))) << i;
+    EXPECT_TRUE(prompter.messages().empty());
 }

@@ -350,6 +350,11 @@ TEST(PreviewNavigation, CompactSwitch)
     ViewState big = viewOf({false, true, 9, 4});
     Navigator(big).setCompact(true);
     EXPECT_TRUE(big.nextOn);
+    EXPECT_FALSE(big.previousOn); // from page 5 back to page 1
+    ViewState one = viewOf({true, false, 9, 4});
+    Navigator(one).setCompact(false);
+    EXPECT_FALSE(one.previousOn);
+    EXPECT_TRUE(one.nextOn);
 }
 
 TEST(PreviewNavigation, FinishedSetup)
