@@ -1,5 +1,7 @@
 #include "PreviewFixture.h"
 
+#include "platform/Registry.h"
+#include "printmod/preview/RichPreviewPages.h"
 #include "printmod/preview/TArrowButton.h"
 
 #include <QCheckBox>
@@ -9,6 +11,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <filesystem>
 
@@ -283,4 +286,112 @@ TEST_F(PreviewTest, PrintingToAFileKeepsEveryPageInIt)
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(pages[i].contains(QStringLiteral("Page number %1").arg(i + 2))) << i;
     EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(PreviewTest, MoreKeysAndClicks)
+{
+    open(3);
+    // Arrow keys scroll the zoomed page.
+    QTest::keyClick(form, Qt::Key_L);
+    QTest::keyClick(form, Qt::Key_L);
+    QApplication::processEvents();
+    QScrollBar *h = form->ScrollBox1()->horizontalScrollBar();
+    ASSERT_GT(h->maximum(), 0);
+    QTest::keyClick(form, Qt::Key_Right);
+    EXPECT_EQ(h->value(), h->singleStep());
+    QTest::keyClick(form, Qt::Key_Left);
+    EXPECT_EQ(h->value(), 0);
+    // A double click on the zoom factor resets it, the hint stays.
+    QTest::mouseDClick(form->Label7(), Qt::LeftButton);
+    EXPECT_EQ(form->Label7()->text(), "1.000");
+    EXPECT_EQ(form->Image1()->toolTip(), "Click right mouse button for original size");
+    // "p" anywhere prints, also typed into the page number box.
+    int dialogs = 0;
+    form->setPrintDialog([&](QPrinter &, int, int, QWidget *) {
+        ++dialogs;
+        return std::optional<PrintRange>();
+    });
+    QTest::keyClick(form, Qt::Key_P);
+    QTest::keyClicks(form->Edit1(), "p");
+    EXPECT_EQ(dialogs, 2);
+}
+
+TEST_F(PreviewTest, CompressionFollowsTheStoredSwitch)
+{
+    struct Case {
+        const char *stored; // nullptr: no value
+        bool compressed;
+    } cases[] = {{"0", false}, {"1", true}, {"7", true}, {nullptr, true}};
+    for (const Case &c : cases) {
+        kelpa::platform::RegIniFile ini(QStringLiteral("RichPrint.Settings"));
+        if (c.stored)
+            ini.writeString(QStringLiteral("Compress"), QStringLiteral("CompressPreview"), QString::fromLatin1(c.stored));
+        else
+            kelpa::platform::RegistryKey().deleteKey(QStringLiteral("RichPrint.Settings"));
+        PreviewOptions options;
+        options.cacheBase = dir.path();
+        QPointer<TRichPreviewForm> f = new TRichPreviewForm(1.414, options);
+        EXPECT_EQ(f->CompressFiles(), c.compressed) << (c.stored ? c.stored : "missing");
+        f->close();
+        QApplication::processEvents();
+    }
+}
+
+TEST_F(PreviewTest, AnAbandonedRunLeavesNoPages)
+{
+    PreviewOptions options;
+    options.compressFiles = true;
+    options.cacheBase = dir.path();
+    options.screen = screen;
+    auto *run = new RichPreviewPages(options);
+    kelpa::printmod::PreviewSetup setup;
+    setup.printerPageWidth = kelpa::test::kPageW;
+    setup.printerPageHeight = kelpa::test::kPageH;
+    setup.dpiX = setup.dpiY = kelpa::test::kPageDpi;
+    setup.pageWidth = 210;
+    setup.pageHeight = 297;
+    setup.ratioPage = 297.0 / 210;
+    run->setup(setup);
+    QPointer<TRichPreviewForm> f = run->form();
+    ASSERT_TRUE(f);
+    for (int i = 0; i < 2; ++i) {
+        QPainter *p = run->beginPage();
+        ASSERT_TRUE(p);
+        p->drawText(100, 100, QStringLiteral("page"));
+        run->finishPage(false);
+    }
+    EXPECT_EQ(f->state().lastPageIndex, 1);
+    const auto folder = f->cache()->folder();
+    ASSERT_TRUE(fs::exists(folder));
+    run->beginPage();
+    run->abandon();
+    QApplication::processEvents();
+    EXPECT_FALSE(f);
+    EXPECT_FALSE(fs::exists(folder));
+}
+
+TEST_F(PreviewTest, TheLastPageSetsTheFinishedPreviewUp)
+{
+    PreviewOptions options;
+    options.cacheBase = dir.path();
+    options.screen = screen;
+    auto *run = new RichPreviewPages(options);
+    kelpa::printmod::PreviewSetup setup;
+    setup.printerPageWidth = kelpa::test::kPageW;
+    setup.printerPageHeight = kelpa::test::kPageH;
+    setup.dpiX = setup.dpiY = kelpa::test::kPageDpi;
+    setup.pageWidth = 210;
+    setup.pageHeight = 297;
+    setup.ratioPage = 297.0 / 210;
+    run->setup(setup);
+    form = run->form();
+    for (bool last : {false, false, true}) {
+        run->beginPage();
+        run->finishPage(last);
+    }
+    EXPECT_EQ(form->windowTitle(), "Print Preview (Formatting)");
+    QApplication::processEvents();
+    EXPECT_EQ(form->windowTitle(), "Print Preview");
+    EXPECT_TRUE(form->TwoWindows());
+    EXPECT_EQ(form->Label10()->text(), "(3)");
 }
