@@ -64,7 +64,7 @@ public:
         transform_ = QTransform();
         pen_ = QPen();
         brush_ = QBrush();
-        clipOn_ = false;
+        clipOn_ = clipSet_ = clipEnabled_ = false;
         recordedClip_ = false;
         return true;
     }
@@ -90,17 +90,21 @@ public:
         if (f & DirtyBrush)
             brush_ = st.brush();
         if (f & DirtyClipEnabled)
-            clipOn_ = st.isClipEnabled() && clipOn_;
+            clipEnabled_ = st.isClipEnabled();
         if (f & (DirtyClipRegion | DirtyClipPath)) {
             QRectF r = (f & DirtyClipPath) ? st.clipPath().boundingRect()
                                            : QRectF(st.clipRegion().boundingRect());
             r = transform_.mapRect(r);
             switch (st.clipOperation()) {
-            case Qt::NoClip: clipOn_ = false; break;
-            case Qt::ReplaceClip: clip_ = r; clipOn_ = true; break;
-            case Qt::IntersectClip: clip_ = clipOn_ ? clip_.intersected(r) : r; clipOn_ = true; break;
+            case Qt::NoClip: clipSet_ = false; break;
+            case Qt::ReplaceClip: clip_ = r; clipSet_ = clipEnabled_ = true; break;
+            case Qt::IntersectClip:
+                clip_ = clipSet_ ? clip_.intersected(r) : r;
+                clipSet_ = clipEnabled_ = true;
+                break;
             }
         }
+        clipOn_ = clipSet_ && clipEnabled_;
         emitClip();
     }
 
@@ -318,7 +322,9 @@ private:
     QPen pen_;
     QBrush brush_;
     QRectF clip_;
-    bool clipOn_ = false;
+    bool clipOn_ = false;      // what the drawing is clipped by: a clip that is set and enabled
+    bool clipSet_ = false;
+    bool clipEnabled_ = false;
     bool recordedClip_ = false;
     bool havePen_ = false, haveBrush_ = false, haveFont_ = false;
     Op penOp_, brushOp_, font_;

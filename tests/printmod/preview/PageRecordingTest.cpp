@@ -143,6 +143,22 @@ TEST(PageRecording, ShapesReplayAsDrawn)
              p.scale(2, 2);
              p.drawText(QPointF(5, 40), QStringLiteral("Kelpa"));
          }},
+        {"clip switched off and on again", [](QPainter &p) {
+             p.setClipRect(50, 50, 60, 60);
+             p.setClipping(false);
+             p.fillRect(0, 0, 100, 100, Qt::red);
+             p.setClipping(true);
+             p.fillRect(0, 0, 200, 200, Qt::darkGreen);
+         }},
+        {"underlined and struck text", [](QPainter &p) {
+             QFont f(QStringLiteral("DejaVu Sans"));
+             f.setPixelSize(30);
+             f.setUnderline(true);
+             f.setStrikeOut(true);
+             p.setFont(f);
+             p.setPen(Qt::blue);
+             p.drawText(QPointF(5, 100), QStringLiteral("Kelpa text"));
+         }},
         {"dashed pen", [](QPainter &p) { p.setPen(QPen(Qt::black, 4, Qt::DashLine)); p.drawLine(0, 100, 200, 100); }},
     };
     for (const Case &c : cases) {
