@@ -287,6 +287,11 @@ void TRichPreviewForm::Repaint()
     } catch (const DamagedPage &e) {
         showError(q(e.what()));
     }
+    // While the pages are laid out no events are handled: each new page goes on screen now.
+    if (state_.followNewest && isVisible()) {
+        image1_->repaint();
+        edit1_->repaint();
+    }
 }
 
 void TRichPreviewForm::SizeImageForZoom(int which)
