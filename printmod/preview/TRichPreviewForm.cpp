@@ -60,8 +60,8 @@ void setBounds(QWidget *w, const Rect &r)
     w->setGeometry(r.left, r.top, r.width, r.height);
 }
 
-// The window's frame, as the geometry counts it (8 wide, 27 high).
-constexpr int kFrameWidth = 8, kFrameHeight = 27;
+// The width the geometry counts for the window's frame.
+constexpr int kFrameWidth = 8;
 
 } // namespace
 

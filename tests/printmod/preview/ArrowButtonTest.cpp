@@ -1,5 +1,6 @@
 #include "printmod/preview/TArrowButton.h"
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -104,4 +105,28 @@ TEST(ArrowButton, PressedLooksDifferentAndDirectionRepaints)
     p.button.grab();
     EXPECT_TRUE(p.button.ArrowRegion().contains(QPoint(28, 6)));
     EXPECT_FALSE(p.button.ArrowRegion().contains(QPoint(4, 28)));
+}
+
+TEST(ArrowButton, SettingTheSameValueDoesNotRepaint)
+{
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    TArrowButton b;
+    b.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&b));
+    QApplication::processEvents();
+    b.installEventFilter(&counter);
+    b.SetDirection(TButtonDirection::arwUP);
+    b.SetButtonColor(QColor(0, 128, 128));
+    QApplication::processEvents();
+    EXPECT_EQ(counter.paints, 0);
+    b.SetButtonColor(Qt::red);
+    QApplication::processEvents();
+    EXPECT_GE(counter.paints, 1);
 }
