@@ -138,59 +138,82 @@ void TRichPreviewForm::buildControls()
     panel1_ = new QWidget(this);
     panel1_->setGeometry(g.panel.left, g.panel.top, g.panel.width, g.clientHeight - g.panel.top);
     const int top = g.panel.top;
-    auto label = [this](const QString &text, int x, int y) {
+    auto label = [this](const QString &text) {
         auto *l = new QLabel(text, this);
-        l->move(x, y);
         l->adjustSize();
         return l;
     };
-    // Row one: page number, page count, the compact switch, print and close.
-    label4_ = label(QStringLiteral("Page number:"), 4, top + 8);
+    auto button = [this](const QString &text) {
+        auto *b = new QPushButton(text, this);
+        b->resize(b->fontMetrics().horizontalAdvance(QString(text).remove(u'&')) + 14, 24);
+        return b;
+    };
+    // Two rows, packed from the left so that they fit the narrowest window that shows them.
+    int x = 4;
+    auto place = [&x](QWidget *w, int y, int gap = 4) {
+        w->move(x, y);
+        x += w->width() + gap;
+    };
+    // Row one: page number, page count, the compact switch, print and close, the zoom factor.
+    label4_ = label(QStringLiteral("Page number:"));
+    label4_->move(4, top + 8);
     edit1_ = new QLineEdit(this);
-    edit1_->setGeometry(g.editLeft, g.editTop, 44, 22);
+    edit1_->setGeometry(g.editLeft, g.editTop, 40, 22);
     edit1_->setToolTip(QStringLiteral("Number of current page (can be changed manually) "));
-    label10_ = label(QStringLiteral("(0)"), g.editLeft + 48, top + 8);
+    x = g.editLeft + 44;
+    label10_ = label(QStringLiteral("(000)"));
     label10_->setToolTip(QStringLiteral("Total number of pages"));
-    label10_->setMinimumWidth(40);
+    place(label10_, top + 8);
     label10_->hide();
     checkBox1_ = new QCheckBox(QStringLiteral("Compact"), this);
-    checkBox1_->move(g.editLeft + 96, top + 6);
+    checkBox1_->adjustSize();
     checkBox1_->setToolTip(QStringLiteral("Four pages on one window"));
-    speedButton1_ = new QPushButton(QStringLiteral("&Print"), this);
-    speedButton1_->setGeometry(g.editLeft + 186, top + 3, 76, 26);
+    place(checkBox1_, top + 6, 6);
+    speedButton1_ = button(QStringLiteral("&Print"));
     speedButton1_->setToolTip(QStringLiteral("Printing of selection from document ['P' key]"));
-    bitBtn1_ = new QPushButton(QStringLiteral("&Close"), this);
-    bitBtn1_->setGeometry(g.editLeft + 266, top + 3, 76, 26);
+    place(speedButton1_, top + 3);
+    bitBtn1_ = button(QStringLiteral("&Close"));
     bitBtn1_->setToolTip(QStringLiteral("Closing this preview"));
-    // Row two: previous and next, the zoom.
-    const int row2 = top + 33;
+    place(bitBtn1_, top + 3, 8);
+    label8_ = label(QStringLiteral("Zoom factor:"));
+    place(label8_, top + 8);
+    label7_ = new QLabel(this);
+    label7_->resize(40, 18);
+    place(label7_, top + 6, 6);
+    // Row two: previous and next, the zoom buttons and step.
+    const int row2 = top + 32;
+    x = 4;
     arrowButton1_ = new TArrowButton(this);
     arrowButton1_->SetDirection(TButtonDirection::arwDOWN);
-    arrowButton1_->move(4, row2);
     arrowButton1_->setToolTip(QStringLiteral("Showing previous pages [PgDn]"));
-    label2_ = label(QStringLiteral("PREVIOUS"), 40, row2 + 1);
-    label9_ = label(QStringLiteral("page"), 40, row2 + 16);
+    place(arrowButton1_, row2, 3);
+    label2_ = label(QStringLiteral("PREVIOUS"));
+    label9_ = label(QStringLiteral("page"));
+    label9_->move(x, row2 + 16);
+    place(label2_, row2 + 1, 6);
     arrowButton2_ = new TArrowButton(this);
     arrowButton2_->SetDirection(TButtonDirection::arwUP);
-    arrowButton2_->move(104, row2);
     arrowButton2_->setToolTip(QStringLiteral("Showing next pages [PgUp]"));
-    label1_ = label(QStringLiteral("NEXT "), 140, row2 + 1);
-    label3_ = label(QStringLiteral("page"), 140, row2 + 16);
-    speedButton2_ = new QPushButton(QStringLiteral("&Larger"), this);
-    speedButton2_->setGeometry(186, row2 + 3, 70, 26);
+    place(arrowButton2_, row2, 3);
+    label1_ = label(QStringLiteral("NEXT "));
+    label3_ = label(QStringLiteral("page"));
+    label3_->move(x, row2 + 16);
+    place(label1_, row2 + 1, 6);
+    speedButton2_ = button(QStringLiteral("&Larger"));
     speedButton2_->setToolTip(QStringLiteral("Larger zoom ['L' key]"));
-    speedButton3_ = new QPushButton(QStringLiteral("&Smaller"), this);
-    speedButton3_->setGeometry(258, row2 + 3, 70, 26);
+    place(speedButton2_, row2 + 4);
+    speedButton3_ = button(QStringLiteral("&Smaller"));
     speedButton3_->setToolTip(QStringLiteral("Smaller zoom ['S' key]"));
     speedButton3_->setEnabled(false);
-    label6_ = label(QStringLiteral("Zoom step:"), 334, row2 + 8);
+    place(speedButton3_, row2 + 4, 8);
+    label6_ = label(QStringLiteral("Zoom step:"));
+    place(label6_, row2 + 9);
     maskEdit1_ = new QLineEdit(this);
     maskEdit1_->setInputMask(QStringLiteral("9.999;_"));
     maskEdit1_->setMaxLength(5);
-    maskEdit1_->setGeometry(334 + label6_->width() + 4, row2 + 4, 52, 22);
+    maskEdit1_->resize(46, 22);
     maskEdit1_->setToolTip(QStringLiteral("Input step size zooming"));
-    label8_ = label(QStringLiteral("Zoom factor:"), 430, top + 8);
-    label7_ = new QLabel(this);
+    place(maskEdit1_, row2 + 5);
     label7_->setAutoFillBackground(true);
     QPalette inverted = label7_->palette();
     inverted.setColor(QPalette::Window, palette().color(QPalette::ButtonText));
@@ -199,7 +222,6 @@ void TRichPreviewForm::buildControls()
     QFont f7 = label7_->font();
     f7.setPixelSize(13);
     label7_->setFont(f7);
-    label7_->setGeometry(430 + label8_->width() + 4, top + 6, 48, 18);
     label7_->setToolTip(QStringLiteral("Actual size of the zoom (double click for a value of one)"));
     label7_->installEventFilter(this);
     label5_ = new QLabel(this);
@@ -210,9 +232,12 @@ void TRichPreviewForm::buildControls()
     red.setColor(QPalette::WindowText, Qt::red);
     label5_->setPalette(red);
     label5_->setGeometry(0, 0, 24, 16);
+    // The zoom controls come last in their rows and go when the window is too narrow for them.
+    const bool zoomFits = label7_->geometry().right() < g.clientWidth
+                          && maskEdit1_->geometry().right() < g.clientWidth;
     for (QWidget *w : {static_cast<QWidget *>(label8_), static_cast<QWidget *>(label7_),
                        static_cast<QWidget *>(label6_), static_cast<QWidget *>(maskEdit1_)})
-        w->setVisible(g.zoomControlsVisible);
+        w->setVisible(g.zoomControlsVisible && zoomFits);
 
     maskEdit1_->setText(q(zoomText(state_.zoomStep)));
     label7_->setText(q(zoomText(state_.zoom)));
