@@ -259,6 +259,20 @@ QPainter *TRichPrinter::canvas() const
     return previewMode_ ? previewCanvas_ : port_->painter();
 }
 
+QFont TRichPrinter::deviceFont() const
+{
+    // In pixels of the printer, so that a page device of another resolution (a recorder of
+    // the preview) gets the same page.
+    bool ok = false;
+    const DeviceMetrics m = metricsOrFallback(&ok);
+    QFont f = font_;
+    qreal points = f.pointSizeF();
+    if (points <= 0)
+        points = f.pixelSize() > 0 ? f.pixelSize() * 72.0 / 96.0 : 10;
+    f.setPixelSize(std::max(1, roundEven(points * (ok ? m.dpiY : 600) / 72.0)));
+    return f;
+}
+
 void TRichPrinter::SetFont(const QFont &font, std::int32_t color)
 {
     font_ = font;
@@ -269,7 +283,7 @@ void TRichPrinter::SetFont(const QFont &font, std::int32_t color)
 void TRichPrinter::applyFont()
 {
     if (QPainter *p = canvas()) {
-        p->setFont(font_);
+        p->setFont(deviceFont());
         p->setPen(paintColor(fontColor_));
     }
     setLineSpacing();
@@ -278,7 +292,7 @@ void TRichPrinter::applyFont()
 void TRichPrinter::setLineSpacing()
 {
     if (QPainter *p = canvas(); p && (port_->printing() || previewMode_)) {
-        p->setFont(font_);
+        p->setFont(deviceFont());
         const QFontMetrics fm = p->fontMetrics();
         lineHeight_ = fm.height() + std::max(0, fm.leading());
         ascent_ = fm.ascent();
@@ -491,7 +505,7 @@ void TRichPrinter::fillingOnePage(bool last)
     previewCanvas_ = preview_->beginPage();
     if (!previewCanvas_)
         throw ELinePrinter(QStringLiteral("The preview cannot take another page."));
-    previewCanvas_->setFont(font_);
+    previewCanvas_->setFont(deviceFont());
 }
 
 int TRichPrinter::NewLine()
@@ -671,7 +685,7 @@ void TRichPrinter::PrintRichEditPreview(TRichEdit *richEdit)
         previewCanvas_ = pages->beginPage();
         if (!previewCanvas_)
             throw ELinePrinter(QStringLiteral("The preview cannot take a page."));
-        previewCanvas_->setFont(font_);
+        previewCanvas_->setFont(deviceFont());
         PrintRichEdit(richEdit, 1);
     } catch (const ELinePrinter &e) {
         failure = e.message();

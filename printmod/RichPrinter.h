@@ -214,6 +214,9 @@ public:
     TPageOptions Options_Dialog() const { return options_; }
     void SetOptions_Dialog(TPageOptions options);
     unsigned PageSetupFlags() const { return pageSetupFlags_; }
+    // Kept for callers that read them; nothing sets them.
+    std::int16_t PaperLength() const { return 0; }
+    std::int16_t PaperWidth() const { return 0; }
 
     std::function<void()> OnBeginDoc, OnEndDoc, OnAbortDoc, OnNewPage;
 
@@ -239,6 +242,7 @@ private:
     void checkNotPrinting(const char *what) const;
     void setLineSpacing();
     void applyFont();
+    QFont deviceFont() const;
     QPainter *canvas() const;
     int textWidth(const QString &text) const;
     void drawText(int x, int y, const QString &text);

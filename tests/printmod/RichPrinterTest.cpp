@@ -598,12 +598,14 @@ struct FakePreview : PreviewPages {
     bool lastSeen = false;
     bool abandoned = false;
     int failAtPage = -1;
+    int deviceDpi = 0; // 0: the printer's
     void setup(const PreviewSetup &s) override { setup_ = s; }
     QPainter *beginPage() override
     {
         if (int(devices.size()) == failAtPage)
             return nullptr;
-        devices.push_back(std::make_unique<kelpa::test::RecordingDevice>(setup_.dpiX, setup_.printerPageWidth,
+        devices.push_back(std::make_unique<kelpa::test::RecordingDevice>(deviceDpi ? deviceDpi : setup_.dpiX,
+                                                                         setup_.printerPageWidth,
                                                                          setup_.printerPageHeight));
         painter = std::make_unique<QPainter>(devices.back().get());
         return painter.get();
@@ -644,6 +646,34 @@ TEST(RichPrinterPreview, PagesGoToThePreviewAndTheRegistry)
     for (const auto &t : preview.devices.back()->pages.at(0).texts)
         found = found || t.text == last;
     EXPECT_TRUE(found);
+}
+
+TEST(RichPrinterPreview, APageDeviceOfAnotherResolutionGetsTheSamePage)
+{
+    TRichEdit edit;
+    edit.SetText(numberedLines(80));
+    FakePort *port = nullptr;
+    auto p = makePrinter(kelpa::test::a4At600(), true, &port);
+    p->SetShowProgress(false);
+    p->SetTitle("Same");
+    p->PrintRichEdit(&edit, 1);
+    FakePreview preview;
+    preview.deviceDpi = 96; // as a picture recorder reports
+    TRichPrinter::SetPreviewFactory([&] { return &preview; });
+    p->PrintRichEditPreview(&edit);
+    TRichPrinter::SetPreviewFactory({});
+    ASSERT_EQ(preview.devices.size(), port->printed.size());
+    for (std::size_t i = 0; i < preview.devices.size(); ++i) {
+        const auto &shown = preview.devices[i]->pages.at(0).texts;
+        const auto &printed = port->printed[i].texts;
+        ASSERT_EQ(shown.size(), printed.size()) << "page " << i;
+        for (std::size_t j = 0; j < shown.size(); ++j) {
+            EXPECT_EQ(shown[j].text, printed[j].text);
+            EXPECT_NEAR(shown[j].left, printed[j].left, 1.0) << shown[j].text.toStdString();
+            EXPECT_NEAR(shown[j].right, printed[j].right, 2.0) << shown[j].text.toStdString();
+            EXPECT_NEAR(shown[j].baseline, printed[j].baseline, 1.0) << shown[j].text.toStdString();
+        }
+    }
 }
 
 TEST(RichPrinterPreview, AFailedRunRestoresStateAndSaysSo)
