@@ -195,22 +195,44 @@ double TRichPrinter::PixelsToMeasureUnitsV(int pixels) const
     return measureUnit_ == TMeasureUnit::muMillimeters ? inches * kMmPerInch : inches;
 }
 
-#define KELPA_GEOMETRY(name, field, mm, in, toUnits)                                              \
-    double TRichPrinter::name() const                                                              \
-    {                                                                                              \
-        bool ok = false;                                                                           \
-        const DeviceMetrics m = metricsOrFallback(&ok);                                            \
-        if (!ok)                                                                                   \
-            return measureUnit_ == TMeasureUnit::muMillimeters ? mm : in;                          \
-        return toUnits(m.field);                                                                   \
-    }
-KELPA_GEOMETRY(GetPhysicalPageWidth, physicalWidth, 210.0, 8.5, PixelsToMeasureUnitsH)
-KELPA_GEOMETRY(GetPhysicalPageHeight, physicalHeight, 297.0, 11.0, PixelsToMeasureUnitsV)
-KELPA_GEOMETRY(GetAvailablePageWidth, pageWidth, 198.0, 8.0, PixelsToMeasureUnitsH)
-KELPA_GEOMETRY(GetAvailablePageHeight, pageHeight, 284.0, 10.5, PixelsToMeasureUnitsV)
-KELPA_GEOMETRY(GutterLeft, offsetX, 6.0, 0.25, PixelsToMeasureUnitsH)
-KELPA_GEOMETRY(GutterTop, offsetY, 6.0, 0.25, PixelsToMeasureUnitsV)
-#undef KELPA_GEOMETRY
+double TRichPrinter::deviceLength(int DeviceMetrics::*field, bool across, double mm, double inches) const
+{
+    bool ok = false;
+    const DeviceMetrics m = metricsOrFallback(&ok);
+    if (!ok)
+        return measureUnit_ == TMeasureUnit::muMillimeters ? mm : inches;
+    return across ? PixelsToMeasureUnitsH(m.*field) : PixelsToMeasureUnitsV(m.*field);
+}
+
+double TRichPrinter::GetPhysicalPageWidth() const
+{
+    return deviceLength(&DeviceMetrics::physicalWidth, true, 210, 8.5);
+}
+
+double TRichPrinter::GetPhysicalPageHeight() const
+{
+    return deviceLength(&DeviceMetrics::physicalHeight, false, 297, 11);
+}
+
+double TRichPrinter::GetAvailablePageWidth() const
+{
+    return deviceLength(&DeviceMetrics::pageWidth, true, 198, 8);
+}
+
+double TRichPrinter::GetAvailablePageHeight() const
+{
+    return deviceLength(&DeviceMetrics::pageHeight, false, 284, 10.5);
+}
+
+double TRichPrinter::GutterLeft() const
+{
+    return deviceLength(&DeviceMetrics::offsetX, true, 6, 0.25);
+}
+
+double TRichPrinter::GutterTop() const
+{
+    return deviceLength(&DeviceMetrics::offsetY, false, 6, 0.25);
+}
 
 double TRichPrinter::GutterRight() const
 {

@@ -238,6 +238,8 @@ public:
 
 private:
     DeviceMetrics metricsOrFallback(bool *available) const;
+    // A device length in the measure unit, or its fallback without a printer.
+    double deviceLength(int DeviceMetrics::*field, bool across, double mm, double inches) const;
     double clampMargin(double value, double low, double high) const;
     void checkNotPrinting(const char *what) const;
     void setLineSpacing();
