@@ -498,11 +498,19 @@ void TRichPrinter::BeginDoc()
         const QString error = port_->errorText();
         throw ELinePrinter(error.isEmpty() ? QStringLiteral("Not be able to start the printing.") : error);
     }
-    applyFont();
-    updateProgressDlg(previewMode_ ? QStringLiteral("Preparing to Print Preview") : QStringLiteral("Preparing to Print"));
-    lineCount_ = 0;
-    pageNumber_ = static_cast<int>(startPage_);
-    doNewPageProcessing();
+    try {
+        applyFont();
+        updateProgressDlg(previewMode_ ? QStringLiteral("Preparing to Print Preview") : QStringLiteral("Preparing to Print"));
+        lineCount_ = 0;
+        pageNumber_ = static_cast<int>(startPage_);
+        doNewPageProcessing();
+    } catch (...) {
+        // A document that could not get its first page is not left open.
+        if (!previewMode_)
+            port_->abortDoc();
+        closeProgress();
+        throw;
+    }
 }
 
 int TRichPrinter::NewPage()
@@ -659,12 +667,16 @@ void TRichPrinter::PrintRichEdit(TRichEdit *richEdit, unsigned startPage)
         richEdit->FormatRange(nullptr, false);
     } catch (...) {
         richEdit->FormatRange(nullptr, false);
-        try {
-            if (previewMode_)
-                EndDoc();
-            else
+        if (previewMode_) {
+            // The preview is abandoned by the caller; no page is finished after a failure.
+            previewCanvas_ = nullptr;
+            previewMode_ = false;
+            closeProgress();
+        } else {
+            try {
                 AbortDoc();
-        } catch (...) {
+            } catch (...) {
+            }
         }
         throw;
     }

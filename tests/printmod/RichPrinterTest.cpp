@@ -694,6 +694,8 @@ TEST(RichPrinterPreview, AFailedRunRestoresStateAndSaysSo)
     TRichPrinter::SetPreviewFactory({});
     EXPECT_TRUE(progressSeen);
     EXPECT_TRUE(preview.abandoned);
+    EXPECT_FALSE(preview.lastSeen); // no page is finished after the failure
+    EXPECT_EQ(preview.finished, 2);
     EXPECT_FALSE(p->PreviewMode());
     EXPECT_EQ(p->ProgressWindow(), nullptr);
     ASSERT_EQ(prompter.messages().size(), 1u);
