@@ -578,6 +578,11 @@ TEST(RichPrinterPrint, DeviceFailuresBecomeTheirMessages)
         EXPECT_EQ(e.message(), "Not be able to start the printing.");
     }
     port->failBegin = false;
+    // A failure while the first page is set up leaves no document open.
+    p->OnNewPage = [] { throw std::runtime_error("first page"); };
+    EXPECT_THROW(p->PrintRichEdit(&edit, 1), std::runtime_error);
+    EXPECT_FALSE(port->printing());
+    p->OnNewPage = {};
     port->failNewPage = true;
     try {
         p->PrintRichEdit(&edit, 1);
