@@ -278,7 +278,16 @@ int TRichPrinter::PixelPrintHeight() const
 
 QPainter *TRichPrinter::canvas() const
 {
-    return previewMode_ ? previewCanvas_ : port_->painter();
+    if (previewMode_)
+        return previewCanvas_;
+    if (scratchPainter_ && !pageGoesOut(pageNumber_))
+        return scratchPainter_.get();
+    return port_->painter();
+}
+
+bool TRichPrinter::pageGoesOut(int page) const
+{
+    return printedPages_.isEmpty() || printedPages_.contains(page);
 }
 
 QFont TRichPrinter::deviceFont() const
@@ -292,6 +301,7 @@ QFont TRichPrinter::deviceFont() const
     if (points <= 0)
         points = f.pixelSize() > 0 ? f.pixelSize() * 72.0 / 96.0 : 10;
     f.setPixelSize(std::max(1, roundEven(points * (ok ? m.dpiY : 600) / 72.0)));
+    f.setHintingPreference(QFont::PreferNoHinting);
     return f;
 }
 
@@ -498,6 +508,16 @@ void TRichPrinter::BeginDoc()
         const QString error = port_->errorText();
         throw ELinePrinter(error.isEmpty() ? QStringLiteral("Not be able to start the printing.") : error);
     }
+    if (!previewMode_ && !printedPages_.isEmpty()) {
+        // Same resolution as the printer, so that measuring gives the same lines.
+        bool ok = false;
+        const DeviceMetrics m = metricsOrFallback(&ok);
+        scratch_ = QImage(1, 1, QImage::Format_RGB32);
+        scratch_.setDotsPerMeterX(qRound((ok ? m.dpiX : 600) / 0.0254));
+        scratch_.setDotsPerMeterY(qRound((ok ? m.dpiY : 600) / 0.0254));
+        scratchPainter_ = std::make_unique<QPainter>(&scratch_);
+    }
+    devicePageUsed_ = pageGoesOut(static_cast<int>(startPage_));
     try {
         applyFont();
         updateProgressDlg(previewMode_ ? QStringLiteral("Preparing to Print Preview") : QStringLiteral("Preparing to Print"));
@@ -508,6 +528,7 @@ void TRichPrinter::BeginDoc()
         // A document that could not get its first page is not left open.
         if (!previewMode_)
             port_->abortDoc();
+        scratchPainter_.reset();
         closeProgress();
         throw;
     }
@@ -515,8 +536,12 @@ void TRichPrinter::BeginDoc()
 
 int TRichPrinter::NewPage()
 {
-    if (!previewMode_ && !port_->newPage())
+    // A page that is not printed takes no sheet: the next printed one goes on the sheet that is
+    // still empty.
+    const bool goesOut = pageGoesOut(pageNumber_ + 1);
+    if (!previewMode_ && goesOut && devicePageUsed_ && !port_->newPage())
         throw ELinePrinter(QStringLiteral("Not be able to print a new page."));
+    devicePageUsed_ = devicePageUsed_ || goesOut;
     ++pageNumber_;
     if (previewMode_)
         fillingOnePage(false);
@@ -552,6 +577,7 @@ void TRichPrinter::EndDoc()
 {
     updateProgressDlg(previewMode_ ? QStringLiteral("Finished Preparing Preview") : QStringLiteral("Finished Printing"));
     const bool toFile = port_->printer() && port_->printer()->outputFormat() == QPrinter::PdfFormat;
+    scratchPainter_.reset();
     const bool ended = previewMode_ || port_->endDoc();
     if (previewMode_) {
         fillingOnePage(true);
@@ -568,6 +594,7 @@ void TRichPrinter::AbortDoc()
 {
     updateProgressDlg(QStringLiteral("Aborting Printing"));
     const bool toFile = port_->printer() && port_->printer()->outputFormat() == QPrinter::PdfFormat;
+    scratchPainter_.reset();
     const bool done = previewMode_ || port_->abortDoc();
     closeProgress();
     if (OnAbortDoc)

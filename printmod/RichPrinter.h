@@ -17,6 +17,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPageRanges>
 #include <QPageLayout>
 #include <QPointer>
 #include <QString>
@@ -126,6 +127,11 @@ public:
     void PrintRichEditPreview(TRichEdit *richEdit);
     static void SetPreviewFactory(PreviewFactory factory);
     static bool HasPreview();
+
+    // The pages that reach the printer, as the print dialog chose them (empty: all). The
+    // document is laid out whole either way, so page numbers and breaks stay the same.
+    void SetPrintedPages(const QPageRanges &pages) { printedPages_ = pages; }
+    const QPageRanges &PrintedPages() const { return printedPages_; }
 
     void BeginDoc();
     int NewPage();
@@ -254,7 +260,13 @@ private:
     void fillingOnePage(bool last);
     void fillRange(::TFormatRange &range) const;
 
+    bool pageGoesOut(int page) const;
+
     std::unique_ptr<PrinterPort> port_;
+    QPageRanges printedPages_;
+    bool devicePageUsed_ = false;         // the device's current page holds a printed page
+    QImage scratch_;                      // pages that are not printed are drawn here
+    std::unique_ptr<QPainter> scratchPainter_;
     QPainter *previewCanvas_ = nullptr;   // the preview page being drawn, in preview mode
     PreviewPages *preview_ = nullptr;     // during a preview run only
     std::unique_ptr<QDialog> progress_;

@@ -534,6 +534,37 @@ TEST(RichPrinterPrint, EveryLineOnExactlyOnePageWithHeaderAndFooter)
         EXPECT_EQ(count, 1) << line.toStdString();
 }
 
+TEST(RichPrinterPrint, ChosenPagesOnlyReachThePrinter)
+{
+    QByteArray rtf = "{\\rtf1\\ansi ";
+    for (int page = 1; page <= 5; ++page)
+        rtf += (page > 1 ? "\\page " : "") + QByteArray("Text of sheet ") + QByteArray::number(page) + "\\par ";
+    rtf += "}";
+    TRichEdit edit;
+    edit.LoadFromStream(rtf);
+    struct Case {
+        QString ranges;
+        std::vector<int> sheets;
+    } cases[] = {{"", {1, 2, 3, 4, 5}}, {"2-3", {2, 3}}, {"1,3,5", {1, 3, 5}}, {"5", {5}}, {"9", {}}};
+    for (const Case &c : cases) {
+        FakePort *port = nullptr;
+        auto p = makePrinter(kelpa::test::a4At600(), true, &port);
+        p->SetShowProgress(false);
+        p->SetPrintedPages(QPageRanges::fromString(c.ranges));
+        p->PrintRichEdit(&edit, 1);
+        ASSERT_EQ(port->printed.size(), std::max<std::size_t>(1, c.sheets.size())) << c.ranges.toStdString();
+        for (std::size_t i = 0; i < c.sheets.size(); ++i) {
+            const QString all = port->printed[i].allText();
+            EXPECT_TRUE(all.contains(QStringLiteral("Text of sheet %1").arg(c.sheets[i]))) << c.ranges.toStdString() << all.toStdString();
+            EXPECT_TRUE(all.contains(QStringLiteral("Page %1\n").arg(c.sheets[i]))) << c.ranges.toStdString();
+            EXPECT_EQ(all.count("Text of sheet"), 1) << c.ranges.toStdString();
+        }
+        if (c.sheets.empty()) {
+            EXPECT_TRUE(port->printed[0].texts.empty());
+        }
+    }
+}
+
 TEST(RichPrinterPrint, EmptyControlStillGivesOnePage)
 {
     FakePort *port = nullptr;
