@@ -753,8 +753,9 @@ void SwitchToWindow(QWidget *window, bool restore)
     window->raise();
     window->activateWindow();
     if (restore && window->isVisible()) {
-        if (!window->isMaximized() && window->isMinimized())
-            window->showNormal();
+        // Restored to the state it had before it was minimised; a maximised window stays so.
+        if (window->isMinimized())
+            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
         window->setFocus();
     }
 }

@@ -327,6 +327,7 @@ void TKpSpinButton::BottomClick()
 void TKpSpinButton::mousePressEvent(QMouseEvent *event)
 {
     QWidget::mousePressEvent(event);
+    event->accept();   // the field under the button never sees it
     if (event->button() != Qt::LeftButton || !isEnabled())
         return;
     FCaptured = true;
@@ -360,6 +361,7 @@ void TKpSpinButton::mousePressEvent(QMouseEvent *event)
 void TKpSpinButton::mouseMoveEvent(QMouseEvent *event)
 {
     QWidget::mouseMoveEvent(event);
+    event->accept();   // the field under the button never sees it
     if (!FDragging)
         return;
     const QPoint p = event->position().toPoint();
@@ -380,6 +382,7 @@ void TKpSpinButton::mouseMoveEvent(QMouseEvent *event)
 void TKpSpinButton::mouseReleaseEvent(QMouseEvent *event)
 {
     QWidget::mouseReleaseEvent(event);
+    event->accept();   // the field under the button never sees it
     if (event->button() == Qt::LeftButton)
         FCaptured = false;
     if (!FDragging)
@@ -509,6 +512,7 @@ void TKpUpDown::resizeEvent(QResizeEvent *event)
 void TKpUpDown::mousePressEvent(QMouseEvent *event)
 {
     QWidget::mousePressEvent(event);
+    event->accept();   // the field under the button never sees it
     if (event->button() != Qt::LeftButton || !isEnabled())
         return;
     FPressed = ArrowAt(event->position().toPoint());
@@ -527,9 +531,16 @@ void TKpUpDown::mousePressEvent(QMouseEvent *event)
     Step();
 }
 
+void TKpUpDown::mouseMoveEvent(QMouseEvent *event)
+{
+    QWidget::mouseMoveEvent(event);
+    event->accept();
+}
+
 void TKpUpDown::mouseReleaseEvent(QMouseEvent *event)
 {
     QWidget::mouseReleaseEvent(event);
+    event->accept();   // the field under the button never sees it
     if (event->button() != Qt::LeftButton)
         return;
     FPressed = 0;
@@ -1097,8 +1108,11 @@ void TKpSpinEdit::SetEditRect()
     QStyleOptionFrame option;
     initStyleOption(&option);
     const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
-    // The text stops two pixels short of the button (the field keeps a margin of its own).
-    setTextMargins(0, 0, std::max(0, contents.right() + 1 - button->geometry().left()), 0);
+    // The text runs from the left edge of the client area (the field's own margin of two
+    // pixels is taken back) to two pixels short of the button (that margin again).
+    constexpr int fieldMargin = 2;
+    setTextMargins(-fieldMargin, 0, std::max(0, contents.right() + 1 - button->geometry().left()),
+                   0);
 }
 
 } // namespace kelpa::widgets

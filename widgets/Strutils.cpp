@@ -198,6 +198,12 @@ std::string DelChars(const std::string &S, char Chr)
     return r;
 }
 
+QString DelChars(const QString &S, QChar Chr)
+{
+    QString r = S;
+    return r.remove(Chr);
+}
+
 std::string StrToOem(const std::string &S)
 {
     return recode(S, AnsiCodePage, OemCodePage);

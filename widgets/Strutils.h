@@ -2,6 +2,7 @@
 // Free functions on 8-bit strings in the Windows-1252 code page. Positions are 1-based, 0 means
 // "none"; every function returns a new string and leaves its arguments alone unless they are
 // passed by non-const reference.
+#include <QString>
 #include <bitset>
 #include <cstdint>
 #include <string>
@@ -14,8 +15,9 @@ namespace kelpa::widgets {
 using TSysCharSet = std::bitset<256>;
 TSysCharSet CharSet(std::string_view chars);
 
-// S with every occurrence of Chr removed.
+// S with every occurrence of Chr removed (also for Qt texts, such as menu captions).
 std::string DelChars(const std::string &S, char Chr);
+QString DelChars(const QString &S, QChar Chr);
 
 // Windows-1252 to the OEM code page (437) and back, byte for byte; a character the other side
 // lacks becomes "?".

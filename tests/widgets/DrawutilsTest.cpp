@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPicture>
+#include <QScreen>
 #include <QWidget>
 #include <cerrno>
 #include <cstring>
@@ -556,6 +557,30 @@ TEST(Drawutils, Windows)
     EXPECT_EQ(WindowClassName(&parent), QStringLiteral("QWidget"));
     EXPECT_EQ(FindPrevInstance(QString(), QString()), 0u);
     EXPECT_FALSE(ActivatePrevInstance(QStringLiteral("TNoSuchClassHere"), QString()));
+
+    // A window goes to the middle of the work area and stays on it.
+    QWidget top;
+    top.resize(100, 50);
+    CenterWindow(&top);
+    const QRect work = top.screen()->availableGeometry();
+    EXPECT_EQ(top.pos(), QPoint(work.left() + (work.width() - 100) / 2,
+                                work.top() + (work.height() - 50) / 2));
+    QWidget huge;
+    huge.resize(work.width() + 400, 50);
+    CenterWindow(&huge);
+    EXPECT_EQ(huge.pos().x(), work.left());
+    EXPECT_EQ(ScreenWorkArea(), QGuiApplication::primaryScreen()->availableGeometry());
+
+    ShowWinNoAnimate(&top, SW_SHOW);
+    EXPECT_TRUE(top.isVisible());
+    ShowWinNoAnimate(&top, SW_HIDE);
+    EXPECT_FALSE(top.isVisible());
+    ShowWinNoAnimate(&top, SW_SHOWMAXIMIZED);
+    EXPECT_TRUE(top.isMaximized());
+    top.setWindowState(top.windowState() | Qt::WindowMinimized);
+    SwitchToWindow(&top, true);
+    EXPECT_FALSE(top.isMinimized());
+    EXPECT_TRUE(top.isMaximized());
 
     QWidget host;
     host.resize(120, 80);

@@ -674,6 +674,29 @@ TEST(KpSpinButton, RepeatTimingOnAFakeClock)
     EXPECT_EQ(f.n.bottom, 2);
 }
 
+TEST(KpSpinButton, PressesStayWithTheButton)
+{
+    struct PressCounter : QObject {
+        int presses = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            presses += e->type() == QEvent::MouseButtonPress;
+            return false;
+        }
+    } counter;
+    ButtonOnField f;
+    f.edit.installEventFilter(&counter);
+    f.edit.setText(QStringLiteral("12"));
+    f.edit.setCursorPosition(0);
+    QTest::mouseClick(f.button, Qt::LeftButton, {}, f.bottom());
+    EXPECT_EQ(f.edit.text(), QStringLiteral("11"));
+    EXPECT_EQ(counter.presses, 0);
+    f.edit.SetButtonKind(bkStandard);
+    QTest::mouseClick(f.edit.UpDown(), Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(f.edit.text(), QStringLiteral("12"));
+    EXPECT_EQ(counter.presses, 0);
+}
+
 TEST(KpSpinButton, DragTable)
 {
     enum Act { Press, Move, Release };

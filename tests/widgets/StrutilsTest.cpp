@@ -61,6 +61,8 @@ TEST(Strutils, RemovingAndPadding)
         {"Numb2USA four", Numb2USA("1234"), "1,234"},
         {"Numb2USA empty", Numb2USA(""), ""},
     });
+    EXPECT_EQ(DelChars(QStringLiteral("&Save && Close"), QLatin1Char('&')),
+              QStringLiteral("Save  Close"));
     EXPECT_TRUE(IsEmptyStr("  \t", CharSet(" \t")));
     EXPECT_TRUE(IsEmptyStr("", Blanks));
     EXPECT_FALSE(IsEmptyStr(" a ", Blanks));
