@@ -2,6 +2,7 @@
 
 #include "engine/TOBRINEngine.h"
 #include "support/documents/Documents.h"
+#include "platform/LastError.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/richedit/TRichEdit.h"
 #include "printmod/PasswordList.h"
@@ -29,8 +30,10 @@ QString fromCodePage(const std::string &bytes)
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void loadFailure(const QString &reason)
+// The error box adds the system's text for `systemError` (none for 0).
+void loadFailure(const QString &reason, int systemError = 0)
 {
+    platform::setLastError(systemError);
     ShowErrorBox(QStringLiteral("Cannot load the file to print (%1)").arg(reason));
 }
 
@@ -59,8 +62,8 @@ LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, 
     if (!exchange && !documents::isEncryptedName(path)) {
         const documents::ReadResult file = documents::readTextFile(path);
         if (!file.ok()) {
-            loadFailure(QStringLiteral("Cannot open file \"%1\". %2")
-                            .arg(QDir::toNativeSeparators(path), file.error.systemText()));
+            loadFailure(QStringLiteral("Cannot open file \"%1\"").arg(QDir::toNativeSeparators(path)),
+                        file.error.systemError);
             return LoadResult::Failed;
         }
         edit.LoadFromStream(file.bytes);
@@ -81,6 +84,7 @@ LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, 
     if (!read.ok()) {
         const QString reason = read.error.failure == documents::Failure::Engine ? read.error.engineText()
                                                                                 : read.error.systemText();
+        platform::setLastError(read.error.systemError);
         ShowErrorBox(QStringLiteral("Please check you password (%1).").arg(reason));
         return LoadResult::Failed;
     }

@@ -28,6 +28,7 @@
 #include <QTimer>
 
 #include <cstring>
+#include <limits>
 
 namespace kelpa::printmod {
 
@@ -310,6 +311,7 @@ void TForm1::Button6Click()
             const QString title = printer->docName();
             printer->setDocName(QFileInfo(title).completeBaseName());
             QPrintDialog dialog(printer, this);
+            dialog.setMinMax(1, std::numeric_limits<int>::max());
             const bool accepted = dialog.exec() == QDialog::Accepted;
             printer->setDocName(title);
             return accepted;
@@ -318,6 +320,8 @@ void TForm1::Button6Click()
             return;
         if (auto *qt = dynamic_cast<QtPrinterPort *>(&RichPrinter1->Port()))
             qt->useDeviceMargins();
+        RichPrinter1->SetPrintedPages(printer->printRange() == QPrinter::PageRange ? printer->pageRanges()
+                                                                                   : QPageRanges());
     }
     RichPrinter1->PrintRichEditPreview(RichEdit1);
 }

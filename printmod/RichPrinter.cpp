@@ -195,22 +195,44 @@ double TRichPrinter::PixelsToMeasureUnitsV(int pixels) const
     return measureUnit_ == TMeasureUnit::muMillimeters ? inches * kMmPerInch : inches;
 }
 
-#define KELPA_GEOMETRY(name, field, mm, in, toUnits)                                              \
-    double TRichPrinter::name() const                                                              \
-    {                                                                                              \
-        bool ok = false;                                                                           \
-        const DeviceMetrics m = metricsOrFallback(&ok);                                            \
-        if (!ok)                                                                                   \
-            return measureUnit_ == TMeasureUnit::muMillimeters ? mm : in;                          \
-        return toUnits(m.field);                                                                   \
-    }
-KELPA_GEOMETRY(GetPhysicalPageWidth, physicalWidth, 210.0, 8.5, PixelsToMeasureUnitsH)
-KELPA_GEOMETRY(GetPhysicalPageHeight, physicalHeight, 297.0, 11.0, PixelsToMeasureUnitsV)
-KELPA_GEOMETRY(GetAvailablePageWidth, pageWidth, 198.0, 8.0, PixelsToMeasureUnitsH)
-KELPA_GEOMETRY(GetAvailablePageHeight, pageHeight, 284.0, 10.5, PixelsToMeasureUnitsV)
-KELPA_GEOMETRY(GutterLeft, offsetX, 6.0, 0.25, PixelsToMeasureUnitsH)
-KELPA_GEOMETRY(GutterTop, offsetY, 6.0, 0.25, PixelsToMeasureUnitsV)
-#undef KELPA_GEOMETRY
+double TRichPrinter::deviceLength(int DeviceMetrics::*field, bool across, double mm, double inches) const
+{
+    bool ok = false;
+    const DeviceMetrics m = metricsOrFallback(&ok);
+    if (!ok)
+        return measureUnit_ == TMeasureUnit::muMillimeters ? mm : inches;
+    return across ? PixelsToMeasureUnitsH(m.*field) : PixelsToMeasureUnitsV(m.*field);
+}
+
+double TRichPrinter::GetPhysicalPageWidth() const
+{
+    return deviceLength(&DeviceMetrics::physicalWidth, true, 210, 8.5);
+}
+
+double TRichPrinter::GetPhysicalPageHeight() const
+{
+    return deviceLength(&DeviceMetrics::physicalHeight, false, 297, 11);
+}
+
+double TRichPrinter::GetAvailablePageWidth() const
+{
+    return deviceLength(&DeviceMetrics::pageWidth, true, 198, 8);
+}
+
+double TRichPrinter::GetAvailablePageHeight() const
+{
+    return deviceLength(&DeviceMetrics::pageHeight, false, 284, 10.5);
+}
+
+double TRichPrinter::GutterLeft() const
+{
+    return deviceLength(&DeviceMetrics::offsetX, true, 6, 0.25);
+}
+
+double TRichPrinter::GutterTop() const
+{
+    return deviceLength(&DeviceMetrics::offsetY, false, 6, 0.25);
+}
 
 double TRichPrinter::GutterRight() const
 {
@@ -256,7 +278,31 @@ int TRichPrinter::PixelPrintHeight() const
 
 QPainter *TRichPrinter::canvas() const
 {
-    return previewMode_ ? previewCanvas_ : port_->painter();
+    if (previewMode_)
+        return previewCanvas_;
+    if (scratchPainter_ && !pageGoesOut(pageNumber_))
+        return scratchPainter_.get();
+    return port_->painter();
+}
+
+bool TRichPrinter::pageGoesOut(int page) const
+{
+    return printedPages_.isEmpty() || printedPages_.contains(page);
+}
+
+QFont TRichPrinter::deviceFont() const
+{
+    // In pixels of the printer, so that a page device of another resolution (a recorder of
+    // the preview) gets the same page.
+    bool ok = false;
+    const DeviceMetrics m = metricsOrFallback(&ok);
+    QFont f = font_;
+    qreal points = f.pointSizeF();
+    if (points <= 0)
+        points = f.pixelSize() > 0 ? f.pixelSize() * 72.0 / 96.0 : 10;
+    f.setPixelSize(std::max(1, roundEven(points * (ok ? m.dpiY : 600) / 72.0)));
+    f.setHintingPreference(QFont::PreferNoHinting);
+    return f;
 }
 
 void TRichPrinter::SetFont(const QFont &font, std::int32_t color)
@@ -269,7 +315,7 @@ void TRichPrinter::SetFont(const QFont &font, std::int32_t color)
 void TRichPrinter::applyFont()
 {
     if (QPainter *p = canvas()) {
-        p->setFont(font_);
+        p->setFont(deviceFont());
         p->setPen(paintColor(fontColor_));
     }
     setLineSpacing();
@@ -278,7 +324,7 @@ void TRichPrinter::applyFont()
 void TRichPrinter::setLineSpacing()
 {
     if (QPainter *p = canvas(); p && (port_->printing() || previewMode_)) {
-        p->setFont(font_);
+        p->setFont(deviceFont());
         const QFontMetrics fm = p->fontMetrics();
         lineHeight_ = fm.height() + std::max(0, fm.leading());
         ascent_ = fm.ascent();
@@ -462,17 +508,40 @@ void TRichPrinter::BeginDoc()
         const QString error = port_->errorText();
         throw ELinePrinter(error.isEmpty() ? QStringLiteral("Not be able to start the printing.") : error);
     }
-    applyFont();
-    updateProgressDlg(previewMode_ ? QStringLiteral("Preparing to Print Preview") : QStringLiteral("Preparing to Print"));
-    lineCount_ = 0;
-    pageNumber_ = static_cast<int>(startPage_);
-    doNewPageProcessing();
+    if (!previewMode_ && !printedPages_.isEmpty()) {
+        // Same resolution as the printer, so that measuring gives the same lines.
+        bool ok = false;
+        const DeviceMetrics m = metricsOrFallback(&ok);
+        scratch_ = QImage(1, 1, QImage::Format_RGB32);
+        scratch_.setDotsPerMeterX(qRound((ok ? m.dpiX : 600) / 0.0254));
+        scratch_.setDotsPerMeterY(qRound((ok ? m.dpiY : 600) / 0.0254));
+        scratchPainter_ = std::make_unique<QPainter>(&scratch_);
+    }
+    devicePageUsed_ = pageGoesOut(static_cast<int>(startPage_));
+    try {
+        applyFont();
+        updateProgressDlg(previewMode_ ? QStringLiteral("Preparing to Print Preview") : QStringLiteral("Preparing to Print"));
+        lineCount_ = 0;
+        pageNumber_ = static_cast<int>(startPage_);
+        doNewPageProcessing();
+    } catch (...) {
+        // A document that could not get its first page is not left open.
+        if (!previewMode_)
+            port_->abortDoc();
+        scratchPainter_.reset();
+        closeProgress();
+        throw;
+    }
 }
 
 int TRichPrinter::NewPage()
 {
-    if (!previewMode_ && !port_->newPage())
+    // A page that is not printed takes no sheet: the next printed one goes on the sheet that is
+    // still empty.
+    const bool goesOut = pageGoesOut(pageNumber_ + 1);
+    if (!previewMode_ && goesOut && devicePageUsed_ && !port_->newPage())
         throw ELinePrinter(QStringLiteral("Not be able to print a new page."));
+    devicePageUsed_ = devicePageUsed_ || goesOut;
     ++pageNumber_;
     if (previewMode_)
         fillingOnePage(false);
@@ -491,7 +560,7 @@ void TRichPrinter::fillingOnePage(bool last)
     previewCanvas_ = preview_->beginPage();
     if (!previewCanvas_)
         throw ELinePrinter(QStringLiteral("The preview cannot take another page."));
-    previewCanvas_->setFont(font_);
+    previewCanvas_->setFont(deviceFont());
 }
 
 int TRichPrinter::NewLine()
@@ -508,6 +577,7 @@ void TRichPrinter::EndDoc()
 {
     updateProgressDlg(previewMode_ ? QStringLiteral("Finished Preparing Preview") : QStringLiteral("Finished Printing"));
     const bool toFile = port_->printer() && port_->printer()->outputFormat() == QPrinter::PdfFormat;
+    scratchPainter_.reset();
     const bool ended = previewMode_ || port_->endDoc();
     if (previewMode_) {
         fillingOnePage(true);
@@ -524,6 +594,7 @@ void TRichPrinter::AbortDoc()
 {
     updateProgressDlg(QStringLiteral("Aborting Printing"));
     const bool toFile = port_->printer() && port_->printer()->outputFormat() == QPrinter::PdfFormat;
+    scratchPainter_.reset();
     const bool done = previewMode_ || port_->abortDoc();
     closeProgress();
     if (OnAbortDoc)
@@ -623,12 +694,16 @@ void TRichPrinter::PrintRichEdit(TRichEdit *richEdit, unsigned startPage)
         richEdit->FormatRange(nullptr, false);
     } catch (...) {
         richEdit->FormatRange(nullptr, false);
-        try {
-            if (previewMode_)
-                EndDoc();
-            else
+        if (previewMode_) {
+            // The preview is abandoned by the caller; no page is finished after a failure.
+            previewCanvas_ = nullptr;
+            previewMode_ = false;
+            closeProgress();
+        } else {
+            try {
                 AbortDoc();
-        } catch (...) {
+            } catch (...) {
+            }
         }
         throw;
     }
@@ -671,7 +746,7 @@ void TRichPrinter::PrintRichEditPreview(TRichEdit *richEdit)
         previewCanvas_ = pages->beginPage();
         if (!previewCanvas_)
             throw ELinePrinter(QStringLiteral("The preview cannot take a page."));
-        previewCanvas_->setFont(font_);
+        previewCanvas_->setFont(deviceFont());
         PrintRichEdit(richEdit, 1);
     } catch (const ELinePrinter &e) {
         failure = e.message();

@@ -17,6 +17,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPageRanges>
 #include <QPageLayout>
 #include <QPointer>
 #include <QString>
@@ -127,6 +128,11 @@ public:
     static void SetPreviewFactory(PreviewFactory factory);
     static bool HasPreview();
 
+    // The pages that reach the printer, as the print dialog chose them (empty: all). The
+    // document is laid out whole either way, so page numbers and breaks stay the same.
+    void SetPrintedPages(const QPageRanges &pages) { printedPages_ = pages; }
+    const QPageRanges &PrintedPages() const { return printedPages_; }
+
     void BeginDoc();
     int NewPage();
     void EndDoc();
@@ -214,6 +220,9 @@ public:
     TPageOptions Options_Dialog() const { return options_; }
     void SetOptions_Dialog(TPageOptions options);
     unsigned PageSetupFlags() const { return pageSetupFlags_; }
+    // Kept for callers that read them; nothing sets them.
+    std::int16_t PaperLength() const { return 0; }
+    std::int16_t PaperWidth() const { return 0; }
 
     std::function<void()> OnBeginDoc, OnEndDoc, OnAbortDoc, OnNewPage;
 
@@ -235,10 +244,13 @@ public:
 
 private:
     DeviceMetrics metricsOrFallback(bool *available) const;
+    // A device length in the measure unit, or its fallback without a printer.
+    double deviceLength(int DeviceMetrics::*field, bool across, double mm, double inches) const;
     double clampMargin(double value, double low, double high) const;
     void checkNotPrinting(const char *what) const;
     void setLineSpacing();
     void applyFont();
+    QFont deviceFont() const;
     QPainter *canvas() const;
     int textWidth(const QString &text) const;
     void drawText(int x, int y, const QString &text);
@@ -248,7 +260,13 @@ private:
     void fillingOnePage(bool last);
     void fillRange(::TFormatRange &range) const;
 
+    bool pageGoesOut(int page) const;
+
     std::unique_ptr<PrinterPort> port_;
+    QPageRanges printedPages_;
+    bool devicePageUsed_ = false;         // the device's current page holds a printed page
+    QImage scratch_;                      // pages that are not printed are drawn here
+    std::unique_ptr<QPainter> scratchPainter_;
     QPainter *previewCanvas_ = nullptr;   // the preview page being drawn, in preview mode
     PreviewPages *preview_ = nullptr;     // during a preview run only
     std::unique_ptr<QDialog> progress_;

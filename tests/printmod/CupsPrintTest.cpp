@@ -1,6 +1,7 @@
 // Printing through a real print server: a 30-page rich-text document goes to the test server's
 // PDF queue, and the PDF that comes out has the pages as laid out, each with its header and
-// footer, and every body line on exactly one page.
+// footer, and every body line on exactly one page; the pages chosen and the copies reach the
+// queue.
 #include "printmod/CupsServer.h"
 
 #include "platform/richedit/TRichEdit.h"
@@ -86,6 +87,44 @@ TEST(CupsPrint, ThirtyPageRichTextDocument)
     EXPECT_EQ(seen.size(), std::size_t(kPages * kLinesPerPage));
     for (const auto &[line, count] : seen)
         EXPECT_EQ(count, 1) << line.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+TEST(CupsPrint, ChosenPagesAndCopiesReachTheQueue)
+{
+    kelpa::test::CupsServer cups;
+    ASSERT_TRUE(cups.start()) << cups.error().toStdString();
+    QByteArray rtf = "{\\rtf1\\ansi ";
+    for (int page = 1; page <= 5; ++page)
+        rtf += (page > 1 ? "\\page " : "") + QByteArray("Text of sheet ") + QByteArray::number(page) + "\\par ";
+    rtf += "}";
+    TRichEdit edit;
+    edit.LoadFromStream(rtf);
+
+    auto port = std::make_unique<QtPrinterPort>();
+    port->printer()->setPrinterName(cups.queue());
+    port->printer()->setCopyCount(2);
+    port->printer()->setCollateCopies(true);
+    port->useDeviceMargins();
+    TRichPrinter printer(std::move(port));
+    printer.SetShowProgress(false);
+    printer.SetTitle("Five");
+    printer.SetPrintedPages(QPageRanges::fromString("2-3"));
+    printer.PrintRichEdit(&edit, 1);
+
+    const auto pdfs = cups.waitForPdfs(1, 120000);
+    ASSERT_EQ(pdfs.size(), 1u) << cups.error().toStdString();
+    const int pages = pdfPages(pdfs.front());
+    ASSERT_EQ(pages, 4); // two copies of pages 2 and 3
+    for (int i = 1; i <= pages; ++i) {
+        const int sheet = i % 2 ? 2 : 3;
+        const QString text = pdfPageText(pdfs.front(), i);
+        EXPECT_TRUE(text.contains(QStringLiteral("Text of sheet %1").arg(sheet))) << i << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Page %1").arg(sheet))) << i << text.toStdString();
+    }
 }
 
 } // namespace

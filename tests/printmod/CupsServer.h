@@ -32,6 +32,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -94,6 +95,7 @@ public:
                        "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n"))
             return false;
 
+        removeStaleBackendSettings();
         instance_ = QStringLiteral("kelpatest%1x%2").arg(::getpid()).arg(QDateTime::currentMSecsSinceEpoch());
         backendConf_ = "/etc/cups/cups-pdf-" + instance_ + ".conf";
         if (!writeFile(backendConf_, "Out " + d + "/pdf\nAnonDirName " + d + "/pdf\nSpool " + d +
@@ -216,6 +218,19 @@ private:
         error_ = reason;
         stop();
         return false;
+    }
+
+    // Settings files of servers whose test process was killed before it could remove them.
+    static void removeStaleBackendSettings()
+    {
+        const QDir etc(QStringLiteral("/etc/cups"));
+        for (const QString &name : etc.entryList({"cups-pdf-kelpatest*.conf"}, QDir::Files)) {
+            const QString digits = name.mid(int(qstrlen("cups-pdf-kelpatest"))).section(u'x', 0, 0);
+            bool ok = false;
+            const qint64 pid = digits.toLongLong(&ok);
+            if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+                QFile::remove(etc.filePath(name));
+        }
     }
 
     bool writeFile(const QString &name, const QString &text)

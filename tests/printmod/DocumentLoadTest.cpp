@@ -11,6 +11,8 @@
 #include "support/ScriptedPrompter.h"
 
 #include <QFile>
+
+#include <cerrno>
 #include <gtest/gtest.h>
 
 using namespace kelpa::printmod;
@@ -77,7 +79,7 @@ TEST_F(DocumentLoad, MissingFileIsALoadFailure)
     EXPECT_EQ(load(dir() + "gone.txt"), LoadResult::Failed);
     ASSERT_EQ(prompter.messages().size(), 1u);
     EXPECT_EQ(prompter.messages()[0].caption, "Error");
-    EXPECT_TRUE(prompter.messages()[0].text.startsWith("Cannot load the file to print (Cannot open file \"" + dir() + "gone.txt\". No such file or directory).\n"))
+    EXPECT_TRUE(prompter.messages()[0].text.startsWith("Cannot load the file to print (Cannot open file \"" + dir() + "gone.txt\").\nNo such file or directory"))
         << prompter.messages()[0].text.toStdString();
 }
 
@@ -162,6 +164,15 @@ TEST_F(DocumentLoad, DecryptedTextCases)
             EXPECT_EQ(text(), c.loaded) << c.name;
         }
     }
+}
+
+TEST_F(DocumentLoad, NoStaleSystemTextInTheMessages)
+{
+    const QString path = save("e.eco", "", "pw");
+    errno = ENOENT; // left by some earlier call
+    EXPECT_EQ(load(path, QString("pw")), LoadResult::Failed);
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0].text, "Cannot load the file to print (List index out of bounds (0)).\n");
 }
 
 TEST_F(DocumentLoad, DamagedListKeepsWhatWasRenderedAndSaysWhere)

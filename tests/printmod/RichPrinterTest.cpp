@@ -534,6 +534,37 @@ TEST(RichPrinterPrint, EveryLineOnExactlyOnePageWithHeaderAndFooter)
         EXPECT_EQ(count, 1) << line.toStdString();
 }
 
+TEST(RichPrinterPrint, ChosenPagesOnlyReachThePrinter)
+{
+    QByteArray rtf = "{\\rtf1\\ansi ";
+    for (int page = 1; page <= 5; ++page)
+        rtf += (page > 1 ? "\\page " : "") + QByteArray("Text of sheet ") + QByteArray::number(page) + "\\par ";
+    rtf += "}";
+    TRichEdit edit;
+    edit.LoadFromStream(rtf);
+    struct Case {
+        QString ranges;
+        std::vector<int> sheets;
+    } cases[] = {{"", {1, 2, 3, 4, 5}}, {"2-3", {2, 3}}, {"1,3,5", {1, 3, 5}}, {"5", {5}}, {"9", {}}};
+    for (const Case &c : cases) {
+        FakePort *port = nullptr;
+        auto p = makePrinter(kelpa::test::a4At600(), true, &port);
+        p->SetShowProgress(false);
+        p->SetPrintedPages(QPageRanges::fromString(c.ranges));
+        p->PrintRichEdit(&edit, 1);
+        ASSERT_EQ(port->printed.size(), std::max<std::size_t>(1, c.sheets.size())) << c.ranges.toStdString();
+        for (std::size_t i = 0; i < c.sheets.size(); ++i) {
+            const QString all = port->printed[i].allText();
+            EXPECT_TRUE(all.contains(QStringLiteral("Text of sheet %1").arg(c.sheets[i]))) << c.ranges.toStdString() << all.toStdString();
+            EXPECT_TRUE(all.contains(QStringLiteral("Page %1\n").arg(c.sheets[i]))) << c.ranges.toStdString();
+            EXPECT_EQ(all.count("Text of sheet"), 1) << c.ranges.toStdString();
+        }
+        if (c.sheets.empty()) {
+            EXPECT_TRUE(port->printed[0].texts.empty());
+        }
+    }
+}
+
 TEST(RichPrinterPrint, EmptyControlStillGivesOnePage)
 {
     FakePort *port = nullptr;
@@ -578,6 +609,11 @@ TEST(RichPrinterPrint, DeviceFailuresBecomeTheirMessages)
         EXPECT_EQ(e.message(), "Not be able to start the printing.");
     }
     port->failBegin = false;
+    // A failure while the first page is set up leaves no document open.
+    p->OnNewPage = [] { throw std::runtime_error("first page"); };
+    EXPECT_THROW(p->PrintRichEdit(&edit, 1), std::runtime_error);
+    EXPECT_FALSE(port->printing());
+    p->OnNewPage = {};
     port->failNewPage = true;
     try {
         p->PrintRichEdit(&edit, 1);
@@ -598,12 +634,14 @@ struct FakePreview : PreviewPages {
     bool lastSeen = false;
     bool abandoned = false;
     int failAtPage = -1;
+    int deviceDpi = 0; // 0: the printer's
     void setup(const PreviewSetup &s) override { setup_ = s; }
     QPainter *beginPage() override
     {
         if (int(devices.size()) == failAtPage)
             return nullptr;
-        devices.push_back(std::make_unique<kelpa::test::RecordingDevice>(setup_.dpiX, setup_.printerPageWidth,
+        devices.push_back(std::make_unique<kelpa::test::RecordingDevice>(deviceDpi ? deviceDpi : setup_.dpiX,
+                                                                         setup_.printerPageWidth,
                                                                          setup_.printerPageHeight));
         painter = std::make_unique<QPainter>(devices.back().get());
         return painter.get();
@@ -646,6 +684,34 @@ TEST(RichPrinterPreview, PagesGoToThePreviewAndTheRegistry)
     EXPECT_TRUE(found);
 }
 
+TEST(RichPrinterPreview, APageDeviceOfAnotherResolutionGetsTheSamePage)
+{
+    TRichEdit edit;
+    edit.SetText(numberedLines(80));
+    FakePort *port = nullptr;
+    auto p = makePrinter(kelpa::test::a4At600(), true, &port);
+    p->SetShowProgress(false);
+    p->SetTitle("Same");
+    p->PrintRichEdit(&edit, 1);
+    FakePreview preview;
+    preview.deviceDpi = 96; // as a picture recorder reports
+    TRichPrinter::SetPreviewFactory([&] { return &preview; });
+    p->PrintRichEditPreview(&edit);
+    TRichPrinter::SetPreviewFactory({});
+    ASSERT_EQ(preview.devices.size(), port->printed.size());
+    for (std::size_t i = 0; i < preview.devices.size(); ++i) {
+        const auto &shown = preview.devices[i]->pages.at(0).texts;
+        const auto &printed = port->printed[i].texts;
+        ASSERT_EQ(shown.size(), printed.size()) << "page " << i;
+        for (std::size_t j = 0; j < shown.size(); ++j) {
+            EXPECT_EQ(shown[j].text, printed[j].text);
+            EXPECT_NEAR(shown[j].left, printed[j].left, 1.0) << shown[j].text.toStdString();
+            EXPECT_NEAR(shown[j].right, printed[j].right, 2.0) << shown[j].text.toStdString();
+            EXPECT_NEAR(shown[j].baseline, printed[j].baseline, 1.0) << shown[j].text.toStdString();
+        }
+    }
+}
+
 TEST(RichPrinterPreview, AFailedRunRestoresStateAndSaysSo)
 {
     kelpa::ScriptedPrompter prompter;
@@ -664,6 +730,8 @@ TEST(RichPrinterPreview, AFailedRunRestoresStateAndSaysSo)
     TRichPrinter::SetPreviewFactory({});
     EXPECT_TRUE(progressSeen);
     EXPECT_TRUE(preview.abandoned);
+    EXPECT_FALSE(preview.lastSeen); // no page is finished after the failure
+    EXPECT_EQ(preview.finished, 2);
     EXPECT_FALSE(p->PreviewMode());
     EXPECT_EQ(p->ProgressWindow(), nullptr);
     ASSERT_EQ(prompter.messages().size(), 1u);
