@@ -423,10 +423,8 @@ void TForm1::FormActivate()
         PageControl1->setVisible(table_.openCount() > 0);
         connect(PageControl1, &QTabWidget::currentChanged, this, Guarded([this](int) { PageControl1Change(); }));
         for (int i = 0; i < kPageCount; ++i)
-            if (table_[i].InUse && !table_[i].isFree()) {
-                attachChangeHandler(i);
+            if (table_[i].InUse && !table_[i].isFree())
                 table_[i].Editor->SetModified(false);
-            }
         if (TRichEdit *editor = currentEditor()) {
             editor->setFocus();
             QCoreApplication::processEvents();
@@ -621,17 +619,16 @@ void TForm1::InitializeKPTxt(int slot)
     editor->SetHideSelection(false);
     editor->SetWordWrap(false);
     editor->setFrameStyle(QFrame::NoFrame);
-    if (Activated)
-        attachChangeHandler(slot);
-}
-
-void TForm1::attachChangeHandler(int slot)
-{
-    TRichEdit *editor = table_[slot].Editor;
-    editor->OnChange = [this, editor] {
-        if (editor == currentEditor())
+    // Only the current page's events count, and changes only once the window is up: the
+    // pages of the command line are read before.
+    connect(editor, &TRichEdit::Change, this, [this, editor] {
+        if (Activated && editor == currentEditor())
             RichEdit1Change();
-    };
+    });
+    connect(editor, &TRichEdit::SelectionChange, this, [this, editor] {
+        if (editor == currentEditor())
+            RichEdit1SelectionChange();
+    });
 }
 
 bool TForm1::CheckNotAlreadyLoaded(const QString &path)

@@ -125,7 +125,6 @@ private:
     void setPanel(int index, const QString &text);
     void RichEdit1Change();
     void RichEdit1SelectionChange();
-    void attachChangeHandler(int slot);
     ReadOutcome readTextFile(int slot, const QString &path);
     ReadOutcome readEncryptedDocument(int slot, const QString &path, const QString &password);
     ReadOutcome passwordOutcome(PageKind kind, const QByteArray &content) const;

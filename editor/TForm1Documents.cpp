@@ -82,21 +82,13 @@ QString openFailureText(const QString &path, const TOBRINEngine &engine)
 
 bool isEncryptedKind(PageKind kind) { return kind == PageKind::Encrypted || kind == PageKind::Legacy; }
 
-// What a plain or rich page writes: plain lines in the page's encoding, or its rich-text stream.
-// `encoding` takes the encoding the plain lines are in, which differs from the page's when its
-// text no longer fits it.
-QByteArray textPageBytes(TRichEdit *editor, PageKind kind, codepage::TextEncoding &encoding)
+// What a plain or rich page writes: plain lines (also from a rich editor saved as plain text,
+// whose stream would be rich text), or its rich-text stream.
+TRichEdit::PlainBytes textPageBytes(const TRichEdit *editor, PageKind kind)
 {
-    encoding = editor->Encoding();
     if (kind != PageKind::Plain)
-        return editor->SaveToStream();
-    // Also for a rich editor saved as plain text, whose stream would be rich text.
-    const QString text = editor->Lines().Text();
-    const auto encoded = codepage::encodePlainText(
-        std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())),
-        editor->Encoding());
-    encoding = encoded.encoding;
-    return QByteArray::fromStdString(encoded.bytes);
+        return {editor->SaveToStream(), editor->Encoding()};
+    return editor->PlainStream();
 }
 
 } // namespace
@@ -229,10 +221,6 @@ void TForm1::showOpenedPage(int slot, const QString &path, bool addToRecent)
     table_.CurrentPage = slot;
     Updating = false;
     editor->SetModified(false);
-    editor->OnSelectionChange = [this, editor] {
-        if (editor == currentEditor())
-            RichEdit1SelectionChange();
-    };
     EnableDocumentCommands();
     if (!isUntitledName(path) && addToRecent)
         AddToRecent(path);
@@ -522,12 +510,11 @@ bool TForm1::writeTextPage(int slot)
     PageRecord &page = table_[slot];
     for (;;) {
         QString error;
-        codepage::TextEncoding encoding = page.Editor->Encoding();
-        const QByteArray bytes = textPageBytes(page.Editor, page.Kind, encoding);
-        if (writeFileReplacing(page.FileName, bytes, &error)) {
+        const TRichEdit::PlainBytes out = textPageBytes(page.Editor, page.Kind);
+        if (writeFileReplacing(page.FileName, out.bytes, &error)) {
             // The page keeps its encoding until the file is in another one.
-            const bool switched = encoding != page.Editor->Encoding();
-            page.Editor->SetEncoding(encoding);
+            const bool switched = out.encoding != page.Editor->Encoding();
+            page.Editor->SetEncoding(out.encoding);
             return switched;
         }
         ShowErrorBox(QStringLiteral("Warning"));
@@ -731,8 +718,6 @@ void TForm1::releasePage(int slot)
     if (page.Editor) {
         page.Editor->SetReadOnly(false);
         page.Editor->Clear();
-        page.Editor->OnChange = {};
-        page.Editor->OnSelectionChange = {};
     }
     if (const int index = PageControl1->indexOf(page.Sheet); index >= 0)
         PageControl1->removeTab(index);

@@ -137,18 +137,14 @@ TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent)
     document()->setDefaultTextOption(option);
     setTabChangesFocus(true);
     SetHideSelection(true);
-    connect(this, &QTextEdit::textChanged, this, [this] {
-        if (OnChange)
-            OnChange();
-    });
+    connect(this, &QTextEdit::textChanged, this, &TRichEdit::Change);
     auto selectionMoved = [this] {
         const QTextCursor c = textCursor();
         if (c.anchor() == lastAnchor_ && c.position() == lastPosition_)
             return;
         lastAnchor_ = c.anchor();
         lastPosition_ = c.position();
-        if (OnSelectionChange)
-            OnSelectionChange();
+        emit SelectionChange();
     };
     connect(this, &QTextEdit::cursorPositionChanged, this, selectionMoved);
     connect(document(), &QTextDocument::contentsChange, this,
@@ -410,19 +406,26 @@ void TRichEdit::LoadFromStream(std::string_view bytes)
     moveCursor(QTextCursor::Start);
 }
 
+TRichEdit::PlainBytes TRichEdit::EncodePlainPage(const QString &lines, codepage::TextEncoding wanted)
+{
+    codepage::EncodedText encoded = codepage::encodePlainText(
+        std::u16string_view(reinterpret_cast<const char16_t *>(lines.utf16()), static_cast<std::size_t>(lines.size())),
+        wanted);
+    return {QByteArray(encoded.bytes.data(), static_cast<qsizetype>(encoded.bytes.size())), encoded.encoding};
+}
+
+TRichEdit::PlainBytes TRichEdit::PlainStream() const
+{
+    return EncodePlainPage(Lines().Text(), encoding_);
+}
+
 QByteArray TRichEdit::SaveToStream() const
 {
     if (!plainText_) {
         const std::string rtfText = richedit::toRtf(*document(), 0, -1);
         return QByteArray(rtfText.data(), static_cast<qsizetype>(rtfText.size()));
     }
-    const QString lines = Lines().Text();
-    codepage::EncodedText encoded = codepage::encodePlainText(
-        std::u16string_view(reinterpret_cast<const char16_t *>(lines.utf16()),
-                            static_cast<std::size_t>(lines.size())),
-        encoding_);
-    encoding_ = encoded.encoding;
-    return QByteArray(encoded.bytes.data(), static_cast<qsizetype>(encoded.bytes.size()));
+    return PlainStream().bytes;
 }
 
 bool TRichEdit::LoadFromFile(const QString &fileName)
@@ -437,17 +440,20 @@ bool TRichEdit::LoadFromFile(const QString &fileName)
     return true;
 }
 
-bool TRichEdit::SaveToFile(const QString &fileName) const
+bool TRichEdit::SaveToFile(const QString &fileName)
 {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray bytes = SaveToStream();
-    if (file.write(bytes) != bytes.size()) {
+    const PlainBytes plain = plainText_ ? PlainStream() : PlainBytes{SaveToStream(), encoding_};
+    if (file.write(plain.bytes) != plain.bytes.size()) {
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!file.commit())
+        return false;
+    encoding_ = plain.encoding;
+    return true;
 }
 
 // ---- selection
@@ -545,9 +551,9 @@ int TRichEdit::FindText(const QString &text, int start, int length, TSearchTypes
     start = std::clamp(start, 0, total);
     const long long end = std::min<long long>(static_cast<long long>(start) + length, total);
     QTextDocument::FindFlags flags;
-    if (options & stWholeWord)
+    if (options & TSearchType::WholeWord)
         flags |= QTextDocument::FindWholeWords;
-    if (options & stMatchCase)
+    if (options & TSearchType::MatchCase)
         flags |= QTextDocument::FindCaseSensitively;
     QTextCursor from(document());
     from.setPosition(start);
@@ -616,18 +622,16 @@ void TRichEdit::keyPressEvent(QKeyEvent *event)
 {
     int key = event->key();
     const Qt::KeyboardModifiers shift = event->modifiers();
-    if (OnKeyDown) {
-        OnKeyDown(key, shift);
-        if (key == 0) {
-            event->accept();
-            return;
-        }
+    emit KeyDown(key, shift);
+    if (key == 0) {
+        event->accept();
+        return;
     }
     const QString typed = event->text();
-    if (!typed.isEmpty() && OnKeyPress) {
+    if (!typed.isEmpty()) {
         QChar ch = typed.front();
         const QChar original = ch;
-        OnKeyPress(ch);
+        emit KeyPress(ch);
         if (ch.isNull()) {
             event->accept();
             return;
@@ -658,23 +662,18 @@ void TRichEdit::keyPressEvent(QKeyEvent *event)
 void TRichEdit::keyReleaseEvent(QKeyEvent *event)
 {
     int key = event->key();
-    if (OnKeyUp) {
-        OnKeyUp(key, event->modifiers());
-        if (key == 0) {
-            event->accept();
-            return;
-        }
+    emit KeyUp(key, event->modifiers());
+    if (key == 0) {
+        event->accept();
+        return;
     }
     QTextEdit::keyReleaseEvent(event);
 }
 
 void TRichEdit::mousePressEvent(QMouseEvent *event)
 {
-    if (OnMouseDown) {
-        const QMargins m = viewportMargins();
-        OnMouseDown(event->button(), event->modifiers(),
-                    event->position().toPoint() + QPoint(m.left(), m.top()));
-    }
+    const QMargins m = viewportMargins();
+    emit MouseDown(event->button(), event->modifiers(), event->position().toPoint() + QPoint(m.left(), m.top()));
     QTextEdit::mousePressEvent(event);
 }
 
@@ -875,13 +874,13 @@ TFontStyles TTextAttributes::Style() const
     }
     TFontStyles s;
     if (f.weight() >= QFont::DemiBold)
-        s |= fsBold;
+        s |= TFontStyle::Bold;
     if (f.italic())
-        s |= fsItalic;
+        s |= TFontStyle::Italic;
     if (f.underline())
-        s |= fsUnderline;
+        s |= TFontStyle::Underline;
     if (f.strikeOut())
-        s |= fsStrikeOut;
+        s |= TFontStyle::StrikeOut;
     return s;
 }
 
@@ -889,18 +888,18 @@ void TTextAttributes::SetStyle(TFontStyles style)
 {
     if (defaults_) {
         QFont f = owner_->font();
-        f.setBold(style & fsBold);
-        f.setItalic(style & fsItalic);
-        f.setUnderline(style & fsUnderline);
-        f.setStrikeOut(style & fsStrikeOut);
+        f.setBold(style & TFontStyle::Bold);
+        f.setItalic(style & TFontStyle::Italic);
+        f.setUnderline(style & TFontStyle::Underline);
+        f.setStrikeOut(style & TFontStyle::StrikeOut);
         owner_->setFont(f);
         return;
     }
     QTextCharFormat f;
-    f.setFontWeight(style & fsBold ? QFont::Bold : QFont::Normal);
-    f.setFontItalic(style & fsItalic);
-    f.setFontUnderline(style & fsUnderline);
-    f.setFontStrikeOut(style & fsStrikeOut);
+    f.setFontWeight(style & TFontStyle::Bold ? QFont::Bold : QFont::Normal);
+    f.setFontItalic(style & TFontStyle::Italic);
+    f.setFontUnderline(style & TFontStyle::Underline);
+    f.setFontStrikeOut(style & TFontStyle::StrikeOut);
     owner_->mergeCurrentCharFormat(f);
 }
 
@@ -1132,7 +1131,7 @@ bool TRichEditLines::LoadFromFile(const QString &fileName)
     return owner_->LoadFromFile(fileName);
 }
 
-bool TRichEditLines::SaveToFile(const QString &fileName) const
+bool TRichEditLines::SaveToFile(const QString &fileName)
 {
     return owner_->SaveToFile(fileName);
 }

@@ -5,11 +5,11 @@
 //   auto *edit = new TRichEdit(sheet);
 //   edit->SetWantTabs(true); edit->SetScrollBars(TScrollStyle::Both);
 //   edit->SetHideSelection(false); edit->SetWordWrap(false);
-//   edit->OnChange = [this] { RichEdit1Change(); };          // events are plain callbacks;
-//   edit->OnSelectionChange = [this] { ... };                 // assign {} to detach
+//   connect(edit, &TRichEdit::Change, this, &TForm1::RichEdit1Change);  // events are signals
+//   connect(edit, &TRichEdit::SelectionChange, this, [this] { ... });
 //   edit->SetPlainText(false);                                // rich mode streams RTF
 //   edit->LoadFromFile(path);                                 // or LoadFromStream(bytes)
-//   edit->SetSelStart(0); edit->SetSelLength(5); edit->SelAttributes().SetStyle(fsBold);
+//   edit->SetSelStart(0); edit->SetSelLength(5); edit->SelAttributes().SetStyle(TFontStyle::Bold);
 //   edit->Paragraph().SetAlignment(TAlignment::Center);
 //   QByteArray rtf = edit->SaveToStream();                    // RTF in rich, CR LF lines in plain
 //
@@ -33,7 +33,6 @@
 #include <QTextEdit>
 #include <QTextCursor>
 
-#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -45,7 +44,7 @@ namespace kelpa::rtf {
 struct Document;
 }
 
-enum TFontStyle { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+enum class TFontStyle { Bold = 1, Italic = 2, Underline = 4, StrikeOut = 8 };
 Q_DECLARE_FLAGS(TFontStyles, TFontStyle)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFontStyles)
 
@@ -54,7 +53,7 @@ enum class TAlignment { LeftJustify = 0, RightJustify = 1, Center = 2, Justify =
 enum class TNumberingStyle { None, Bullet };
 enum class TScrollStyle { None, Horizontal, Vertical, Both };
 
-enum TSearchType { stWholeWord = 1, stMatchCase = 2 };
+enum class TSearchType { WholeWord = 1, MatchCase = 2 };
 Q_DECLARE_FLAGS(TSearchTypes, TSearchType)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TSearchTypes)
 
@@ -120,7 +119,7 @@ public:
     void LoadFromStream(const QByteArray &bytes);
     QByteArray SaveToStream() const;
     bool LoadFromFile(const QString &fileName);
-    bool SaveToFile(const QString &fileName) const;
+    bool SaveToFile(const QString &fileName);
 
 private:
     friend class TRichEdit;
@@ -152,15 +151,14 @@ public:
     explicit TRichEdit(QWidget *parent = nullptr);
     ~TRichEdit() override;
 
-    // --- Events (the handlers of the page editor); empty callbacks are not called.
-    std::function<void()> OnChange;          // text or formatting changed
-    std::function<void()> OnSelectionChange; // caret or selection moved
-    // key: a Qt::Key value; set it to 0 to swallow the key.
-    std::function<void(int &key, Qt::KeyboardModifiers shift)> OnKeyDown;
-    std::function<void(int &key, Qt::KeyboardModifiers shift)> OnKeyUp;
-    // A typed character (after key-down, before the control inserts it); set to 0 to swallow.
-    std::function<void(QChar &key)> OnKeyPress;
-    std::function<void(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos)> OnMouseDown;
+    // --- Streams of a plain page: its lines, every one ended by CR LF, in an encoding.
+    struct PlainBytes {
+        QByteArray bytes;
+        // The encoding written: the one asked for unless Windows-1252 cannot hold the text,
+        // which is then written as UTF-8 rather than losing characters.
+        kelpa::codepage::TextEncoding encoding;
+    };
+    static PlainBytes EncodePlainPage(const QString &lines, kelpa::codepage::TextEncoding wanted);
 
     // --- Mode and state
     bool PlainText() const { return plainText_; }
@@ -201,9 +199,15 @@ public:
     // --- Streams and files (bytes as they are stored)
     void LoadFromStream(const QByteArray &bytes);
     void LoadFromStream(std::string_view bytes);
+    // RTF in rich mode; in plain mode the lines in Encoding(), or UTF-8 when Windows-1252
+    // cannot hold them (Encoding() stays: the page is in another encoding only once a file
+    // holds it).
     QByteArray SaveToStream() const;
+    // The lines as a plain page writes them, whatever the mode.
+    PlainBytes PlainStream() const;
     bool LoadFromFile(const QString &fileName);
-    bool SaveToFile(const QString &fileName) const; // temporary file, then rename
+    // Temporary file, then rename; a plain page takes the encoding written.
+    bool SaveToFile(const QString &fileName);
     kelpa::codepage::TextEncoding Encoding() const { return encoding_; }
     void SetEncoding(kelpa::codepage::TextEncoding encoding) { encoding_ = encoding; }
 
@@ -244,6 +248,20 @@ public:
     kelpa::rtf::Document ToDocument(int start = 0, int end = -1) const;
     void FromDocument(const kelpa::rtf::Document &document);
 
+signals:
+    // Events of the page editor, as many listeners as like. The key events pass their key by
+    // reference: a listener connected directly (the default within one thread) may change it,
+    // 0 swallowing the key; queued connections see a copy and cannot.
+    void Change();          // text or formatting changed
+    void SelectionChange(); // caret or selection moved
+    // key: a Qt::Key value.
+    void KeyDown(int &key, Qt::KeyboardModifiers shift);
+    void KeyUp(int &key, Qt::KeyboardModifiers shift);
+    // A typed character (after key-down, before the control inserts it); 0 swallows it.
+    void KeyPress(QChar &key);
+    // pos: in client coordinates (the formatting rectangle's).
+    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+
 protected:
     bool event(QEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -282,8 +300,7 @@ private:
     mutable bool lineIndexDirty_ = true;
     int lastAnchor_ = 0;
     int lastPosition_ = 0;
-    // Saving a text Windows-1252 cannot hold switches the page to UTF-8.
-    mutable kelpa::codepage::TextEncoding encoding_ = kelpa::codepage::TextEncoding::Utf8;
+    kelpa::codepage::TextEncoding encoding_ = kelpa::codepage::TextEncoding::Utf8;
     TRichEditLines lines_{this};
     TTextAttributes selAttributes_{this, false};
     TTextAttributes defAttributes_{this, true};

@@ -136,7 +136,7 @@ TEST(FormatRange, ManyLinesSplitIntoPagesWithEveryLineOnce)
     // A few formatted lines do not upset the flow.
     e.SetSelStart(e.LineIndex(10));
     e.SetSelLength(e.LineLength(10));
-    e.SelAttributes().SetStyle(fsBold | fsItalic);
+    e.SelAttributes().SetStyle(TFontStyle::Bold | TFontStyle::Italic);
 
     const std::vector<int> measured = measure(e);
     kelpa::test::TempDir dir;

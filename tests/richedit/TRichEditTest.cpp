@@ -134,7 +134,40 @@ TEST(TRichEditStream, TextWindows1252CannotHoldIsSavedAsUtf8)
     e.SetSelStart(e.TextLength());
     e.SetSelText("\u0416");
     EXPECT_EQ(str(e.SaveToStream()), "caf\xc3\xa9\xd0\x96\r\n");
+    // Streaming changes nothing: the page is in UTF-8 once a file holds it.
+    EXPECT_EQ(e.Encoding(), TextEncoding::Windows1252);
+    kelpa::test::TempDir dir;
+    ASSERT_TRUE(e.SaveToFile(QString::fromStdString(dir.file("page.txt"))));
     EXPECT_EQ(e.Encoding(), TextEncoding::Utf8);
+}
+
+TEST(TRichEditStream, PlainPageEncoding)
+{
+    struct Case {
+        const char *name;
+        const char16_t *lines;
+        TextEncoding wanted;
+        std::string bytes;
+        TextEncoding written;
+    };
+    const Case cases[] = {
+        {"latin stays latin", u"caf\u00e9\r\n", TextEncoding::Windows1252, "caf\xe9\r\n", TextEncoding::Windows1252},
+        {"cyrillic moves to utf-8", u"\u0416\r\n", TextEncoding::Windows1252, "\xd0\x96\r\n", TextEncoding::Utf8},
+        {"utf-8", u"caf\u00e9\r\n", TextEncoding::Utf8, "caf\xc3\xa9\r\n", TextEncoding::Utf8},
+        {"byte-order mark kept", u"x\r\n", TextEncoding::Utf8Bom, "\xef\xbb\xbfx\r\n", TextEncoding::Utf8Bom},
+        {"empty", u"", TextEncoding::Windows1252, "", TextEncoding::Windows1252},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const TRichEdit::PlainBytes out = TRichEdit::EncodePlainPage(QString::fromUtf16(c.lines), c.wanted);
+        EXPECT_EQ(str(out.bytes), c.bytes);
+        EXPECT_EQ(out.encoding, c.written);
+    }
+    // A rich editor's plain stream is its lines, not RTF.
+    TRichEdit rich;
+    rich.SetText("one\ntwo");
+    EXPECT_EQ(str(rich.PlainStream().bytes), "one\r\ntwo\r\n");
+    EXPECT_TRUE(rich.SaveToStream().startsWith("{\\rtf1"));
 }
 
 TEST(TRichEditStream, FilesAreReadAndReplacedWhole)
@@ -172,16 +205,16 @@ TEST(TRichEditAttributes, EachAttributeSurvivesSavingAsRtf)
          [](TRichEdit &e) { return e.SelAttributes().Size() == 19; }},
         {"colour", [](TRichEdit &e) { e.SelAttributes().SetColor(QColor(10, 120, 240)); },
          [](TRichEdit &e) { return e.SelAttributes().Color() == QColor(10, 120, 240); }},
-        {"bold", [](TRichEdit &e) { e.SelAttributes().SetStyle(fsBold); },
-         [](TRichEdit &e) { return e.SelAttributes().Style() == TFontStyles(fsBold); }},
-        {"italic", [](TRichEdit &e) { e.SelAttributes().SetStyle(fsItalic); },
-         [](TRichEdit &e) { return e.SelAttributes().Style() == TFontStyles(fsItalic); }},
-        {"underline", [](TRichEdit &e) { e.SelAttributes().SetStyle(fsUnderline); },
-         [](TRichEdit &e) { return e.SelAttributes().Style() == TFontStyles(fsUnderline); }},
-        {"strike-out", [](TRichEdit &e) { e.SelAttributes().SetStyle(fsStrikeOut); },
-         [](TRichEdit &e) { return e.SelAttributes().Style() == TFontStyles(fsStrikeOut); }},
-        {"all styles", [](TRichEdit &e) { e.SelAttributes().SetStyle(fsBold | fsItalic | fsUnderline | fsStrikeOut); },
-         [](TRichEdit &e) { return e.SelAttributes().Style() == (fsBold | fsItalic | fsUnderline | fsStrikeOut); }},
+        {"bold", [](TRichEdit &e) { e.SelAttributes().SetStyle(TFontStyle::Bold); },
+         [](TRichEdit &e) { return e.SelAttributes().Style() == TFontStyles(TFontStyle::Bold); }},
+        {"italic", [](TRichEdit &e) { e.SelAttributes().SetStyle(TFontStyle::Italic); },
+         [](TRichEdit &e) { return e.SelAttributes().Style() == TFontStyles(TFontStyle::Italic); }},
+        {"underline", [](TRichEdit &e) { e.SelAttributes().SetStyle(TFontStyle::Underline); },
+         [](TRichEdit &e) { return e.SelAttributes().Style() == TFontStyles(TFontStyle::Underline); }},
+        {"strike-out", [](TRichEdit &e) { e.SelAttributes().SetStyle(TFontStyle::StrikeOut); },
+         [](TRichEdit &e) { return e.SelAttributes().Style() == TFontStyles(TFontStyle::StrikeOut); }},
+        {"all styles", [](TRichEdit &e) { e.SelAttributes().SetStyle(TFontStyle::Bold | TFontStyle::Italic | TFontStyle::Underline | TFontStyle::StrikeOut); },
+         [](TRichEdit &e) { return e.SelAttributes().Style() == (TFontStyle::Bold | TFontStyle::Italic | TFontStyle::Underline | TFontStyle::StrikeOut); }},
         {"centre", [](TRichEdit &e) { e.Paragraph().SetAlignment(TAlignment::Center); },
          [](TRichEdit &e) { return e.Paragraph().Alignment() == TAlignment::Center; }},
         {"right", [](TRichEdit &e) { e.Paragraph().SetAlignment(TAlignment::RightJustify); },
@@ -230,11 +263,11 @@ TEST(TRichEditAttributes, TypingAttributesApplyToNewText)
     TRichEdit e;
     e.SetText("plain ");
     e.SetSelStart(e.TextLength());
-    e.SelAttributes().SetStyle(fsBold);
+    e.SelAttributes().SetStyle(TFontStyle::Bold);
     e.SelAttributes().SetColor(QColor(255, 0, 0));
     e.SetSelText("bold");
     select(e, 7, 1);
-    EXPECT_EQ(e.SelAttributes().Style(), TFontStyles(fsBold));
+    EXPECT_EQ(e.SelAttributes().Style(), TFontStyles(TFontStyle::Bold));
     EXPECT_EQ(e.SelAttributes().Color(), QColor(255, 0, 0));
     // Back to the window text colour.
     select(e, 6, 4);
@@ -281,9 +314,9 @@ TEST(TRichEditAttributes, WriterFixtureLoadsWithItsFormatting)
     EXPECT_EQ(e.Paragraph().Alignment(), TAlignment::Center);
     e.SetSelStart(e.LineIndex(6));
     EXPECT_EQ(e.Paragraph().Numbering(), TNumberingStyle::Bullet);
-    const int bold = e.FindText("bold", 0, e.TextLength(), stWholeWord);
+    const int bold = e.FindText("bold", 0, e.TextLength(), TSearchType::WholeWord);
     select(e, bold, 4);
-    EXPECT_EQ(e.SelAttributes().Style(), TFontStyles(fsBold));
+    EXPECT_EQ(e.SelAttributes().Style(), TFontStyles(TFontStyle::Bold));
     const int courier = e.FindText("Red Courier", 0, e.TextLength(), {});
     select(e, courier, 3);
     EXPECT_EQ(e.SelAttributes().Name(), "Courier New");
@@ -492,14 +525,14 @@ TEST(TRichEditFind, WordAndCaseOptions)
     const FindCase cases[] = {
         {"cat", 0, 100, {}, 4},
         {"cat", 5, 100, {}, 9},
-        {"cat", 5, 100, stWholeWord, 24},
-        {"cat", 5, 100, stWholeWord | stMatchCase, -1},
-        {"Cat", 0, 100, stMatchCase, 24},
+        {"cat", 5, 100, TSearchType::WholeWord, 24},
+        {"cat", 5, 100, TSearchType::WholeWord | TSearchType::MatchCase, -1},
+        {"Cat", 0, 100, TSearchType::MatchCase, 24},
         {"cat", 5, 7, {}, 9},
         {"cat", 5, 6, {}, -1},            // the hit ends beyond the range
-        {"cat", 5, 7, stWholeWord, -1},
-        {"CAF\u00c9", 0, 100, stWholeWord, 28},
-        {"don", 0, 100, stWholeWord, 33}, // an apostrophe ends a word
+        {"cat", 5, 7, TSearchType::WholeWord, -1},
+        {"CAF\u00c9", 0, 100, TSearchType::WholeWord, 28},
+        {"don", 0, 100, TSearchType::WholeWord, 33}, // an apostrophe ends a word
         {"", 0, 100, {}, -1},
         {"cat", 90, 100, {}, -1},
     };
@@ -515,7 +548,7 @@ TEST(TRichEditClipboard, CopyPutsRtfAndTextPastePrefersRtf)
     TRichEdit source;
     source.SetText("plain bold\nnext");
     select(source, 6, 4);
-    source.SelAttributes().SetStyle(fsBold);
+    source.SelAttributes().SetStyle(TFontStyle::Bold);
     select(source, 6, 9); // "bold\nnext"
     source.CopyToClipboard();
     const QMimeData *mime = QApplication::clipboard()->mimeData();
@@ -529,7 +562,7 @@ TEST(TRichEditClipboard, CopyPutsRtfAndTextPastePrefersRtf)
     rich.PasteFromClipboard();
     EXPECT_EQ(rich.Text(), "[bold\nnext]");
     select(rich, 1, 4);
-    EXPECT_EQ(rich.SelAttributes().Style(), TFontStyles(fsBold));
+    EXPECT_EQ(rich.SelAttributes().Style(), TFontStyles(TFontStyle::Bold));
     select(rich, 6, 4);
     EXPECT_EQ(rich.SelAttributes().Style(), TFontStyles());
 
@@ -584,19 +617,20 @@ TEST(TRichEditEvents, KeyHandlersSeeTheKeyBeforeTheControl)
 {
     TRichEdit e;
     std::vector<std::string> log;
-    e.OnKeyDown = [&](int &k, Qt::KeyboardModifiers) {
+    QObject::connect(&e, &TRichEdit::KeyDown, [&](int &k, Qt::KeyboardModifiers) {
         log.push_back("down " + std::to_string(k) + " len " + std::to_string(e.TextLength()));
         if (k == Qt::Key_F5)
             k = 0; // swallowed
-    };
-    e.OnKeyPress = [&](QChar &c) {
+    });
+    QObject::connect(&e, &TRichEdit::KeyPress, [&](QChar &c) {
         log.push_back(std::string("press ") + c.toLatin1());
         if (c == u'x')
             c = QChar(u'y');
         if (c == u'q')
             c = QChar();
-    };
-    e.OnKeyUp = [&](int &, Qt::KeyboardModifiers) { log.push_back("up len " + std::to_string(e.TextLength())); };
+    });
+    QObject::connect(&e, &TRichEdit::KeyUp,
+                     [&](int &, Qt::KeyboardModifiers) { log.push_back("up len " + std::to_string(e.TextLength())); });
     key(e, Qt::Key_A, "a");
     key(e, Qt::Key_X, "x"); // changed into y
     key(e, Qt::Key_Q, "q"); // dropped
@@ -636,14 +670,22 @@ TEST(TRichEditEvents, ChangeSelectionModifiedAndUndo)
     TRichEdit e;
     int changes = 0;
     int moves = 0;
-    e.OnChange = [&] { ++changes; };
-    e.OnSelectionChange = [&] { ++moves; };
+    // Two listeners of each event: both hear it.
+    int otherChanges = 0;
+    int otherMoves = 0;
+    auto changeConnection = QObject::connect(&e, &TRichEdit::Change, [&] { ++changes; });
+    QObject::connect(&e, &TRichEdit::SelectionChange, [&] { ++moves; });
+    QObject::connect(&e, &TRichEdit::Change, [&] { ++otherChanges; });
+    QObject::connect(&e, &TRichEdit::SelectionChange, [&] { ++otherMoves; });
     e.LoadFromStream(QByteArray("some text"));
     EXPECT_FALSE(e.Modified());
     changes = moves = 0;
+    otherChanges = otherMoves = 0;
     key(e, Qt::Key_Z, "z");
     EXPECT_GE(changes, 1);
     EXPECT_EQ(moves, 1);
+    EXPECT_EQ(otherChanges, changes);
+    EXPECT_EQ(otherMoves, moves);
     EXPECT_TRUE(e.Modified());
     EXPECT_EQ(e.Text(), "zsome text");
     moves = 0;
@@ -657,11 +699,12 @@ TEST(TRichEditEvents, ChangeSelectionModifiedAndUndo)
     e.Clear();
     EXPECT_FALSE(e.Modified());
     EXPECT_EQ(e.TextLength(), 0);
-    // Detached events are not called.
-    e.OnChange = {};
-    changes = 0;
+    // A listener that disconnected hears nothing; the other one still does.
+    QObject::disconnect(changeConnection);
+    changes = otherChanges = 0;
     e.SetText("quiet");
     EXPECT_EQ(changes, 0);
+    EXPECT_GE(otherChanges, 1);
 }
 
 TEST(TRichEditEvents, MouseDownReportsTheButtonAndPointOverText)
@@ -678,10 +721,10 @@ TEST(TRichEditEvents, MouseDownReportsTheButtonAndPointOverText)
     const QPoint client = caret.center() + QPoint(2, 0); // viewport point to client point
     Qt::MouseButton button = Qt::NoButton;
     QPoint reported;
-    e.OnMouseDown = [&](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint p) {
+    QObject::connect(&e, &TRichEdit::MouseDown, [&](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint p) {
         button = b;
         reported = p;
-    };
+    });
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(caret.center()), QPointF(e.viewport()->mapToGlobal(caret.center())),
                       Qt::RightButton, Qt::RightButton, Qt::NoModifier);
     QApplication::sendEvent(e.viewport(), &press);

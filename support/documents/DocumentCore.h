@@ -1,0 +1,46 @@
+#pragma once
+// The rules of documents that need neither files nor Qt: kinds, the password check, the legacy
+// length limit, the line form of a text and the exchange key.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kelpa::documents {
+
+// Numbered as the editor's page kinds.
+enum class DocumentKind : int { Plain = 0, Rich = 1, Encrypted = 2, Legacy = 3 };
+
+// Whether reading could tell that the password was right. A legacy document and a block stored
+// without compression decipher with any password (Unchecked); the legacy cipher sometimes
+// notices a wrong one (Wrong).
+enum class PasswordCheck { Confirmed, Unchecked, Wrong };
+
+enum class Failure {
+    None,
+    Read,             // the file could not be read (systemError says why)
+    Write,            // the file could not be written (systemError says why)
+    Engine,           // the engine failed (engineCode, and systemError where a call failed)
+    TooLongForLegacy, // the text is too long for a legacy document
+};
+
+// A legacy document announces its length in seven decimal digits: it holds at most this many
+// bytes of text.
+inline constexpr std::size_t LegacyTextLimit = 9'999'999;
+
+// The exchange file's three-character key, in the engine's form (Windows-1252).
+inline constexpr std::string_view ExchangeKeyBytes = "%\xA4k";
+inline constexpr std::string_view ExchangeFileName = "~t.dat";
+
+// The text split into lines, each ended by CR LF (CR, LF and CR LF all end a line), as a
+// string list hands it on.
+std::string asLines(std::string_view bytes);
+
+// What a deciphered text tells about its password; compressionId: the block's, as the engine
+// read it (ignored for legacy documents).
+PasswordCheck passwordCheck(DocumentKind kind, std::uint8_t compressionId, std::string_view text);
+
+// True when a legacy document can hold the text (up to its first 0 byte, as the engine takes it).
+bool fitsLegacy(std::string_view text);
+
+} // namespace kelpa::documents

@@ -1,0 +1,209 @@
+#include "support/documents/Documents.h"
+
+#include "engine/SafeFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <cerrno>
+#include <cstring>
+
+namespace kelpa::documents {
+
+namespace {
+
+std::string fileName(const QString &path) { return QFile::encodeName(path).toStdString(); }
+
+std::string_view view(const QByteArray &bytes)
+{
+    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+DocumentError failed(Failure failure, int systemError, int engineCode = EC_AllOk)
+{
+    return DocumentError{failure, engineCode, systemError};
+}
+
+codepage::TextEncoding encodingOf(const QByteArray &bytes)
+{
+    if (!codepage::isValidUtf8(view(bytes)))
+        return codepage::TextEncoding::Windows1252;
+    return bytes.startsWith("\xEF\xBB\xBF") ? codepage::TextEncoding::Utf8Bom : codepage::TextEncoding::Utf8;
+}
+
+QString extensionUpper(const QString &path)
+{
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot).toUpper();
+}
+
+} // namespace
+
+QString DocumentError::engineText() const
+{
+    return failure == Failure::Engine ? QString::fromStdString(TOBRINEngine::ErrorText(engineCode)) : QString();
+}
+
+QString DocumentError::systemText() const
+{
+    return systemError == 0 ? QString() : QString::fromLocal8Bit(std::strerror(systemError));
+}
+
+DocumentKind kindOfName(const QString &path)
+{
+    const QString ext = extensionUpper(path);
+    if (ext == QLatin1String(".ECO"))
+        return DocumentKind::Encrypted;
+    if (ext == QLatin1String(".RTF") || ext == QLatin1String(".WRI") || ext == QLatin1String(".DOC"))
+        return DocumentKind::Rich;
+    return DocumentKind::Plain;
+}
+
+bool isEncryptedName(const QString &path) { return kindOfName(path) == DocumentKind::Encrypted; }
+
+bool opensAsRich(const QString &path) { return kindOfName(path) != DocumentKind::Plain; }
+
+DocumentKind encryptedKindForVersion(const QByteArray &version)
+{
+    // QByteArray compares byte-wise, a prefix being the smaller text.
+    return version <= QByteArray("3.0") ? DocumentKind::Legacy : DocumentKind::Encrypted;
+}
+
+QByteArray passwordBytes(const QString &password)
+{
+    return QByteArray::fromStdString(
+        codepage::encode(std::u16string_view(reinterpret_cast<const char16_t *>(password.utf16()),
+                                             static_cast<std::size_t>(password.size())),
+                         codepage::Windows1252));
+}
+
+QByteArray asLines(const QByteArray &bytes) { return QByteArray::fromStdString(documents::asLines(view(bytes))); }
+
+ReadResult readTextFile(const QString &path)
+{
+    ReadResult result;
+    result.kind = opensAsRich(path) ? DocumentKind::Rich : DocumentKind::Plain;
+    QFile f(path);
+    errno = 0;
+    bool ok = false;
+    if (f.open(QIODevice::ReadOnly)) {
+        result.bytes = f.readAll();
+        ok = f.error() == QFileDevice::NoError;
+    }
+    if (!ok) {
+        int error = errno;
+        // A folder opens without a system error; other failures may not set one either.
+        if (error == 0)
+            error = QFileInfo(path).isDir() ? EISDIR : EIO;
+        result.bytes.clear();
+        result.error = failed(Failure::Read, error);
+        return result;
+    }
+    result.encoding = encodingOf(result.bytes);
+    return result;
+}
+
+namespace {
+
+ReadResult readEncryptedText(TOBRINEngine &engine, const QString &path, const QString &password)
+{
+    ReadResult result;
+    result.kind = DocumentKind::Encrypted;
+    errno = 0;
+    const bool read = engine.LoadFromFile(view(passwordBytes(password)), fileName(path));
+    const int error = errno;
+    result.version = QByteArray::fromStdString(engine.Version);
+    if (!read) {
+        // The system's number only where a call of the system failed.
+        result.error = failed(Failure::Engine, engine.ErrorCode == EC_FOpen || engine.ErrorCode == EC_BadFile ? error : 0,
+                              engine.ErrorCode);
+        return result;
+    }
+    result.kind = encryptedKindForVersion(result.version);
+    // The text ends at its first 0 byte: a block stored uncompressed keeps the cipher's padding.
+    std::string_view text(reinterpret_cast<const char *>(engine.Result.data()),
+                          static_cast<std::size_t>(engine.ResultLength));
+    text = text.substr(0, text.find('\0'));
+    result.password = passwordCheck(result.kind, engine.HeadCompressionId, text);
+    result.bytes = QByteArray::fromStdString(documents::asLines(text));
+    return result;
+}
+
+} // namespace
+
+ReadResult readEncrypted(TOBRINEngine &engine, const QString &path, const QString &password)
+{
+    return readEncryptedText(engine, path, password);
+}
+
+ReadResult readDocument(TOBRINEngine &engine, const QString &path, const QString &password)
+{
+    return isEncryptedName(path) ? readEncrypted(engine, path, password) : readTextFile(path);
+}
+
+DocumentError writeTextFile(const QString &path, const QByteArray &bytes)
+{
+    SafeFileWriter out(fileName(path));
+    if (!out.isOpen() || !out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !out.commit())
+        return failed(Failure::Write, out.systemError());
+    return {};
+}
+
+DocumentError writeEncrypted(TOBRINEngine &engine, const QString &path, DocumentKind kind, std::uint8_t cipher,
+                             const QString &password, const QByteArray &text)
+{
+    const std::string lines = documents::asLines(view(text));
+    if (kind == DocumentKind::Legacy) {
+        // Eight digits of length would make a document that no reader takes.
+        if (!fitsLegacy(lines))
+            return failed(Failure::TooLongForLegacy, 0);
+        cipher = TOBRINEngine::CipherLegacy;
+    }
+    engine.CipherId = cipher;
+    errno = 0;
+    const bool saved = engine.SaveToFile(view(passwordBytes(password)), fileName(path),
+                                         reinterpret_cast<const std::uint8_t *>(lines.data()), lines.size());
+    const int error = errno;
+    if (!saved)
+        return failed(Failure::Engine, engine.ErrorCode == EC_FOpen || engine.ErrorCode == EC_BadFile ? error : 0,
+                      engine.ErrorCode);
+    return {};
+}
+
+QString exchangeFilePath(const QString &programFolder)
+{
+    return programFolder + QString::fromLatin1(ExchangeFileName.data(), static_cast<qsizetype>(ExchangeFileName.size()));
+}
+
+QString exchangeKey()
+{
+    return QString::fromLatin1(ExchangeKeyBytes.data(), static_cast<qsizetype>(ExchangeKeyBytes.size()));
+}
+
+QString exchangePassword(ExchangePassword which, const QDate &date)
+{
+    if (which == ExchangePassword::Key)
+        return exchangeKey();
+    return exchangeKey() + QLocale().toString(date, QLocale::ShortFormat);
+}
+
+DocumentError writeExchangeFile(TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,
+                                const QByteArray &text, const QDate &date)
+{
+    return writeEncrypted(engine, exchangeFilePath(programFolder), DocumentKind::Encrypted, TOBRINEngine::CipherEC4,
+                          exchangePassword(which, date), text);
+}
+
+ReadResult readExchangeFile(TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,
+                            AfterReading after, const QDate &date)
+{
+    const QString path = exchangeFilePath(programFolder);
+    ReadResult result = readEncryptedText(engine, path, exchangePassword(which, date));
+    if (after == AfterReading::Remove)
+        QFile::remove(path);
+    return result;
+}
+
+} // namespace kelpa::documents

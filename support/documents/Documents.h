@@ -1,0 +1,102 @@
+#pragma once
+// Reading and writing documents of every kind without a window: plain and rich-text files,
+// encrypted documents (current and legacy version) and the exchange file "~t.dat" that the
+// editor, the print module and the spell checker pass a text through.
+//
+//   TOBRINEngine engine;                       // the window's own engine object
+//   ReadResult doc = readDocument(engine, path, password);
+//   if (!doc.ok()) show(doc.error);            // nothing is shown here, nothing thrown
+//   edit->LoadFromStream(doc.bytes);
+//   DocumentError e = writeEncrypted(engine, path, DocumentKind::Encrypted,
+//                                    TOBRINEngine::CipherEC4, password, edit->SaveToStream());
+//
+// Every result carries its error as a value: what failed, the engine's code and the system's
+// error number of the failing call (never errno left for a later reader). Files are replaced
+// through a temporary file; a failed write leaves the old file as it was.
+#include "engine/TOBRINEngine.h"
+#include "support/documents/DocumentCore.h"
+#include "platform/codepage/CodePage.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+
+#include <cstdint>
+
+namespace kelpa::documents {
+
+struct DocumentError {
+    Failure failure = Failure::None;
+    int engineCode = EC_AllOk;
+    int systemError = 0; // 0 when the system reported no error
+
+    bool ok() const { return failure == Failure::None; }
+    // "EC:..." for an engine failure, otherwise empty.
+    QString engineText() const;
+    // The system's text for systemError; empty for 0.
+    QString systemText() const;
+};
+
+struct ReadResult {
+    // Plain and rich files: the file's bytes. Encrypted documents: the deciphered text up to
+    // its first 0 byte, every line ended by CR LF, as a string list hands it on.
+    QByteArray bytes;
+    DocumentKind kind = DocumentKind::Plain;
+    // For plain text: the encoding the bytes are in (UTF-8 when valid, else Windows-1252).
+    codepage::TextEncoding encoding = codepage::TextEncoding::Utf8;
+    PasswordCheck password = PasswordCheck::Confirmed;
+    // An encrypted document's version line ("5.0", "3.0", ...), also after a failure.
+    QByteArray version;
+    DocumentError error;
+
+    bool ok() const { return error.ok(); }
+};
+
+// --- Kinds by name
+// ".eco" (any case) is encrypted; ".rtf", ".wri" and ".doc" are rich; anything else plain.
+DocumentKind kindOfName(const QString &path);
+bool isEncryptedName(const QString &path);
+// ".eco", ".rtf", ".wri" and ".doc" open in rich-text mode.
+bool opensAsRich(const QString &path);
+// Encrypted documents of version "3.0" and below are legacy documents.
+DocumentKind encryptedKindForVersion(const QByteArray &version);
+
+// --- Passwords and text in the engine's form
+// Windows-1252 bytes; characters it lacks become '?'.
+QByteArray passwordBytes(const QString &password);
+// The text split into lines, each ended by CR LF (CR, LF and CR LF all end a line).
+QByteArray asLines(const QByteArray &bytes);
+
+// --- Documents
+ReadResult readTextFile(const QString &path);
+// An empty password is refused by the engine (EC:No pwd).
+ReadResult readEncrypted(TOBRINEngine &engine, const QString &path, const QString &password);
+// By name: encrypted documents through the engine, anything else as a text file.
+ReadResult readDocument(TOBRINEngine &engine, const QString &path, const QString &password);
+
+DocumentError writeTextFile(const QString &path, const QByteArray &bytes);
+// Writes text (a page's stream; its lines are ended by CR LF first) as an encrypted document:
+// kind Legacy in the legacy form, refused before anything is written from LegacyTextLimit + 1
+// bytes on; kind Encrypted with `cipher` (TOBRINEngine::CipherEC4 or CipherBlowfish). Leaves
+// the engine's CipherId as it used it.
+DocumentError writeEncrypted(TOBRINEngine &engine, const QString &path, DocumentKind kind, std::uint8_t cipher,
+                             const QString &password, const QByteArray &text);
+
+// --- The exchange file "~t.dat" in the program folder (with its trailing separator)
+enum class ExchangePassword {
+    Key,   // the spell-check path, both directions
+    Dated, // the print path: the key followed by the date's short text in the user's locale
+};
+QString exchangeFilePath(const QString &programFolder);
+QString exchangeKey();
+QString exchangePassword(ExchangePassword which, const QDate &date = QDate::currentDate());
+// EC4 whatever the engine's cipher was; the text's lines are ended by CR LF.
+DocumentError writeExchangeFile(TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,
+                                const QByteArray &text, const QDate &date = QDate::currentDate());
+// Read as any encrypted document. `after`: the file is deleted after
+// the read, as the spell-check path wants; the result does not depend on the deletion.
+enum class AfterReading { Keep, Remove };
+ReadResult readExchangeFile(TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,
+                            AfterReading after, const QDate &date = QDate::currentDate());
+
+} // namespace kelpa::documents
