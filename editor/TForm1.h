@@ -83,6 +83,8 @@ public:
     int pendingHandOffs() const { return static_cast<int>(handOffQueue_.size()); }
     QAction *action(const QString &objectName) const;
     TOBRINEngine &engine() { return *engine_; }
+    // Why a legacy page too long for its kind is not saved.
+    static QString legacyTooLongText(const QString &path);
 
 signals:
     // A page was opened, closed, saved or changed its modified state.
@@ -127,7 +129,7 @@ private:
     void RichEdit1SelectionChange();
     ReadOutcome readTextFile(int slot, const QString &path);
     ReadOutcome readEncryptedDocument(int slot, const QString &path, const QString &password);
-    ReadOutcome passwordOutcome(PageKind kind, const QByteArray &content) const;
+    static ReadOutcome passwordOutcome(documents::PasswordCheck check);
     void releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet);
     void showOpenedPage(int slot, const QString &path, bool addToRecent);
     // `justWritten`: Save As reopens what it wrote with the password it used, so a password

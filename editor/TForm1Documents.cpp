@@ -5,15 +5,14 @@
 #include "editor/SafeFile.h"
 #include "editor/SaveAsRules.h"
 
-#include "engine/LegacyCipher.h"
 #include "engine/TOBRINEngine.h"
-#include "platform/LastError.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/richedit/TRichEdit.h"
 #include "support/Abort.h"
 #include "support/MessageBoxes.h"
 #include "support/PasswordDialog.h"
 #include "support/Prompter.h"
+#include "support/documents/Documents.h"
 
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -26,7 +25,6 @@
 #include <QTabWidget>
 #include <QUrl>
 
-#include <cerrno>
 
 namespace kelpa::editor {
 
@@ -35,49 +33,11 @@ namespace {
 constexpr int kAutoWrapLineLimit = 200;
 constexpr int kAutoWrapLineLength = 110;
 
-// Passwords and document bytes travel as Windows-1252, the engine's form.
-std::string passwordBytes(const QString &password)
-{
-    return codepage::encode(std::u16string_view(reinterpret_cast<const char16_t *>(password.utf16()),
-                                                static_cast<std::size_t>(password.size())),
-                            codepage::Windows1252);
-}
-
-std::string engineFileName(const QString &path) { return QFile::encodeName(path).toStdString(); }
-
-// The text split into lines and joined again with CR LF after every line, as a string list
-// hands it on.
-QByteArray asLines(const QByteArray &bytes)
-{
-    QByteArray out;
-    out.reserve(bytes.size() + 2);
-    qsizetype start = 0;
-    const qsizetype n = bytes.size();
-    while (start < n) {
-        qsizetype i = start;
-        while (i < n && bytes[i] != '\r' && bytes[i] != '\n')
-            ++i;
-        out.append(bytes.constData() + start, i - start);
-        out.append("\r\n");
-        if (i < n && bytes[i] == '\r')
-            ++i;
-        if (i < n && bytes[i] == '\n')
-            ++i;
-        start = i;
-    }
-    return out;
-}
-
-QByteArray engineResult(const TOBRINEngine &engine)
-{
-    return QByteArray(reinterpret_cast<const char *>(engine.Result.data()), static_cast<qsizetype>(engine.ResultLength));
-}
-
 // How an open reports an engine failure.
-QString openFailureText(const QString &path, const TOBRINEngine &engine)
+QString openFailureText(const QString &path, const documents::DocumentError &error)
 {
-    return QStringLiteral("File ") + path + QStringLiteral(" (E") + QString::number(engine.ErrorCode)
-         + QStringLiteral(") ") + QString::fromStdString(engine.ErrorText());
+    return QStringLiteral("File ") + path + QStringLiteral(" (E") + QString::number(error.engineCode)
+         + QStringLiteral(") ") + error.engineText();
 }
 
 bool isEncryptedKind(PageKind kind) { return kind == PageKind::Encrypted || kind == PageKind::Legacy; }
@@ -141,27 +101,13 @@ int TForm1::openDocument(const QString &path, bool addToRecent, const QString &p
 
 TForm1::ReadOutcome TForm1::readTextFile(int slot, const QString &path)
 {
-    QFile f(path);
-    QByteArray content;
-    bool ok = false;
-    // The box shows the system's text for the last error: the one of this read, never one
-    // that an earlier call left.
-    platform::clearLastError();
-    if (f.open(QIODevice::ReadOnly)) {
-        content = f.readAll();
-        ok = f.error() == QFileDevice::NoError;
-    }
-    if (!ok) {
-        int error = platform::lastError();
-        // A folder opens without a system error; other failures may not set one either.
-        if (error == 0)
-            error = QFileInfo(path).isDir() ? EISDIR : EIO;
-        platform::setLastError(error);
-        ShowErrorBox(path);
+    const documents::ReadResult file = documents::readTextFile(path);
+    if (!file.ok()) {
+        ShowErrorBox(path, file.error.systemError);
         return ReadOutcome::Failed;
     }
     table_[slot].Password.clear();
-    table_[slot].Editor->LoadFromStream(content);
+    table_[slot].Editor->LoadFromStream(file.bytes);
     CheckAutoWrap(slot);
     return ReadOutcome::Read;
 }
@@ -171,30 +117,29 @@ TForm1::ReadOutcome TForm1::readEncryptedDocument(int slot, const QString &path,
     const QString pwd = password.isEmpty() ? AskPassword() : password;
     if (pwd.isEmpty())
         return ReadOutcome::Failed;
-    platform::clearLastError();
-    if (!engine_->LoadFromFile(passwordBytes(pwd), engineFileName(path))) {
-        ShowErrorBox(openFailureText(path, *engine_));
+    const documents::ReadResult doc = documents::readEncrypted(*engine_, path, pwd);
+    if (!doc.ok()) {
+        ShowErrorBox(openFailureText(path, doc.error), doc.error.systemError);
         return ReadOutcome::Failed;
     }
     PageRecord &page = table_[slot];
     page.Password = pwd;
-    page.Kind = encryptedKindForVersion(QByteArray::fromStdString(engine_->Version));
-    const QByteArray content = engineResult(*engine_);
-    page.Editor->LoadFromStream(asLines(content));
-    return passwordOutcome(page.Kind, content);
+    page.Kind = doc.kind;
+    page.Editor->LoadFromStream(doc.bytes);
+    return passwordOutcome(doc.password);
 }
 
-TForm1::ReadOutcome TForm1::passwordOutcome(PageKind kind, const QByteArray &content) const
+TForm1::ReadOutcome TForm1::passwordOutcome(documents::PasswordCheck check)
 {
-    // The legacy cipher gives its own text for a body that does not decipher.
-    if (kind == PageKind::Legacy
-        && content == QByteArray(DecipherFailureText.data(), static_cast<qsizetype>(DecipherFailureText.size())))
-        return ReadOutcome::PasswordWrong;
-    // Neither the legacy cipher nor a block stored without compression can tell a wrong
-    // password: the page waits for the user's word that the text is right.
-    if (kind == PageKind::Legacy || engine_->HeadCompressionId == TOBRINEngine::CompressionStored)
+    switch (check) {
+    case documents::PasswordCheck::Confirmed:
+        return ReadOutcome::Read;
+    case documents::PasswordCheck::Unchecked:
         return ReadOutcome::PasswordUnchecked;
-    return ReadOutcome::Read;
+    case documents::PasswordCheck::Wrong:
+        break;
+    }
+    return ReadOutcome::PasswordWrong;
 }
 
 void TForm1::releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet)
@@ -404,18 +349,17 @@ void TForm1::reenterPassword(int slot)
     const QString pwd = AskPassword();
     if (pwd.isEmpty())
         return;
-    platform::clearLastError();
-    if (!engine_->LoadFromFile(passwordBytes(pwd), engineFileName(page.FileName))) {
-        ShowErrorBox(openFailureText(page.FileName, *engine_));
+    const documents::ReadResult doc = documents::readEncrypted(*engine_, page.FileName, pwd);
+    if (!doc.ok()) {
+        ShowErrorBox(openFailureText(page.FileName, doc.error), doc.error.systemError);
         return;
     }
-    const QByteArray content = engineResult(*engine_);
     page.Password = pwd;
     page.PasswordUnconfirmed = false;
     page.Editor->SetReadOnly(false);
-    page.Editor->LoadFromStream(asLines(content));
+    page.Editor->LoadFromStream(doc.bytes);
     page.Editor->SetModified(false);
-    if (const ReadOutcome outcome = passwordOutcome(page.Kind, content); outcome != ReadOutcome::Read)
+    if (const ReadOutcome outcome = passwordOutcome(doc.password); outcome != ReadOutcome::Read)
         markPasswordUnconfirmed(slot, outcome == ReadOutcome::PasswordWrong);
     emit documentStateChanged();
 }
@@ -468,32 +412,26 @@ void TForm1::writeEncryptedPage(int slot)
             throw Abort();
         page.Password = dlg->password();
     }
-    const QByteArray data = asLines(page.Editor->SaveToStream());
-    if (page.Kind == PageKind::Legacy)
-        engine_->CipherId = TOBRINEngine::CipherLegacy;
-    else
-        engine_->CipherId = EC41->isChecked() ? TOBRINEngine::CipherEC4 : TOBRINEngine::CipherBlowfish;
-    const std::string pwd = passwordBytes(page.Password);
-    bool engineFailed = false;
-    QString error;
-    const bool saved = replaceFileThrough(
-        page.FileName,
-        [&](const QString &temp) {
-            platform::clearLastError();
-            engineFailed = !engine_->SaveToFile(pwd, engineFileName(temp),
-                                                reinterpret_cast<const std::uint8_t *>(data.constData()),
-                                                static_cast<std::size_t>(data.size()));
-            return !engineFailed;
-        },
-        &error);
-    if (saved)
+    const std::uint8_t cipher = EC41->isChecked() ? TOBRINEngine::CipherEC4 : TOBRINEngine::CipherBlowfish;
+    const documents::DocumentError error = documents::writeEncrypted(*engine_, page.FileName, page.Kind, cipher,
+                                                                     page.Password, page.Editor->SaveToStream());
+    if (error.ok())
         return;
-    if (engineFailed)
-        ShowErrorBox(QStringLiteral("E") + QString::number(engine_->ErrorCode) + QStringLiteral(": ")
-                     + QString::fromStdString(engine_->ErrorText()));
+    if (error.failure == documents::Failure::TooLongForLegacy)
+        ShowMessageBox(QStringLiteral("$ECannot save the file"), legacyTooLongText(page.FileName));
+    else if (error.failure == documents::Failure::Engine)
+        ShowErrorBox(QStringLiteral("E") + QString::number(error.engineCode) + QStringLiteral(": ") + error.engineText(),
+                     error.systemError);
     else
-        ShowErrorBox(QStringLiteral("Cannot save the file \"") + page.FileName + QStringLiteral("\""));
+        ShowErrorBox(QStringLiteral("Cannot save the file \"") + page.FileName + QStringLiteral("\""), error.systemError);
     throw Abort();
+}
+
+QString TForm1::legacyTooLongText(const QString &path)
+{
+    return QStringLiteral("\"") + path
+         + QStringLiteral("\" is not saved: its text is too long for a document of this old kind (at most 9,999,999 "
+                          "bytes).\nSave As can store it as an encrypted document of the current version.");
 }
 
 QString TForm1::savedText(const QString &path) const
@@ -509,15 +447,15 @@ bool TForm1::writeTextPage(int slot)
 {
     PageRecord &page = table_[slot];
     for (;;) {
-        QString error;
         const TRichEdit::PlainBytes out = textPageBytes(page.Editor, page.Kind);
-        if (writeFileReplacing(page.FileName, out.bytes, &error)) {
+        const documents::DocumentError error = documents::writeTextFile(page.FileName, out.bytes);
+        if (error.ok()) {
             // The page keeps its encoding until the file is in another one.
             const bool switched = out.encoding != page.Editor->Encoding();
             page.Editor->SetEncoding(out.encoding);
             return switched;
         }
-        ShowErrorBox(QStringLiteral("Warning"));
+        ShowErrorBox(QStringLiteral("Warning"), error.systemError);
         if (!ConfirmYesNo(QStringLiteral("Cannot save the file \"") + page.FileName + QStringLiteral("\"\nTry again?"),
                           this))
             throw Abort();

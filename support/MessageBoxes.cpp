@@ -66,9 +66,13 @@ QString SystemErrorText()
 
 void ShowErrorBox(const QString &text)
 {
-    const int error = platform::lastError();
+    ShowErrorBox(text, platform::lastError());
+}
+
+void ShowErrorBox(const QString &text, int systemError)
+{
     CurrentPrompter().message({QStringLiteral("Error"),
-                               text + QStringLiteral(".\n") + platform::errorText(error),
+                               text + QStringLiteral(".\n") + platform::errorText(systemError),
                                MessageIcon::Warning, MessageButtons::Ok, nullptr});
 }
 

@@ -36,6 +36,9 @@ QString SystemErrorText();
 // text + ".\n" + the system's text for the last error, caption "Error", warning icon. The last
 // error is read before anything else happens.
 void ShowErrorBox(const QString &text);
+// text + ".\n" + the system's text for systemError (nothing for 0), caption "Error", warning
+// icon.
+void ShowErrorBox(const QString &text, int systemError);
 
 // A question with Yes and No; brings the owner to the top first. True only for Yes.
 bool AskYesNo(const QString &caption, const QString &text, QWidget *owner = nullptr);
