@@ -491,9 +491,8 @@ void TForm1::FormClose()
     QDir::setCurrent(programFolder_);
     QFile::remove(programFolder_ + QStringLiteral("NULL.htm"));
     collectSettings();
-    QString error;
-    if (!saveSettings(programFolder_ + QStringLiteral("Kelpa.ini"), settings_, &error))
-        ShowErrorBox(QStringLiteral("Cannot save the file ") + programFolder_ + QStringLiteral("Kelpa.ini"));
+    if (const int error = saveSettings(programFolder_ + QStringLiteral("Kelpa.ini"), settings_))
+        ShowErrorBox(QStringLiteral("Cannot save the file ") + programFolder_ + QStringLiteral("Kelpa.ini"), error);
     destroyPages();
 }
 

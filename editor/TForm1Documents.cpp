@@ -2,7 +2,6 @@
 // with the question about unsaved changes.
 #include "editor/TForm1.h"
 
-#include "editor/SafeFile.h"
 #include "editor/SaveAsRules.h"
 
 #include "engine/TOBRINEngine.h"
@@ -374,7 +373,7 @@ bool TForm1::SavePage(int slot)
     if (page.isFree() || !page.Editor || page.Editor->ReadOnly())
         return false;
     const QString path = page.FileName;
-    if (isReadOnlyFile(path)
+    if (documents::isReadOnlyFile(path)
         && !ConfirmYesNo(QStringLiteral("\"") + path
                              + QStringLiteral("\" is a read-only file.\nThis program can save it all the same (by "
                                               "removing temporaneously the read-only attribute). Proceed?"),

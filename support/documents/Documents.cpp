@@ -1,6 +1,6 @@
 #include "support/documents/Documents.h"
 
-#include "engine/SafeFile.h"
+#include "platform/safefile/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <cstring>
+
+#include <sys/stat.h>
 
 namespace kelpa::documents {
 
@@ -149,6 +151,14 @@ DocumentError writeTextFile(const QString &path, const QByteArray &bytes)
     if (!out.isOpen() || !out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !out.commit())
         return failed(Failure::Write, out.systemError());
     return {};
+}
+
+bool isReadOnlyFile(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return (st.st_mode & S_IWUSR) == 0;
 }
 
 DocumentError writeEncrypted(TOBRINEngine &engine, const QString &path, DocumentKind kind, std::uint8_t cipher,

@@ -23,7 +23,7 @@ namespace {
 
 QString iniValue(const QString &file, const QString &key)
 {
-    const auto v = NameValueLines::parse(fileBytes(file)).value(key);
+    const auto v = kelpa::NameValueLines::parse(fileBytes(file)).value(key);
     return v ? *v : QStringLiteral("<missing>");
 }
 

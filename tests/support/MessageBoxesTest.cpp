@@ -94,6 +94,12 @@ TEST(MessageBoxes, ErrorBoxAppendsTheSystemTextOfTheLastError)
     errno = 0;
     ShowErrorBox(QStringLiteral("E10: EC:NonOBRIN"));
     EXPECT_EQ(p.last().text, QStringLiteral("E10: EC:NonOBRIN.\n"));
+    // A given error number is shown whatever errno holds by then.
+    errno = EACCES;
+    ShowErrorBox(QStringLiteral("Cannot save"), ENOSPC);
+    EXPECT_EQ(p.last().text, QStringLiteral("Cannot save.\n") + QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    ShowErrorBox(QStringLiteral("Cannot save"), 0);
+    EXPECT_EQ(p.last().text, QStringLiteral("Cannot save.\n"));
 }
 
 TEST(MessageBoxes, QuestionsAreTrueOnlyForYes)

@@ -1,4 +1,4 @@
-#include "engine/SafeFile.h"
+#include "platform/safefile/SafeFile.h"
 
 #include "common/FileSizeLimit.h"
 #include "common/TempDir.h"

@@ -1,4 +1,4 @@
-#include "engine/SafeFile.h"
+#include "platform/safefile/SafeFile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,34 +42,76 @@ fs::path folderOf(const fs::path &path)
     return dir.empty() ? fs::path(".") : dir;
 }
 
-// A new, empty file beside target, made with the usual mode for new files; -1 and errno when
-// that is not possible.
+// Beside the target: its own name, or this one when the target's name is as long as a name
+// may be.
+constexpr const char *kLongNameBase = ".~kelpa";
+
+// A new, empty file beside target, made with the usual mode for new files and locked; -1 and
+// errno when that is not possible.
 int createBeside(const std::string &target, std::string &tempName)
 {
     static std::atomic<unsigned> counter{0};
     const fs::path path(target);
     const fs::path dir = folderOf(path);
     const std::string base = "." + path.filename().string();
+    const unsigned pid = static_cast<unsigned>(::getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const auto now = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
-        const unsigned tag = static_cast<unsigned>(::getpid()) * 2654435761u ^ now ^ (++counter * 40503u);
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".~%08x", tag);
+        const unsigned tag = pid * 2654435761u ^ now ^ (++counter * 40503u);
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".~%u.%08x", pid, tag);
         tempName = (dir / (base + suffix)).string();
         int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno == ENAMETOOLONG) {
-            // The target's own name is as long as a name may be.
-            tempName = (dir / (std::string(".~kelpa") + suffix)).string();
+            tempName = (dir / (std::string(kLongNameBase) + suffix)).string();
             fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         }
-        if (fd >= 0 || errno != EEXIST) {
-            if (fd < 0)
-                tempName.clear();
+        if (fd >= 0) {
+            // Until the lock is taken the process id in the name keeps others away.
+            ::flock(fd, LOCK_EX);
             return fd;
+        }
+        if (errno != EEXIST) {
+            tempName.clear();
+            return -1;
         }
     }
     tempName.clear();
     return -1;
+}
+
+// "<digits>.<8 hex digits>" with the digits a process id; 0 when the text is not of that form.
+long processOfSuffix(const std::string &suffix)
+{
+    const std::size_t dot = suffix.find('.');
+    if (dot == 0 || dot == std::string::npos || dot > 10 || suffix.size() != dot + 9)
+        return 0;
+    long pid = 0;
+    for (std::size_t i = 0; i < dot; ++i) {
+        if (suffix[i] < '0' || suffix[i] > '9')
+            return 0;
+        pid = pid * 10 + (suffix[i] - '0');
+    }
+    for (std::size_t i = dot + 1; i < suffix.size(); ++i) {
+        const char c = suffix[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return 0;
+    }
+    return pid;
+}
+
+// The writer's process id that a temporary name of target carries; 0 when it is none.
+long writerOf(const std::string &name, const std::string &targetFileName)
+{
+    for (const std::string &base : {"." + targetFileName + ".~", std::string(kLongNameBase) + ".~"})
+        if (name.size() > base.size() && name.compare(0, base.size(), base) == 0)
+            return processOfSuffix(name.substr(base.size()));
+    return 0;
+}
+
+bool processIsGone(long pid)
+{
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 void syncFolderOf(const std::string &fileName)
@@ -112,14 +157,61 @@ SafeFileWriter::SafeFileWriter(const std::string &target)
     fd_ = createBeside(target_, temp_);
     if (fd_ < 0)
         fail(SafeFileError::Open, errno ? errno : EEXIST);
+    lockFd_ = fd_;
 }
 
 SafeFileWriter::~SafeFileWriter()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    release();
+}
+
+void SafeFileWriter::release()
+{
+    // Removed before the lock goes, so that nobody else takes a file still being removed.
     if (!temp_.empty())
         ::unlink(temp_.c_str());
+    temp_.clear();
+    if (fd_ >= 0 && fd_ != lockFd_)
+        ::close(fd_);
+    fd_ = -1;
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+    lockFd_ = -1;
+}
+
+bool SafeFileWriter::isTemporaryName(const std::string &name, const std::string &targetFileName)
+{
+    return writerOf(name, targetFileName) > 0;
+}
+
+int SafeFileWriter::removeAbandoned(const std::string &target)
+{
+    const fs::path path(target);
+    const std::string dirName = folderOf(path).string();
+    const std::string fileName = path.filename().string();
+    DIR *dir = ::opendir(dirName.c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (!processIsGone(writerOf(name, fileName)))
+            continue;
+        const std::string full = (fs::path(dirName) / name).string();
+        // A writer that lives holds the lock, even where its process id names another process
+        // (another pid namespace sharing the folder).
+        const int fd = ::open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            if (::unlink(full.c_str()) == 0)
+                ++removed;
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 bool SafeFileWriter::fail(SafeFileError error, int err)
@@ -131,8 +223,9 @@ bool SafeFileWriter::fail(SafeFileError error, int err)
 
 bool SafeFileWriter::write(const void *data, std::size_t length)
 {
+    // A writer that could not open keeps that reason.
     if (fd_ < 0)
-        return fail(SafeFileError::Write, EBADF);
+        return error_ == SafeFileError::None ? fail(SafeFileError::Write, EBADF) : false;
     const auto *p = static_cast<const char *>(data);
     while (length > 0) {
         const ssize_t n = ::write(fd_, p, length);
@@ -148,8 +241,8 @@ bool SafeFileWriter::write(const void *data, std::size_t length)
 
 void SafeFileWriter::handOver()
 {
+    // The descriptor stays open for its lock; only this writer stops writing through it.
     if (fd_ >= 0 && !direct_) {
-        ::close(fd_);
         fd_ = -1;
         handedOver_ = true;
     }
@@ -167,8 +260,8 @@ bool SafeFileWriter::commit()
     if (temp_.empty() || (fd_ < 0 && !handedOver_))
         return fail(error_ == SafeFileError::None ? SafeFileError::Open : error_, errno_ ? errno_ : EBADF);
 
-    // A filled-in-by-name file is reopened to be flushed.
-    const int fd = handedOver_ ? ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC) : fd_;
+    // A file filled in by name may be another file by now: it is reopened to be flushed.
+    const int fd = handedOver_ ? ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC) : lockFd_;
     fd_ = -1;
     if (fd < 0)
         return fail(SafeFileError::Flush, errno);
@@ -177,17 +270,19 @@ bool SafeFileWriter::commit()
         [[maybe_unused]] const int owned = ::fchown(fd, owner_, group_);
         ::fchmod(fd, mode_);
     }
-    if (::fsync(fd) != 0) {
-        const int err = errno;
-        ::close(fd);
-        return fail(SafeFileError::Flush, err);
-    }
-    if (::close(fd) != 0)
+    const bool synced = ::fsync(fd) == 0;
+    const int syncError = errno;
+    // The lock stays until the file has its new name.
+    if (fd != lockFd_ && ::close(fd) != 0 && synced)
         return fail(SafeFileError::Flush, errno);
+    if (!synced)
+        return fail(SafeFileError::Flush, syncError);
     if (::rename(temp_.c_str(), target_.c_str()) != 0)
         return fail(SafeFileError::Replace, errno);
     temp_.clear();
     syncFolderOf(target_);
+    release();
+    removeAbandoned(target_);
     return true;
 }
 

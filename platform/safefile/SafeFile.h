@@ -6,6 +6,12 @@
 // A symbolic link is followed, so the link stays and the file it names is replaced. An existing
 // target keeps its permission bits (and, where the system allows it, its owner and group). A
 // target that exists but is no regular file (a device, a pipe) is written directly.
+//
+// The temporary file is named "." + the target's name + ".~" + the writer's process id + "." +
+// a random tag, and the writer holds a lock on it while it lives. A process that is killed
+// mid-save leaves its temporary file behind; the next successful save of the same target
+// removes such files once their writer's process is gone and nobody holds their lock, and never
+// a file that a live writer is still filling.
 #include <cstddef>
 #include <string>
 
@@ -45,12 +51,20 @@ public:
     // errno of the failure, for a message.
     int systemError() const { return errno_; }
 
+    // Removes what killed writers of target left beside it (see above); the number removed.
+    static int removeAbandoned(const std::string &target);
+    // Whether name is a temporary file of the safe writer for a target of that file name.
+    static bool isTemporaryName(const std::string &name, const std::string &targetFileName);
+
 private:
     bool fail(SafeFileError error, int err);
+    void release();
 
     std::string target_;
     std::string temp_;
     int fd_ = -1;
+    // Holds the lock on the temporary file, also while another writer fills it by name.
+    int lockFd_ = -1;
     bool direct_ = false;
     bool handedOver_ = false;
     bool existed_ = false;

@@ -1,4 +1,6 @@
-#include "editor/SafeFile.h"
+#include "support/documents/Documents.h"
+
+#include "platform/safefile/SafeFile.h"
 
 #include "common/FileSizeLimit.h"
 #include "common/TempDir.h"
@@ -8,7 +10,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-using namespace kelpa::editor;
+#include <cerrno>
+
+using namespace kelpa::documents;
 
 namespace {
 
@@ -22,13 +26,13 @@ std::size_t entries(const std::filesystem::path &p)
 
 } // namespace
 
-TEST(SafeFile, ReplacesContentAndKeepsPermissionBits)
+TEST(WriteFile, ReplacesContentAndKeepsPermissionBits)
 {
     kelpa::test::TempDir dir;
     const std::string name = dir.file("doc.txt");
     kelpa::test::writeText(name, "old");
     ::chmod(name.c_str(), 0444);
-    ASSERT_TRUE(writeFileReplacing(QString::fromStdString(name), "new text"));
+    ASSERT_TRUE(writeTextFile(QString::fromStdString(name), "new text").ok());
     const auto bytes = kelpa::test::readBytes(name);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new text");
     struct stat st {};
@@ -38,46 +42,49 @@ TEST(SafeFile, ReplacesContentAndKeepsPermissionBits)
     EXPECT_EQ(entries(dir.path()), 1u);
 }
 
-TEST(SafeFile, FailedWriteLeavesTheOldFileByteIdentical)
+TEST(WriteFile, FailedWriteLeavesTheOldFileByteIdentical)
 {
     kelpa::test::TempDir dir;
     const std::string name = dir.file("doc.txt");
     kelpa::test::writeText(name, "precious");
-    QString error;
+    DocumentError error;
     {
         const kelpa::test::FileSizeLimit limit(16);
-        EXPECT_FALSE(writeFileReplacing(QString::fromStdString(name), QByteArray(4096, 'x'), &error));
+        error = writeTextFile(QString::fromStdString(name), QByteArray(4096, 'x'));
     }
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(error.failure, Failure::Write);
+    EXPECT_EQ(error.systemError, EFBIG);
     const auto bytes = kelpa::test::readBytes(name);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "precious");
     EXPECT_EQ(entries(dir.path()), 1u);
 }
 
-TEST(SafeFile, WriterFailureReplacesNothing)
+TEST(WriteFile, WriterFailureReplacesNothing)
 {
     kelpa::test::TempDir dir;
     const std::string name = dir.file("doc.eco");
     kelpa::test::writeText(name, "precious");
-    EXPECT_FALSE(replaceFileThrough(QString::fromStdString(name), [](const QString &temp) {
-        QFile f(temp);
-        f.open(QIODevice::WriteOnly);
+    {
+        // Another writer fills the temporary file by its name, then fails: nothing is committed.
+        kelpa::SafeFileWriter out(name);
+        out.handOver();
+        QFile f(QString::fromStdString(out.tempName()));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("half");
-        return false;
-    }));
+    }
     const auto bytes = kelpa::test::readBytes(name);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "precious");
     EXPECT_EQ(entries(dir.path()), 1u);
 }
 
-TEST(SafeFile, LinkIsFollowedAndKept)
+TEST(WriteFile, LinkIsFollowedAndKept)
 {
     kelpa::test::TempDir dir;
     const std::string real = dir.file("real.txt");
     const std::string link = dir.file("link.txt");
     kelpa::test::writeText(real, "old");
     std::filesystem::create_symlink(real, link);
-    ASSERT_TRUE(writeFileReplacing(QString::fromStdString(link), "new"));
+    ASSERT_TRUE(writeTextFile(QString::fromStdString(link), "new").ok());
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     const auto bytes = kelpa::test::readBytes(real);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new");
