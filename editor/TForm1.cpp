@@ -35,6 +35,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cerrno>
+#include <unistd.h>
+
 namespace kelpa::editor {
 
 QString DocumentPathArgumentText;
@@ -568,9 +571,8 @@ void TForm1::Allowmultipleinstances1Click()
 {
     const QString marker = multiMarkerFile(programFolder_);
     if (QFile::exists(marker)) {
-        platform::clearLastError();
-        if (!QFile::remove(marker))
-            ShowErrorBox(QStringLiteral("Cannot remove the file multi.dat"));
+        if (::unlink(QFile::encodeName(marker).constData()) != 0)
+            ShowErrorBox(QStringLiteral("Cannot remove the file multi.dat"), errno);
     } else {
         QFile f(marker);
         if (f.open(QIODevice::WriteOnly))

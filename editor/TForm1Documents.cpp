@@ -9,7 +9,6 @@
 #include "platform/richedit/TRichEdit.h"
 #include "support/Abort.h"
 #include "support/MessageBoxes.h"
-#include "support/PasswordDialog.h"
 #include "support/Prompter.h"
 #include "support/documents/Documents.h"
 
@@ -262,14 +261,11 @@ void TForm1::CheckAutoWrap(int slot)
 
 QString TForm1::AskPassword()
 {
-    TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
-    if (!dlg)
-        return {};
-    dlg->setDecodeMode();
-    dlg->setClearOnShow(!Usecommonpassword1->isChecked());
-    const int result = dlg->ShowModal();
-    dlg->setEncodeMode();
-    return result == 1 ? dlg->password() : QString();
+    PasswordRequest request;
+    request.mode = PasswordMode::Decode;
+    request.clear = !Usecommonpassword1->isChecked();
+    request.owner = this;
+    return CurrentPrompter().password(request).value_or(QString());
 }
 
 void TForm1::OpenButtonClick()
@@ -323,19 +319,17 @@ void TForm1::Changepassword1Click()
         return;
     const int slot = table_.CurrentPage;
     PageRecord &page = table_[slot];
-    TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
-    if (!dlg)
-        return;
     if (page.PasswordUnconfirmed) {
         reenterPassword(slot);
         return;
     }
-    dlg->setEncodeMode();
-    dlg->Password->setText(page.Password);
-    dlg->PasswordChk->setText(page.Password);
-    dlg->setClearOnShow(!Usecommonpassword1->isChecked());
-    if (dlg->ShowModal() == 1) {
-        page.Password = dlg->password();
+    PasswordRequest request;
+    request.mode = PasswordMode::Encode;
+    request.initial = page.Password;
+    request.clear = !Usecommonpassword1->isChecked();
+    request.owner = this;
+    if (const std::optional<QString> password = CurrentPrompter().password(request)) {
+        page.Password = *password;
         page.Editor->SetModified(true);
         RichEdit1Change();
     }
@@ -401,15 +395,15 @@ void TForm1::writeEncryptedPage(int slot)
 {
     PageRecord &page = table_[slot];
     if (page.Password.isEmpty()) {
-        TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
-        if (!dlg)
-            throw Abort();
-        dlg->setEncodeMode();
+        PasswordRequest request;
+        request.mode = PasswordMode::Encode;
         // With the common password the last one typed is offered again.
-        dlg->setClearOnShow(!Usecommonpassword1->isChecked());
-        if (dlg->ShowModal() != 1)
+        request.clear = !Usecommonpassword1->isChecked();
+        request.owner = this;
+        const std::optional<QString> password = CurrentPrompter().password(request);
+        if (!password)
             throw Abort();
-        page.Password = dlg->password();
+        page.Password = *password;
     }
     const std::uint8_t cipher = EC41->isChecked() ? TOBRINEngine::CipherEC4 : TOBRINEngine::CipherBlowfish;
     const documents::DocumentError error = documents::writeEncrypted(*engine_, page.FileName, page.Kind, cipher,

@@ -64,11 +64,6 @@ QString SystemErrorText()
     return platform::lastErrorText();
 }
 
-void ShowErrorBox(const QString &text)
-{
-    ShowErrorBox(text, platform::lastError());
-}
-
 void ShowErrorBox(const QString &text, int systemError)
 {
     CurrentPrompter().message({QStringLiteral("Error"),

@@ -1,10 +1,13 @@
 #include "support/Prompter.h"
 
+#include "support/PasswordDialog.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
@@ -115,6 +118,28 @@ std::optional<QString> DialogPrompter::input(const InputRequest &request)
     if (!ok)
         return std::nullopt;
     return text;
+}
+
+std::optional<QString> DialogPrompter::password(const PasswordRequest &request)
+{
+    TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
+    if (!dlg)
+        return std::nullopt;
+    if (request.mode == PasswordMode::Decode)
+        dlg->setDecodeMode();
+    else
+        dlg->setEncodeMode();
+    if (request.initial) {
+        dlg->Password->setText(*request.initial);
+        dlg->PasswordChk->setText(*request.initial);
+    }
+    dlg->setClearOnShow(request.clear);
+    const int result = dlg->ShowModal();
+    // Encode is the dialog's resting mode.
+    dlg->setEncodeMode();
+    if (result != 1)
+        return std::nullopt;
+    return dlg->password();
 }
 
 FileDialogResult DialogPrompter::file(const FileDialogRequest &request)

@@ -1,4 +1,6 @@
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
+
+#include <utility>
 
 namespace kelpa {
 namespace {
@@ -27,6 +29,15 @@ std::vector<ScriptedPrompter::Shown> ScriptedPrompter::messages() const
     return out;
 }
 
+std::vector<ScriptedPrompter::Shown> ScriptedPrompter::passwordPrompts() const
+{
+    std::vector<Shown> out;
+    for (const Shown &s : shown_)
+        if (s.kind == Shown::Kind::Password)
+            out.push_back(s);
+    return out;
+}
+
 void ScriptedPrompter::record(const Shown &shown)
 {
     shown_.push_back(shown);
@@ -39,6 +50,7 @@ void ScriptedPrompter::clear()
     shown_.clear();
     messageAnswers_.clear();
     inputAnswers_.clear();
+    passwordAnswers_.clear();
     fileAnswers_.clear();
     fontAnswers_.clear();
     colorAnswers_.clear();
@@ -78,6 +90,30 @@ std::optional<QString> ScriptedPrompter::input(const InputRequest &request)
     inputAnswers_.pop_front();
     if (!given)
         return std::nullopt;
+    return text;
+}
+
+std::optional<QString> ScriptedPrompter::password(const PasswordRequest &request)
+{
+    Shown s{Shown::Kind::Password, QStringLiteral("ECO file password"), QString(), MessageIcon::None,
+            MessageButtons::OkCancel, FileDialogKind::Open, QString(), request.owner};
+    s.text = request.clear ? QString() : request.initial.value_or(lastPassword_);
+    s.passwordMode = request.mode;
+    lastPassword_ = s.text;
+    record(s);
+    if (auto f = std::exchange(whilePassword_, {}))
+        f();
+    if (passwordAnswers_.empty()) {
+        ++unanswered_;
+        return std::nullopt;
+    }
+    const bool given = passwordAnswers_.front().has_value();
+    const QString text = given ? *passwordAnswers_.front() : QString();
+    passwordAnswers_.pop_front();
+    // An empty password cannot be confirmed: the dialog's OK stays disabled.
+    if (!given || text.isEmpty())
+        return std::nullopt;
+    lastPassword_ = text;
     return text;
 }
 
