@@ -1,5 +1,11 @@
 #include "editor/PageTable.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
 namespace kelpa::editor {
 
 int PageTable::FindFreePage() const
@@ -10,13 +16,40 @@ int PageTable::FindFreePage() const
     return -1;
 }
 
+namespace {
+
+// The absolute, clean path with the links of its folder resolved, for a file that may not exist.
+QString resolvedPath(const QString &path)
+{
+    const QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    const QString folder = QFileInfo(info.path()).canonicalFilePath();
+    return folder.isEmpty() ? info.filePath() : QDir(folder).filePath(info.fileName());
+}
+
+} // namespace
+
+bool isSameFile(const QString &a, const QString &b)
+{
+    if (a == b)
+        return true;
+    struct stat sa {}, sb {};
+    if (::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return resolvedPath(a) == resolvedPath(b);
+}
+
 int PageTable::findLoaded(const QString &path) const
 {
     if (isUntitledName(path) || path.isEmpty())
         return -1;
-    for (int i = 0; i < kPageCount; ++i)
-        if ((*this)[i].FileName.compare(path, Qt::CaseInsensitive) == 0)
+    for (int i = 0; i < kPageCount; ++i) {
+        const PageRecord &page = (*this)[i];
+        if (!page.isFree() && !page.isUntitled() && isSameFile(page.FileName, path))
             return i;
+    }
     return -1;
 }
 

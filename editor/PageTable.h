@@ -48,8 +48,8 @@ public:
 
     // Lowest free slot, or -1 when all 16 are open.
     int FindFreePage() const;
-    // Slot that already holds path (compared without regard to case), or -1. Untitled names are
-    // never "already loaded".
+    // Slot that already holds the file at path (see isSameFile), or -1. Untitled names are never
+    // "already loaded".
     int findLoaded(const QString &path) const;
     // Lowest open slot, or -1.
     int firstOpenPage() const;
@@ -59,6 +59,10 @@ public:
 };
 
 bool isUntitledName(const QString &path);
+// Whether two paths name one file: the same file when both exist (device and inode, so links,
+// "." and ".." do not matter), else the same absolute clean path with links resolved. Names are
+// compared with their case, as the file system does.
+bool isSameFile(const QString &a, const QString &b);
 // The part after the last folder separator.
 QString fileNamePart(const QString &path);
 // The folder part, with its trailing separator; empty when the name has none.

@@ -49,7 +49,7 @@ int RunEditor(int &argc, char **argv)
     KelpaApplication app(argc, argv);
     SetCaptionRules(CaptionRules::Basic);
     try {
-        if (!HandOffToRunningInstance(app.arguments().mid(1)))
+        if (!HandOffToRunningInstance(app.programArguments()))
             return 0;
         TForm1 form;
         SetMainForm(&form);

@@ -530,26 +530,37 @@ QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
     request.filterIndex = start.filterIndex;
     request.confirmOverwrite = true;
     request.owner = this;
-    const FileDialogResult result = CurrentPrompter().file(request);
-    if (!result.accepted || result.file().isEmpty())
-        throw Abort();
-    const SaveAsTarget target = saveAsTarget(result.filterIndex, start.extensionWord);
-    QString chosen = result.file();
-    if (needsExtensionQuestion(chosen, target.wantedExtension)) {
-        MessageRequest question;
-        question.caption = EscapeMenuCaption(Saveas1->text());
-        question.text = QStringLiteral("Do you want to add the ") + target.wantedExtension + QStringLiteral(" file extension?");
-        question.icon = MessageIcon::Question;
-        question.buttons = MessageButtons::YesNoCancel;
-        question.owner = this;
-        const MessageAnswer answer = CurrentPrompter().message(question);
-        if (answer == MessageAnswer::Cancel)
+    for (;;) {
+        const FileDialogResult result = CurrentPrompter().file(request);
+        if (!result.accepted || result.file().isEmpty())
             throw Abort();
-        if (answer == MessageAnswer::Yes)
-            chosen += target.wantedExtension;
+        const SaveAsTarget target = saveAsTarget(result.filterIndex, start.extensionWord);
+        QString chosen = result.file();
+        if (needsExtensionQuestion(chosen, target.wantedExtension)) {
+            MessageRequest question;
+            question.caption = EscapeMenuCaption(Saveas1->text());
+            question.text = QStringLiteral("Do you want to add the ") + target.wantedExtension
+                            + QStringLiteral(" file extension?");
+            question.icon = MessageIcon::Question;
+            question.buttons = MessageButtons::YesNoCancel;
+            question.owner = this;
+            const MessageAnswer answer = CurrentPrompter().message(question);
+            if (answer == MessageAnswer::Cancel)
+                throw Abort();
+            if (answer == MessageAnswer::Yes)
+                chosen += target.wantedExtension;
+        }
+        // The dialog confirmed replacing the name it was given, not the one with the extension.
+        if (chosen != result.file() && QFileInfo::exists(chosen)
+            && !ConfirmYesNo(QStringLiteral("\"") + chosen + QStringLiteral("\" already exists.\nDo you want to replace it?"),
+                             this)) {
+            request.fileName = result.file();
+            request.filterIndex = result.filterIndex;
+            continue;
+        }
+        kind = target.kind;
+        return chosen;
     }
-    kind = target.kind;
-    return chosen;
 }
 
 void TForm1::SaveAll1Click()

@@ -73,18 +73,32 @@ private:
     int fd_ = -1;
 };
 
-// The store of a root; a missing file is an empty store. A file that does not read as a store
-// gives nothing and `damaged` is set.
-QJsonObject loadStore(RegistryRoot root, bool *damaged = nullptr)
+enum class StoreState { Read, Missing, Damaged, Unreadable };
+
+// The store of a root; a missing file is an empty store. A file that does not read as a store,
+// or cannot be read at all, gives nothing, and `state` tells which.
+QJsonObject loadStore(RegistryRoot root, StoreState *state = nullptr)
 {
-    if (damaged)
-        *damaged = false;
-    QFile f(storeFile(root));
-    if (!f.open(QIODevice::ReadOnly))
+    StoreState ignored;
+    StoreState &st = state ? *state : ignored;
+    const int fd = ::open(QFile::encodeName(storeFile(root)).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        st = errno == ENOENT ? StoreState::Missing : StoreState::Unreadable;
         return {};
-    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll());
-    if (!doc.isObject() && damaged)
-        *damaged = true;
+    }
+    QFile f;
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        st = StoreState::Unreadable;
+        return {};
+    }
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        st = StoreState::Unreadable;
+        return {};
+    }
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes);
+    st = doc.isObject() ? StoreState::Read : StoreState::Damaged;
     return doc.isObject() ? doc.object() : QJsonObject();
 }
 
@@ -140,9 +154,12 @@ bool changeStore(RegistryRoot root, const QStringList &parts, bool create,
     StoreLock lock(root);
     if (!lock.ok())
         return false;
-    bool damaged = false;
-    QJsonObject store = loadStore(root, &damaged);
-    if (damaged) {
+    StoreState state = StoreState::Read;
+    QJsonObject store = loadStore(root, &state);
+    // Keys that cannot be read now are still the user's: the change fails rather than erase them.
+    if (state == StoreState::Unreadable)
+        return false;
+    if (state == StoreState::Damaged) {
         // Start afresh, but keep what was there for the user to look at.
         const QString file = storeFile(root);
         const QString aside = file + QStringLiteral(".damaged");

@@ -9,7 +9,7 @@
 // itself and writes the file back atomically, under an exclusive file lock, so that two
 // programs of one user can write at the same time without losing each other's values. A file
 // that does not read as a store is moved aside (".damaged") by the next change, never
-// overwritten.
+// overwritten; one that cannot be read at all (no permission) fails every change.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>

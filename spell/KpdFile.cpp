@@ -60,11 +60,13 @@ public:
         }
     }
 
-    // Decodes `length` bytes from the bit stream; false on a malformed stream.
+    // Decodes up to `length` bytes from the bit stream into `out`; false when the stream is
+    // malformed or runs out first, `out` then holding the bytes decoded before that point.
     bool decode(const std::uint8_t *symbols, std::size_t symbolCount, const std::uint8_t *stream,
                 std::size_t streamBytes, std::size_t length, std::string &out) const
     {
-        out.resize(length);
+        out.clear();
+        out.reserve(length);
         const std::size_t bits = streamBytes * 8;
         std::size_t at = 0;
         auto bit = [stream](std::size_t i) { return (stream[i >> 3] >> (7 - (i & 7))) & 1; };
@@ -92,7 +94,7 @@ public:
             const int k = rank_[value];
             if (k < 0 || static_cast<std::size_t>(k) >= symbolCount)
                 return false;
-            out[produced] = static_cast<char>(symbols[k]);
+            out.push_back(static_cast<char>(symbols[k]));
         }
         return true;
     }
@@ -255,11 +257,21 @@ bool TKPD::LoadFromBytes(const std::uint8_t *data, std::size_t size, const std::
                 return false;
             }
             const std::size_t streamBytes = size - 1 - (CoderHeadLength + symbolCount);
-            if (declared > streamBytes * 8 / ShortestCodeBits ||
-                !decoder.decode(data + CoderHeadLength, symbolCount, data + CoderHeadLength + symbolCount, streamBytes,
-                                static_cast<std::size_t>(declared), legacy)) {
-                Error = kpdV1Load;
-                return false;
+            // A stream cannot hold more symbols than it has room for; a larger length is a cut
+            // file, read as far as it goes.
+            const std::size_t length =
+                static_cast<std::size_t>(std::min<std::uint64_t>(declared, streamBytes * 8 / ShortestCodeBits));
+            if (!decoder.decode(data + CoderHeadLength, symbolCount, data + CoderHeadLength + symbolCount, streamBytes,
+                                length, legacy) ||
+                length < declared) {
+                // Files of this version may end in padding the decoder cannot read as a code:
+                // every word ended by its line end is kept, a last one cut short is not.
+                const std::size_t lineEnd = legacy.find_last_of("\r\n");
+                if (lineEnd == std::string::npos) {
+                    Error = kpdV1Load;
+                    return false;
+                }
+                legacy.resize(lineEnd + 1);
             }
             legacy.erase(std::remove(legacy.begin(), legacy.end(), '\n'), legacy.end());
             list = legacy;

@@ -196,14 +196,19 @@ QString TOBRINPasswordDlg::password() const
     return Password->text();
 }
 
+std::optional<QByteArray> TOBRINPasswordDlg::PasswordBytes(const QString &password)
+{
+    const std::optional<std::string> bytes = codepage::encodePassword(
+        std::u16string_view(reinterpret_cast<const char16_t *>(password.utf16()),
+                            static_cast<std::size_t>(password.size())));
+    if (!bytes)
+        return std::nullopt;
+    return QByteArray(bytes->data(), static_cast<qsizetype>(bytes->size()));
+}
+
 QByteArray TOBRINPasswordDlg::passwordBytes() const
 {
-    const QString text = Password->text();
-    const std::string bytes = codepage::encode(
-        std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()),
-                            static_cast<std::size_t>(text.size())),
-        codepage::Windows1252);
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return PasswordBytes(Password->text()).value_or(QByteArray());
 }
 
 void TOBRINPasswordDlg::FormCreate()
@@ -255,6 +260,13 @@ void TOBRINPasswordDlg::PasswordChange()
 
 void TOBRINPasswordDlg::OKBtnClick()
 {
+    // A character replaced on the way to the engine would make another password of it.
+    if (!PasswordBytes(Password->text())) {
+        ShowMessageBox(QStringLiteral("$WOBRIN"), QString::fromUtf8(kUnusableCharacters), this);
+        tag_ = 0;
+        Password->setFocus();
+        return;
+    }
     if (PasswordChk->isHidden() || Password->text() == PasswordChk->text()) {
         tag_ = 1;
         accept();

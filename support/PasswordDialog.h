@@ -10,6 +10,8 @@
 #include <QRgb>
 #include <QSize>
 
+#include <optional>
+
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -39,8 +41,15 @@ public:
     int ShowModal();
     int Tag() const { return tag_; }
     QString password() const;
-    // The password as Windows-1252 bytes, the form the document engine takes.
+    // The password as the bytes the document engine takes (see PasswordBytes); empty when the
+    // entry holds characters no password can have, which OK refuses.
     QByteArray passwordBytes() const;
+    // Windows-1252 bytes when every character is in it, else Windows-1251 ones, else nothing.
+    static std::optional<QByteArray> PasswordBytes(const QString &password);
+    // The warning shown when OK meets a password PasswordBytes has no bytes for.
+    static constexpr char kUnusableCharacters[] =
+        "This password holds characters that an encrypted document cannot keep.\n"
+        "A password may use Western European letters or Cyrillic letters (not both), digits and signs.";
 
     // Components, by their form names.
     QLabel *OBRINLabel = nullptr;

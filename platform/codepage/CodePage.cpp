@@ -249,6 +249,17 @@ std::string encodeUtf32(std::u32string_view text, int codePage, bool *lossless, 
     return encodeText(text, codePage, lossless, replacement);
 }
 
+std::optional<std::string> encodePassword(std::u16string_view password)
+{
+    for (const int codePage : {Windows1252, Windows1251}) {
+        bool lossless = true;
+        std::string bytes = encode(password, codePage, &lossless);
+        if (lossless)
+            return bytes;
+    }
+    return std::nullopt;
+}
+
 int codePageOfCharset(int charset)
 {
     switch (charset) {

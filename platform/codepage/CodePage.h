@@ -11,6 +11,7 @@
 // Code pages are numbered as Windows numbers them (1252, 1251, ...; 65001 is UTF-8). A code page
 // we carry no table for decodes as Windows-1252, so bytes never get lost on the way in.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,10 @@ std::string encode(std::u16string_view text, int codePage, bool *lossless = null
                    char replacement = '?');
 std::string encodeUtf32(std::u32string_view text, int codePage, bool *lossless = nullptr,
                         char replacement = '?');
+
+// The bytes of a password, no character replaced: Windows-1252 when it holds every character,
+// else Windows-1251 (what such a password was on systems of that code page), else nothing.
+std::optional<std::string> encodePassword(std::u16string_view password);
 
 // Code page of the bytes of an RTF font with \fcharsetN; 0 when the charset names none
 // (1, the default charset: the document's own code page applies; 2, symbol fonts).

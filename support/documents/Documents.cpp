@@ -75,10 +75,9 @@ DocumentKind encryptedKindForVersion(const QByteArray &version)
 
 QByteArray passwordBytes(const QString &password)
 {
-    return QByteArray::fromStdString(
-        codepage::encode(std::u16string_view(reinterpret_cast<const char16_t *>(password.utf16()),
-                                             static_cast<std::size_t>(password.size())),
-                         codepage::Windows1252));
+    const std::optional<std::string> bytes = codepage::encodePassword(
+        std::u16string_view(reinterpret_cast<const char16_t *>(password.utf16()), static_cast<std::size_t>(password.size())));
+    return bytes ? QByteArray(bytes->data(), static_cast<qsizetype>(bytes->size())) : QByteArray();
 }
 
 QByteArray asLines(const QByteArray &bytes) { return QByteArray::fromStdString(documents::asLines(view(bytes))); }

@@ -62,7 +62,8 @@ bool opensAsRich(const QString &path);
 DocumentKind encryptedKindForVersion(const QByteArray &version);
 
 // --- Passwords and text in the engine's form
-// Windows-1252 bytes; characters it lacks become '?'.
+// The password's bytes, no character replaced (codepage::encodePassword); empty when no code
+// page holds it, which the engine refuses as no password rather than reading with another one.
 QByteArray passwordBytes(const QString &password);
 // The text split into lines, each ended by CR LF (CR, LF and CR LF all end a line).
 QByteArray asLines(const QByteArray &bytes);

@@ -1,5 +1,8 @@
 #include "common/ScriptedPrompter.h"
 
+#include "support/MessageBoxes.h"
+#include "support/PasswordDialog.h"
+
 #include <utility>
 
 namespace kelpa {
@@ -99,22 +102,29 @@ std::optional<QString> ScriptedPrompter::password(const PasswordRequest &request
             MessageButtons::OkCancel, FileDialogKind::Open, QString(), request.owner};
     s.text = request.clear ? QString() : request.initial.value_or(lastPassword_);
     s.passwordMode = request.mode;
-    lastPassword_ = s.text;
-    record(s);
-    if (auto f = std::exchange(whilePassword_, {}))
-        f();
-    if (passwordAnswers_.empty()) {
-        ++unanswered_;
-        return std::nullopt;
+    for (;;) {
+        lastPassword_ = s.text;
+        record(s);
+        if (auto f = std::exchange(whilePassword_, {}))
+            f();
+        if (passwordAnswers_.empty()) {
+            ++unanswered_;
+            return std::nullopt;
+        }
+        const bool given = passwordAnswers_.front().has_value();
+        const QString text = given ? *passwordAnswers_.front() : QString();
+        passwordAnswers_.pop_front();
+        // An empty password cannot be confirmed: the dialog's OK stays disabled.
+        if (!given || text.isEmpty())
+            return std::nullopt;
+        lastPassword_ = text;
+        if (TOBRINPasswordDlg::PasswordBytes(text))
+            return text;
+        // As the dialog does: a password without bytes for the engine is refused with a
+        // warning, and the dialog stays up with the entry as typed.
+        ShowMessageBox(QStringLiteral("$WOBRIN"), QString::fromUtf8(TOBRINPasswordDlg::kUnusableCharacters));
+        s.text = text;
     }
-    const bool given = passwordAnswers_.front().has_value();
-    const QString text = given ? *passwordAnswers_.front() : QString();
-    passwordAnswers_.pop_front();
-    // An empty password cannot be confirmed: the dialog's OK stays disabled.
-    if (!given || text.isEmpty())
-        return std::nullopt;
-    lastPassword_ = text;
-    return text;
 }
 
 FileDialogResult ScriptedPrompter::file(const FileDialogRequest &request)

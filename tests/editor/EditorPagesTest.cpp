@@ -84,20 +84,31 @@ TEST_F(EditorTest, OpeningReplacesTheUntouchedStartPageOnly)
     EXPECT_EQ(openCount(), 3);
 }
 
-TEST_F(EditorTest, SamePathInOtherCaseIsAlreadyLoaded)
+// One file never gets two pages, whichever way its path is written; a file whose name differs in
+// case only is another file and gets its own page.
+TEST_F(EditorTest, TheSameFileByAnyPathIsAlreadyLoaded)
 {
     start();
     writeFile(path("Notes.txt"), "n\r\n");
+    writeFile(path("NOTES.txt"), "another\r\n");
+    QDir(folder).mkdir("sub");
+    ASSERT_TRUE(QFile::link(path("Notes.txt"), path("link.txt")));
     const int notes = form->OpenDocument(path("Notes.txt"), true, {});
     ASSERT_GE(notes, 0);
-    form->NewPage(NewPageKind::Rich);
-    ASSERT_NE(form->CurrentPage(), notes);
-    const QString typed = path("NOTES.txt");
-    EXPECT_EQ(form->OpenDocument(typed, true, {}), -1);
-    EXPECT_TRUE(shownMessage("\"" + typed + "\"\nFile already loaded"));
-    EXPECT_EQ(form->CurrentPage(), notes);
-    EXPECT_EQ(form->pageControl()->currentWidget(), page(notes).Sheet);
-    EXPECT_EQ(openCount(), 2);
+    for (const QString &typed : {path("./Notes.txt"), path("sub/../Notes.txt"), path("link.txt")}) {
+        form->NewPage(NewPageKind::Rich);
+        ASSERT_NE(form->CurrentPage(), notes);
+        EXPECT_EQ(form->OpenDocument(typed, true, {}), -1) << typed.toStdString();
+        EXPECT_TRUE(shownMessage("\"" + typed + "\"\nFile already loaded")) << typed.toStdString();
+        EXPECT_EQ(form->CurrentPage(), notes);
+        EXPECT_EQ(form->pageControl()->currentWidget(), page(notes).Sheet);
+    }
+    const int pages = openCount();
+    const int other = form->OpenDocument(path("NOTES.txt"), true, {});
+    ASSERT_GE(other, 0);
+    EXPECT_NE(other, notes);
+    EXPECT_EQ(openCount(), pages + 1);
+    EXPECT_EQ(editor(other)->Text(), QStringLiteral("another"));
 }
 
 TEST_F(EditorTest, AmpersandShowsOnceInTheTab)

@@ -158,6 +158,43 @@ TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
     EXPECT_TRUE(text->contains("top secret, edited"));
 }
 
+// A Cyrillic password is the Windows-1251 bytes of its letters, not one question mark each; a
+// password no code page holds is refused in the dialog and nothing is written with it.
+TEST_F(EditorTest, CyrillicPasswordRoundTripsThroughTheDialogAndTheEngine)
+{
+    start();
+    form->NewPage(NewPageKind::Encrypted);
+    editor(form->CurrentPage())->SetText("under a Cyrillic password");
+    editor(form->CurrentPage())->SetModified(true);
+    prompter.answerFile(path("vault.eco"), 1);
+    passwords.answer(QStringLiteral("café пароль"));
+    passwords.answer(QStringLiteral("пароль"));
+    form->action("Save1")->trigger();
+    EXPECT_TRUE(shownMessage(QString::fromUtf8(kelpa::TOBRINPasswordDlg::kUnusableCharacters)));
+    EXPECT_EQ(passwords.shown(), 2) << "the refused entry keeps the dialog up";
+    const auto text = readDocument(path("vault.eco"), "\xEF\xE0\xF0\xEE\xEB\xFC");
+    ASSERT_TRUE(text) << "written with the Windows-1251 bytes of the password";
+    EXPECT_TRUE(text->contains("under a Cyrillic password"));
+    EXPECT_FALSE(readDocument(path("vault.eco"), "??????"));
+
+    // Opened again: another Cyrillic word of the same length is a wrong password.
+    form->action("Close1")->trigger();
+    ASSERT_EQ(form->pages().findLoaded(path("vault.eco")), -1);
+    passwords.answer(QStringLiteral("шифрую"));
+    EXPECT_EQ(form->OpenDocument(path("vault.eco"), true, {}), -1);
+    passwords.answer(QStringLiteral("пароль"));
+    const int slot = form->OpenDocument(path("vault.eco"), true, {});
+    ASSERT_GE(slot, 0);
+    EXPECT_TRUE(editor(slot)->Text().contains(QStringLiteral("under a Cyrillic password")));
+
+    // A document of a Cyrillic system opens with its password typed.
+    writeDocument(path("old.eco"), "\xF8\xE8\xF4\xF0\xF3\xFE", "{\\rtf1 from an older system}");
+    passwords.answer(QStringLiteral("шифрую"));
+    const int old = form->OpenDocument(path("old.eco"), true, {});
+    ASSERT_GE(old, 0);
+    EXPECT_TRUE(editor(old)->Text().contains(QStringLiteral("from an older system")));
+}
+
 TEST_F(EditorTest, NewPasswordDialogOffersTheCommonPasswordOnly)
 {
     struct Case { bool common; const char *prefill; };
@@ -296,6 +333,60 @@ TEST_F(EditorTest, SaveAsMatrixOfFiltersAndExtensionQuestion)
         }
         TearDown();
         QFile::remove(path("Kelpa.ini"));
+    }
+}
+
+// The file dialog confirmed replacing the name typed, not the one the added extension makes: a
+// file of that name is asked for, and No goes back to the dialog with nothing written.
+TEST_F(EditorTest, SaveAsAsksBeforeTheAddedExtensionReplacesAFile)
+{
+    const QByteArray kept = "{\\rtf1 the file already there}";
+    struct Case {
+        const char *what;
+        MessageAnswer replace;
+        std::optional<QString> then; // the name given to the dialog shown again; nothing: cancelled
+        const char *written;         // nullptr: nothing written
+    };
+    for (const Case &c : {Case{"replaced", MessageAnswer::Yes, std::nullopt, "a.rtf"},
+                          Case{"another name", MessageAnswer::No, QStringLiteral("b.rtf"), "b.rtf"},
+                          Case{"given up", MessageAnswer::No, std::nullopt, nullptr}}) {
+        start();
+        writeFile(path("a.rtf"), kept);
+        form->NewPage(NewPageKind::Rich);
+        const int slot = form->CurrentPage();
+        editor(slot)->SetText("new words");
+        editor(slot)->SetModified(true);
+        prompter.clear();
+        prompter.answerFile(path("a"), 2);
+        prompter.answer(MessageAnswer::Yes); // add ".rtf"
+        prompter.answer(c.replace);
+        if (c.then)
+            prompter.answerFile(path(*c.then), 2);
+        form->action("Saveas1")->trigger();
+
+        EXPECT_TRUE(shownMessage("\"" + path("a.rtf") + "\" already exists.\nDo you want to replace it?")) << c.what;
+        std::vector<kelpa::ScriptedPrompter::Shown> dialogs;
+        for (const auto &s : prompter.shown())
+            if (s.kind == kelpa::ScriptedPrompter::Shown::Kind::File)
+                dialogs.push_back(s);
+        ASSERT_EQ(dialogs.size(), c.replace == MessageAnswer::Yes ? 1u : 2u) << c.what;
+        if (dialogs.size() == 2) {
+            EXPECT_EQ(dialogs[1].fileName, path("a")) << c.what << ": the dialog again, with the name typed";
+            EXPECT_EQ(dialogs[1].filterIndex, 2) << c.what;
+        }
+        if (c.replace == MessageAnswer::No) {
+            EXPECT_EQ(fileBytes(path("a.rtf")), kept) << c.what;
+        }
+        if (c.written) {
+            EXPECT_TRUE(fileBytes(path(c.written)).contains("new words")) << c.what;
+            EXPECT_GE(form->pages().findLoaded(path(c.written)), 0) << c.what;
+        } else {
+            EXPECT_TRUE(editor(slot)->Modified()) << c.what;
+            EXPECT_TRUE(page(slot).isUntitled()) << c.what;
+        }
+        TearDown();
+        for (const char *f : {"Kelpa.ini", "a.rtf", "b.rtf"})
+            QFile::remove(path(f));
     }
 }
 

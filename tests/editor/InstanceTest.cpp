@@ -97,3 +97,17 @@ TEST_F(InstanceTest, WithMultiDatTheSecondStartKeepsItsOwnWindow)
         child.kill();
     child.waitForFinished(5000);
 }
+
+// Names that the toolkit would take for its own options are documents like any other.
+TEST_F(InstanceTest, ArgumentsThatLookLikeToolkitOptionsAreDocuments)
+{
+    startRunning();
+    for (const QString name : {"-reverse", "--reverse", "-style=fusion", "-platform", "-qwindowgeometry"}) {
+        const QString doc = path(name);
+        writeFile(doc, "a document\r\n");
+        QProcess child;
+        child.setWorkingDirectory(folder);
+        EXPECT_EQ(runSecond({name}, child), 0) << name.toStdString();
+        EXPECT_TRUE(waitFor([&] { return form->pages().findLoaded(doc) >= 0; }, 5000)) << name.toStdString();
+    }
+}

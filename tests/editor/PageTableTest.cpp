@@ -1,8 +1,14 @@
 #include "editor/PageTable.h"
 
+#include "common/TempDir.h"
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace kelpa::editor;
+using kelpa::test::TempDir;
+using kelpa::test::writeText;
 
 TEST(PageTable, FreeSlotIsTheLowestEmptyName)
 {
@@ -19,15 +25,34 @@ TEST(PageTable, FreeSlotIsTheLowestEmptyName)
     EXPECT_EQ(t.openCount(), 16);
 }
 
-TEST(PageTable, AlreadyLoadedIgnoresCaseButNotUntitled)
+// "Already loaded" means the same file, however its path is written; another file whose name
+// differs only in case is another file.
+TEST(PageTable, AlreadyLoadedMeansTheSameFile)
 {
+    TempDir dir;
+    namespace fs = std::filesystem;
+    const fs::path d = dir.path();
+    fs::create_directory(d / "sub");
+    writeText(dir.file("Notes.txt"), "open\r\n");
+    writeText(dir.file("NOTES.TXT"), "another file\r\n");
+    fs::create_symlink(d / "Notes.txt", d / "alias.txt");
+    fs::create_hard_link(d / "Notes.txt", d / "hard.txt");
+    fs::create_directory_symlink(d, d / "sub" / "up");
+    auto at = [&dir](const std::string &name) { return QString::fromStdString(dir.file(name)); };
+
     PageTable t;
-    t[2].FileName = QStringLiteral("/Home/Notes.TXT");
+    t[2].FileName = at("Notes.txt");
+    t[4].FileName = at("gone.txt"); // deleted since it was opened
     t[5].FileName = QStringLiteral("*untitled.rtf");
-    struct Case { const char *path; int slot; };
-    for (const Case c : {Case{"/home/notes.txt", 2}, Case{"/Home/Notes.TXT", 2}, Case{"/home/notes.txt ", -1},
-                         Case{"/home/./notes.txt", -1}, Case{"*untitled.rtf", -1}, Case{"", -1}})
-        EXPECT_EQ(t.findLoaded(QString::fromUtf8(c.path)), c.slot) << c.path;
+    struct Case { std::string path; int slot; };
+    for (const Case &c : {Case{"Notes.txt", 2}, Case{"./Notes.txt", 2}, Case{"sub/../Notes.txt", 2},
+                          Case{"alias.txt", 2}, Case{"hard.txt", 2}, Case{"sub/up/Notes.txt", 2},
+                          Case{"NOTES.TXT", -1}, Case{"notes.txt", -1}, Case{"Notes.txt ", -1},
+                          Case{"gone.txt", 4}, Case{"sub/../gone.txt", 4}, Case{"sub/up/gone.txt", 4},
+                          Case{"GONE.txt", -1}})
+        EXPECT_EQ(t.findLoaded(at(c.path)), c.slot) << c.path;
+    for (const char *name : {"*untitled.rtf", ""})
+        EXPECT_EQ(t.findLoaded(QString::fromUtf8(name)), -1) << name;
 }
 
 TEST(PageTable, UntitledNamesCountUpAndAreNotReused)

@@ -1,11 +1,14 @@
 // The per-user key store.
 #include "common/QtFixtures.h"
+#include "common/TempDir.h"
+#include "common/Unprivileged.h"
 #include "platform/Registry.h"
 
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 #include <thread>
@@ -158,6 +161,37 @@ TEST(Registry, ADamagedStoreIsKeptAsideNotOverwritten)
     QFile aside(store + QStringLiteral(".damaged"));
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
     EXPECT_EQ(aside.readAll(), damaged);
+}
+
+// A store the user cannot read is not an empty one: writing it would erase every key in it.
+TEST(Registry, AStoreThatCannotBeReadIsNeverWrittenOver)
+{
+    // A configuration folder of the unprivileged user's own, where it owns the store.
+    kelpa::test::TempDir config;
+    ASSERT_EQ(::chmod(config.path().c_str(), 0777), 0);
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(QString::fromStdString(config.path().string())));
+    const QString store = registryFolder() + QStringLiteral("/HKEY_CURRENT_USER.json");
+    enum Step { Written = 1, Hidden = 2, WriteRefused = 4, ReadBack = 8, StillWritable = 16 };
+    const int steps = kelpa::test::runUnprivileged([&] {
+        int done = 0;
+        RegistryKey key(RegistryRoot::CurrentUser);
+        if (key.openKey(QStringLiteral("Software\\Kelpa"), true) && key.writeString(QStringLiteral("Kept"), QStringLiteral("1")))
+            done |= Written;
+        if (::chmod(QFile::encodeName(store).constData(), 0200) == 0)
+            done |= Hidden;
+        if (!key.writeString(QStringLiteral("Other"), QStringLiteral("2")) && !key.openKey(QStringLiteral("Software\\New"), true))
+            done |= WriteRefused;
+        ::chmod(QFile::encodeName(store).constData(), 0600);
+        if (key.openKey(QStringLiteral("Software\\Kelpa"), false) && key.readString(QStringLiteral("Kept")) == QStringLiteral("1") && !key.valueExists(QStringLiteral("Other")))
+            done |= ReadBack;
+        if (key.writeString(QStringLiteral("Other"), QStringLiteral("2")) && key.readString(QStringLiteral("Kept")) == QStringLiteral("1"))
+            done |= StillWritable;
+        return done;
+    });
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    EXPECT_EQ(steps, Written | Hidden | WriteRefused | ReadBack | StillWritable);
+    EXPECT_FALSE(QFile::exists(store + QStringLiteral(".damaged")));
 }
 
 TEST(Registry, AWriterThatHoldsTheStoreDoesNotHangTheNext)

@@ -428,3 +428,42 @@ TEST(KpdFileVersionOne, PaddingAfterTheLastCode)
 }
 
 } // namespace
+
+namespace {
+
+// A stream whose end does not decode (zero padding read as a longer code, a length that runs
+// past the stream) keeps every word ended by its line end; with none, the file is refused.
+TEST(KpdFileVersionOne, UndecodableEndKeepsTheCompleteWords)
+{
+    auto longer = [](Bytes file, std::uint32_t extra) {
+        setU32(file, 2, static_cast<std::uint32_t>(file[2] | file[3] << 8) + extra);
+        return file;
+    };
+    const struct {
+        const char *what;
+        Bytes file;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"NUL after the list, zero padded",
+         {0x01, 0x06, 0x06, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'a', 'b', 'c', 0x0D, 0x0A, 0x00, 0x91, 0x94, 0xC7, 0x00, 0x00},
+         {"abc"}},
+        {"length past the stream after whole words", longer(versionOneOf("ab\r\ncd\r\n"), 4), {"ab", "cd"}},
+        {"length past the stream in a word", longer(versionOneOf("ab\r\ncd"), 3), {"ab"}},
+    };
+    for (const auto &c : cases) {
+        TKPD d;
+        ASSERT_TRUE(d.LoadFromBytes(c.file.data(), c.file.size(), "old.kpd")) << c.what << ": " << d.ErrorText();
+        EXPECT_EQ(wordsOf(d), c.words) << c.what;
+        EXPECT_EQ(d.Name, "old_v0.1.kpd") << c.what;
+        EXPECT_FALSE(d.Modified) << c.what;
+    }
+    // Nothing but a word cut short: no word to keep.
+    TKPD d;
+    d.Add("previous");
+    const Bytes cut = longer(versionOneOf("abc"), 2);
+    EXPECT_FALSE(d.LoadFromBytes(cut.data(), cut.size(), "old.kpd"));
+    EXPECT_EQ(d.ErrorText(), "KPD:V1Load");
+    EXPECT_EQ(wordsOf(d), std::vector<std::string>{"previous"});
+}
+
+} // namespace

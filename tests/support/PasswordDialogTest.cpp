@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 
 using namespace kelpa;
@@ -163,6 +164,63 @@ TEST(PasswordDialog, EntryLengthAndPasswordBytes)
     EXPECT_EQ(editor.Password->echoMode(), QLineEdit::Password);
     editor.Password->setText(QStringLiteral("pässwört€"));
     EXPECT_EQ(editor.passwordBytes(), QByteArray("p\xE4ssw\xF6rt\x80"));
+}
+
+// No character of a password is ever replaced: Windows-1252 when it holds them all, else
+// Windows-1251, else the entry is refused.
+TEST(PasswordDialog, PasswordBytesKeepEveryCharacter)
+{
+    const struct {
+        QString password;
+        std::optional<QByteArray> bytes;
+    } cases[] = {
+        {QStringLiteral("plain"), QByteArray("plain")},
+        {QStringLiteral("pässwört€"), QByteArray("p\xE4ssw\xF6rt\x80")},
+        {QStringLiteral("пароль"), QByteArray("\xEF\xE0\xF0\xEE\xEB\xFC")},
+        {QStringLiteral("шифрую"), QByteArray("\xF8\xE8\xF4\xF0\xF3\xFE")},
+        {QStringLiteral("Ёж №1 €"), QByteArray("\xA8\xE6 \xB9" "1 \x88")},
+        {QStringLiteral("café пароль"), std::nullopt},
+        {QStringLiteral("Ωμέγα"), std::nullopt},
+        {QStringLiteral("ключ\U0001F511"), std::nullopt},
+    };
+    TOBRINPasswordDlg dlg;
+    for (const auto &c : cases) {
+        EXPECT_EQ(TOBRINPasswordDlg::PasswordBytes(c.password), c.bytes) << c.password.toStdString();
+        dlg.Password->setText(c.password);
+        EXPECT_EQ(dlg.passwordBytes(), c.bytes.value_or(QByteArray())) << c.password.toStdString();
+    }
+}
+
+TEST(PasswordDialog, OkRefusesAPasswordWithoutBytes)
+{
+    ScriptedPrompter p;
+    ScopedPrompter scope(p);
+    TOBRINPasswordDlg dlg;
+    for (const bool encode : {true, false}) {
+        encode ? dlg.setEncodeMode() : dlg.setDecodeMode();
+        dlg.setClearOnShow(true);
+        const int result = runDialog(dlg, [&] {
+            // Set as text: key clicks carry Latin letters only.
+            dlg.Password->setText(QStringLiteral("café пароль"));
+            dlg.PasswordChk->setText(QStringLiteral("café пароль"));
+            QTest::keyClick(dlg.Password, Qt::Key_Return);
+            ASSERT_EQ(p.shown().size(), 1u);
+            EXPECT_EQ(p.last().caption, QStringLiteral("OBRIN"));
+            EXPECT_EQ(p.last().text, QString::fromUtf8(TOBRINPasswordDlg::kUnusableCharacters));
+            EXPECT_EQ(p.last().icon, MessageIcon::Warning);
+            EXPECT_EQ(p.last().owner, &dlg);
+            EXPECT_TRUE(dlg.isVisible());
+            EXPECT_EQ(dlg.Tag(), 0);
+            EXPECT_EQ(dlg.focusWidget(), dlg.Password);
+            dlg.Password->setText(QStringLiteral("пароль"));
+            dlg.PasswordChk->setText(QStringLiteral("пароль"));
+            QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+        });
+        EXPECT_EQ(result, 1) << encode;
+        EXPECT_EQ(dlg.passwordBytes(), QByteArray("\xEF\xE0\xF0\xEE\xEB\xFC")) << encode;
+        EXPECT_EQ(p.shown().size(), 1u) << encode;
+        p.clear();
+    }
 }
 
 TEST(PasswordDialog, Placement)

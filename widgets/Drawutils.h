@@ -1,0 +1,271 @@
+#pragma once
+// Drawing, window and resource helpers: transparent and disabled bitmaps, gradient fills, a
+// rotated font, dialog units, window activation and centring, the wait cursor, memory blocks,
+// command-line splitting and the error texts of the widget units.
+//
+// Drawing goes through a QPainter; where a result must be exact to the pixel (masks, patterns,
+// embossed images) the work is done on QImage pixels and the painter only copies fully opaque
+// or fully transparent pixels, so a painter on a QImage without transform gives exact results.
+#include "widgets/Graphics.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QIcon>
+#include <QList>
+#include <QPoint>
+#include <QPolygon>
+#include <QRect>
+#include <QString>
+#include <QVariant>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+class QPainter;
+class QPicture;
+class QWidget;
+
+namespace kelpa::widgets {
+
+enum TFillDirection { fdTopToBottom, fdBottomToTop, fdLeftToRight, fdRightToLeft };
+enum TVertAlignment { vaTopJustify, vaCenter, vaBottomJustify };
+
+// ---- Errors --------------------------------------------------------------------------------
+
+class EResNotFound : public std::runtime_error {
+public:
+    explicit EResNotFound(const QString &message);
+};
+
+class EWin32Error : public std::runtime_error {
+public:
+    EWin32Error(int code, const QString &message);
+    int ErrorCode() const { return code_; }
+
+private:
+    int code_;
+};
+
+// Throws EResNotFound: "Resource %s not found" with the name, or with the number.
+[[noreturn]] void ResourceNotFound(const QString &name);
+[[noreturn]] void ResourceNotFound(int id);
+// Nothing for 0; else throws EWin32Error "Win32 Error.  Code: %d." + line break + the system's
+// text for the code.
+void RaiseWin32Error(int code);
+// Throws the last system error when `ok` is false (also when no error code was left behind:
+// a failure is never passed on as success).
+void CheckWin32(bool ok);
+// Restores the normal cursor, shows "Function not yet implemented" in an information box and
+// ends the operation silently (kelpa::Abort).
+[[noreturn]] void NotImplemented();
+
+// ---- Members the menus and the editor use ------------------------------------------------------
+
+// Win32 MulDiv: a * b / c to the nearest integer, halves away from zero; -1 when c is 0.
+int MulDiv(int a, int b, int c);
+
+// The font description of a rotated font (a LOGFONT's fields) and the Qt font that draws it.
+// Qt fonts do not rotate; DrawText turns the painter by the escapement instead, about the
+// top-left corner of the text, as a rotated font draws.
+struct TRotatedFont {
+    int lfHeight = 0;
+    int lfWidth = 0;
+    int lfEscapement = 0;     // tenths of a degree, counter-clockwise
+    int lfOrientation = 0;
+    int lfWeight = 400;
+    std::uint8_t lfItalic = 0;
+    std::uint8_t lfUnderline = 0;
+    std::uint8_t lfStrikeOut = 0;
+    std::uint8_t lfCharSet = 1;
+    std::uint8_t lfOutPrecision = 0;
+    std::uint8_t lfClipPrecision = 0;
+    std::uint8_t lfQuality = 0;
+    std::uint8_t lfPitchAndFamily = 0;
+    QString lfFaceName;
+    QFont Font;               // unrotated
+
+    // Draws `text` with its top-left corner at (x, y), turned by the escapement.
+    void DrawText(QPainter &painter, int x, int y, const QString &text) const;
+};
+TRotatedFont CreateRotatedFont(const QFont &font, int angle);
+
+void GradientFillRect(QPainter &canvas, const QRect &rect, TColor startColor, TColor endColor,
+                      TFillDirection direction, std::uint8_t colors);
+
+// The whole bitmap at (x, y), unscaled, leaving out `transparentColor` (clNone: all of it;
+// clDefault: the bottom-left pixel's colour; a monochrome bitmap always leaves out white).
+void DrawBitmapTransparent(QPainter &dest, int x, int y, const TBitmap &bitmap,
+                           TColor transparentColor);
+// SrcRect of the bitmap stretched to (x, y, w, h); a width or height below 1 takes the bitmap's,
+// an empty source rectangle the whole bitmap.
+void StretchBitmapRectTransparent(QPainter &dest, int x, int y, int w, int h,
+                                  const QRect &srcRect, const TBitmap &bitmap,
+                                  TColor transparentColor);
+void DrawBitmapRectTransparent(QPainter &dest, int x, int y, const QRect &srcRect,
+                               const TBitmap &bitmap, TColor transparentColor);
+// The mask method: pixels of `transparentColor` (an RGB value) are left out, the rest stretched
+// nearest-neighbour to the destination.
+void StretchBltTransparent(QPainter &dst, int dstX, int dstY, int dstW, int dstH,
+                           const QImage &src, int srcX, int srcY, int srcW, int srcH,
+                           TColor transparentColor);
+void DrawTransparentBitmap(QPainter &dst, const QImage &bitmap, int x, int y,
+                           TColor transparentColor);
+
+// Embossed image: BackColor everywhere, HighlightColor one pixel down and right of every pixel
+// of OutlineColor (when drawHighlight), ShadowColor on those pixels themselves.
+TBitmap CreateDisabledBitmapEx(const TBitmap &bitmap, TColor outlineColor, TColor backColor,
+                               TColor highlightColor, TColor shadowColor, bool drawHighlight);
+TBitmap CreateDisabledBitmap(const TBitmap &bitmap, TColor outlineColor);
+
+// Images of one size; a pixel is opaque when its alpha is at least 128.
+struct TImageList {
+    int Width = 16;
+    int Height = 16;
+    QList<QImage> Images;
+};
+// The opaque pixels of image `index` painted in GrayColor at (x, y), and in HighlightColor one
+// pixel down and right first when drawHighlight; the rest of the canvas is untouched.
+void ImageListDrawDisabled(const TImageList &images, QPainter &canvas, int x, int y, int index,
+                           TColor highlightColor, TColor grayColor, bool drawHighlight);
+
+// 8 x 8, Color2 where column and row are both even or both odd, else Color1.
+TBitmap CreateTwoColorsBrushPattern(TColor color1, TColor color2);
+
+// Cell `index` of a grid of Cols x Rows images into Dest.
+void AssignBitmapCell(const TBitmap *source, TBitmap *dest, int cols, int rows, int index);
+// The same for a graphic that is not a bitmap (a recorded picture), on a silver ground.
+void AssignBitmapCell(const QPicture *source, bool sourceTransparent, TBitmap *dest, int cols,
+                      int rows, int index);
+
+QString ResStr(const QString &text);
+int WidthOf(const QRect &r);
+int HeightOf(const QRect &r);
+
+// ---- Bitmaps and icons -----------------------------------------------------------------------
+
+// Bitmaps and icons come from the program's Qt resources (":/NAME", or ":/" and the number);
+// nothing when there is none.
+std::optional<TBitmap> MakeBitmap(const QString &resName);
+std::optional<TBitmap> MakeBitmapID(int resId);
+std::optional<QIcon> MakeIcon(const QString &resName);
+std::optional<QIcon> MakeIconID(int resId);
+// The icon (at its largest size, or `size` when given) drawn on a BackColor ground; transparent
+// colour BackColor, transparent on.
+TBitmap CreateBitmapFromIcon(const QIcon &icon, TColor backColor, QSize size = QSize());
+// An icon of the bitmap with `transparentColor` left out (clDefault: the bitmap's own).
+QIcon CreateIconFromBitmap(const TBitmap &bitmap, TColor transparentColor);
+// A copy with every pixel of Color replaced by NewColor.
+TBitmap ChangeBitmapColor(const TBitmap &bitmap, TColor color, TColor newColor);
+// Paints into `dest` what lies under `control`: its parent's background and the visible
+// siblings below it that overlap it, in the control's own coordinates.
+void CopyParentImage(QWidget *control, QPainter &dest);
+// ANDs a diagonal hatch (rows 0x11, 0x22, 0x44, 0x88, repeated from the image's origin) into
+// the rectangle: pixels under a set bit become black.
+void ShadeRect(QImage &image, const QRect &rect);
+
+// ---- Geometry and colour ---------------------------------------------------------------------
+
+bool PointInRect(const QPoint &p, const QRect &r);   // inclusive on all four edges
+bool PointInPolyRgn(const QPoint &p, const QPolygon &points);
+TColor PaletteColor(TColor color);
+
+// ---- Dialog units, text and cells --------------------------------------------------------------
+
+// Dialog base units from the application font: the average width of the 52 letters and the
+// line height.
+int DialogUnitsToPixelsX(int units);
+int DialogUnitsToPixelsY(int units);
+int PixelsToDialogUnitsX(int pixels);
+int PixelsToDialogUnitsY(int pixels);
+QString MinimizeText(const QString &text, const QFontMetrics &metrics, int maxWidth);
+QPoint GetAveCharSize(const QFontMetrics &metrics);
+void WriteText(QPainter &canvas, const QRect &rect, int dx, int dy, const QString &text,
+               TAlignment alignment, bool wordWrap);
+void DrawCellTextEx(QPainter &canvas, const QString &text, const QRect &rect,
+                    TAlignment alignment, TVertAlignment vertAlignment, bool wordWrap);
+void DrawCellText(QPainter &canvas, const QString &text, const QRect &rect, TAlignment alignment,
+                  TVertAlignment vertAlignment);
+void DrawCellBitmap(QPainter &canvas, const QImage &graphic, const QRect &rect);
+
+// ---- Windows ----------------------------------------------------------------------------------
+
+void CenterControl(QWidget *control);
+void CenterWindow(QWidget *window);
+void MergeForm(QWidget *control, QWidget *form, bool align, bool show);
+QRect ScreenWorkArea();
+QString WindowClassName(const QWidget *window);
+enum ShowCommand : int {
+    SW_HIDE = 0, SW_SHOWNORMAL = 1, SW_SHOWMINIMIZED = 2, SW_SHOWMAXIMIZED = 3,
+    SW_SHOWNOACTIVATE = 4, SW_SHOW = 5, SW_MINIMIZE = 6, SW_SHOWMINNOACTIVE = 7, SW_SHOWNA = 8,
+    SW_RESTORE = 9,
+};
+void ShowWinNoAnimate(QWidget *window, int cmdShow);
+void SwitchToWindow(QWidget *window, bool restore);
+void ActivateWindow(QWidget *window);
+// A window of any program of this user, by class or title or both; 0 when none or both empty.
+std::uint64_t FindPrevInstance(const QString &mainFormClass, const QString &title);
+// Finds that window and brings it to the front; false when there is none.
+bool ActivatePrevInstance(const QString &mainFormClass, const QString &title);
+bool IsForegroundTask();
+
+// Message box flags and answers.
+enum MsgBoxFlag : int {
+    MB_OK = 0, MB_OKCANCEL = 1, MB_RETRYCANCEL = 5, MB_YESNOCANCEL = 3, MB_YESNO = 4,
+    MB_ICONHAND = 0x10, MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30, MB_ICONASTERISK = 0x40,
+};
+enum MsgBoxResult : int { IDOK = 1, IDCANCEL = 2, IDRETRY = 4, IDYES = 6, IDNO = 7 };
+int MsgBox(const QString &caption, const QString &text, int flags);
+enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+enum TMsgDlgBtn : int { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8 };
+enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
+// Buttons is a combination of TMsgDlgBtn; the help context has no help file to open here.
+int MsgDlg(const QString &msg, TMsgDlgType type, int buttons, int helpCtx);
+
+// ---- Cursor, sound, messages --------------------------------------------------------------------
+
+extern Qt::CursorShape WaitCursor;
+void StartWait();
+void StopWait();
+// The short system sound; tests replace it with SetBeepHandler (an empty function restores the
+// system sound; the previous handler is returned).
+void Beep();
+std::function<void()> SetBeepHandler(std::function<void()> handler);
+// Processes events until `msecs` have passed (on a monotonic clock, so it always ends).
+void Delay(int msecs);
+
+// ---- Memory, texts, environment ------------------------------------------------------------
+
+// Zero-filled blocks that know their size; size 0 (or too large to allocate) gives null.
+void *AllocMemo(std::size_t size);
+// Resizes keeping the contents, new bytes zero; null `block` allocates, size 0 frees (null).
+void *ReallocMemo(void *block, std::size_t size);
+void FreeMemo(void *&block);
+std::size_t GetMemoSize(const void *block);
+bool CompareMem(const void *p1, const void *p2, std::size_t length);
+template <class T>
+void FreeAndNil(T *&obj)
+{
+    T *p = obj;
+    obj = nullptr;
+    delete p;
+}
+void *HugeInc(void *p, std::size_t offset);
+void *HugeDec(void *p, std::size_t offset);
+void *HugeOffset(void *p, std::ptrdiff_t offset);
+void HMemCpy(void *dst, const void *src, std::size_t count);
+// Moves `count` 4-byte items from index `src` to index `dst` of the array at `base` (the ranges
+// may overlap); throws std::length_error when the byte count does not fit in a size.
+void HugeMove(void *base, std::size_t dst, std::size_t src, std::size_t count);
+QString GetEnvVar(const QString &name);   // whole value; "" when absent
+void SplitCommandLine(const QString &cmdLine, QString &exeName, QString &params);
+QString AnsiUpperFirstChar(const QString &text);
+std::unique_ptr<char[]> StrPAlloc(const std::string &text);
+const char *StringToPChar(const std::string &text);
+QString DropT(const QString &text);
+QVariant MakeVariant(const QVariantList &values);
+
+} // namespace kelpa::widgets

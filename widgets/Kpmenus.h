@@ -1,0 +1,284 @@
+#pragma once
+// Owner-drawn menus with a painted margin. The program paints every item itself: a glyph or an
+// image-list image beside the caption, a font and background colour of the item's own, a
+// checked item as a pressed glyph button, and, in a popup menu, a strip on the left of the
+// items (the margin) that an OnDrawMargin handler paints.
+//
+// Qt's menu keeps the geometry, hover, keyboard navigation and commands; the item measurer
+// (MeasureMenuItem) and painter (PaintMenuItem) size and paint each item, reached through the
+// menu's measure and draw requests (WMMeasureItem, WMDrawItem) with the same parameters as the
+// platform's owner-draw requests.
+//
+// A short example, the editor's page menu:
+//     auto *menu = new TKpPopupMenu(window);
+//     menu->SetStyle(TKpMenuStyle::msOwnerDraw);
+//     menu->SetLeftMargin(16);
+//     menu->SetShowCheckMarks(false);
+//     menu->OnDrawMargin = [menu](QObject *, QRect r) {
+//         menu->DefaultDrawMargin(r, RGB(0, 255, 0), clBlack);
+//         QPainter *p = menu->Canvas();   // then write a rotated caption over it
+//     };
+//     menu->OnGetItemParams = [](QObject *, QAction *item, TMenuOwnerDrawState, QFont &font,
+//                                TColor &, std::optional<TGraphic> &graphic, int &) {
+//         font.setFamily("Arial");
+//         if (item->data().toInt() == 1) graphic = TGraphic::Bitmap(cutGlyph);
+//     };
+//     menu->addAction(cut);  ...  menu->Popup(x, y);
+#include "widgets/Clipicon.h"
+#include "widgets/Drawutils.h"
+#include "widgets/Graphics.h"
+
+#include <QAction>
+#include <QColor>
+#include <QCursor>
+#include <QFont>
+#include <QImage>
+#include <QList>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QPainter;
+
+namespace kelpa::widgets {
+
+enum class TKpMenuStyle { msStandard, msOwnerDraw, msBtnLowered, msBtnRaised };
+
+// The state of an item being drawn: element n is bit n, the same bits as the platform's
+// owner-draw item state, so a draw request passes that byte unchanged.
+enum TMenuOwnerDrawStateBit : std::uint8_t {
+    mdSelected = 0x01,
+    mdGrayed = 0x02,
+    mdDisabled = 0x04,
+    mdChecked = 0x08,
+    mdFocused = 0x10,
+    mdDefault = 0x20,
+};
+using TMenuOwnerDrawState = std::uint8_t;
+
+// How a checked or selected item is framed when it is drawn as a button.
+enum class TMenuButtonStyle { None, Lowered, Raised };
+
+// Where Popup puts the menu relative to the point it is given.
+enum class TPopupAlignment { paLeft, paRight, paCenter };
+
+// An item's glyph: a bitmap (a row of NumGlyphs cells when the item says so), an icon drawn at
+// its own size, or any other picture drawn as it is.
+struct TGraphic {
+    enum class Kind { Bitmap, Icon, Picture };
+    Kind kind = Kind::Bitmap;
+    TBitmap bitmap;                      // Bitmap
+    QImage picture;                      // Picture
+    std::shared_ptr<const TIcon> icon;   // Icon
+
+    // A bitmap drawn without its transparent colour (clDefault: its bottom-left pixel's); an
+    // image with an alpha channel is drawn with it.
+    static TGraphic Bitmap(const QImage &image, TColor transparent = clDefault);
+    static TGraphic Icon(std::shared_ptr<const TIcon> icon);
+    static TGraphic Picture(const QImage &image);
+    bool Empty() const;
+    int Width() const;
+    int Height() const;
+};
+
+// What measuring and painting draw with: the painter (none while measuring), the font, its
+// colour and the brush colour; `menu` is the menu the item is in (its palette, its other items).
+struct TMenuCanvas {
+    QPainter *painter = nullptr;
+    QFont font;
+    TColor fontColor = clBlack;
+    TColor brushColor = clWhite;
+    const QMenu *menu = nullptr;
+};
+
+// Sizes derived from the screen, recomputed on every use.
+struct TMenuMetrics {
+    QSize checkMark;          // the check mark's width and height
+    int glyphGap = 0;         // Round(0.3 x check-mark width)
+    int standardHeight = 0;   // the standard item height
+};
+TMenuMetrics MenuMetrics(const QWidget *widget = nullptr);
+// The gap beside glyphs for a check mark of this width.
+int GlyphGap(int checkMarkWidth);
+
+// The system colours menus are painted with, as RGB values of the widget's palette (the menu
+// palette without one).
+struct TMenuColors {
+    TColor menu, menuText, highlight, highlightText, grayText, btnShadow, btnHighlight;
+};
+TMenuColors MenuColors(const QWidget *widget = nullptr);
+
+// False only for an item on a menu bar.
+bool IsItemPopup(const QAction *item);
+// The desktop's menu font; its colour is left alone.
+void SetDefaultMenuFont(QFont &font);
+
+// The width the item measurer gives a text: tabs count as two average characters each.
+int MenuTextWidth(const QFontMetrics &metrics, const QString &text);
+// The caption without its accelerator markers ("&").
+QString CaptionWithoutAccelerators(const QString &caption);
+
+// The item measurer: width and height of one item.
+QSize MeasureMenuItem(const QAction *item, const TMenuCanvas &canvas, int imageIndex,
+                      const TImageList *images, int minTextOffset, int numGlyphs,
+                      const std::optional<TGraphic> &graphic, bool showCheckMarks);
+
+// The item painter: paints the item into r on the canvas, whose brush and font are set; it does
+// not fill the background.
+void PaintMenuItem(const QAction *item, const std::optional<TGraphic> &graphic, int numGlyphs,
+                   TMenuCanvas &canvas, bool showCheckMarks, TMenuButtonStyle buttonStyle, QRect r,
+                   int minTextOffset, TMenuOwnerDrawState state, const TImageList *images,
+                   int imageIndex);
+
+// A key typed in an owner-drawn menu: code 0 ignore, 1 close, 2 execute, 3 select, with the
+// position (among `items`) of the item to execute or select; `highlighted` is the item under
+// the menu's highlight, or null.
+struct TMenuCharResult {
+    int code = 0;
+    int position = 0;
+    bool operator==(const TMenuCharResult &) const = default;
+};
+TMenuCharResult MenuChar(const QList<QAction *> &items, QChar typed, const QAction *highlighted);
+// The accelerator letter of a caption (the character after a single "&"), or a null QChar.
+QChar AcceleratorOf(const QString &caption);
+
+using TDrawMenuItemEvent =
+    std::function<void(QObject *sender, QAction *item, QRect rect, TMenuOwnerDrawState state)>;
+using TMeasureMenuItemEvent =
+    std::function<void(QObject *sender, QAction *item, int &width, int &height)>;
+using TDrawMarginEvent = std::function<void(QObject *sender, QRect rect)>;
+using TItemParamsEvent = std::function<void(QObject *sender, QAction *item,
+                                            TMenuOwnerDrawState state, QFont &font, TColor &color,
+                                            std::optional<TGraphic> &graphic, int &numGlyphs)>;
+using TItemImageEvent = std::function<void(QObject *sender, QAction *item,
+                                           TMenuOwnerDrawState state, int &imageIndex)>;
+
+class TKpPopupMenu;
+
+// A menu whose items the owning TKpPopupMenu measures and paints: the popup itself and the
+// sub-menus made with TKpPopupMenu::AddKpMenu.
+class TKpMenuWidget : public QMenu {
+    Q_OBJECT
+public:
+    TKpPopupMenu *OwnerMenu() const { return owner_; }
+    // A sub-menu painted like this menu.
+    TKpMenuWidget *AddKpMenu(const QString &title);
+
+protected:
+    TKpMenuWidget(TKpPopupMenu *owner, QWidget *parent);
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void initStyleOption(QStyleOptionMenuItem *option, const QAction *action) const override;
+
+private:
+    TKpPopupMenu *owner_;
+    friend class TKpPopupMenu;
+};
+
+class TKpPopupMenu : public TKpMenuWidget {
+    Q_OBJECT
+public:
+    explicit TKpPopupMenu(QWidget *parent = nullptr);
+    ~TKpPopupMenu() override;
+
+    TKpMenuStyle Style() const { return style_; }
+    void SetStyle(TKpMenuStyle value);
+    bool ShowCheckMarks() const { return showCheckMarks_; }
+    void SetShowCheckMarks(bool value);
+    unsigned MinTextOffset() const { return minTextOffset_; }
+    void SetMinTextOffset(unsigned value);
+    unsigned LeftMargin() const { return leftMargin_; }
+    void SetLeftMargin(unsigned value);
+    // The cursor over highlighted items; none keeps the default cursor.
+    std::optional<QCursor> Cursor;
+    TPopupAlignment Alignment = TPopupAlignment::paLeft;
+    // The image list; the menu shares it. Call ImageListChange after changing its images.
+    std::shared_ptr<const TImageList> Images() const { return images_; }
+    void SetImages(std::shared_ptr<const TImageList> value);
+    void ImageListChange();
+
+    TDrawMenuItemEvent OnDrawItem;
+    TMeasureMenuItemEvent OnMeasureItem;
+    TDrawMarginEvent OnDrawMargin;
+    TItemParamsEvent OnGetItemParams;
+    TItemImageEvent OnGetImageIndex;
+    std::function<void(QObject *sender)> OnPopup;
+
+    bool IsOwnerDrawMenu() const;
+    bool OwnerDrawn() const { return ownerDrawn_; }
+    void Refresh();
+    virtual void RefreshMenu(bool ownerDraw);
+    // Shows the menu at the screen point (x, y), placed by Alignment.
+    virtual void Popup(int x, int y);
+
+    // The painter of the request being served (margin or item); null between requests.
+    QPainter *Canvas() const { return canvas_.painter; }
+    // The font, font colour and brush colour of the request being served.
+    TMenuCanvas &CanvasState() { return canvas_; }
+
+    void DefaultDrawMargin(QRect rect, TColor startColor, TColor endColor);
+    // The item painting that DrawItem does without OnDrawItem, without the background fill.
+    void DefaultDrawItem(QAction *item, QRect rect, TMenuOwnerDrawState state);
+
+    // The measure request of one item of this menu or of its sub-menus.
+    QSize WMMeasureItem(const QMenu *menu, QAction *item);
+    // The draw request of one item: `rect` is the item's rectangle in the menu it is in.
+    void WMDrawItem(QPainter &painter, const QMenu *menu, QAction *item, QRect rect,
+                    TMenuOwnerDrawState state);
+    // The margin rectangle of a menu widget of this size: left strip of LeftMargin pixels.
+    QRect MarginRect(const QMenu *menu) const;
+    // Whether the item is a top-level item of this popup.
+    bool IsTopLevelItem(const QAction *item) const;
+
+protected:
+    virtual void DrawItem(QAction *item, QRect rect, TMenuOwnerDrawState state);
+    virtual void DrawMargin(QRect rect);
+    virtual void GetImageIndex(QAction *item, TMenuOwnerDrawState state, int &imageIndex);
+    virtual void GetItemParams(QAction *item, TMenuOwnerDrawState state, QFont &font,
+                               TColor &color, std::optional<TGraphic> &graphic, int &numGlyphs);
+    virtual void MeasureItem(QAction *item, int &width, int &height);
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void MenuSelect(QWidget *menuWidget, QAction *item);
+
+    TKpMenuStyle style_ = TKpMenuStyle::msStandard;
+    bool showCheckMarks_ = true;
+    unsigned minTextOffset_ = 0;
+    unsigned leftMargin_ = 0;
+    std::shared_ptr<const TImageList> images_;
+    bool ownerDrawn_ = false;
+    TMenuCanvas canvas_;
+    friend class TKpMenuWidget;
+};
+
+// Every live TKpPopupMenu of the process, in the order they were made. The list exists from
+// the first popup menu on; its dispatcher exists while the list holds a menu.
+class TPopupList : public QObject {
+    Q_OBJECT
+public:
+    static TPopupList *Instance();   // null before the first popup menu
+    const QList<TKpPopupMenu *> &Menus() const { return menus_; }
+    bool HasWindow() const { return window_ != nullptr; }
+    // The first menu that holds the item (also in a sub-menu), or null.
+    TKpPopupMenu *MenuOf(const QAction *item) const;
+
+private:
+    explicit TPopupList(QObject *parent);
+    static TPopupList *Get();
+    void Add(TKpPopupMenu *menu);
+    void Remove(TKpPopupMenu *menu);
+
+    QList<TKpPopupMenu *> menus_;
+    QObject *window_ = nullptr;
+    friend class TKpPopupMenu;
+};
+
+} // namespace kelpa::widgets
