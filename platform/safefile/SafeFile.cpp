@@ -53,7 +53,9 @@ int createBeside(const std::string &target, std::string &tempName)
     static std::atomic<unsigned> counter{0};
     const fs::path path(target);
     const fs::path dir = folderOf(path);
-    const std::string base = "." + path.filename().string();
+    // Appended, not joined with +: GCC 12 at -O3 warns falsely (-Wrestrict) about the latter.
+    std::string base(1, '.');
+    base += path.filename().string();
     const unsigned pid = static_cast<unsigned>(::getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const auto now = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -103,7 +105,12 @@ long processOfSuffix(const std::string &suffix)
 // The writer's process id that a temporary name of target carries; 0 when it is none.
 long writerOf(const std::string &name, const std::string &targetFileName)
 {
-    for (const std::string &base : {"." + targetFileName + ".~", std::string(kLongNameBase) + ".~"})
+    std::string own(1, '.');
+    own += targetFileName;
+    own += ".~";
+    std::string longName(kLongNameBase);
+    longName += ".~";
+    for (const std::string &base : {own, longName})
         if (name.size() > base.size() && name.compare(0, base.size(), base) == 0)
             return processOfSuffix(name.substr(base.size()));
     return 0;
