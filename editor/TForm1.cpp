@@ -40,7 +40,6 @@
 
 namespace kelpa::editor {
 
-QString DocumentPathArgumentText;
 
 namespace {
 
@@ -67,8 +66,8 @@ QAction *makeAction(QObject *owner, const char *objectName, const QString &capti
 
 } // namespace
 
-TForm1::TForm1(QWidget *parent)
-    : QMainWindow(parent), engine_(std::make_unique<TOBRINEngine>())
+TForm1::TForm1(const QString &documentPath, QWidget *parent)
+    : QMainWindow(parent), engine_(std::make_unique<TOBRINEngine>()), documentPathArgument_(documentPath)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kelpa 5.0"));
@@ -405,8 +404,8 @@ void TForm1::FormShow()
 {
     if (Activated)
         return;
-    if (!DocumentPathArgumentText.isEmpty())
-        OpenDocument(DocumentPathArgumentText, true, QString());
+    if (!documentPathArgument_.isEmpty())
+        OpenDocument(documentPathArgument_, true, QString());
     else
         NewPage(NewPageKind::Rich);
     QCoreApplication::processEvents();
@@ -439,7 +438,7 @@ void TForm1::FormActivate()
         }
         emit documentStateChanged();
     }
-    if (TRichEdit *editor = currentEditor(); editor && !Updating) {
+    if (TRichEdit *editor = currentEditor(); editor && !Updating()) {
         editor->setFocus();
         PageControl1Change();
     }
@@ -460,14 +459,13 @@ void TForm1::closeEvent(QCloseEvent *event)
 bool TForm1::FormCloseQuery()
 {
     const Operation operation(*this);
-    CloseAllowed = true;
     PageControl1->setVisible(false);
-    Closeall1Click();
-    if (!CloseAllowed) {
+    const bool allowed = closeAll() == CloseResult::Closed;
+    if (!allowed) {
         PageControl1->setVisible(table_.openCount() > 0);
         showCurrentTab();
     }
-    return CloseAllowed;
+    return allowed;
 }
 
 void TForm1::showCurrentTab()
@@ -477,11 +475,11 @@ void TForm1::showCurrentTab()
     const int index = PageControl1->currentIndex();
     if (index < 0 || PageControl1->count() < 2)
         return;
-    const bool updating = Updating;
-    Updating = true;
-    PageControl1->setCurrentIndex(index == 0 ? 1 : 0);
-    PageControl1->setCurrentIndex(index);
-    Updating = updating;
+    {
+        const UpdatingScope updating(*this);
+        PageControl1->setCurrentIndex(index == 0 ? 1 : 0);
+        PageControl1->setCurrentIndex(index);
+    }
     if (TRichEdit *editor = currentEditor())
         editor->setFocus();
 }
@@ -702,7 +700,7 @@ void TForm1::DisableDocumentCommands()
 
 void TForm1::PageControl1Change()
 {
-    if (Updating)
+    if (Updating())
         return;
     QWidget *active = PageControl1->currentWidget();
     for (int i = 0; i < kPageCount; ++i) {

@@ -23,18 +23,19 @@ class TOBRINEngine;
 
 namespace kelpa::editor {
 
-// The command-line path that the first show opens (empty: a new page).
-extern QString DocumentPathArgumentText;
+// How closing a page ended: closed, or kept open (the user cancelled, or saving failed).
+enum class CloseResult { Closed, Kept };
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    // documentPath: what the first show opens (empty: a new page).
+    explicit TForm1(const QString &documentPath = QString(), QWidget *parent = nullptr);
     ~TForm1() override;
 
     // --- pages (public so that tests and the hand-off can drive them) ---
     int OpenDocument(const QString &path, bool addToRecent, const QString &password);
-    void ClosePage(int slot);
+    CloseResult ClosePage(int slot);
     bool SavePage(int slot);
     int FindFreePage() const { return table_.FindFreePage(); }
     bool CheckNotAlreadyLoaded(const QString &path);
@@ -142,8 +143,16 @@ private:
     void writeEncryptedPage(int slot);
     // True when the file had to move to UTF-8 to hold the page's text.
     bool writeTextPage(int slot);
+    // What a save did: whether it wrote the page, and whether the file moved to UTF-8 to hold
+    // its text.
+    struct SaveOutcome {
+        bool saved = false;
+        bool movedToUtf8 = false;
+    };
+    SaveOutcome savePage(int slot);
+    CloseResult closeAll();
     // The message panel's text after a save.
-    QString savedText(const QString &path) const;
+    static QString savedText(const QString &path, bool movedToUtf8);
     // The name chosen in the Save As dialog and the kind its filter gives; throws Abort when
     // the user cancels.
     QString askSaveAsName(const PageRecord &page, PageKind &kind);
@@ -172,15 +181,25 @@ private:
     KelpaSettings settings_;
     std::unique_ptr<TOBRINEngine> engine_;
     QString programFolder_;
+    const QString documentPathArgument_;
 
-    bool Updating = false;
+    // Set while the window changes pages itself: tab and activation handlers then do nothing.
+    class UpdatingScope {
+    public:
+        explicit UpdatingScope(TForm1 &form) : form_(form) { ++form_.updating_; }
+        ~UpdatingScope() { --form_.updating_; }
+        UpdatingScope(const UpdatingScope &) = delete;
+        UpdatingScope &operator=(const UpdatingScope &) = delete;
+
+    private:
+        TForm1 &form_;
+    };
+    bool Updating() const { return updating_ > 0; }
+    int updating_ = 0;
     bool Activated = false;
-    bool CloseAllowed = true;
     bool rulerEnabled_ = false;
     bool shown_ = false;
     bool closed_ = false;
-    // The last save moved a plain file to UTF-8.
-    bool encodingSwitched_ = false;
     int operations_ = 0;
     std::deque<LoadRequest> handOffQueue_;
     QTimer *handOffTimer_ = nullptr;

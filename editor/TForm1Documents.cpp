@@ -156,13 +156,14 @@ void TForm1::showOpenedPage(int slot, const QString &path, bool addToRecent)
 {
     PageRecord &page = table_[slot];
     TRichEdit *editor = page.Editor;
-    Updating = true;
-    page.FileName = path;
-    PageControl1->addTab(page.Sheet, EscapeMenuCaption(fileNamePart(path)));
-    PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
-    PageControl1->setCurrentWidget(page.Sheet);
-    table_.CurrentPage = slot;
-    Updating = false;
+    {
+        const UpdatingScope updating(*this);
+        page.FileName = path;
+        PageControl1->addTab(page.Sheet, EscapeMenuCaption(fileNamePart(path)));
+        PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
+        PageControl1->setCurrentWidget(page.Sheet);
+        table_.CurrentPage = slot;
+    }
     editor->SetModified(false);
     EnableDocumentCommands();
     if (!isUntitledName(path) && addToRecent)
@@ -204,7 +205,7 @@ QString TForm1::readOnlyPageText()
 
 void TForm1::ConfigurePageEditor(int slot, const QString &path)
 {
-    Updating = true;
+    const UpdatingScope updating(*this);
     PageRecord &page = table_[slot];
     TRichEdit *editor = page.Editor;
     editor->Clear();
@@ -232,7 +233,6 @@ void TForm1::ConfigurePageEditor(int slot, const QString &path)
         SetRulerEnabled(false);
     }
     editor->SetSelLength(0);
-    Updating = false;
 }
 
 void TForm1::CheckAutoWrap(int slot)
@@ -360,12 +360,14 @@ void TForm1::reenterPassword(int slot)
 // ---------------------------------------------------------------------------------------------
 // Saving
 
-bool TForm1::SavePage(int slot)
+bool TForm1::SavePage(int slot) { return savePage(slot).saved; }
+
+TForm1::SaveOutcome TForm1::savePage(int slot)
 {
     const Operation operation(*this);
     PageRecord &page = table_[slot];
     if (page.isFree() || !page.Editor || page.Editor->ReadOnly())
-        return false;
+        return {};
     const QString path = page.FileName;
     if (documents::isReadOnlyFile(path)
         && !ConfirmYesNo(QStringLiteral("\"") + path
@@ -375,20 +377,20 @@ bool TForm1::SavePage(int slot)
         throw Abort();
     // The new file takes the old one's permission bits, so the read-only attribute is kept
     // whatever happens below.
-    encodingSwitched_ = false;
+    SaveOutcome outcome{true, false};
     if (isEncryptedKind(page.Kind))
         writeEncryptedPage(slot);
     else
-        encodingSwitched_ = writeTextPage(slot);
+        outcome.movedToUtf8 = writeTextPage(slot);
     PageControl1->setTabText(PageControl1->indexOf(page.Sheet), EscapeMenuCaption(fileNamePart(path)));
     PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
     page.Editor->SetModified(false);
     page.FileName = path;
     AddToRecent(path);
-    setPanel(3, savedText(path));
+    setPanel(3, savedText(path, outcome.movedToUtf8));
     emit documentStateChanged();
     QCoreApplication::processEvents();
-    return true;
+    return outcome;
 }
 
 void TForm1::writeEncryptedPage(int slot)
@@ -427,11 +429,11 @@ QString TForm1::legacyTooLongText(const QString &path)
                           "bytes).\nSave As can store it as an encrypted document of the current version.");
 }
 
-QString TForm1::savedText(const QString &path) const
+QString TForm1::savedText(const QString &path, bool movedToUtf8)
 {
     QString text = QStringLiteral("\"") + path + QStringLiteral("\" has been saved");
     // Said once, at the save that changes the file's encoding.
-    if (encodingSwitched_)
+    if (movedToUtf8)
         text += QStringLiteral(" in UTF-8, as Windows-1252 cannot hold its text");
     return text;
 }
@@ -463,7 +465,7 @@ int TForm1::SaveButtonClick()
     const int slot = table_.CurrentPage;
     if (table_[slot].isUntitled())
         return Saveas1Click();
-    if (!SavePage(slot))
+    if (!savePage(slot).saved)
         throw Abort();
     return slot;
 }
@@ -489,13 +491,15 @@ int TForm1::Saveas1Click()
     page.Kind = kind;
     page.FileName = chosen;
     const int caret = page.Editor->SelStart();
+    SaveOutcome saved;
     {
         // A failed save leaves the page as it was.
         auto keepOld = qScopeGuard([&] {
             page.FileName = oldName;
             page.Kind = oldKind;
         });
-        if (!SavePage(slot))
+        saved = savePage(slot);
+        if (!saved.saved)
             throw Abort();
         keepOld.dismiss();
     }
@@ -506,8 +510,8 @@ int TForm1::Saveas1Click()
     if (reopened >= 0)
         table_[reopened].Editor->SetSelStart(caret);
     // The note about the file's new encoding outlives the reopening's message.
-    if (encodingSwitched_)
-        setPanel(3, savedText(chosen));
+    if (saved.movedToUtf8)
+        setPanel(3, savedText(chosen, true));
     return reopened;
 }
 
@@ -587,43 +591,38 @@ void TForm1::SaveAll1Click()
 // ---------------------------------------------------------------------------------------------
 // Closing
 
-void TForm1::ClosePage(int slot)
+CloseResult TForm1::ClosePage(int slot)
 {
     const Operation operation(*this);
     if (slot < 0 || slot >= kPageCount)
-        return;
+        return CloseResult::Closed;
     PageRecord &page = table_[slot];
     if (page.isFree())
-        return;
+        return CloseResult::Closed;
     try {
         if (page.Editor && page.Editor->Modified()) {
             const MessageAnswer answer = askSaveChanges(slot);
-            if (answer == MessageAnswer::Cancel) {
-                CloseAllowed = false;
-                return;
-            }
+            if (answer == MessageAnswer::Cancel)
+                return CloseResult::Kept;
             if (answer == MessageAnswer::Yes) {
                 PageControl1->setCurrentWidget(page.Sheet);
                 table_.CurrentPage = slot;
                 const int saved = SaveButtonClick();
                 // Save As closes and reopens the page itself; the saved page is what closes.
-                if (saved >= 0 && saved != slot) {
-                    ClosePage(saved);
-                    return;
-                }
+                if (saved >= 0 && saved != slot)
+                    return ClosePage(saved);
             }
         }
         releasePage(slot);
     } catch (const std::exception &e) {
-        Updating = false;
         ShowMessage(QString::fromLocal8Bit(e.what()) + QStringLiteral(" while closing page ") + QString::number(slot));
-        CloseAllowed = false;
-        return;
+        return CloseResult::Kept;
     }
     activateFirstOpenPage();
     if (table_.CurrentPage < 0)
         DisableDocumentCommands();
     emit documentStateChanged();
+    return CloseResult::Closed;
 }
 
 MessageAnswer TForm1::askSaveChanges(int slot)
@@ -643,7 +642,7 @@ void TForm1::releasePage(int slot)
 {
     // The sheet and its editor stay for the slot's next page.
     PageRecord &page = table_[slot];
-    Updating = true;
+    const UpdatingScope updating(*this);
     page.FileName.clear();
     page.PasswordUnconfirmed = false;
     if (page.Editor) {
@@ -658,7 +657,6 @@ void TForm1::releasePage(int slot)
 void TForm1::activateFirstOpenPage()
 {
     const int first = table_.firstOpenPage();
-    Updating = false;
     if (first < 0)
         return;
     try {
@@ -670,17 +668,17 @@ void TForm1::activateFirstOpenPage()
     }
 }
 
-void TForm1::Closeall1Click()
+void TForm1::Closeall1Click() { closeAll(); }
+
+CloseResult TForm1::closeAll()
 {
     const Operation operation(*this);
     PageControl1->setEnabled(false);
-    CloseAllowed = true;
-    for (int i = 0; i < kPageCount; ++i) {
-        ClosePage(i);
-        if (!CloseAllowed)
-            break;
-    }
+    CloseResult result = CloseResult::Closed;
+    for (int i = 0; i < kPageCount && result == CloseResult::Closed; ++i)
+        result = ClosePage(i);
     PageControl1->setEnabled(true);
+    return result;
 }
 
 } // namespace kelpa::editor

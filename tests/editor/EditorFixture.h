@@ -124,23 +124,21 @@ protected:
     void SetUp() override
     {
         setenv("KELPA_PROGRAM_DIR", QFile::encodeName(folder).constData(), 1);
-        DocumentPathArgumentText.clear();
     }
     void TearDown() override
     {
         dialog.reset();
         form.reset();
-        DocumentPathArgumentText.clear();
     }
 
     QString path(const QString &name) const { return folder + name; }
 
     // A settings file is there unless a test wants the first run.
-    TForm1 &start(bool withSettings = true)
+    TForm1 &start(bool withSettings = true, const QString &documentPath = QString())
     {
         if (withSettings && !QFile::exists(path("Kelpa.ini")))
             writeFile(path("Kelpa.ini"), "Maximized=N\r\n");
-        form = std::make_unique<TForm1>();
+        form = std::make_unique<TForm1>(documentPath);
         dialog = std::make_unique<TOBRINPasswordDlg>(form.get(), 256);
         form->show();
         pump();

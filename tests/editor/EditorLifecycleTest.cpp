@@ -196,8 +196,7 @@ TEST_F(EditorTest, BatchFolderIsCreatedOrTheFailureShown)
 TEST_F(EditorTest, CommandLinePathOpensAtFirstShow)
 {
     writeFile(path("cmd.txt"), "from the command line");
-    DocumentPathArgumentText = path("cmd.txt");
-    start();
+    start(true, path("cmd.txt"));
     EXPECT_EQ(openCount(), 1);
     EXPECT_EQ(page(0).FileName, path("cmd.txt"));
 }
