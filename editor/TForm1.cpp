@@ -67,12 +67,11 @@ QAction *makeAction(QObject *owner, const char *objectName, const QString &capti
 } // namespace
 
 TForm1::TForm1(const QString &documentPath, QWidget *parent)
-    : QMainWindow(parent), engine_(std::make_unique<TOBRINEngine>()), documentPathArgument_(documentPath)
+    : QMainWindow(parent), documentPathArgument_(documentPath)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kelpa 5.0"));
     setAcceptDrops(true);
-    engine_->ApplicationTitle = "Kelpa";
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -97,6 +96,8 @@ TForm1::TForm1(const QString &documentPath, QWidget *parent)
     setupToolbar();
     setupStatusBar();
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
+    for (auto pageSignal : {&PageSet::pageAdded, &PageSet::pageChanged, &PageSet::pageClosing})
+        connect(&pageSet_, pageSignal, this, &TForm1::documentStateChanged);
     handOffTimer_ = new QTimer(this);
     handOffTimer_->setInterval(100);
     connect(handOffTimer_, &QTimer::timeout, this, [this] { handlePendingHandOffs(); });

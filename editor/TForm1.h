@@ -1,7 +1,9 @@
 #pragma once
 // The editor's main window: menus, tool buttons, the page control with up to 16 pages, the
-// four-panel status bar, and opening, saving and closing documents in their four kinds.
+// four-panel status bar, and the prompts of opening, saving and closing documents in their four
+// kinds (the documents themselves are the page set's, editor/PageSet.h).
 #include "editor/HandOff.h"
+#include "editor/PageSet.h"
 #include "editor/PageTable.h"
 #include "editor/Settings.h"
 #include "support/Prompter.h"
@@ -83,7 +85,8 @@ public:
     // Handed-over requests that wait for the window to be idle.
     int pendingHandOffs() const { return static_cast<int>(handOffQueue_.size()); }
     QAction *action(const QString &objectName) const;
-    TOBRINEngine &engine() { return *engine_; }
+    TOBRINEngine &engine() { return pageSet_.engine(); }
+    PageSet &pageSet() { return pageSet_; }
     // Why a legacy page too long for its kind is not saved.
     static QString legacyTooLongText(const QString &path);
 
@@ -177,9 +180,10 @@ private:
     void handlePendingHandOffs();
     void bringForward();
 
-    PageTable table_;
+    // The open documents; table_ is its page table, under the name the window's code uses.
+    PageSet pageSet_;
+    PageTable &table_ = pageSet_.table();
     KelpaSettings settings_;
-    std::unique_ptr<TOBRINEngine> engine_;
     QString programFolder_;
     const QString documentPathArgument_;
 

@@ -40,15 +40,6 @@ QString openFailureText(const QString &path, const documents::DocumentError &err
 
 bool isEncryptedKind(PageKind kind) { return kind == PageKind::Encrypted || kind == PageKind::Legacy; }
 
-// What a plain or rich page writes: plain lines (also from a rich editor saved as plain text,
-// whose stream would be rich text), or its rich-text stream.
-TRichEdit::PlainBytes textPageBytes(const TRichEdit *editor, PageKind kind)
-{
-    if (kind != PageKind::Plain)
-        return {editor->SaveToStream(), editor->Encoding()};
-    return editor->PlainStream();
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -99,13 +90,11 @@ int TForm1::openDocument(const QString &path, bool addToRecent, const QString &p
 
 TForm1::ReadOutcome TForm1::readTextFile(int slot, const QString &path)
 {
-    const documents::ReadResult file = documents::readTextFile(path);
+    const documents::ReadResult file = pageSet_.read(slot, path, QString());
     if (!file.ok()) {
         ShowErrorBox(path, file.error.systemError);
         return ReadOutcome::Failed;
     }
-    table_[slot].Password.clear();
-    table_[slot].Editor->LoadFromStream(file.bytes);
     CheckAutoWrap(slot);
     return ReadOutcome::Read;
 }
@@ -115,15 +104,11 @@ TForm1::ReadOutcome TForm1::readEncryptedDocument(int slot, const QString &path,
     const QString pwd = password.isEmpty() ? AskPassword() : password;
     if (pwd.isEmpty())
         return ReadOutcome::Failed;
-    const documents::ReadResult doc = documents::readEncrypted(*engine_, path, pwd);
+    const documents::ReadResult doc = pageSet_.read(slot, path, pwd);
     if (!doc.ok()) {
         ShowErrorBox(openFailureText(path, doc.error), doc.error.systemError);
         return ReadOutcome::Failed;
     }
-    PageRecord &page = table_[slot];
-    page.Password = pwd;
-    page.Kind = doc.kind;
-    page.Editor->LoadFromStream(doc.bytes);
     return passwordOutcome(doc.password);
 }
 
@@ -158,7 +143,7 @@ void TForm1::showOpenedPage(int slot, const QString &path, bool addToRecent)
     TRichEdit *editor = page.Editor;
     {
         const UpdatingScope updating(*this);
-        page.FileName = path;
+        pageSet_.opened(slot, path);
         PageControl1->addTab(page.Sheet, EscapeMenuCaption(fileNamePart(path)));
         PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
         PageControl1->setCurrentWidget(page.Sheet);
@@ -342,19 +327,13 @@ void TForm1::reenterPassword(int slot)
     const QString pwd = AskPassword();
     if (pwd.isEmpty())
         return;
-    const documents::ReadResult doc = documents::readEncrypted(*engine_, page.FileName, pwd);
+    const documents::ReadResult doc = pageSet_.reread(slot, pwd);
     if (!doc.ok()) {
         ShowErrorBox(openFailureText(page.FileName, doc.error), doc.error.systemError);
         return;
     }
-    page.Password = pwd;
-    page.PasswordUnconfirmed = false;
-    page.Editor->SetReadOnly(false);
-    page.Editor->LoadFromStream(doc.bytes);
-    page.Editor->SetModified(false);
     if (const ReadOutcome outcome = passwordOutcome(doc.password); outcome != ReadOutcome::Read)
         markPasswordUnconfirmed(slot, outcome == ReadOutcome::PasswordWrong);
-    emit documentStateChanged();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -384,11 +363,9 @@ TForm1::SaveOutcome TForm1::savePage(int slot)
         outcome.movedToUtf8 = writeTextPage(slot);
     PageControl1->setTabText(PageControl1->indexOf(page.Sheet), EscapeMenuCaption(fileNamePart(path)));
     PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
-    page.Editor->SetModified(false);
-    page.FileName = path;
     AddToRecent(path);
     setPanel(3, savedText(path, outcome.movedToUtf8));
-    emit documentStateChanged();
+    pageSet_.saved(slot);
     QCoreApplication::processEvents();
     return outcome;
 }
@@ -408,8 +385,7 @@ void TForm1::writeEncryptedPage(int slot)
         page.Password = *password;
     }
     const std::uint8_t cipher = EC41->isChecked() ? TOBRINEngine::CipherEC4 : TOBRINEngine::CipherBlowfish;
-    const documents::DocumentError error = documents::writeEncrypted(*engine_, page.FileName, page.Kind, cipher,
-                                                                     page.Password, page.Editor->SaveToStream());
+    const documents::DocumentError error = pageSet_.write(slot, cipher).error;
     if (error.ok())
         return;
     if (error.failure == documents::Failure::TooLongForLegacy)
@@ -442,15 +418,10 @@ bool TForm1::writeTextPage(int slot)
 {
     PageRecord &page = table_[slot];
     for (;;) {
-        const TRichEdit::PlainBytes out = textPageBytes(page.Editor, page.Kind);
-        const documents::DocumentError error = documents::writeTextFile(page.FileName, out.bytes);
-        if (error.ok()) {
-            // The page keeps its encoding until the file is in another one.
-            const bool switched = out.encoding != page.Editor->Encoding();
-            page.Editor->SetEncoding(out.encoding);
-            return switched;
-        }
-        ShowErrorBox(QStringLiteral("Warning"), error.systemError);
+        const PageSet::WriteResult written = pageSet_.write(slot, 0);
+        if (written.error.ok())
+            return written.movedToUtf8;
+        ShowErrorBox(QStringLiteral("Warning"), written.error.systemError);
         if (!ConfirmYesNo(QStringLiteral("Cannot save the file \"") + page.FileName + QStringLiteral("\"\nTry again?"),
                           this))
             throw Abort();
@@ -642,6 +613,7 @@ void TForm1::releasePage(int slot)
 {
     // The sheet and its editor stay for the slot's next page.
     PageRecord &page = table_[slot];
+    pageSet_.closing(slot);
     const UpdatingScope updating(*this);
     page.FileName.clear();
     page.PasswordUnconfirmed = false;
