@@ -332,3 +332,37 @@ TEST(PasswordDialog, ReachedThroughTheDialogPrompter)
         EXPECT_TRUE(dlg.isEncodeMode()) << "the dialog rests in encode mode";
     }
 }
+
+TEST(PasswordDialog, DecodingPromptTakesItsOwnLayout)
+{
+    TOBRINPasswordDlg dlg(nullptr, 256);
+    DialogPrompter prompter;
+    dlg.show(); // laid out as it first shows
+    dlg.hide();
+    const QRect entry = dlg.Password->geometry();
+    const QRect confirmation = dlg.PasswordChk->geometry();
+    bool checked = false;
+    QTimer::singleShot(0, &dlg, [&] {
+        checked = true;
+        EXPECT_EQ(dlg.Password->geometry(), confirmation) << "the entry takes the confirmation's place";
+        EXPECT_FALSE(dlg.PasswordChk->isVisible());
+        EXPECT_FALSE(dlg.Label1->isVisible());
+        EXPECT_FALSE(dlg.Label2->isVisible());
+        EXPECT_TRUE(dlg.Label3->isVisible());
+        EXPECT_LE(dlg.Label3->geometry().bottom(), dlg.Password->geometry().top())
+            << "the explanation stands above the entry";
+        EXPECT_FALSE(dlg.Label3->geometry().intersects(dlg.Password->geometry()));
+        dlg.Password->setText(QStringLiteral("pw"));
+        dlg.OKBtn->click();
+    });
+    PasswordRequest request;
+    request.mode = PasswordMode::Decode;
+    EXPECT_EQ(prompter.password(request), QString("pw"));
+    EXPECT_TRUE(checked);
+    // Asking for a new password shows both entries where they belong.
+    EXPECT_EQ(dlg.Password->geometry(), entry);
+    EXPECT_FALSE(dlg.PasswordChk->isHidden());
+    EXPECT_FALSE(dlg.Label1->isHidden());
+    EXPECT_FALSE(dlg.Label2->isHidden());
+    EXPECT_TRUE(dlg.Label3->isHidden());
+}
