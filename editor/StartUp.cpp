@@ -28,7 +28,7 @@ StartDecision HandOffToRunningInstance(const QStringList &arguments)
     // A relative path means the folder the user started in; the running editor and this one
     // (once its window exists) work in the program folder.
     if (!decision.documentPath.isEmpty() && QFileInfo(decision.documentPath).isRelative())
-        decision.documentPath = QDir::current().absoluteFilePath(decision.documentPath);
+        decision.documentPath = QDir::cleanPath(QDir::current().absoluteFilePath(decision.documentPath));
     const platform::WindowHandle running = platform::FindWindow(kApplicationClass, kApplicationTitle);
     // The title is ours only after the search, which would otherwise find this process.
     QCoreApplication::setApplicationName(kApplicationTitle);

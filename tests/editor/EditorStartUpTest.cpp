@@ -1,6 +1,10 @@
 // The window at start and at open: the page control after a failed command-line open, the
-// stored size over several starts, a failing word-wrap check, the decoding password prompt.
+// stored size over several starts, a failing word-wrap check, the command line's path.
 #include "EditorFixture.h"
+
+#include "editor/StartUp.h"
+
+#include <QDir>
 
 #include <QLabel>
 #include <stdexcept>
@@ -58,3 +62,20 @@ TEST_F(EditorTest, FailingWordWrapCheckIsToldAndTheOpenGoesOn)
     EXPECT_TRUE(form->isEnabled()) << "the window takes commands again";
 }
 
+
+TEST_F(EditorTest, ARelativeCommandLinePathBecomesACleanAbsoluteOne)
+{
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder));
+    const std::pair<const char *, QString> cases[] = {
+        {"./a.txt", path("a.txt")},
+        {"sub/../b.txt", path("b.txt")},
+        {"", QString()},
+    };
+    for (const auto &[argument, expected] : cases) {
+        const StartDecision start = HandOffToRunningInstance({QString::fromUtf8(argument)});
+        EXPECT_TRUE(start.becomeEditor) << "no editor runs";
+        EXPECT_EQ(start.documentPath, expected) << argument;
+    }
+    QDir::setCurrent(before);
+}
