@@ -489,8 +489,18 @@ void TRichEdit::SetSelText(const QString &text)
 {
     QTextCursor c = textCursor();
     c.beginEditBlock();
-    if (c.hasSelection())
+    if (c.hasSelection()) {
+        // The new text takes the look of the text it replaces (its first character), not that
+        // of the character before it: a corrected word in italics stays in italics.
+        const int start = c.selectionStart();
+        const bool startsWithText = document()->characterAt(start) != QChar::ParagraphSeparator;
+        QTextCursor first(document());
+        first.setPosition(start + 1);
+        const QTextCharFormat format = first.charFormat();
         c.removeSelectedText();
+        if (startsWithText)
+            c.setCharFormat(format);
+    }
     insertPlain(c, text);
     c.endEditBlock();
     setTextCursor(c);

@@ -277,6 +277,31 @@ TEST(TRichEditAttributes, TypingAttributesApplyToNewText)
     EXPECT_EQ(e.SelAttributes().Style(), TFontStyles());
 }
 
+TEST(TRichEditAttributes, ReplacedTextKeepsTheLookOfWhatItReplaces)
+{
+    // The word replaced starts a run of its own look, after text of another.
+    struct Case {
+        const char *rtf;
+        TFontStyles style;
+    } cases[] = {
+        {R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 one {\i wrod} two\par})", TFontStyle::Italic},
+        {R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 one {\b wrod} two\par})", TFontStyle::Bold},
+        {R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 {\b one }wrod two\par})", TFontStyles()},
+        {R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 {\b one\par}wrod two\par})", TFontStyles()},
+    };
+    for (const Case &c : cases) {
+        TRichEdit e;
+        e.LoadFromStream(bytes(c.rtf));
+        const int at = static_cast<int>(e.Text().indexOf("wrod"));
+        ASSERT_GE(at, 0) << c.rtf;
+        select(e, at, 4);
+        e.SetSelText("word");
+        select(e, at, 4);
+        EXPECT_EQ(e.SelText(), "word") << c.rtf;
+        EXPECT_EQ(e.SelAttributes().Style(), c.style) << c.rtf;
+    }
+}
+
 TEST(TRichEditAttributes, BulletsOffAndDefaults)
 {
     TRichEdit e;
