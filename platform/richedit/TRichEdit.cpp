@@ -414,9 +414,68 @@ TRichEdit::PlainBytes TRichEdit::EncodePlainPage(const QString &lines, codepage:
     return {QByteArray(encoded.bytes.data(), static_cast<qsizetype>(encoded.bytes.size())), encoded.encoding};
 }
 
+namespace {
+
+// Appends a paragraph's text as UTF-8, its line separators as CR LF; a lone surrogate becomes
+// U+FFFD as in the code-page encoder.
+void appendUtf8Lines(QByteArray &out, const QString &text)
+{
+    const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    const qsizetype at = out.size();
+    out.resize(at + 3 * n);
+    char *o = out.data() + at;
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = p[i];
+        if (c < 0x80) {
+            *o++ = static_cast<char>(c);
+            continue;
+        }
+        if (c == 0x2028 || c == 0x2029) {
+            *o++ = '\r';
+            *o++ = '\n';
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (p[++i] - 0xDC00);
+            *o++ = static_cast<char>(0xF0 | (c >> 18));
+            *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD;
+        if (c < 0x800) {
+            *o++ = static_cast<char>(0xC0 | (c >> 6));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *o++ = static_cast<char>(0xE0 | (c >> 12));
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    out.resize(o - out.constData());
+}
+
+} // namespace
+
 TRichEdit::PlainBytes TRichEdit::PlainStream() const
 {
-    return EncodePlainPage(Lines().Text(), encoding_);
+    using codepage::TextEncoding;
+    if (encoding_ == TextEncoding::Windows1252 || TextLength() == 0)
+        return EncodePlainPage(Lines().Text(), encoding_);
+    // UTF-8 straight from the paragraphs: no copy of the whole text on the way (pages run to
+    // hundreds of megabytes).
+    QByteArray out;
+    out.reserve(TextLength() + TextLength() / 8 + 16);
+    if (encoding_ == TextEncoding::Utf8Bom)
+        out.append("\xEF\xBB\xBF");
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        appendUtf8Lines(out, b.text());
+        out.append("\r\n");
+    }
+    return {out, encoding_};
 }
 
 QByteArray TRichEdit::SaveToStream() const
@@ -1093,16 +1152,25 @@ QString TRichEditLines::Text() const
 {
     if (owner_->TextLength() == 0)
         return {};
-    QString raw = owner_->document()->toRawText();
-    QString out;
-    out.reserve(raw.size() + owner_->document()->blockCount() + 2);
-    for (QChar c : raw) {
-        if (c.unicode() == 0x2029 || c.unicode() == 0x2028)
-            out += QStringLiteral("\r\n");
-        else
-            out += c;
+    const QString raw = owner_->document()->toRawText();
+    const char16_t *in = reinterpret_cast<const char16_t *>(raw.utf16());
+    const qsizetype n = raw.size();
+    qsizetype breaks = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        breaks += in[i] == 0x2029 || in[i] == 0x2028;
+    // Sized first and written in place: pages run to hundreds of megabytes.
+    QString out(n + breaks + 2, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    for (qsizetype i = 0; i < n; ++i) {
+        if (in[i] == 0x2029 || in[i] == 0x2028) {
+            *o++ = u'\r';
+            *o++ = u'\n';
+        } else {
+            *o++ = in[i];
+        }
     }
-    out += QStringLiteral("\r\n");
+    *o++ = u'\r';
+    *o = u'\n';
     return out;
 }
 

@@ -170,6 +170,50 @@ TEST(TRichEditStream, PlainPageEncoding)
     EXPECT_TRUE(rich.SaveToStream().startsWith("{\\rtf1"));
 }
 
+// Saving encodes the paragraphs directly; it must give what encoding the lines gives.
+TEST(TRichEditStream, PlainStreamIsTheEncodedLines)
+{
+    QString many;
+    for (int i = 0; i < 200; ++i)
+        many += QStringLiteral("line %1 \u0436\n").arg(i);
+    struct Case {
+        const char *name;
+        QString text;
+        std::string utf8; // empty: only compared with the encoded lines
+    };
+    const Case cases[] = {
+        {"one line", QStringLiteral("abc"), "abc\r\n"},
+        {"cr lf lines", QStringLiteral("a\r\nb\r\n\r\nc"), "a\r\nb\r\n\r\nc\r\n"},
+        {"line break inside a paragraph", QStringLiteral("a\vb"), "a\r\nb\r\n"},
+        {"cyrillic", QString::fromUtf16(u"\u0416\u0436 x\n\u044f"), "\xd0\x96\xd0\xb6 x\r\n\xd1\x8f\r\n"},
+        {"outside the basic plane", QString::fromUtf16(u"a\U0001F600b\n\U00010348"),
+         "a\xf0\x9f\x98\x80" "b\r\n\xf0\x90\x8d\x88\r\n"},
+        {"lone surrogates", QString::fromUtf16(u"a\xd800" "b\n\xdc00"), "a\xef\xbf\xbd" "b\r\n\xef\xbf\xbd\r\n"},
+        {"three-byte and tab", QString::fromUtf16(u"\u20ac\t\uffff"), "\xe2\x82\xac\t\xef\xbf\xbf\r\n"},
+        {"many lines held together", many, ""},
+        {"many lines and a long one", many + QString(5000, QChar(u'q')) + QStringLiteral("\n") + many, ""},
+    };
+    for (const Case &c : cases) {
+        for (bool plain : {true, false}) {
+            for (TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Utf8Bom, TextEncoding::Windows1252}) {
+                SCOPED_TRACE(std::string(c.name) + (plain ? " plain " : " rich ") +
+                             std::to_string(static_cast<int>(encoding)));
+                TRichEdit e;
+                e.SetPlainText(plain);
+                e.SetText(c.text);
+                e.SetEncoding(encoding);
+                const TRichEdit::PlainBytes out = e.PlainStream();
+                const TRichEdit::PlainBytes lines = TRichEdit::EncodePlainPage(e.Lines().Text(), encoding);
+                EXPECT_EQ(str(out.bytes), str(lines.bytes));
+                EXPECT_EQ(out.encoding, lines.encoding);
+                if (!c.utf8.empty() && encoding == TextEncoding::Utf8) {
+                    EXPECT_EQ(str(out.bytes), c.utf8);
+                }
+            }
+        }
+    }
+}
+
 TEST(TRichEditStream, FilesAreReadAndReplacedWhole)
 {
     kelpa::test::TempDir dir;
