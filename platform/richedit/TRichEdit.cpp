@@ -169,7 +169,7 @@ void TRichEdit::SetPlainText(bool plain)
         SetModified(modified);
     }
     plainText_ = plain;
-    lineIndexDirty_ = true;
+    linesKnown_ = 0;
     setAcceptRichText(!plain);
     applyShaping();
 }
@@ -295,8 +295,10 @@ void TRichEdit::insertPlain(QTextCursor &cursor, const QString &text)
 
 void TRichEdit::noteChange(int from, int added)
 {
-    // The paragraphs the change touched count their lines again.
+    // The paragraphs the change touched count their lines again, and the index holds up to
+    // the first of them.
     QTextBlock block = document()->findBlock(from);
+    linesKnown_ = std::min(linesKnown_, std::max(0, block.blockNumber()));
     const QTextBlock last = document()->findBlock(from + added);
     while (block.isValid()) {
         block.setUserState(-1);
@@ -304,36 +306,38 @@ void TRichEdit::noteChange(int from, int added)
             break;
         block = block.next();
     }
-    lineIndexDirty_ = true;
 }
 
-void TRichEdit::ensureLineIndex() const
+void TRichEdit::ensureLineIndex(int upTo, int line) const
 {
-    if (!lineIndexDirty_)
+    const int blocks = document()->blockCount();
+    upTo = std::clamp(upTo, 0, blocks);
+    if (linesKnown_ >= upTo && (line < 0 || firstLine_[static_cast<std::size_t>(linesKnown_)] > line))
         return;
-    firstLine_.resize(static_cast<std::size_t>(document()->blockCount()) + 1);
-    int total = 0;
-    std::size_t i = 0;
-    for (QTextBlock b = document()->begin(); b.isValid() && i + 1 < firstLine_.size(); b = b.next(), ++i) {
+    firstLine_.resize(static_cast<std::size_t>(blocks) + 1);
+    int i = linesKnown_;
+    int total = firstLine_[static_cast<std::size_t>(i)];
+    for (QTextBlock b = document()->findBlockByNumber(i); b.isValid() && i < blocks; b = b.next(), ++i) {
+        if (i >= upTo && (line < 0 || total > line))
+            break;
         int separators = b.userState();
         if (separators < 0) {
             separators = countSeparators(b.text());
             b.setUserState(separators);
         }
-        firstLine_[i] = total;
         total += 1 + separators;
+        firstLine_[static_cast<std::size_t>(i) + 1] = total;
     }
-    firstLine_.resize(i + 1);
-    firstLine_[i] = total;
-    lineIndexDirty_ = false;
+    linesKnown_ = i;
 }
 
 int TRichEdit::lineTotal() const
 {
     if (!plainText_)
         return document()->blockCount();
-    ensureLineIndex();
-    return firstLine_.back();
+    const int blocks = document()->blockCount();
+    ensureLineIndex(blocks);
+    return firstLine_[static_cast<std::size_t>(blocks)];
 }
 
 int TRichEdit::lineAt(int position) const
@@ -341,7 +345,7 @@ int TRichEdit::lineAt(int position) const
     const QTextBlock block = document()->findBlock(std::clamp(position, 0, TextLength()));
     if (!plainText_)
         return block.blockNumber();
-    ensureLineIndex();
+    ensureLineIndex(block.blockNumber());
     const QString text = block.text();
     const int inBlock = std::clamp(position - block.position(), 0, static_cast<int>(text.size()));
     return firstLine_[static_cast<std::size_t>(block.blockNumber())] +
@@ -350,16 +354,22 @@ int TRichEdit::lineAt(int position) const
 
 bool TRichEdit::lineSpan(int line, int &start, int &end) const
 {
-    if (line < 0 || line >= lineTotal())
+    if (line < 0)
         return false;
     if (!plainText_) {
+        if (line >= document()->blockCount())
+            return false;
         const QTextBlock block = document()->findBlockByNumber(line);
         start = block.position();
         end = start + block.length() - 1;
         return true;
     }
-    const auto paragraphs = firstLine_.size() - 1;
-    const auto it = std::upper_bound(firstLine_.begin(), firstLine_.begin() + static_cast<std::ptrdiff_t>(paragraphs), line);
+    // Counted until the paragraph after the one holding the line.
+    ensureLineIndex(0, line);
+    const auto known = static_cast<std::ptrdiff_t>(linesKnown_);
+    if (firstLine_[static_cast<std::size_t>(known)] <= line)
+        return false; // past the last line
+    const auto it = std::upper_bound(firstLine_.begin(), firstLine_.begin() + known + 1, line);
     const auto number = static_cast<int>(it - firstLine_.begin()) - 1;
     const QTextBlock block = document()->findBlockByNumber(number);
     const QString text = block.text();

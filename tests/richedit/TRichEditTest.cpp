@@ -468,6 +468,63 @@ TEST(TRichEditLines, PlainPagesHoldLongTextsInFewParagraphs)
     EXPECT_EQ(pasted.Lines().Count(), 301);
 }
 
+// Every line query against the lines of Text().
+void expectLinesOf(const TRichEdit &e)
+{
+    const QString text = e.Text();
+    const QStringList lines = text.split(QChar(u'\n'));
+    ASSERT_EQ(e.Lines().Count(), text.isEmpty() ? 0 : lines.size());
+    int start = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(e.LineIndex(i), start) << i;
+        ASSERT_EQ(e.LineLength(i), lines[i].size()) << i;
+        ASSERT_EQ(e.Lines()[i], lines[i]) << i;
+        for (int p = start; p <= start + lines[i].size(); ++p)
+            ASSERT_EQ(e.LineFromChar(p), i) << p;
+        start += static_cast<int>(lines[i].size()) + 1;
+    }
+    EXPECT_EQ(e.LineIndex(static_cast<int>(lines.size())), -1);
+}
+
+TEST(TRichEditLines, LinesStayCountedThroughEditsAnywhere)
+{
+    QString text;
+    for (int i = 0; i < 400; ++i)
+        text += QStringLiteral("line %1%2\n").arg(i).arg(QString(i % 11, QChar(u'y')));
+    struct Edit {
+        const char *name;
+        double at; // of the text
+        std::function<void(TRichEdit &)> apply;
+    };
+    const Edit edits[] = {
+        {"a character at the top", 0.0, [](TRichEdit &e) { e.SetSelText("x"); }},
+        {"a break at the top", 0.0, [](TRichEdit &e) { key(e, Qt::Key_Return, "\r"); }},
+        {"a break at the end", 1.0, [](TRichEdit &e) { key(e, Qt::Key_Return, "\r"); }},
+        {"lines pasted in the middle", 0.5, [](TRichEdit &e) { e.SetSelText(QString("p\n").repeated(150)); }},
+        {"lines deleted across paragraphs", 0.3,
+         [](TRichEdit &e) { e.SetSelLength(e.TextLength() / 3); e.SetSelText(QString()); }},
+        {"a backspace joining lines", 0.6, [](TRichEdit &e) {
+             e.SetSelStart(e.LineIndex(e.LineFromChar(e.SelStart())));
+             key(e, Qt::Key_Backspace);
+         }},
+        {"an undo", 0.0, [](TRichEdit &e) { e.Undo(); }},
+        {"a line deleted", 0.0, [](TRichEdit &e) { e.Lines().Delete(e.Lines().Count() / 2); }},
+    };
+    TRichEdit e;
+    e.SetPlainText(true);
+    e.LoadFromStream(text.toUtf8());
+    for (const Edit &edit : edits) {
+        SCOPED_TRACE(edit.name);
+        e.SetSelStart(static_cast<int>(e.TextLength() * edit.at));
+        // A query before the edit leaves the index counted only part of the way.
+        EXPECT_GE(e.LineFromChar(-1), 0);
+        edit.apply(e);
+        EXPECT_EQ(e.LineIndex(0), 0);
+        e.LineFromChar(e.TextLength() / 4);
+        expectLinesOf(e);
+    }
+}
+
 struct SelectionCase {
     int start;
     int length;
