@@ -14,6 +14,7 @@
 #include "support/Prompter.h"
 #include "support/ScriptedPrompter.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -313,6 +314,14 @@ public:
             plain->setLineWrapMode(on ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
         else
             static_cast<QTextEdit *>(view())->setLineWrapMode(on ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+        layOutAll();
+    }
+    // QTextEdit lays a document out from its top in the background, in steps between events:
+    // the keystrokes are measured on a page laid out whole, not beside those steps.
+    void layOutAll()
+    {
+        QTextDocument *doc = document();
+        doc->documentLayout()->blockBoundingRect(doc->lastBlock());
         settle();
     }
     void setPointSize(int points)
@@ -322,7 +331,7 @@ public:
             return;
         f.setPointSize(points);
         view()->setFont(f);
-        settle();
+        layOutAll();
     }
 
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString &text = QString())
@@ -405,6 +414,7 @@ Subject &subject(Widget widget, TextKind text)
     if (!current || current->widget() != widget || current->text() != text) {
         release();
         current = std::make_unique<Subject>(widget, text);
+        current->layOutAll();
     }
     return *current;
 }
