@@ -7,6 +7,7 @@
 //      [--rtf-mb=N] [--benchmark_filter=...]
 // The sizes default to a quick run; the goals are stated for --page-mb=100 --line-mb=10
 // --rtf-mb=5 (about 3 GB of memory for the three widgets one after another).
+#include "editor/FindDialogs.h"
 #include "editor/TForm1.h"
 #include "platform/richedit/TRichEdit.h"
 #include "platform/richedit/rtf/RtfDocument.h"
@@ -364,13 +365,10 @@ public:
     bool findNext(const QString &what)
     {
         if (TRichEdit *p = page()) {
-            const int at = p->FindText(what, p->SelStart() + p->SelLength(), p->TextLength(), {});
-            if (at < 0)
-                return false;
-            p->SetSelStart(at);
-            p->SetSelLength(static_cast<int>(what.size()));
-            p->ScrollCaret();
-            return true;
+            // The window's Find Next (F3) with the text set in its find dialog.
+            form_->findDialog()->SetFindText(what);
+            form_->Findnext1Click();
+            return p->SelLength() == what.size();
         }
         if (auto *plain = qobject_cast<QPlainTextEdit *>(view()))
             return plain->find(what);
