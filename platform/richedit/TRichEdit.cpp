@@ -473,7 +473,7 @@ void appendUtf8Lines(QByteArray &out, const QString &text)
 TRichEdit::PlainBytes TRichEdit::PlainStream() const
 {
     using codepage::TextEncoding;
-    if (encoding_ == TextEncoding::Windows1252 || TextLength() == 0)
+    if (!plainText_ || encoding_ == TextEncoding::Windows1252 || TextLength() == 0)
         return EncodePlainPage(Lines().Text(), encoding_);
     // UTF-8 straight from the paragraphs: no copy of the whole text on the way (pages run to
     // hundreds of megabytes).
