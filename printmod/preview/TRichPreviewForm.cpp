@@ -670,14 +670,17 @@ bool TRichPreviewForm::eventFilter(QObject *watched, QEvent *e)
     if (w->window() != this)
         return QWidget::eventFilter(watched, e);
     // The window sees each key once, before the control it is for: a key a control leaves
-    // goes on to its parents as the same event, and is not seen again there.
-    const bool passedOn = e == lastKey_ && lastKeyTarget_ && w != lastKeyTarget_
-                          && w->isAncestorOf(lastKeyTarget_);
+    // goes on to its parents as the same event, and is not seen again there. The next key
+    // may come in an event at the same address, so the event is told by its time as well.
+    auto *k = static_cast<QKeyEvent *>(e);
+    const bool passedOn = e == lastKey_ && k->timestamp() == lastKeyTime_ && e->type() == lastKeyType_
+                          && lastKeyTarget_ && w != lastKeyTarget_ && w->isAncestorOf(lastKeyTarget_);
     if (passedOn)
         return QWidget::eventFilter(watched, e);
     lastKey_ = e;
+    lastKeyTime_ = k->timestamp();
+    lastKeyType_ = e->type();
     lastKeyTarget_ = w;
-    auto *k = static_cast<QKeyEvent *>(e);
     if (e->type() == QEvent::KeyPress) {
         FormKeyDown(k);
         FormKeyPress(k->text());

@@ -6,6 +6,7 @@
 #include "printmod/preview/core/PageFile.h"
 #include "printmod/preview/core/PreviewModel.h"
 
+#include <QEvent>
 #include <QImage>
 #include <QPointer>
 #include <QSize>
@@ -144,6 +145,8 @@ private:
     bool cacheErrorShown_ = false;
     bool busyPrinting_ = false;
     const QEvent *lastKey_ = nullptr;
+    quint64 lastKeyTime_ = 0;
+    QEvent::Type lastKeyType_ = QEvent::None;
     QPointer<QWidget> lastKeyTarget_;
     Page pageCache_;
     int freshPage_ = -1; // the page just stored, still in pageCache_
