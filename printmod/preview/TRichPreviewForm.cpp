@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -756,8 +757,13 @@ bool TRichPreviewForm::printFromCache()
     if (printDialog_) {
         range = printDialog_(*printer, 1, units, this);
     } else {
+        // The dialog names a PDF file after the job title; the title is a full path, the
+        // file is named after the document alone.
+        const QString title = printer->docName();
+        printer->setDocName(QFileInfo(title).completeBaseName());
         QPrintDialog dialog(printer, this);
-        dialog.setOptions(QAbstractPrintDialog::PrintPageRange);
+        // A PDF file is there as a target beside the print queues.
+        dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintToFile);
         dialog.setMinMax(1, units);
         dialog.setFromTo(1, units);
         if (dialog.exec() == QDialog::Accepted) {
@@ -765,6 +771,7 @@ bool TRichPreviewForm::printFromCache()
                         ? PrintRange{dialog.fromPage(), dialog.toPage()}
                         : PrintRange{1, units};
         }
+        printer->setDocName(title);
     }
     if (!range)
         return false;
