@@ -14,7 +14,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPageRanges>
 #include <QPrintDialog>
+#include <QPrintEngine>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
@@ -27,6 +29,56 @@ namespace kelpa::preview {
 namespace {
 
 const char *const kFinishedCaption = "Print Preview";
+
+// The print server's job options on a printer (names and values in turn).
+constexpr auto kServerJobOptions = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
+// The print dialog leaves "Pages" lists and odd or even pages to the print server as job
+// options. Each page goes out as a job of its own, where the server would choose again within
+// the one page: the choices are taken off the printer here and made by the preview.
+PrintRange::Set takeServerPageChoices(QPrinter &printer)
+{
+    PrintRange::Set set = PrintRange::Set::All;
+    QPrintEngine *engine = printer.printEngine();
+    if (!engine)
+        return set;
+    QStringList options = engine->property(kServerJobOptions).toStringList();
+    bool taken = false;
+    for (qsizetype i = 0; i + 1 < options.size();) {
+        if (options[i] == QLatin1String("page-set")) {
+            if (options[i + 1] == QLatin1String("odd"))
+                set = PrintRange::Set::Odd;
+            else if (options[i + 1] == QLatin1String("even"))
+                set = PrintRange::Set::Even;
+        } else if (options[i] != QLatin1String("page-ranges")) {
+            i += 2;
+            continue;
+        }
+        options.remove(i, 2);
+        taken = true;
+    }
+    if (taken)
+        engine->setProperty(kServerJobOptions, options);
+    return set;
+}
+
+// The pages (or sheets) a range chooses, in order, within 1 .. units.
+std::vector<int> chosenUnits(const PrintRange &range, int units)
+{
+    std::vector<int> chosen;
+    auto add = [&](int first, int last) {
+        for (int u = std::max(1, first); u <= std::min(last, units); ++u) {
+            if ((range.set == PrintRange::Set::Odd && u % 2 == 0) || (range.set == PrintRange::Set::Even && u % 2 == 1))
+                continue;
+            chosen.push_back(u);
+        }
+    };
+    if (range.list.empty())
+        add(range.from, range.to);
+    for (const auto &[first, last] : range.list)
+        add(first, last);
+    return chosen;
+}
 
 // A page file that is there but does not read as a page: the running command stops here.
 struct DamagedPage : std::runtime_error {
@@ -770,6 +822,10 @@ bool TRichPreviewForm::printFromCache()
             range = dialog.printRange() == QAbstractPrintDialog::PageRange
                         ? PrintRange{dialog.fromPage(), dialog.toPage()}
                         : PrintRange{1, units};
+            if (dialog.printRange() == QAbstractPrintDialog::PageRange)
+                for (const QPageRanges::Range &r : printer->pageRanges().toRangeList())
+                    range->list.emplace_back(r.from, r.to);
+            range->set = takeServerPageChoices(*printer);
         }
         printer->setDocName(title);
     }
@@ -793,7 +849,11 @@ bool TRichPreviewForm::printFromCache()
         if (!toFile && painter.isActive())
             painter.end();
     };
-    for (const PrintJob &job : printJobs(state_.compact, pages, range->from, range->to)) {
+    std::vector<PrintJob> jobs;
+    for (int unit : chosenUnits(*range, units))
+        for (PrintJob &job : printJobs(state_.compact, pages, unit, unit))
+            jobs.push_back(std::move(job));
+    for (const PrintJob &job : jobs) {
         if (!state_.compact) {
             const int p = job.parts.front().pageIndex;
             state_.pageIndex = p;

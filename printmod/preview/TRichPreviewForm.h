@@ -14,6 +14,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -45,6 +47,9 @@ protected:
 // The range the print dialog gave, 1-based; nothing when it was cancelled.
 struct PrintRange {
     int from = 1, to = 1;
+    // A list of pages typed in the dialog, when it gave one: those are printed, not from .. to.
+    std::vector<std::pair<int, int>> list = {};
+    enum class Set { All, Odd, Even } set = Set::All;
 };
 using PrintDialogFunction =
     std::function<std::optional<PrintRange>(QPrinter &printer, int minimum, int maximum, QWidget *owner)>;
