@@ -189,6 +189,7 @@ void TRichPreviewForm::buildControls()
     };
 
     panel1_ = new QWidget(this);
+    panel1_->setAutoFillBackground(true); // covers the rulers where a zoomed page makes them run on
     panel1_->setGeometry(g.panel.left, g.panel.top, g.panel.width, g.clientHeight - g.panel.top);
     const int top = g.panel.top;
     auto label = [this](const QString &text) {
@@ -899,6 +900,7 @@ TPreview2::TPreview2(TRichPreviewForm *owner, double ratioPage, QSize screen)
     setBounds(scrollBox1_, g.image);
     image1_->resize(g.image.width, g.image.height);
     panel1_ = new QWidget(this);
+    panel1_->setAutoFillBackground(true); // covers the rulers where a zoomed page makes them run on
     panel1_->setGeometry(g.panel.left, g.panel.top, g.panel.width, g.clientHeight - g.panel.top);
     label1_ = new QLabel(QStringLiteral("Page number:"), panel1_);
     label1_->move(8, 10);

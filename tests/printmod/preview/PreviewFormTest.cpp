@@ -245,6 +245,16 @@ TEST_F(PreviewTest, RulersAppearWithTheFinishedPreview)
     EXPECT_NE(rulerLine(), QColor(128, 128, 128));
     form->FormActivate();
     EXPECT_EQ(rulerLine(), QColor(128, 128, 128));
+    // Zoomed in, the ruler runs on beyond the page; the bar below the page covers it, in both
+    // windows.
+    QTest::keyClick(form, Qt::Key_L);
+    QTest::keyClick(form, Qt::Key_L);
+    ASSERT_TRUE(form->TwoWindows());
+    for (QWidget *window : {static_cast<QWidget *>(form.data()), static_cast<QWidget *>(form->Preview2())}) {
+        const QImage shot = window->grab().toImage();
+        const int below = form->ScrollBox1()->y() + form->ScrollBox1()->height() + 8;
+        EXPECT_NE(shot.pixelColor(11, below), QColor(128, 128, 128)) << window->windowTitle().toStdString();
+    }
 }
 
 TEST_F(PreviewTest, StoreFailuresAreReportedOnce)
