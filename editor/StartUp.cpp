@@ -3,6 +3,7 @@
 #include "editor/HandOff.h"
 #include "editor/TForm1.h"
 
+#include "platform/NamedMutex.h"
 #include "platform/WindowMessages.h"
 #include "support/Abort.h"
 #include "support/Application.h"
@@ -12,50 +13,89 @@
 #include "support/Shell.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 
 namespace kelpa::editor {
 
 namespace {
 const QString kApplicationClass = QStringLiteral("TApplication");
 const QString kApplicationTitle = QStringLiteral("Kelpa");
+// Held from the look-up for a running editor until this start has either handed its document
+// over or registered its own window, so that starts at the same moment give one editor and
+// one request file at a time.
+const QString kStartMutex = QStringLiteral("Kelpa start");
+// Beyond this another start is stuck holding it: this one goes on without.
+constexpr int kStartMutexWaitMs = 15000;
+// How long the running editor has to take the request before this start opens the document
+// itself, and how often it is reminded meanwhile (a reminder lost to a full window is sent
+// again; one that comes after the request was taken finds nothing to do).
+constexpr int kHandOffWaitMs = 2000;
+constexpr int kHandOffReminderMs = 250;
+
+// Asks the running editor to take the request and waits for it to do so.
+bool handedOver(platform::WindowHandle running, const QString &folder)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < kHandOffWaitMs) {
+        platform::BringWindowToFront(running);
+        platform::SendKeystroke(running, QKeyCombination(Qt::ControlModifier, Qt::Key_J));
+        QElapsedTimer reminder;
+        reminder.start();
+        while (reminder.elapsed() < kHandOffReminderMs && waited.elapsed() < kHandOffWaitMs) {
+            if (!loadRequestPending(folder))
+                return true;
+            QThread::msleep(10);
+        }
+    }
+    // Not taken in time: the request comes back, unless the editor had it at the last moment.
+    return !withdrawLoadRequest(folder);
+}
+
 } // namespace
 
-bool HandOffToRunningInstance(const QStringList &arguments)
+StartDecision HandOffToRunningInstance(const QStringList &arguments)
 {
-    DocumentPathArgumentText = DocumentPathArgument(arguments);
+    StartDecision decision;
+    decision.documentPath = DocumentPathArgument(arguments);
     // A relative path means the folder the user started in; the running editor and this one
     // (once its window exists) work in the program folder.
-    if (!DocumentPathArgumentText.isEmpty() && QFileInfo(DocumentPathArgumentText).isRelative())
-        DocumentPathArgumentText = QDir::current().absoluteFilePath(DocumentPathArgumentText);
+    if (!decision.documentPath.isEmpty() && QFileInfo(decision.documentPath).isRelative())
+        decision.documentPath = QDir::cleanPath(QDir::current().absoluteFilePath(decision.documentPath));
     const platform::WindowHandle running = platform::FindWindow(kApplicationClass, kApplicationTitle);
     // The title is ours only after the search, which would otherwise find this process.
     QCoreApplication::setApplicationName(kApplicationTitle);
     if (!running)
-        return true;
+        return decision;
     const QString folder = ProgramFolder();
     if (multipleWindowsAllowed(folder))
-        return true;
+        return decision;
     // A request that cannot be written would be lost: this start becomes an editor instead.
-    if (!writeLoadRequest(folder, DocumentPathArgumentText))
-        return true;
-    platform::BringWindowToFront(running);
-    platform::SendKeystroke(running, QKeyCombination(Qt::ControlModifier, Qt::Key_J));
-    return false;
+    if (!writeLoadRequest(folder, decision.documentPath))
+        return decision;
+    // A hand-off nobody confirms (an editor that is stuck, or of another program folder) would
+    // lose the document: this start opens it itself.
+    decision.becomeEditor = !handedOver(running, folder);
+    return decision;
 }
 
-int RunEditor(int &argc, char **argv)
+int RunEditor(int argc, char **argv)
 {
     KelpaApplication app(argc, argv);
     SetCaptionRules(CaptionRules::Basic);
     try {
-        if (!HandOffToRunningInstance(app.programArguments()))
+        platform::NamedMutex startLock(kStartMutex, kStartMutexWaitMs);
+        const StartDecision start = HandOffToRunningInstance(app.programArguments());
+        if (!start.becomeEditor)
             return 0;
-        TForm1 form;
+        TForm1 form(start.documentPath);
         SetMainForm(&form);
         TOBRINPasswordDlg passwordDialog(&form, 256);
         // The window by which a second start finds this editor.
         platform::Window window(kApplicationClass, kApplicationTitle, &form);
+        startLock.release();
         form.show();
         app.exec();
     } catch (const std::exception &e) {

@@ -1,7 +1,10 @@
 #pragma once
 // The editor's main window: menus, tool buttons, the page control with up to 16 pages, the
-// four-panel status bar, and opening, saving and closing documents in their four kinds.
+// four-panel status bar, and the prompts of opening, saving and closing documents in their four
+// kinds (the documents themselves are the page set's, editor/PageSet.h).
+#include "editor/EditText.h"
 #include "editor/HandOff.h"
+#include "editor/PageSet.h"
 #include "editor/PageTable.h"
 #include "editor/Settings.h"
 #include "support/Prompter.h"
@@ -13,8 +16,16 @@
 #include <memory>
 
 class QAction;
+class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QMenu;
+enum class TFontStyle;
+
+namespace kelpa::widgets {
+class TKpPopupMenu;
+class TKpSpinEdit;
+}
 class QTabWidget;
 class QTimer;
 class QToolButton;
@@ -23,18 +34,23 @@ class TOBRINEngine;
 
 namespace kelpa::editor {
 
-// The command-line path that the first show opens (empty: a new page).
-extern QString DocumentPathArgumentText;
+class TFindDialog;
+class TRuler;
+class TRulerMarker;
+
+// How closing a page ended: closed, or kept open (the user cancelled, or saving failed).
+enum class CloseResult { Closed, Kept };
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    // documentPath: what the first show opens (empty: a new page).
+    explicit TForm1(const QString &documentPath = QString(), QWidget *parent = nullptr);
     ~TForm1() override;
 
     // --- pages (public so that tests and the hand-off can drive them) ---
     int OpenDocument(const QString &path, bool addToRecent, const QString &password);
-    void ClosePage(int slot);
+    CloseResult ClosePage(int slot);
     bool SavePage(int slot);
     int FindFreePage() const { return table_.FindFreePage(); }
     bool CheckNotAlreadyLoaded(const QString &path);
@@ -61,6 +77,83 @@ public:
     void PageControl1Change();
     void WMDropFiles(const QStringList &files);
 
+    // --- editing (TForm1Edit.cpp)
+    void UndoButtonClick();
+    void CutButtonClick();
+    void CopyButtonClick();
+    void PasteButtonClick();
+    void Selectall1Click();
+    void Insertcurrentdate1Click();
+    void Insertcurrenttime1Click();
+    void Insertseparatorline1Click(bool header);
+    void Deleteline1Click();
+    void Separatorlinelength1Click();
+    void ddmmyyyy1Click(int option);
+    void PopupMenu1Popup();
+    // The check word of the context menu: the selection's first word, else the word at the
+    // caret; and the caption of its item.
+    QString checkWord();
+    static QString checkWordCaption(const QString &word);
+    void RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift);
+    void RichEdit1KeyPress(QChar &key);
+    void RichEdit1KeyUp(int &key, Qt::KeyboardModifiers shift);
+    void RichEdit1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+
+    // --- formatting and ruler (TForm1Format.cpp)
+    void FontNameChange();
+    void FontSizeChange();
+    void ColorButtonClick();
+    void BoldButtonClick();
+    void ItalicButtonClick();
+    void UnderlineButtonClick();
+    void Bold1Click();
+    void Italic1Click();
+    void Underline1Click();
+    void LeftAlignClick(int tag);
+    void BulletsButtonClick();
+    void Bullets1Click();
+    void Makelovercase1Click();
+    void Makeuppercase1Click();
+    void DefaultFButtonClick();
+    void DefaultFColButtonClick();
+    void Defaultfont1Click();
+    void DefaultFColSetClick();
+    void RichEdit1SelectionChange();
+    void LeftIndMouseDown(TRulerMarker *marker, int x);
+    void LeftIndMouseMove(TRulerMarker *marker, int x);
+    void FirstIndMouseUp();
+    void LeftIndMouseUp();
+    void RightIndMouseUp();
+    void Panel1Resize();
+    TRuler *ruler() const { return Ruler; }
+    QColor defaultFontColor() const;
+
+    // --- find, replace and bookmarks (TForm1Search.cpp)
+    QString WordAtCaret(bool select);
+    void FindButtonClick();
+    void Replace1Click();
+    void Findnext1Click();
+    void ReplaceDialog1Replace();
+    void N01Click(int n);
+    void N02Click(int n);
+    TFindDialog *findDialog() const { return FindDialog1; }
+    TFindDialog *replaceDialog() const { return ReplaceDialog1; }
+    bool replaceMode() const { return ReplaceMode; }
+
+    // --- recent files and favourites (TForm1Recent.cpp)
+    void RebuildReopenMenu();
+    void PrevLoaded0Click(int slot);
+    void File1Click();
+    void SysEditButtonClick();
+    void PopupMenuItemsClick(const QString &path);
+    void Editfavourites1Click();
+    void Addtofavourites1Click();
+    void EnsureFavouritesFile();
+    widgets::TKpPopupMenu *favouritesMenu() const { return PopupMenu3; }
+    widgets::TKpPopupMenu *pageMenu() const { return PopupMenu1; }
+    // The margin of the page and favourites menus.
+    void PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect);
+
     // --- lifecycle steps (called from the window's events) ---
     void FormCreate();
     void FormShow();
@@ -78,21 +171,29 @@ public:
     const KelpaSettings &settings() const { return settings_; }
     QString programFolder() const { return programFolder_; }
     bool activated() const { return Activated; }
+    // The size that NormalWidth and NormalHeight hold: the window without its menu bar.
+    QSize clientSize() const;
     bool rulerEnabled() const { return rulerEnabled_; }
     // Handed-over requests that wait for the window to be idle.
     int pendingHandOffs() const { return static_cast<int>(handOffQueue_.size()); }
     QAction *action(const QString &objectName) const;
-    TOBRINEngine &engine() { return *engine_; }
+    TOBRINEngine &engine() { return pageSet_.engine(); }
+    PageSet &pageSet() { return pageSet_; }
+    // Why a legacy page too long for its kind is not saved.
+    static QString legacyTooLongText(const QString &path);
 
 signals:
     // A page was opened, closed, saved or changed its modified state.
     void documentStateChanged();
 
 protected:
+    // The length of a line as the word-wrap check at open sees it.
+    virtual int autoWrapLineLength(TRichEdit *editor, int line);
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -100,10 +201,18 @@ private:
     void setupFileActions();
     void setupPreferencesActions();
     void setupHelpActions();
+    void setupEditActions();
+    void setupSearchActions();
+    void setupFormatActions();
+    void setupRecentActions();
+    void setupPageMenu();
+    void setupFontsPanel();
+    void setupRuler();
     void setupToolbar();
     void setupStatusBar();
     void applySettings();
     void collectSettings();
+    int menuBarHeight() const;
     void updateActionState();
 
     // What reading a document into a page gave.
@@ -124,10 +233,29 @@ private:
     void AddToRecent(const QString &path);
     void setPanel(int index, const QString &text);
     void RichEdit1Change();
-    void RichEdit1SelectionChange();
+    void attachEditorEvents(int slot);
+    // The current editor when a command that changes text or format may act: a page is open,
+    // the controls are not being refreshed and the page is not read-only.
+    TRichEdit *editableEditor() const;
+    // False for a key the window's edit commands take before the page editor.
+    bool editorClaimsShortcut(QKeyEvent *event) const;
+    void styleButtonClick(QToolButton *button, TFontStyle bit);
+    void changeCase(bool upper);
+    void placeMarkers();
+    void setDefaultFontColor(const QColor &color);
+    void findNext(bool replaceAllRequested);
+    // Replaces the hits from `from` on (starting before `limit`, -1: to the end) as one step of
+    // undo, joined to the previous step when asked; gives the number replaced and where the
+    // last replacement ends.
+    int replaceAllHits(TRichEdit *editor, const QString &what, const QString &with, int from, int limit,
+                       bool joinPrevious, int *endOfLast);
+    void parkFormatting();
+    widgets::TKpPopupMenu *makePaintedMenu(const QString &name);
+    void trackBookmarks(int slot);
+    QString favouritesPath() const;
     ReadOutcome readTextFile(int slot, const QString &path);
     ReadOutcome readEncryptedDocument(int slot, const QString &path, const QString &password);
-    ReadOutcome passwordOutcome(PageKind kind, const QByteArray &content) const;
+    static ReadOutcome passwordOutcome(documents::PasswordCheck check);
     void releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet);
     void showOpenedPage(int slot, const QString &path, bool addToRecent);
     // `justWritten`: Save As reopens what it wrote with the password it used, so a password
@@ -140,8 +268,16 @@ private:
     void writeEncryptedPage(int slot);
     // True when the file had to move to UTF-8 to hold the page's text.
     bool writeTextPage(int slot);
+    // What a save did: whether it wrote the page, and whether the file moved to UTF-8 to hold
+    // its text.
+    struct SaveOutcome {
+        bool saved = false;
+        bool movedToUtf8 = false;
+    };
+    SaveOutcome savePage(int slot);
+    CloseResult closeAll();
     // The message panel's text after a save.
-    QString savedText(const QString &path) const;
+    static QString savedText(const QString &path, bool movedToUtf8);
     // The name chosen in the Save As dialog and the kind its filter gives; throws Abort when
     // the user cancels.
     QString askSaveAsName(const PageRecord &page, PageKind &kind);
@@ -166,19 +302,30 @@ private:
     void handlePendingHandOffs();
     void bringForward();
 
-    PageTable table_;
+    // The open documents; table_ is its page table, under the name the window's code uses.
+    PageSet pageSet_;
+    PageTable &table_ = pageSet_.table();
     KelpaSettings settings_;
-    std::unique_ptr<TOBRINEngine> engine_;
     QString programFolder_;
+    const QString documentPathArgument_;
 
-    bool Updating = false;
+    // Set while the window changes pages itself: tab and activation handlers then do nothing.
+    class UpdatingScope {
+    public:
+        explicit UpdatingScope(TForm1 &form) : form_(form) { ++form_.updating_; }
+        ~UpdatingScope() { --form_.updating_; }
+        UpdatingScope(const UpdatingScope &) = delete;
+        UpdatingScope &operator=(const UpdatingScope &) = delete;
+
+    private:
+        TForm1 &form_;
+    };
+    bool Updating() const { return updating_ > 0; }
+    int updating_ = 0;
     bool Activated = false;
-    bool CloseAllowed = true;
     bool rulerEnabled_ = false;
     bool shown_ = false;
     bool closed_ = false;
-    // The last save moved a plain file to UTF-8.
-    bool encodingSwitched_ = false;
     int operations_ = 0;
     std::deque<LoadRequest> handOffQueue_;
     QTimer *handOffTimer_ = nullptr;
@@ -186,12 +333,28 @@ private:
     bool changePasswordAllowed_ = true;
     // The size applied at start-up, written back while the window is maximised.
     QSize normalSize_;
+    KeystrokeRepair keystrokes_;
+    bool ReplaceMode = false;
+    int DragOffset = 0;
+    bool RulerDragging = false;
 
     QWidget *Panel1 = nullptr;
     QTabWidget *PageControl1 = nullptr;
     QWidget *EditPanel = nullptr;
     QMenu *PopupMenu2 = nullptr;
     std::array<QLabel *, 4> panels_{};
+    QMenu *Edit1 = nullptr;
+    QMenu *Search1 = nullptr;
+    QMenu *Reopen1 = nullptr;
+    widgets::TKpPopupMenu *PopupMenu1 = nullptr;
+    widgets::TKpPopupMenu *PopupMenu3 = nullptr;
+    QWidget *HiddenPanel = nullptr;
+    QWidget *FontsPanel = nullptr;
+    TRuler *Ruler = nullptr;
+    QComboBox *FontName = nullptr;
+    widgets::TKpSpinEdit *FontSize = nullptr;
+    TFindDialog *FindDialog1 = nullptr;
+    TFindDialog *ReplaceDialog1 = nullptr;
 
     // File
     QAction *New1 = nullptr;
@@ -218,9 +381,76 @@ private:
     // Help
     QAction *HomePage1 = nullptr;
     QAction *About1 = nullptr;
+    // Edit
+    QAction *Undo1 = nullptr;
+    QAction *Cut1 = nullptr;
+    QAction *Copy1 = nullptr;
+    QAction *Paste1 = nullptr;
+    QAction *Selectall1 = nullptr;
+    QAction *Insertcurrentdate1 = nullptr;
+    QAction *Insertcurrenttime1 = nullptr;
+    QAction *Insertseparatorline1 = nullptr;
+    QAction *Insertheader1 = nullptr;
+    QAction *Deleteline1 = nullptr;
+    QAction *Left1 = nullptr;
+    QAction *Center1 = nullptr;
+    QAction *Right1 = nullptr;
+    QAction *Bullets1 = nullptr;
+    // Preferences
+    QAction *PlainCopyPaste1 = nullptr;
+    QAction *Separatorlinelength1 = nullptr;
+    QAction *FindCapture1 = nullptr;
+    std::array<QAction *, 4> dateFormats_{};
+    QAction *Defaultfont1 = nullptr;
+    QAction *DefaultColor1 = nullptr;
+    // Search
+    QAction *Find1 = nullptr;
+    QAction *Replace1 = nullptr;
+    QAction *Findnext1 = nullptr;
+    // File
+    QAction *Favourite1 = nullptr;
+    std::array<QAction *, kRecentCount> reopenItems_{};
+    QAction *Editfavourites1 = nullptr;
+    QAction *Addtofavourites1 = nullptr;
+    // Page context menu
+    QAction *Closepage1 = nullptr;
+    QAction *CutPopup = nullptr;
+    QAction *CopyPopup = nullptr;
+    QAction *PastePopup = nullptr;
+    QAction *CheckSeparator = nullptr;
+    QAction *BoldPopup = nullptr;
+    QAction *ItalicPopup = nullptr;
+    QAction *UnderlinePopup = nullptr;
+    QAction *LowerPopup = nullptr;
+    QAction *UpperPopup = nullptr;
+    QAction *DefaultSeparator = nullptr;
+    QAction *DefaultFontPopup = nullptr;
+    QAction *DefaultColorPopup = nullptr;
     // Tool buttons whose state differs from their menu item
     QToolButton *SaveButton = nullptr;
     QToolButton *PasswordButton = nullptr;
+    QToolButton *UndoButton = nullptr;
+    QToolButton *CutButton = nullptr;
+    QToolButton *CopyButton = nullptr;
+    QToolButton *PasteButton = nullptr;
+    QToolButton *FindButton = nullptr;
+    QToolButton *ReplaceButton = nullptr;
+    QToolButton *SysEditButton = nullptr;
+    // Formatting bar
+    QToolButton *ColorButton = nullptr;
+    QToolButton *BoldButton = nullptr;
+    QToolButton *ItalicButton = nullptr;
+    QToolButton *UnderlineButton = nullptr;
+    QToolButton *LeftAlign = nullptr;
+    QToolButton *CenterAlign = nullptr;
+    QToolButton *RightAlign = nullptr;
+    QToolButton *BulletsButton = nullptr;
+    QToolButton *LowercaseButton = nullptr;
+    QToolButton *UppercaseButton = nullptr;
+    QToolButton *DefaultFButton = nullptr;
+    QToolButton *DefaultFSet = nullptr;
+    QToolButton *DefaultFColButton = nullptr;
+    QToolButton *DefaultFColSet = nullptr;
 };
 
 } // namespace kelpa::editor
