@@ -1,0 +1,630 @@
+// The checker's window in this process, with a stand-in for the editor's main window on the
+// real message layer: the hand-off both ways, the checking run through the buttons, and the
+// dictionary pane.
+#include "common/QtFixtures.h"
+#include "common/TempDir.h"
+#include "engine/TOBRINEngine.h"
+#include "platform/WindowMessages.h"
+#include "platform/richedit/TRichEdit.h"
+#include "spell/TForm_Merge.h"
+#include "spell/TKelpaSpellChecker.h"
+#include "spell/Words.h"
+#include "support/CheckerHandOff.h"
+#include "support/ScriptedPrompter.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QThread>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using namespace kelpa;
+using namespace kelpa::spell;
+using kelpa::spell::test::cp;
+using kelpa::test::q;
+
+namespace {
+
+bool waitUntil(const std::function<bool()> &done, int ms = 10000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+// Lets messages in flight arrive.
+void settle()
+{
+    waitUntil([] { return false; }, 150);
+}
+
+struct Received {
+    std::uint32_t message;
+    platform::WPARAM wParam;
+    platform::LPARAM lParam;
+    bool operator==(const Received &) const = default;
+};
+
+class SpellChecker : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        writeDictionary("Small.kpd", {"the", "cat", "sat", "on", "mat", "hello", "world", "don't"});
+        connect();
+    }
+
+    void connect()
+    {
+        QObject::connect(&editor, &platform::Window::messageReceived,
+                         [this](std::uint32_t m, platform::WPARAM w, platform::LPARAM l) {
+                             received.push_back({m, w, l});
+                         });
+    }
+
+    void writeDictionary(const std::string &name, const std::vector<const char *> &words)
+    {
+        TKPD d;
+        for (const char *w : words)
+            d.Add(cp(w));
+        ASSERT_TRUE(d.SaveToFile(dir.file(name)));
+    }
+
+    void writeExchange(const std::string &text)
+    {
+        TOBRINEngine engine;
+        ASSERT_TRUE(engine.SaveToFile(ExchangeKey, exchangeFile(),
+                                      reinterpret_cast<const std::uint8_t *>(text.data()), text.size()));
+    }
+
+    // The text in the exchange file, read as the editor reads it.
+    std::optional<std::string> readExchange()
+    {
+        TOBRINEngine engine;
+        if (!engine.LoadFromFile(ExchangeKey, exchangeFile()))
+            return std::nullopt;
+        return std::string(reinterpret_cast<const char *>(engine.Result.data()));
+    }
+
+    std::string exchangeFile() const { return dir.file("~t.dat"); }
+
+    TKelpaSpellChecker &open()
+    {
+        form = std::make_unique<TKelpaSpellChecker>(&merge);
+        form->show();
+        return *form;
+    }
+
+    // The editor hands a text over, as its spell-check command does.
+    void handOver(platform::LPARAM code)
+    {
+        ASSERT_TRUE(platform::PostMessage(form->windowHandle(), WM_CHECKTEXT, editor.handle(), code));
+    }
+
+    void handOverFile(const std::string &text, platform::LPARAM code = TransferExchangeFile + TransferPlainText)
+    {
+        writeExchange(text);
+        handOver(code);
+        ASSERT_TRUE(waitUntil([&] { return !QFile::exists(q(exchangeFile())); })) << "the checker reads the file";
+        ASSERT_TRUE(waitUntil([&] { return form->Btn_CHKReplace->isEnabled() || !prompter.shown().empty(); }));
+    }
+
+    QString selected() const { return form->RichEdit1->SelText(); }
+    std::string text() const { return form->RichEdit1->Text().toStdString(); }
+
+    std::vector<QString> messageTexts() const
+    {
+        std::vector<QString> out;
+        for (const auto &m : prompter.messages())
+            out.push_back(m.text);
+        return out;
+    }
+
+    kelpa::test::TempDir dir;
+    kelpa::test::ProgramFolderOverride folder{dir.path().string() + "/"};
+    ScriptedPrompter prompter;
+    ScopedPrompter scoped{prompter};
+    platform::Window editor{QStringLiteral("TForm1"), QStringLiteral("Kelpa - notes.txt")};
+    std::vector<Received> received;
+    TForm_Merge merge;
+    std::unique_ptr<TKelpaSpellChecker> form;
+};
+
+TEST_F(SpellChecker, TextFromTheExchangeFileIsCheckedAndHandedBack)
+{
+    open();
+    handOverFile("the cat sat on teh mat\r\n");
+    EXPECT_FALSE(QFile::exists(q(exchangeFile()))) << "deleted once read";
+    EXPECT_TRUE(form->RichEdit1->PlainText());
+    EXPECT_EQ(form->TransferMode, 1);
+    EXPECT_EQ(selected(), QStringLiteral("teh"));
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("teh"));
+    EXPECT_TRUE(form->Btn_CHKReplace->isEnabled());
+
+    form->Edit1->setText(QStringLiteral("the"));
+    form->Btn_CHKReplace->click();
+    EXPECT_EQ(messageTexts(), std::vector<QString>{QStringLiteral("Done")});
+    EXPECT_TRUE(form->Btn_CHKStart->isEnabled());
+
+    form->Button1->click(); // OK
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(readExchange(), std::optional<std::string>("the cat sat on the mat\r\n"));
+    ASSERT_TRUE(waitUntil([&] { return received.size() >= 2; }));
+    settle();
+    EXPECT_EQ(received, (std::vector<Received>{{WM_CHECKTEXT, 0, 0}, {WM_CLOSECHECKER, 0, 0}}));
+    EXPECT_EQ(kelpa::test::readText(dir.file("kpsc.ini")), "Dictionary=Small.kpd\r\n");
+}
+
+TEST_F(SpellChecker, RichTextComesBackRich)
+{
+    open();
+    handOverFile("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 the {\\b cat} sat\\par}", TransferExchangeFile);
+    EXPECT_FALSE(form->RichEdit1->PlainText());
+    EXPECT_EQ(messageTexts(), std::vector<QString>{QStringLiteral("It's ok")});
+    form->Button1->click();
+    const std::optional<std::string> back = readExchange();
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->rfind("{\\rtf", 0), 0u) << *back;
+    EXPECT_NE(back->find("\\b"), std::string::npos) << "the bold word stays bold";
+}
+
+TEST_F(SpellChecker, CancelSendsTheCloseMessageTwice)
+{
+    open();
+    handOverFile("teh cat\r\n");
+    form->Button2->click();
+    EXPECT_FALSE(QFile::exists(q(exchangeFile())));
+    ASSERT_TRUE(waitUntil([&] { return received.size() >= 2; }));
+    settle();
+    EXPECT_EQ(received, (std::vector<Received>{{WM_CLOSECHECKER, 0, 0}, {WM_CLOSECHECKER, 0, 0}}));
+}
+
+TEST_F(SpellChecker, TheEditorClosingClosesTheChecker)
+{
+    open();
+    handOverFile("teh cat\r\n");
+    ASSERT_TRUE(platform::PostMessage(form->windowHandle(), WM_CLOSECHECKER, 0, 0));
+    ASSERT_TRUE(waitUntil([&] { return !form->isVisible(); }));
+    settle();
+    EXPECT_EQ(received, (std::vector<Received>{{WM_CLOSECHECKER, 0, 0}}));
+}
+
+TEST_F(SpellChecker, AMessageBeforeTheFirstShowIsReplayedAfterIt)
+{
+    form = std::make_unique<TKelpaSpellChecker>(&merge);
+    writeExchange("teh cat\r\n");
+    handOver(TransferExchangeFile + TransferPlainText);
+    ASSERT_TRUE(waitUntil([&] { return form->CheckPending; }));
+    EXPECT_TRUE(QFile::exists(q(exchangeFile()))) << "not read before the window is up";
+    EXPECT_EQ(form->MainDictionary.Count, 0);
+    form->show();
+    EXPECT_FALSE(form->CheckPending);
+    EXPECT_EQ(form->MainDictionary.Count, 8) << "the dictionary is loaded first";
+    EXPECT_FALSE(QFile::exists(q(exchangeFile())));
+    EXPECT_EQ(selected(), QStringLiteral("teh"));
+}
+
+TEST_F(SpellChecker, AnUnreadableExchangeFileNeverHandsAnEmptyTextBack)
+{
+    open();
+    kelpa::test::writeText(exchangeFile(), "not a document");
+    handOver(TransferExchangeFile);
+    ASSERT_TRUE(waitUntil([&] { return !prompter.shown().empty(); }));
+    EXPECT_EQ(prompter.last().caption, QStringLiteral("Spell Checker"));
+    EXPECT_EQ(prompter.last().icon, MessageIcon::Error);
+    EXPECT_TRUE(prompter.last().text.startsWith(QStringLiteral("Cannot read the text to check")));
+    EXPECT_TRUE(QFile::exists(q(exchangeFile()))) << "what cannot be read is left as it is";
+    EXPECT_FALSE(form->Button1->isEnabled());
+    form->Btn_OkClick();
+    settle();
+    EXPECT_TRUE(received.empty());
+    EXPECT_EQ(kelpa::test::readText(exchangeFile()), "not a document");
+    form->Button2->click();
+    ASSERT_TRUE(waitUntil([&] { return received.size() >= 2; }));
+    EXPECT_EQ(received[0], (Received{WM_CLOSECHECKER, 0, 0}));
+}
+
+TEST_F(SpellChecker, AFailedWriteOnOkKeepsTheWindowAndPostsNothing)
+{
+    open();
+    handOverFile("the cat\r\n");
+    // The exchange file's place is taken by a folder: it cannot be written.
+    ASSERT_TRUE(QDir().mkdir(q(exchangeFile())));
+    prompter.clear();
+    form->Button1->click();
+    ASSERT_FALSE(prompter.shown().empty());
+    EXPECT_EQ(prompter.last().caption, QStringLiteral("Error"));
+    EXPECT_TRUE(prompter.last().text.startsWith(QStringLiteral("Cannot hand the text back to the editor")));
+    EXPECT_TRUE(form->isVisible());
+    settle();
+    EXPECT_TRUE(received.empty());
+    // Once the file can be written, OK goes through.
+    QDir().rmdir(q(exchangeFile()));
+    form->Button1->click();
+    EXPECT_EQ(readExchange(), std::optional<std::string>("the cat\r\n"));
+    ASSERT_TRUE(waitUntil([&] { return received.size() >= 2; }));
+    EXPECT_EQ(received[0], (Received{WM_CHECKTEXT, 0, 0}));
+}
+
+TEST_F(SpellChecker, SelectionComesAndGoesByTheClipboard)
+{
+    open();
+    QGuiApplication::clipboard()->setText(QStringLiteral("Teh cat"));
+    handOver(TransferClipboard + TransferPlainText);
+    ASSERT_TRUE(waitUntil([&] { return selected() == QStringLiteral("Teh"); }));
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty()) << "emptied after reading";
+    form->Edit1->setText(QStringLiteral("the"));
+    form->Btn_CHKReplaceClick();
+    form->Button1->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("The cat"));
+    EXPECT_FALSE(QFile::exists(q(exchangeFile())));
+    ASSERT_TRUE(waitUntil([&] { return received.size() >= 2; }));
+    EXPECT_EQ(received[0], (Received{WM_CHECKTEXT, 0, 0}));
+}
+
+TEST_F(SpellChecker, CorrectionsDuringARun)
+{
+    open();
+    handOverFile("teh cat teh Teh wrld hello wrld helo\r\n");
+    ASSERT_EQ(selected(), QStringLiteral("teh"));
+    // Ignore goes to the next word found, the same word again.
+    form->Btn_CHKIgnore->click();
+    EXPECT_EQ(form->RichEdit1->SelStart(), 8);
+    // Ignore All ignores the word found, even with another word typed over it.
+    form->Edit1->setText(QStringLiteral("tea"));
+    form->Btn_CHKIgnoreAll->click();
+    EXPECT_EQ(selected(), QStringLiteral("wrld"));
+    EXPECT_EQ(form->RunDictionary.Find("tea"), -1);
+    // Replace All carries each occurrence's case and goes on after the word.
+    form->Edit1->setText(QStringLiteral("world"));
+    form->Btn_CHKReplaceAll->click();
+    EXPECT_EQ(text(), "teh cat teh Teh world hello world helo");
+    EXPECT_EQ(selected(), QStringLiteral("helo"));
+    // Add puts the word into the dictionary, which then counts as modified.
+    form->Btn_CHKAdd->click();
+    EXPECT_GE(form->MainDictionary.Find("helo"), 0);
+    EXPECT_TRUE(form->MainDictionary.Modified);
+    EXPECT_EQ(messageTexts(), std::vector<QString>{QStringLiteral("Done")});
+    // A new Start forgets what Ignore All ignored, but not what was added.
+    prompter.clear();
+    form->Btn_CHKStart->click();
+    EXPECT_EQ(selected(), QStringLiteral("teh"));
+}
+
+TEST_F(SpellChecker, WordsWithLettersBeyondTheDictionarysCodePage)
+{
+    open();
+    handOverFile("the caf\xC3\xA9 sat, caf\xC3\xA9 teh\r\n");
+    // Reported whole, not cut at the letter.
+    EXPECT_EQ(selected(), QStringLiteral("caf\u00E9"));
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("caf\u00E9"));
+    form->Btn_CHKAddClick();
+    EXPECT_EQ(messageTexts(), std::vector<QString>{QStringLiteral("\"caf\u00E9\" cannot be stored in the dictionary")});
+    EXPECT_FALSE(form->MainDictionary.Modified);
+    // Ignore All still ignores it for the rest of the run.
+    form->Btn_CHKIgnoreAllClick();
+    EXPECT_EQ(selected(), QStringLiteral("teh"));
+}
+
+TEST_F(SpellChecker, ReplaceRefusesAnUnchangedOrEmptyWord)
+{
+    open();
+    handOverFile("Teh cat\r\n");
+    for (const char *typed : {"teh", "", "  TEH "}) {
+        prompter.clear();
+        form->Edit1->setText(QString::fromLatin1(typed));
+        form->Btn_CHKReplaceClick();
+        EXPECT_EQ(messageTexts(), std::vector<QString>{QStringLiteral("Please correct the word or click on the list")})
+            << typed;
+        EXPECT_EQ(text(), "Teh cat");
+    }
+    // Replace All with an empty word deletes the word.
+    prompter.clear();
+    form->Edit1->setText(QString());
+    form->Btn_CHKReplaceAllClick();
+    EXPECT_EQ(text(), " cat");
+}
+
+TEST_F(SpellChecker, SuggestionsComeFromTheMainDictionary)
+{
+    open();
+    handOverFile("teh cat\r\n");
+    ASSERT_EQ(form->ListBox1->count(), 1);
+    EXPECT_EQ(form->ListBox1->item(0)->text(), QStringLiteral("the"));
+    form->ListBox1->setCurrentRow(0);
+    form->Edit1->setText(QStringLiteral("xx"));
+    form->ListBox1->clear();
+    form->ListBox1->addItem(QStringLiteral("the"));
+    form->ListBox1->setCurrentRow(0);
+    form->ListBox1Click();
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("the"));
+    EXPECT_EQ(form->ListBox1->count(), 1) << "a click keeps the list";
+}
+
+// A new text or a close that arrives while a run pumps messages ends that run; the run left
+// behind must not act on the text that replaced it.
+TEST_F(SpellChecker, MessagesDuringARunDoNotCorruptIt)
+{
+    open();
+    std::string big;
+    for (int i = 0; i < 3000; ++i)
+        big += "the cat sat on the mat ";
+    big += "qqqz\r\n";
+    writeExchange(big);
+    QGuiApplication::clipboard()->setText(QStringLiteral("hello wrld"));
+    handOver(TransferExchangeFile + TransferPlainText);
+    handOver(TransferClipboard + TransferPlainText);
+    ASSERT_TRUE(waitUntil([&] { return text() == "hello wrld" && form->Btn_CHKReplace->isEnabled(); }));
+    settle();
+    EXPECT_EQ(text(), "hello wrld");
+    EXPECT_EQ(selected(), QStringLiteral("wrld"));
+    EXPECT_EQ(form->RichEdit1->SelStart(), 6);
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("wrld"));
+
+    // A close while the run pumps.
+    form->Btn_CHKStopClick();
+    writeExchange(big);
+    handOver(TransferExchangeFile + TransferPlainText);
+    ASSERT_TRUE(platform::PostMessage(form->windowHandle(), WM_CLOSECHECKER, 0, 0));
+    ASSERT_TRUE(waitUntil([&] { return !form->isVisible(); }));
+    settle();
+    EXPECT_EQ(received, (std::vector<Received>{{WM_CLOSECHECKER, 0, 0}}));
+    EXPECT_FALSE(form->Btn_CHKReplace->isEnabled());
+}
+
+TEST_F(SpellChecker, SettingsChooseTheDictionary)
+{
+    writeDictionary("Big.kpd", {"alpha", "beta"});
+    const struct {
+        const char *ini;
+        const char *expected;
+    } cases[] = {
+        {"Dictionary=Small.kpd\r\n", "Small.kpd"},
+        {"Dictionary=Big.kpd\r\n", "Big.kpd"},
+        {"Dictionary=Gone.kpd\r\n", "Big.kpd"},   // not listed: the first one
+        {"", "Big.kpd"},
+        {nullptr, "Big.kpd"},
+    };
+    for (const auto &c : cases) {
+        QFile::remove(q(dir.file("kpsc.ini")));
+        if (c.ini)
+            kelpa::test::writeText(dir.file("kpsc.ini"), c.ini);
+        open();
+        EXPECT_EQ(form->DictioSelection->currentText(), QLatin1String(c.expected)) << (c.ini ? c.ini : "(none)");
+        EXPECT_EQ(form->DictionaryName, QLatin1String(c.expected));
+        form->close();
+        EXPECT_EQ(kelpa::test::readText(dir.file("kpsc.ini")), std::string("Dictionary=") + c.expected + "\r\n");
+    }
+}
+
+TEST_F(SpellChecker, NoDictionaryInTheFolder)
+{
+    QFile::remove(q(dir.file("Small.kpd")));
+    open();
+    EXPECT_EQ(form->DictioSelection->currentIndex(), -1);
+    EXPECT_EQ(form->DictioSelection->placeholderText(), QStringLiteral("No dictionary found"));
+    form->close();
+    EXPECT_EQ(kelpa::test::readText(dir.file("kpsc.ini")), "");
+    EXPECT_TRUE(QFile::exists(q(dir.file("kpsc.ini"))));
+}
+
+TEST_F(SpellChecker, AModifiedDictionaryIsOfferedForSavingBeforeItGoes)
+{
+    writeDictionary("Big.kpd", {"alpha", "beta"});
+    open();
+    ASSERT_EQ(form->DictionaryName, QStringLiteral("Big.kpd"));
+    form->MainDictionary.Add("gamma");
+    // Switching: Cancel keeps the dictionary and its selection.
+    prompter.answer(MessageAnswer::Cancel);
+    form->DictioSelection->setCurrentIndex(1);
+    EXPECT_EQ(form->DictioSelection->currentIndex(), 0);
+    EXPECT_GE(form->MainDictionary.Find("gamma"), 0);
+    EXPECT_EQ(prompter.last().text, QStringLiteral("The dictionary \"Big.kpd\" was modified.\nDo you want to save it now?"));
+    // Closing: Cancel keeps the window open; a failed save too.
+    prompter.answer(MessageAnswer::Cancel);
+    form->close();
+    EXPECT_TRUE(form->isVisible());
+    ASSERT_TRUE(QFile::remove(q(dir.file("Big.kpd"))));
+    ASSERT_TRUE(QDir().mkdir(q(dir.file("Big.kpd"))));
+    prompter.answer(MessageAnswer::Yes);
+    form->close();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(prompter.last().text.startsWith(QStringLiteral("Cannot save \"Big.kpd\""))) << prompter.last().text.toStdString();
+    QDir().rmdir(q(dir.file("Big.kpd")));
+    prompter.answer(MessageAnswer::Yes);
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    TKPD saved;
+    ASSERT_TRUE(saved.LoadFromFile(dir.file("Big.kpd")));
+    EXPECT_EQ(saved.Count, 3);
+}
+
+TEST_F(SpellChecker, OkAsksAboutTheDictionaryBeforeItHandsAnythingBack)
+{
+    open();
+    handOverFile("the cat\r\n");
+    form->MainDictionary.Add("newword");
+    prompter.answer(MessageAnswer::Cancel);
+    form->Button1->click();
+    EXPECT_TRUE(form->isVisible());
+    settle();
+    EXPECT_TRUE(received.empty());
+    EXPECT_FALSE(QFile::exists(q(exchangeFile())));
+    prompter.answer(MessageAnswer::No);
+    form->Button1->click();
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_TRUE(waitUntil([&] { return received.size() >= 2; }));
+    EXPECT_EQ(received[0], (Received{WM_CHECKTEXT, 0, 0}));
+}
+
+TEST_F(SpellChecker, DictionaryPaneEditsAndCancelRestores)
+{
+    open();
+    form->Btn_DictioEditClick();
+    EXPECT_TRUE(form->Panel_DM->isVisible());
+    EXPECT_FALSE(form->Panel_Check->isVisible());
+    EXPECT_EQ(form->ListBox2->count(), 8);
+    EXPECT_EQ(form->ListBox2->item(0)->text(), QStringLiteral("cat"));
+
+    prompter.answerInput(QStringLiteral("Zebra "));
+    form->Btn_LemmaAddClick();
+    EXPECT_GE(form->MainDictionary.Find("zebra"), 0);
+    EXPECT_EQ(form->StatusPanel0->text(), QStringLiteral("9 words"));
+
+    // A word already there is refused and asked again; Cancel ends the question.
+    prompter.answerInput(QStringLiteral("cat"));
+    prompter.answerInput(std::nullopt);
+    form->Btn_LemmaAddClick();
+    EXPECT_EQ(form->MainDictionary.Count, 9);
+    EXPECT_EQ(messageTexts().back(), QStringLiteral("\"cat\" already exists in the dictionary"));
+
+    form->ListBox2->setCurrentRow(0); // cat
+    prompter.answerInput(QStringLiteral("cot"));
+    form->Btn_LemmaRenClick();
+    EXPECT_EQ(form->MainDictionary.Find("cat"), -1);
+    EXPECT_GE(form->MainDictionary.Find("cot"), 0);
+
+    form->ListBox2->setCurrentRow(0);
+    const QString first = form->ListBox2->item(0)->text();
+    prompter.answer(MessageAnswer::Yes);
+    form->Btn_LemmaDelClick();
+    EXPECT_EQ(prompter.last().text, QStringLiteral("Do you really want to remove \"%1\"?").arg(first));
+    EXPECT_EQ(form->MainDictionary.Find(first.toStdString()), -1);
+
+    EXPECT_LT(form->width(), 300);
+    form->Btn_CancelDMClick();
+    EXPECT_EQ(form->width(), 400) << "back to the checking width";
+    EXPECT_FALSE(form->Panel_DM->isVisible());
+    EXPECT_TRUE(form->Panel_Check->isVisible());
+    EXPECT_EQ(form->MainDictionary.Count, 8);
+    EXPECT_GE(form->MainDictionary.Find("cat"), 0);
+    EXPECT_EQ(form->MainDictionary.Find("zebra"), -1);
+    EXPECT_FALSE(form->MainDictionary.Modified);
+}
+
+TEST_F(SpellChecker, PagingAndFinding)
+{
+    std::vector<std::string> words;
+    std::vector<const char *> list;
+    for (int i = 0; i < 35; ++i)
+        words.push_back("w" + std::string(1, char('a' + i / 10)) + std::string(1, char('a' + i % 10)));
+    for (const auto &w : words)
+        list.push_back(w.c_str());
+    writeDictionary("Small.kpd", list);
+    open();
+    form->Btn_DictioEditClick();
+    EXPECT_EQ(form->ScrollBar1->maximum(), 25);
+    form->ScrollBar1->setValue(25);
+    EXPECT_EQ(form->ListBox2->count(), 10);
+    EXPECT_EQ(form->ListBox2->item(9)->text(), QStringLiteral("wde"));
+    form->Edit2->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return form->Edit2->hasFocus(); }, 2000) || true);
+    if (form->Edit2->hasFocus()) {
+        form->Edit2->setText(QStringLiteral("wbc"));
+        EXPECT_EQ(form->ScrollBar1->value(), 12);
+        form->Edit2->setText(QStringLiteral("wbcc"));   // not there: the page starts after it
+        EXPECT_EQ(form->ListBox2->item(form->ListBox2->currentRow())->text(), QStringLiteral("wbd"));
+    }
+}
+
+TEST_F(SpellChecker, CreateNewSavesIntoTheProgramFolder)
+{
+    QFile::remove(q(dir.file("Small.kpd")));
+    open();
+    form->Btn_DictioEditClick();
+    const kelpa::test::TempDir elsewhere;
+    prompter.answerFile(q(elsewhere.file("mine")));
+    form->Btn_NewDictionaryClick();
+    EXPECT_TRUE(QFile::exists(q(dir.file("mine.kpd"))));
+    EXPECT_FALSE(QFile::exists(q(elsewhere.file("mine.kpd"))));
+    EXPECT_EQ(form->DictionaryName, QStringLiteral("mine.kpd"));
+    EXPECT_EQ(form->DictioSelection->currentText(), QStringLiteral("mine.kpd"));
+    EXPECT_TRUE(messageTexts().empty());
+}
+
+TEST_F(SpellChecker, MergeATextFile)
+{
+    open();
+    form->Btn_DictioEditClick();
+    const std::string words = dir.file("words.txt");
+    kelpa::test::writeText(words, "Hello world-wide -x a\r\nBrave new World\r\n");
+    const struct {
+        MessageAnswer ignoreProperNouns;
+        int added;
+    } cases[] = {{MessageAnswer::Yes, 2}, {MessageAnswer::No, 1}};
+    for (const auto &c : cases) {
+        prompter.clear();
+        prompter.answerFile(q(words));
+        prompter.answer(c.ignoreProperNouns);
+        form->Btn_MergeFileClick();
+        EXPECT_EQ(messageTexts().back(), QStringLiteral("%1 new words found").arg(c.added));
+        EXPECT_TRUE(form->isEnabled());
+        EXPECT_FALSE(merge.isVisible());
+    }
+    // world-wide and new with proper nouns ignored, then brave.
+    EXPECT_GE(form->MainDictionary.Find("world-wide"), 0);
+    EXPECT_GE(form->MainDictionary.Find("brave"), 0);
+    EXPECT_EQ(form->MainDictionary.Find("-x"), -1);
+
+    // A dictionary merged into itself.
+    prompter.clear();
+    prompter.answerFile(q(dir.file("Small.kpd")));
+    form->Btn_MergeFileClick();
+    EXPECT_EQ(messageTexts().back(), QStringLiteral("0 new words found"));
+}
+
+TEST_F(SpellChecker, AMergeCanBeCancelled)
+{
+    open();
+    form->Btn_DictioEditClick();
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += "word" + std::to_string(i) + " ";
+    const std::string words = dir.file("many.txt");
+    kelpa::test::writeText(words, text);
+    prompter.answerFile(q(words));
+    prompter.answer(MessageAnswer::No);
+    QObject::connect(merge.ProgressBar1, &QProgressBar::valueChanged, [&] { merge.CancelButton->click(); });
+    form->Btn_MergeFileClick();
+    EXPECT_EQ(form->MainDictionary.Count, 8);
+    EXPECT_TRUE(form->isEnabled());
+}
+
+TEST_F(SpellChecker, FileSplitterLeavesTheSourceAlone)
+{
+    open();
+    std::string text;
+    for (int i = 0; i < 2500; ++i)
+        text += "line " + std::to_string(i) + "\r\n";
+    const std::string source = dir.file("big.txt");
+    kelpa::test::writeText(source, text);
+    prompter.answerFile(q(source));
+    form->Btn_FileSplitterClick();
+    EXPECT_EQ(messageTexts().back(), QStringLiteral("3 file(s) have been created."));
+    EXPECT_EQ(kelpa::test::readText(source), text);
+    std::string joined;
+    for (int k = 1; k <= 3; ++k)
+        joined += kelpa::test::readText(dir.file("(SL" + std::to_string(k) + ")big.txt"));
+    EXPECT_EQ(joined, text);
+    EXPECT_FALSE(QFile::exists(q(dir.file("(SL4)big.txt"))));
+}
+
+} // namespace

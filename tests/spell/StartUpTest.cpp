@@ -1,0 +1,179 @@
+// The spell checker program started as the editor starts it, beside a stand-in editor process:
+// the gates at its start (single instance, launch token, editor window) and the hand-off over
+// the real message layer.
+#include "common/QtFixtures.h"
+#include "common/TempDir.h"
+#include "engine/TOBRINEngine.h"
+#include "platform/NamedMutex.h"
+#include "platform/WindowMessages.h"
+#include "spell/TKPD.h"
+#include "support/CheckerHandOff.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDevice>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kelpa;
+using kelpa::test::q;
+
+namespace {
+
+bool waitUntil(const std::function<bool()> &done, int ms = 10000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+class SpellCheckerStart : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        spell::TKPD d;
+        for (const char *w : {"the", "cat"})
+            d.Add(w);
+        ASSERT_TRUE(d.SaveToFile(dir.file("English.kpd")));
+    }
+
+    void TearDown() override
+    {
+        for (QProcess *p : {&checker, &editor}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(5000);
+            }
+        }
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), qEnvironmentVariable("XDG_RUNTIME_DIR"));
+        env.insert(QStringLiteral("KELPA_PROGRAM_DIR"), q(dir.path().string() + "/"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
+        return env;
+    }
+
+    void startEditor()
+    {
+        editor.setProcessEnvironment(environment());
+        editor.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        editor.start(QStringLiteral(STANDIN_PATH), {q(record())});
+        ASSERT_TRUE(editor.waitForStarted(10000));
+        QElapsedTimer t;
+        t.start();
+        while (!editor.canReadLine() && t.elapsed() < 10000)
+            editor.waitForReadyRead(100);
+        const QByteArray line = editor.readLine().trimmed();
+        ASSERT_TRUE(line.startsWith("ready ")) << line.toStdString();
+        editorMain = line.mid(6).toULongLong();
+    }
+
+    void startChecker(const QStringList &arguments)
+    {
+        checker.setProcessEnvironment(environment());
+        checker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        checker.start(QStringLiteral(KPSC_PATH), arguments);
+        ASSERT_TRUE(checker.waitForStarted(10000));
+    }
+
+    bool checkerEnds(int ms = 10000)
+    {
+        return checker.waitForFinished(ms) && checker.exitStatus() == QProcess::NormalExit
+               && checker.exitCode() == 0;
+    }
+
+    std::string record() const { return dir.file("record.txt"); }
+    std::string recorded() const { return test::readText(record()); }
+    static QString token() { return QString::fromStdString(LaunchToken()); }
+
+    test::TempDir dir;
+    QProcess editor;
+    QProcess checker;
+    platform::WindowHandle editorMain = 0;
+};
+
+TEST_F(SpellCheckerStart, WithoutTheTokenNothingHappens)
+{
+    startEditor();
+    const QStringList cases[] = {
+        {},
+        {QStringLiteral("wrong")},
+        {token() + QStringLiteral("x")},
+        {token().toUpper()},
+        {QString()},
+    };
+    for (const QStringList &arguments : cases) {
+        startChecker(arguments);
+        EXPECT_TRUE(checkerEnds()) << arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(platform::FindWindow(SpellCheckerWindowClass), 0u);
+    }
+    // Not even the start-up message reaches the editor.
+    QThread::msleep(200);
+    EXPECT_EQ(recorded(), "");
+    EXPECT_FALSE(QFile::exists(q(dir.file("kpsc.ini"))));
+}
+
+TEST_F(SpellCheckerStart, ASecondInstanceEndsAtOnce)
+{
+    startEditor();
+    platform::NamedMutex first(QStringLiteral("VOKAT_KPSPELLCHECKER"));
+    ASSERT_TRUE(first.owned());
+    startChecker({token()});
+    EXPECT_TRUE(checkerEnds());
+    QThread::msleep(200);
+    EXPECT_EQ(recorded(), "");
+}
+
+TEST_F(SpellCheckerStart, WithoutAnEditorItStartsTheEditor)
+{
+    // A stand-in editor program that only leaves a mark.
+    const std::string editorProgram = dir.file("Kelpa32");
+    test::writeText(editorProgram, "#!/bin/sh\necho started > \"$(dirname \"$0\")/editor-started\"\n");
+    QFile::setPermissions(q(editorProgram), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    startChecker({token()});
+    EXPECT_TRUE(checkerEnds());
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(q(dir.file("editor-started"))); }));
+    EXPECT_EQ(platform::FindWindow(SpellCheckerWindowClass), 0u);
+}
+
+TEST_F(SpellCheckerStart, HandOffOverTheMessageLayer)
+{
+    startEditor();
+    startChecker({token()});
+    ASSERT_TRUE(waitUntil([&] { return platform::FindWindow(SpellCheckerWindowClass) != 0; }));
+    // Every start that finds the editor greets its application window.
+    ASSERT_TRUE(waitUntil([&] { return recorded() == "app 1134 0 0\n"; })) << recorded();
+    EXPECT_EQ(platform::FindWindow(QStringLiteral("TKelpaSpellChecker")),
+              platform::FindWindow(SpellCheckerWindowClass));
+
+    const std::string text = "the cat teh\r\n";
+    TOBRINEngine engine;
+    ASSERT_TRUE(engine.SaveToFile(ExchangeKey, dir.file("~t.dat"),
+                                  reinterpret_cast<const std::uint8_t *>(text.data()), text.size()));
+    const platform::WindowHandle window = platform::FindWindow(SpellCheckerWindowClass);
+    ASSERT_TRUE(platform::PostMessage(window, WM_CHECKTEXT, editorMain, TransferExchangeFile + TransferPlainText));
+    EXPECT_TRUE(waitUntil([&] { return !QFile::exists(q(dir.file("~t.dat"))); })) << "read and deleted";
+
+    // The editor closes: so does the checker, and it says so to the editor's main window.
+    ASSERT_TRUE(platform::PostMessage(window, WM_CLOSECHECKER, 0, 0));
+    EXPECT_TRUE(checkerEnds());
+    EXPECT_TRUE(waitUntil([&] { return recorded() == "app 1134 0 0\nmain 1134 0 0\n"; })) << recorded();
+    EXPECT_EQ(test::readText(dir.file("kpsc.ini")), "Dictionary=English.kpd\r\n");
+    EXPECT_EQ(platform::FindWindow(SpellCheckerWindowClass), 0u);
+}
+
+} // namespace
