@@ -93,6 +93,7 @@ TForm1::TForm1(QWidget *parent)
     setupPreferencesActions();
     setupHelpActions();
     setupToolbar();
+    setupToolsActions();
     setupStatusBar();
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
     handOffTimer_ = new QTimer(this);
@@ -101,6 +102,7 @@ TForm1::TForm1(QWidget *parent)
 
     // A failure here is shown, and the window is still made.
     RunGuarded([this] { FormCreate(); });
+    applyToolsSettings();
     Allowmultipleinstances1->setChecked(multipleWindowsAllowed(programFolder_));
     updateActionState();
 }
@@ -319,6 +321,7 @@ void TForm1::updateActionState()
     PasswordButton->setEnabled(open);
     TRichEdit *editor = currentEditor();
     SaveButton->setEnabled(editor && editor->Modified() && isVisible());
+    updateToolsActionState();
 }
 
 QAction *TForm1::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
@@ -381,6 +384,7 @@ void TForm1::collectSettings()
     settings_.commonPassword = Usecommonpassword1->isChecked();
     settings_.showToolbar = ShowToolbar1->isChecked();
     settings_.encEC4 = EC41->isChecked();
+    settings_.batchScope = Batchwindow1->isChecked();
 }
 
 void TForm1::showEvent(QShowEvent *event)
