@@ -189,6 +189,9 @@ NotepadResult restoreNotepad(const QString &programFolder)
     }
     if (!ok)
         return NotepadResult::RestoreFailed;
+    // The caller's entry exists for the replacement alone.
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                  + QStringLiteral("/applications/kelpa-caller.desktop"));
     QFile::remove(backupFile);
     return NotepadResult::Done;
 }

@@ -477,8 +477,7 @@ void TForm1::BatchFolder1Click()
 
 void TForm1::Linkondesktop1Click()
 {
-    const QString title = QCoreApplication::applicationName().isEmpty() ? QStringLiteral("Kelpa")
-                                                                         : QCoreApplication::applicationName();
+    const QString title = QStringLiteral("Kelpa"); // the application's title
     if (!QFileInfo::exists(ShortcutPath(title, CSIDL_DESKTOPDIRECTORY)))
         CreateShortcut(platform::programFilePath(), title, CSIDL_DESKTOPDIRECTORY);
 }
