@@ -127,6 +127,8 @@ private:
     void applyToolsSettings();
     void updateToolsActionState();
     bool writeExchangeFile(int slot, bool dated, int *engineCode, QString *engineText);
+    // True while an open page is edited by that editor.
+    bool pageHolds(const TRichEdit *editor) const;
     void setupStatusBar();
     void applySettings();
     void collectSettings();

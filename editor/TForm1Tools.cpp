@@ -92,6 +92,18 @@ private:
     mode_t old_;
 };
 
+}
+
+bool TForm1::pageHolds(const TRichEdit *editor) const
+{
+    for (const PageRecord &page : table_.pages)
+        if (!page.isFree() && page.Editor == editor)
+            return true;
+    return false;
+}
+
+namespace {
+
 bool isWordLetter(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
 
 } // namespace
@@ -366,7 +378,7 @@ void TForm1::WMCheckText()
 {
     const std::optional<OpenCheck> check = std::exchange(openCheck_, std::nullopt);
     const QString exchange = documents::exchangeFilePath(programFolder_);
-    const bool pageGone = !check || !check->page;
+    const bool pageGone = !check || !check->page || !pageHolds(check->editor);
     const bool changed = !pageGone && check->editor->document()->revision() != check->revision;
     if (pageGone || changed) {
         // The result belongs to a page that is gone or was edited meanwhile: it lands nowhere.
@@ -406,7 +418,7 @@ void TForm1::WMCheckText()
 void TForm1::WMCloseChecker()
 {
     const std::optional<OpenCheck> check = std::exchange(openCheck_, std::nullopt);
-    TRichEdit *editor = check && check->page ? check->editor : currentEditor();
+    TRichEdit *editor = check && check->page && pageHolds(check->editor) ? check->editor : currentEditor();
     if (editor)
         editor->SetSelLength(0);
 }
