@@ -1,6 +1,7 @@
 #pragma once
 // The progress window of a merge or a split: a bar, a line of text and a Cancel button.
 #include <QDialog>
+#include <QElapsedTimer>
 
 class QLabel;
 class QProgressBar;
@@ -13,7 +14,7 @@ class TForm_Merge : public QDialog {
 public:
     explicit TForm_Merge(QWidget *parent = nullptr);
 
-    // Starts a piece of work: clears the cancel request.
+    // Starts a merge or a split: clears the cancel request.
     void begin(const QString &caption, const QString &label);
     // Sets the bar, lets the window's events run, and tells whether the work may go on.
     bool step(int percent);
@@ -28,6 +29,7 @@ protected:
 
 private:
     bool cancelled_ = false;
+    QElapsedTimer sincePump_;
 };
 
 } // namespace kelpa::spell

@@ -35,6 +35,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStatusTipEvent>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -199,6 +200,9 @@ void TKelpaSpellChecker::setupComponents()
     text->addLayout(dictRow);
     RichEdit2 = new TRichEdit(Panel_Text);
     RichEdit2->SetHideSelection(false);
+    // A small inset on every side, set once: indenting every paragraph on each stop would cost
+    // a second on a long text.
+    RichEdit2->document()->setDocumentMargin(RichEdit2->document()->documentMargin() + 1);
     // The display copy: corrections go through the run, so typing here would be lost.
     RichEdit2->setReadOnly(true);
     RichEdit2->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
@@ -475,10 +479,6 @@ void TKelpaSpellChecker::ShowWorkingText()
     RichEdit2->setEnabled(false);
     RichEdit2->SetPlainText(RichEdit1->PlainText());
     RichEdit2->LoadFromStream(RichEdit1->SaveToStream());
-    RichEdit2->SelectAll();
-    RichEdit2->Paragraph().SetFirstIndent(1);
-    RichEdit2->Paragraph().SetLeftIndent(1);
-    RichEdit2->Paragraph().SetRightIndent(1);
     RichEdit2->SetSelStart(RichEdit1->SelStart());
     RichEdit2->SetSelLength(RichEdit1->SelLength());
     RichEdit2->ScrollCaret();
@@ -499,6 +499,9 @@ void TKelpaSpellChecker::WMCheckText(platform::WPARAM wParam, platform::LPARAM l
     }
     ++runGeneration_;
     closing_ = false;
+    // The text is checked in the checking pane; the dictionary pane's changes are kept.
+    if (inPane_)
+        Btn_OkDMClick();
     EditorWindow = wParam;
     // A new text ends whatever run was going on. Nothing may pump messages before the text is
     // in: a later hand-off handled in between would be overwritten by this older one.

@@ -520,6 +520,17 @@ TEST_F(SpellChecker, DictionaryPaneEditsAndCancelRestores)
     EXPECT_FALSE(form->MainDictionary.Modified);
 }
 
+TEST_F(SpellChecker, ANewTextLeavesTheDictionaryPane)
+{
+    open();
+    form->Btn_DictioEditClick();
+    form->MainDictionary.Add("teh");
+    handOverFile("teh cat wrld\r\n");
+    EXPECT_TRUE(form->Panel_Check->isVisible());
+    EXPECT_FALSE(form->Panel_DM->isVisible());
+    EXPECT_EQ(selected(), QStringLiteral("wrld")) << "checked with the words added in the pane";
+}
+
 TEST_F(SpellChecker, PagingAndFinding)
 {
     std::vector<std::string> words;
@@ -535,13 +546,24 @@ TEST_F(SpellChecker, PagingAndFinding)
     form->ScrollBar1->setValue(25);
     EXPECT_EQ(form->ListBox2->count(), 10);
     EXPECT_EQ(form->ListBox2->item(9)->text(), QStringLiteral("wde"));
+    form->activateWindow();
     form->Edit2->setFocus();
-    ASSERT_TRUE(waitUntil([&] { return form->Edit2->hasFocus(); }, 2000) || true);
-    if (form->Edit2->hasFocus()) {
-        form->Edit2->setText(QStringLiteral("wbc"));
-        EXPECT_EQ(form->ScrollBar1->value(), 12);
-        form->Edit2->setText(QStringLiteral("wbcc"));   // not there: the page starts after it
-        EXPECT_EQ(form->ListBox2->item(form->ListBox2->currentRow())->text(), QStringLiteral("wbd"));
+    ASSERT_TRUE(waitUntil([&] { return form->Edit2->hasFocus(); }, 2000)) << "the finder acts only with the focus";
+    const struct {
+        const char *typed;
+        int page;
+        const char *selected;
+    } cases[] = {
+        {"wbc", 12, "wbc"},
+        {"wbcc", 13, "wbd"},   // not there: the page starts at the first word after it
+        {"a", 0, "waa"},
+        {"zzz", 25, "wde"},
+    };
+    for (const auto &c : cases) {
+        form->Edit2->setText(QLatin1String(c.typed));
+        EXPECT_EQ(form->ScrollBar1->value(), c.page) << c.typed;
+        ASSERT_GE(form->ListBox2->currentRow(), 0) << c.typed;
+        EXPECT_EQ(form->ListBox2->currentItem()->text(), QLatin1String(c.selected)) << c.typed;
     }
 }
 
