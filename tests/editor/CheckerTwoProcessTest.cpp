@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <csignal>
+#include <vector>
 
 using namespace kelpa::editor;
 using namespace kelpa::editor::test;
@@ -217,4 +218,58 @@ TEST_F(CheckerTest, AReplyAfterThePageChangedChangesNothing)
     ASSERT_TRUE(waitFor([&] { return shownMessageStarting("The checked page was changed meanwhile"); }));
     EXPECT_EQ(editor(slot)->Text(), "hello world!");
     EXPECT_FALSE(QFile::exists(path("~t.dat")));
+}
+
+namespace {
+
+// Processes started from `program` (their first argument), for ending what a test left.
+std::vector<pid_t> processesOf(const QString &program)
+{
+    std::vector<pid_t> out;
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool number = false;
+        const int pid = entry.toInt(&number);
+        if (!number)
+            continue;
+        const QByteArray cmdline = fileBytes("/proc/" + entry + "/cmdline");
+        if (cmdline.left(cmdline.indexOf('\0')) == QFile::encodeName(program))
+            out.push_back(pid);
+    }
+    return out;
+}
+
+class RealCheckerTest : public RunningEditorTest {
+protected:
+    void SetUp() override
+    {
+        RunningEditorTest::SetUp();
+        setenv("QT_QPA_PLATFORM", QGuiApplication::platformName().toUtf8().constData(), 1);
+        ASSERT_TRUE(QFile::link(QStringLiteral(KELPA_PROGRAM_DIR "/kpsc"), path("kpsc")));
+        ASSERT_TRUE(QFile::link(QStringLiteral(KELPA_PROGRAM_DIR "/English.kpd"), path("English.kpd")));
+    }
+    void TearDown() override
+    {
+        for (pid_t pid : processesOf(path("kpsc")))
+            ::kill(pid, SIGTERM);
+        RunningEditorTest::TearDown();
+    }
+};
+
+} // namespace
+
+TEST_F(RealCheckerTest, TheSpellCheckerTakesThePageAndClosesWithTheEditor)
+{
+    startRunning();
+    form->NewPage(NewPageKind::Plain);
+    editor(form->CurrentPage())->SetText("Hello wrold");
+    form->action("Checkspelling1")->trigger();
+    // Started with the token, found by its window, and the page read with the key.
+    EXPECT_NE(kelpa::platform::FindWindow("TKelpaSpellChecker"), 0u);
+    EXPECT_TRUE(waitFor([&] { return !QFile::exists(path("~t.dat")); }, 10000));
+    EXPECT_TRUE(prompter.messages().empty());
+
+    editor(form->CurrentPage())->SetModified(false);
+    form->close();
+    EXPECT_TRUE(waitFor([&] { return kelpa::platform::FindWindow("TKelpaSpellChecker") == 0; }, 10000));
+    EXPECT_TRUE(waitFor([&] { return processesOf(path("kpsc")).empty(); }, 10000));
 }
