@@ -2,6 +2,8 @@
 // "Replace Notepad" on the Linux desktop: the caller's desktop entry becomes the default
 // application for plain text in the user's mimeapps.list. The backup file in the program folder
 // remembers the list as it was, and its existence is the state: present = replaced.
+#include "editor/MimeAppsText.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -28,18 +30,5 @@ NotepadResult replaceNotepad(const QString &programFolder, const QString &caller
 // the list was not touched since, it comes back byte for byte; otherwise only the plain-text
 // lines are put back and the user's other changes stay.
 NotepadResult restoreNotepad(const QString &programFolder);
-
-// The backup's form, for tests: the list's bytes before (absent: no list) and as replacing
-// left it.
-struct NotepadBackup {
-    bool hadList = false;
-    QByteArray before;
-    QByteArray after;
-};
-QByteArray encodeNotepadBackup(const NotepadBackup &backup);
-bool decodeNotepadBackup(const QByteArray &bytes, NotepadBackup &backup);
-// `current` with the plain-text keys of the two association sections set as in `before`
-// (removed where `before` has none, a section of them alone removed with them).
-QByteArray restorePlainTextKeys(const QByteArray &current, const QByteArray &before);
 
 } // namespace kelpa::editor

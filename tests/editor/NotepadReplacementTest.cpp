@@ -136,11 +136,18 @@ TEST_F(NotepadTest, PlainTextKeysAreSetAsBeforeAndOthersKept)
         // A key that the list had, but that was removed meanwhile: back at the end of its section.
         {"[Default Applications]\na=1\n\n[X]\ny=2\n", "[Default Applications]\ntext/plain=theirs\n",
          "[Default Applications]\na=1\ntext/plain=theirs\n\n[X]\ny=2\n"},
+        // A key written twice: the first takes the old line, the second goes.
+        {"[Default Applications]\ntext/plain=a\nb=2\ntext/plain=c\n", "[Default Applications]\ntext/plain=theirs\n",
+         "[Default Applications]\ntext/plain=theirs\nb=2\n"},
+        {"[Default Applications]\ntext/plain=a\ntext/plain=c\n", "", ""},
+        // A section of that name further on is not moved up in its place.
+        {"[Default Applications]\ntext/plain=a\n[Default Applications]\ntext/plain=c\n", "",
+         "[Default Applications]\n[Default Applications]\ntext/plain=c\n"},
         // Keys of other sections are not touched.
         {"[X]\ntext/plain=keep\n", "", "[X]\ntext/plain=keep\n"},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(restorePlainTextKeys(c.current, c.before), QByteArray(c.expected)) << c.current;
+        EXPECT_EQ(restorePlainTextKeys(c.current, c.before), std::string(c.expected)) << c.current;
 }
 
 TEST_F(NotepadTest, ABackupThatIsNotOursChangesNothing)
@@ -148,7 +155,10 @@ TEST_F(NotepadTest, ABackupThatIsNotOursChangesNothing)
     const QByteArray list = "[Default Applications]\ntext/plain=gedit.desktop\n";
     write(mimeAppsListFile(), list);
     for (const QByteArray &junk : {QByteArray("MZ\x90\x00", 4), QByteArray("Kelpa plain-text default backup 1\n!!\n"),
-                                   QByteArray()}) {
+                                   QByteArray(), QByteArray("Kelpa plain-text default backup 2\n1 5 1\nabc"),
+                                   QByteArray("Kelpa plain-text default backup 2\n0 1 0\nx"),
+                                   QByteArray("Kelpa plain-text default backup 2\n2 0 0\n"),
+                                   QByteArray("Kelpa plain-text default backup 2\n1 -1 0\n")}) {
         write(notepadBackupFile(folder), junk);
         EXPECT_EQ(restoreNotepad(folder), NotepadResult::BadBackup);
         EXPECT_EQ(bytes(mimeAppsListFile()), list);
@@ -159,7 +169,7 @@ TEST_F(NotepadTest, ABackupThatIsNotOursChangesNothing)
 TEST_F(NotepadTest, BackupRoundTrips)
 {
     for (const NotepadBackup &b : {NotepadBackup{false, {}, "x\n"}, NotepadBackup{true, "", ""},
-                                   NotepadBackup{true, QByteArray("\0\n\r\xff", 4), "after"}}) {
+                                   NotepadBackup{true, std::string("\0\n\r\xff", 4), "after"}}) {
         NotepadBackup out;
         ASSERT_TRUE(decodeNotepadBackup(encodeNotepadBackup(b), out));
         EXPECT_EQ(out.hadList, b.hadList);
