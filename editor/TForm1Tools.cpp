@@ -10,6 +10,7 @@
 #include "platform/LastError.h"
 #include "platform/ProgramFolder.h"
 #include "platform/richedit/TRichEdit.h"
+#include "widgets/Kpmenus.h"
 #include "support/Abort.h"
 #include "support/CheckerHandOff.h"
 #include "support/FileHelpers.h"
@@ -102,11 +103,6 @@ bool TForm1::pageHolds(const TRichEdit *editor) const
     return false;
 }
 
-namespace {
-
-bool isWordLetter(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
-
-} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Menus
@@ -144,6 +140,13 @@ void TForm1::setupToolsActions()
     bindTool(Checkwordatcorsor1, [this] { Checkwordatcorsor1Click(); });
     bindTool(Checkword1, [this] { Checkwordatcorsor1Click(); });
     addAction(Checkword1);
+    if (PopupMenu1) {
+        PopupMenu1->insertAction(CheckSeparator, Checkword1);
+        // After the menu's own preparation: the item names the word it would check.
+        connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
+            RunGuarded([this] { Checkword1->setText(checkWordCaption(checkWord())); });
+        });
+    }
     if (!search->isEmpty())
         search->addSeparator();
     search->addAction(Checkspelling1);
@@ -357,20 +360,7 @@ void TForm1::SpellCheckerButtonClick()
 
 void TForm1::Checkwordatcorsor1Click()
 {
-    if (TRichEdit *editor = currentEditor()) {
-        const QString text = editor->Text();
-        const int caret = qBound(0, editor->SelStart(), static_cast<int>(text.size()));
-        int start = caret;
-        while (start > 0 && isWordLetter(text.at(start - 1)))
-            --start;
-        int end = caret;
-        while (end < text.size() && isWordLetter(text.at(end)))
-            ++end;
-        if (end > start) {
-            editor->SetSelStart(start);
-            editor->SetSelLength(end - start);
-        }
-    }
+    WordAtCaret(true);
     SpellCheckerButtonClick();
 }
 

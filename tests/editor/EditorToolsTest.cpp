@@ -383,3 +383,17 @@ TEST_F(ToolsTest, ReplaceNotepadAndItsUndoFromThePreferencesMenu)
     EXPECT_FALSE(QFile::exists(path("Notepad.bak.exe")));
     EXPECT_EQ(fileBytes(mimeAppsListFile()), before);
 }
+
+TEST_F(ToolsTest, ThePageMenuNamesTheWordItWouldCheck)
+{
+    start();
+    form->NewPage(NewPageKind::Plain);
+    editor(form->CurrentPage())->SetText("one two three");
+    editor(form->CurrentPage())->SetSelStart(5);
+    auto *menu = form->findChild<QMenu *>("PopupMenu1");
+    ASSERT_NE(menu, nullptr);
+    QAction *item = form->action("Checkword1");
+    EXPECT_TRUE(menu->actions().contains(item));
+    emit menu->aboutToShow();
+    EXPECT_EQ(item->text(), "Chec&k \"two\"");
+}
