@@ -367,12 +367,16 @@ void TForm1::Checkwordatcorsor1Click()
 void TForm1::WMCheckText()
 {
     const std::optional<OpenCheck> check = std::exchange(openCheck_, std::nullopt);
+    // A result nobody asked for (no check open) is no one's: the exchange file may be the
+    // print module's.
+    if (!check)
+        return;
     const QString exchange = documents::exchangeFilePath(programFolder_);
-    const bool pageGone = !check || !check->page || !pageHolds(check->editor);
+    const bool pageGone = !check->page || !pageHolds(check->editor);
     const bool changed = !pageGone && check->editor->document()->revision() != check->revision;
     if (pageGone || changed) {
         // The result belongs to a page that is gone or was edited meanwhile: it lands nowhere.
-        if (!check || check->mode == TransferExchangeFile)
+        if (check->mode == TransferExchangeFile)
             QFile::remove(exchange);
         ShowMessageBox(QStringLiteral("$WSpell Checker"),
                        pageGone ? QStringLiteral("The checked page was closed: the corrected text is not applied.")

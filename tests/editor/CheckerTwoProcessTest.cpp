@@ -273,3 +273,16 @@ TEST_F(RealCheckerTest, TheSpellCheckerTakesThePageAndClosesWithTheEditor)
     EXPECT_TRUE(waitFor([&] { return kelpa::platform::FindWindow("TKelpaSpellChecker") == 0; }, 10000));
     EXPECT_TRUE(waitFor([&] { return processesOf(path("kpsc")).empty(); }, 10000));
 }
+
+TEST_F(CheckerTest, AResultThatNoCheckAskedForIsIgnored)
+{
+    start();
+    const int slot = page(NewPageKind::Plain, "hello world");
+    writeFile(path("~t.dat"), "the print module's");
+    // Through the message layer, as a checker would send it.
+    ASSERT_TRUE(kelpa::platform::PostMessage(form->messageWindow(), 1124, 0, 0));
+    pump(500);
+    EXPECT_EQ(editor(slot)->Text(), "hello world");
+    EXPECT_EQ(fileBytes(path("~t.dat")), "the print module's");
+    EXPECT_TRUE(prompter.messages().empty());
+}
