@@ -1,6 +1,6 @@
 #include "editor/NotepadReplacement.h"
 
-#include "editor/SafeFile.h"
+#include "platform/safefile/SafeFile.h"
 #include "platform/Desktop.h"
 
 #include <QFile>
@@ -17,6 +17,13 @@ std::optional<QByteArray> readAll(const QString &file)
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
     return f.readAll();
+}
+
+// Through a temporary file: a failed write leaves the old file whole.
+bool writeFileReplacing(const QString &file, const QByteArray &bytes)
+{
+    SafeFileWriter out(QFile::encodeName(file).toStdString());
+    return out.isOpen() && out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && out.commit();
 }
 
 } // namespace

@@ -34,6 +34,7 @@
 #include <QThread>
 #include <QToolButton>
 
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace kelpa::editor {
@@ -249,19 +250,19 @@ platform::WindowHandle TForm1::messageWindow() const { return messageWindow_ ? m
 // ---------------------------------------------------------------------------------------------
 // Print and spell check
 
-bool TForm1::writeExchangeFile(int slot, bool dated, int *engineCode, QString *engineText)
+bool TForm1::writeExchangeFile(int slot, bool dated, int *engineCode, QString *engineText, int *systemError)
 {
     TRichEdit *editor = table_[slot].Editor;
     const OwnerOnlyFiles owner(documents::exchangeFilePath(programFolder_));
     const documents::DocumentError e = documents::writeExchangeFile(
-        *engine_, programFolder_, dated ? documents::ExchangePassword::Dated : documents::ExchangePassword::Key,
+        engine(), programFolder_, dated ? documents::ExchangePassword::Dated : documents::ExchangePassword::Key,
         editor->SaveToStream());
     if (e.ok())
         return true;
     *engineCode = e.engineCode;
     *engineText = e.failure == documents::Failure::Engine ? QString::fromStdString(TOBRINEngine::ErrorText(e.engineCode))
                                                           : e.systemText();
-    platform::setLastError(e.systemError);
+    *systemError = e.systemError;
     return false;
 }
 
@@ -274,9 +275,10 @@ void TForm1::PrintButtonClick()
     QString argument = table_[slot].FileName;
     if (editor->Modified() || table_[slot].isUntitled()) {
         int code = 0;
+        int error = 0;
         QString text;
-        if (!writeExchangeFile(slot, true, &code, &text)) {
-            ShowErrorBox(QStringLiteral("Cannot print the document\n") + text);
+        if (!writeExchangeFile(slot, true, &code, &text, &error)) {
+            ShowErrorBox(QStringLiteral("Cannot print the document\n") + text, error);
             return;
         }
         argument = documents::exchangeFilePath(programFolder_);
@@ -339,10 +341,10 @@ void TForm1::SpellCheckerButtonClick()
             code = TransferClipboard;
         } else {
             int engineCode = 0;
+            int error = 0;
             QString text;
-            if (!writeExchangeFile(slot, false, &engineCode, &text)) {
-                platform::clearLastError();
-                ShowErrorBox(QStringLiteral("E") + QString::number(engineCode) + QStringLiteral(": ") + text);
+            if (!writeExchangeFile(slot, false, &engineCode, &text, &error)) {
+                ShowErrorBox(QStringLiteral("E") + QString::number(engineCode) + QStringLiteral(": ") + text, error);
                 return;
             }
             code = TransferExchangeFile;
@@ -393,7 +395,7 @@ void TForm1::WMCheckText()
         return;
     }
     const documents::ReadResult reply =
-        documents::readExchangeFile(*engine_, programFolder_, documents::ExchangePassword::Key,
+        documents::readExchangeFile(engine(), programFolder_, documents::ExchangePassword::Key,
                                     documents::AfterReading::Remove);
     if (!reply.ok()) {
         const QString text = reply.error.failure == documents::Failure::Engine
@@ -510,9 +512,9 @@ void TForm1::AssociateFileType(const QString &ext, const QString &description)
                           + QStringLiteral("): do you want to associate this kind of file to Kelpa?"),
                       this))
         return;
-    platform::clearLastError();
+    errno = 0;
     if (!RegisterFileType(ext, description, platform::programFilePath(), 1)) {
-        ShowErrorBox(QStringLiteral("Cannot associate the ") + ext + QStringLiteral(" files"));
+        ShowErrorBox(QStringLiteral("Cannot associate the ") + ext + QStringLiteral(" files"), errno);
         return;
     }
     setPanel(3, ext + QStringLiteral(" Association completed."));
@@ -536,7 +538,7 @@ void TForm1::ReplNotepad1Click()
                            this);
             break;
         default:
-            ShowErrorBox(QStringLiteral("Cannot write the file ") + mimeAppsListFile());
+            ShowErrorBox(QStringLiteral("Cannot write the file ") + mimeAppsListFile(), errno);
         }
     } else {
         const QString caller = platform::mapProgramName(QStringLiteral("caller.exe"));
@@ -548,8 +550,8 @@ void TForm1::ReplNotepad1Click()
             Linkondesktop1Click();
             switch (replaceNotepad(programFolder_, caller)) {
             case NotepadResult::Done: break;
-            case NotepadResult::BackupFailed: ShowErrorBox(QStringLiteral("Cannot write the file ") + backup); break;
-            default: ShowErrorBox(QStringLiteral("Cannot write the file ") + mimeAppsListFile());
+            case NotepadResult::BackupFailed: ShowErrorBox(QStringLiteral("Cannot write the file ") + backup, errno); break;
+            default: ShowErrorBox(QStringLiteral("Cannot write the file ") + mimeAppsListFile(), errno);
             }
         }
     }
