@@ -91,6 +91,7 @@ TForm1::TForm1(const QString &documentPath, QWidget *parent)
     setupFontsPanel();
     setupRuler();
     setupToolbar();
+    setupToolsActions();
     setupStatusBar();
     Panel1->installEventFilter(this);
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
@@ -102,6 +103,7 @@ TForm1::TForm1(const QString &documentPath, QWidget *parent)
 
     // A failure here is shown, and the window is still made.
     RunGuarded([this] { FormCreate(); });
+    applyToolsSettings();
     Allowmultipleinstances1->setChecked(multipleWindowsAllowed(programFolder_));
     updateActionState();
 }
@@ -381,6 +383,7 @@ void TForm1::updateActionState()
             a->setEnabled(true);
     TRichEdit *editor = currentEditor();
     SaveButton->setEnabled(editor && editor->Modified() && isVisible());
+    updateToolsActionState();
 }
 
 QAction *TForm1::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
@@ -456,6 +459,7 @@ void TForm1::collectSettings()
     settings_.commonPassword = Usecommonpassword1->isChecked();
     settings_.showToolbar = ShowToolbar1->isChecked();
     settings_.encEC4 = EC41->isChecked();
+    settings_.batchScope = Batchwindow1->isChecked();
     settings_.findCapture = FindCapture1->isChecked();
 }
 
