@@ -11,6 +11,7 @@
 #include "widgets/Kpspin.h"
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
@@ -56,6 +57,22 @@ TEST_F(EditorTest, CaretPanelShowsLineAndColumnFromZero)
             EXPECT_EQ(form->statusPanel(0), c.panel) << "page " << slot << " at " << c.position;
         }
     }
+}
+
+TEST_F(EditorTest, CaretPanelShowsLongLineNumbersWhole)
+{
+    start();
+    TRichEdit *e = editor(0);
+    QString text;
+    for (int i = 0; i < 123456; ++i)
+        text += QStringLiteral("x\n");
+    e->SetText(text + QStringLiteral("0123456789012345"));
+    e->SetSelStart(e->TextLength());
+    ASSERT_EQ(form->statusPanel(0), "123456 , 16");
+    auto *panel = form->findChild<QLabel *>(QStringLiteral("StatusPanel0"));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()))
+        << "the caret position is cut off";
 }
 
 TEST_F(EditorTest, CurrentDateTakesTheChosenFormat)
