@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QTest>
 
 using namespace kelpa::editor;
 using namespace kelpa::editor::test;
@@ -253,6 +254,30 @@ TEST_F(EditorTest, ClipboardKeysReachTheWindowsCommands)
         QApplication::sendEvent(e, &override);
         EXPECT_EQ(override.isAccepted(), !c.window) << c.key << " " << c.mods;
     }
+}
+
+TEST_F(EditorTest, PageMenuKeysWorkAfterTheMenuShowedWithoutSelection)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("some text");
+    e->SetSelStart(2);
+    // The menu opened once without a selection hides its selection items ...
+    QMenu *menu = form->findChild<QMenu *>(QStringLiteral("PopupMenu1"));
+    ASSERT_NE(menu, nullptr);
+    menu->popup(QPoint(10, 10));
+    pump();
+    menu->hide();
+    pump();
+    // ... yet their keys still act on a selection made afterwards.
+    form->activateWindow();
+    e->setFocus();
+    pump();
+    e->SelectAll();
+    QTest::keyClick(e, Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(e->Text(), "SOME TEXT");
+    QTest::keyClick(e, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(e->Text(), "some text");
 }
 
 TEST_F(EditorTest, SelectAllAndDeleteLine)
