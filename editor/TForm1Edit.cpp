@@ -263,8 +263,13 @@ TRichEdit *TForm1::editableEditor() const
 
 void TForm1::UndoButtonClick()
 {
-    if (TRichEdit *editor = editableEditor())
-        editor->Undo();
+    TRichEdit *editor = editableEditor();
+    if (!editor)
+        return;
+    editor->Undo();
+    // An undone format leaves the selection where it was, so nothing else tells the
+    // formatting bar and the ruler that the text under them changed.
+    RichEdit1SelectionChange();
 }
 
 void TForm1::CopyButtonClick()
