@@ -265,6 +265,30 @@ TEST_F(EditorTest, ReplaceModeLastsUntilASearchEnds)
     EXPECT_EQ(form->findDialog()->FindText(), "word");
 }
 
+TEST_F(EditorTest, FindDialogSearchesItsOwnTextAfterAReplace)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("word other word");
+    e->SetSelStart(0);
+    form->Replace1Click();
+    form->replaceDialog()->FindNextButton->click();
+    ASSERT_EQ(e->SelText(), "word");
+    form->replaceDialog()->CloseDialog();
+    // The find dialog opened afterwards searches what the user typed into it, by its button
+    // and by F3.
+    e->SetSelStart(0);
+    form->FindButtonClick();
+    form->findDialog()->SetFindText("other");
+    form->findDialog()->FindNextButton->click();
+    EXPECT_EQ(e->SelText(), "other");
+    EXPECT_EQ(form->findDialog()->FindText(), "other");
+    EXPECT_FALSE(form->findDialog()->isVisible());
+    e->SetSelStart(0);
+    form->Findnext1Click();
+    EXPECT_EQ(e->SelText(), "other");
+}
+
 TEST_F(EditorTest, SearchWithoutAPageDoesNothing)
 {
     start();
