@@ -236,7 +236,9 @@ void TForm1::findNext(bool replaceAllRequested)
         wrapped = true;
         if (ReplaceMode) {
             Replace1Click();
-            // The search goes on from the very start, whatever word the dialog took.
+            // The search goes on from the very start with the text being replaced, and the
+            // dialog keeps showing it rather than the word it found there.
+            ReplaceDialog1->SetFindText(what);
             editor->SetSelStart(0);
         }
     }
