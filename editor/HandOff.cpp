@@ -1,6 +1,6 @@
 #include "editor/HandOff.h"
 
-#include "editor/SafeFile.h"
+#include "support/documents/Documents.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -31,7 +31,7 @@ bool multipleWindowsAllowed(const QString &programFolder) { return QFile::exists
 bool writeLoadRequest(const QString &programFolder, const QString &path)
 {
     const QByteArray bytes = path.isEmpty() ? QByteArray(kVoidCall) : path.toUtf8();
-    return writeFileReplacing(loadRequestFile(programFolder), bytes);
+    return documents::writeTextFile(loadRequestFile(programFolder), bytes).ok();
 }
 
 namespace {

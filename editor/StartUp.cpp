@@ -56,27 +56,29 @@ bool handedOver(platform::WindowHandle running, const QString &folder)
 
 } // namespace
 
-bool HandOffToRunningInstance(const QStringList &arguments)
+StartDecision HandOffToRunningInstance(const QStringList &arguments)
 {
-    DocumentPathArgumentText = DocumentPathArgument(arguments);
+    StartDecision decision;
+    decision.documentPath = DocumentPathArgument(arguments);
     // A relative path means the folder the user started in; the running editor and this one
     // (once its window exists) work in the program folder.
-    if (!DocumentPathArgumentText.isEmpty() && QFileInfo(DocumentPathArgumentText).isRelative())
-        DocumentPathArgumentText = QDir::current().absoluteFilePath(DocumentPathArgumentText);
+    if (!decision.documentPath.isEmpty() && QFileInfo(decision.documentPath).isRelative())
+        decision.documentPath = QDir::cleanPath(QDir::current().absoluteFilePath(decision.documentPath));
     const platform::WindowHandle running = platform::FindWindow(kApplicationClass, kApplicationTitle);
     // The title is ours only after the search, which would otherwise find this process.
     QCoreApplication::setApplicationName(kApplicationTitle);
     if (!running)
-        return true;
+        return decision;
     const QString folder = ProgramFolder();
     if (multipleWindowsAllowed(folder))
-        return true;
+        return decision;
     // A request that cannot be written would be lost: this start becomes an editor instead.
-    if (!writeLoadRequest(folder, DocumentPathArgumentText))
-        return true;
+    if (!writeLoadRequest(folder, decision.documentPath))
+        return decision;
     // A hand-off nobody confirms (an editor that is stuck, or of another program folder) would
     // lose the document: this start opens it itself.
-    return !handedOver(running, folder);
+    decision.becomeEditor = !handedOver(running, folder);
+    return decision;
 }
 
 int RunEditor(int argc, char **argv)
@@ -85,9 +87,10 @@ int RunEditor(int argc, char **argv)
     SetCaptionRules(CaptionRules::Basic);
     try {
         platform::NamedMutex startLock(kStartMutex, kStartMutexWaitMs);
-        if (!HandOffToRunningInstance(app.programArguments()))
+        const StartDecision start = HandOffToRunningInstance(app.programArguments());
+        if (!start.becomeEditor)
             return 0;
-        TForm1 form;
+        TForm1 form(start.documentPath);
         SetMainForm(&form);
         TOBRINPasswordDlg passwordDialog(&form, 256);
         // The window by which a second start finds this editor.

@@ -3,11 +3,12 @@
 #include "spell/Cp1251.h"
 #include "spell/TKPD.h"
 
-#include "engine/SafeFile.h"
+#include "platform/safefile/SafeFile.h"
 #include "engine/TQCmp.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -340,6 +341,9 @@ bool TKPD::LoadFromFile(const std::string &path)
         Error = bytes.size() < MagicLength ? kpdFReadMagic : kpdFRead;
         return false;
     }
+    // The file is read: whatever is wrong with it now is its content, not the system, and a
+    // system error left from earlier must not be reported beside it.
+    errno = 0;
     return LoadFromBytes(bytes.data(), bytes.size(), path);
 }
 

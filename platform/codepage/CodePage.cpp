@@ -329,24 +329,32 @@ std::u16string utf8ToUtf16(std::string_view bytes)
 
 std::string utf16ToUtf8(std::u16string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
+    // Sized first and written in place: pages run to hundreds of megabytes.
+    std::size_t length = 0;
     for (std::size_t i = 0; i < text.size();) {
         const char32_t cp = nextUtf16(text, i);
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        length += cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+    }
+    std::string out(length, '\0');
+    char *o = out.data();
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] < 0x80) {
+            *o++ = static_cast<char>(text[i++]);
+            continue;
+        }
+        const char32_t cp = nextUtf16(text, i);
+        if (cp < 0x800) {
+            *o++ = static_cast<char>(0xC0 | (cp >> 6));
+            *o++ = static_cast<char>(0x80 | (cp & 0x3F));
         } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            *o++ = static_cast<char>(0xE0 | (cp >> 12));
+            *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (cp & 0x3F));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            *o++ = static_cast<char>(0xF0 | (cp >> 18));
+            *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (cp & 0x3F));
         }
     }
     return out;
@@ -395,8 +403,9 @@ EncodedText encodePlainText(std::u16string_view text, TextEncoding wanted)
         wanted = TextEncoding::Utf8;
     }
     result.encoding = wanted;
-    result.bytes = wanted == TextEncoding::Utf8Bom ? std::string(kBom) : std::string();
-    result.bytes += utf16ToUtf8(text);
+    result.bytes = utf16ToUtf8(text);
+    if (wanted == TextEncoding::Utf8Bom)
+        result.bytes.insert(0, kBom);
     return result;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/richedit/TRichEditPrinter.h"
 #include "platform/richedit/rtf/RtfReader.h"
 #include "platform/richedit/rtf/RtfWriter.h"
+#include "platform/safefile/SafeFile.h"
 
 #include <QContextMenuEvent>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPaintEvent>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
@@ -169,7 +169,7 @@ void TRichEdit::SetPlainText(bool plain)
         SetModified(modified);
     }
     plainText_ = plain;
-    lineIndexDirty_ = true;
+    linesKnown_ = 0;
     setAcceptRichText(!plain);
     applyShaping();
 }
@@ -295,8 +295,10 @@ void TRichEdit::insertPlain(QTextCursor &cursor, const QString &text)
 
 void TRichEdit::noteChange(int from, int added)
 {
-    // The paragraphs the change touched count their lines again.
+    // The paragraphs the change touched count their lines again, and the index holds up to
+    // the first of them.
     QTextBlock block = document()->findBlock(from);
+    linesKnown_ = std::min(linesKnown_, std::max(0, block.blockNumber()));
     const QTextBlock last = document()->findBlock(from + added);
     while (block.isValid()) {
         block.setUserState(-1);
@@ -304,36 +306,38 @@ void TRichEdit::noteChange(int from, int added)
             break;
         block = block.next();
     }
-    lineIndexDirty_ = true;
 }
 
-void TRichEdit::ensureLineIndex() const
+void TRichEdit::ensureLineIndex(int upTo, int line) const
 {
-    if (!lineIndexDirty_)
+    const int blocks = document()->blockCount();
+    upTo = std::clamp(upTo, 0, blocks);
+    if (linesKnown_ >= upTo && (line < 0 || firstLine_[static_cast<std::size_t>(linesKnown_)] > line))
         return;
-    firstLine_.resize(static_cast<std::size_t>(document()->blockCount()) + 1);
-    int total = 0;
-    std::size_t i = 0;
-    for (QTextBlock b = document()->begin(); b.isValid() && i + 1 < firstLine_.size(); b = b.next(), ++i) {
+    firstLine_.resize(static_cast<std::size_t>(blocks) + 1);
+    int i = linesKnown_;
+    int total = firstLine_[static_cast<std::size_t>(i)];
+    for (QTextBlock b = document()->findBlockByNumber(i); b.isValid() && i < blocks; b = b.next(), ++i) {
+        if (i >= upTo && (line < 0 || total > line))
+            break;
         int separators = b.userState();
         if (separators < 0) {
             separators = countSeparators(b.text());
             b.setUserState(separators);
         }
-        firstLine_[i] = total;
         total += 1 + separators;
+        firstLine_[static_cast<std::size_t>(i) + 1] = total;
     }
-    firstLine_.resize(i + 1);
-    firstLine_[i] = total;
-    lineIndexDirty_ = false;
+    linesKnown_ = i;
 }
 
 int TRichEdit::lineTotal() const
 {
     if (!plainText_)
         return document()->blockCount();
-    ensureLineIndex();
-    return firstLine_.back();
+    const int blocks = document()->blockCount();
+    ensureLineIndex(blocks);
+    return firstLine_[static_cast<std::size_t>(blocks)];
 }
 
 int TRichEdit::lineAt(int position) const
@@ -341,7 +345,7 @@ int TRichEdit::lineAt(int position) const
     const QTextBlock block = document()->findBlock(std::clamp(position, 0, TextLength()));
     if (!plainText_)
         return block.blockNumber();
-    ensureLineIndex();
+    ensureLineIndex(block.blockNumber());
     const QString text = block.text();
     const int inBlock = std::clamp(position - block.position(), 0, static_cast<int>(text.size()));
     return firstLine_[static_cast<std::size_t>(block.blockNumber())] +
@@ -350,16 +354,22 @@ int TRichEdit::lineAt(int position) const
 
 bool TRichEdit::lineSpan(int line, int &start, int &end) const
 {
-    if (line < 0 || line >= lineTotal())
+    if (line < 0)
         return false;
     if (!plainText_) {
+        if (line >= document()->blockCount())
+            return false;
         const QTextBlock block = document()->findBlockByNumber(line);
         start = block.position();
         end = start + block.length() - 1;
         return true;
     }
-    const auto paragraphs = firstLine_.size() - 1;
-    const auto it = std::upper_bound(firstLine_.begin(), firstLine_.begin() + static_cast<std::ptrdiff_t>(paragraphs), line);
+    // Counted until the paragraph after the one holding the line.
+    ensureLineIndex(0, line);
+    const auto known = static_cast<std::ptrdiff_t>(linesKnown_);
+    if (firstLine_[static_cast<std::size_t>(known)] <= line)
+        return false; // past the last line
+    const auto it = std::upper_bound(firstLine_.begin(), firstLine_.begin() + known + 1, line);
     const auto number = static_cast<int>(it - firstLine_.begin()) - 1;
     const QTextBlock block = document()->findBlockByNumber(number);
     const QString text = block.text();
@@ -414,9 +424,68 @@ TRichEdit::PlainBytes TRichEdit::EncodePlainPage(const QString &lines, codepage:
     return {QByteArray(encoded.bytes.data(), static_cast<qsizetype>(encoded.bytes.size())), encoded.encoding};
 }
 
+namespace {
+
+// Appends a paragraph's text as UTF-8, its line separators as CR LF; a lone surrogate becomes
+// U+FFFD as in the code-page encoder.
+void appendUtf8Lines(QByteArray &out, const QString &text)
+{
+    const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    const qsizetype at = out.size();
+    out.resize(at + 3 * n);
+    char *o = out.data() + at;
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = p[i];
+        if (c < 0x80) {
+            *o++ = static_cast<char>(c);
+            continue;
+        }
+        if (c == 0x2028 || c == 0x2029) {
+            *o++ = '\r';
+            *o++ = '\n';
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (p[++i] - 0xDC00);
+            *o++ = static_cast<char>(0xF0 | (c >> 18));
+            *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD;
+        if (c < 0x800) {
+            *o++ = static_cast<char>(0xC0 | (c >> 6));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *o++ = static_cast<char>(0xE0 | (c >> 12));
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    out.resize(o - out.constData());
+}
+
+} // namespace
+
 TRichEdit::PlainBytes TRichEdit::PlainStream() const
 {
-    return EncodePlainPage(Lines().Text(), encoding_);
+    using codepage::TextEncoding;
+    if (!plainText_ || encoding_ == TextEncoding::Windows1252 || TextLength() == 0)
+        return EncodePlainPage(Lines().Text(), encoding_);
+    // UTF-8 straight from the paragraphs: no copy of the whole text on the way (pages run to
+    // hundreds of megabytes).
+    QByteArray out;
+    out.reserve(TextLength() + TextLength() / 8 + 16);
+    if (encoding_ == TextEncoding::Utf8Bom)
+        out.append("\xEF\xBB\xBF");
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        appendUtf8Lines(out, b.text());
+        out.append("\r\n");
+    }
+    return {out, encoding_};
 }
 
 QByteArray TRichEdit::SaveToStream() const
@@ -442,15 +511,9 @@ bool TRichEdit::LoadFromFile(const QString &fileName)
 
 bool TRichEdit::SaveToFile(const QString &fileName)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     const PlainBytes plain = plainText_ ? PlainStream() : PlainBytes{SaveToStream(), encoding_};
-    if (file.write(plain.bytes) != plain.bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit())
+    kelpa::SafeFileWriter file(QFile::encodeName(fileName).toStdString());
+    if (!file.write(plain.bytes.constData(), static_cast<std::size_t>(plain.bytes.size())) || !file.commit())
         return false;
     encoding_ = plain.encoding;
     return true;
@@ -495,8 +558,18 @@ void TRichEdit::SetSelText(const QString &text)
 {
     QTextCursor c = textCursor();
     c.beginEditBlock();
-    if (c.hasSelection())
+    if (c.hasSelection()) {
+        // The new text takes the look of the text it replaces (its first character), not that
+        // of the character before it: a corrected word in italics stays in italics.
+        const int start = c.selectionStart();
+        const bool startsWithText = document()->characterAt(start) != QChar::ParagraphSeparator;
+        QTextCursor first(document());
+        first.setPosition(start + 1);
+        const QTextCharFormat format = first.charFormat();
         c.removeSelectedText();
+        if (startsWithText)
+            c.setCharFormat(format);
+    }
     insertPlain(c, text);
     c.endEditBlock();
     setTextCursor(c);
@@ -1093,16 +1166,25 @@ QString TRichEditLines::Text() const
 {
     if (owner_->TextLength() == 0)
         return {};
-    QString raw = owner_->document()->toRawText();
-    QString out;
-    out.reserve(raw.size() + owner_->document()->blockCount() + 2);
-    for (QChar c : raw) {
-        if (c.unicode() == 0x2029 || c.unicode() == 0x2028)
-            out += QStringLiteral("\r\n");
-        else
-            out += c;
+    const QString raw = owner_->document()->toRawText();
+    const char16_t *in = reinterpret_cast<const char16_t *>(raw.utf16());
+    const qsizetype n = raw.size();
+    qsizetype breaks = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        breaks += in[i] == 0x2029 || in[i] == 0x2028;
+    // Sized first and written in place: pages run to hundreds of megabytes.
+    QString out(n + breaks + 2, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    for (qsizetype i = 0; i < n; ++i) {
+        if (in[i] == 0x2029 || in[i] == 0x2028) {
+            *o++ = u'\r';
+            *o++ = u'\n';
+        } else {
+            *o++ = in[i];
+        }
     }
-    out += QStringLiteral("\r\n");
+    *o++ = u'\r';
+    *o = u'\n';
     return out;
 }
 

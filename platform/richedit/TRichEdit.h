@@ -287,7 +287,9 @@ private:
     int lineTotal() const;
     int lineAt(int position) const;
     bool lineSpan(int line, int &start, int &end) const; // end: before the line's break
-    void ensureLineIndex() const;
+    // Counts lines up to paragraph `block` (or until more than `line` lines are counted), so
+    // that an edit costs only the paragraphs before the line asked for.
+    void ensureLineIndex(int block, int line = -1) const;
     void noteChange(int from, int added);
 
     bool plainText_ = false;
@@ -296,8 +298,9 @@ private:
     qint64 textLimit_ = 0x7FFFFFFF;
     QMenu *popupMenu_ = nullptr;
     QColor defaultColor_;
-    mutable std::vector<int> firstLine_; // plain pages: lines before each paragraph, and the total
-    mutable bool lineIndexDirty_ = true;
+    // Plain pages: lines before each paragraph; entries [0, linesKnown_] hold.
+    mutable std::vector<int> firstLine_{0};
+    mutable int linesKnown_ = 0;
     int lastAnchor_ = 0;
     int lastPosition_ = 0;
     kelpa::codepage::TextEncoding encoding_ = kelpa::codepage::TextEncoding::Utf8;

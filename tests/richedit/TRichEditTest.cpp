@@ -170,6 +170,50 @@ TEST(TRichEditStream, PlainPageEncoding)
     EXPECT_TRUE(rich.SaveToStream().startsWith("{\\rtf1"));
 }
 
+// Saving encodes the paragraphs directly; it must give what encoding the lines gives.
+TEST(TRichEditStream, PlainStreamIsTheEncodedLines)
+{
+    QString many;
+    for (int i = 0; i < 200; ++i)
+        many += QStringLiteral("line %1 \u0436\n").arg(i);
+    struct Case {
+        const char *name;
+        QString text;
+        std::string utf8; // empty: only compared with the encoded lines
+    };
+    const Case cases[] = {
+        {"one line", QStringLiteral("abc"), "abc\r\n"},
+        {"cr lf lines", QStringLiteral("a\r\nb\r\n\r\nc"), "a\r\nb\r\n\r\nc\r\n"},
+        {"line break inside a paragraph", QStringLiteral("a\vb"), "a\r\nb\r\n"},
+        {"cyrillic", QString::fromUtf16(u"\u0416\u0436 x\n\u044f"), "\xd0\x96\xd0\xb6 x\r\n\xd1\x8f\r\n"},
+        {"outside the basic plane", QString::fromUtf16(u"a\U0001F600b\n\U00010348"),
+         "a\xf0\x9f\x98\x80" "b\r\n\xf0\x90\x8d\x88\r\n"},
+        {"lone surrogates", QString::fromUtf16(u"a\xd800" "b\n\xdc00"), "a\xef\xbf\xbd" "b\r\n\xef\xbf\xbd\r\n"},
+        {"three-byte and tab", QString::fromUtf16(u"\u20ac\t\uffff"), "\xe2\x82\xac\t\xef\xbf\xbf\r\n"},
+        {"many lines held together", many, ""},
+        {"many lines and a long one", many + QString(5000, QChar(u'q')) + QStringLiteral("\n") + many, ""},
+    };
+    for (const Case &c : cases) {
+        for (bool plain : {true, false}) {
+            for (TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Utf8Bom, TextEncoding::Windows1252}) {
+                SCOPED_TRACE(std::string(c.name) + (plain ? " plain " : " rich ") +
+                             std::to_string(static_cast<int>(encoding)));
+                TRichEdit e;
+                e.SetPlainText(plain);
+                e.SetText(c.text);
+                e.SetEncoding(encoding);
+                const TRichEdit::PlainBytes out = e.PlainStream();
+                const TRichEdit::PlainBytes lines = TRichEdit::EncodePlainPage(e.Lines().Text(), encoding);
+                EXPECT_EQ(str(out.bytes), str(lines.bytes));
+                EXPECT_EQ(out.encoding, lines.encoding);
+                if (!c.utf8.empty() && encoding == TextEncoding::Utf8) {
+                    EXPECT_EQ(str(out.bytes), c.utf8);
+                }
+            }
+        }
+    }
+}
+
 TEST(TRichEditStream, FilesAreReadAndReplacedWhole)
 {
     kelpa::test::TempDir dir;
@@ -275,6 +319,31 @@ TEST(TRichEditAttributes, TypingAttributesApplyToNewText)
     EXPECT_FALSE(e.SelAttributes().Color().isValid());
     select(e, 0, 1);
     EXPECT_EQ(e.SelAttributes().Style(), TFontStyles());
+}
+
+TEST(TRichEditAttributes, ReplacedTextKeepsTheLookOfWhatItReplaces)
+{
+    // The word replaced starts a run of its own look, after text of another.
+    struct Case {
+        const char *rtf;
+        TFontStyles style;
+    } cases[] = {
+        {R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 one {\i wrod} two\par})", TFontStyle::Italic},
+        {R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 one {\b wrod} two\par})", TFontStyle::Bold},
+        {R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 {\b one }wrod two\par})", TFontStyles()},
+        {R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}\f0 {\b one\par}wrod two\par})", TFontStyles()},
+    };
+    for (const Case &c : cases) {
+        TRichEdit e;
+        e.LoadFromStream(bytes(c.rtf));
+        const int at = static_cast<int>(e.Text().indexOf("wrod"));
+        ASSERT_GE(at, 0) << c.rtf;
+        select(e, at, 4);
+        e.SetSelText("word");
+        select(e, at, 4);
+        EXPECT_EQ(e.SelText(), "word") << c.rtf;
+        EXPECT_EQ(e.SelAttributes().Style(), c.style) << c.rtf;
+    }
 }
 
 TEST(TRichEditAttributes, BulletsOffAndDefaults)
@@ -422,6 +491,63 @@ TEST(TRichEditLines, PlainPagesHoldLongTextsInFewParagraphs)
     pasted.SetPlainText(false);
     EXPECT_EQ(pasted.document()->blockCount(), 301);
     EXPECT_EQ(pasted.Lines().Count(), 301);
+}
+
+// Every line query against the lines of Text().
+void expectLinesOf(const TRichEdit &e)
+{
+    const QString text = e.Text();
+    const QStringList lines = text.split(QChar(u'\n'));
+    ASSERT_EQ(e.Lines().Count(), text.isEmpty() ? 0 : lines.size());
+    int start = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(e.LineIndex(i), start) << i;
+        ASSERT_EQ(e.LineLength(i), lines[i].size()) << i;
+        ASSERT_EQ(e.Lines()[i], lines[i]) << i;
+        for (int p = start; p <= start + lines[i].size(); ++p)
+            ASSERT_EQ(e.LineFromChar(p), i) << p;
+        start += static_cast<int>(lines[i].size()) + 1;
+    }
+    EXPECT_EQ(e.LineIndex(static_cast<int>(lines.size())), -1);
+}
+
+TEST(TRichEditLines, LinesStayCountedThroughEditsAnywhere)
+{
+    QString text;
+    for (int i = 0; i < 400; ++i)
+        text += QStringLiteral("line %1%2\n").arg(i).arg(QString(i % 11, QChar(u'y')));
+    struct Edit {
+        const char *name;
+        double at; // of the text
+        std::function<void(TRichEdit &)> apply;
+    };
+    const Edit edits[] = {
+        {"a character at the top", 0.0, [](TRichEdit &e) { e.SetSelText("x"); }},
+        {"a break at the top", 0.0, [](TRichEdit &e) { key(e, Qt::Key_Return, "\r"); }},
+        {"a break at the end", 1.0, [](TRichEdit &e) { key(e, Qt::Key_Return, "\r"); }},
+        {"lines pasted in the middle", 0.5, [](TRichEdit &e) { e.SetSelText(QString("p\n").repeated(150)); }},
+        {"lines deleted across paragraphs", 0.3,
+         [](TRichEdit &e) { e.SetSelLength(e.TextLength() / 3); e.SetSelText(QString()); }},
+        {"a backspace joining lines", 0.6, [](TRichEdit &e) {
+             e.SetSelStart(e.LineIndex(e.LineFromChar(e.SelStart())));
+             key(e, Qt::Key_Backspace);
+         }},
+        {"an undo", 0.0, [](TRichEdit &e) { e.Undo(); }},
+        {"a line deleted", 0.0, [](TRichEdit &e) { e.Lines().Delete(e.Lines().Count() / 2); }},
+    };
+    TRichEdit e;
+    e.SetPlainText(true);
+    e.LoadFromStream(text.toUtf8());
+    for (const Edit &edit : edits) {
+        SCOPED_TRACE(edit.name);
+        e.SetSelStart(static_cast<int>(e.TextLength() * edit.at));
+        // A query before the edit leaves the index counted only part of the way.
+        EXPECT_GE(e.LineFromChar(-1), 0);
+        edit.apply(e);
+        EXPECT_EQ(e.LineIndex(0), 0);
+        e.LineFromChar(e.TextLength() / 4);
+        expectLinesOf(e);
+    }
 }
 
 struct SelectionCase {

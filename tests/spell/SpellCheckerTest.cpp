@@ -10,7 +10,7 @@
 #include "spell/TKelpaSpellChecker.h"
 #include "spell/Words.h"
 #include "support/CheckerHandOff.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -28,6 +28,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <memory>
 #include <vector>
 
@@ -424,6 +425,33 @@ TEST_F(SpellChecker, NoDictionaryInTheFolder)
     form->close();
     EXPECT_EQ(kelpa::test::readText(dir.file("kpsc.ini")), "");
     EXPECT_TRUE(QFile::exists(q(dir.file("kpsc.ini"))));
+}
+
+TEST_F(SpellChecker, ADamagedDictionaryIsReportedWithoutAStraySystemError)
+{
+    const std::string whole = kelpa::test::readText(dir.file("Small.kpd"));
+    struct Case {
+        const char *name;
+        std::string bytes;
+    } cases[] = {
+        {"cut short", whole.substr(0, whole.size() / 2)},
+        {"not a dictionary", std::string("just some text, no dictionary at all")},
+        {"empty", std::string()},
+    };
+    for (const Case &c : cases) {
+        kelpa::test::writeText(dir.file("A.kpd"), c.bytes);
+        prompter.clear();
+        // A system error left over from earlier work is no part of a damaged file's story.
+        errno = ENOENT;
+        open();
+        ASSERT_EQ(form->DictioSelection->currentText(), QStringLiteral("A.kpd")) << c.name;
+        ASSERT_EQ(prompter.messages().size(), 1u) << c.name;
+        const QString text = prompter.last().text;
+        EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot load A.kpd (KPD:"))) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QStringLiteral(").\n"))) << c.name << ": " << text.toStdString();
+        form->close();
+        form.reset();
+    }
 }
 
 TEST_F(SpellChecker, AModifiedDictionaryIsOfferedForSavingBeforeItGoes)
