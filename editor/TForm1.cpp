@@ -388,7 +388,19 @@ void TForm1::updateActionState()
 
 QAction *TForm1::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
 
-void TForm1::setPanel(int index, const QString &text) { panels_.at(static_cast<std::size_t>(index))->setText(text); }
+void TForm1::setPanel(int index, const QString &text)
+{
+    QLabel *panel = panels_.at(static_cast<std::size_t>(index));
+    panel->setText(text);
+    // A fixed panel widens for a text that would be cut off (a caret far down a long page);
+    // it never narrows again, so the panels beside it stay put while the caret moves.
+    if (index < 3) {
+        const int needed = panel->fontMetrics().horizontalAdvance(text) + panel->width() - panel->contentsRect().width()
+                         + 2 * panel->margin() + 4;
+        if (needed > panel->width())
+            panel->setFixedWidth(needed);
+    }
+}
 
 QString TForm1::statusPanel(int index) const { return panels_.at(static_cast<std::size_t>(index))->text(); }
 
