@@ -75,25 +75,6 @@ QMenu *menuNamed(QMainWindow *form, const char *objectName, const QString &capti
     return menu;
 }
 
-// The exchange file is the user's text: readable by its owner only, also while it is written.
-class OwnerOnlyFiles {
-public:
-    explicit OwnerOnlyFiles(const QString &file) : old_(::umask(077))
-    {
-        const QByteArray name = QFile::encodeName(file);
-        struct stat st;
-        // A file left by an earlier hand-off keeps its mode through the rewrite: narrow it first.
-        if (::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid())
-            ::chmod(name.constData(), S_IRUSR | S_IWUSR);
-    }
-    ~OwnerOnlyFiles() { ::umask(old_); }
-    OwnerOnlyFiles(const OwnerOnlyFiles &) = delete;
-    OwnerOnlyFiles &operator=(const OwnerOnlyFiles &) = delete;
-
-private:
-    mode_t old_;
-};
-
 }
 
 bool TForm1::pageHolds(const TRichEdit *editor) const
@@ -253,7 +234,6 @@ platform::WindowHandle TForm1::messageWindow() const { return messageWindow_ ? m
 bool TForm1::writeExchangeFile(int slot, bool dated, int *engineCode, QString *engineText, int *systemError)
 {
     TRichEdit *editor = table_[slot].Editor;
-    const OwnerOnlyFiles owner(documents::exchangeFilePath(programFolder_));
     const documents::DocumentError e = documents::writeExchangeFile(
         engine(), programFolder_, dated ? documents::ExchangePassword::Dated : documents::ExchangePassword::Key,
         editor->SaveToStream());
