@@ -140,6 +140,8 @@ private:
     void writeEncryptedPage(int slot);
     // True when the file had to move to UTF-8 to hold the page's text.
     bool writeTextPage(int slot);
+    // The message panel's text after a file has been opened.
+    static QString loadedText(const QString &path, unsigned omitted);
     // The message panel's text after a save.
     QString savedText(const QString &path) const;
     // The name chosen in the Save As dialog and the kind its filter gives; throws Abort when
