@@ -33,7 +33,7 @@ bool HandOffToRunningInstance(const QStringList &arguments)
     QCoreApplication::setApplicationName(kApplicationTitle);
     if (!running)
         return true;
-    const QString folder = ProgramFolder();
+    const QString folder = KeptFilesFolder();
     if (multipleWindowsAllowed(folder))
         return true;
     // A request that cannot be written would be lost: this start becomes an editor instead.

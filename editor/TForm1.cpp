@@ -338,10 +338,16 @@ TRichEdit *TForm1::currentEditor() const
 // ---------------------------------------------------------------------------------------------
 // Lifecycle
 
+namespace {
+QString settingsFile() { return kelpa::SettingsFolder() + QStringLiteral("Kelpa.ini"); }
+} // namespace
+
 void TForm1::FormCreate()
 {
     setWindowIcon(appIcon());
-    programFolder_ = kelpa::ProgramFolder();
+    // The files the editor keeps beside itself; a folder of the user's own when the program
+    // folder cannot be written.
+    programFolder_ = kelpa::KeptFilesFolder();
     QDir::setCurrent(programFolder_);
     // A file of that name cannot be entered either.
     if (!QFileInfo(programFolder_ + QStringLiteral("Batches")).isDir() && !QDir(programFolder_).mkdir(QStringLiteral("Batches")))
@@ -349,7 +355,7 @@ void TForm1::FormCreate()
                        QStringLiteral("Cannot create the folder \"") + programFolder_ + QStringLiteral("Batches\""), this);
     for (auto &page : table_.pages)
         page = PageRecord();
-    settings_ = loadSettings(programFolder_ + QStringLiteral("Kelpa.ini"));
+    settings_ = loadSettings(settingsFile());
     applySettings();
 }
 
@@ -430,7 +436,7 @@ void TForm1::FormActivate()
             QCoreApplication::processEvents();
             PageControl1Change();
         }
-        if (!QFile::exists(programFolder_ + QStringLiteral("Kelpa.ini"))) {
+        if (!QFile::exists(settingsFile())) {
             About1Click();
             ShowMessageBox(QStringLiteral("Kelpa"), QStringLiteral("Welcome!"), this);
         }
@@ -492,8 +498,8 @@ void TForm1::FormClose()
     QFile::remove(programFolder_ + QStringLiteral("NULL.htm"));
     collectSettings();
     QString error;
-    if (!saveSettings(programFolder_ + QStringLiteral("Kelpa.ini"), settings_, &error))
-        ShowErrorBox(QStringLiteral("Cannot save the file ") + programFolder_ + QStringLiteral("Kelpa.ini"));
+    if (!saveSettings(settingsFile(), settings_, &error))
+        ShowErrorBox(QStringLiteral("Cannot save the file ") + settingsFile());
     destroyPages();
 }
 

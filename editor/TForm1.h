@@ -76,6 +76,7 @@ public:
     QTabWidget *pageControl() const { return PageControl1; }
     QString statusPanel(int index) const;
     const KelpaSettings &settings() const { return settings_; }
+    // The folder of the editor's own files (see KeptFilesFolder).
     QString programFolder() const { return programFolder_; }
     bool activated() const { return Activated; }
     bool rulerEnabled() const { return rulerEnabled_; }
