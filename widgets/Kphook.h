@@ -8,6 +8,10 @@
 //
 // Hooks see events as a message record: the event type mapped to a message number (one table,
 // in Kphook.cpp), with the event itself beside it.
+//
+// The widget's own handling is its event(), which the control hook calls itself so that the
+// after-hooks run once it has finished: event filters installed on the widget later than its
+// first hook still run before the hooks, those installed earlier do not run while it is hooked.
 #include <QObject>
 #include <QPointer>
 #include <QWidget>

@@ -54,7 +54,7 @@ bool HasSubItems(const QAction *item)
     return item && item->menu() && !item->menu()->actions().isEmpty();
 }
 
-QList<QAction *> VisibleItems(const QMenu *menu)
+QList<QAction *> VisibleItems(const QWidget *menu)
 {
     QList<QAction *> items;
     for (QAction *a : menu->actions())
@@ -150,17 +150,27 @@ QImage CheckMarkBitmap(QSize size, bool radio)
     return mark.convertToFormat(QImage::Format_Mono);
 }
 
+// The owner that paints a menu widget's items, when it paints them now.
+TKpMenuOwner *PaintingOwner(const QWidget *widget)
+{
+    TKpMenuOwner *owner = nullptr;
+    if (auto *menu = qobject_cast<const TKpMenuWidget *>(widget))
+        owner = menu->OwnerMenu();
+    else if (auto *bar = qobject_cast<const TKpMainMenu *>(widget))
+        owner = const_cast<TKpMainMenu *>(bar);
+    return owner && owner->OwnerDrawn() ? owner : nullptr;
+}
+
 // The style that lets owner-drawn menus give their own item sizes.
 class OwnerDrawStyle : public QProxyStyle {
 public:
     QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
                            const QWidget *widget) const override
     {
-        if (type == CT_MenuItem) {
-            auto *menu = qobject_cast<const TKpMenuWidget *>(widget);
+        if (type == CT_MenuItem || type == CT_MenuBarItem) {
             auto *item = qobject_cast<QAction *>(option->styleObject);
-            if (menu && item && menu->OwnerMenu() && menu->OwnerMenu()->OwnerDrawn()) {
-                const QSize s = menu->OwnerMenu()->WMMeasureItem(menu, item);
+            if (TKpMenuOwner *owner = PaintingOwner(widget); owner && item) {
+                const QSize s = owner->WMMeasureItem(widget, item);
                 return QSize(std::max(1, s.width()), std::max(1, s.height()));
             }
         }
@@ -171,11 +181,8 @@ public:
                     const QWidget *widget) const override
     {
         // Owner-drawn items start at the menu's inner left edge, where the margin is.
-        if (metric == PM_MenuHMargin) {
-            auto *menu = qobject_cast<const TKpMenuWidget *>(widget);
-            if (menu && menu->OwnerMenu() && menu->OwnerMenu()->OwnerDrawn())
-                return 0;
-        }
+        if ((metric == PM_MenuHMargin || metric == PM_MenuBarItemSpacing) && PaintingOwner(widget))
+            return 0;
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
 };
@@ -690,10 +697,13 @@ TMenuCharResult MenuChar(const QList<QAction *> &items, QChar typed, const QActi
 
 // ---- TKpMenuWidget ----
 
-TKpMenuWidget::TKpMenuWidget(TKpPopupMenu *owner, QWidget *parent) : QMenu(parent), owner_(owner)
+TKpMenuWidget::TKpMenuWidget(TKpMenuOwner *owner, QWidget *parent) : QMenu(parent), owner_(owner)
 {
     setStyle(OwnerDrawStyleInstance());
-    connect(this, &QMenu::hovered, this, [this](QAction *item) { owner_->MenuSelect(this, item); });
+    connect(this, &QMenu::hovered, this, [this](QAction *item) {
+        if (owner_)
+            owner_->MenuSelect(this, item, true);
+    });
 }
 
 TKpMenuWidget *TKpMenuWidget::AddKpMenu(const QString &title)
@@ -704,6 +714,14 @@ TKpMenuWidget *TKpMenuWidget::AddKpMenu(const QString &title)
     return sub;
 }
 
+void TKpMenuWidget::actionEvent(QActionEvent *event)
+{
+    // An item added to an owner-drawn menu leaves its shortcut to the painter's column too.
+    if (event->type() == QEvent::ActionAdded && owner_ && owner_->OwnerDrawn() && event->action())
+        event->action()->setShortcutVisibleInContextMenu(false);
+    QMenu::actionEvent(event);
+}
+
 void TKpMenuWidget::initStyleOption(QStyleOptionMenuItem *option, const QAction *action) const
 {
     QMenu::initStyleOption(option, action);
@@ -712,44 +730,44 @@ void TKpMenuWidget::initStyleOption(QStyleOptionMenuItem *option, const QAction 
         option->styleObject = const_cast<QAction *>(action);
 }
 
+namespace {
+
+TMenuOwnerDrawState ItemState(const QAction *item, const QAction *active, const QAction *byDefault)
+{
+    TMenuOwnerDrawState state = 0;
+    if (item == active && !item->isSeparator())
+        state |= mdSelected;
+    if (!item->isEnabled())
+        state |= mdGrayed | mdDisabled;
+    if (item->isCheckable() && item->isChecked())
+        state |= mdChecked;
+    if (item == byDefault)
+        state |= mdDefault;
+    return state;
+}
+
+} // namespace
+
 void TKpMenuWidget::paintEvent(QPaintEvent *event)
 {
-    if (!owner_->OwnerDrawn()) {
+    if (!owner_ || !owner_->OwnerDrawn()) {
         QMenu::paintEvent(event);
         return;
     }
     QPainter p(this);
-    const TMenuColors colors = MenuColors(this);
-    p.fillRect(event->rect(), Q(colors.menu));
+    p.fillRect(event->rect(), Q(MenuColors(this).menu));
     QStyleOptionFrame frame;
     frame.initFrom(this);
     frame.state = QStyle::State_None;
     frame.lineWidth = style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, this);
     frame.midLineWidth = 0;
     style()->drawPrimitive(QStyle::PE_FrameMenu, &frame, &p, this);
-    const QRect margin = owner_->MarginRect(this);
-    if (this == owner_ && !margin.isEmpty() && event->region().intersects(margin)) {
-        p.save();
-        p.setClipRect(margin);
-        owner_->canvas_.painter = &p;
-        owner_->DrawMargin(margin);
-        owner_->canvas_.painter = nullptr;
-        p.restore();
-    }
+    if (event->region().intersects(owner_->MarginRect(this)))
+        owner_->PaintMargin(p, this);
     for (QAction *item : actions()) {
         const QRect r = actionGeometry(item);
-        if (r.isEmpty() || !event->region().intersects(r))
-            continue;
-        TMenuOwnerDrawState state = 0;
-        if (item == activeAction() && !item->isSeparator())
-            state |= mdSelected;
-        if (!item->isEnabled())
-            state |= mdGrayed | mdDisabled;
-        if (item->isCheckable() && item->isChecked())
-            state |= mdChecked;
-        if (item == defaultAction())
-            state |= mdDefault;
-        owner_->WMDrawItem(p, this, item, r, state);
+        if (!r.isEmpty() && event->region().intersects(r))
+            owner_->WMDrawItem(p, this, item, r, ItemState(item, activeAction(), defaultAction()));
     }
 }
 
@@ -757,15 +775,12 @@ void TKpMenuWidget::keyPressEvent(QKeyEvent *event)
 {
     const QString text = event->text();
     const bool plainKey = !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
-    if (!owner_->OwnerDrawn() || !plainKey || text.size() != 1 || !text[0].isPrint()
+    if (!owner_ || !owner_->OwnerDrawn() || !plainKey || text.size() != 1 || !text[0].isPrint()
         || text[0].isSpace()) {
         QMenu::keyPressEvent(event);
         return;
     }
-    QList<QAction *> items;
-    for (QAction *a : actions())
-        if (a->isVisible())
-            items << a;
+    const QList<QAction *> items = VisibleItems(this);
     const TMenuCharResult r = MenuChar(items, text[0], activeAction());
     event->accept();
     switch (r.code) {
@@ -786,6 +801,237 @@ void TKpMenuWidget::keyPressEvent(QKeyEvent *event)
     }
 }
 
+// ---- TKpMenuOwner ----
+
+bool TKpMenuOwner::IsOwnerDrawMenu() const
+{
+    return style_ != TKpMenuStyle::msStandard || (images_ && !images_->Images.isEmpty());
+}
+
+void TKpMenuOwner::SetStyle(TKpMenuStyle value)
+{
+    if (value == style_)
+        return;
+    style_ = value;
+    RefreshMenu(IsOwnerDrawMenu());
+}
+
+void TKpMenuOwner::SetShowCheckMarks(bool value)
+{
+    showCheckMarks_ = value;
+    Refresh();
+}
+
+void TKpMenuOwner::SetMinTextOffset(unsigned value)
+{
+    minTextOffset_ = value;
+    Refresh();
+}
+
+void TKpMenuOwner::SetImages(std::shared_ptr<const TImageList> value)
+{
+    const bool was = IsOwnerDrawMenu();
+    images_ = std::move(value);
+    if (IsOwnerDrawMenu() != was)
+        RefreshMenu(IsOwnerDrawMenu());
+}
+
+void TKpMenuOwner::ImageListChange()
+{
+    RefreshMenu(IsOwnerDrawMenu());
+}
+
+void TKpMenuOwner::Refresh()
+{
+    RefreshMenu(IsOwnerDrawMenu());
+}
+
+std::vector<QWidget *> TKpMenuOwner::MenuWidgets()
+{
+    return {};
+}
+
+void TKpMenuOwner::RefreshMenu(bool ownerDraw)
+{
+    ownerDrawn_ = ownerDraw;
+    // Every menu of this owner lays its items out again with the new sizes.
+    std::vector<QWidget *> menus = MenuWidgets();
+    for (std::size_t i = 0; i < menus.size(); ++i) {
+        for (QAction *a : menus[i]->actions()) {
+            // The painter draws shortcuts in its own column.
+            a->setShortcutVisibleInContextMenu(!ownerDraw);
+            if (a->menu())
+                menus.push_back(a->menu());
+        }
+        QActionEvent relayout(QEvent::ActionChanged, new QAction(menus[i]));
+        QCoreApplication::sendEvent(menus[i], &relayout);
+        delete relayout.action();
+        menus[i]->updateGeometry();
+        menus[i]->update();
+    }
+}
+
+int TKpMenuOwner::ExtraWidth(const QWidget *, const QAction *) const
+{
+    return 0;
+}
+
+QRect TKpMenuOwner::ItemRect(const QWidget *, const QAction *, QRect rect) const
+{
+    return rect;
+}
+
+QRect TKpMenuOwner::MarginRect(const QWidget *) const
+{
+    return {};
+}
+
+void TKpMenuOwner::PaintMargin(QPainter &, const QWidget *) {}
+
+TMenuButtonStyle TKpMenuOwner::ButtonStyle() const
+{
+    return style_ == TKpMenuStyle::msBtnLowered ? TMenuButtonStyle::Lowered
+           : style_ == TKpMenuStyle::msBtnRaised ? TMenuButtonStyle::Raised
+                                                 : TMenuButtonStyle::None;
+}
+
+namespace {
+
+// A request is served only for a live item of the menu it names.
+bool IsItemOf(const QWidget *menu, const QAction *item)
+{
+    return item && menu && menu->actions().contains(const_cast<QAction *>(item));
+}
+
+} // namespace
+
+QSize TKpMenuOwner::WMMeasureItem(const QWidget *menu, QAction *item)
+{
+    if (!IsItemOf(menu, item))
+        return {};
+    // A request may come while another is being served (a layout during a paint).
+    const TMenuCanvas outer = canvas_;
+    canvas_ = {};
+    canvas_.menu = menu;
+    SetDefaultMenuFont(canvas_.font);
+    const TMenuColors colors = MenuColors(menu);
+    canvas_.fontColor = colors.menuText;
+    canvas_.brushColor = colors.menu;
+    auto *asMenu = qobject_cast<const QMenu *>(menu);
+    if (asMenu && asMenu->defaultAction() == item)
+        canvas_.font.setBold(true);
+    std::optional<TGraphic> graphic;
+    TColor color = canvas_.brushColor;
+    int numGlyphs = 1;
+    GetItemParams(item, 0, canvas_.font, color, graphic, numGlyphs);
+    int imageIndex = -1;
+    GetImageIndex(item, 0, imageIndex);
+    const QSize s = MeasureMenuItem(item, canvas_, imageIndex, images_.get(), int(minTextOffset_),
+                                    numGlyphs, graphic, showCheckMarks_);
+    int width = s.width(), height = s.height();
+    MeasureItem(item, width, height);
+    width += ExtraWidth(menu, item);
+    canvas_ = outer;
+    return QSize(width, height);
+}
+
+void TKpMenuOwner::WMDrawItem(QPainter &painter, const QWidget *menu, QAction *item, QRect rect,
+                              TMenuOwnerDrawState state)
+{
+    if (!IsItemOf(menu, item))
+        return;
+    painter.save();
+    const TMenuCanvas outer = canvas_;
+    canvas_ = {};
+    canvas_.painter = &painter;
+    canvas_.menu = menu;
+    SetDefaultMenuFont(canvas_.font);
+    const TMenuColors colors = MenuColors(menu);
+    canvas_.fontColor = colors.menuText;
+    canvas_.brushColor = colors.menu;
+    if (state & mdDefault)
+        canvas_.font.setBold(true);
+    if ((state & mdSelected)
+        && (style_ == TKpMenuStyle::msStandard || style_ == TKpMenuStyle::msOwnerDraw)) {
+        canvas_.brushColor = colors.highlight;
+        canvas_.fontColor = colors.highlightText;
+    }
+    rect = ItemRect(menu, item, rect);
+    painter.setClipRect(rect, Qt::IntersectClip);
+    DrawItem(item, rect, state);
+    canvas_ = outer;
+    painter.restore();
+}
+
+void TKpMenuOwner::DrawItem(QAction *item, QRect rect, TMenuOwnerDrawState state)
+{
+    if (!canvas_.painter)
+        return;
+    std::optional<TGraphic> graphic;
+    TColor color = canvas_.brushColor;
+    int numGlyphs = 1;
+    GetItemParams(item, state, canvas_.font, color, graphic, numGlyphs);
+    if (color != clNone) {
+        const QColor fill = ToQColor(color, canvas_.menu ? canvas_.menu->palette() : QPalette());
+        canvas_.brushColor = FromQColor(fill);
+        canvas_.painter->fillRect(rect, fill);
+    }
+    if (OnDrawItem) {
+        OnDrawItem(Sender(), item, rect, state);
+        return;
+    }
+    int imageIndex = -1;
+    GetImageIndex(item, state, imageIndex);
+    PaintMenuItem(item, graphic, numGlyphs, canvas_, showCheckMarks_, ButtonStyle(), rect,
+                  int(minTextOffset_), state, images_.get(), imageIndex);
+}
+
+void TKpMenuOwner::DefaultDrawItem(QAction *item, QRect rect, TMenuOwnerDrawState state)
+{
+    if (!canvas_.painter)
+        return;
+    std::optional<TGraphic> graphic;
+    TColor color = canvas_.brushColor;
+    int numGlyphs = 1;
+    GetItemParams(item, state, canvas_.font, color, graphic, numGlyphs);
+    int imageIndex = -1;
+    GetImageIndex(item, state, imageIndex);
+    PaintMenuItem(item, graphic, numGlyphs, canvas_, showCheckMarks_, ButtonStyle(), rect,
+                  int(minTextOffset_), state, images_.get(), imageIndex);
+}
+
+void TKpMenuOwner::GetImageIndex(QAction *item, TMenuOwnerDrawState state, int &imageIndex)
+{
+    if (images_ && item && !IsSeparator(item) && OnGetImageIndex)
+        OnGetImageIndex(Sender(), item, state, imageIndex);
+}
+
+void TKpMenuOwner::GetItemParams(QAction *item, TMenuOwnerDrawState state, QFont &font,
+                                 TColor &color, std::optional<TGraphic> &graphic, int &numGlyphs)
+{
+    if (OnGetItemParams)
+        OnGetItemParams(Sender(), item, state, font, color, graphic, numGlyphs);
+    if (IsSeparator(item))
+        graphic.reset();
+}
+
+void TKpMenuOwner::MeasureItem(QAction *item, int &width, int &height)
+{
+    if (OnMeasureItem)
+        OnMeasureItem(Sender(), item, width, height);
+}
+
+void TKpMenuOwner::MenuSelect(QWidget *menuWidget, QAction *item, bool highlighted)
+{
+    // The item's status text reaches the window through the menu itself; the cursor is ours.
+    if (!Cursor || !menuWidget)
+        return;
+    if (item && highlighted)
+        menuWidget->setCursor(*Cursor);
+    else
+        menuWidget->unsetCursor();
+}
+
 // ---- TKpPopupMenu ----
 
 TKpPopupMenu::TKpPopupMenu(QWidget *parent) : TKpMenuWidget(nullptr, parent)
@@ -801,77 +1047,20 @@ TKpPopupMenu::~TKpPopupMenu()
         list->Remove(this);
 }
 
-bool TKpPopupMenu::IsOwnerDrawMenu() const
-{
-    return style_ != TKpMenuStyle::msStandard || (images_ && !images_->Images.isEmpty());
-}
-
-void TKpPopupMenu::SetStyle(TKpMenuStyle value)
-{
-    if (value == style_)
-        return;
-    style_ = value;
-    RefreshMenu(IsOwnerDrawMenu());
-}
-
-void TKpPopupMenu::SetShowCheckMarks(bool value)
-{
-    showCheckMarks_ = value;
-    Refresh();
-}
-
-void TKpPopupMenu::SetMinTextOffset(unsigned value)
-{
-    minTextOffset_ = value;
-    Refresh();
-}
-
 void TKpPopupMenu::SetLeftMargin(unsigned value)
 {
     leftMargin_ = value;
     Refresh();
 }
 
-void TKpPopupMenu::SetImages(std::shared_ptr<const TImageList> value)
+std::vector<QWidget *> TKpPopupMenu::MenuWidgets()
 {
-    const bool was = IsOwnerDrawMenu();
-    images_ = std::move(value);
-    if (IsOwnerDrawMenu() != was)
-        RefreshMenu(IsOwnerDrawMenu());
-}
-
-void TKpPopupMenu::ImageListChange()
-{
-    RefreshMenu(IsOwnerDrawMenu());
-}
-
-void TKpPopupMenu::Refresh()
-{
-    RefreshMenu(IsOwnerDrawMenu());
-}
-
-void TKpPopupMenu::RefreshMenu(bool ownerDraw)
-{
-    ownerDrawn_ = ownerDraw;
-    // Every menu of this popup lays its items out again with the new sizes.
-    std::vector<QMenu *> menus{this};
-    for (std::size_t i = 0; i < menus.size(); ++i) {
-        for (QAction *a : menus[i]->actions()) {
-            // The painter draws shortcuts in its own column.
-            a->setShortcutVisibleInContextMenu(!ownerDraw);
-            if (a->menu())
-                menus.push_back(a->menu());
-        }
-        QActionEvent relayout(QEvent::ActionChanged, menus[i]->menuAction());
-        QCoreApplication::sendEvent(menus[i], &relayout);
-        menus[i]->updateGeometry();
-        menus[i]->update();
-    }
+    return {this};
 }
 
 void TKpPopupMenu::showEvent(QShowEvent *event)
 {
-    if (IsOwnerDrawMenu() && !ownerDrawn_)
+    if (IsOwnerDrawMenu() && !OwnerDrawn())
         RefreshMenu(true);
     TKpMenuWidget::showEvent(event);
 }
@@ -896,7 +1085,19 @@ bool TKpPopupMenu::IsTopLevelItem(const QAction *item) const
     return item && actions().contains(const_cast<QAction *>(item));
 }
 
-QRect TKpPopupMenu::MarginRect(const QMenu *menu) const
+int TKpPopupMenu::ExtraWidth(const QWidget *menu, const QAction *item) const
+{
+    return menu == this && IsTopLevelItem(item) ? int(leftMargin_) + 1 : 0;
+}
+
+QRect TKpPopupMenu::ItemRect(const QWidget *menu, const QAction *item, QRect rect) const
+{
+    if (menu == this && IsTopLevelItem(item))
+        rect.setLeft(rect.left() + int(leftMargin_) + 1);
+    return rect;
+}
+
+QRect TKpPopupMenu::MarginRect(const QWidget *menu) const
 {
     if (leftMargin_ == 0 || menu != this)
         return {};
@@ -905,103 +1106,21 @@ QRect TKpPopupMenu::MarginRect(const QMenu *menu) const
     return QRect(fw + cm.left(), fw, int(leftMargin_), menu->height() - 2 * fw);
 }
 
-QSize TKpPopupMenu::WMMeasureItem(const QMenu *menu, QAction *item)
+void TKpPopupMenu::PaintMargin(QPainter &painter, const QWidget *menu)
 {
-    if (!item)
-        return {};
-    canvas_ = {};
-    canvas_.menu = menu;
-    SetDefaultMenuFont(canvas_.font);
-    const TMenuColors colors = MenuColors(menu);
-    canvas_.fontColor = colors.menuText;
-    canvas_.brushColor = colors.menu;
-    if (menu->defaultAction() == item)
-        canvas_.font.setBold(true);
-    std::optional<TGraphic> graphic;
-    TColor color = canvas_.brushColor;
-    int numGlyphs = 1;
-    GetItemParams(item, 0, canvas_.font, color, graphic, numGlyphs);
-    int imageIndex = -1;
-    GetImageIndex(item, 0, imageIndex);
-    const QSize s = MeasureMenuItem(item, canvas_, imageIndex, images_.get(), int(minTextOffset_),
-                                    numGlyphs, graphic, showCheckMarks_);
-    int width = s.width(), height = s.height();
-    MeasureItem(item, width, height);
-    if (menu == this && IsTopLevelItem(item))
-        width += int(leftMargin_) + 1;
-    canvas_ = {};
-    return QSize(width, height);
-}
-
-void TKpPopupMenu::WMDrawItem(QPainter &painter, const QMenu *menu, QAction *item, QRect rect,
-                              TMenuOwnerDrawState state)
-{
-    if (!item)
+    const QRect margin = MarginRect(menu);
+    if (margin.isEmpty())
         return;
     painter.save();
+    painter.setClipRect(margin);
+    const TMenuCanvas outer = canvas_;
     canvas_ = {};
     canvas_.painter = &painter;
     canvas_.menu = menu;
     SetDefaultMenuFont(canvas_.font);
-    const TMenuColors colors = MenuColors(menu);
-    canvas_.fontColor = colors.menuText;
-    canvas_.brushColor = colors.menu;
-    if (state & mdDefault)
-        canvas_.font.setBold(true);
-    if ((state & mdSelected)
-        && (style_ == TKpMenuStyle::msStandard || style_ == TKpMenuStyle::msOwnerDraw)) {
-        canvas_.brushColor = colors.highlight;
-        canvas_.fontColor = colors.highlightText;
-    }
-    if (menu == this && IsTopLevelItem(item))
-        rect.setLeft(rect.left() + int(leftMargin_) + 1);
-    painter.setClipRect(rect, Qt::IntersectClip);
-    DrawItem(item, rect, state);
-    canvas_ = {};
+    DrawMargin(margin);
+    canvas_ = outer;
     painter.restore();
-}
-
-void TKpPopupMenu::DrawItem(QAction *item, QRect rect, TMenuOwnerDrawState state)
-{
-    if (!canvas_.painter)
-        return;
-    std::optional<TGraphic> graphic;
-    TColor color = canvas_.brushColor;
-    int numGlyphs = 1;
-    GetItemParams(item, state, canvas_.font, color, graphic, numGlyphs);
-    if (color != clNone) {
-        const QColor fill = ToQColor(color, canvas_.menu ? canvas_.menu->palette() : palette());
-        canvas_.brushColor = FromQColor(fill);
-        canvas_.painter->fillRect(rect, fill);
-    }
-    if (OnDrawItem) {
-        OnDrawItem(this, item, rect, state);
-        return;
-    }
-    int imageIndex = -1;
-    GetImageIndex(item, state, imageIndex);
-    const TMenuButtonStyle button = style_ == TKpMenuStyle::msBtnLowered ? TMenuButtonStyle::Lowered
-                                    : style_ == TKpMenuStyle::msBtnRaised ? TMenuButtonStyle::Raised
-                                                                          : TMenuButtonStyle::None;
-    PaintMenuItem(item, graphic, numGlyphs, canvas_, showCheckMarks_, button, rect,
-                  int(minTextOffset_), state, images_.get(), imageIndex);
-}
-
-void TKpPopupMenu::DefaultDrawItem(QAction *item, QRect rect, TMenuOwnerDrawState state)
-{
-    if (!canvas_.painter)
-        return;
-    std::optional<TGraphic> graphic;
-    TColor color = canvas_.brushColor;
-    int numGlyphs = 1;
-    GetItemParams(item, state, canvas_.font, color, graphic, numGlyphs);
-    int imageIndex = -1;
-    GetImageIndex(item, state, imageIndex);
-    const TMenuButtonStyle button = style_ == TKpMenuStyle::msBtnLowered ? TMenuButtonStyle::Lowered
-                                    : style_ == TKpMenuStyle::msBtnRaised ? TMenuButtonStyle::Raised
-                                                                          : TMenuButtonStyle::None;
-    PaintMenuItem(item, graphic, numGlyphs, canvas_, showCheckMarks_, button, rect,
-                  int(minTextOffset_), state, images_.get(), imageIndex);
 }
 
 void TKpPopupMenu::DrawMargin(QRect rect)
@@ -1010,8 +1129,10 @@ void TKpPopupMenu::DrawMargin(QRect rect)
         OnDrawMargin(this, rect);
         return;
     }
+    // The default margin colour and a quarter of each of its channels.
     const TColor blue = RGB(0, 0, 255);
-    DefaultDrawMargin(rect, blue, RGB((blue & 0xFF) / 4, ((blue >> 8) & 0xFF) / 4, ((blue >> 16) & 0xFF) / 4));
+    DefaultDrawMargin(rect, blue,
+                      RGB((blue & 0xFF) / 4, ((blue >> 8) & 0xFF) / 4, ((blue >> 16) & 0xFF) / 4));
 }
 
 void TKpPopupMenu::DefaultDrawMargin(QRect rect, TColor startColor, TColor endColor)
@@ -1030,39 +1151,92 @@ void TKpPopupMenu::DefaultDrawMargin(QRect rect, TColor startColor, TColor endCo
     p.restore();
 }
 
-void TKpPopupMenu::GetImageIndex(QAction *item, TMenuOwnerDrawState state, int &imageIndex)
+// ---- TKpMainMenu ----
+
+TKpMainMenu::TKpMainMenu(QWidget *parent) : QMenuBar(parent), hook_(new TKpWindowHook(this))
 {
-    if (images_ && item && !IsSeparator(item) && OnGetImageIndex)
-        OnGetImageIndex(this, item, state, imageIndex);
+    setStyle(OwnerDrawStyleInstance());
+    hook_->AfterMessage = [this](QObject *sender, TMessage &message, bool &handled) {
+        WndMessage(sender, message, handled);
+    };
+    connect(this, &QMenuBar::hovered, this, [this](QAction *item) { MenuSelect(this, item, true); });
 }
 
-void TKpPopupMenu::GetItemParams(QAction *item, TMenuOwnerDrawState state, QFont &font,
-                                 TColor &color, std::optional<TGraphic> &graphic, int &numGlyphs)
+TKpMainMenu::~TKpMainMenu()
 {
-    if (OnGetItemParams)
-        OnGetItemParams(this, item, state, font, color, graphic, numGlyphs);
-    if (IsSeparator(item))
-        graphic.reset();
+    hook_->AfterMessage = nullptr;
+    style_ = TKpMenuStyle::msStandard;
 }
 
-void TKpPopupMenu::MeasureItem(QAction *item, int &width, int &height)
+TKpMenuWidget *TKpMainMenu::AddKpMenu(const QString &title)
 {
-    if (OnMeasureItem)
-        OnMeasureItem(this, item, width, height);
+    auto *menu = new TKpMenuWidget(this, this);
+    menu->setTitle(title);
+    addMenu(menu);
+    return menu;
 }
 
-void TKpPopupMenu::MenuSelect(QWidget *widget, QAction *item)
+QWidget *TKpMainMenu::FindForm() const
 {
-    // The status text of the item reaches the window through the menu itself; the cursor is
-    // ours to set.
-    TPopupList *list = TPopupList::Instance();
-    TKpPopupMenu *menu = list ? list->MenuOf(item) : nullptr;
-    if (!menu || !menu->Cursor)
+    if (QWidget *form = window(); form && form != this)
+        return form;
+    return qobject_cast<QWidget *>(parent());
+}
+
+void TKpMainMenu::FollowForm()
+{
+    hook_->SetWinControl(IsOwnerDrawMenu() ? FindForm() : nullptr);
+}
+
+void TKpMainMenu::RefreshMenu(bool ownerDraw)
+{
+    FollowForm();
+    // Owner-drawing needs the window the menu belongs to.
+    if (ownerDraw && !hook_->GetWinControl())
         return;
-    if (item && item->isEnabled() && !item->isSeparator())
-        widget->setCursor(*menu->Cursor);
-    else
-        widget->unsetCursor();
+    TKpMenuOwner::RefreshMenu(ownerDraw);
+    updateGeometry();
+    adjustSize();
+}
+
+std::vector<QWidget *> TKpMainMenu::MenuWidgets()
+{
+    return {this};
+}
+
+void TKpMainMenu::initStyleOption(QStyleOptionMenuItem *option, const QAction *action) const
+{
+    QMenuBar::initStyleOption(option, action);
+    if (OwnerDrawn())
+        option->styleObject = const_cast<QAction *>(action);
+}
+
+void TKpMainMenu::paintEvent(QPaintEvent *event)
+{
+    if (!OwnerDrawn()) {
+        QMenuBar::paintEvent(event);
+        return;
+    }
+    QPainter p(this);
+    p.fillRect(event->rect(), Q(MenuColors(this).menu));
+    for (QAction *item : actions()) {
+        const QRect r = actionGeometry(item);
+        if (!r.isEmpty() && event->region().intersects(r))
+            WMDrawItem(p, this, item, r, ItemState(item, activeAction(), nullptr));
+    }
+}
+
+void TKpMainMenu::MenuSelect(QWidget *menuWidget, QAction *item, bool highlighted)
+{
+    // An item on the bar with a drop-down keeps the default cursor.
+    const bool barItemWithDropDown = item && !IsItemPopup(item) && HasSubItems(item);
+    TKpMenuOwner::MenuSelect(menuWidget, item, highlighted && !barItemWithDropDown);
+}
+
+void TKpMainMenu::WndMessage(QObject *, TMessage &message, bool &)
+{
+    if (message.Msg == msg::CM_MENUCHANGED && IsOwnerDrawMenu())
+        RefreshMenu(true);
 }
 
 // ---- TPopupList ----

@@ -27,6 +27,7 @@
 #include "widgets/Clipicon.h"
 #include "widgets/Drawutils.h"
 #include "widgets/Graphics.h"
+#include "widgets/Kphook.h"
 
 #include <QAction>
 #include <QColor>
@@ -35,8 +36,8 @@
 #include <QImage>
 #include <QList>
 #include <QMenu>
+#include <QMenuBar>
 #include <QObject>
-#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <cstdint>
@@ -95,7 +96,7 @@ struct TMenuCanvas {
     QFont font;
     TColor fontColor = clBlack;
     TColor brushColor = clWhite;
-    const QMenu *menu = nullptr;
+    const QWidget *menu = nullptr;
 };
 
 // Sizes derived from the screen, recomputed on every use.
@@ -160,33 +161,34 @@ using TItemParamsEvent = std::function<void(QObject *sender, QAction *item,
 using TItemImageEvent = std::function<void(QObject *sender, QAction *item,
                                            TMenuOwnerDrawState state, int &imageIndex)>;
 
-class TKpPopupMenu;
+class TKpMenuOwner;
 
-// A menu whose items the owning TKpPopupMenu measures and paints: the popup itself and the
-// sub-menus made with TKpPopupMenu::AddKpMenu.
+// A drop-down or sub-menu whose items its owner (a TKpPopupMenu or TKpMainMenu) measures and
+// paints. The popup menu is one itself; the others are made with AddKpMenu.
 class TKpMenuWidget : public QMenu {
     Q_OBJECT
 public:
-    TKpPopupMenu *OwnerMenu() const { return owner_; }
+    TKpMenuWidget(TKpMenuOwner *owner, QWidget *parent);
+    TKpMenuOwner *OwnerMenu() const { return owner_; }
     // A sub-menu painted like this menu.
     TKpMenuWidget *AddKpMenu(const QString &title);
 
 protected:
-    TKpMenuWidget(TKpPopupMenu *owner, QWidget *parent);
+    void actionEvent(QActionEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void initStyleOption(QStyleOptionMenuItem *option, const QAction *action) const override;
 
 private:
-    TKpPopupMenu *owner_;
+    TKpMenuOwner *owner_;
     friend class TKpPopupMenu;
 };
 
-class TKpPopupMenu : public TKpMenuWidget {
-    Q_OBJECT
+// What the two menu components share: the options, the events and the measure and draw
+// requests that call the item measurer and painter.
+class TKpMenuOwner {
 public:
-    explicit TKpPopupMenu(QWidget *parent = nullptr);
-    ~TKpPopupMenu() override;
+    virtual ~TKpMenuOwner() = default;
 
     TKpMenuStyle Style() const { return style_; }
     void SetStyle(TKpMenuStyle value);
@@ -194,11 +196,8 @@ public:
     void SetShowCheckMarks(bool value);
     unsigned MinTextOffset() const { return minTextOffset_; }
     void SetMinTextOffset(unsigned value);
-    unsigned LeftMargin() const { return leftMargin_; }
-    void SetLeftMargin(unsigned value);
     // The cursor over highlighted items; none keeps the default cursor.
     std::optional<QCursor> Cursor;
-    TPopupAlignment Alignment = TPopupAlignment::paLeft;
     // The image list; the menu shares it. Call ImageListChange after changing its images.
     std::shared_ptr<const TImageList> Images() const { return images_; }
     void SetImages(std::shared_ptr<const TImageList> value);
@@ -206,57 +205,117 @@ public:
 
     TDrawMenuItemEvent OnDrawItem;
     TMeasureMenuItemEvent OnMeasureItem;
-    TDrawMarginEvent OnDrawMargin;
     TItemParamsEvent OnGetItemParams;
     TItemImageEvent OnGetImageIndex;
-    std::function<void(QObject *sender)> OnPopup;
 
     bool IsOwnerDrawMenu() const;
     bool OwnerDrawn() const { return ownerDrawn_; }
     void Refresh();
+    // Switches every item (and every item below it) to owner-drawn or back.
     virtual void RefreshMenu(bool ownerDraw);
-    // Shows the menu at the screen point (x, y), placed by Alignment.
-    virtual void Popup(int x, int y);
 
     // The painter of the request being served (margin or item); null between requests.
     QPainter *Canvas() const { return canvas_.painter; }
     // The font, font colour and brush colour of the request being served.
     TMenuCanvas &CanvasState() { return canvas_; }
-
-    void DefaultDrawMargin(QRect rect, TColor startColor, TColor endColor);
     // The item painting that DrawItem does without OnDrawItem, without the background fill.
     void DefaultDrawItem(QAction *item, QRect rect, TMenuOwnerDrawState state);
 
-    // The measure request of one item of this menu or of its sub-menus.
-    QSize WMMeasureItem(const QMenu *menu, QAction *item);
+    // The measure request of one item of `menu` (this menu, a drop-down or a sub-menu).
+    QSize WMMeasureItem(const QWidget *menu, QAction *item);
     // The draw request of one item: `rect` is the item's rectangle in the menu it is in.
-    void WMDrawItem(QPainter &painter, const QMenu *menu, QAction *item, QRect rect,
+    void WMDrawItem(QPainter &painter, const QWidget *menu, QAction *item, QRect rect,
                     TMenuOwnerDrawState state);
-    // The margin rectangle of a menu widget of this size: left strip of LeftMargin pixels.
-    QRect MarginRect(const QMenu *menu) const;
-    // Whether the item is a top-level item of this popup.
-    bool IsTopLevelItem(const QAction *item) const;
+    // The margin strip of a menu widget of this owner (empty where there is none).
+    virtual QRect MarginRect(const QWidget *menu) const;
+    virtual void PaintMargin(QPainter &painter, const QWidget *menu);
 
 protected:
+    virtual QObject *Sender() = 0;
+    // The widgets whose items this owner paints, for RefreshMenu to lay out again.
+    virtual std::vector<QWidget *> MenuWidgets();
+    // Popup: top-level items grow by the margin; the main menu leaves them as they are.
+    virtual int ExtraWidth(const QWidget *menu, const QAction *item) const;
+    virtual QRect ItemRect(const QWidget *menu, const QAction *item, QRect rect) const;
     virtual void DrawItem(QAction *item, QRect rect, TMenuOwnerDrawState state);
-    virtual void DrawMargin(QRect rect);
     virtual void GetImageIndex(QAction *item, TMenuOwnerDrawState state, int &imageIndex);
     virtual void GetItemParams(QAction *item, TMenuOwnerDrawState state, QFont &font,
                                TColor &color, std::optional<TGraphic> &graphic, int &numGlyphs);
     virtual void MeasureItem(QAction *item, int &width, int &height);
-    void showEvent(QShowEvent *event) override;
+    // The item under the highlight (or none) of one of this owner's menus.
+    virtual void MenuSelect(QWidget *menuWidget, QAction *item, bool highlighted);
+    TMenuButtonStyle ButtonStyle() const;
+
+    TMenuCanvas canvas_;
 
 private:
-    void MenuSelect(QWidget *menuWidget, QAction *item);
-
     TKpMenuStyle style_ = TKpMenuStyle::msStandard;
     bool showCheckMarks_ = true;
     unsigned minTextOffset_ = 0;
-    unsigned leftMargin_ = 0;
     std::shared_ptr<const TImageList> images_;
     bool ownerDrawn_ = false;
-    TMenuCanvas canvas_;
     friend class TKpMenuWidget;
+    friend class TKpMainMenu;
+};
+
+class TKpPopupMenu : public TKpMenuWidget, public TKpMenuOwner {
+    Q_OBJECT
+public:
+    explicit TKpPopupMenu(QWidget *parent = nullptr);
+    ~TKpPopupMenu() override;
+
+    unsigned LeftMargin() const { return leftMargin_; }
+    void SetLeftMargin(unsigned value);
+    TPopupAlignment Alignment = TPopupAlignment::paLeft;
+    TDrawMarginEvent OnDrawMargin;
+    std::function<void(QObject *sender)> OnPopup;
+
+    // Shows the menu at the screen point (x, y), placed by Alignment.
+    virtual void Popup(int x, int y);
+    void DefaultDrawMargin(QRect rect, TColor startColor, TColor endColor);
+    QRect MarginRect(const QWidget *menu) const override;
+    void PaintMargin(QPainter &painter, const QWidget *menu) override;
+    // Whether the item is a top-level item of this popup.
+    bool IsTopLevelItem(const QAction *item) const;
+
+protected:
+    virtual void DrawMargin(QRect rect);
+    QObject *Sender() override { return this; }
+    std::vector<QWidget *> MenuWidgets() override;
+    int ExtraWidth(const QWidget *menu, const QAction *item) const override;
+    QRect ItemRect(const QWidget *menu, const QAction *item, QRect rect) const override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    unsigned leftMargin_ = 0;
+};
+
+// The same painting for a window's menu bar and its drop-down menus (made with AddKpMenu).
+// The menu watches its window through a window hook.
+class TKpMainMenu : public QMenuBar, public TKpMenuOwner {
+    Q_OBJECT
+public:
+    explicit TKpMainMenu(QWidget *parent = nullptr);
+    ~TKpMainMenu() override;
+
+    TKpMenuWidget *AddKpMenu(const QString &title);
+    // The window the menu bar belongs to, or null.
+    QWidget *FindForm() const;
+    TKpWindowHook *Hook() const { return hook_; }
+    void RefreshMenu(bool ownerDraw) override;
+
+protected:
+    QObject *Sender() override { return this; }
+    std::vector<QWidget *> MenuWidgets() override;
+    void paintEvent(QPaintEvent *event) override;
+    void initStyleOption(QStyleOptionMenuItem *option, const QAction *action) const override;
+    void MenuSelect(QWidget *menuWidget, QAction *item, bool highlighted) override;
+    // The window's messages, after its own handling.
+    void WndMessage(QObject *sender, TMessage &message, bool &handled);
+
+private:
+    void FollowForm();
+    TKpWindowHook *hook_;
 };
 
 // Every live TKpPopupMenu of the process, in the order they were made. The list exists from

@@ -7,7 +7,7 @@
 
 namespace kelpa::test {
 
-struct IconSpec {
+struct IconPlan {
     int width = 16;
     int height = 16;
     int bitCount = 4;
@@ -36,7 +36,7 @@ inline std::size_t RowBytes(int bits)
 }
 
 // One bitmap image: header, palette, colour plane and mask plane, rows bottom-up.
-inline std::vector<std::uint8_t> IconImageBytes(const IconSpec &s)
+inline std::vector<std::uint8_t> IconImageBytes(const IconPlan &s)
 {
     std::vector<std::uint8_t> v;
     Put32(v, 40);
@@ -88,18 +88,18 @@ inline std::vector<std::uint8_t> IconImageBytes(const IconSpec &s)
     return v;
 }
 
-inline std::vector<std::uint8_t> IconFileBytes(const std::vector<IconSpec> &images, unsigned type = 1)
+inline std::vector<std::uint8_t> IconFileBytes(const std::vector<IconPlan> &images, unsigned type = 1)
 {
     std::vector<std::uint8_t> v;
     Put16(v, 0);
     Put16(v, type);
     Put16(v, unsigned(images.size()));
     std::vector<std::vector<std::uint8_t>> bodies;
-    for (const IconSpec &s : images)
+    for (const IconPlan &s : images)
         bodies.push_back(IconImageBytes(s));
     std::uint32_t offset = std::uint32_t(6 + 16 * images.size());
     for (std::size_t i = 0; i < images.size(); ++i) {
-        const IconSpec &s = images[i];
+        const IconPlan &s = images[i];
         v.push_back(std::uint8_t(s.width));
         v.push_back(std::uint8_t(s.height));
         v.push_back(s.colorCount);

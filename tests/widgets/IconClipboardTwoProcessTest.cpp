@@ -15,13 +15,13 @@ namespace {
 
 QByteArray SampleIcon()
 {
-    kelpa::test::IconSpec big;
+    kelpa::test::IconPlan big;
     big.width = big.height = 48;
     big.bitCount = 8;
     big.colorCount = 0;
     big.colour = [](int x, int y) { return std::uint32_t((x + y) % 256); };
     big.transparent = [](int x, int) { return x > 40; };
-    kelpa::test::IconSpec small;
+    kelpa::test::IconPlan small;
     const std::vector<std::uint8_t> bytes = kelpa::test::IconFileBytes({small, big});
     return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
 }

@@ -11,14 +11,14 @@
 
 using namespace kelpa::widgets;
 using kelpa::test::IconFileBytes;
-using kelpa::test::IconSpec;
+using kelpa::test::IconPlan;
 using kelpa::test::Put32;
 
 namespace {
 
-IconSpec Colours(int bitCount, std::uint8_t colorCount, int size = 16)
+IconPlan Colours(int bitCount, std::uint8_t colorCount, int size = 16)
 {
-    IconSpec s;
+    IconPlan s;
     s.width = s.height = size;
     s.bitCount = bitCount;
     s.colorCount = colorCount;
@@ -48,7 +48,7 @@ TEST(IconFile, ImageChoiceOverTheDirectory)
 {
     struct Case {
         const char *name;
-        std::vector<IconSpec> images;
+        std::vector<IconPlan> images;
         int screenBits;
         std::size_t chosen;
     };
@@ -82,7 +82,7 @@ TEST(IconFile, SplitsColourAndMaskTopRowFirst)
                           {32, 0x000001}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.bitCount);
-        IconSpec s = Colours(c.bitCount, 0, 3);
+        IconPlan s = Colours(c.bitCount, 0, 3);
         s.width = 5;   // rows need padding
         s.colour = [](int x, int y) { return std::uint32_t(x == 0 && y == 0); };
         s.transparent = [](int x, int y) { return x == 4 && y == 2; };
@@ -216,7 +216,7 @@ TEST(RealSizeIcon, SizeOfHandles)
 
 TEST(RealSizeIcon, DrawnWithItsTransparency)
 {
-    IconSpec s = Colours(24, 0, 4);
+    IconPlan s = Colours(24, 0, 4);
     s.colour = [](int, int) { return 0xFF0000u; };
     s.transparent = [](int x, int) { return x >= 2; };
     TIcon icon;

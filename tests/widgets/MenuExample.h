@@ -81,4 +81,25 @@ inline widgets::TKpPopupMenu *EditorStyleMenu(QWidget *parent)
     return menu;
 }
 
+// The favourites menu: the entries of the favourites file, then the fixed items.
+inline widgets::TKpPopupMenu *FavouritesStyleMenu(QWidget *parent, const QStringList &entries)
+{
+    using namespace widgets;
+    auto *menu = new TKpPopupMenu(parent);
+    menu->SetStyle(TKpMenuStyle::msOwnerDraw);
+    menu->SetLeftMargin(16);
+    menu->SetShowCheckMarks(false);
+    menu->OnDrawMargin = [menu](QObject *, QRect r) { PaintEditorMargin(menu, r); };
+    for (const QString &e : entries) {
+        if (e == QLatin1String("-"))
+            menu->addSeparator();
+        else
+            menu->addAction(e)->setStatusTip(e);
+    }
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("&Edit favourites..."));
+    menu->addAction(QStringLiteral("&Add to favourites"));
+    return menu;
+}
+
 } // namespace kelpa::test

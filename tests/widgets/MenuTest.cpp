@@ -5,6 +5,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QPainter>
 #include <QSignalSpy>
@@ -138,7 +139,7 @@ TEST(MenuMeasure, ItemSizesFollowCaptionsFontsGlyphsAndSeparators)
     images.Images << SolidGlyph(20, 20, Qt::red);
     auto icon = std::make_shared<TIcon>();
     {
-        kelpa::test::IconSpec s;
+        kelpa::test::IconPlan s;
         s.width = s.height = 48;
         const auto bytes = kelpa::test::IconFileBytes({s});
         ASSERT_TRUE(icon->LoadFromData(QByteArray(reinterpret_cast<const char *>(bytes.data()),
@@ -429,6 +430,66 @@ TEST(MenuPaint, GlyphCellsFollowTheItemState)
     }
 }
 
+TEST(MenuPaint, EveryKindOfGlyphIsDrawnInTheGlyphColumn)
+{
+    // A 20-pixel glyph, centred in a cell of 22 at X = glyph gap (4): its left edge at 5.
+    QImage alpha(20, 20, QImage::Format_ARGB32);
+    alpha.fill(Qt::transparent);
+    QPainter(&alpha).fillRect(0, 0, 10, 20, Qt::red);
+    QImage mono(20, 20, QImage::Format_Mono);
+    mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    mono.fill(1);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 10; ++x)
+            mono.setPixel(x, y, 0);
+    auto icon = std::make_shared<TIcon>();
+    {
+        kelpa::test::IconPlan spec;
+        spec.width = spec.height = 20;
+        spec.bitCount = 24;
+        spec.colour = [](int, int) { return 0xFF0000u; };
+        spec.transparent = [](int x, int) { return x >= 10; };
+        const auto bytes = kelpa::test::IconFileBytes({spec});
+        ASSERT_TRUE(icon->LoadFromData(QByteArray(reinterpret_cast<const char *>(bytes.data()),
+                                                  qsizetype(bytes.size()))));
+    }
+    TImageList images;
+    images.Width = images.Height = 20;
+    images.Images << alpha;
+    struct Case {
+        const char *name;
+        std::optional<TGraphic> graphic;
+        bool useImages;
+        TMenuOwnerDrawState state;
+        QColor left;    // the colour of the glyph's left half
+        QColor right;   // and of its right half
+    };
+    const std::vector<Case> cases = {
+        {"bitmap with an alpha channel", TGraphic::Bitmap(alpha), false, 0, Qt::red, kMenu},
+        {"bitmap without its transparent colour", TGraphic::Bitmap(SolidGlyph(20, 20, Qt::red)), false,
+         0, kMenu, kMenu},
+        {"monochrome: font colour on brush colour", TGraphic::Bitmap(mono), false, 0, kMenuText, kMenu},
+        {"monochrome disabled: embossed shadow", TGraphic::Bitmap(mono), false, mdDisabled, kShadow,
+         kMenu},
+        {"icon at its own size", TGraphic::Icon(icon), false, 0, Qt::red, kMenu},
+        {"picture as it is", TGraphic::Picture(SolidGlyph(20, 20, Qt::red)), false, 0, Qt::red,
+         Qt::red},
+        {"image list", std::nullopt, true, 0, Qt::red, kMenu},
+        {"image list, disabled: embossed", std::nullopt, true, mdDisabled, kShadow, kMenu},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Painted p(QSize(200, 26));
+        QAction *item = p.menu.addAction(QStringLiteral("Glyph"));
+        item->setEnabled(!(c.state & mdDisabled));
+        p.Paint(item, c.graphic, QRect(0, 0, 200, 26), c.state, false, TMenuButtonStyle::None, 0, 1,
+                c.useImages ? &images : nullptr, c.useImages ? 0 : -1);
+        EXPECT_EQ(p.At(5 + 2, 3 + 10), c.left);
+        EXPECT_EQ(p.At(5 + 15, 3 + 10), c.right);
+        EXPECT_EQ(p.At(4, 3 + 10), kMenu);   // left of the glyph
+    }
+}
+
 TEST(MenuPaint, SeparatorIsAShadowAndAHighlightLine)
 {
     Painted p;
@@ -588,6 +649,51 @@ TEST(PopupMenu, ItemParamsAndDrawHandlers)
     menu.close();
 }
 
+TEST(PopupMenu, ItemsAreAsWideAsTheWidestMeasuredOne)
+{
+    QWidget window;
+    TKpPopupMenu menu(&window);
+    menu.SetStyle(TKpMenuStyle::msOwnerDraw);
+    menu.SetLeftMargin(16);
+    menu.addAction(QStringLiteral("&Open"));
+    // Added after the switch, shown without Popup: Qt adds no shortcut column of its own.
+    QAction *late = menu.addAction(QStringLiteral("Save &all"));
+    late->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Alt+F12")));
+    menu.popup(QPoint(0, 0));
+    QCoreApplication::processEvents();
+    int widest = 0;
+    for (QAction *a : menu.actions())
+        widest = std::max(widest, menu.WMMeasureItem(&menu, a).width());
+    for (QAction *a : menu.actions())
+        EXPECT_EQ(menu.actionGeometry(a).width(), widest) << a->text().toStdString();
+    menu.close();
+}
+
+TEST(PopupMenu, RequestsForItemsNotInTheMenuAreIgnored)
+{
+    QWidget window;
+    TKpPopupMenu menu(&window);
+    menu.SetStyle(TKpMenuStyle::msOwnerDraw);
+    QAction *mine = menu.addAction(QStringLiteral("mine"));
+    QAction stranger(QStringLiteral("stranger"));
+    QAction *gone = menu.addAction(QStringLiteral("gone"));
+    menu.removeAction(gone);
+    int asked = 0;
+    menu.OnGetItemParams = [&](QObject *, QAction *, TMenuOwnerDrawState, QFont &, TColor &,
+                               std::optional<TGraphic> &, int &) { ++asked; };
+    EXPECT_FALSE(menu.WMMeasureItem(&menu, mine).isEmpty());
+    EXPECT_EQ(asked, 1);
+    QImage image(100, 30, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    for (QAction *item : {&stranger, gone, static_cast<QAction *>(nullptr)}) {
+        EXPECT_TRUE(menu.WMMeasureItem(&menu, item).isEmpty());
+        menu.WMDrawItem(p, &menu, item, QRect(0, 0, 100, 30), 0);
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(image.pixelColor(50, 15), QColor(Qt::white));
+}
+
 TEST(PopupMenu, OwnerDrawnOnlyWithAStyleOrImages)
 {
     QWidget window;
@@ -686,4 +792,70 @@ TEST(PopupMenu, TypedAcceleratorExecutesTheItem)
     QCoreApplication::processEvents();
     EXPECT_EQ(triggered.count(), 1);
     EXPECT_FALSE(menu->isVisible());
+}
+
+namespace {
+
+class CountingMainMenu : public TKpMainMenu {
+public:
+    using TKpMainMenu::TKpMainMenu;
+    int refreshes = 0;
+    void RefreshMenu(bool ownerDraw) override
+    {
+        ++refreshes;
+        TKpMainMenu::RefreshMenu(ownerDraw);
+    }
+};
+
+} // namespace
+
+TEST(MainMenu, PaintsTheBarAndItsDropDownsThroughTheHookedWindow)
+{
+    QMainWindow form;
+    auto *bar = new CountingMainMenu;
+    form.setMenuBar(bar);
+    UseTestPalette(*bar);
+    TKpMenuWidget *file = bar->AddKpMenu(QStringLiteral("&File"));
+    UseTestPalette(*file);
+    QAction *open = file->addAction(QStringLiteral("&Open"));
+    open->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    QAction *fileItem = file->menuAction();
+    EXPECT_FALSE(IsItemPopup(fileItem));
+
+    bar->SetStyle(TKpMenuStyle::msOwnerDraw);
+    ASSERT_TRUE(bar->OwnerDrawn());
+    EXPECT_EQ(bar->Hook()->GetWinControl(), &form);
+    // A bar item is its caption; a drop-down item has no margin to add.
+    const QFontMetrics fm(QApplication::font("QMenu"));
+    EXPECT_EQ(bar->WMMeasureItem(bar, fileItem).width(), fm.horizontalAdvance(QStringLiteral("File")));
+    TMenuCanvas canvas;
+    SetDefaultMenuFont(canvas.font);
+    canvas.menu = file;
+    EXPECT_EQ(bar->WMMeasureItem(file, open),
+              MeasureMenuItem(open, canvas, -1, nullptr, 0, 1, {}, true));
+
+    form.resize(300, 200);
+    form.show();
+    QCoreApplication::processEvents();
+    bar->setActiveAction(fileItem);
+    const QImage shot = bar->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(bar->actionGeometry(fileItem).topLeft() + QPoint(1, 1)), kHighlight);
+
+    // The window's own changes reach the menu through the hook.
+    const int before = bar->refreshes;
+    form.addAction(new QAction(QStringLiteral("x"), &form));
+    EXPECT_EQ(bar->refreshes, before + 1);
+
+    bar->SetStyle(TKpMenuStyle::msStandard);
+    EXPECT_FALSE(bar->OwnerDrawn());
+    EXPECT_EQ(bar->Hook()->GetWinControl(), nullptr);
+}
+
+TEST(MainMenu, WithoutAWindowNothingIsOwnerDrawn)
+{
+    TKpMainMenu bar;
+    bar.AddKpMenu(QStringLiteral("&Edit"))->addAction(QStringLiteral("x"));
+    bar.SetStyle(TKpMenuStyle::msOwnerDraw);
+    EXPECT_EQ(bar.FindForm(), nullptr);
+    EXPECT_FALSE(bar.OwnerDrawn());
 }

@@ -1,10 +1,11 @@
 // Shows the editor-style menu over a small window, for looking at it under X:
-//   menu_demo [select-index]
+//   menu_demo [select-index] [favourites]
 #include "MenuExample.h"
 
 #include <QApplication>
 #include <QMainWindow>
 #include <QTimer>
+#include <cstdio>
 
 int main(int argc, char **argv)
 {
@@ -13,7 +14,16 @@ int main(int argc, char **argv)
     window.resize(420, 320);
     window.move(0, 0);
     window.show();
-    auto *menu = kelpa::test::EditorStyleMenu(&window);
+    const bool favourites = argc > 2 && QByteArray(argv[2]) == "favourites";
+    auto *menu = favourites
+                     ? kelpa::test::FavouritesStyleMenu(
+                           &window, {QStringLiteral("notes.txt"), QStringLiteral("letter.rtf"),
+                                     QStringLiteral("-"), QStringLiteral("secrets.eco")})
+                     : kelpa::test::EditorStyleMenu(&window);
+    QObject::connect(menu, &QMenu::triggered, [](QAction *a) {
+        std::printf("triggered %s\n", qPrintable(a->text()));
+        std::fflush(stdout);
+    });
     const int select = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : -1;
     QTimer::singleShot(300, [menu, select] {
         menu->Popup(40, 40);
