@@ -204,3 +204,16 @@ TEST(Shell, DocumentsFoldersAndAddressesGoToTheDesktopOpener)
     spy.answer = false;
     EXPECT_EQ(shellExecute(q(dir.file("notes.txt")), {}, QString(), SW_SHOW), SE_ERR_NOASSOC);
 }
+
+TEST(Shell, ANameWithAColonIsAFileWhenTheFolderHoldsOne)
+{
+    TempDir dir;
+    writeText(dir.file("report:v2.txt"), "x");
+    OpenerSpy spy;
+    const QString folder = q(dir.path().string());
+    EXPECT_GT(shellExecute(QStringLiteral("report:v2.txt"), {}, folder, SW_SHOW), 32);
+    EXPECT_GT(shellExecute(QStringLiteral("mailto:someone@example.org"), {}, folder, SW_SHOW), 32);
+    ASSERT_EQ(spy.opened.size(), 2);
+    EXPECT_EQ(spy.opened[0], QUrl::fromLocalFile(q(dir.file("report:v2.txt"))));
+    EXPECT_EQ(spy.opened[1], QUrl(QStringLiteral("mailto:someone@example.org")));
+}
