@@ -7,6 +7,7 @@
 #include "editor/HandOff.h"
 
 #include "engine/TOBRINEngine.h"
+#include "platform/Screens.h"
 #include "platform/LastError.h"
 #include "platform/WindowMessages.h"
 #include "platform/richedit/TRichEdit.h"
@@ -394,6 +395,9 @@ void TForm1::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!shown_) {
         shown_ = true;
+        // Opens centred on the screen the user works on; the position is not kept.
+        if (!isMaximized())
+            platform::centreOnCursorScreen(this);
         RunGuarded([this] { FormShow(); });
         // Without a window manager the window may never be activated; the first activation's
         // work must not wait for it.
@@ -793,6 +797,7 @@ void TForm1::HomePage1Click() { OpenWebPage(StoredTextString(StoredTextId::HomeP
 void TForm1::About1Click()
 {
     TAboutBox box(windowTitle(), windowIcon(), this);
+    platform::centreOnCursorScreen(&box);
     box.exec();
 }
 

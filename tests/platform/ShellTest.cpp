@@ -4,6 +4,7 @@
 #include "common/Unprivileged.h"
 #include "platform/Desktop.h"
 #include "platform/ProgramFolder.h"
+#include "platform/Screens.h"
 #include "platform/Shell.h"
 
 #include <QCoreApplication>
@@ -216,4 +217,21 @@ TEST(Shell, ANameWithAColonIsAFileWhenTheFolderHoldsOne)
     ASSERT_EQ(spy.opened.size(), 2);
     EXPECT_EQ(spy.opened[0], QUrl::fromLocalFile(q(dir.file("report:v2.txt"))));
     EXPECT_EQ(spy.opened[1], QUrl(QStringLiteral("mailto:someone@example.org")));
+}
+
+TEST(Screens, CentredInTheAreaAndKeptInsideIt)
+{
+    struct Case {
+        QRect area;
+        QSize size;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {QRect(0, 0, 1280, 1024), QSize(350, 300), QPoint(465, 362)},
+        {QRect(1280, 0, 1920, 1080), QSize(350, 300), QPoint(1280 + 785, 390)}, // right of the first
+        {QRect(-1920, -200, 1920, 1080), QSize(350, 300), QPoint(-1920 + 785, -200 + 390)}, // left of and above it
+        {QRect(1280, 0, 800, 600), QSize(1000, 700), QPoint(1280, 0)}, // larger than the screen
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(centredIn(c.area, c.size), c.expected) << c.area.x() << "," << c.area.y();
 }
