@@ -3,22 +3,30 @@
 #include "editor/TForm1.h"
 
 #include "editor/AboutBox.h"
+#include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
+#include "editor/FindDialogs.h"
+#include "editor/TRuler.h"
 #include "editor/HandOff.h"
 
 #include "engine/TOBRINEngine.h"
-#include "platform/Screens.h"
+#include "platform/Colors.h"
+#include "platform/Fonts.h"
 #include "platform/LastError.h"
+#include "platform/Screens.h"
 #include "platform/WindowMessages.h"
 #include "platform/richedit/TRichEdit.h"
 #include "support/Abort.h"
 #include "support/MessageBoxes.h"
 #include "support/Shell.h"
 #include "support/StoredText.h"
+#include "widgets/Kpmenus.h"
+#include "widgets/Kpspin.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCursor>
 #include <QDir>
 #include <QFile>
@@ -44,25 +52,6 @@ namespace {
 
 constexpr std::uint32_t WM_CLOSECHECKER = platform::WM_USER + 110;
 
-// Runs a command when its action fires; an exception ends there (Abort silently).
-template <class F>
-void bind(QAction *action, F f)
-{
-    QObject::connect(action, &QAction::triggered, action, [f](bool) { RunGuarded(f); });
-}
-
-QAction *makeAction(QObject *owner, const char *objectName, const QString &caption, const QKeySequence &shortcut = {},
-                    const QString &hint = {})
-{
-    auto *a = new QAction(caption, owner);
-    a->setObjectName(QLatin1String(objectName));
-    if (!shortcut.isEmpty())
-        a->setShortcut(shortcut);
-    if (!hint.isEmpty())
-        a->setStatusTip(hint);
-    return a;
-}
-
 } // namespace
 
 TForm1::TForm1(QWidget *parent)
@@ -80,7 +69,8 @@ TForm1::TForm1(QWidget *parent)
     layout->setSpacing(0);
     EditPanel = new QWidget(Panel1);
     EditPanel->setObjectName(QStringLiteral("EditPanel"));
-    EditPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // The buttons do not hold the window wider than its stored size.
+    EditPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     layout->addWidget(EditPanel);
     PageControl1 = new QTabWidget(Panel1);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -91,10 +81,18 @@ TForm1::TForm1(QWidget *parent)
     setCentralWidget(Panel1);
 
     setupFileActions();
+    setupRecentActions();
+    setupEditActions();
+    setupSearchActions();
     setupPreferencesActions();
+    setupFormatActions();
     setupHelpActions();
+    setupPageMenu();
+    setupFontsPanel();
+    setupRuler();
     setupToolbar();
     setupStatusBar();
+    Panel1->installEventFilter(this);
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
     handOffTimer_ = new QTimer(this);
     handOffTimer_->setInterval(100);
@@ -106,10 +104,16 @@ TForm1::TForm1(QWidget *parent)
     updateActionState();
 }
 
-TForm1::~TForm1() { destroyPages(); }
+TForm1::~TForm1()
+{
+    // Tabs that go with the window report no page changes to a half-destroyed window.
+    PageControl1->disconnect(this);
+    destroyPages();
+}
 
 void TForm1::destroyPages()
 {
+    parkFormatting();
     for (auto &page : table_.pages) {
         delete page.Sheet; // and its editor
         page.Sheet = nullptr;
@@ -235,6 +239,34 @@ void TForm1::setupPreferencesActions()
     wrap->addAction(Wraptext1);
     wrap->addAction(Automatic1);
 
+    PlainCopyPaste1 = makeAction(this, "PlainCopyPaste1", QStringLiteral("&Plain Copy && Paste"), QKeySequence(Qt::Key_F8),
+                                 QStringLiteral("For some programs (e.g. Netscape Composer 4.x)"));
+    PlainCopyPaste1->setCheckable(true);
+    prefs->addAction(PlainCopyPaste1);
+    Separatorlinelength1 = makeAction(this, "Separatorlinelength1", QStringLiteral("&Separator Line &Length..."), {},
+                                      QStringLiteral("Sets the width of separator lines and headers"));
+    bind(Separatorlinelength1, [this] { Separatorlinelength1Click(); });
+    prefs->addAction(Separatorlinelength1);
+    QMenu *dates = prefs->addMenu(QStringLiteral("&Date Format"));
+    dates->setObjectName(QStringLiteral("DateFormat1"));
+    auto *dateGroup = new QActionGroup(this);
+    const char *dateCaptions[4] = {"dd/mm/yyyy", "mm/dd/yyyy", "dd/monthname/yyyy", "monthname/dd/yyyy"};
+    for (int i = 0; i < 4; ++i) {
+        QAction *a = makeAction(this, "", QLatin1String(dateCaptions[i]), {}, QStringLiteral("Format of the inserted date"));
+        a->setObjectName(QStringLiteral("DateFormat%1").arg(i));
+        a->setCheckable(true);
+        dateGroup->addAction(a);
+        dates->addAction(a);
+        bind(a, [this, i] { ddmmyyyy1Click(i); });
+        dateFormats_.at(static_cast<std::size_t>(i)) = a;
+    }
+    dateFormats_[0]->setChecked(true);
+    FindCapture1 = makeAction(this, "FindCapture1", QStringLiteral("Find Dialog-Box: &Auto-Fill"), {},
+                              QStringLiteral("The find and replace dialogs start with the word at the caret"));
+    FindCapture1->setCheckable(true);
+    FindCapture1->setChecked(true);
+    prefs->addAction(FindCapture1);
+
     ShowToolbar1 = makeAction(this, "ShowToolbar1", QStringLiteral("&Toolbar"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T),
                               QStringLiteral("Shows or hides the toolbar"));
     ShowToolbar1->setCheckable(true);
@@ -275,14 +307,27 @@ void TForm1::setupToolbar()
         row->addWidget(b);
         return b;
     };
-    button("NewButton", style()->standardIcon(QStyle::SP_FileIcon), QStringLiteral("New document"),
+    button("NewButton", themedIcon("document-new", style()->standardIcon(QStyle::SP_FileIcon)), QStringLiteral("New document"),
            [this] { NewButtonClick(); });
-    button("OpenButton", style()->standardIcon(QStyle::SP_DialogOpenButton), QStringLiteral("Open document"),
+    button("OpenButton", themedIcon("document-open", style()->standardIcon(QStyle::SP_DialogOpenButton)), QStringLiteral("Open document"),
            [this] { OpenButtonClick(); });
-    SaveButton = button("SaveButton", style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Save document"),
+    SaveButton = button("SaveButton", themedIcon("document-save", style()->standardIcon(QStyle::SP_DialogSaveButton)), QStringLiteral("Save document"),
                         [this] { SaveButtonClick(); });
     PasswordButton = button("PasswordButton", passwordIcon(), QStringLiteral("Change password"),
                             [this] { Changepassword1Click(); });
+    row->addSpacing(8);
+    UndoButton = button("UndoButton", editorIcon(EditorIcon::Undo), QStringLiteral("Undo"), [this] { UndoButtonClick(); });
+    CutButton = button("CutButton", editorIcon(EditorIcon::Cut), QStringLiteral("Cut"), [this] { CutButtonClick(); });
+    CopyButton = button("CopyButton", editorIcon(EditorIcon::Copy), QStringLiteral("Copy"), [this] { CopyButtonClick(); });
+    PasteButton = button("PasteButton", editorIcon(EditorIcon::Paste), QStringLiteral("Paste"),
+                         [this] { PasteButtonClick(); });
+    row->addSpacing(8);
+    FindButton = button("FindButton", editorIcon(EditorIcon::Find), QStringLiteral("Find Text"), [this] { FindButtonClick(); });
+    ReplaceButton = button("ReplaceButton", editorIcon(EditorIcon::Replace), QStringLiteral("Replace Text"),
+                           [this] { Replace1Click(); });
+    row->addSpacing(8);
+    SysEditButton = button("SysEditButton", editorIcon(EditorIcon::Favourites), QStringLiteral("Favourite Files"),
+                           [this] { SysEditButtonClick(); });
     row->addStretch(1);
 }
 
@@ -318,6 +363,20 @@ void TForm1::updateActionState()
         a->setEnabled(open);
     Changepassword1->setEnabled(open && changePasswordAllowed_);
     PasswordButton->setEnabled(open);
+    Edit1->setEnabled(open);
+    Search1->setEnabled(open);
+    for (QAction *a : {Undo1, Cut1, Copy1, Paste1, Selectall1, Insertcurrentdate1, Insertcurrenttime1, Insertseparatorline1,
+                       Insertheader1, Deleteline1, Find1, Replace1, Findnext1, Left1, Center1, Right1, Bullets1})
+        a->setEnabled(open);
+    for (QToolButton *b : {UndoButton, CutButton, CopyButton, PasteButton, FindButton, ReplaceButton})
+        b->setEnabled(open);
+    if (!open)
+        for (QAction *a : {CopyPopup, PastePopup, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup,
+                           DefaultFontPopup, DefaultColorPopup})
+            a->setEnabled(false);
+    else
+        for (QAction *a : {CopyPopup, PastePopup, LowerPopup, UpperPopup})
+            a->setEnabled(true);
     TRichEdit *editor = currentEditor();
     SaveButton->setEnabled(editor && editor->Modified() && isVisible());
 }
@@ -354,6 +413,9 @@ void TForm1::FormCreate()
     if (!QFileInfo(programFolder_ + QStringLiteral("Batches")).isDir() && !QDir(programFolder_).mkdir(QStringLiteral("Batches")))
         ShowMessageBox(QStringLiteral("$WFolder creation"),
                        QStringLiteral("Cannot create the folder \"") + programFolder_ + QStringLiteral("Batches\""), this);
+    // The Windows core fonts that documents and settings name draw in their metric twins.
+    platform::installFontSubstitutions();
+    FontName->addItems(platform::installedFontFamilies());
     for (auto &page : table_.pages)
         page = PageRecord();
     settings_ = loadSettings(settingsFile());
@@ -365,7 +427,8 @@ void TForm1::applySettings()
     const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableSize() : QSize();
     const int width = usableClientExtent(settings_.normalWidth, 530, screen.width());
     const int height = usableClientExtent(settings_.normalHeight, 414, screen.height());
-    resize(width, height);
+    // The stored size is the client area, without the menu bar.
+    resize(width, height + menuBarHeight());
     normalSize_ = QSize(width, height);
     if (settings_.maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
@@ -375,19 +438,29 @@ void TForm1::applySettings()
     EditPanel->setVisible(settings_.showToolbar);
     if (!settings_.commonPassword)
         Usecommonpassword1Click();
+    const int option = settings_.dateFormatOption;
+    dateFormats_.at(option >= 1 && option <= 3 ? static_cast<std::size_t>(option) : 0)->setChecked(true);
+    FindCapture1->setChecked(settings_.findCapture);
+    setDefaultFontColor(platform::colorFromValue(settings_.defaultFontColor));
+    RebuildReopenMenu();
 }
+
+int TForm1::menuBarHeight() const { return menuBar()->sizeHint().height(); }
+
+QSize TForm1::clientSize() const { return {width(), height() - menuBarHeight()}; }
 
 void TForm1::collectSettings()
 {
     const bool maximized = isMaximized();
     settings_.maximized = maximized;
-    const QSize size = maximized ? normalSize_ : this->size();
+    const QSize size = maximized ? normalSize_ : clientSize();
     settings_.normalWidth = size.width();
     settings_.normalHeight = size.height();
     settings_.autoWrap = Automatic1->isChecked();
     settings_.commonPassword = Usecommonpassword1->isChecked();
     settings_.showToolbar = ShowToolbar1->isChecked();
     settings_.encEC4 = EC41->isChecked();
+    settings_.findCapture = FindCapture1->isChecked();
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -430,7 +503,7 @@ void TForm1::FormActivate()
 {
     if (!Activated) {
         Activated = true;
-        PageControl1->setVisible(table_.openCount() > 0);
+        PageControl1->setVisible(true);
         connect(PageControl1, &QTabWidget::currentChanged, this, Guarded([this](int) { PageControl1Change(); }));
         for (int i = 0; i < kPageCount; ++i)
             if (table_[i].InUse && !table_[i].isFree())
@@ -508,6 +581,18 @@ void TForm1::FormClose()
 }
 
 void TForm1::Exit1Click() { close(); }
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Panel1 && event->type() == QEvent::Resize)
+        RunGuarded([this] { Panel1Resize(); });
+    if (event->type() == QEvent::ShortcutOverride && qobject_cast<TRichEdit *>(watched)
+        && !editorClaimsShortcut(static_cast<QKeyEvent *>(event))) {
+        event->ignore();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 bool TForm1::event(QEvent *event)
 {
@@ -597,6 +682,8 @@ void TForm1::AllocatePage(int slot)
 {
     PageRecord &page = table_[slot];
     if (page.InUse) {
+        if (FontsPanel->parentWidget() == page.Sheet)
+            parkFormatting();
         delete page.Sheet;
         page.Sheet = nullptr;
         page.Editor = nullptr;
@@ -639,6 +726,7 @@ void TForm1::InitializeKPTxt(int slot)
         if (editor == currentEditor())
             RichEdit1SelectionChange();
     });
+    attachEditorEvents(slot);
 }
 
 bool TForm1::CheckNotAlreadyLoaded(const QString &path)
@@ -681,7 +769,6 @@ QFont TForm1::defaultFont() const
     return font;
 }
 
-void TForm1::SetRulerEnabled(bool enabled) { rulerEnabled_ = enabled; }
 
 void TForm1::SetEditorMargins()
 {
@@ -744,16 +831,6 @@ void TForm1::RichEdit1Change()
     emit documentStateChanged();
 }
 
-void TForm1::RichEdit1SelectionChange()
-{
-    TRichEdit *editor = currentEditor();
-    if (!editor)
-        return;
-    const int start = editor->SelStart();
-    const int line = editor->LineFromChar(start);
-    setPanel(0, QString::number(line) + QStringLiteral(" , ") + QString::number(start - editor->LineIndex(line)));
-}
-
 void TForm1::Usecommonpassword1Click()
 {
     changePasswordAllowed_ = Usecommonpassword1->isChecked();
@@ -774,19 +851,6 @@ void TForm1::Wraptext1Click()
     setPanel(2, wrap ? QStringLiteral("W") : QString());
     SetEditorMargins();
     editor->SetSelStart(caret);
-}
-
-void TForm1::AddToRecent(const QString &path)
-{
-    auto &recent = settings_.prevLoaded;
-    int found = -1;
-    for (int i = 0; i < kRecentCount; ++i)
-        if (recent[static_cast<std::size_t>(i)].compare(path, Qt::CaseInsensitive) == 0)
-            found = i;
-    const int last = found < 0 ? kRecentCount - 1 : found;
-    for (int i = last; i > 0; --i)
-        recent[static_cast<std::size_t>(i)] = recent[static_cast<std::size_t>(i - 1)];
-    recent[0] = path;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 // The editor's main window: menus, tool buttons, the page control with up to 16 pages, the
 // four-panel status bar, and opening, saving and closing documents in their four kinds.
+#include "editor/EditText.h"
 #include "editor/HandOff.h"
 #include "editor/PageTable.h"
 #include "editor/Settings.h"
@@ -13,8 +14,16 @@
 #include <memory>
 
 class QAction;
+class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QMenu;
+enum class TFontStyle;
+
+namespace kelpa::widgets {
+class TKpPopupMenu;
+class TKpSpinEdit;
+}
 class QTabWidget;
 class QTimer;
 class QToolButton;
@@ -22,6 +31,10 @@ class QWidget;
 class TOBRINEngine;
 
 namespace kelpa::editor {
+
+class TFindDialog;
+class TRuler;
+class TRulerMarker;
 
 // The command-line path that the first show opens (empty: a new page).
 extern QString DocumentPathArgumentText;
@@ -61,6 +74,83 @@ public:
     void PageControl1Change();
     void WMDropFiles(const QStringList &files);
 
+    // --- editing (TForm1Edit.cpp)
+    void UndoButtonClick();
+    void CutButtonClick();
+    void CopyButtonClick();
+    void PasteButtonClick();
+    void Selectall1Click();
+    void Insertcurrentdate1Click();
+    void Insertcurrenttime1Click();
+    void Insertseparatorline1Click(bool header);
+    void Deleteline1Click();
+    void Separatorlinelength1Click();
+    void ddmmyyyy1Click(int option);
+    void PopupMenu1Popup();
+    // The check word of the context menu: the selection's first word, else the word at the
+    // caret; and the caption of its item.
+    QString checkWord();
+    static QString checkWordCaption(const QString &word);
+    void RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift);
+    void RichEdit1KeyPress(QChar &key);
+    void RichEdit1KeyUp(int &key, Qt::KeyboardModifiers shift);
+    void RichEdit1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+
+    // --- formatting and ruler (TForm1Format.cpp)
+    void FontNameChange();
+    void FontSizeChange();
+    void ColorButtonClick();
+    void BoldButtonClick();
+    void ItalicButtonClick();
+    void UnderlineButtonClick();
+    void Bold1Click();
+    void Italic1Click();
+    void Underline1Click();
+    void LeftAlignClick(int tag);
+    void BulletsButtonClick();
+    void Bullets1Click();
+    void Makelovercase1Click();
+    void Makeuppercase1Click();
+    void DefaultFButtonClick();
+    void DefaultFColButtonClick();
+    void Defaultfont1Click();
+    void DefaultFColSetClick();
+    void RichEdit1SelectionChange();
+    void LeftIndMouseDown(TRulerMarker *marker, int x);
+    void LeftIndMouseMove(TRulerMarker *marker, int x);
+    void FirstIndMouseUp();
+    void LeftIndMouseUp();
+    void RightIndMouseUp();
+    void Panel1Resize();
+    TRuler *ruler() const { return Ruler; }
+    QColor defaultFontColor() const;
+
+    // --- find, replace and bookmarks (TForm1Search.cpp)
+    QString WordAtCaret(bool select);
+    void FindButtonClick();
+    void Replace1Click();
+    void Findnext1Click();
+    void ReplaceDialog1Replace();
+    void N01Click(int n);
+    void N02Click(int n);
+    TFindDialog *findDialog() const { return FindDialog1; }
+    TFindDialog *replaceDialog() const { return ReplaceDialog1; }
+    bool replaceMode() const { return ReplaceMode; }
+
+    // --- recent files and favourites (TForm1Recent.cpp)
+    void RebuildReopenMenu();
+    void PrevLoaded0Click(int slot);
+    void File1Click();
+    void SysEditButtonClick();
+    void PopupMenuItemsClick(const QString &path);
+    void Editfavourites1Click();
+    void Addtofavourites1Click();
+    void EnsureFavouritesFile();
+    widgets::TKpPopupMenu *favouritesMenu() const { return PopupMenu3; }
+    widgets::TKpPopupMenu *pageMenu() const { return PopupMenu1; }
+    // The margin of the page and favourites menus.
+    void PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect);
+
     // --- lifecycle steps (called from the window's events) ---
     void FormCreate();
     void FormShow();
@@ -79,6 +169,8 @@ public:
     // The folder of the editor's own files (see KeptFilesFolder).
     QString programFolder() const { return programFolder_; }
     bool activated() const { return Activated; }
+    // The size that NormalWidth and NormalHeight hold: the window without its menu bar.
+    QSize clientSize() const;
     bool rulerEnabled() const { return rulerEnabled_; }
     // Handed-over requests that wait for the window to be idle.
     int pendingHandOffs() const { return static_cast<int>(handOffQueue_.size()); }
@@ -90,10 +182,13 @@ signals:
     void documentStateChanged();
 
 protected:
+    // The length of a line as the word-wrap check at open sees it.
+    virtual int autoWrapLineLength(TRichEdit *editor, int line);
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -101,10 +196,18 @@ private:
     void setupFileActions();
     void setupPreferencesActions();
     void setupHelpActions();
+    void setupEditActions();
+    void setupSearchActions();
+    void setupFormatActions();
+    void setupRecentActions();
+    void setupPageMenu();
+    void setupFontsPanel();
+    void setupRuler();
     void setupToolbar();
     void setupStatusBar();
     void applySettings();
     void collectSettings();
+    int menuBarHeight() const;
     void updateActionState();
 
     // What reading a document into a page gave.
@@ -125,7 +228,26 @@ private:
     void AddToRecent(const QString &path);
     void setPanel(int index, const QString &text);
     void RichEdit1Change();
-    void RichEdit1SelectionChange();
+    void attachEditorEvents(int slot);
+    // The current editor when a command that changes text or format may act: a page is open,
+    // the controls are not being refreshed and the page is not read-only.
+    TRichEdit *editableEditor() const;
+    // False for a key the window's edit commands take before the page editor.
+    bool editorClaimsShortcut(QKeyEvent *event) const;
+    void styleButtonClick(QToolButton *button, TFontStyle bit);
+    void changeCase(bool upper);
+    void placeMarkers();
+    void setDefaultFontColor(const QColor &color);
+    void findNext(bool replaceAllRequested);
+    // Replaces the hits from `from` on (starting before `limit`, -1: to the end) as one step of
+    // undo, joined to the previous step when asked; gives the number replaced and where the
+    // last replacement ends.
+    int replaceAllHits(TRichEdit *editor, const QString &what, const QString &with, int from, int limit,
+                       bool joinPrevious, int *endOfLast);
+    void parkFormatting();
+    widgets::TKpPopupMenu *makePaintedMenu(const QString &name);
+    void trackBookmarks(int slot);
+    QString favouritesPath() const;
     ReadOutcome readTextFile(int slot, const QString &path);
     ReadOutcome readEncryptedDocument(int slot, const QString &path, const QString &password);
     ReadOutcome passwordOutcome(PageKind kind, const QByteArray &content) const;
@@ -189,12 +311,28 @@ private:
     bool changePasswordAllowed_ = true;
     // The size applied at start-up, written back while the window is maximised.
     QSize normalSize_;
+    KeystrokeRepair keystrokes_;
+    bool ReplaceMode = false;
+    int DragOffset = 0;
+    bool RulerDragging = false;
 
     QWidget *Panel1 = nullptr;
     QTabWidget *PageControl1 = nullptr;
     QWidget *EditPanel = nullptr;
     QMenu *PopupMenu2 = nullptr;
     std::array<QLabel *, 4> panels_{};
+    QMenu *Edit1 = nullptr;
+    QMenu *Search1 = nullptr;
+    QMenu *Reopen1 = nullptr;
+    widgets::TKpPopupMenu *PopupMenu1 = nullptr;
+    widgets::TKpPopupMenu *PopupMenu3 = nullptr;
+    QWidget *HiddenPanel = nullptr;
+    QWidget *FontsPanel = nullptr;
+    TRuler *Ruler = nullptr;
+    QComboBox *FontName = nullptr;
+    widgets::TKpSpinEdit *FontSize = nullptr;
+    TFindDialog *FindDialog1 = nullptr;
+    TFindDialog *ReplaceDialog1 = nullptr;
 
     // File
     QAction *New1 = nullptr;
@@ -221,9 +359,76 @@ private:
     // Help
     QAction *HomePage1 = nullptr;
     QAction *About1 = nullptr;
+    // Edit
+    QAction *Undo1 = nullptr;
+    QAction *Cut1 = nullptr;
+    QAction *Copy1 = nullptr;
+    QAction *Paste1 = nullptr;
+    QAction *Selectall1 = nullptr;
+    QAction *Insertcurrentdate1 = nullptr;
+    QAction *Insertcurrenttime1 = nullptr;
+    QAction *Insertseparatorline1 = nullptr;
+    QAction *Insertheader1 = nullptr;
+    QAction *Deleteline1 = nullptr;
+    QAction *Left1 = nullptr;
+    QAction *Center1 = nullptr;
+    QAction *Right1 = nullptr;
+    QAction *Bullets1 = nullptr;
+    // Preferences
+    QAction *PlainCopyPaste1 = nullptr;
+    QAction *Separatorlinelength1 = nullptr;
+    QAction *FindCapture1 = nullptr;
+    std::array<QAction *, 4> dateFormats_{};
+    QAction *Defaultfont1 = nullptr;
+    QAction *DefaultColor1 = nullptr;
+    // Search
+    QAction *Find1 = nullptr;
+    QAction *Replace1 = nullptr;
+    QAction *Findnext1 = nullptr;
+    // File
+    QAction *Favourite1 = nullptr;
+    std::array<QAction *, kRecentCount> reopenItems_{};
+    QAction *Editfavourites1 = nullptr;
+    QAction *Addtofavourites1 = nullptr;
+    // Page context menu
+    QAction *Closepage1 = nullptr;
+    QAction *CutPopup = nullptr;
+    QAction *CopyPopup = nullptr;
+    QAction *PastePopup = nullptr;
+    QAction *CheckSeparator = nullptr;
+    QAction *BoldPopup = nullptr;
+    QAction *ItalicPopup = nullptr;
+    QAction *UnderlinePopup = nullptr;
+    QAction *LowerPopup = nullptr;
+    QAction *UpperPopup = nullptr;
+    QAction *DefaultSeparator = nullptr;
+    QAction *DefaultFontPopup = nullptr;
+    QAction *DefaultColorPopup = nullptr;
     // Tool buttons whose state differs from their menu item
     QToolButton *SaveButton = nullptr;
     QToolButton *PasswordButton = nullptr;
+    QToolButton *UndoButton = nullptr;
+    QToolButton *CutButton = nullptr;
+    QToolButton *CopyButton = nullptr;
+    QToolButton *PasteButton = nullptr;
+    QToolButton *FindButton = nullptr;
+    QToolButton *ReplaceButton = nullptr;
+    QToolButton *SysEditButton = nullptr;
+    // Formatting bar
+    QToolButton *ColorButton = nullptr;
+    QToolButton *BoldButton = nullptr;
+    QToolButton *ItalicButton = nullptr;
+    QToolButton *UnderlineButton = nullptr;
+    QToolButton *LeftAlign = nullptr;
+    QToolButton *CenterAlign = nullptr;
+    QToolButton *RightAlign = nullptr;
+    QToolButton *BulletsButton = nullptr;
+    QToolButton *LowercaseButton = nullptr;
+    QToolButton *UppercaseButton = nullptr;
+    QToolButton *DefaultFButton = nullptr;
+    QToolButton *DefaultFSet = nullptr;
+    QToolButton *DefaultFColButton = nullptr;
+    QToolButton *DefaultFColSet = nullptr;
 };
 
 } // namespace kelpa::editor

@@ -16,11 +16,13 @@
 #include "support/PasswordDialog.h"
 #include "support/Prompter.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QScopeGuard>
@@ -298,6 +300,11 @@ void TForm1::ConfigurePageEditor(int slot, const QString &path)
         editor->SetPlainText(false);
         page.Kind = PageKind::Rich;
         SetRulerEnabled(true);
+        if (FontName->findText(settings_.defaultFontName, Qt::MatchFixedString) < 0) {
+            ShowMessage(QStringLiteral("Cannot get default font (") + settings_.defaultFontName
+                        + QStringLiteral(") from system. You must choose another one"));
+            Defaultfont1Click();
+        }
         editor->setFont(defaultFont());
         editor->DefAttributes().SetName(settings_.defaultFontName);
         editor->DefAttributes().SetSize(defaultFont().pointSize());
@@ -319,34 +326,58 @@ void TForm1::CheckAutoWrap(int slot)
     TRichEdit *editor = table_[slot].Editor;
     if (!editor || table_[slot].Kind != PageKind::Plain || !Automatic1->isChecked())
         return;
-    const int count = editor->Lines().Count();
-    if (count >= kAutoWrapLineLimit)
-        return;
-    // The progress would advance every 300 lines; fewer than 200 never get past the first step.
-    setPanel(3, QStringLiteral("AutoWrap checking: 0%"));
-    for (int i = 0; i < count; ++i) {
-        if (editor->LineLength(i) > kAutoWrapLineLength) {
-            editor->SetWordWrap(true);
-            editor->SetScrollBars(TScrollStyle::Vertical);
-            if (Activated)
-                setPanel(2, QStringLiteral("W"));
-            Wraptext1->setChecked(true);
-            editor->SetModified(false);
-            break;
+    // No command may start while the lines are looked at; a failure is told and the open goes on.
+    setEnabled(false);
+    const auto enable = qScopeGuard([this] { setEnabled(true); });
+    try {
+        const int count = editor->Lines().Count();
+        if (count >= kAutoWrapLineLimit)
+            return;
+        // The progress would advance every 300 lines; fewer than 200 never get past the first step.
+        setPanel(3, QStringLiteral("AutoWrap checking: 0%"));
+        for (int i = 0; i < count; ++i) {
+            if (autoWrapLineLength(editor, i) > kAutoWrapLineLength) {
+                editor->SetWordWrap(true);
+                editor->SetScrollBars(TScrollStyle::Vertical);
+                if (Activated)
+                    setPanel(2, QStringLiteral("W"));
+                Wraptext1->setChecked(true);
+                editor->SetModified(false);
+                break;
+            }
         }
+        setPanel(3, QString());
+    } catch (const std::exception &e) {
+        ShowMessage(QString::fromLocal8Bit(e.what()) + QStringLiteral(" while checking for AutoWrap"));
     }
-    setPanel(3, QString());
 }
+
+int TForm1::autoWrapLineLength(TRichEdit *editor, int line) { return editor->LineLength(line); }
 
 QString TForm1::AskPassword()
 {
     TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
     if (!dlg)
         return {};
+    // Decoding asks once: the entry takes the confirmation's place and the explanation stands
+    // above it, where the two labels were.
+    const QRect passwordPlace = dlg->Password->geometry();
+    const QRect explanationPlace = dlg->Label3->geometry();
+    const QRect labelPlace = dlg->Label1->geometry();
+    const QRect confirmationPlace = dlg->PasswordChk->geometry();
+    dlg->Password->setGeometry(confirmationPlace);
+    dlg->Label3->setGeometry(labelPlace.left(), labelPlace.top(), labelPlace.width(),
+                             confirmationPlace.top() - labelPlace.top() - 4);
     dlg->setDecodeMode();
+    dlg->Label1->hide();
+    const auto restore = qScopeGuard([&] {
+        dlg->setEncodeMode();
+        dlg->Label1->show();
+        dlg->Password->setGeometry(passwordPlace);
+        dlg->Label3->setGeometry(explanationPlace);
+    });
     dlg->setClearOnShow(!Usecommonpassword1->isChecked());
     const int result = dlg->ShowModal();
-    dlg->setEncodeMode();
     return result == 1 ? dlg->password() : QString();
 }
 

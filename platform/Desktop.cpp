@@ -179,6 +179,13 @@ QString specialFolderPath(int csidl)
     }
 }
 
+QStringList systemSettingsFiles() { return {QStringLiteral("/etc/hosts"), QStringLiteral("/etc/fstab")}; }
+
+QStringList systemStartupFiles()
+{
+    return {QStringLiteral("/etc/profile"), QStringLiteral("/etc/environment"), QStringLiteral("/etc/os-release")};
+}
+
 QString systemFolder(int kind)
 {
     switch (kind) {

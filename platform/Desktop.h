@@ -28,6 +28,11 @@ QString specialFolderPath(int csidl);
 // "" for any other kind.
 QString systemFolder(int kind);
 
+// The system's own settings files and start-up files, as a user may want them at hand (the
+// Windows folder's "win.ini" and "system.ini"; "autoexec.bat", "config.sys", "msdos.sys").
+QStringList systemSettingsFiles();
+QStringList systemStartupFiles();
+
 // File name of the launcher that stands for the shell link `name` in `folder`.
 QString shortcutFileName(const QString &folder, const QString &name);
 

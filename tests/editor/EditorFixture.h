@@ -162,12 +162,13 @@ protected:
 
     QString path(const QString &name) const { return folder + name; }
 
-    // A settings file is there unless a test wants the first run.
-    TForm1 &start(bool withSettings = true)
+    // A settings file is there unless a test wants the first run; `make` builds another kind of
+    // window.
+    TForm1 &start(bool withSettings = true, const std::function<std::unique_ptr<TForm1>()> &make = {})
     {
         if (withSettings && !QFile::exists(path("Kelpa.ini")))
             writeFile(path("Kelpa.ini"), "Maximized=N\r\n");
-        form = std::make_unique<TForm1>();
+        form = make ? make() : std::make_unique<TForm1>();
         dialog = std::make_unique<TOBRINPasswordDlg>(form.get(), 256);
         form->show();
         pump();

@@ -1,0 +1,476 @@
+// The main window's editing commands: undo and the clipboard, inserted date, time, separator
+// and header, deleting a line, the separator length and date format, the page editor's key
+// and mouse events, and the page context menu.
+#include "editor/TForm1.h"
+
+#include "editor/ActionHelpers.h"
+#include "editor/AppIcon.h"
+
+#include "platform/richedit/TRichEdit.h"
+#include "support/MessageBoxes.h"
+#include "support/Prompter.h"
+#include "widgets/Drawutils.h"
+#include "widgets/Kpmenus.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QTime>
+
+namespace kelpa::editor {
+
+namespace {
+
+constexpr int kSmallPageLimit = 65000;
+
+// The clipboard's text with line breaks as the page editor's text has them.
+QString clipboardText()
+{
+    QString text = QGuiApplication::clipboard()->text();
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return text;
+}
+
+QString asPositionsText(QString text)
+{
+    for (QChar &ch : text)
+        if (ch.unicode() == 0x2029 || ch.unicode() == 0x2028 || ch == QLatin1Char('\r'))
+            ch = QLatin1Char('\n');
+    return text;
+}
+
+} // namespace
+
+void TForm1::setupEditActions()
+{
+    Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Undo1 = makeAction(this, "Undo1", QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
+                       QStringLiteral("Undoes the last change"));
+    Cut1 = makeAction(this, "Cut1", QStringLiteral("&Cut"), QKeySequence(Qt::CTRL | Qt::Key_X),
+                      QStringLiteral("Moves the selection to the clipboard"));
+    Copy1 = makeAction(this, "Copy1", QStringLiteral("Co&py"), QKeySequence(Qt::CTRL | Qt::Key_C),
+                       QStringLiteral("Copies the selection to the clipboard"));
+    Paste1 = makeAction(this, "Paste1", QStringLiteral("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
+                        QStringLiteral("Inserts the clipboard's content"));
+    Selectall1 = makeAction(this, "Selectall1", QStringLiteral("&Select All"), QKeySequence(Qt::CTRL | Qt::Key_A),
+                            QStringLiteral("Selects the whole text"));
+    Insertcurrentdate1 = makeAction(this, "Insertcurrentdate1", QStringLiteral("Current &Date"),
+                                    QKeySequence(Qt::CTRL | Qt::Key_D), QStringLiteral("Inserts today's date"));
+    Insertcurrenttime1 = makeAction(this, "Insertcurrenttime1", QStringLiteral("Current &Time"),
+                                    QKeySequence(Qt::CTRL | Qt::Key_T), QStringLiteral("Inserts the time"));
+    Insertseparatorline1 = makeAction(this, "Insertseparatorline1", QStringLiteral("Separator Line"),
+                                      QKeySequence(Qt::CTRL | Qt::Key_H), QStringLiteral("Inserts a separator line"));
+    Insertheader1 = makeAction(this, "Insertheader1", QStringLiteral("&Header"),
+                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H), QStringLiteral("Inserts a header"));
+    Deleteline1 = makeAction(this, "Deleteline1", QStringLiteral("D&elete Line"), QKeySequence(Qt::CTRL | Qt::Key_Y),
+                             QStringLiteral("Deletes the line of the caret"));
+    Undo1->setIcon(editorIcon(EditorIcon::Undo));
+    Cut1->setIcon(editorIcon(EditorIcon::Cut));
+    Copy1->setIcon(editorIcon(EditorIcon::Copy));
+    Paste1->setIcon(editorIcon(EditorIcon::Paste));
+    bind(Undo1, [this] { UndoButtonClick(); });
+    bind(Cut1, [this] { CutButtonClick(); });
+    bind(Copy1, [this] { CopyButtonClick(); });
+    bind(Paste1, [this] { PasteButtonClick(); });
+    bind(Selectall1, [this] { Selectall1Click(); });
+    bind(Insertcurrentdate1, [this] { Insertcurrentdate1Click(); });
+    bind(Insertcurrenttime1, [this] { Insertcurrenttime1Click(); });
+    bind(Insertseparatorline1, [this] { Insertseparatorline1Click(false); });
+    bind(Insertheader1, [this] { Insertseparatorline1Click(true); });
+    bind(Deleteline1, [this] { Deleteline1Click(); });
+    Edit1->addAction(Undo1);
+    Edit1->addSeparator();
+    Edit1->addAction(Cut1);
+    Edit1->addAction(Copy1);
+    Edit1->addAction(Paste1);
+    Edit1->addSeparator();
+    Edit1->addAction(Selectall1);
+    QMenu *insert = Edit1->addMenu(QStringLiteral("&Insert"));
+    insert->setObjectName(QStringLiteral("Insert1"));
+    insert->addAction(Insertcurrentdate1);
+    insert->addAction(Insertcurrenttime1);
+    insert->addAction(Insertseparatorline1);
+    insert->addAction(Insertheader1);
+    Edit1->addAction(Deleteline1);
+
+    // Hidden items: in no menu, their shortcuts live while the window has the focus.
+    Left1 = makeAction(this, "Left1", QStringLiteral("Left"), QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    Center1 = makeAction(this, "Center1", QStringLiteral("Center"), QKeySequence(Qt::SHIFT | Qt::Key_F11));
+    Right1 = makeAction(this, "Right1", QStringLiteral("Right"), QKeySequence(Qt::SHIFT | Qt::Key_F12));
+    Bullets1 = makeAction(this, "Bullets1", QStringLiteral("Bullets"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
+    bind(Left1, [this] { LeftAlignClick(0); });
+    bind(Center1, [this] { LeftAlignClick(2); });
+    bind(Right1, [this] { LeftAlignClick(1); });
+    bind(Bullets1, [this] { Bullets1Click(); });
+    for (QAction *a : {Left1, Center1, Right1, Bullets1}) {
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+    }
+}
+
+void TForm1::setupPageMenu()
+{
+    PopupMenu1 = makePaintedMenu(QStringLiteral("PopupMenu1"));
+    // Every item in Arial; the items with Tag 1, 2 and 3 show the glyphs of the Cut, Copy and
+    // Paste buttons.
+    PopupMenu1->OnGetItemParams = [](QObject *, QAction *item, widgets::TMenuOwnerDrawState, QFont &font,
+                                     widgets::TColor &, std::optional<widgets::TGraphic> &graphic, int &) {
+        font.setFamily(QStringLiteral("Arial"));
+        const int tag = item->data().toInt();
+        if (tag >= 1 && tag <= 3) {
+            const EditorIcon glyphs[] = {EditorIcon::Cut, EditorIcon::Copy, EditorIcon::Paste};
+            graphic = widgets::TGraphic::Picture(editorIcon(glyphs[tag - 1]).pixmap(16, 16).toImage());
+        }
+    };
+    Closepage1 = makeAction(this, "Closepage1", QStringLiteral("Cl&ose page"));
+    CutPopup = makeAction(this, "CutPopup", QStringLiteral("&Cut"));
+    CopyPopup = makeAction(this, "CopyPopup", QStringLiteral("Cop&y"), QKeySequence(Qt::CTRL | Qt::Key_Insert));
+    PastePopup = makeAction(this, "PastePopup", QStringLiteral("&Paste"), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
+    BoldPopup = makeAction(this, "BoldPopup", QStringLiteral("&Bold"), QKeySequence(Qt::CTRL | Qt::Key_B));
+    ItalicPopup = makeAction(this, "ItalicPopup", QStringLiteral("&Italic"), QKeySequence(Qt::CTRL | Qt::Key_I));
+    UnderlinePopup = makeAction(this, "UnderlinePopup", QStringLiteral("&Underline"), QKeySequence(Qt::CTRL | Qt::Key_U));
+    LowerPopup = makeAction(this, "LowerPopup", QStringLiteral("&Lower case"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    UpperPopup = makeAction(this, "UpperPopup", QStringLiteral("Upper case"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K));
+    DefaultFontPopup = makeAction(this, "DefaultFontPopup", QStringLiteral("Default font"),
+                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    DefaultColorPopup = makeAction(this, "DefaultColorPopup", QStringLiteral("Default color"),
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    QAction *cancel = makeAction(this, "CancelPopup", QStringLiteral("Cancel"));
+    CutPopup->setData(1);
+    CopyPopup->setData(2);
+    PastePopup->setData(3);
+    bind(Closepage1, [this] { Close1Click(); });
+    bind(CutPopup, [this] { CutButtonClick(); });
+    bind(CopyPopup, [this] { CopyButtonClick(); });
+    bind(PastePopup, [this] { PasteButtonClick(); });
+    bind(BoldPopup, [this] { Bold1Click(); });
+    bind(ItalicPopup, [this] { Italic1Click(); });
+    bind(UnderlinePopup, [this] { Underline1Click(); });
+    bind(LowerPopup, [this] { Makelovercase1Click(); });
+    bind(UpperPopup, [this] { Makeuppercase1Click(); });
+    bind(DefaultFontPopup, [this] { DefaultFButtonClick(); });
+    bind(DefaultColorPopup, [this] { DefaultFColButtonClick(); });
+    PopupMenu1->addAction(Closepage1);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(CutPopup);
+    PopupMenu1->addAction(CopyPopup);
+    PopupMenu1->addAction(PastePopup);
+    CheckSeparator = PopupMenu1->addSeparator();
+    PopupMenu1->addAction(BoldPopup);
+    PopupMenu1->addAction(ItalicPopup);
+    PopupMenu1->addAction(UnderlinePopup);
+    PopupMenu1->addAction(LowerPopup);
+    PopupMenu1->addAction(UpperPopup);
+    DefaultSeparator = PopupMenu1->addSeparator();
+    PopupMenu1->addAction(DefaultFontPopup);
+    PopupMenu1->addAction(DefaultColorPopup);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(cancel);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, Guarded([this] { PopupMenu1Popup(); }));
+    // The menu's shortcuts work while it is closed, too.
+    for (QAction *a : {CopyPopup, PastePopup, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup,
+                       DefaultFontPopup, DefaultColorPopup}) {
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+    }
+}
+
+widgets::TKpPopupMenu *TForm1::makePaintedMenu(const QString &name)
+{
+    auto *menu = new widgets::TKpPopupMenu(this);
+    menu->setObjectName(name);
+    menu->SetStyle(widgets::TKpMenuStyle::msOwnerDraw);
+    menu->SetLeftMargin(16);
+    menu->SetShowCheckMarks(false);
+    menu->OnDrawMargin = [this, menu](QObject *, QRect rect) { PopupMenu1DrawMargin(menu, rect); };
+    return menu;
+}
+
+void TForm1::PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect)
+{
+    // From lime at the top to black, with the program's name written upwards at the bottom.
+    menu->DefaultDrawMargin(rect, widgets::RGB(0, 255, 0), widgets::clBlack);
+    QPainter *painter = menu->Canvas();
+    if (!painter)
+        return;
+    painter->save();
+    const widgets::TRotatedFont font = widgets::CreateRotatedFont(QFont(QStringLiteral("Courier New"), 8), 90);
+    painter->setPen(QColor(255, 255, 255));
+    painter->setClipRect(rect);
+    font.DrawText(*painter, rect.left(), rect.bottom() + 1 - 5, QStringLiteral("Kelpa"));
+    painter->restore();
+}
+
+void TForm1::attachEditorEvents(int slot)
+{
+    TRichEdit *editor = table_[slot].Editor;
+    // Only the current page's keys and clicks count. Connected directly, so that a handler
+    // could change the key.
+    connect(editor, &TRichEdit::KeyDown, this, [this, editor](int &key, Qt::KeyboardModifiers shift) {
+        if (editor == currentEditor())
+            RunGuarded([&] { RichEdit1KeyDown(key, shift); });
+    });
+    connect(editor, &TRichEdit::KeyPress, this, [this, editor](QChar &key) {
+        if (editor == currentEditor())
+            RunGuarded([&] { RichEdit1KeyPress(key); });
+    });
+    connect(editor, &TRichEdit::KeyUp, this, [this, editor](int &key, Qt::KeyboardModifiers shift) {
+        if (editor == currentEditor())
+            RunGuarded([&] { RichEdit1KeyUp(key, shift); });
+    });
+    connect(editor, &TRichEdit::MouseDown, this, [this, editor](Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
+        if (editor == currentEditor())
+            RunGuarded([&] { RichEdit1MouseDown(button, shift, pos); });
+    });
+    editor->SetPopupMenu(PopupMenu1);
+    editor->installEventFilter(this);
+    trackBookmarks(slot);
+}
+
+bool TForm1::editorClaimsShortcut(QKeyEvent *event) const
+{
+    // The editor takes the clipboard keys for itself unless told otherwise; the window's
+    // commands for them (plain-text clipboard mode, the checks of cut and paste) come first.
+    const QKeySequence pressed(event->keyCombination());
+    for (const QAction *a : {Undo1, Cut1, Copy1, Paste1, Selectall1, CopyPopup, PastePopup})
+        if (a->isEnabled() && a->shortcut() == pressed)
+            return false;
+    return true;
+}
+
+TRichEdit *TForm1::editableEditor() const
+{
+    TRichEdit *editor = currentEditor();
+    return editor && !Updating && !editor->ReadOnly() ? editor : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Undo and the clipboard
+
+void TForm1::UndoButtonClick()
+{
+    if (TRichEdit *editor = editableEditor())
+        editor->Undo();
+}
+
+void TForm1::CopyButtonClick()
+{
+    TRichEdit *editor = currentEditor();
+    if (!editor)
+        return;
+    editor->CopyToClipboard();
+    if (!PlainCopyPaste1->isChecked())
+        return;
+    // Plain-text clipboard mode: the clipboard keeps the text only.
+    try {
+        const QString text = QGuiApplication::clipboard()->text();
+        auto *mime = new QMimeData;
+        mime->setText(text);
+        QGuiApplication::clipboard()->setMimeData(mime);
+    } catch (const std::exception &) {
+        ShowMessage(QStringLiteral("Text too long (mini clipboard mode)"));
+    }
+}
+
+void TForm1::CutButtonClick()
+{
+    TRichEdit *editor = editableEditor();
+    if (!editor || editor->SelLength() == 0)
+        return;
+    const QString selected = asPositionsText(editor->SelText());
+    CopyButtonClick();
+    // The selection goes only when the clipboard holds it.
+    if (asPositionsText(clipboardText()) != selected) {
+        ShowMessage(QStringLiteral("The clipboard did not take the selection; nothing was cut"));
+        return;
+    }
+    editor->SetSelText(QString());
+}
+
+void TForm1::PasteButtonClick()
+{
+    TRichEdit *editor = editableEditor();
+    if (!editor)
+        return;
+    const PageRecord &page = table_[table_.CurrentPage];
+    const bool small = editor->TextLength() <= kSmallPageLimit;
+    try {
+        if (small && page.Kind != PageKind::Plain)
+            editor->PasteFromClipboard();
+        else
+            // Plain pages take the text only; a large page takes it as one insertion, which
+            // one undo takes back.
+            editor->SetSelText(clipboardText());
+    } catch (const std::exception &e) {
+        ShowMessage(QString::fromLocal8Bit(e.what()) + QStringLiteral(" while pasting to page ")
+                    + QString::number(table_.CurrentPage) + (small ? QStringLiteral(" (<64K)") : QStringLiteral(" (>64K)")));
+    }
+}
+
+void TForm1::Selectall1Click()
+{
+    if (TRichEdit *editor = currentEditor()) {
+        editor->SetSelStart(0);
+        editor->SetSelLength(editor->TextLength());
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Inserted texts
+
+void TForm1::Insertcurrentdate1Click()
+{
+    if (TRichEdit *editor = editableEditor())
+        editor->SetSelText(dateText(settings_.dateFormatOption, QDate::currentDate(), localeDateSeparator(),
+                                    localeMonthNames()));
+}
+
+void TForm1::Insertcurrenttime1Click()
+{
+    TRichEdit *editor = editableEditor();
+    if (!editor)
+        return;
+    // The long time format without its time zone.
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    editor->SetSelText(QLocale::system().toString(QTime::currentTime(), format.trimmed()));
+}
+
+void TForm1::Insertseparatorline1Click(bool header)
+{
+    TRichEdit *editor = editableEditor();
+    if (!editor)
+        return;
+    const bool rich = table_[table_.CurrentPage].Kind != PageKind::Plain;
+    TTextAttributes &attributes = editor->SelAttributes();
+    const QString name = attributes.Name();
+    const int size = attributes.Size();
+    QColor color;
+    if (rich) {
+        editor->Paragraph().SetNumbering(TNumberingStyle::None);
+        color = attributes.Color();
+        attributes.SetColor(QColor());
+        attributes.SetName(QStringLiteral("Courier New"));
+        attributes.SetSize(9);
+        attributes.SetStyle({});
+    }
+    if (settings_.separatorLength < 1)
+        settings_.separatorLength = 72;
+    const QString text = separatorText(header, settings_.separatorLength);
+    if (rich)
+        DefaultFButtonClick();
+    editor->SetSelText(text);
+    if (rich) {
+        attributes.SetName(name);
+        attributes.SetSize(size);
+        attributes.SetColor(color);
+    }
+}
+
+void TForm1::Deleteline1Click()
+{
+    TRichEdit *editor = editableEditor();
+    if (!editor || editor->TextLength() == 0)
+        return;
+    editor->Lines().Delete(editor->LineFromChar(editor->SelStart()));
+}
+
+void TForm1::Separatorlinelength1Click()
+{
+    InputRequest request;
+    request.caption = EscapeMenuCaption(Separatorlinelength1->text());
+    request.prompt = QStringLiteral("Please enter the width of the separator line (characters)");
+    request.initial = QString::number(settings_.separatorLength);
+    request.owner = this;
+    const std::optional<QString> answer = CurrentPrompter().input(request);
+    if (!answer)
+        return;
+    const std::optional<int> length = parseDecimal(answer->trimmed());
+    if (!length) {
+        ShowMessage(QStringLiteral("'") + *answer + QStringLiteral("' is not a valid integer value"));
+        return;
+    }
+    settings_.separatorLength = *length;
+}
+
+void TForm1::ddmmyyyy1Click(int option)
+{
+    dateFormats_.at(static_cast<std::size_t>(option))->setChecked(true);
+    settings_.dateFormatOption = option;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Key and mouse events of the page editor
+
+void TForm1::RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift)
+{
+    TRichEdit *editor = currentEditor();
+    if (!editor)
+        return;
+    const Qt::KeyboardModifiers held = shift & (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier);
+    if (key == Qt::Key_Insert && held == Qt::NoModifier) {
+        PageRecord &page = table_[table_.CurrentPage];
+        page.InsertMode = page.InsertMode == 1 ? 0 : 1;
+        // The key goes on to the editor, which switches its own mode.
+        setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
+        return;
+    }
+    keystrokes_.keyDown(editor->TextLength(), editor->SelStart());
+}
+
+void TForm1::RichEdit1KeyPress(QChar &key) { keystrokes_.keyPress(key); }
+
+void TForm1::RichEdit1KeyUp(int &, Qt::KeyboardModifiers shift)
+{
+    TRichEdit *editor = currentEditor();
+    if (!editor)
+        return;
+    const QString lost = keystrokes_.keyUp(editor->TextLength(), editor->SelStart(), editor->ReadOnly(),
+                                           (shift & (Qt::AltModifier | Qt::ControlModifier)) != 0);
+    if (!lost.isEmpty())
+        editor->SetSelText(lost);
+}
+
+void TForm1::RichEdit1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint pos)
+{
+    // A right click without a selection first puts the caret under the pointer.
+    TRichEdit *editor = currentEditor();
+    if (editor && button == Qt::RightButton && editor->SelLength() == 0)
+        editor->SetSelStart(editor->CharFromPos(pos));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Page context menu
+
+void TForm1::PopupMenu1Popup()
+{
+    TRichEdit *editor = currentEditor();
+    const bool selection = editor && editor->SelLength() != 0 && editor->SelStart() != editor->TextLength();
+    for (QAction *a : {CutPopup, CopyPopup, CheckSeparator, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup,
+                       UpperPopup, DefaultSeparator, DefaultFontPopup, DefaultColorPopup})
+        a->setVisible(selection);
+}
+
+QString TForm1::checkWord()
+{
+    TRichEdit *editor = currentEditor();
+    if (!editor)
+        return {};
+    if (editor->SelLength() != 0 && editor->SelStart() != editor->TextLength())
+        return firstWordOf(editor->SelText());
+    return WordAtCaret(false);
+}
+
+QString TForm1::checkWordCaption(const QString &word)
+{
+    return QStringLiteral("Chec&k \"") + word + QLatin1Char('"');
+}
+
+} // namespace kelpa::editor

@@ -1,0 +1,523 @@
+// The main window's formatting bar and ruler: font, size, colour, styles, alignment, bullets,
+// case, the default font and colour, the controls following the selection, and the indent
+// markers.
+#include "editor/TForm1.h"
+
+#include "editor/ActionHelpers.h"
+#include "editor/AppIcon.h"
+#include "editor/RulerGeometry.h"
+#include "editor/TRuler.h"
+
+#include "platform/Colors.h"
+#include "platform/Fonts.h"
+#include "platform/richedit/TRichEdit.h"
+#include "support/MessageBoxes.h"
+#include "support/Prompter.h"
+#include "widgets/Kpspin.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScopeGuard>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <vector>
+
+namespace kelpa::editor {
+
+namespace {
+
+void showFontColor(QToolButton *button, const QColor &color)
+{
+    // The invalid colour is the window text colour.
+    button->setProperty("fontColor", color);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::ButtonText, color.isValid() ? color : button->style()->standardPalette().color(QPalette::ButtonText));
+    button->setPalette(palette);
+}
+
+QColor fontColor(const QToolButton *button) { return button->property("fontColor").value<QColor>(); }
+
+} // namespace
+
+void TForm1::setupFontsPanel()
+{
+    HiddenPanel = new QWidget(this);
+    HiddenPanel->setObjectName(QStringLiteral("HiddenPanel"));
+    HiddenPanel->setVisible(false);
+    new QVBoxLayout(HiddenPanel);
+
+    FontsPanel = new QWidget(HiddenPanel);
+    FontsPanel->setObjectName(QStringLiteral("FontsPanel"));
+    FontsPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    auto *row = new QHBoxLayout(FontsPanel);
+    row->setContentsMargins(2, 1, 2, 1);
+    row->setSpacing(1);
+    HiddenPanel->layout()->addWidget(FontsPanel);
+
+    FontName = new QComboBox(FontsPanel);
+    FontName->setObjectName(QStringLiteral("FontName"));
+    FontName->setEditable(true);
+    FontName->setInsertPolicy(QComboBox::NoInsert);
+    FontName->setMinimumContentsLength(16);
+    FontName->setToolTip(QStringLiteral("Font"));
+    row->addWidget(FontName);
+    connect(FontName, &QComboBox::currentIndexChanged, this, Guarded([this](int) { FontNameChange(); }));
+
+    FontSize = new widgets::TKpSpinEdit(FontsPanel);
+    FontSize->setObjectName(QStringLiteral("FontSize"));
+    FontSize->SetMinValue(4);
+    FontSize->SetMaxValue(200);
+    FontSize->SetAsInteger(8);
+    FontSize->setToolTip(QStringLiteral("Font size"));
+    FontSize->setFixedWidth(FontSize->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + FontSize->GetButtonWidth() + 8);
+    row->addWidget(FontSize);
+    FontSize->OnChange = [this](QObject *) { RunGuarded([this] { FontSizeChange(); }); };
+
+    auto button = [&](const char *name, const QString &caption, const QString &hint, auto command,
+                      bool checkable = false) {
+        auto *b = new QToolButton(FontsPanel);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoRaise(true);
+        b->setText(caption);
+        b->setToolTip(hint);
+        b->setStatusTip(hint);
+        b->setCheckable(checkable);
+        b->setMinimumWidth(22);
+        connect(b, &QToolButton::clicked, this, [command](bool) { RunGuarded(command); });
+        row->addWidget(b);
+        return b;
+    };
+    auto styled = [](QToolButton *b, bool bold, bool italic, bool underline) {
+        QFont f = b->font();
+        f.setBold(bold);
+        f.setItalic(italic);
+        f.setUnderline(underline);
+        b->setFont(f);
+    };
+    ColorButton = button("ColorButton", QStringLiteral("S"), QStringLiteral("Text color"), [this] { ColorButtonClick(); });
+    styled(ColorButton, true, false, false);
+    BoldButton = button("BoldButton", QStringLiteral("B"), QStringLiteral("Bold"), [this] { BoldButtonClick(); }, true);
+    styled(BoldButton, true, false, false);
+    ItalicButton = button("ItalicButton", QStringLiteral("I"), QStringLiteral("Italic"), [this] { ItalicButtonClick(); }, true);
+    styled(ItalicButton, false, true, false);
+    UnderlineButton = button("UnderlineButton", QStringLiteral("U"), QStringLiteral("Underline"),
+                             [this] { UnderlineButtonClick(); }, true);
+    styled(UnderlineButton, false, false, true);
+    row->addSpacing(6);
+    LeftAlign = button("LeftAlign", QString(), QStringLiteral("Align left"), [this] { LeftAlignClick(0); }, true);
+    CenterAlign = button("CenterAlign", QString(), QStringLiteral("Center"), [this] { LeftAlignClick(2); }, true);
+    RightAlign = button("RightAlign", QString(), QStringLiteral("Align right"), [this] { LeftAlignClick(1); }, true);
+    LeftAlign->setIcon(editorIcon(EditorIcon::AlignLeft));
+    CenterAlign->setIcon(editorIcon(EditorIcon::AlignCenter));
+    RightAlign->setIcon(editorIcon(EditorIcon::AlignRight));
+    BulletsButton = button("BulletsButton", QString(), QStringLiteral("Bullets (Shift+Ctrl+B)"),
+                           [this] { BulletsButtonClick(); }, true);
+    BulletsButton->setIcon(editorIcon(EditorIcon::Bullets));
+    row->addSpacing(6);
+    LowercaseButton = button("LowercaseButton", QStringLiteral("abc"), QStringLiteral("Lower case"),
+                             [this] { Makelovercase1Click(); });
+    UppercaseButton = button("UppercaseButton", QStringLiteral("ABC"), QStringLiteral("Upper case"),
+                             [this] { Makeuppercase1Click(); });
+    row->addSpacing(6);
+    DefaultFButton = button("DefaultFButton", QStringLiteral("aA"), QStringLiteral("Use default font (Shift+Ctrl+F)"),
+                            [this] { DefaultFButtonClick(); });
+    DefaultFSet = button("DefaultFSet", QString(), QStringLiteral("Change default font"), [this] { Defaultfont1Click(); });
+    DefaultFSet->setIcon(editorIcon(EditorIcon::DefaultFont));
+    DefaultFColButton = button("DefaultFColButton", QStringLiteral("-"), QStringLiteral("Default font color (Shift+Ctrl+C)"),
+                               [this] { DefaultFColButtonClick(); });
+    styled(DefaultFColButton, true, false, false);
+    DefaultFColSet = button("DefaultFColSet", QString(), QStringLiteral("Change default font color"),
+                            [this] { DefaultFColSetClick(); });
+    DefaultFColSet->setIcon(editorIcon(EditorIcon::DefaultColor));
+    row->addStretch(1);
+    showFontColor(ColorButton, QColor());
+    showFontColor(DefaultFColButton, QColor());
+}
+
+void TForm1::setupRuler()
+{
+    Ruler = new TRuler(HiddenPanel);
+    Ruler->setEnabled(false);
+    HiddenPanel->layout()->addWidget(Ruler);
+    for (TRulerMarker *marker : {Ruler->FirstInd, Ruler->LeftInd, Ruler->RightInd}) {
+        connect(marker, &TRulerMarker::pressed, this, Guarded([this, marker](int x) { LeftIndMouseDown(marker, x); }));
+        connect(marker, &TRulerMarker::moved, this, Guarded([this, marker](int x) { LeftIndMouseMove(marker, x); }));
+    }
+    connect(Ruler->FirstInd, &TRulerMarker::released, this, Guarded([this](int) { FirstIndMouseUp(); }));
+    connect(Ruler->LeftInd, &TRulerMarker::released, this, Guarded([this](int) { LeftIndMouseUp(); }));
+    connect(Ruler->RightInd, &TRulerMarker::released, this, Guarded([this](int) { RightIndMouseUp(); }));
+}
+
+void TForm1::setupFormatActions()
+{
+    // Preferences > Default Font
+    QMenu *prefs = menuBar()->findChild<QMenu *>(QStringLiteral("Preferences1"));
+    QMenu *defaults = prefs->addMenu(QStringLiteral("Default &Font"));
+    defaults->setObjectName(QStringLiteral("DefaultFont1"));
+    Defaultfont1 = makeAction(this, "Defaultfont1", QStringLiteral("&Font and size..."), {},
+                              QStringLiteral("Change default font"));
+    DefaultColor1 = makeAction(this, "DefaultColor1", QStringLiteral("&Color..."), {},
+                               QStringLiteral("Change default font color"));
+    bind(Defaultfont1, [this] { Defaultfont1Click(); });
+    bind(DefaultColor1, [this] { DefaultFColSetClick(); });
+    defaults->addAction(Defaultfont1);
+    defaults->addAction(DefaultColor1);
+}
+
+// The five formatting items of the page context menu follow the ruler.
+void TForm1::SetRulerEnabled(bool enabled)
+{
+    rulerEnabled_ = enabled;
+    Ruler->setEnabled(enabled);
+    QWidget *sheet = enabled && table_.CurrentPage >= 0 ? table_[table_.CurrentPage].Sheet : nullptr;
+    auto *layout = static_cast<QVBoxLayout *>(sheet ? sheet->layout() : HiddenPanel->layout());
+    if (FontsPanel->parentWidget() != (sheet ? sheet : HiddenPanel)) {
+        layout->insertWidget(0, FontsPanel);
+        layout->insertWidget(1, Ruler);
+        FontsPanel->show();
+        Ruler->show();
+    }
+    for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, DefaultFontPopup, DefaultColorPopup})
+        a->setEnabled(enabled);
+}
+
+void TForm1::parkFormatting()
+{
+    // Sheets are destroyed with their children; the bar and the ruler outlive them.
+    if (FontsPanel && FontsPanel->parentWidget() != HiddenPanel) {
+        HiddenPanel->layout()->addWidget(FontsPanel);
+        HiddenPanel->layout()->addWidget(Ruler);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void TForm1::FontNameChange()
+{
+    TRichEdit *editor = editableEditor();
+    const int index = FontName->currentIndex();
+    if (editor && index >= 0)
+        editor->SelAttributes().SetName(FontName->itemText(index));
+}
+
+void TForm1::FontSizeChange()
+{
+    TRichEdit *editor = editableEditor();
+    if (!editor)
+        return;
+    // Text that is no number yet changes nothing; a number is taken within the box's range,
+    // so that a size typed wrong never lays the page out in giant letters.
+    bool ok = false;
+    const int size = FontSize->text().trimmed().toInt(&ok);
+    if (ok)
+        editor->SelAttributes().SetSize(std::clamp(size, 4, 200));
+}
+
+void TForm1::ColorButtonClick()
+{
+    TRichEdit *editor = editableEditor();
+    if (!editor)
+        return;
+    ColorRequest request;
+    request.caption = QStringLiteral("Color");
+    request.initial = fontColor(ColorButton);
+    request.owner = this;
+    if (const std::optional<QColor> color = CurrentPrompter().color(request)) {
+        editor->SelAttributes().SetColor(*color);
+        RichEdit1SelectionChange();
+    }
+}
+
+void TForm1::styleButtonClick(QToolButton *button, TFontStyle bit)
+{
+    TRichEdit *editor = editableEditor();
+    if (!editor)
+        return;
+    TFontStyles style = editor->SelAttributes().Style();
+    if (button->isChecked())
+        style |= bit;
+    else
+        style &= ~TFontStyles(bit);
+    editor->SelAttributes().SetStyle(style);
+    RichEdit1SelectionChange();
+}
+
+void TForm1::BoldButtonClick() { styleButtonClick(BoldButton, TFontStyle::Bold); }
+void TForm1::ItalicButtonClick() { styleButtonClick(ItalicButton, TFontStyle::Italic); }
+void TForm1::UnderlineButtonClick() { styleButtonClick(UnderlineButton, TFontStyle::Underline); }
+
+void TForm1::Bold1Click()
+{
+    BoldButton->setChecked(!BoldButton->isChecked());
+    BoldButtonClick();
+}
+
+void TForm1::Italic1Click()
+{
+    ItalicButton->setChecked(!ItalicButton->isChecked());
+    ItalicButtonClick();
+}
+
+void TForm1::Underline1Click()
+{
+    UnderlineButton->setChecked(!UnderlineButton->isChecked());
+    UnderlineButtonClick();
+}
+
+void TForm1::LeftAlignClick(int tag)
+{
+    // One group that may be all up: the pressed button is the only one down, or none.
+    QToolButton *pressed = tag == 0 ? LeftAlign : tag == 1 ? RightAlign : CenterAlign;
+    for (QToolButton *b : {LeftAlign, CenterAlign, RightAlign})
+        if (b != pressed)
+            b->setChecked(false);
+    TRichEdit *editor = editableEditor();
+    if (!editor || table_[table_.CurrentPage].Kind == PageKind::Plain)
+        return;
+    editor->Paragraph().SetAlignment(static_cast<TAlignment>(tag));
+    RichEdit1SelectionChange();
+}
+
+void TForm1::BulletsButtonClick()
+{
+    TRichEdit *editor = editableEditor();
+    if (!editor || table_[table_.CurrentPage].Kind == PageKind::Plain)
+        return;
+    editor->Paragraph().SetNumbering(BulletsButton->isChecked() ? TNumberingStyle::Bullet : TNumberingStyle::None);
+    RichEdit1SelectionChange();
+}
+
+void TForm1::Bullets1Click()
+{
+    BulletsButton->setChecked(!BulletsButton->isChecked());
+    BulletsButtonClick();
+}
+
+void TForm1::changeCase(bool upper)
+{
+    TRichEdit *editor = editableEditor();
+    if (!editor)
+        return;
+    const int start = editor->SelStart();
+    const int length = editor->SelLength();
+    if (length == 0)
+        return;
+    // Run by run, so that the selection keeps its formatting; the lengths stay, and with them
+    // every position.
+    struct Run {
+        int from, to;
+        QTextCharFormat format;
+    };
+    std::vector<Run> runs;
+    QTextDocument *document = editor->document();
+    for (QTextBlock block = document->findBlock(start); block.isValid() && block.position() < start + length;
+         block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int from = std::max(fragment.position(), start);
+            const int to = std::min(fragment.position() + fragment.length(), start + length);
+            if (from < to)
+                runs.push_back({from, to, fragment.charFormat()});
+        }
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    for (const Run &run : runs) {
+        cursor.setPosition(run.from);
+        cursor.setPosition(run.to, QTextCursor::KeepAnchor);
+        const QString text = cursor.selectedText();
+        const QString converted = upper ? upperCaseKeepingLength(text) : lowerCaseKeepingLength(text);
+        if (converted != text)
+            cursor.insertText(converted, run.format);
+    }
+    cursor.endEditBlock();
+    editor->SetSelStart(start);
+    editor->SetSelLength(length);
+}
+
+void TForm1::Makelovercase1Click() { changeCase(false); }
+void TForm1::Makeuppercase1Click() { changeCase(true); }
+
+void TForm1::DefaultFButtonClick()
+{
+    TRichEdit *editor = editableEditor();
+    if (!editor)
+        return;
+    editor->SelAttributes().SetName(settings_.defaultFontName);
+    editor->SelAttributes().SetSize(qBound(4, settings_.defaultFontSize, 200));
+    editor->setFocus();
+    RichEdit1SelectionChange();
+}
+
+void TForm1::DefaultFColButtonClick()
+{
+    TRichEdit *editor = editableEditor();
+    if (!editor)
+        return;
+    editor->SelAttributes().SetColor(defaultFontColor());
+    RichEdit1SelectionChange();
+}
+
+void TForm1::Defaultfont1Click()
+{
+    FontRequest request;
+    request.caption = QStringLiteral("Font");
+    request.initial = QFont(settings_.defaultFontName, qBound(4, settings_.defaultFontSize, 200));
+    request.owner = this;
+    if (const std::optional<QFont> font = CurrentPrompter().font(request)) {
+        settings_.defaultFontName = font->family();
+        const int size = font->pointSize() > 0 ? font->pointSize() : qRound(font->pointSizeF());
+        if (size > 0)
+            settings_.defaultFontSize = size;
+    }
+}
+
+void TForm1::DefaultFColSetClick()
+{
+    ColorRequest request;
+    request.caption = QStringLiteral("Color");
+    request.initial = fontColor(ColorButton);
+    request.owner = this;
+    if (const std::optional<QColor> color = CurrentPrompter().color(request))
+        setDefaultFontColor(*color);
+}
+
+QColor TForm1::defaultFontColor() const { return fontColor(DefaultFColButton); }
+
+void TForm1::setDefaultFontColor(const QColor &color)
+{
+    showFontColor(DefaultFColButton, color);
+    settings_.defaultFontColor = platform::valueFromColor(color);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The controls follow the selection
+
+void TForm1::RichEdit1SelectionChange()
+{
+    TRichEdit *editor = currentEditor();
+    if (!editor)
+        return;
+    const int start = editor->SelStart();
+    const int line = editor->LineFromChar(start);
+    setPanel(0, QString::number(line) + QStringLiteral(" , ") + QString::number(start - editor->LineIndex(line)));
+    if (FontsPanel->parentWidget() != table_[table_.CurrentPage].Sheet)
+        return;
+    const bool updating = Updating;
+    Updating = true;
+    const auto restore = qScopeGuard([&] { Updating = updating; });
+    if (Ruler->isEnabled())
+        placeMarkers();
+    TTextAttributes &attributes = editor->SelAttributes();
+    showFontColor(ColorButton, attributes.Color());
+    const TFontStyles style = attributes.Style();
+    BoldButton->setChecked(style.testFlag(TFontStyle::Bold));
+    ItalicButton->setChecked(style.testFlag(TFontStyle::Italic));
+    UnderlineButton->setChecked(style.testFlag(TFontStyle::Underline));
+    BulletsButton->setChecked(editor->Paragraph().Numbering() != TNumberingStyle::None);
+    FontSize->setText(QString::number(attributes.Size()));
+    FontName->setCurrentIndex(FontName->findText(attributes.Name(), Qt::MatchFixedString));
+    const TAlignment alignment = editor->Paragraph().Alignment();
+    LeftAlign->setChecked(alignment == TAlignment::LeftJustify);
+    RightAlign->setChecked(alignment == TAlignment::RightJustify);
+    CenterAlign->setChecked(alignment == TAlignment::Center);
+}
+
+void TForm1::placeMarkers()
+{
+    TRichEdit *editor = currentEditor();
+    if (!editor)
+        return;
+    TParaAttributes &paragraph = editor->Paragraph();
+    const RulerMarkers m = markerPositions(paragraph.FirstIndent(), paragraph.LeftIndent(), paragraph.RightIndent(),
+                                           Ruler->width());
+    Ruler->FirstInd->move(m.first, Ruler->FirstInd->y());
+    Ruler->LeftInd->move(m.left, Ruler->LeftInd->y());
+    Ruler->RightInd->move(m.right, Ruler->RightInd->y());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ruler drag
+
+void TForm1::LeftIndMouseDown(TRulerMarker *marker, int x)
+{
+    DragOffset = marker->width() / 2;
+    marker->move(marker->x() + x - DragOffset, marker->y());
+    RulerDragging = true;
+}
+
+void TForm1::LeftIndMouseMove(TRulerMarker *marker, int x)
+{
+    if (RulerDragging)
+        marker->move(marker->x() + x - DragOffset, marker->y());
+}
+
+void TForm1::LeftIndMouseUp()
+{
+    RulerDragging = false;
+    TRichEdit *editor = editableEditor();
+    if (!editor) {
+        placeMarkers();
+        return;
+    }
+    TRulerMarker *left = Ruler->LeftInd;
+    const MarkerDrop drop = dropLeftMarker(left->x(), Ruler->RightInd->x(), Ruler->width(), DragOffset,
+                                           editor->Paragraph().FirstIndent());
+    left->move(drop.position, left->y());
+    editor->Paragraph().SetLeftIndent(drop.indent);
+    RichEdit1SelectionChange();
+}
+
+void TForm1::FirstIndMouseUp()
+{
+    RulerDragging = false;
+    TRichEdit *editor = editableEditor();
+    if (!editor) {
+        placeMarkers();
+        return;
+    }
+    TRulerMarker *first = Ruler->FirstInd;
+    const MarkerDrop drop = dropFirstMarker(first->x(), Ruler->width(), DragOffset);
+    first->move(drop.position, first->y());
+    editor->Paragraph().SetFirstIndent(drop.indent);
+    // The left marker stays where it stands, against the new first-line indent.
+    LeftIndMouseUp();
+}
+
+void TForm1::RightIndMouseUp()
+{
+    RulerDragging = false;
+    TRichEdit *editor = editableEditor();
+    if (!editor) {
+        placeMarkers();
+        return;
+    }
+    TRulerMarker *right = Ruler->RightInd;
+    const MarkerDrop drop = dropRightMarker(right->x(), Ruler->LeftInd->x(), Ruler->width(), DragOffset);
+    right->move(drop.position, right->y());
+    editor->Paragraph().SetRightIndent(drop.indent);
+    RichEdit1SelectionChange();
+}
+
+void TForm1::Panel1Resize()
+{
+    TRichEdit *editor = currentEditor();
+    if (!editor)
+        return;
+    SetEditorMargins();
+    const bool modified = editor->Modified();
+    RichEdit1SelectionChange();
+    editor->SetModified(modified);
+    SaveButton->setEnabled(modified);
+}
+
+} // namespace kelpa::editor

@@ -1,0 +1,166 @@
+// The main window's Reopen menu of the twelve recent files and the favourites menu with its
+// file "qckload.ini".
+#include "editor/TForm1.h"
+
+#include "editor/ActionHelpers.h"
+#include "editor/AppIcon.h"
+#include "editor/RecentFiles.h"
+#include "editor/SafeFile.h"
+
+#include "platform/Desktop.h"
+#include "support/MessageBoxes.h"
+#include "widgets/Kpmenus.h"
+
+#include <QCursor>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolButton>
+
+namespace kelpa::editor {
+
+void TForm1::setupRecentActions()
+{
+    QMenu *file = menuBar()->findChild<QMenu *>(QStringLiteral("File1"));
+    Reopen1 = new QMenu(QStringLiteral("&Reopen"), file);
+    Reopen1->setObjectName(QStringLiteral("Reopen1"));
+    file->insertMenu(Save1, Reopen1);
+    file->insertSeparator(Save1);
+    Favourite1 = makeAction(this, "Favourite1", QStringLiteral("&Favourite..."), {}, QStringLiteral("Favourite Files"));
+    Favourite1->setIcon(editorIcon(EditorIcon::Favourites));
+    bind(Favourite1, [this] { SysEditButtonClick(); });
+    Reopen1->addAction(Favourite1);
+    Reopen1->addSeparator();
+    for (int i = 0; i < kRecentCount; ++i) {
+        QAction *item = makeAction(this, "", QString());
+        item->setObjectName(QStringLiteral("PrevLoaded%1").arg(i));
+        bind(item, [this, i] { PrevLoaded0Click(i); });
+        Reopen1->addAction(item);
+        reopenItems_.at(static_cast<std::size_t>(i)) = item;
+    }
+    connect(file, &QMenu::aboutToShow, this, Guarded([this] { File1Click(); }));
+
+    PopupMenu3 = makePaintedMenu(QStringLiteral("PopupMenu3"));
+    PopupMenu3->setToolTipsVisible(true);
+    Editfavourites1 = makeAction(this, "Editfavourites1", QStringLiteral("&Edit favourites..."), {},
+                                 QStringLiteral("Edits the list of  favourite documents"));
+    Addtofavourites1 = makeAction(this, "Addtofavourites1", QStringLiteral("&Add to favourites"), {},
+                                  QStringLiteral("Adds the current document to the list of  favourites"));
+    bind(Editfavourites1, [this] { Editfavourites1Click(); });
+    bind(Addtofavourites1, [this] { Addtofavourites1Click(); });
+    PopupMenu3->addSeparator();
+    PopupMenu3->addAction(Editfavourites1);
+    PopupMenu3->addAction(Addtofavourites1);
+}
+
+void TForm1::AddToRecent(const QString &path)
+{
+    addToRecent(settings_.prevLoaded, path);
+    RebuildReopenMenu();
+}
+
+void TForm1::RebuildReopenMenu()
+{
+    try {
+        for (int k = 0; k < kRecentCount; ++k) {
+            const QString &slot = settings_.prevLoaded.at(static_cast<std::size_t>(k));
+            QAction *item = reopenItems_.at(static_cast<std::size_t>(k));
+            // Only what changed: a menu whose items change as it opens lays the window out anew.
+            const QString caption = reopenCaption(k, slot);
+            if (item->text() != caption)
+                item->setText(caption);
+            if (item->statusTip() != slot)
+                item->setStatusTip(slot);
+            item->setEnabled(slot != kEmptyRecent);
+        }
+    } catch (const std::exception &e) {
+        ShowErrorBox(QStringLiteral("Cannot reassign menu items (") + QString::fromLocal8Bit(e.what()) + QLatin1Char(')'));
+    }
+}
+
+void TForm1::PrevLoaded0Click(int slot)
+{
+    const QString path = reopenItems_.at(static_cast<std::size_t>(slot))->statusTip();
+    if (path != kEmptyRecent)
+        OpenDocument(path, true, QString());
+}
+
+void TForm1::File1Click()
+{
+    if (!Activated)
+        return;
+    tidyRecent(settings_.prevLoaded);
+    RebuildReopenMenu();
+}
+
+QString TForm1::favouritesPath() const { return programFolder_ + kFavouritesFileName; }
+
+void TForm1::EnsureFavouritesFile()
+{
+    const QString path = favouritesPath();
+    if (QFile::exists(path))
+        return;
+    if (!writeFileReplacing(path, defaultFavourites(platform::systemSettingsFiles(), platform::systemStartupFiles()))) {
+        ShowErrorBox(QStringLiteral("Cannot save the file ") + path);
+        throw Abort();
+    }
+}
+
+void TForm1::SysEditButtonClick()
+{
+    EnsureFavouritesFile();
+    const QList<QAction *> items = PopupMenu3->actions();
+    for (qsizetype i = 0; i + 3 < items.size(); ++i) {
+        PopupMenu3->removeAction(items[i]);
+        delete items[i];
+    }
+    QFile file(favouritesPath());
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    QAction *before = PopupMenu3->actions().value(0);
+    for (const FavouriteEntry &entry : parseFavourites(bytes)) {
+        auto *item = new QAction(PopupMenu3);
+        if (entry.separator) {
+            item->setSeparator(true);
+        } else {
+            item->setText(EscapeMenuCaption(entry.caption));
+            item->setStatusTip(entry.path);
+            item->setToolTip(entry.path);
+            const QString path = entry.path;
+            bind(item, [this, path] { PopupMenuItemsClick(path); });
+        }
+        PopupMenu3->insertAction(before, item);
+    }
+    const QPoint at = SysEditButton && SysEditButton->isVisible() ? SysEditButton->mapToGlobal(QPoint(0, 0)) : QCursor::pos();
+    PopupMenu3->Popup(at.x(), at.y());
+}
+
+void TForm1::PopupMenuItemsClick(const QString &path) { OpenDocument(path, false, QString()); }
+
+void TForm1::Editfavourites1Click()
+{
+    EnsureFavouritesFile();
+    OpenDocument(favouritesPath(), false, QString());
+}
+
+void TForm1::Addtofavourites1Click()
+{
+    TRichEdit *editor = currentEditor();
+    // An untitled page has no file to come back to.
+    if (!editor || table_[table_.CurrentPage].isUntitled())
+        return;
+    EnsureFavouritesFile();
+    const QString path = favouritesPath();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowErrorBox(path);
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    if (!writeFileReplacing(path, withFavourite(bytes, table_[table_.CurrentPage].FileName)))
+        ShowErrorBox(QStringLiteral("Cannot save the file ") + path);
+}
+
+} // namespace kelpa::editor

@@ -1,0 +1,120 @@
+#include "printmod/DocumentLoad.h"
+
+#include "engine/TOBRINEngine.h"
+#include "support/documents/Documents.h"
+#include "platform/LastError.h"
+#include "platform/codepage/CodePage.h"
+#include "platform/richedit/TRichEdit.h"
+#include "printmod/PasswordList.h"
+#include "support/MessageBoxes.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+
+
+namespace kelpa::printmod {
+
+namespace {
+
+QString resolved(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+QString fromCodePage(const std::string &bytes)
+{
+    const std::u16string text = codepage::decode(bytes, 1252);
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The error box adds the system's text for `systemError` (none for 0).
+void loadFailure(const QString &reason, int systemError = 0)
+{
+    platform::setLastError(systemError);
+    ShowErrorBox(QStringLiteral("Cannot load the file to print (%1)").arg(reason));
+}
+
+} // namespace
+
+QString DocumentPathArgument(const QStringList &arguments)
+{
+    QStringList parts;
+    for (const QString &argument : arguments) {
+        if (argument.isEmpty())
+            break;
+        parts << argument;
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+bool IsExchangeFile(const QString &path, const QString &programDir)
+{
+    return resolved(path) == resolved(documents::exchangeFilePath(programDir));
+}
+
+LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, TOBRINEngine &engine,
+                                TRichEdit &edit, const PasswordAsker &askPassword, const QDate &today)
+{
+    const bool exchange = IsExchangeFile(path, programDir);
+    if (!exchange && !documents::isEncryptedName(path)) {
+        const documents::ReadResult file = documents::readTextFile(path);
+        if (!file.ok()) {
+            loadFailure(QStringLiteral("Cannot open file \"%1\"").arg(QDir::toNativeSeparators(path)),
+                        file.error.systemError);
+            return LoadResult::Failed;
+        }
+        edit.LoadFromStream(file.bytes);
+        return LoadResult::Loaded;
+    }
+
+    QString password;
+    if (exchange) {
+        password = documents::exchangePassword(documents::ExchangePassword::Dated, today);
+    } else {
+        const std::optional<QString> typed = askPassword ? askPassword() : std::nullopt;
+        if (!typed || typed->isEmpty())
+            return LoadResult::Cancelled;
+        password = *typed;
+    }
+
+    const documents::ReadResult read = documents::readEncrypted(engine, path, password);
+    if (!read.ok()) {
+        const QString reason = read.error.failure == documents::Failure::Engine ? read.error.engineText()
+                                                                                : read.error.systemText();
+        platform::setLastError(read.error.systemError);
+        ShowErrorBox(QStringLiteral("Please check you password (%1).").arg(reason));
+        return LoadResult::Failed;
+    }
+    std::vector<std::string> lines = SplitLines(read.bytes.toStdString());
+    if (lines.empty()) {
+        loadFailure(QString::fromStdString(ListIndexError(0)));
+        return LoadResult::Failed;
+    }
+    if (lines[0] == "PWDLIST" && lines.size() < 2) {
+        loadFailure(QString::fromStdString(ListIndexError(1)));
+        return LoadResult::Failed;
+    }
+    if (!IsPasswordList(lines)) {
+        edit.LoadFromStream(read.bytes);
+        return LoadResult::Loaded;
+    }
+    const PasswordListResult list = RenderPasswordList(std::move(lines));
+    edit.Clear();
+    edit.LoadFromStream(JoinLines(list.lines));
+    switch (list.kind) {
+    case PasswordListResult::Kind::Rendered:
+        return LoadResult::Loaded;
+    case PasswordListResult::Kind::Damaged:
+        ShowMessageBox(QStringLiteral("Error"), fromCodePage(list.message));
+        return LoadResult::Failed;
+    case PasswordListResult::Kind::IndexError:
+        loadFailure(QString::fromStdString(list.message));
+        return LoadResult::Failed;
+    }
+    return LoadResult::Failed;
+}
+
+} // namespace kelpa::printmod

@@ -1,0 +1,904 @@
+#include "printmod/preview/TRichPreviewForm.h"
+
+#include "platform/Registry.h"
+#include "printmod/preview/PageRecording.h"
+#include "printmod/preview/TArrowButton.h"
+#include "support/Prompter.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <stdexcept>
+
+namespace kelpa::preview {
+
+namespace {
+
+const char *const kFinishedCaption = "Print Preview";
+
+// A page file that is there but does not read as a page: the running command stops here.
+struct DamagedPage : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+QSize screenSize()
+{
+    const QScreen *s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().size() : QSize(1024, 768);
+}
+
+QString q(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+
+QScrollArea *makeScrollBox(QWidget *parent, PageImage *&image)
+{
+    auto *box = new QScrollArea(parent);
+    box->setFrameShape(QFrame::NoFrame);
+    box->setWidgetResizable(false);
+    box->setFocusPolicy(Qt::NoFocus);
+    box->setBackgroundRole(QPalette::Dark);
+    image = new PageImage(box);
+    box->setWidget(image);
+    return box;
+}
+
+void setBounds(QWidget *w, const Rect &r)
+{
+    w->setGeometry(r.left, r.top, r.width, r.height);
+}
+
+// The width the geometry counts for the window's frame.
+constexpr int kFrameWidth = 8;
+
+} // namespace
+
+void PageImage::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    if (!bitmap.isNull())
+        p.drawImage(QPointF(0, 0), bitmap);
+}
+
+void PageImage::mousePressEvent(QMouseEvent *event)
+{
+    if (onMouseDown)
+        onMouseDown(event->button());
+}
+
+// --- The preview window
+
+TRichPreviewForm::TRichPreviewForm(double ratioPage, const PreviewOptions &options)
+    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), ratioPage_(ratioPage),
+      screen_(options.screen ? *options.screen : screenSize())
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Print Preview (Formatting)"));
+    if (options.compressFiles) {
+        compressFiles_ = *options.compressFiles;
+    } else {
+        platform::RegIniFile ini(QStringLiteral("RichPrint.Settings"));
+        compressFiles_ = ini.readBool(QStringLiteral("Compress"), QStringLiteral("CompressPreview"), true);
+    }
+    std::string error;
+    cache_ = PageCache::open(options.cacheBase.empty() ? PageCache::defaultBase() : options.cacheBase,
+                             compressFiles_, error);
+
+    const QSize screen = screen_;
+    geometry_ = previewGeometry(screen.width(), screen.height(), ratioPage_);
+    setFixedSize(geometry_.clientWidth, geometry_.clientHeight);
+    buildControls();
+    state_.lastPageIndex = -1;
+    state_.pageIndex = 0;
+    state_.followNewest = true;
+    state_.reloadPage = true;
+    applyButtons();
+    move(std::max(0, (screen.width() - geometry_.windowWidth) / 2),
+         std::max(0, (screen.height() - geometry_.windowHeight) / 2));
+    qApp->installEventFilter(this);
+    show();
+}
+
+TRichPreviewForm::~TRichPreviewForm()
+{
+    qApp->removeEventFilter(this);
+    if (cache_)
+        cache_->close();
+}
+
+void TRichPreviewForm::buildControls()
+{
+    const WindowGeometry &g = geometry_;
+    // The bar's controls are laid out for a small dialog font.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
+    scrollBox1_ = makeScrollBox(this, image1_);
+    setBounds(scrollBox1_, g.image);
+    image1_->resize(g.image.width, g.image.height);
+    image1_->onMouseDown = [this](Qt::MouseButton b) {
+        if (b == Qt::RightButton) {
+            run(nav_.resetZoom(true));
+        }
+    };
+
+    panel1_ = new QWidget(this);
+    panel1_->setGeometry(g.panel.left, g.panel.top, g.panel.width, g.clientHeight - g.panel.top);
+    const int top = g.panel.top;
+    auto label = [this](const QString &text) {
+        auto *l = new QLabel(text, this);
+        l->adjustSize();
+        return l;
+    };
+    auto button = [this](const QString &text) {
+        auto *b = new QPushButton(text, this);
+        b->resize(b->fontMetrics().horizontalAdvance(QString(text).remove(u'&')) + 14, 24);
+        return b;
+    };
+    // Two rows, packed from the left so that they fit the narrowest window that shows them.
+    int x = 4;
+    auto place = [&x](QWidget *w, int y, int gap = 4) {
+        w->move(x, y);
+        x += w->width() + gap;
+    };
+    // Row one: page number, page count, the compact switch, print and close, the zoom factor.
+    label4_ = label(QStringLiteral("Page number:"));
+    label4_->move(4, top + 8);
+    edit1_ = new QLineEdit(this);
+    edit1_->setGeometry(g.editLeft, g.editTop, 40, 22);
+    edit1_->setToolTip(QStringLiteral("Number of current page (can be changed manually) "));
+    x = g.editLeft + 44;
+    label10_ = label(QStringLiteral("(000)"));
+    label10_->setToolTip(QStringLiteral("Total number of pages"));
+    place(label10_, top + 8);
+    label10_->hide();
+    checkBox1_ = new QCheckBox(QStringLiteral("Compact"), this);
+    checkBox1_->adjustSize();
+    checkBox1_->setToolTip(QStringLiteral("Four pages on one window"));
+    place(checkBox1_, top + 6, 6);
+    speedButton1_ = button(QStringLiteral("&Print"));
+    speedButton1_->setToolTip(QStringLiteral("Printing of selection from document ['P' key]"));
+    place(speedButton1_, top + 3);
+    bitBtn1_ = button(QStringLiteral("&Close"));
+    bitBtn1_->setToolTip(QStringLiteral("Closing this preview"));
+    place(bitBtn1_, top + 3, 8);
+    label8_ = label(QStringLiteral("Zoom factor:"));
+    place(label8_, top + 8);
+    label7_ = new QLabel(this);
+    label7_->resize(40, 18);
+    place(label7_, top + 6, 6);
+    // Row two: previous and next, the zoom buttons and step.
+    const int row2 = top + 32;
+    x = 4;
+    arrowButton1_ = new TArrowButton(this);
+    arrowButton1_->SetDirection(TButtonDirection::arwDOWN);
+    arrowButton1_->setToolTip(QStringLiteral("Showing previous pages [PgDn]"));
+    place(arrowButton1_, row2, 3);
+    label2_ = label(QStringLiteral("PREVIOUS"));
+    label9_ = label(QStringLiteral("page"));
+    label9_->move(x, row2 + 16);
+    place(label2_, row2 + 1, 6);
+    arrowButton2_ = new TArrowButton(this);
+    arrowButton2_->SetDirection(TButtonDirection::arwUP);
+    arrowButton2_->setToolTip(QStringLiteral("Showing next pages [PgUp]"));
+    place(arrowButton2_, row2, 3);
+    label1_ = label(QStringLiteral("NEXT "));
+    label3_ = label(QStringLiteral("page"));
+    label3_->move(x, row2 + 16);
+    place(label1_, row2 + 1, 6);
+    speedButton2_ = button(QStringLiteral("&Larger"));
+    speedButton2_->setToolTip(QStringLiteral("Larger zoom ['L' key]"));
+    place(speedButton2_, row2 + 4);
+    speedButton3_ = button(QStringLiteral("&Smaller"));
+    speedButton3_->setToolTip(QStringLiteral("Smaller zoom ['S' key]"));
+    speedButton3_->setEnabled(false);
+    place(speedButton3_, row2 + 4, 8);
+    label6_ = label(QStringLiteral("Zoom step:"));
+    place(label6_, row2 + 9);
+    maskEdit1_ = new QLineEdit(this);
+    maskEdit1_->setInputMask(QStringLiteral("9.999;_"));
+    maskEdit1_->setMaxLength(5);
+    maskEdit1_->resize(46, 22);
+    maskEdit1_->setToolTip(QStringLiteral("Input step size zooming"));
+    place(maskEdit1_, row2 + 5);
+    label7_->setAutoFillBackground(true);
+    QPalette inverted = label7_->palette();
+    inverted.setColor(QPalette::Window, palette().color(QPalette::ButtonText));
+    inverted.setColor(QPalette::WindowText, palette().color(QPalette::Button));
+    label7_->setPalette(inverted);
+    QFont f7 = label7_->font();
+    f7.setPixelSize(13);
+    label7_->setFont(f7);
+    label7_->setToolTip(QStringLiteral("Actual size of the zoom (double click for a value of one)"));
+    label7_->installEventFilter(this);
+    label5_ = new QLabel(this);
+    QFont f5 = label5_->font();
+    f5.setBold(true);
+    label5_->setFont(f5);
+    QPalette red = label5_->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    label5_->setPalette(red);
+    label5_->setGeometry(0, 0, 24, 16);
+    // The zoom controls come last in their rows and go when the window is too narrow for them.
+    const bool zoomFits = label7_->geometry().right() < g.clientWidth
+                          && maskEdit1_->geometry().right() < g.clientWidth;
+    for (QWidget *w : {static_cast<QWidget *>(label8_), static_cast<QWidget *>(label7_),
+                       static_cast<QWidget *>(label6_), static_cast<QWidget *>(maskEdit1_)})
+        w->setVisible(g.zoomControlsVisible && zoomFits);
+
+    maskEdit1_->setText(q(zoomText(state_.zoomStep)));
+    label7_->setText(q(zoomText(state_.zoom)));
+    connect(maskEdit1_, &QLineEdit::textChanged, this, [this] {
+        nav_.setZoomStep(maskEdit1_->displayText().toStdString());
+    });
+    connect(arrowButton2_, &TArrowButton::clicked, this, &TRichPreviewForm::ArrowButton2Click);
+    connect(arrowButton1_, &TArrowButton::clicked, this, &TRichPreviewForm::ArrowButton1Click);
+    connect(speedButton1_, &QPushButton::clicked, this, &TRichPreviewForm::SpeedButton1Click);
+    connect(speedButton2_, &QPushButton::clicked, this, &TRichPreviewForm::SpeedButton2Click);
+    connect(speedButton3_, &QPushButton::clicked, this, &TRichPreviewForm::SpeedButton3Click);
+    connect(bitBtn1_, &QPushButton::clicked, this, &QWidget::close);
+    connect(checkBox1_, &QCheckBox::clicked, this, &TRichPreviewForm::CheckBox1Click);
+    image1_->bitmap = QImage();
+}
+
+// --- Page cache
+
+void TRichPreviewForm::FillImagelist(PageRecording &recording)
+{
+    FillImagelist(recording.takePage());
+}
+
+void TRichPreviewForm::FillImagelist(const Page &page)
+{
+    const bool stored = cache_ && cache_->store(state_.pageIndex, encodePage(page));
+    // The paint that follows shows this page: it need not come back from the file.
+    pageCache_ = page;
+    freshPage_ = stored ? state_.pageIndex : -1;
+    if (!stored && !cacheErrorShown_) {
+        // Once per preview: a full disk would otherwise ask for every page.
+        cacheErrorShown_ = true;
+        showError(QStringLiteral("Can not save the page information (MetaFiles)"));
+    }
+    state_.lastPageIndex = state_.pageIndex;
+    state_.pageIndex += 1;
+}
+
+std::optional<Page> TRichPreviewForm::restorePage(int index)
+{
+    if (!cache_ || index < 0 || index > state_.lastPageIndex)
+        return std::nullopt;
+    freshPage_ = -1; // pageCache_ is about to hold another page
+    auto r = cache_->restore(index);
+    if (r.status == PageCache::Status::Missing)
+        return std::nullopt;
+    if (r.status == PageCache::Status::Damaged)
+        throw DamagedPage(r.error);
+    DecodedPage d = decodePage(r.bytes);
+    if (!d.ok)
+        throw DamagedPage("the page file " + pageFileName(index, compressFiles_) + " is damaged: " + d.error);
+    return std::move(d.page);
+}
+
+void TRichPreviewForm::showError(const QString &text)
+{
+    MessageRequest r;
+    r.caption = QStringLiteral("Error");
+    r.text = text;
+    r.icon = MessageIcon::Error;
+    r.buttons = MessageButtons::Ok;
+    r.owner = this;
+    CurrentPrompter().message(r);
+}
+
+// --- Painting
+
+void TRichPreviewForm::Repaint()
+{
+    try {
+        FormPaint();
+    } catch (const DamagedPage &e) {
+        showError(q(e.what()));
+    }
+    // While the pages are laid out no events are handled: each new page goes on screen now.
+    if (state_.followNewest && isVisible()) {
+        image1_->repaint();
+        edit1_->repaint();
+    }
+}
+
+void TRichPreviewForm::SizeImageForZoom(int which)
+{
+    QSize size = scrollBox1_->size();
+    if (state_.zoom > 1.00001)
+        size = QSize(roundEven(size.width() * state_.zoom), roundEven(size.height() * state_.zoom));
+    PageImage *image = which == 1 ? image1_ : (preview2_ ? preview2_->Image1() : nullptr);
+    if (!image)
+        return;
+    image->resize(size);
+    const qreal dpr = image->devicePixelRatioF();
+    if (image->bitmap.size() != size * dpr) {
+        image->bitmap = QImage(size * dpr, QImage::Format_RGB32);
+        image->bitmap.setDevicePixelRatio(dpr);
+        image->bitmap.fill(Qt::white);
+    }
+}
+
+void TRichPreviewForm::ClearPreview1()
+{
+    image1_->bitmap.fill(Qt::white);
+}
+
+void TRichPreviewForm::ClearPreview2()
+{
+    if (!preview2_)
+        return;
+    preview2_->Image1()->bitmap.fill(Qt::white);
+    preview2_->Image1()->update();
+}
+
+void TRichPreviewForm::LabelsVisiblePreview2(bool visible)
+{
+    if (!preview2_)
+        return;
+    preview2_->Label1()->setVisible(visible);
+    preview2_->Label2()->setVisible(visible);
+}
+
+void TRichPreviewForm::drawInto(PageImage *image, const Page &page, const QRect &target)
+{
+    QPainter painter(&image->bitmap);
+    replayPage(painter, page, target);
+}
+
+void TRichPreviewForm::FormPaint()
+{
+    ViewState &s = state_;
+    const int shown = s.followNewest ? -1 : 0; // numbers shown lag one behind while following
+    const QString count = QStringLiteral("(%1)").arg(s.lastPageIndex + 1);
+    auto pageFor = [&](int k) -> std::optional<Page> {
+        if (k >= 0 && k == freshPage_)
+            return pageCache_;
+        if (s.reloadPage) {
+            auto page = restorePage(k);
+            if (page)
+                pageCache_ = *page;
+            return page;
+        }
+        // The cached page stands in, once its file is known to be there.
+        if (!cache_ || k > s.lastPageIndex || !cache_->has(k))
+            return std::nullopt;
+        return pageCache_;
+    };
+    if (!s.compact) {
+        if (preview2_)
+            LabelsVisiblePreview2(true);
+        const int k = s.followNewest ? s.pageIndex - 1 : s.pageIndex;
+        if (auto page = pageFor(k)) {
+            const bool second = preview2_ && s.pageIndex % 2 == 1;
+            if (!second) {
+                SizeImageForZoom(1);
+                ClearPreview1();
+                drawInto(image1_, *page, QRect(QPoint(0, 0), image1_->size()));
+                edit1_->setText(q(pageText(s.pageIndex + 1 + shown)));
+                label10_->setText(count);
+                image1_->update();
+            } else {
+                SizeImageForZoom(2);
+                ClearPreview2();
+                drawInto(preview2_->Image1(), *page, QRect(QPoint(0, 0), image1_->size()));
+                preview2_->Label2()->setText(q(pageText(s.pageIndex + 1 + shown)));
+                label10_->setText(count);
+                preview2_->Image1()->update();
+            }
+        }
+    } else {
+        const int slotCount = preview2_ ? 8 : 4;
+        for (int r = 0; r < slotCount; ++r) {
+            auto page = pageFor(s.pageIndex + r + shown);
+            if (!page)
+                break;
+            PageImage *image = image1_;
+            if (r < 4) {
+                SizeImageForZoom(1);
+                if (r == 0)
+                    ClearPreview1();
+            } else {
+                SizeImageForZoom(2);
+                if (r == 4)
+                    ClearPreview2();
+                image = preview2_->Image1();
+            }
+            const Rect qd = quadrant(r % 4, image->width(), image->height());
+            drawInto(image, *page, QRect(qd.left, qd.top, qd.width, qd.height));
+            if (r < 4) {
+                edit1_->setText(q(pageText(s.pageIndex + 1 + shown)));
+            } else {
+                const std::string a = std::to_string(s.pageIndex + 5 + shown);
+                const std::string b = std::to_string(s.pageIndex + r + 1 + shown);
+                preview2_->Label2()->setText(q(a == b ? a : a + "-" + b));
+            }
+            label10_->setText(count);
+            image->update();
+        }
+    }
+    awaitingFirstPaint_ = false;
+    update(); // the rulers
+    if (preview2_)
+        preview2_->update();
+}
+
+void TRichPreviewForm::SetupRulers(QPainter &painter, QWidget *window)
+{
+    if (!(PageWidth > 0) || windowTitle() != QLatin1String(kFinishedCaption))
+        return;
+    const bool inches = RulerUnit == TMeasureUnit::muInches;
+    const QString unit = inches ? QStringLiteral("inch") : QStringLiteral("mm");
+    if (window == this)
+        label5_->setText(unit);
+    else if (preview2_ && window == preview2_)
+        preview2_->Label5()->setText(unit);
+    painter.setBrush(palette().color(QPalette::Button));
+    painter.setPen(QColor(128, 128, 128));
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(7);
+    painter.setFont(font);
+    const QFontMetrics fm(font);
+    // Numbers stand on the ruler's face, over the tick they name.
+    auto label = [&](int x, int y, int value) {
+        const QString text = QString::number(value);
+        painter.fillRect(QRect(x, y, fm.horizontalAdvance(text), fm.height()), painter.brush());
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(x, y + fm.ascent()), text);
+        painter.setPen(QColor(128, 128, 128));
+    };
+    const int t = scrollBox1_->y(), ih = image1_->height();
+    painter.drawRect(0, t, 22, ih + 7);
+    painter.drawLine(11, t, 11, t + ih);
+    for (const RulerTick &tick : rulerTicks(PageHeight, inches, ih)) {
+        painter.drawLine(5, t + tick.position, 17, t + tick.position);
+        if (tick.labelled)
+            label(5, t + tick.position - 5, tick.value);
+    }
+    const int l = scrollBox1_->x(), iw = image1_->width();
+    painter.drawRect(l, 0, iw + 7, 22);
+    painter.drawLine(l, 11, l + iw, 11);
+    for (const RulerTick &tick : rulerTicks(PageWidth, inches, iw)) {
+        painter.drawLine(l + tick.position, 5, l + tick.position, 17);
+        if (tick.labelled)
+            label(l + tick.position - 5, 0, tick.value);
+    }
+}
+
+void TRichPreviewForm::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    SetupRulers(painter, this);
+}
+
+// --- Set-up, keys, closing
+
+bool TRichPreviewForm::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QWidget::event(e);
+}
+
+void TRichPreviewForm::FormActivate()
+{
+    setFocus();
+    // The set-up of the finished preview runs once: coming back to the window later keeps the
+    // page the user was on.
+    if (!awaitingFirstPaint_ && windowTitle() != QLatin1String(kFinishedCaption)) {
+        label10_->show();
+        if (!preview2_ && state_.lastPageIndex > 0) {
+            const Placement p = placeWindows(screen_.width(), width() + kFrameWidth);
+            move(p.left, y());
+            if (p.secondWindow) {
+                preview2_ = new TPreview2(this, ratioPage_, screen_);
+                preview2_->show();
+                preview2_->FormActivate();
+                activateWindow();
+                setFocus();
+            }
+        }
+        state_.twoWindows = preview2_ != nullptr;
+        setWindowTitle(QLatin1String(kFinishedCaption)); // before the paints: rulers follow
+        const auto steps = nav_.finishedSetup();
+        run(steps);
+        label2_->setEnabled(false);
+        label9_->setEnabled(false);
+    }
+    edit1_->setReadOnly(state_.lastPageIndex < 1);
+    checkBox1_->setVisible(state_.lastPageIndex >= 1);
+    if (state_.lastPageIndex >= 1)
+        checkBox1_->setChecked(state_.compact);
+    if (state_.lastPageIndex <= 1 && !state_.compact && preview2_) {
+        state_.previousOn = state_.nextOn = false;
+        applyButtons();
+    }
+    update();
+}
+
+void TRichPreviewForm::run(const std::vector<Step> &steps)
+{
+    const int kept = state_.pageIndex;
+    try {
+        for (const Step &step : steps) {
+            switch (step.kind) {
+            case StepKind::Paint:
+                state_.pageIndex = step.pageIndex;
+                FormPaint();
+                break;
+            case StepKind::ClearSecond: ClearPreview2(); break;
+            case StepKind::SecondLabels: LabelsVisiblePreview2(step.visible); break;
+            }
+        }
+    } catch (const DamagedPage &e) {
+        state_.pageIndex = kept;
+        applyButtons();
+        showError(q(e.what()));
+        return;
+    }
+    state_.pageIndex = kept;
+    applyButtons();
+}
+
+void TRichPreviewForm::SetupPgUp(bool enabled)
+{
+    for (QWidget *w : {static_cast<QWidget *>(arrowButton2_), static_cast<QWidget *>(label1_),
+                       static_cast<QWidget *>(label3_)})
+        w->setEnabled(enabled);
+}
+
+void TRichPreviewForm::SetupPgDown(bool enabled)
+{
+    for (QWidget *w : {static_cast<QWidget *>(arrowButton1_), static_cast<QWidget *>(label2_),
+                       static_cast<QWidget *>(label9_)})
+        w->setEnabled(enabled);
+}
+
+void TRichPreviewForm::applyButtons()
+{
+    SetupPgUp(state_.nextOn);
+    SetupPgDown(state_.previousOn);
+    speedButton3_->setEnabled(state_.smallerOn);
+    image1_->setToolTip(q(state_.imageHint));
+    label7_->setText(q(zoomText(state_.zoom)));
+}
+
+void TRichPreviewForm::ArrowButton2Click()
+{
+    run(nav_.next());
+}
+
+void TRichPreviewForm::ArrowButton1Click()
+{
+    run(nav_.previous());
+}
+
+void TRichPreviewForm::SpeedButton2Click()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    run(nav_.larger());
+    QApplication::restoreOverrideCursor();
+}
+
+void TRichPreviewForm::SpeedButton3Click()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    run(nav_.smaller());
+    QApplication::restoreOverrideCursor();
+}
+
+void TRichPreviewForm::Label7DblClick()
+{
+    run(nav_.resetZoom(false));
+}
+
+void TRichPreviewForm::CheckBox1Click()
+{
+    run(nav_.setCompact(checkBox1_->isChecked()));
+}
+
+void TRichPreviewForm::Edit1KeyUp()
+{
+    if (!edit1_->isModified())
+        return;
+    auto typed = nav_.typedPage(edit1_->text().toStdString());
+    if (typed.editText)
+        edit1_->setText(q(*typed.editText));
+    run(typed.steps);
+}
+
+void TRichPreviewForm::FormKeyDown(QKeyEvent *event)
+{
+    state_.followNewest = false;
+    QScrollBar *h = scrollBox1_->horizontalScrollBar();
+    QScrollBar *v = scrollBox1_->verticalScrollBar();
+    switch (event->key()) {
+    case Qt::Key_PageUp: run(nav_.key(Key::PageUp)); break;
+    case Qt::Key_PageDown: run(nav_.key(Key::PageDown)); break;
+    case Qt::Key_Home: run(nav_.key(Key::Home)); break;
+    case Qt::Key_End: run(nav_.key(Key::End)); break;
+    case Qt::Key_Left: h->setValue(h->value() - h->singleStep()); break;
+    case Qt::Key_Right: h->setValue(h->value() + h->singleStep()); break;
+    case Qt::Key_Up: v->setValue(v->value() - v->singleStep()); break;
+    case Qt::Key_Down: v->setValue(v->value() + v->singleStep()); break;
+    default: break;
+    }
+}
+
+bool TRichPreviewForm::FormKeyPress(const QString &text)
+{
+    if (text.size() != 1)
+        return false;
+    state_.followNewest = false;
+    const QChar c = text[0].toUpper();
+    if (c == u'L')
+        SpeedButton2Click();
+    else if (c == u'S')
+        SpeedButton3Click();
+    else if (c == u'P')
+        SpeedButton1Click();
+    return false;
+}
+
+bool TRichPreviewForm::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == label7_ && e->type() == QEvent::MouseButtonDblClick) {
+        Label7DblClick();
+        return true;
+    }
+    const bool key = e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease;
+    if (!key || !watched->isWidgetType())
+        return QWidget::eventFilter(watched, e);
+    auto *w = static_cast<QWidget *>(watched);
+    if (w->window() != this)
+        return QWidget::eventFilter(watched, e);
+    // The window sees each key once, before the control it is for: a key a control leaves
+    // goes on to its parents as the same event, and is not seen again there.
+    const bool passedOn = e == lastKey_ && lastKeyTarget_ && w != lastKeyTarget_
+                          && w->isAncestorOf(lastKeyTarget_);
+    if (passedOn)
+        return QWidget::eventFilter(watched, e);
+    lastKey_ = e;
+    lastKeyTarget_ = w;
+    auto *k = static_cast<QKeyEvent *>(e);
+    if (e->type() == QEvent::KeyPress) {
+        FormKeyDown(k);
+        FormKeyPress(k->text());
+    } else if (w == edit1_ && !k->isAutoRepeat()) {
+        Edit1KeyUp();
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void TRichPreviewForm::closeEvent(QCloseEvent *event)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    image1_->bitmap = QImage();
+    pageCache_ = Page();
+    freshPage_ = -1;
+    if (cache_)
+        cache_->close();
+    if (preview2_)
+        preview2_->closeWithOwner();
+    QApplication::restoreOverrideCursor();
+    event->accept();
+}
+
+// --- Printing from the cache
+
+void TRichPreviewForm::SpeedButton1Click()
+{
+    if (busyPrinting_)
+        return;
+    busyPrinting_ = true;
+    const int kept = state_.pageIndex;
+    state_.followNewest = false;
+    state_.reloadPage = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Page index and cursor come back however printing ends.
+    struct Restore {
+        TRichPreviewForm *f;
+        int kept;
+        ~Restore()
+        {
+            f->state_.pageIndex = kept;
+            QApplication::restoreOverrideCursor();
+            f->busyPrinting_ = false;
+        }
+    } restore{this, kept};
+    try {
+        printFromCache();
+    } catch (const DamagedPage &e) {
+        showError(q(e.what()));
+    } catch (const std::exception &e) {
+        showError(q(e.what()));
+    }
+    // The single view showed each page as it went out; the view comes back with the index.
+    if (state_.pageIndex != kept) {
+        state_.pageIndex = kept;
+        run(nav_.view());
+    }
+}
+
+bool TRichPreviewForm::printFromCache()
+{
+    const int pages = state_.lastPageIndex + 1;
+    const int units = printUnits(state_.compact, pages);
+    if (units < 1)
+        return false;
+    QPrinter *printer = printer_;
+    if (!printer) {
+        if (!ownPrinter_)
+            ownPrinter_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer = ownPrinter_.get();
+    }
+    std::optional<PrintRange> range;
+    if (printDialog_) {
+        range = printDialog_(*printer, 1, units, this);
+    } else {
+        QPrintDialog dialog(printer, this);
+        dialog.setOptions(QAbstractPrintDialog::PrintPageRange);
+        dialog.setMinMax(1, units);
+        dialog.setFromTo(1, units);
+        if (dialog.exec() == QDialog::Accepted) {
+            range = dialog.printRange() == QAbstractPrintDialog::PageRange
+                        ? PrintRange{dialog.fromPage(), dialog.toPage()}
+                        : PrintRange{1, units};
+        }
+    }
+    if (!range)
+        return false;
+    const int width = PrinterPageWidth > 0 ? PrinterPageWidth : printer->width();
+    const int height = PrinterPageHeight > 0 ? PrinterPageHeight : printer->height();
+    // Printed to a file, every job would write over the one before: the pages or sheets then
+    // go into that file as one document.
+    const bool toFile = !printer->outputFileName().isEmpty();
+    QPainter painter;
+    auto startSheet = [&] {
+        if (painter.isActive()) {
+            if (!printer->newPage())
+                throw std::runtime_error("Not be able to print a new page.");
+        } else if (!painter.begin(printer)) {
+            throw std::runtime_error("Not be able to start the printing.");
+        }
+    };
+    auto endJob = [&] {
+        if (!toFile && painter.isActive())
+            painter.end();
+    };
+    for (const PrintJob &job : printJobs(state_.compact, pages, range->from, range->to)) {
+        if (!state_.compact) {
+            const int p = job.parts.front().pageIndex;
+            state_.pageIndex = p;
+            FormPaint(); // the preview shows the page being printed
+            auto page = restorePage(p);
+            if (!page)
+                continue; // a missing page starts no job
+            startSheet();
+            replayPage(painter, *page, QRectF(0, 0, width, height));
+            endJob();
+        } else {
+            const int h = roundEven(height * 0.95); // the lowest twentieth stays empty
+            startSheet();
+            for (const PrintSlot &slot : job.parts) {
+                auto page = restorePage(slot.pageIndex);
+                if (!page)
+                    continue;
+                const Rect qd = quadrant(slot.quadrant, width, h);
+                replayPage(painter, *page, QRectF(qd.left, qd.top, qd.width, qd.height));
+            }
+            endJob();
+        }
+    }
+    if (painter.isActive())
+        painter.end();
+    return true;
+}
+
+// --- The second window
+
+TPreview2::TPreview2(TRichPreviewForm *owner, double ratioPage, QSize screen)
+    : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                         | Qt::MSWindowsFixedSizeDialogHint),
+      owner_(owner)
+{
+    setWindowTitle(QStringLiteral("next page(s)"));
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
+    const WindowGeometry g = secondWindowGeometry(screen.width(), screen.height(), ratioPage);
+    setFixedSize(g.clientWidth, g.clientHeight);
+    scrollBox1_ = makeScrollBox(this, image1_);
+    setBounds(scrollBox1_, g.image);
+    image1_->resize(g.image.width, g.image.height);
+    panel1_ = new QWidget(this);
+    panel1_->setGeometry(g.panel.left, g.panel.top, g.panel.width, g.clientHeight - g.panel.top);
+    label1_ = new QLabel(QStringLiteral("Page number:"), panel1_);
+    label1_->move(8, 10);
+    label1_->adjustSize();
+    label2_ = new QLabel(QStringLiteral("Label2"), panel1_);
+    label2_->setAutoFillBackground(true);
+    QPalette teal = label2_->palette();
+    teal.setColor(QPalette::Window, QColor(0, 128, 128));
+    teal.setColor(QPalette::WindowText, Qt::black);
+    label2_->setPalette(teal);
+    QFont f2 = label2_->font();
+    f2.setBold(true);
+    f2.setPixelSize(13);
+    label2_->setFont(f2);
+    label2_->setGeometry(label1_->x() + label1_->width() + 6, 8, 64, 18);
+    label2_->setToolTip(QStringLiteral("Actual page number (second window)"));
+    label5_ = new QLabel(this);
+    QFont f5 = label5_->font();
+    f5.setBold(true);
+    label5_->setFont(f5);
+    QPalette red = label5_->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    label5_->setPalette(red);
+    label5_->setGeometry(0, 0, 24, 16);
+}
+
+void TPreview2::FormActivate()
+{
+    const QRect frame = owner_->frameGeometry();
+    move(frame.x() + frame.width(), frame.y());
+    setFixedSize(owner_->size());
+    scrollBox1_->setGeometry(owner_->ScrollBox1()->geometry());
+    image1_->resize(owner_->Image1()->size());
+    const QRect box = owner_->ScrollBox1()->geometry();
+    panel1_->setGeometry(0, box.y() + box.height() + 4, box.width() + 22,
+                         std::max(0, height() - box.y() - box.height() - 4));
+}
+
+bool TPreview2::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QWidget::event(e);
+}
+
+void TPreview2::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    owner_->SetupRulers(painter, this);
+}
+
+void TPreview2::keyPressEvent(QKeyEvent *event)
+{
+    event->accept(); // the key does nothing here
+    owner_->activateWindow();
+    owner_->setFocus();
+}
+
+void TPreview2::closeEvent(QCloseEvent *event)
+{
+    if (closing_)
+        event->accept();
+    else
+        event->ignore(); // the preview still draws into it
+}
+
+void TPreview2::closeWithOwner()
+{
+    closing_ = true;
+    close();
+}
+
+} // namespace kelpa::preview

@@ -1,0 +1,285 @@
+// The formatting bar and the ruler: commands on the selection, the controls following it,
+// formatting kept through save and reopen, the default font and colour, and the markers.
+#include "EditorFixture.h"
+
+#include "editor/RulerGeometry.h"
+#include "editor/TRuler.h"
+
+#include <QAction>
+#include <QComboBox>
+#include "widgets/Kpspin.h"
+#include <QToolButton>
+
+using namespace kelpa::editor;
+using namespace kelpa::editor::test;
+
+namespace {
+
+QToolButton *button(TForm1 &form, const char *name) { return form.findChild<QToolButton *>(name); }
+
+} // namespace
+
+TEST_F(EditorTest, FormattingRoundTripsThroughSaveAndReopen)
+{
+    writeFile(path("f.rtf"), "{\\rtf1\\ansi plain words\\par second paragraph\\par}");
+    start();
+    const int slot = form->OpenDocument(path("f.rtf"), true, {});
+    ASSERT_GE(slot, 0);
+    TRichEdit *e = editor(slot);
+    e->SetSelStart(0);
+    e->SetSelLength(5);
+    form->Bold1Click();
+    form->Italic1Click();
+    prompter.answerColor(QColor(200, 0, 0));
+    form->ColorButtonClick();
+    form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize")->SetAsInteger(18);
+    QComboBox *names = form->findChild<QComboBox *>("FontName");
+    names->setCurrentIndex(names->findText("Liberation Serif"));
+    form->LeftAlignClick(2);
+    e->SetSelStart(15);
+    form->Bullets1Click();
+    form->Underline1Click();
+    e->SetSelText("u");
+    form->SaveButtonClick();
+    form->ClosePage(slot);
+
+    const int again = form->OpenDocument(path("f.rtf"), true, {});
+    ASSERT_GE(again, 0);
+    e = editor(again);
+    e->SetSelStart(1);
+    EXPECT_EQ(e->SelAttributes().Style(), TFontStyles(TFontStyle::Bold) | TFontStyle::Italic);
+    EXPECT_EQ(e->SelAttributes().Color(), QColor(200, 0, 0));
+    EXPECT_EQ(e->SelAttributes().Size(), 18);
+    EXPECT_EQ(e->SelAttributes().Name(), "Liberation Serif");
+    EXPECT_EQ(e->Paragraph().Alignment(), TAlignment::Center);
+    EXPECT_EQ(e->Paragraph().Numbering(), TNumberingStyle::None);
+    e->SetSelStart(16);
+    EXPECT_TRUE(e->SelAttributes().Style().testFlag(TFontStyle::Underline));
+    EXPECT_EQ(e->Paragraph().Numbering(), TNumberingStyle::Bullet);
+    EXPECT_EQ(e->Paragraph().Alignment(), TAlignment::LeftJustify);
+}
+
+TEST_F(EditorTest, TypedFontSizeIsTakenWithinItsRange)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("words");
+    e->SelectAll();
+    auto *size = form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize");
+    struct Case {
+        const char *typed;
+        int applied;
+    } cases[] = {{"14", 14}, {"99999", 200}, {"1", 4}, {"x", 4}, {"", 4}, {"-3", 4}, {"200", 200}, {"abc", 200}};
+    for (const Case &c : cases) {
+        size->setText(QString::fromLatin1(c.typed));
+        e->SetSelStart(1);
+        EXPECT_EQ(e->SelAttributes().Size(), c.applied) << c.typed;
+        e->SelectAll();
+    }
+}
+
+TEST_F(EditorTest, ControlsFollowTheSelection)
+{
+    writeFile(path("c.rtf"), "{\\rtf1\\ansi{\\fonttbl{\\f0 DejaVu Sans;}{\\f1 Liberation Serif;}}"
+                             "{\\colortbl;\\red0\\green128\\blue0;}"
+                             "\\f0\\fs20 plain \\par\\pard\\qc\\f1\\fs32{\\b\\ul\\cf1 bold}\\par}");
+    start();
+    const int slot = form->OpenDocument(path("c.rtf"), true, {});
+    TRichEdit *e = editor(slot);
+    struct Case {
+        int position;
+        bool bold, underline, centre;
+        int size;
+        const char *font;
+    } cases[] = {{1, false, false, false, 10, "DejaVu Sans"}, {9, true, true, true, 16, "Liberation Serif"}};
+    for (const Case &c : cases) {
+        e->SetSelStart(c.position);
+        EXPECT_EQ(button(*form, "BoldButton")->isChecked(), c.bold) << c.position;
+        EXPECT_FALSE(button(*form, "ItalicButton")->isChecked());
+        EXPECT_EQ(button(*form, "UnderlineButton")->isChecked(), c.underline);
+        EXPECT_EQ(button(*form, "CenterAlign")->isChecked(), c.centre);
+        EXPECT_EQ(button(*form, "LeftAlign")->isChecked(), !c.centre);
+        EXPECT_FALSE(button(*form, "RightAlign")->isChecked());
+        EXPECT_EQ(form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize")->GetAsInteger(), c.size);
+        EXPECT_EQ(form->findChild<QComboBox *>("FontName")->currentText(), c.font);
+    }
+    EXPECT_EQ(button(*form, "ColorButton")->property("fontColor").value<QColor>(), QColor(0, 128, 0));
+}
+
+TEST_F(EditorTest, FormattingBarAndRulerFollowRichPages)
+{
+    start();
+    QWidget *bar = form->findChild<QWidget *>("FontsPanel");
+    EXPECT_EQ(bar->parentWidget(), page(0).Sheet);
+    EXPECT_EQ(form->ruler()->parentWidget(), page(0).Sheet);
+    EXPECT_TRUE(form->ruler()->isEnabled());
+    form->NewPage(NewPageKind::Plain);
+    EXPECT_EQ(bar->parentWidget()->objectName(), "HiddenPanel");
+    EXPECT_FALSE(form->ruler()->isEnabled());
+    for (const char *name : {"BoldPopup", "ItalicPopup", "UnderlinePopup", "DefaultFontPopup", "DefaultColorPopup"})
+        EXPECT_FALSE(form->action(name)->isEnabled()) << name;
+    // The bar is not refreshed from a plain page.
+    button(*form, "BoldButton")->setChecked(true);
+    editor(1)->SetText("plain");
+    editor(1)->SetSelStart(2);
+    EXPECT_TRUE(button(*form, "BoldButton")->isChecked());
+    form->pageControl()->setCurrentWidget(page(0).Sheet);
+    EXPECT_EQ(bar->parentWidget(), page(0).Sheet);
+    EXPECT_FALSE(button(*form, "BoldButton")->isChecked());
+    EXPECT_TRUE(form->action("BoldPopup")->isEnabled());
+    // Closing and reopening slots never takes the bar with a sheet.
+    form->ClosePage(0);
+    form->NewPage(NewPageKind::Rich);
+    EXPECT_EQ(bar->parentWidget(), page(0).Sheet);
+}
+
+TEST_F(EditorTest, FormattingIsForRichPagesOnly)
+{
+    start();
+    form->NewPage(NewPageKind::Plain);
+    TRichEdit *e = editor(1);
+    e->SetText("plain text");
+    e->SelectAll();
+    const QByteArray before = e->SaveToStream();
+    form->LeftAlignClick(2);
+    form->Bullets1Click();
+    EXPECT_EQ(e->SaveToStream(), before);
+    EXPECT_EQ(e->Paragraph().Alignment(), TAlignment::LeftJustify);
+    // Case changes are text.
+    form->Makeuppercase1Click();
+    EXPECT_EQ(e->Text(), "PLAIN TEXT");
+}
+
+TEST_F(EditorTest, CaseChangeKeepsSelectionAndFormatting)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText(QString::fromUtf8("Stra\xc3\x9f" "e caf\xc3\xa9"));
+    e->SetSelStart(0);
+    e->SetSelLength(3);
+    e->SelAttributes().SetStyle(TFontStyle::Bold);
+    e->SetSelStart(1);
+    e->SetSelLength(9);
+    form->Makeuppercase1Click();
+    EXPECT_EQ(e->Text(), QString::fromUtf8("STRA\xc3\x9f" "E CAF\xc3\xa9"));
+    EXPECT_EQ(e->SelStart(), 1);
+    EXPECT_EQ(e->SelLength(), 9);
+    e->SetSelStart(2);
+    EXPECT_TRUE(e->SelAttributes().Style().testFlag(TFontStyle::Bold));
+    e->SetSelStart(4);
+    EXPECT_FALSE(e->SelAttributes().Style().testFlag(TFontStyle::Bold));
+    e->SetSelStart(0);
+    e->SetSelLength(e->TextLength());
+    form->Makelovercase1Click();
+    EXPECT_EQ(e->Text(), QString::fromUtf8("stra\xc3\x9f" "e caf\xc3\xa9"));
+    form->UndoButtonClick();
+    EXPECT_EQ(e->Text(), QString::fromUtf8("STRA\xc3\x9f" "E CAF\xc3\xa9")) << "one step of undo";
+}
+
+TEST_F(EditorTest, DefaultFontAndDefaultColour)
+{
+    writeFile(path("Kelpa.ini"), "DefaultFontName=Liberation Serif\r\nDefaultFontSize=14\r\nDefaultFontColor=255\r\n");
+    start();
+    EXPECT_EQ(form->defaultFontColor(), QColor(255, 0, 0)) << "255 is red";
+    TRichEdit *e = editor(0);
+    e->SetText("some words");
+    e->SetSelStart(0);
+    e->SetSelLength(4);
+    e->SelAttributes().SetName("DejaVu Sans");
+    e->SelAttributes().SetSize(9);
+    form->DefaultFButtonClick();
+    EXPECT_EQ(e->SelAttributes().Name(), "Liberation Serif");
+    EXPECT_EQ(e->SelAttributes().Size(), 14);
+    EXPECT_FALSE(e->SelAttributes().Color().isValid()) << "aA leaves the colour";
+    form->DefaultFColButtonClick();
+    EXPECT_EQ(e->SelAttributes().Color(), QColor(255, 0, 0));
+    EXPECT_EQ(e->SelAttributes().Size(), 14);
+
+    // New defaults from the dialogs; the page stays as it is.
+    prompter.answerFont(QFont("DejaVu Sans", 12));
+    form->Defaultfont1Click();
+    prompter.answerColor(QColor(0, 0, 255));
+    form->DefaultFColSetClick();
+    EXPECT_EQ(e->SelAttributes().Name(), "Liberation Serif");
+    EXPECT_EQ(form->settings().defaultFontName, "DejaVu Sans");
+    EXPECT_EQ(form->settings().defaultFontSize, 12);
+    e->SetModified(false);
+    ASSERT_TRUE(form->close());
+    const QByteArray ini = fileBytes(path("Kelpa.ini"));
+    EXPECT_TRUE(ini.contains("DefaultFontName=DejaVu Sans\r\n"));
+    EXPECT_TRUE(ini.contains("DefaultFontSize=12\r\n"));
+    EXPECT_TRUE(ini.contains("DefaultFontColor=16711680\r\n")) << ini.constData();
+}
+
+TEST_F(EditorTest, MissingDefaultFontIsChosenAnew)
+{
+    writeFile(path("Kelpa.ini"), "DefaultFontName=No Such Font Family\r\n");
+    struct Case {
+        std::optional<QFont> answer;
+        const char *font;
+    } cases[] = {{QFont("DejaVu Sans", 10), "DejaVu Sans"}, {std::nullopt, "No Such Font Family"}};
+    for (const Case &c : cases) {
+        prompter.clear();
+        prompter.answerFont(c.answer);
+        start();
+        EXPECT_TRUE(shownMessage("Cannot get default font (No Such Font Family) from system. You must choose another one"));
+        ASSERT_EQ(openCount(), 1) << "the page opens either way";
+        EXPECT_EQ(form->settings().defaultFontName, c.font);
+        EXPECT_EQ(editor(0)->DefAttributes().Name(), c.font);
+        TearDown();
+    }
+    // A Windows core font stands in through its metric twin.
+    writeFile(path("Kelpa.ini"), "DefaultFontName=Courier New\r\n");
+    prompter.clear();
+    start();
+    EXPECT_FALSE(shownMessageStarting("Cannot get default font"));
+}
+
+TEST_F(EditorTest, RulerMarkersFollowAndSetTheParagraph)
+{
+    start();
+    form->resize(640, 480);
+    pump();
+    TRichEdit *e = editor(0);
+    e->SetText("a paragraph");
+    TRuler *ruler = form->ruler();
+    const int width = ruler->width();
+    e->Paragraph().SetFirstIndent(30);
+    e->Paragraph().SetLeftIndent(15);
+    e->Paragraph().SetRightIndent(10);
+    form->RichEdit1SelectionChange();
+    const RulerMarkers m = markerPositions(30, 15, 10, width);
+    EXPECT_EQ(ruler->FirstInd->x(), 38);
+    EXPECT_EQ(ruler->LeftInd->x(), m.left);
+    EXPECT_EQ(ruler->RightInd->x(), m.right);
+
+    // The left marker dragged onto the right one stops 5 pixels left of it.
+    form->LeftIndMouseDown(ruler->LeftInd, 4);
+    form->LeftIndMouseMove(ruler->LeftInd, m.right - m.left + 4);
+    form->LeftIndMouseUp();
+    const int expectedLeft = dropLeftMarker(m.right, m.right, width, 4, 30).indent;
+    EXPECT_EQ(e->Paragraph().LeftIndent(), expectedLeft);
+    EXPECT_EQ(e->Paragraph().FirstIndent(), 30);
+    EXPECT_EQ(ruler->LeftInd->x(), markerPositions(30, expectedLeft, 10, width).left);
+    EXPECT_LE(ruler->LeftInd->x(), m.right - 5);
+
+    // The right marker dragged to the far left stops 5 pixels right of the left one.
+    const int leftNow = ruler->LeftInd->x();
+    form->LeftIndMouseDown(ruler->RightInd, 4);
+    form->LeftIndMouseMove(ruler->RightInd, -2000);
+    form->RightIndMouseUp();
+    EXPECT_EQ(e->Paragraph().RightIndent(), dropRightMarker(leftNow + 5, leftNow, width, 4).indent);
+
+    // The first-line marker moves alone: the left marker keeps its place on the ruler.
+    e->Paragraph().SetFirstIndent(0);
+    e->Paragraph().SetLeftIndent(30);
+    form->RichEdit1SelectionChange();
+    ASSERT_EQ(ruler->LeftInd->x(), 38);
+    form->LeftIndMouseDown(ruler->FirstInd, 4);
+    form->LeftIndMouseMove(ruler->FirstInd, 80 + 4);
+    form->FirstIndMouseUp();
+    EXPECT_EQ(e->Paragraph().FirstIndent(), 59);
+    EXPECT_EQ(e->Paragraph().LeftIndent(), 29 - 59);
+    EXPECT_EQ(ruler->FirstInd->x(), 76);
+    EXPECT_EQ(ruler->LeftInd->x(), 36) << "two pixels lost to the scale's rounding";
+}

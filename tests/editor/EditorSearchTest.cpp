@@ -1,0 +1,333 @@
+// Find, find next with the wrap question, replace and Replace All, and bookmarks.
+#include "EditorFixture.h"
+
+#include "editor/FindDialogs.h"
+
+#include <QCheckBox>
+#include <QMenu>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace kelpa::editor;
+using namespace kelpa::editor::test;
+
+namespace {
+
+const QString kWrapQuestion = QStringLiteral("End of document reached. Do you want to continue through the rest of the document?");
+
+QString noMore(const QString &what)
+{
+    return QStringLiteral("Searched through the entire document:\nthere are no more \"") + what + QLatin1Char('"');
+}
+
+} // namespace
+
+TEST_F(EditorTest, WordAtCaretSelectsOrLeavesTheSelection)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText(QString::fromUtf8("caf\xc3\xa9 don't  stop"));
+    struct Case {
+        int caret;
+        bool select;
+        const char *word;
+        int selStart, selLength;
+    } cases[] = {
+        {2, true, "caf\xc3\xa9", 0, 4},
+        {6, true, "don't", 5, 5},
+        {11, true, "stop", 12, 4},  // on the blanks: the word to the right
+        {16, true, "", 16, 0},      // after the last word: nothing changes
+        {6, false, "don't", 6, 0},  // without select the caret stays
+    };
+    for (const Case &c : cases) {
+        e->SetSelStart(c.caret);
+        EXPECT_EQ(form->WordAtCaret(c.select), QString::fromUtf8(c.word)) << c.caret;
+        EXPECT_EQ(e->SelStart(), c.selStart) << c.caret;
+        EXPECT_EQ(e->SelLength(), c.selLength) << c.caret;
+    }
+}
+
+TEST_F(EditorTest, FindTakesTheWordAtTheCaretWhenAutoFillIsOn)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("alpha beta gamma");
+    e->SetSelStart(7);
+    form->FindButtonClick();
+    EXPECT_TRUE(form->findDialog()->isVisible());
+    EXPECT_EQ(form->findDialog()->FindText(), "beta");
+    EXPECT_EQ(e->SelText(), "beta");
+    form->findDialog()->CloseDialog();
+    form->action("FindCapture1")->trigger();
+    e->SetSelStart(0);
+    form->FindButtonClick();
+    EXPECT_EQ(form->findDialog()->FindText(), "beta") << "without auto-fill the text stays";
+    // Replace takes the word and leaves the caret at its start.
+    form->action("FindCapture1")->trigger();
+    e->SetSelStart(13);
+    form->Replace1Click();
+    EXPECT_TRUE(form->replaceMode());
+    EXPECT_EQ(form->replaceDialog()->FindText(), "gamma");
+    EXPECT_EQ(e->SelStart(), 11);
+    EXPECT_EQ(e->SelLength(), 0);
+}
+
+TEST_F(EditorTest, FindNextWithAnEmptyTextOnlyOpensTheDialog)
+{
+    start();
+    editor(0)->SetText("text");
+    form->Findnext1Click();
+    EXPECT_TRUE(form->findDialog()->isVisible());
+    EXPECT_EQ(editor(0)->SelLength(), 0);
+    EXPECT_TRUE(prompter.shown().empty());
+}
+
+TEST_F(EditorTest, FindNextWrapsAroundOnceWithTheQuestion)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("one two one two one");
+    form->findDialog()->SetFindText("one");
+    e->SetSelStart(5);
+    // From the caret on: 8, then 16; the end asks; after wrapping 0, then the starting point ends it.
+    form->Findnext1Click();
+    EXPECT_EQ(e->SelStart(), 8);
+    EXPECT_EQ(e->SelLength(), 3);
+    form->Findnext1Click();
+    EXPECT_EQ(e->SelStart(), 16);
+    EXPECT_TRUE(prompter.shown().empty());
+    prompter.answer(kelpa::MessageAnswer::Yes);
+    form->Findnext1Click();
+    EXPECT_EQ(prompter.last().text, kWrapQuestion);
+    EXPECT_EQ(e->SelStart(), 0) << "wrapped to the start";
+    // The hit at 0 and further on are checked against the starting point of the last run.
+    prompter.clear();
+    e->SetSelStart(5);
+    form->Findnext1Click();
+    form->Findnext1Click();
+    prompter.answer(kelpa::MessageAnswer::Yes);
+    form->Findnext1Click();
+    ASSERT_EQ(e->SelStart(), 0);
+    prompter.clear();
+    form->Findnext1Click();
+    EXPECT_EQ(e->SelStart(), 8);
+    // Declining stops where it is.
+    prompter.clear();
+    form->Findnext1Click();
+    prompter.answer(kelpa::MessageAnswer::No);
+    form->Findnext1Click();
+    EXPECT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(e->SelStart(), 16);
+}
+
+TEST_F(EditorTest, FindNextAfterWrappingStopsAtTheStartingPoint)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("xx one xx");
+    form->findDialog()->SetFindText("one");
+    // The only hit is selected: after the question it is found again, before the starting point.
+    e->SetSelStart(3);
+    e->SetSelLength(3);
+    prompter.answer(kelpa::MessageAnswer::Yes);
+    form->Findnext1Click();
+    EXPECT_EQ(prompter.last().text, kWrapQuestion);
+    EXPECT_EQ(e->SelStart(), 3);
+    EXPECT_EQ(e->SelLength(), 3);
+    // Without any hit: the question, then "no more".
+    prompter.clear();
+    form->findDialog()->SetFindText("none");
+    prompter.answer(kelpa::MessageAnswer::Yes);
+    form->Findnext1Click();
+    ASSERT_EQ(prompter.messages().size(), 2u);
+    EXPECT_EQ(prompter.messages()[0].text, kWrapQuestion);
+    EXPECT_EQ(prompter.messages()[1].text, noMore("none"));
+}
+
+TEST_F(EditorTest, SearchOptionsComeFromTheDialog)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("Cat concat cat");
+    form->findDialog()->SetFindText("cat");
+    form->findDialog()->MatchCaseBox->setChecked(true);
+    e->SetSelStart(0);
+    form->Findnext1Click();
+    EXPECT_EQ(e->SelStart(), 7);
+    form->findDialog()->WholeWordBox->setChecked(true);
+    e->SetSelStart(0);
+    form->Findnext1Click();
+    EXPECT_EQ(e->SelStart(), 11);
+}
+
+TEST_F(EditorTest, ReplaceReplacesHitsOnlyAndFindsOn)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("red green red");
+    form->Replace1Click();
+    form->replaceDialog()->SetFindText("red");
+    form->replaceDialog()->SetReplaceText("blue");
+    e->SetSelStart(4);
+    e->SetSelLength(5); // "green": no hit, stays
+    form->replaceDialog()->ReplaceButton->click();
+    EXPECT_EQ(e->Text(), "red green red");
+    EXPECT_EQ(e->SelStart(), 10);
+    EXPECT_EQ(e->SelText(), "red");
+    form->replaceDialog()->ReplaceButton->click();
+    EXPECT_EQ(e->Text(), "red green blue");
+    // Nothing further: the question, then from the start.
+    EXPECT_EQ(prompter.last().text, kWrapQuestion);
+}
+
+TEST_F(EditorTest, ReplaceAllIsOneStepAndCannotLoop)
+{
+    start();
+    TRichEdit *e = editor(0);
+    const QString text = "a-b-a-b-a";
+    struct Case {
+        const char *what, *with;
+        int caret;
+        kelpa::MessageAnswer wrap;
+        const char *result;
+    } cases[] = {
+        {"a", "aa", 0, kelpa::MessageAnswer::Yes, "aa-b-aa-b-aa"},
+        {"a", "aa", 3, kelpa::MessageAnswer::Yes, "aa-b-aa-b-aa"},
+        {"a", "aa", 3, kelpa::MessageAnswer::No, "a-b-aa-b-aa"},
+        {"-", "", 5, kelpa::MessageAnswer::Yes, "ababa"},
+        {"b-a", "X", 0, kelpa::MessageAnswer::Yes, "a-X-X"},
+        {"a", "aa", 4, kelpa::MessageAnswer::Yes, "aa-b-aa-b-aa"},
+        {"b", "bab", 2, kelpa::MessageAnswer::Yes, "a-bab-a-bab-a"},
+        {"zzz", "y", 0, kelpa::MessageAnswer::Yes, "a-b-a-b-a"},
+    };
+    for (const Case &c : cases) {
+        e->SetText(text);
+        e->SetModified(false);
+        prompter.clear();
+        prompter.answer(c.wrap);
+        form->Replace1Click();
+        e->SetSelStart(c.caret);
+        form->replaceDialog()->SetFindText(c.what);
+        form->replaceDialog()->SetReplaceText(c.with);
+        form->replaceDialog()->ReplaceAllButton->click();
+        EXPECT_EQ(e->Text(), c.result) << c.what << " @" << c.caret;
+        EXPECT_FALSE(form->replaceDialog()->isVisible());
+        EXPECT_FALSE(form->replaceMode());
+        ASSERT_FALSE(prompter.messages().empty());
+        EXPECT_EQ(prompter.messages()[0].text, kWrapQuestion);
+        if (c.wrap == kelpa::MessageAnswer::Yes) {
+            EXPECT_EQ(prompter.last().text, noMore(c.what));
+        }
+        form->UndoButtonClick();
+        EXPECT_EQ(e->Text(), text) << "one undo takes it all back: " << c.what << " @" << c.caret;
+    }
+}
+
+TEST_F(EditorTest, FindNextAfterReplaceAllDoesNotReplaceAgain)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("x1 x2 x3");
+    e->SetSelStart(0);
+    form->Replace1Click();
+    form->replaceDialog()->SetFindText("x");
+    form->replaceDialog()->SetReplaceText("y");
+    prompter.answer(kelpa::MessageAnswer::No);
+    form->replaceDialog()->ReplaceAllButton->click();
+    EXPECT_EQ(e->Text(), "y1 y2 y3");
+    e->SetText("x1 x2");
+    e->SetSelStart(0);
+    form->Replace1Click();
+    form->Findnext1Click();
+    EXPECT_EQ(e->Text(), "x1 x2") << "F3 finds only";
+    EXPECT_EQ(e->SelText(), "x1");
+}
+
+TEST_F(EditorTest, ReplaceModeLastsUntilASearchEnds)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("word other word");
+    e->SetSelStart(0);
+    form->Replace1Click();
+    EXPECT_TRUE(form->replaceMode());
+    form->replaceDialog()->CloseDialog();
+    form->findDialog()->SetFindText("other");
+    form->Findnext1Click();
+    EXPECT_EQ(e->SelText(), "word") << "F3 takes the replace dialog's text while replace mode lasts";
+    EXPECT_EQ(e->SelStart(), 0);
+    form->Findnext1Click();
+    EXPECT_EQ(e->SelStart(), 11);
+    EXPECT_TRUE(form->replaceMode());
+    prompter.answer(kelpa::MessageAnswer::No);
+    form->Findnext1Click();
+    EXPECT_FALSE(form->replaceMode());
+    EXPECT_EQ(form->findDialog()->FindText(), "word");
+}
+
+TEST_F(EditorTest, SearchWithoutAPageDoesNothing)
+{
+    start();
+    form->ClosePage(0);
+    ASSERT_EQ(form->CurrentPage(), -1);
+    form->FindButtonClick();
+    form->Replace1Click();
+    form->findDialog()->SetFindText("x");
+    form->Findnext1Click();
+    form->N01Click(1);
+    form->N02Click(1);
+    EXPECT_FALSE(form->findDialog()->isVisible());
+    EXPECT_FALSE(form->replaceDialog()->isVisible());
+    EXPECT_TRUE(prompter.shown().empty());
+    EXPECT_FALSE(form->findChild<QWidget *>("FindButton")->isEnabled());
+    EXPECT_FALSE(form->findChild<QWidget *>("ReplaceButton")->isEnabled());
+    for (const char *menu : {"Edit1", "Search1"})
+        EXPECT_FALSE(form->findChild<QMenu *>(menu)->isEnabled()) << menu;
+    for (const char *name : {"UndoButton", "CutButton", "CopyButton", "PasteButton"})
+        EXPECT_FALSE(form->findChild<QWidget *>(name)->isEnabled()) << name;
+    form->NewPage(NewPageKind::Plain);
+    for (const char *menu : {"Edit1", "Search1"})
+        EXPECT_TRUE(form->findChild<QMenu *>(menu)->isEnabled()) << menu;
+}
+
+TEST_F(EditorTest, BookmarksSetAndGo)
+{
+    start();
+    form->NewPage(NewPageKind::Plain);
+    TRichEdit *e = editor(1);
+    e->SetText("0123456789 abcdefghij");
+    e->SetSelStart(12);
+    form->N01Click(3);
+    EXPECT_EQ(form->statusPanel(3), "Bookmark 3 ready.");
+    EXPECT_EQ(page(1).Bookmarks[3], 12);
+    e->SetSelStart(0);
+    form->N02Click(3);
+    EXPECT_EQ(e->SelStart(), 12);
+    EXPECT_EQ(form->statusPanel(3), "Jumped to bookmark 3");
+    // Unset: the caret stays and the jump is still reported.
+    e->SetSelStart(4);
+    form->N02Click(7);
+    EXPECT_EQ(e->SelStart(), 4);
+    EXPECT_EQ(form->statusPanel(3), "Jumped to bookmark 7");
+    // The mark moves with text put in or taken out before it.
+    e->SetSelStart(0);
+    e->SetSelText("xyz");
+    EXPECT_EQ(page(1).Bookmarks[3], 15);
+    e->SetSelStart(0);
+    e->SetSelLength(5);
+    e->SetSelText("");
+    EXPECT_EQ(page(1).Bookmarks[3], 10);
+    // Text taken from under it leaves it at the end.
+    form->N01Click(9);
+    e->SetText("short");
+    e->SetSelStart(0);
+    form->N02Click(9);
+    EXPECT_LE(e->SelStart(), e->TextLength());
+    // The shortcuts of the menus.
+    EXPECT_EQ(form->action("SetBookmark5")->shortcut(), QKeySequence("Ctrl+Shift+5"));
+    EXPECT_EQ(form->action("GoToBookmark5")->shortcut(), QKeySequence("Ctrl+5"));
+    EXPECT_EQ(form->action("GoToBookmark5")->text(), "&5");
+    // Bookmarks are per page and a new page starts with none.
+    form->pageControl()->setCurrentWidget(page(0).Sheet);
+    EXPECT_EQ(page(0).Bookmarks[3], -1);
+}
