@@ -13,6 +13,7 @@
 #include "platform/richedit/TRichEdit.h"
 #include "support/Abort.h"
 #include "support/MessageBoxes.h"
+#include "support/documents/DocumentCore.h"
 #include "support/PasswordDialog.h"
 #include "support/Prompter.h"
 
@@ -87,11 +88,17 @@ bool isEncryptedKind(PageKind kind) { return kind == PageKind::Encrypted || kind
 
 // What a plain or rich page writes: plain lines (also from a rich editor saved as plain text,
 // whose stream would be rich text), or its rich-text stream.
-TRichEdit::PlainBytes textPageBytes(const TRichEdit *editor, PageKind kind)
+TRichEdit::PlainBytes textPageBytes(const PageRecord &page)
 {
-    if (kind != PageKind::Plain)
-        return {editor->SaveToStream(), editor->Encoding()};
-    return editor->PlainStream();
+    if (page.Kind != PageKind::Plain)
+        return {page.Editor->SaveToStream(), page.Editor->Encoding()};
+    TRichEdit::PlainBytes out = page.Editor->PlainStream();
+    if (page.LfLineEnds) {
+        const std::string lf = documents::withLineEnd(std::string_view(out.bytes.constData(), static_cast<std::size_t>(out.bytes.size())),
+                                                      documents::LineEnd::Lf);
+        out.bytes = QByteArray(lf.data(), static_cast<qsizetype>(lf.size()));
+    }
+    return out;
 }
 
 } // namespace
@@ -164,6 +171,8 @@ TForm1::ReadOutcome TForm1::readTextFile(int slot, const QString &path)
         return ReadOutcome::Failed;
     }
     table_[slot].Password.clear();
+    table_[slot].LfLineEnds = documents::lineEndOf(std::string_view(content.constData(), static_cast<std::size_t>(content.size())))
+                              == documents::LineEnd::Lf;
     table_[slot].Editor->LoadFromStream(content);
     CheckAutoWrap(slot);
     return ReadOutcome::Read;
@@ -563,7 +572,7 @@ bool TForm1::writeTextPage(int slot)
     PageRecord &page = table_[slot];
     for (;;) {
         QString error;
-        const TRichEdit::PlainBytes out = textPageBytes(page.Editor, page.Kind);
+        const TRichEdit::PlainBytes out = textPageBytes(page);
         if (writeFileReplacing(page.FileName, out.bytes, &error)) {
             // The page keeps its encoding until the file is in another one.
             const bool switched = out.encoding != page.Editor->Encoding();
@@ -768,6 +777,7 @@ void TForm1::releasePage(int slot)
     Updating = true;
     page.FileName.clear();
     page.PasswordUnconfirmed = false;
+    page.LfLineEnds = false;
     if (page.Editor) {
         page.Editor->SetReadOnly(false);
         page.Editor->Clear();
