@@ -12,7 +12,9 @@
 #include "support/Shell.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 
 namespace kelpa::editor {
 
@@ -23,11 +25,11 @@ const QString kApplicationTitle = QStringLiteral("Kelpa");
 
 bool HandOffToRunningInstance(const QStringList &arguments)
 {
-    DocumentPathArgumentText = DocumentPathArgument(arguments);
     // A relative path means the folder the user started in; the running editor and this one
     // (once its window exists) work in the program folder.
-    if (!DocumentPathArgumentText.isEmpty() && QFileInfo(DocumentPathArgumentText).isRelative())
-        DocumentPathArgumentText = QDir::current().absoluteFilePath(DocumentPathArgumentText);
+    QStringList documents = DocumentPathArguments(arguments, QDir::currentPath());
+    DocumentPathArgumentText = documents.isEmpty() ? QString() : documents.takeFirst();
+    MoreDocumentArguments = documents;
     const platform::WindowHandle running = platform::FindWindow(kApplicationClass, kApplicationTitle);
     // The title is ours only after the search, which would otherwise find this process.
     QCoreApplication::setApplicationName(kApplicationTitle);
@@ -37,11 +39,26 @@ bool HandOffToRunningInstance(const QStringList &arguments)
     if (multipleWindowsAllowed(folder))
         return true;
     // A request that cannot be written would be lost: this start becomes an editor instead.
-    if (!writeLoadRequest(folder, DocumentPathArgumentText))
-        return true;
-    platform::BringWindowToFront(running);
-    platform::SendKeystroke(running, QKeyCombination(Qt::ControlModifier, Qt::Key_J));
-    return false;
+    // Several documents go one request at a time, each once the last one was taken; what the
+    // running editor does not take in time opens here.
+    for (;;) {
+        if (!writeLoadRequest(folder, DocumentPathArgumentText))
+            return true;
+        platform::BringWindowToFront(running);
+        platform::SendKeystroke(running, QKeyCombination(Qt::ControlModifier, Qt::Key_J));
+        if (MoreDocumentArguments.isEmpty())
+            return false;
+        QElapsedTimer waited;
+        waited.start();
+        while (QFileInfo::exists(loadRequestFile(folder)) && waited.elapsed() < 5000)
+            QThread::msleep(20);
+        if (QFileInfo::exists(loadRequestFile(folder))) {
+            // Not taken: it stays for the running editor, and the rest opens here.
+            DocumentPathArgumentText = MoreDocumentArguments.takeFirst();
+            return true;
+        }
+        DocumentPathArgumentText = MoreDocumentArguments.takeFirst();
+    }
 }
 
 int RunEditor(int &argc, char **argv)

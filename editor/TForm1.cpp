@@ -31,6 +31,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -47,6 +48,7 @@
 namespace kelpa::editor {
 
 QString DocumentPathArgumentText;
+QStringList MoreDocumentArguments;
 
 namespace {
 
@@ -485,9 +487,11 @@ void TForm1::FormShow()
 {
     if (Activated)
         return;
-    if (!DocumentPathArgumentText.isEmpty())
+    if (!DocumentPathArgumentText.isEmpty()) {
         OpenDocument(DocumentPathArgumentText, true, QString());
-    else
+        for (const QString &more : std::exchange(MoreDocumentArguments, {}))
+            OpenDocument(more, true, QString());
+    } else
         NewPage(NewPageKind::Rich);
     QCoreApplication::processEvents();
 }

@@ -38,6 +38,8 @@ class TRulerMarker;
 
 // The command-line path that the first show opens (empty: a new page).
 extern QString DocumentPathArgumentText;
+// Further documents of the command line, opened after the first.
+extern QStringList MoreDocumentArguments;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT

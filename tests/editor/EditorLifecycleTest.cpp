@@ -204,6 +204,19 @@ TEST_F(EditorTest, CommandLinePathOpensAtFirstShow)
     EXPECT_EQ(page(0).FileName, path("cmd.txt"));
 }
 
+TEST_F(EditorTest, EachDocumentOfTheCommandLineOpens)
+{
+    writeFile(path("one.txt"), "1");
+    writeFile(path("two.rtf"), "{\\rtf1 2}");
+    DocumentPathArgumentText = path("one.txt");
+    MoreDocumentArguments = {path("two.rtf")};
+    start();
+    EXPECT_EQ(openCount(), 2);
+    EXPECT_EQ(page(0).FileName, path("one.txt"));
+    EXPECT_EQ(page(1).FileName, path("two.rtf"));
+    EXPECT_TRUE(MoreDocumentArguments.isEmpty());
+}
+
 TEST_F(EditorTest, HandedOverPathOpensAndTheRequestIsDeleted)
 {
     start();
