@@ -77,6 +77,10 @@ TForm1::TForm1(QWidget *parent)
     PageControl1 = new QTabWidget(Panel1);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setDocumentMode(true);
+    // A very long file name takes a tab of bounded width, shortened in its middle; the tab's
+    // hint shows the whole path.
+    PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { max-width: 24em; }"));
+    PageControl1->tabBar()->setElideMode(Qt::ElideMiddle);
     PageControl1->setVisible(false);
     layout->addWidget(PageControl1, 1);
     layout->addStretch(0);

@@ -299,6 +299,10 @@ TEST_F(EditorTest, AboutBoxShowsTheLicenceWithTheCaption)
         EXPECT_TRUE(box.Label->text().endsWith("\nSource Code: included with every copy, see the home page\n"))
             << box.Label->text().toStdString();
         EXPECT_EQ(box.Image->pos(), QPoint(2, 2));
+        // The text's area keeps clear of the icon.
+        box.show();
+        EXPECT_FALSE(box.Label->contentsRect().translated(box.Label->pos()).intersects(box.Image->geometry()));
+        box.hide();
         const QString licence = box.LicenceText->Text();
         EXPECT_TRUE(licence.contains(form->windowTitle() + " is free software")) << licence.toStdString();
         EXPECT_FALSE(licence.contains(QChar(0xA7)));
