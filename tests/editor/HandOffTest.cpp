@@ -28,7 +28,7 @@ TEST(HandOff, OneDocumentPerArgumentOnlyWhenTheJoinedNameIsNone)
 {
     kelpa::test::TempDir dir;
     const QString at = QString::fromStdString(dir.path().string());
-    for (const char *f : {"a.txt", "b.txt", "My Notes.txt", "My", "x y"})
+    for (const char *f : {"a.txt", "b.txt", "My Notes.txt", "My", "x y", "report:v2.txt"})
         kelpa::test::writeText(dir.file(f), "x");
     QDir(at).mkdir(QStringLiteral("folder"));
     struct Case { QStringList args; QStringList documents; };
@@ -36,6 +36,7 @@ TEST(HandOff, OneDocumentPerArgumentOnlyWhenTheJoinedNameIsNone)
         {{}, {}},
         {{"a.txt"}, {"a.txt"}},
         {{"a.txt", "b.txt"}, {"a.txt", "b.txt"}},
+        {{"a.txt", "report:v2.txt"}, {"a.txt", "report:v2.txt"}},
         {{"/p", "a.txt", "b.txt"}, {"a.txt", "b.txt"}},
         {{"My", "Notes.txt"}, {"My Notes.txt"}},            // the joined name is a file
         {{"a.txt", "missing.txt"}, {"a.txt missing.txt"}},  // not every one: the joined name stays
