@@ -2,6 +2,7 @@
 
 #include "editor/SafeFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -57,11 +58,30 @@ bool writeLoadRequest(const QString &programFolder, const QString &path)
     return writeFileReplacing(loadRequestFile(programFolder), bytes);
 }
 
+namespace {
+
+// The request moved out of the way under a name of this process's own: whichever of the
+// running editor and the start that wrote it moves it first has it, the other finds nothing.
+QString claimLoadRequest(const QString &programFolder, const char *purpose)
+{
+    const QString claimed = loadRequestFile(programFolder) + QLatin1Char('.') + QLatin1String(purpose)
+                            + QString::number(QCoreApplication::applicationPid());
+    QFile::remove(claimed);
+    return QFile::rename(loadRequestFile(programFolder), claimed) ? claimed : QString();
+}
+
+} // namespace
+
 LoadRequest takeLoadRequest(const QString &programFolder)
 {
-    QFile f(loadRequestFile(programFolder));
-    if (!f.open(QIODevice::ReadOnly))
+    const QString claimed = claimLoadRequest(programFolder, "taken");
+    if (claimed.isEmpty())
         return {};
+    QFile f(claimed);
+    if (!f.open(QIODevice::ReadOnly)) {
+        QFile::remove(claimed);
+        return {};
+    }
     QByteArray bytes = f.read(kLoadRequestLimit);
     f.close();
     f.remove();
@@ -74,6 +94,17 @@ LoadRequest takeLoadRequest(const QString &programFolder)
     if (bytes == kVoidCall)
         return {LoadRequest::Kind::BringToFront, {}};
     return {LoadRequest::Kind::Open, QString::fromUtf8(bytes)};
+}
+
+bool loadRequestPending(const QString &programFolder) { return QFile::exists(loadRequestFile(programFolder)); }
+
+bool withdrawLoadRequest(const QString &programFolder)
+{
+    const QString claimed = claimLoadRequest(programFolder, "withdrawn");
+    if (claimed.isEmpty())
+        return false;
+    QFile::remove(claimed);
+    return true;
 }
 
 } // namespace kelpa::editor

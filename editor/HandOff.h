@@ -28,9 +28,15 @@ struct LoadRequest {
 // Writes the request (the path, or the void call when it is empty) without a line end.
 // Written through a temporary file, so the reader never sees half a request.
 bool writeLoadRequest(const QString &programFolder, const QString &path);
-// Reads at most 1023 bytes up to a first line end, deletes the file and tells what to do.
-// A missing or empty file asks for nothing.
+// Takes the request (the file is moved away first, so that it is either the running editor's
+// or the writer's, never both), reads at most 1023 bytes up to a first line end, deletes it and
+// tells what to do. A missing or empty file asks for nothing.
 LoadRequest takeLoadRequest(const QString &programFolder);
+// Whether the request written is still there, not yet taken by the running editor.
+bool loadRequestPending(const QString &programFolder);
+// Takes back a request the running editor has not taken: true when it was still there (it is
+// gone now), false when the editor had it first.
+bool withdrawLoadRequest(const QString &programFolder);
 
 QString loadRequestFile(const QString &programFolder);
 QString multiMarkerFile(const QString &programFolder);

@@ -3,6 +3,7 @@
 #include "editor/HandOff.h"
 #include "editor/TForm1.h"
 
+#include "platform/NamedMutex.h"
 #include "platform/WindowMessages.h"
 #include "support/Abort.h"
 #include "support/Application.h"
@@ -21,6 +22,38 @@ namespace kelpa::editor {
 namespace {
 const QString kApplicationClass = QStringLiteral("TApplication");
 const QString kApplicationTitle = QStringLiteral("Kelpa");
+// Held from the look-up for a running editor until this start has either handed its document
+// over or registered its own window, so that starts at the same moment give one editor and
+// one request file at a time.
+const QString kStartMutex = QStringLiteral("Kelpa start");
+// Beyond this another start is stuck holding it: this one goes on without.
+constexpr int kStartMutexWaitMs = 15000;
+// How long the running editor has to take the request before this start opens the document
+// itself, and how often it is reminded meanwhile (a reminder lost to a full window is sent
+// again; one that comes after the request was taken finds nothing to do).
+constexpr int kHandOffWaitMs = 2000;
+constexpr int kHandOffReminderMs = 250;
+
+// Asks the running editor to take the request and waits for it to do so.
+bool handedOver(platform::WindowHandle running, const QString &folder)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < kHandOffWaitMs) {
+        platform::BringWindowToFront(running);
+        platform::SendKeystroke(running, QKeyCombination(Qt::ControlModifier, Qt::Key_J));
+        QElapsedTimer reminder;
+        reminder.start();
+        while (reminder.elapsed() < kHandOffReminderMs && waited.elapsed() < kHandOffWaitMs) {
+            if (!loadRequestPending(folder))
+                return true;
+            QThread::msleep(10);
+        }
+    }
+    // Not taken in time: the request comes back, unless the editor had it at the last moment.
+    return !withdrawLoadRequest(folder);
+}
+
 } // namespace
 
 bool HandOffToRunningInstance(const QStringList &arguments)
@@ -39,33 +72,25 @@ bool HandOffToRunningInstance(const QStringList &arguments)
     if (multipleWindowsAllowed(folder))
         return true;
     // A request that cannot be written would be lost: this start becomes an editor instead.
-    // Several documents go one request at a time, each once the last one was taken; what the
-    // running editor does not take in time opens here.
+    // Several documents go one request at a time; the first one the running editor does not
+    // take (stuck, or of another program folder) and those after it open here.
     for (;;) {
         if (!writeLoadRequest(folder, DocumentPathArgumentText))
             return true;
-        platform::BringWindowToFront(running);
-        platform::SendKeystroke(running, QKeyCombination(Qt::ControlModifier, Qt::Key_J));
+        if (!handedOver(running, folder))
+            return true;
         if (MoreDocumentArguments.isEmpty())
             return false;
-        QElapsedTimer waited;
-        waited.start();
-        while (QFileInfo::exists(loadRequestFile(folder)) && waited.elapsed() < 5000)
-            QThread::msleep(20);
-        if (QFileInfo::exists(loadRequestFile(folder))) {
-            // Not taken: it stays for the running editor, and the rest opens here.
-            DocumentPathArgumentText = MoreDocumentArguments.takeFirst();
-            return true;
-        }
         DocumentPathArgumentText = MoreDocumentArguments.takeFirst();
     }
 }
 
-int RunEditor(int &argc, char **argv)
+int RunEditor(int argc, char **argv)
 {
     KelpaApplication app(argc, argv);
     SetCaptionRules(CaptionRules::Basic);
     try {
+        platform::NamedMutex startLock(kStartMutex, kStartMutexWaitMs);
         if (!HandOffToRunningInstance(app.programArguments()))
             return 0;
         TForm1 form;
@@ -73,6 +98,7 @@ int RunEditor(int &argc, char **argv)
         TOBRINPasswordDlg passwordDialog(&form, 256);
         // The window by which a second start finds this editor.
         platform::Window window(kApplicationClass, kApplicationTitle, &form);
+        startLock.release();
         form.show();
         app.exec();
     } catch (const std::exception &e) {

@@ -1,5 +1,6 @@
 #include "platform/NamedMutex.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 
@@ -44,7 +45,9 @@ QString runtimeFolder()
     return home;
 }
 
-NamedMutex::NamedMutex(const QString &name)
+NamedMutex::NamedMutex(const QString &name) : NamedMutex(name, 0) {}
+
+NamedMutex::NamedMutex(const QString &name, int waitMs)
 {
     QString safe = name;
     for (QChar &c : safe)
@@ -55,10 +58,14 @@ NamedMutex::NamedMutex(const QString &name)
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        exists_ = errno == EWOULDBLOCK;
-        ::close(fd);
-        return;
+    const QDeadlineTimer deadline(waitMs);
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired()) {
+            exists_ = errno == EWOULDBLOCK || errno == EINTR;
+            ::close(fd);
+            return;
+        }
+        ::usleep(10000);
     }
     fd_ = fd;
 }

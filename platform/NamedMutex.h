@@ -9,6 +9,8 @@ class NamedMutex {
 public:
     // Tries to take the lock `name` without waiting.
     explicit NamedMutex(const QString &name);
+    // Waits up to `waitMs` for the lock; alreadyExists() tells when another holder kept it.
+    NamedMutex(const QString &name, int waitMs);
     ~NamedMutex();
     NamedMutex(const NamedMutex &) = delete;
     NamedMutex &operator=(const NamedMutex &) = delete;

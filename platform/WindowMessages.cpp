@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QFile>
 #include <QHash>
 #include <QJsonDocument>
@@ -39,6 +41,13 @@ constexpr int writeTimeoutMs = 5000;
 // waits and finally fails instead of the receiver growing without bound), and connections.
 constexpr qint64 connectionBufferBytes = 64 * 1024;
 constexpr int maxConnections = 64;
+// A full window makes room by dropping a connection that has not greeted within the first
+// limit or has been silent for the second one, so that clients which hold connections open
+// without using them cannot keep others out. A sender uses a connection again only well within
+// the silence limit, so its own connection is never dropped under it.
+constexpr qint64 greetingLimitMs = 1000;
+constexpr qint64 silenceLimitMs = 10000;
+constexpr qint64 reuseLimitMs = silenceLimitMs / 2;
 
 // Messages of the layer itself, above every message number the programs use.
 constexpr std::uint32_t internalBase = 0x7FFF0000;
@@ -77,6 +86,9 @@ qint64 processStartTime(qint64 pid)
     // fields[0] is field 3 (state); the start time is field 22.
     if (fields.size() < 20)
         return -1;
+    // A process that has ended but not been reaped serves nothing any more.
+    if (fields.at(0) == "Z" || fields.at(0) == "X")
+        return -1;
     bool ok = false;
     const qint64 start = fields.at(19).toLongLong(&ok);
     return ok ? start : -1;
@@ -88,7 +100,30 @@ struct Descriptor {
     QString title;
     qint64 pid = 0;
     qint64 start = 0;
+    QString session;
 };
+
+// The display this process shows its windows on: programs of one user on two displays share
+// the runtime folder, but a window of the other display is none of ours to find.
+QString displaySession()
+{
+    QString platform = qobject_cast<QGuiApplication *>(QCoreApplication::instance())
+                           ? QGuiApplication::platformName()
+                           : qEnvironmentVariable("QT_QPA_PLATFORM").section(QLatin1Char(':'), 0, 0);
+    if (platform == QLatin1String("xcb")) {
+        QString display = qEnvironmentVariable("DISPLAY");
+        // ":78.0" is the screen 0 of the display ":78".
+        const qsizetype colon = display.lastIndexOf(QLatin1Char(':'));
+        if (const qsizetype dot = display.indexOf(QLatin1Char('.'), colon); colon >= 0 && dot > colon)
+            display.truncate(dot);
+        return QStringLiteral("x11 ") + display;
+    }
+    if (platform.startsWith(QLatin1String("wayland"))) {
+        const QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+        return QStringLiteral("wayland ") + (display.isEmpty() ? QStringLiteral("wayland-0") : display);
+    }
+    return platform;
+}
 
 bool readDescriptor(const QString &file, Descriptor &d)
 {
@@ -104,6 +139,7 @@ bool readDescriptor(const QString &file, Descriptor &d)
     d.pid = o.value(QStringLiteral("pid")).toInteger();
     d.start = o.value(QStringLiteral("start")).toInteger();
     d.handle = o.value(QStringLiteral("handle")).toString().toULongLong();
+    d.session = o.value(QStringLiteral("session")).toString();
     return d.pid > 0 && d.handle != 0;
 }
 
@@ -115,6 +151,7 @@ bool writeDescriptor(const Descriptor &d)
     o.insert(QStringLiteral("pid"), d.pid);
     o.insert(QStringLiteral("start"), d.start);
     o.insert(QStringLiteral("handle"), QString::number(d.handle));
+    o.insert(QStringLiteral("session"), d.session);
     QSaveFile f(descriptorPath(d.handle));
     if (!f.open(QIODevice::WriteOnly))
         return false;
@@ -177,21 +214,40 @@ QHash<WindowHandle, Window *> &localWindows()
 }
 
 // One connection per target window, so that a sender's messages stay in order.
-std::map<WindowHandle, QPointer<QLocalSocket>> &connections()
+struct Connection {
+    QPointer<QLocalSocket> socket;
+    QElapsedTimer lastWrite;
+};
+
+std::map<WindowHandle, Connection> &connections()
 {
-    static std::map<WindowHandle, QPointer<QLocalSocket>> c;
+    static std::map<WindowHandle, Connection> c;
     return c;
 }
 
-QLocalSocket *connectionTo(WindowHandle h)
+void dropConnection(WindowHandle h)
 {
     auto &c = connections();
     auto it = c.find(h);
     if (it != c.end()) {
-        if (it->second && it->second->state() == QLocalSocket::ConnectedState)
-            return it->second;
-        delete it->second.data();
+        delete it->second.socket.data();
         c.erase(it);
+    }
+}
+
+// The connection to the window: the one in use when it was written to a moment ago, else a
+// new one. `reused` tells which.
+QLocalSocket *connectionTo(WindowHandle h, bool &reused)
+{
+    auto &c = connections();
+    reused = false;
+    if (auto it = c.find(h); it != c.end()) {
+        if (it->second.socket && it->second.socket->state() == QLocalSocket::ConnectedState
+            && it->second.lastWrite.isValid() && it->second.lastWrite.elapsed() < reuseLimitMs) {
+            reused = true;
+            return it->second.socket;
+        }
+        dropConnection(h);
     }
     auto *socket = new QLocalSocket(QCoreApplication::instance());
     socket->connectToServer(socketPath(h));
@@ -200,18 +256,8 @@ QLocalSocket *connectionTo(WindowHandle h)
         return nullptr;
     }
     socket->write(hello, sizeof hello);
-    c[h] = socket;
+    c[h] = Connection{socket, {}};
     return socket;
-}
-
-void dropConnection(WindowHandle h)
-{
-    auto &c = connections();
-    auto it = c.find(h);
-    if (it != c.end()) {
-        delete it->second.data();
-        c.erase(it);
-    }
 }
 
 // Hands everything written so far to the system, within one time limit in all.
@@ -315,8 +361,15 @@ public:
     Window *window;
     QLocalServer *server = nullptr;
     QPointer<QWidget> front;
-    QHash<QLocalSocket *, bool> clients;   // socket -> greeted
+    struct Client {
+        bool greeted = false;
+        QElapsedTimer heard; // since the connection came or last sent something
+    };
+    QHash<QLocalSocket *, Client> clients;
     qint64 start = 0;
+
+private:
+    bool makeRoom();
 };
 
 // Delivers one message on the GUI thread; the layer's own messages are handled here.
@@ -356,17 +409,46 @@ static bool wellFormed(const Frame &f)
     return f.message < internalBase;
 }
 
+// Drops one connection that has not greeted in time or has stayed silent too long; false when
+// every connection is in use.
+bool Window::Impl::makeRoom()
+{
+    const auto drop = [this](QLocalSocket *s) {
+        clients.remove(s);
+        s->abort();
+        s->deleteLater();
+        return true;
+    };
+    const QList<QLocalSocket *> sockets = clients.keys();
+    for (QLocalSocket *s : sockets)
+        if (auto it = clients.constFind(s); it != clients.cend() && !it->greeted && it->heard.elapsed() > greetingLimitMs)
+            return drop(s);
+    for (QLocalSocket *s : sockets) {
+        if (auto it = clients.constFind(s); it == clients.cend() || it->heard.elapsed() <= silenceLimitMs)
+            continue;
+        // What has arrived unseen is not silence: reading it delivers it and restarts the clock
+        // (or ends a connection that sent something wrong).
+        s->waitForReadyRead(0);
+        if (auto it = clients.constFind(s); it != clients.cend() && it->heard.elapsed() > silenceLimitMs
+                                            && s->bytesAvailable() == 0)
+            return drop(s);
+    }
+    return clients.size() < maxConnections;
+}
+
 void Window::Impl::accept()
 {
     while (QLocalSocket *s = server->nextPendingConnection()) {
-        if (clients.size() >= maxConnections) {
+        if (clients.size() >= maxConnections && !makeRoom()) {
             s->abort();
             s->deleteLater();
             continue;
         }
         // Qt stops reading from the system once this much waits unread.
         s->setReadBufferSize(connectionBufferBytes);
-        clients.insert(s, false);
+        Client client;
+        client.heard.start();
+        clients.insert(s, client);
         QObject::connect(s, &QLocalSocket::readyRead, window, [this, s] { readFrom(s); });
         // What a sender wrote before it went away is still delivered.
         QObject::connect(s, &QLocalSocket::disconnected, window, [this, s] { readFrom(s); });
@@ -386,7 +468,9 @@ void Window::Impl::readFrom(QLocalSocket *s)
         s->abort();
         s->deleteLater();
     };
-    if (!it.value()) {
+    if (s->bytesAvailable() > 0)
+        it.value().heard.restart();
+    if (!it.value().greeted) {
         if (s->bytesAvailable() < static_cast<qint64>(sizeof hello)) {
             if (s->state() == QLocalSocket::UnconnectedState)
                 drop();
@@ -398,7 +482,7 @@ void Window::Impl::readFrom(QLocalSocket *s)
             drop();
             return;
         }
-        it.value() = true;
+        it.value().greeted = true;
     }
     while (s->bytesAvailable() >= frameSize) {
         Frame f;
@@ -439,7 +523,7 @@ Window::Window(const QString &className, const QString &title, QWidget *front, Q
     }
     connect(impl_->server, &QLocalServer::newConnection, this, [this] { impl_->accept(); });
     handle_ = h;
-    Descriptor d{h, className_, title_, pid, impl_->start};
+    Descriptor d{h, className_, title_, pid, impl_->start, displaySession()};
     if (!writeDescriptor(d)) {
         impl_->server->close();
         handle_ = 0;
@@ -462,7 +546,7 @@ void Window::setTitle(const QString &title)
 {
     title_ = title;
     if (handle_)
-        writeDescriptor(Descriptor{handle_, className_, title_, ::getpid(), impl_->start});
+        writeDescriptor(Descriptor{handle_, className_, title_, ::getpid(), impl_->start, displaySession()});
 }
 
 QWidget *Window::frontWidget() const
@@ -482,16 +566,18 @@ QString windowsFolder()
 
 WindowHandle FindWindow(const QString &className)
 {
+    const QString session = displaySession();
     for (const Descriptor &d : liveWindows())
-        if (d.className.compare(className, Qt::CaseInsensitive) == 0)
+        if (d.session == session && d.className.compare(className, Qt::CaseInsensitive) == 0)
             return d.handle;
     return 0;
 }
 
 WindowHandle FindWindow(const QString &className, const QString &title)
 {
+    const QString session = displaySession();
     for (const Descriptor &d : liveWindows())
-        if (d.className.compare(className, Qt::CaseInsensitive) == 0
+        if (d.session == session && d.className.compare(className, Qt::CaseInsensitive) == 0
             && d.title.compare(title, Qt::CaseInsensitive) == 0)
             return d.handle;
     return 0;
@@ -527,15 +613,22 @@ bool postFrame(WindowHandle h, const Frame &frame)
         dropConnection(h);
         return false;
     }
-    QLocalSocket *socket = connectionTo(h);
-    if (!socket)
-        return false;
-    socket->write(reinterpret_cast<const char *>(&frame), frameSize);
-    if (!writeAll(socket)) {
+    // A connection in use may have been closed by the window since: then once more on a new one.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        bool reused = false;
+        QLocalSocket *socket = connectionTo(h, reused);
+        if (!socket)
+            return false;
+        socket->write(reinterpret_cast<const char *>(&frame), frameSize);
+        if (writeAll(socket)) {
+            connections()[h].lastWrite.start();
+            return true;
+        }
         dropConnection(h);
-        return false;
+        if (!reused)
+            return false;
     }
-    return true;
+    return false;
 }
 
 } // namespace

@@ -17,7 +17,12 @@
 // Incoming data is trusted no further than its form: a connection that does not open with the
 // layer's greeting, or sends a frame none of our senders writes, is dropped; a window takes a
 // bounded number of connections and buffers a bounded number of bytes on each, so that a
-// sender it cannot keep up with waits (a few seconds at most) and its post fails.
+// sender it cannot keep up with waits (a few seconds at most) and its post fails. A window
+// whose connections are all taken drops one that has not greeted within a second or has been
+// silent for ten, so that connections held open unused cannot keep others out.
+// Windows are found only on the display this process shows its own on (the descriptor names
+// it): programs of one user on two displays share the runtime folder. A process that has
+// ended, even one not yet waited for, has no windows.
 // Everything here is called on the GUI thread, the one thread of each program.
 #include <QKeyCombination>
 #include <QObject>

@@ -5,19 +5,21 @@
 namespace kelpa {
 
 namespace {
-// The toolkit keeps a reference to the count for the life of the application.
+// The toolkit keeps a reference to the count for the life of the application: it parses
+// options while it sees the program name only, and sees every argument from then on.
+int toolkitArgumentCount = 0;
+
 int &programNameOnly(int argc)
 {
-    static int count = 0;
-    count = argc > 0 ? 1 : 0;
-    return count;
+    toolkitArgumentCount = argc > 0 ? 1 : 0;
+    return toolkitArgumentCount;
 }
 } // namespace
 
 KelpaApplication::KelpaApplication(int argc, char **argv) : QApplication(programNameOnly(argc), argv)
 {
-    for (int i = 1; i < argc; ++i)
-        programArguments_.append(QString::fromLocal8Bit(argv[i]));
+    toolkitArgumentCount = argc;
+    programArguments_ = arguments().mid(1);
 }
 
 bool KelpaApplication::notify(QObject *receiver, QEvent *event)

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QDir>
 #include <gtest/gtest.h>
 
 using namespace kelpa::editor;
@@ -98,6 +99,22 @@ TEST_F(LoadRequestTest, ReaderLimitsAndLineEnds)
         EXPECT_EQ(r.path.toStdString(), c.path);
         EXPECT_FALSE(QFile::exists(folder + "loadreq"));
     }
+}
+
+// A request is the running editor's or its writer's, never both, and leaves nothing behind.
+TEST_F(LoadRequestTest, TakenOrWithdrawnNeverBoth)
+{
+    ASSERT_TRUE(writeLoadRequest(folder, QStringLiteral("/d/a.txt")));
+    EXPECT_TRUE(loadRequestPending(folder));
+    EXPECT_TRUE(withdrawLoadRequest(folder));
+    EXPECT_FALSE(loadRequestPending(folder));
+    EXPECT_EQ(takeLoadRequest(folder).kind, LoadRequest::Kind::None) << "withdrawn, so not opened";
+
+    ASSERT_TRUE(writeLoadRequest(folder, QStringLiteral("/d/b.txt")));
+    EXPECT_EQ(takeLoadRequest(folder).path, QStringLiteral("/d/b.txt"));
+    EXPECT_FALSE(loadRequestPending(folder));
+    EXPECT_FALSE(withdrawLoadRequest(folder)) << "taken, so the writer does not open it too";
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{}) << "nothing left behind";
 }
 
 TEST_F(LoadRequestTest, MarkerFileDecidesMultipleWindows)

@@ -5,6 +5,15 @@
 
 #include <QProcess>
 
+#include <csignal>
+#include <cstring>
+#include <memory>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
 using namespace kelpa::editor;
 using namespace kelpa::editor::test;
 
@@ -12,15 +21,29 @@ namespace {
 
 QString editorProgram() { return QString::fromLocal8Bit(KELPA_PROGRAM_DIR) + QStringLiteral("/Kelpa32"); }
 
-// The second start runs on the same display as this test.
-void prepare(QProcess &child, const QStringList &arguments)
+// The second start runs on the same display as this test, unless `changes` say otherwise.
+void prepare(QProcess &child, const QStringList &arguments,
+             const std::vector<std::pair<QString, QString>> &changes = {})
 {
     child.setProgram(editorProgram());
     child.setArguments(arguments);
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
+    for (const auto &[name, value] : changes)
+        env.insert(name, value);
     child.setProcessEnvironment(env);
+}
+
+// Ends a start that became an editor of its own (SIGTERM, then SIGKILL).
+void end(QProcess &child)
+{
+    if (child.state() == QProcess::NotRunning)
+        return;
+    child.terminate();
+    if (!child.waitForFinished(5000))
+        child.kill();
+    child.waitForFinished(5000);
 }
 
 class InstanceTest : public RunningEditorTest {
@@ -109,5 +132,171 @@ TEST_F(InstanceTest, ArgumentsThatLookLikeToolkitOptionsAreDocuments)
         child.setWorkingDirectory(folder);
         EXPECT_EQ(runSecond({name}, child), 0) << name.toStdString();
         EXPECT_TRUE(waitFor([&] { return form->pages().findLoaded(doc) >= 0; }, 5000)) << name.toStdString();
+    }
+}
+
+// Starts at the same moment all reach the running editor, each with its own document.
+TEST_F(InstanceTest, StartsAtTheSameMomentEachHandTheirDocumentOver)
+{
+    startRunning();
+    const QStringList names = {"a.txt", "b.txt", "c.txt", "d.txt"};
+    std::vector<std::unique_ptr<QProcess>> children;
+    for (const QString &name : names) {
+        writeFile(path(name), name.toUtf8() + "\r\n");
+        children.push_back(std::make_unique<QProcess>());
+        prepare(*children.back(), {path(name)});
+    }
+    for (auto &child : children)
+        child->start();
+    for (auto &child : children)
+        ASSERT_TRUE(child->waitForStarted(10000));
+    EXPECT_TRUE(waitFor([&] {
+        for (auto &child : children)
+            if (child->state() != QProcess::NotRunning)
+                return false;
+        return true;
+    }, 20000));
+    for (auto &child : children) {
+        EXPECT_EQ(child->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(child->exitCode(), 0);
+    }
+    for (const QString &name : names)
+        EXPECT_TRUE(waitFor([&] { return form->pages().findLoaded(path(name)) >= 0; }, 5000)) << name.toStdString();
+    EXPECT_FALSE(QFile::exists(path("loadreq")));
+    for (auto &child : children)
+        end(*child);
+}
+
+// With no editor running, starts at the same moment give one editor; the others hand over.
+TEST_F(InstanceTest, StartsAtTheSameMomentGiveOneEditor)
+{
+    writeFile(path("Kelpa.ini"), "Maximized=N\r\n");
+    std::vector<std::unique_ptr<QProcess>> children;
+    for (const QString name : {"a.txt", "b.txt", "c.txt"}) {
+        writeFile(path(name), "x\r\n");
+        children.push_back(std::make_unique<QProcess>());
+        prepare(*children.back(), {path(name)});
+    }
+    for (auto &child : children)
+        child->start();
+    auto running = [&] {
+        int n = 0;
+        for (auto &child : children)
+            n += child->state() != QProcess::NotRunning ? 1 : 0;
+        return n;
+    };
+    EXPECT_TRUE(waitFor([&] { return running() == 1; }, 20000));
+    pump(2500);
+    EXPECT_EQ(running(), 1) << "one editor";
+    for (auto &child : children) {
+        if (child->state() == QProcess::NotRunning) {
+            EXPECT_EQ(child->exitCode(), 0);
+        }
+    }
+    // The one editor takes later hand-offs.
+    writeFile(path("later.txt"), "x\r\n");
+    QProcess later;
+    EXPECT_EQ(runSecond({path("later.txt")}, later), 0);
+    EXPECT_EQ(running(), 1);
+    EXPECT_FALSE(QFile::exists(path("loadreq")));
+    for (auto &child : children)
+        end(*child);
+}
+
+namespace {
+
+// A blocking connection to a window's socket that never says anything.
+int silentConnection(kelpa::platform::WindowHandle h)
+{
+    const QByteArray name = QFile::encodeName(kelpa::platform::windowsFolder() + QStringLiteral("/w")
+                                              + QString::number(h) + QStringLiteral(".sock"));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (name.size() >= static_cast<qsizetype>(sizeof address.sun_path))
+        return -1;
+    std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+// Connections that never speak do not keep a start from reaching the editor.
+TEST_F(InstanceTest, SilentConnectionsDoNotStarveTheHandOff)
+{
+    startRunning();
+    std::vector<int> silent;
+    for (int i = 0; i < 64; ++i) {
+        if (const int fd = silentConnection(window->handle()); fd >= 0)
+            silent.push_back(fd);
+        pump(2); // the window takes them in
+    }
+    pump(100);
+    const QString doc = path("through.txt");
+    writeFile(doc, "x\r\n");
+    QProcess child;
+    EXPECT_EQ(runSecond({doc}, child), 0);
+    EXPECT_TRUE(waitFor([&] { return form->pages().findLoaded(doc) >= 0; }, 5000));
+    EXPECT_FALSE(QFile::exists(path("loadreq")));
+    for (int fd : silent)
+        ::close(fd);
+}
+
+// A start whose document the running editor does not confirm opens it itself and leaves no
+// request behind: an editor that is stopped, one of another program folder, one on another
+// display.
+TEST_F(InstanceTest, AHandOffNobodyConfirmsOpensTheDocumentInANewEditor)
+{
+    writeFile(path("Kelpa.ini"), "Maximized=N\r\n");
+    const QString doc = path("mine.txt");
+    writeFile(doc, "x\r\n");
+
+    // A stopped editor.
+    {
+        QProcess stopped;
+        prepare(stopped, {});
+        stopped.start();
+        ASSERT_TRUE(stopped.waitForStarted(10000));
+        ASSERT_TRUE(waitFor([] { return kelpa::platform::FindWindow("TApplication", "Kelpa") != 0; }, 10000));
+        pump(500);
+        ::kill(static_cast<pid_t>(stopped.processId()), SIGSTOP);
+        QProcess child;
+        prepare(child, {doc});
+        child.start();
+        ASSERT_TRUE(child.waitForStarted(10000));
+        pump(5000);
+        EXPECT_EQ(child.state(), QProcess::Running) << "an editor of its own";
+        EXPECT_FALSE(QFile::exists(path("loadreq")));
+        ::kill(static_cast<pid_t>(stopped.processId()), SIGCONT);
+        end(child);
+        end(stopped);
+    }
+
+    startRunning();
+    kelpa::test::TempDir otherDir;
+    const QString other = QString::fromStdString(otherDir.path().string()) + QLatin1Char('/');
+    writeFile(other + "Kelpa.ini", "Maximized=N\r\n");
+    const struct {
+        const char *what;
+        std::vector<std::pair<QString, QString>> changes;
+        QString folder;
+    } cases[] = {
+        {"another program folder", {{"KELPA_PROGRAM_DIR", other}}, other},
+        {"another display", {{"QT_QPA_PLATFORM", "offscreen"}}, folder},
+    };
+    for (const auto &c : cases) {
+        QProcess child;
+        prepare(child, {doc}, c.changes);
+        child.start();
+        ASSERT_TRUE(child.waitForStarted(10000)) << c.what;
+        pump(5000);
+        EXPECT_EQ(child.state(), QProcess::Running) << c.what << ": an editor of its own";
+        EXPECT_FALSE(QFile::exists(c.folder + "loadreq")) << c.what;
+        EXPECT_EQ(form->pages().findLoaded(doc), -1) << c.what << ": the running editor opened nothing";
+        end(child);
     }
 }

@@ -3,7 +3,10 @@
 #include "platform/NamedMutex.h"
 
 #include <gtest/gtest.h>
+#include <chrono>
 #include <csignal>
+#include <memory>
+#include <thread>
 
 using namespace kelpa::platform;
 
@@ -43,4 +46,23 @@ TEST(NamedMutex, AKilledHolderReleasesIt)
     kelpa::test::startPeer(second, {QStringLiteral("mutex"), QStringLiteral("VOKAT_KPSPELLCHECKER")});
     EXPECT_EQ(kelpa::test::firstLine(second), "busy");
     second.waitForFinished(5000);
+}
+
+TEST(NamedMutex, AWaiterGetsItWhenTheHolderLetsGoOrGivesUp)
+{
+    auto first = std::make_unique<NamedMutex>(QStringLiteral("Kelpa start"));
+    ASSERT_TRUE(first->owned());
+    {
+        NamedMutex impatient(QStringLiteral("Kelpa start"), 100);
+        EXPECT_FALSE(impatient.owned());
+        EXPECT_TRUE(impatient.alreadyExists());
+    }
+    std::thread letGo([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        first.reset();
+    });
+    NamedMutex waiter(QStringLiteral("Kelpa start"), 10000);
+    letGo.join();
+    EXPECT_TRUE(waiter.owned());
+    EXPECT_FALSE(waiter.alreadyExists());
 }

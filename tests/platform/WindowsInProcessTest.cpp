@@ -275,12 +275,15 @@ TEST(WindowsInProcess, ConnectionsBeyondTheLimitAreTurnedAway)
         for (int fd : held)
             ::close(fd);
     };
-    // Well past any limit a window needs for the programs of one user.
+    // Well past any limit a window needs for the programs of one user; each one greets, so
+    // none is dropped to make room (see below).
+    const std::string hello(greeting, 8);
     for (int i = 0; i < 200; ++i) {
         const int fd = connectRaw(w.handle());
         if (fd < 0)
             break;
         held.push_back(fd);
+        sendAll(fd, hello);
         waitUntil([] { return false; }, 2);
     }
     waitUntil([] { return false; }, 200);
@@ -290,10 +293,55 @@ TEST(WindowsInProcess, ConnectionsBeyondTheLimitAreTurnedAway)
     EXPECT_GT(refused, 0);
     EXPECT_LT(refused, static_cast<int>(held.size()));
     // Those taken in still deliver.
-    const std::string hello(greeting, 8);
-    EXPECT_TRUE(sendAll(held.front(), hello + frame(1124, 0, 1)));
+    EXPECT_TRUE(sendAll(held.front(), frame(1124, 0, 1)));
     EXPECT_TRUE(waitUntil([&] { return got.size() == 1; }));
     closeAll();
+}
+
+// Connections that never greet, or greet and then say nothing for long, make room for a sender
+// that needs it: held open by a stuck or hostile client they cannot keep others out.
+TEST(WindowsInProcess, SilentConnectionsMakeRoomForOthers)
+{
+    Window w(QStringLiteral("TApplication"), QStringLiteral("Kelpa"));
+    ASSERT_NE(w.handle(), 0u);
+    std::vector<LPARAM> got;
+    QObject::connect(&w, &Window::messageReceived,
+                     [&](std::uint32_t, WPARAM, LPARAM l) { got.push_back(l); });
+    const std::string hello(greeting, 8);
+    for (const bool greets : {false, true}) {
+        SCOPED_TRACE(greets ? "greeted, then silent" : "never greeted");
+        got.clear();
+        std::vector<int> held;
+        for (int i = 0; i < 64; ++i) {
+            const int fd = connectRaw(w.handle());
+            ASSERT_GE(fd, 0);
+            if (greets)
+                sendAll(fd, hello);
+            held.push_back(fd);
+            waitUntil([] { return false; }, 2);
+        }
+        // A newcomer right away finds every connection in use.
+        const int early = connectRaw(w.handle());
+        ASSERT_GE(early, 0);
+        sendAll(early, hello + frame(1124, 0, 1));
+        EXPECT_TRUE(waitUntil([&] { return closedByPeer(early); }, 500));
+        ::close(early);
+        // Past the limit one of them goes, and the newcomer gets through.
+        waitUntil([] { return false; }, greets ? 10500 : 1100);
+        const int late = connectRaw(w.handle());
+        ASSERT_GE(late, 0);
+        ASSERT_TRUE(sendAll(late, hello + frame(1124, 0, 2)));
+        EXPECT_TRUE(waitUntil([&] { return got.size() == 1; }));
+        EXPECT_EQ(got, std::vector<LPARAM>{2});
+        int dropped = 0;
+        for (int fd : held)
+            dropped += closedByPeer(fd) ? 1 : 0;
+        EXPECT_EQ(dropped, 1);
+        ::close(late);
+        for (int fd : held)
+            ::close(fd);
+        waitUntil([] { return false; }, 100);
+    }
 }
 
 TEST(WindowsInProcess, AFloodFasterThanTheWindowReadsArrivesWholeAndInOrder)

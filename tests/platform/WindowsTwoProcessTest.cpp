@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace kelpa::platform;
@@ -157,6 +159,77 @@ TEST(WindowsBetweenProcesses, AKilledPeerLeavesNothingThatBlocksTheNextOne)
     ASSERT_TRUE(PostMessage(next.handle, 1134, 1, 2));
     ASSERT_TRUE(next.process.waitForFinished(10000));
     EXPECT_EQ(recordedLines(record), QList<QByteArray>{"1134 1 2"});
+}
+
+// Programs of one user on two displays share the runtime folder; a window of the other display
+// is not found (a document handed to it would open where the user is not). Screen 0 of our X
+// display is our display.
+TEST(WindowsBetweenProcesses, OnlyWindowsOfTheSameDisplayAreFound)
+{
+    kelpa::test::TempDir dir;
+    const QString record = QString::fromStdString(dir.file("record"));
+    const bool onX = QGuiApplication::platformName() == QLatin1String("xcb");
+    struct Case { const char *what; QString platform; QString display; bool found; };
+    std::vector<Case> cases = {
+        {"another platform", onX ? QStringLiteral("offscreen") : QStringLiteral("minimal"), {}, false}};
+    if (onX)
+        cases.push_back({"screen 0 of our display", QStringLiteral("xcb"), qEnvironmentVariable("DISPLAY") + ".0", true});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Peer peer;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), c.platform);
+        if (!c.display.isEmpty())
+            env.insert(QStringLiteral("DISPLAY"), c.display);
+        peer.process.setProcessEnvironment(env);
+        peer.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        peer.process.start(QStringLiteral(PEER_PATH), {QStringLiteral("serve"), QStringLiteral("TApplication"),
+                                                       QStringLiteral("Kelpa"), record});
+        ASSERT_TRUE(peer.process.waitForStarted(10000));
+        const QByteArray line = firstLine(peer.process);
+        ASSERT_TRUE(line.startsWith("ready ")) << line.constData();
+        peer.handle = line.mid(6).toULongLong();
+        EXPECT_TRUE(IsWindow(peer.handle));
+        EXPECT_EQ(FindWindow(QStringLiteral("TApplication"), QStringLiteral("Kelpa")), c.found ? peer.handle : 0u);
+        EXPECT_EQ(FindWindow(QStringLiteral("TApplication")), c.found ? peer.handle : 0u);
+    }
+}
+
+// A window whose process has ended but has not been waited for serves nothing: it is gone.
+TEST(WindowsBetweenProcesses, AWindowOfAnEndedProcessIsGoneBeforeItIsReaped)
+{
+    kelpa::test::TempDir dir;
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const QByteArray platform = "QT_QPA_PLATFORM=" + QGuiApplication::platformName().toLatin1();
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::putenv(const_cast<char *>(platform.constData()));
+        const std::string record = dir.file("record");
+        ::execl(PEER_PATH, PEER_PATH, "serve", "TApplication", "Kelpa", record.c_str(), static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    char line[64] = {};
+    for (size_t n = 0; n < sizeof line - 1 && ::read(out[0], line + n, 1) == 1 && line[n] != '\n';)
+        ++n;
+    ::close(out[0]);
+    const WindowHandle handle = QByteArray(line).trimmed().mid(6).toULongLong();
+    ASSERT_NE(handle, 0u) << line;
+    EXPECT_EQ(FindWindow(QStringLiteral("TApplication"), QStringLiteral("Kelpa")), handle);
+    ::kill(pid, SIGKILL);
+    // Still a zombie: nobody has waited for it.
+    EXPECT_TRUE(waitUntil([&] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") Z ");
+    }));
+    EXPECT_FALSE(IsWindow(handle));
+    EXPECT_EQ(FindWindow(QStringLiteral("TApplication"), QStringLiteral("Kelpa")), 0u);
+    EXPECT_FALSE(PostMessage(handle, 1124, 0, 0));
+    int status = 0;
+    ::waitpid(pid, &status, 0);
 }
 
 TEST(WindowsBetweenProcesses, KeystrokeReachesTheShortcutOfTheFoundWindow)
