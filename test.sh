@@ -5,9 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/setup.sh
 
-./tools/build.sh build
-./tools/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DKELPA_SANITIZE=ON -DKELPA_BENCH=OFF
-CC=clang CXX=clang++ ./tools/build.sh build-fuzz -DCMAKE_BUILD_TYPE=Debug \
+./tools/build.sh build -DKELPA_WERROR=ON
+./tools/build.sh build-asan -DKELPA_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DKELPA_SANITIZE=ON -DKELPA_BENCH=OFF
+CC=clang CXX=clang++ ./tools/build.sh build-fuzz -DKELPA_WERROR=ON -DCMAKE_BUILD_TYPE=Debug \
   -DKELPA_CORE_ONLY=ON -DKELPA_FUZZ=ON -DKELPA_BENCH=OFF -DKELPA_TESTS=OFF
 
 # Tests that need a real X server get one of their own.
@@ -22,7 +22,20 @@ for n in $(seq 90 130); do
     break
   fi
 done
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+if [[ -z "$xvfb_pid" ]]; then
+  echo "test.sh: no free X display in :90 to :130 for Xvfb" >&2
+  exit 1
+fi
+xvfb_up=""
+for _ in $(seq 50); do
+  if ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
+  if xdpyinfo >/dev/null 2>&1; then xvfb_up=1; break; fi
+  sleep 0.1
+done
+if [[ -z "$xvfb_up" ]]; then
+  echo "test.sh: Xvfb did not start on $DISPLAY; the tests that need an X server cannot run" >&2
+  exit 1
+fi
 
 export QT_QPA_PLATFORM=offscreen
 jobs="$(nproc)"

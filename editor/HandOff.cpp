@@ -1,6 +1,6 @@
 #include "editor/HandOff.h"
 
-#include "editor/SafeFile.h"
+#include "support/documents/Documents.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,13 +30,13 @@ QStringList DocumentPathArguments(const QStringList &arguments, const QString &c
     const QString joined = DocumentPathArgument(arguments);
     if (joined.isEmpty())
         return {};
-    const QString whole = here.absoluteFilePath(joined);
+    const QString whole = QDir::cleanPath(here.absoluteFilePath(joined));
     QStringList each;
     for (const QString &arg : arguments) {
         if (arg.isEmpty())
             break;
         if (arg.toUpper() != QLatin1String("/P"))
-            each << here.absoluteFilePath(arg);
+            each << QDir::cleanPath(here.absoluteFilePath(arg));
     }
     if (each.size() < 2 || QFileInfo::exists(whole))
         return {whole};
@@ -55,7 +55,7 @@ bool multipleWindowsAllowed(const QString &programFolder) { return QFile::exists
 bool writeLoadRequest(const QString &programFolder, const QString &path)
 {
     const QByteArray bytes = path.isEmpty() ? QByteArray(kVoidCall) : path.toUtf8();
-    return writeFileReplacing(loadRequestFile(programFolder), bytes);
+    return documents::writeTextFile(loadRequestFile(programFolder), bytes).ok();
 }
 
 namespace {

@@ -103,22 +103,7 @@ QString extensionOf(const QString &path)
     return dot < 0 ? QString() : name.mid(dot);
 }
 
-bool opensAsRich(const QString &path)
-{
-    const QString ext = extensionOf(path).toUpper();
-    return ext == QLatin1String(".ECO") || ext == QLatin1String(".RTF") || ext == QLatin1String(".WRI")
-        || ext == QLatin1String(".DOC");
-}
-
-bool isEncryptedName(const QString &path) { return extensionOf(path).toUpper() == QLatin1String(".ECO"); }
-
 bool isBatchName(const QString &path) { return extensionOf(path).toUpper() == QLatin1String(".BAT"); }
-
-PageKind encryptedKindForVersion(const QByteArray &version)
-{
-    // QByteArray compares byte-wise, a prefix being the smaller text.
-    return version <= QByteArray("3.0") ? PageKind::Legacy : PageKind::Encrypted;
-}
 
 QString EscapeMenuCaption(const QString &text)
 {

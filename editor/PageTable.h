@@ -1,6 +1,8 @@
 #pragma once
 // The editor's fixed table of 16 pages: slot search, untitled names, kinds by extension and the
 // "already loaded" test. Widgets are referenced, not owned, so the table runs without a window.
+#include "support/documents/Documents.h"
+
 #include <QString>
 #include <array>
 
@@ -12,7 +14,7 @@ namespace kelpa::editor {
 inline constexpr int kPageCount = 16;
 inline constexpr int kBookmarkCount = 10;
 
-enum class PageKind : int { Plain = 0, Rich = 1, Encrypted = 2, Legacy = 3 };
+using PageKind = documents::DocumentKind;
 
 // What a new untitled page is made for; decides its extension.
 enum class NewPageKind { Rich, Plain, Encrypted, Batch };
@@ -70,12 +72,12 @@ QString folderPart(const QString &path);
 // ".ext" of the file-name part as written (last dot on), empty when there is none.
 QString extensionOf(const QString &path);
 // ".ECO", ".RTF", ".WRI", ".DOC" (any case) open in rich-text mode; everything else as plain.
-bool opensAsRich(const QString &path);
-bool isEncryptedName(const QString &path);
+using documents::opensAsRich;
+using documents::isEncryptedName;
 bool isBatchName(const QString &path);
 // Kind of a document read through the engine: legacy when its version text is not greater
 // than "3.0" in a byte-wise comparison.
-PageKind encryptedKindForVersion(const QByteArray &version);
+using documents::encryptedKindForVersion;
 // Doubles every "&" so that a name shows literally in a tab or menu caption.
 QString EscapeMenuCaption(const QString &text);
 

@@ -1,6 +1,5 @@
 #include "editor/Settings.h"
 
-#include "editor/SafeFile.h"
 
 #include <QFile>
 #include <climits>
@@ -8,20 +7,6 @@
 namespace kelpa::editor {
 
 namespace {
-
-std::optional<bool> parseYN(const std::optional<QString> &text)
-{
-    if (!text)
-        return std::nullopt;
-    const QString t = text->toUpper();
-    if (t == QLatin1String("Y"))
-        return true;
-    if (t == QLatin1String("N"))
-        return false;
-    return std::nullopt;
-}
-
-QString yn(bool value) { return value ? QStringLiteral("Y") : QStringLiteral("N"); }
 
 void readInt(const NameValueLines &lines, const char *key, int &into)
 {
@@ -39,77 +24,6 @@ void readBool(const NameValueLines &lines, const char *key, bool &into)
 QString recentKey(int i) { return QStringLiteral("PrevLoaded%1").arg(i); }
 
 } // namespace
-
-NameValueLines NameValueLines::parse(const QByteArray &bytes)
-{
-    NameValueLines result;
-    for (QByteArray line : bytes.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.isEmpty())
-            continue;
-        const QString text = QString::fromUtf8(line);
-        const qsizetype eq = text.indexOf(QLatin1Char('='));
-        if (eq < 0)
-            result.lines_.append({text, QString()});
-        else
-            result.lines_.append({text.left(eq), text.mid(eq + 1)});
-    }
-    return result;
-}
-
-std::optional<QString> NameValueLines::value(const QString &name) const
-{
-    for (const auto &[key, value] : lines_)
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    return std::nullopt;
-}
-
-void NameValueLines::set(const QString &name, const QString &value)
-{
-    for (auto &line : lines_)
-        if (line.first.compare(name, Qt::CaseInsensitive) == 0) {
-            line.second = value;
-            return;
-        }
-    lines_.append({name, value});
-}
-
-QByteArray NameValueLines::toBytes() const
-{
-    QByteArray out;
-    for (const auto &[key, value] : lines_)
-        out += key.toUtf8() + '=' + value.toUtf8() + "\r\n";
-    return out;
-}
-
-std::optional<int> parseDecimal(const QString &text)
-{
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+'))) {
-        negative = t[i] == QLatin1Char('-');
-        ++i;
-    }
-    if (i == t.size())
-        return std::nullopt;
-    long long value = 0;
-    for (; i < t.size(); ++i) {
-        const QChar c = t[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        value = value * 10 + (c.unicode() - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            return std::nullopt;
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX || value < INT_MIN)
-        return std::nullopt;
-    return static_cast<int>(value);
-}
 
 KelpaSettings::KelpaSettings() { prevLoaded.fill(kEmptyRecent); }
 
@@ -163,17 +77,11 @@ NameValueLines KelpaSettings::toLines() const
     return l;
 }
 
-KelpaSettings loadSettings(const QString &fileName)
-{
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly))
-        return KelpaSettings();
-    return KelpaSettings::fromBytes(f.readAll());
-}
+KelpaSettings loadSettings(const QString &fileName) { return KelpaSettings::fromLines(readNameValueFile(fileName)); }
 
-bool saveSettings(const QString &fileName, const KelpaSettings &settings, QString *error)
+int saveSettings(const QString &fileName, const KelpaSettings &settings)
 {
-    return writeFileReplacing(fileName, settings.toBytes(), error);
+    return writeNameValueFile(fileName, settings.toLines());
 }
 
 int usableClientExtent(int stored, int fallback, int screenExtent)

@@ -56,33 +56,37 @@ bool handedOver(platform::WindowHandle running, const QString &folder)
 
 } // namespace
 
-bool HandOffToRunningInstance(const QStringList &arguments)
+StartDecision HandOffToRunningInstance(const QStringList &arguments)
 {
+    StartDecision decision;
     // A relative path means the folder the user started in; the running editor and this one
     // (once its window exists) work in the program folder.
     QStringList documents = DocumentPathArguments(arguments, QDir::currentPath());
-    DocumentPathArgumentText = documents.isEmpty() ? QString() : documents.takeFirst();
-    MoreDocumentArguments = documents;
+    if (!documents.isEmpty())
+        decision.documentPath = documents.takeFirst();
+    decision.moreDocuments = documents;
     const platform::WindowHandle running = platform::FindWindow(kApplicationClass, kApplicationTitle);
     // The title is ours only after the search, which would otherwise find this process.
     QCoreApplication::setApplicationName(kApplicationTitle);
     if (!running)
-        return true;
+        return decision;
     const QString folder = KeptFilesFolder();
     if (multipleWindowsAllowed(folder))
-        return true;
-    // A request that cannot be written would be lost: this start becomes an editor instead.
-    // Several documents go one request at a time; the first one the running editor does not
-    // take (stuck, or of another program folder) and those after it open here.
+        return decision;
+    // Several documents go one request at a time. A request that cannot be written would be
+    // lost, and a hand-off nobody confirms (an editor that is stuck, or of another program
+    // folder) would lose the document: this start opens it and those after it itself.
     for (;;) {
-        if (!writeLoadRequest(folder, DocumentPathArgumentText))
-            return true;
+        if (!writeLoadRequest(folder, decision.documentPath))
+            return decision;
         if (!handedOver(running, folder))
-            return true;
-        if (MoreDocumentArguments.isEmpty())
-            return false;
-        DocumentPathArgumentText = MoreDocumentArguments.takeFirst();
+            return decision;
+        if (decision.moreDocuments.isEmpty())
+            break;
+        decision.documentPath = decision.moreDocuments.takeFirst();
     }
+    decision.becomeEditor = false;
+    return decision;
 }
 
 int RunEditor(int argc, char **argv)
@@ -91,9 +95,10 @@ int RunEditor(int argc, char **argv)
     SetCaptionRules(CaptionRules::Basic);
     try {
         platform::NamedMutex startLock(kStartMutex, kStartMutexWaitMs);
-        if (!HandOffToRunningInstance(app.programArguments()))
+        const StartDecision start = HandOffToRunningInstance(app.programArguments());
+        if (!start.becomeEditor)
             return 0;
-        TForm1 form;
+        TForm1 form(start.documentPath, start.moreDocuments);
         SetMainForm(&form);
         TOBRINPasswordDlg passwordDialog(&form, 256);
         // The window by which a second start finds this editor.

@@ -31,7 +31,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <utility>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -45,10 +44,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cerrno>
+#include <unistd.h>
+
 namespace kelpa::editor {
 
-QString DocumentPathArgumentText;
-QStringList MoreDocumentArguments;
 
 namespace {
 
@@ -56,13 +56,12 @@ constexpr std::uint32_t WM_CLOSECHECKER = platform::WM_USER + 110;
 
 } // namespace
 
-TForm1::TForm1(QWidget *parent)
-    : QMainWindow(parent), engine_(std::make_unique<TOBRINEngine>())
+TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QWidget *parent)
+    : QMainWindow(parent), documentPathArgument_(documentPath), moreDocumentArguments_(moreDocuments)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kelpa 5.0"));
     setAcceptDrops(true);
-    engine_->ApplicationTitle = "Kelpa";
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -100,6 +99,8 @@ TForm1::TForm1(QWidget *parent)
     setupStatusBar();
     Panel1->installEventFilter(this);
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
+    for (auto pageSignal : {&PageSet::pageAdded, &PageSet::pageChanged, &PageSet::pageClosing})
+        connect(&pageSet_, pageSignal, this, &TForm1::documentStateChanged);
     handOffTimer_ = new QTimer(this);
     handOffTimer_->setInterval(100);
     connect(handOffTimer_, &QTimer::timeout, this, [this] { handlePendingHandOffs(); });
@@ -491,9 +492,9 @@ void TForm1::FormShow()
 {
     if (Activated)
         return;
-    if (!DocumentPathArgumentText.isEmpty()) {
-        OpenDocument(DocumentPathArgumentText, true, QString());
-        for (const QString &more : std::exchange(MoreDocumentArguments, {}))
+    if (!documentPathArgument_.isEmpty()) {
+        OpenDocument(documentPathArgument_, true, QString());
+        for (const QString &more : moreDocumentArguments_)
             OpenDocument(more, true, QString());
     } else
         NewPage(NewPageKind::Rich);
@@ -527,7 +528,7 @@ void TForm1::FormActivate()
         }
         emit documentStateChanged();
     }
-    if (TRichEdit *editor = currentEditor(); editor && !Updating) {
+    if (TRichEdit *editor = currentEditor(); editor && !Updating()) {
         editor->setFocus();
         PageControl1Change();
     }
@@ -548,14 +549,13 @@ void TForm1::closeEvent(QCloseEvent *event)
 bool TForm1::FormCloseQuery()
 {
     const Operation operation(*this);
-    CloseAllowed = true;
     PageControl1->setVisible(false);
-    Closeall1Click();
-    if (!CloseAllowed) {
+    const bool allowed = closeAll() == CloseResult::Closed;
+    if (!allowed) {
         PageControl1->setVisible(table_.openCount() > 0);
         showCurrentTab();
     }
-    return CloseAllowed;
+    return allowed;
 }
 
 void TForm1::showCurrentTab()
@@ -565,11 +565,11 @@ void TForm1::showCurrentTab()
     const int index = PageControl1->currentIndex();
     if (index < 0 || PageControl1->count() < 2)
         return;
-    const bool updating = Updating;
-    Updating = true;
-    PageControl1->setCurrentIndex(index == 0 ? 1 : 0);
-    PageControl1->setCurrentIndex(index);
-    Updating = updating;
+    {
+        const UpdatingScope updating(*this);
+        PageControl1->setCurrentIndex(index == 0 ? 1 : 0);
+        PageControl1->setCurrentIndex(index);
+    }
     if (TRichEdit *editor = currentEditor())
         editor->setFocus();
 }
@@ -582,9 +582,8 @@ void TForm1::FormClose()
     QDir::setCurrent(programFolder_);
     QFile::remove(programFolder_ + QStringLiteral("NULL.htm"));
     collectSettings();
-    QString error;
-    if (!saveSettings(settingsFile(), settings_, &error))
-        ShowErrorBox(QStringLiteral("Cannot save the file ") + settingsFile());
+    if (const int error = saveSettings(settingsFile(), settings_))
+        ShowErrorBox(QStringLiteral("Cannot save the file ") + settingsFile(), error);
     destroyPages();
 }
 
@@ -672,9 +671,8 @@ void TForm1::Allowmultipleinstances1Click()
 {
     const QString marker = multiMarkerFile(programFolder_);
     if (QFile::exists(marker)) {
-        platform::clearLastError();
-        if (!QFile::remove(marker))
-            ShowErrorBox(QStringLiteral("Cannot remove the file multi.dat"));
+        if (::unlink(QFile::encodeName(marker).constData()) != 0)
+            ShowErrorBox(QStringLiteral("Cannot remove the file multi.dat"), errno);
     } else {
         QFile f(marker);
         if (f.open(QIODevice::WriteOnly))
@@ -806,7 +804,7 @@ void TForm1::DisableDocumentCommands()
 
 void TForm1::PageControl1Change()
 {
-    if (Updating)
+    if (Updating())
         return;
     QWidget *active = PageControl1->currentWidget();
     for (int i = 0; i < kPageCount; ++i) {

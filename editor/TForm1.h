@@ -1,8 +1,10 @@
 #pragma once
 // The editor's main window: menus, tool buttons, the page control with up to 16 pages, the
-// four-panel status bar, and opening, saving and closing documents in their four kinds.
+// four-panel status bar, and the prompts of opening, saving and closing documents in their four
+// kinds (the documents themselves are the page set's, editor/PageSet.h).
 #include "editor/EditText.h"
 #include "editor/HandOff.h"
+#include "editor/PageSet.h"
 #include "editor/PageTable.h"
 #include "editor/Settings.h"
 #include "support/Prompter.h"
@@ -36,20 +38,21 @@ class TFindDialog;
 class TRuler;
 class TRulerMarker;
 
-// The command-line path that the first show opens (empty: a new page).
-extern QString DocumentPathArgumentText;
-// Further documents of the command line, opened after the first.
-extern QStringList MoreDocumentArguments;
+// How closing a page ended: closed, or kept open (the user cancelled, or saving failed).
+enum class CloseResult { Closed, Kept };
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    // documentPath: what the first show opens (empty: a new page); moreDocuments: further
+    // documents of the command line, opened after it.
+    explicit TForm1(const QString &documentPath = QString(), const QStringList &moreDocuments = {},
+                    QWidget *parent = nullptr);
     ~TForm1() override;
 
     // --- pages (public so that tests and the hand-off can drive them) ---
     int OpenDocument(const QString &path, bool addToRecent, const QString &password);
-    void ClosePage(int slot);
+    CloseResult ClosePage(int slot);
     bool SavePage(int slot);
     int FindFreePage() const { return table_.FindFreePage(); }
     bool CheckNotAlreadyLoaded(const QString &path);
@@ -177,7 +180,10 @@ public:
     // Handed-over requests that wait for the window to be idle.
     int pendingHandOffs() const { return static_cast<int>(handOffQueue_.size()); }
     QAction *action(const QString &objectName) const;
-    TOBRINEngine &engine() { return *engine_; }
+    TOBRINEngine &engine() { return pageSet_.engine(); }
+    PageSet &pageSet() { return pageSet_; }
+    // Why a legacy page too long for its kind is not saved.
+    static QString legacyTooLongText(const QString &path);
 
 signals:
     // A page was opened, closed, saved or changed its modified state.
@@ -252,7 +258,7 @@ private:
     QString favouritesPath() const;
     ReadOutcome readTextFile(int slot, const QString &path);
     ReadOutcome readEncryptedDocument(int slot, const QString &path, const QString &password);
-    ReadOutcome passwordOutcome(PageKind kind, const QByteArray &content) const;
+    static ReadOutcome passwordOutcome(documents::PasswordCheck check);
     void releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet);
     void showOpenedPage(int slot, const QString &path, bool addToRecent);
     // `justWritten`: Save As reopens what it wrote with the password it used, so a password
@@ -265,10 +271,18 @@ private:
     void writeEncryptedPage(int slot);
     // True when the file had to move to UTF-8 to hold the page's text.
     bool writeTextPage(int slot);
+    // What a save did: whether it wrote the page, and whether the file moved to UTF-8 to hold
+    // its text.
+    struct SaveOutcome {
+        bool saved = false;
+        bool movedToUtf8 = false;
+    };
+    SaveOutcome savePage(int slot);
+    CloseResult closeAll();
     // The message panel's text after a file has been opened.
     static QString loadedText(const QString &path, unsigned omitted);
     // The message panel's text after a save.
-    QString savedText(const QString &path) const;
+    static QString savedText(const QString &path, bool movedToUtf8);
     // The name chosen in the Save As dialog and the kind its filter gives; throws Abort when
     // the user cancels.
     QString askSaveAsName(const PageRecord &page, PageKind &kind);
@@ -293,19 +307,31 @@ private:
     void handlePendingHandOffs();
     void bringForward();
 
-    PageTable table_;
+    // The open documents; table_ is its page table, under the name the window's code uses.
+    PageSet pageSet_;
+    PageTable &table_ = pageSet_.table();
     KelpaSettings settings_;
-    std::unique_ptr<TOBRINEngine> engine_;
     QString programFolder_;
+    const QString documentPathArgument_;
+    const QStringList moreDocumentArguments_;
 
-    bool Updating = false;
+    // Set while the window changes pages itself: tab and activation handlers then do nothing.
+    class UpdatingScope {
+    public:
+        explicit UpdatingScope(TForm1 &form) : form_(form) { ++form_.updating_; }
+        ~UpdatingScope() { --form_.updating_; }
+        UpdatingScope(const UpdatingScope &) = delete;
+        UpdatingScope &operator=(const UpdatingScope &) = delete;
+
+    private:
+        TForm1 &form_;
+    };
+    bool Updating() const { return updating_ > 0; }
+    int updating_ = 0;
     bool Activated = false;
-    bool CloseAllowed = true;
     bool rulerEnabled_ = false;
     bool shown_ = false;
     bool closed_ = false;
-    // The last save moved a plain file to UTF-8.
-    bool encodingSwitched_ = false;
     int operations_ = 0;
     std::deque<LoadRequest> handOffQueue_;
     QTimer *handOffTimer_ = nullptr;

@@ -2,20 +2,16 @@
 // with the question about unsaved changes.
 #include "editor/TForm1.h"
 
-#include "editor/SafeFile.h"
 #include "editor/SaveAsRules.h"
 
-#include "engine/LegacyCipher.h"
 #include "engine/TOBRINEngine.h"
-#include "platform/richedit/rtf/RtfDocument.h"
-#include "platform/LastError.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/richedit/TRichEdit.h"
+#include "platform/richedit/rtf/RtfDocument.h"
 #include "support/Abort.h"
 #include "support/MessageBoxes.h"
-#include "support/documents/DocumentCore.h"
-#include "support/PasswordDialog.h"
 #include "support/Prompter.h"
+#include "support/documents/Documents.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -30,7 +26,6 @@
 #include <QTabWidget>
 #include <QUrl>
 
-#include <cerrno>
 
 namespace kelpa::editor {
 
@@ -39,67 +34,14 @@ namespace {
 constexpr int kAutoWrapLineLimit = 200;
 constexpr int kAutoWrapLineLength = 110;
 
-// The password's bytes as the dialog makes them; a password without any (the dialog refuses
-// such entries) gives the engine no password rather than another one.
-std::string passwordBytes(const QString &password)
-{
-    const std::optional<QByteArray> bytes = TOBRINPasswordDlg::PasswordBytes(password);
-    return bytes ? bytes->toStdString() : std::string();
-}
-
-std::string engineFileName(const QString &path) { return QFile::encodeName(path).toStdString(); }
-
-// The text split into lines and joined again with CR LF after every line, as a string list
-// hands it on.
-QByteArray asLines(const QByteArray &bytes)
-{
-    QByteArray out;
-    out.reserve(bytes.size() + 2);
-    qsizetype start = 0;
-    const qsizetype n = bytes.size();
-    while (start < n) {
-        qsizetype i = start;
-        while (i < n && bytes[i] != '\r' && bytes[i] != '\n')
-            ++i;
-        out.append(bytes.constData() + start, i - start);
-        out.append("\r\n");
-        if (i < n && bytes[i] == '\r')
-            ++i;
-        if (i < n && bytes[i] == '\n')
-            ++i;
-        start = i;
-    }
-    return out;
-}
-
-QByteArray engineResult(const TOBRINEngine &engine)
-{
-    return QByteArray(reinterpret_cast<const char *>(engine.Result.data()), static_cast<qsizetype>(engine.ResultLength));
-}
-
 // How an open reports an engine failure.
-QString openFailureText(const QString &path, const TOBRINEngine &engine)
+QString openFailureText(const QString &path, const documents::DocumentError &error)
 {
-    return QStringLiteral("File ") + path + QStringLiteral(" (E") + QString::number(engine.ErrorCode)
-         + QStringLiteral(") ") + QString::fromStdString(engine.ErrorText());
+    return QStringLiteral("File ") + path + QStringLiteral(" (E") + QString::number(error.engineCode)
+         + QStringLiteral(") ") + error.engineText();
 }
 
 bool isEncryptedKind(PageKind kind) { return kind == PageKind::Encrypted || kind == PageKind::Legacy; }
-
-// What a plain or rich page writes: plain lines (also from a rich editor saved as plain text,
-// whose stream would be rich text), or its rich-text stream.
-TRichEdit::PlainBytes textPageBytes(const PageRecord &page)
-{
-    if (page.Kind != PageKind::Plain)
-        return {page.Editor->SaveToStream(), page.Editor->Encoding()};
-    TRichEdit::PlainBytes out = page.Editor->PlainStream();
-    if (page.LfLineEnds) {
-        const std::string lf = documents::withLineEnd(std::string_view(out.bytes.constData(), static_cast<std::size_t>(out.bytes.size())),
-                                                      documents::LineEnd::Lf);
-        out.bytes = QByteArray(lf.data(), static_cast<qsizetype>(lf.size()));
-    }
-    return out;
-}
 
 } // namespace
 
@@ -151,29 +93,11 @@ int TForm1::openDocument(const QString &path, bool addToRecent, const QString &p
 
 TForm1::ReadOutcome TForm1::readTextFile(int slot, const QString &path)
 {
-    QFile f(path);
-    QByteArray content;
-    bool ok = false;
-    // The box shows the system's text for the last error: the one of this read, never one
-    // that an earlier call left.
-    platform::clearLastError();
-    if (f.open(QIODevice::ReadOnly)) {
-        content = f.readAll();
-        ok = f.error() == QFileDevice::NoError;
-    }
-    if (!ok) {
-        int error = platform::lastError();
-        // A folder opens without a system error; other failures may not set one either.
-        if (error == 0)
-            error = QFileInfo(path).isDir() ? EISDIR : EIO;
-        platform::setLastError(error);
-        ShowErrorBox(path);
+    const documents::ReadResult file = pageSet_.read(slot, path, QString());
+    if (!file.ok()) {
+        ShowErrorBox(path, file.error.systemError);
         return ReadOutcome::Failed;
     }
-    table_[slot].Password.clear();
-    table_[slot].LfLineEnds = documents::lineEndOf(std::string_view(content.constData(), static_cast<std::size_t>(content.size())))
-                              == documents::LineEnd::Lf;
-    table_[slot].Editor->LoadFromStream(content);
     CheckAutoWrap(slot);
     return ReadOutcome::Read;
 }
@@ -183,30 +107,25 @@ TForm1::ReadOutcome TForm1::readEncryptedDocument(int slot, const QString &path,
     const QString pwd = password.isEmpty() ? AskPassword() : password;
     if (pwd.isEmpty())
         return ReadOutcome::Failed;
-    platform::clearLastError();
-    if (!engine_->LoadFromFile(passwordBytes(pwd), engineFileName(path))) {
-        ShowErrorBox(openFailureText(path, *engine_));
+    const documents::ReadResult doc = pageSet_.read(slot, path, pwd);
+    if (!doc.ok()) {
+        ShowErrorBox(openFailureText(path, doc.error), doc.error.systemError);
         return ReadOutcome::Failed;
     }
-    PageRecord &page = table_[slot];
-    page.Password = pwd;
-    page.Kind = encryptedKindForVersion(QByteArray::fromStdString(engine_->Version));
-    const QByteArray content = engineResult(*engine_);
-    page.Editor->LoadFromStream(asLines(content));
-    return passwordOutcome(page.Kind, content);
+    return passwordOutcome(doc.password);
 }
 
-TForm1::ReadOutcome TForm1::passwordOutcome(PageKind kind, const QByteArray &content) const
+TForm1::ReadOutcome TForm1::passwordOutcome(documents::PasswordCheck check)
 {
-    // The legacy cipher gives its own text for a body that does not decipher.
-    if (kind == PageKind::Legacy
-        && content == QByteArray(DecipherFailureText.data(), static_cast<qsizetype>(DecipherFailureText.size())))
-        return ReadOutcome::PasswordWrong;
-    // Neither the legacy cipher nor a block stored without compression can tell a wrong
-    // password: the page waits for the user's word that the text is right.
-    if (kind == PageKind::Legacy || engine_->HeadCompressionId == TOBRINEngine::CompressionStored)
+    switch (check) {
+    case documents::PasswordCheck::Confirmed:
+        return ReadOutcome::Read;
+    case documents::PasswordCheck::Unchecked:
         return ReadOutcome::PasswordUnchecked;
-    return ReadOutcome::Read;
+    case documents::PasswordCheck::Wrong:
+        break;
+    }
+    return ReadOutcome::PasswordWrong;
 }
 
 void TForm1::releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet)
@@ -246,13 +165,14 @@ void TForm1::showOpenedPage(int slot, const QString &path, bool addToRecent)
 {
     PageRecord &page = table_[slot];
     TRichEdit *editor = page.Editor;
-    Updating = true;
-    page.FileName = path;
-    PageControl1->addTab(page.Sheet, EscapeMenuCaption(fileNamePart(path)));
-    PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
-    PageControl1->setCurrentWidget(page.Sheet);
-    table_.CurrentPage = slot;
-    Updating = false;
+    {
+        const UpdatingScope updating(*this);
+        pageSet_.opened(slot, path);
+        PageControl1->addTab(page.Sheet, EscapeMenuCaption(fileNamePart(path)));
+        PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
+        PageControl1->setCurrentWidget(page.Sheet);
+        table_.CurrentPage = slot;
+    }
     editor->SetModified(false);
     EnableDocumentCommands();
     if (!isUntitledName(path) && addToRecent)
@@ -294,7 +214,7 @@ QString TForm1::readOnlyPageText()
 
 void TForm1::ConfigurePageEditor(int slot, const QString &path)
 {
-    Updating = true;
+    const UpdatingScope updating(*this);
     PageRecord &page = table_[slot];
     TRichEdit *editor = page.Editor;
     editor->Clear();
@@ -327,7 +247,6 @@ void TForm1::ConfigurePageEditor(int slot, const QString &path)
         SetRulerEnabled(false);
     }
     editor->SetSelLength(0);
-    Updating = false;
 }
 
 void TForm1::CheckAutoWrap(int slot)
@@ -365,29 +284,11 @@ int TForm1::autoWrapLineLength(TRichEdit *editor, int line) { return editor->Lin
 
 QString TForm1::AskPassword()
 {
-    TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
-    if (!dlg)
-        return {};
-    // Decoding asks once: the entry takes the confirmation's place and the explanation stands
-    // above it, where the two labels were.
-    const QRect passwordPlace = dlg->Password->geometry();
-    const QRect explanationPlace = dlg->Label3->geometry();
-    const QRect labelPlace = dlg->Label1->geometry();
-    const QRect confirmationPlace = dlg->PasswordChk->geometry();
-    dlg->Password->setGeometry(confirmationPlace);
-    dlg->Label3->setGeometry(labelPlace.left(), labelPlace.top(), labelPlace.width(),
-                             confirmationPlace.top() - labelPlace.top() - 4);
-    dlg->setDecodeMode();
-    dlg->Label1->hide();
-    const auto restore = qScopeGuard([&] {
-        dlg->setEncodeMode();
-        dlg->Label1->show();
-        dlg->Password->setGeometry(passwordPlace);
-        dlg->Label3->setGeometry(explanationPlace);
-    });
-    dlg->setClearOnShow(!Usecommonpassword1->isChecked());
-    const int result = dlg->ShowModal();
-    return result == 1 ? dlg->password() : QString();
+    PasswordRequest request;
+    request.mode = PasswordMode::Decode;
+    request.clear = !Usecommonpassword1->isChecked();
+    request.owner = this;
+    return CurrentPrompter().password(request).value_or(QString());
 }
 
 void TForm1::OpenButtonClick()
@@ -441,19 +342,17 @@ void TForm1::Changepassword1Click()
         return;
     const int slot = table_.CurrentPage;
     PageRecord &page = table_[slot];
-    TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
-    if (!dlg)
-        return;
     if (page.PasswordUnconfirmed) {
         reenterPassword(slot);
         return;
     }
-    dlg->setEncodeMode();
-    dlg->Password->setText(page.Password);
-    dlg->PasswordChk->setText(page.Password);
-    dlg->setClearOnShow(!Usecommonpassword1->isChecked());
-    if (dlg->ShowModal() == 1) {
-        page.Password = dlg->password();
+    PasswordRequest request;
+    request.mode = PasswordMode::Encode;
+    request.initial = page.Password;
+    request.clear = !Usecommonpassword1->isChecked();
+    request.owner = this;
+    if (const std::optional<QString> password = CurrentPrompter().password(request)) {
+        page.Password = *password;
         page.Editor->SetModified(true);
         RichEdit1Change();
     }
@@ -466,33 +365,28 @@ void TForm1::reenterPassword(int slot)
     const QString pwd = AskPassword();
     if (pwd.isEmpty())
         return;
-    platform::clearLastError();
-    if (!engine_->LoadFromFile(passwordBytes(pwd), engineFileName(page.FileName))) {
-        ShowErrorBox(openFailureText(page.FileName, *engine_));
+    const documents::ReadResult doc = pageSet_.reread(slot, pwd);
+    if (!doc.ok()) {
+        ShowErrorBox(openFailureText(page.FileName, doc.error), doc.error.systemError);
         return;
     }
-    const QByteArray content = engineResult(*engine_);
-    page.Password = pwd;
-    page.PasswordUnconfirmed = false;
-    page.Editor->SetReadOnly(false);
-    page.Editor->LoadFromStream(asLines(content));
-    page.Editor->SetModified(false);
-    if (const ReadOutcome outcome = passwordOutcome(page.Kind, content); outcome != ReadOutcome::Read)
+    if (const ReadOutcome outcome = passwordOutcome(doc.password); outcome != ReadOutcome::Read)
         markPasswordUnconfirmed(slot, outcome == ReadOutcome::PasswordWrong);
-    emit documentStateChanged();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Saving
 
-bool TForm1::SavePage(int slot)
+bool TForm1::SavePage(int slot) { return savePage(slot).saved; }
+
+TForm1::SaveOutcome TForm1::savePage(int slot)
 {
     const Operation operation(*this);
     PageRecord &page = table_[slot];
     if (page.isFree() || !page.Editor || page.Editor->ReadOnly())
-        return false;
+        return {};
     const QString path = page.FileName;
-    if (isReadOnlyFile(path)
+    if (documents::isReadOnlyFile(path)
         && !ConfirmYesNo(QStringLiteral("\"") + path
                              + QStringLiteral("\" is a read-only file.\nThis program can save it all the same (by "
                                               "removing temporaneously the read-only attribute). Proceed?"),
@@ -500,69 +394,60 @@ bool TForm1::SavePage(int slot)
         throw Abort();
     // The new file takes the old one's permission bits, so the read-only attribute is kept
     // whatever happens below.
-    encodingSwitched_ = false;
+    SaveOutcome outcome{true, false};
     if (isEncryptedKind(page.Kind))
         writeEncryptedPage(slot);
     else
-        encodingSwitched_ = writeTextPage(slot);
+        outcome.movedToUtf8 = writeTextPage(slot);
     PageControl1->setTabText(PageControl1->indexOf(page.Sheet), EscapeMenuCaption(fileNamePart(path)));
     PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
-    page.Editor->SetModified(false);
-    page.FileName = path;
     AddToRecent(path);
-    setPanel(3, savedText(path));
-    emit documentStateChanged();
+    setPanel(3, savedText(path, outcome.movedToUtf8));
+    pageSet_.saved(slot);
     QCoreApplication::processEvents();
-    return true;
+    return outcome;
 }
 
 void TForm1::writeEncryptedPage(int slot)
 {
     PageRecord &page = table_[slot];
     if (page.Password.isEmpty()) {
-        TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
-        if (!dlg)
-            throw Abort();
-        dlg->setEncodeMode();
+        PasswordRequest request;
+        request.mode = PasswordMode::Encode;
         // With the common password the last one typed is offered again.
-        dlg->setClearOnShow(!Usecommonpassword1->isChecked());
-        if (dlg->ShowModal() != 1)
+        request.clear = !Usecommonpassword1->isChecked();
+        request.owner = this;
+        const std::optional<QString> password = CurrentPrompter().password(request);
+        if (!password)
             throw Abort();
-        page.Password = dlg->password();
+        page.Password = *password;
     }
-    const QByteArray data = asLines(page.Editor->SaveToStream());
-    if (page.Kind == PageKind::Legacy)
-        engine_->CipherId = TOBRINEngine::CipherLegacy;
-    else
-        engine_->CipherId = EC41->isChecked() ? TOBRINEngine::CipherEC4 : TOBRINEngine::CipherBlowfish;
-    const std::string pwd = passwordBytes(page.Password);
-    bool engineFailed = false;
-    QString error;
-    const bool saved = replaceFileThrough(
-        page.FileName,
-        [&](const QString &temp) {
-            platform::clearLastError();
-            engineFailed = !engine_->SaveToFile(pwd, engineFileName(temp),
-                                                reinterpret_cast<const std::uint8_t *>(data.constData()),
-                                                static_cast<std::size_t>(data.size()));
-            return !engineFailed;
-        },
-        &error);
-    if (saved)
+    const std::uint8_t cipher = EC41->isChecked() ? TOBRINEngine::CipherEC4 : TOBRINEngine::CipherBlowfish;
+    const documents::DocumentError error = pageSet_.write(slot, cipher).error;
+    if (error.ok())
         return;
-    if (engineFailed)
-        ShowErrorBox(QStringLiteral("E") + QString::number(engine_->ErrorCode) + QStringLiteral(": ")
-                     + QString::fromStdString(engine_->ErrorText()));
+    if (error.failure == documents::Failure::TooLongForLegacy)
+        ShowMessageBox(QStringLiteral("$ECannot save the file"), legacyTooLongText(page.FileName));
+    else if (error.failure == documents::Failure::Engine)
+        ShowErrorBox(QStringLiteral("E") + QString::number(error.engineCode) + QStringLiteral(": ") + error.engineText(),
+                     error.systemError);
     else
-        ShowErrorBox(QStringLiteral("Cannot save the file \"") + page.FileName + QStringLiteral("\""));
+        ShowErrorBox(QStringLiteral("Cannot save the file \"") + page.FileName + QStringLiteral("\""), error.systemError);
     throw Abort();
 }
 
-QString TForm1::savedText(const QString &path) const
+QString TForm1::legacyTooLongText(const QString &path)
+{
+    return QStringLiteral("\"") + path
+         + QStringLiteral("\" is not saved: its text is too long for a document of this old kind (at most 9,999,999 "
+                          "bytes).\nSave As can store it as an encrypted document of the current version.");
+}
+
+QString TForm1::savedText(const QString &path, bool movedToUtf8)
 {
     QString text = QStringLiteral("\"") + path + QStringLiteral("\" has been saved");
     // Said once, at the save that changes the file's encoding.
-    if (encodingSwitched_)
+    if (movedToUtf8)
         text += QStringLiteral(" in UTF-8, as Windows-1252 cannot hold its text");
     return text;
 }
@@ -571,15 +456,10 @@ bool TForm1::writeTextPage(int slot)
 {
     PageRecord &page = table_[slot];
     for (;;) {
-        QString error;
-        const TRichEdit::PlainBytes out = textPageBytes(page);
-        if (writeFileReplacing(page.FileName, out.bytes, &error)) {
-            // The page keeps its encoding until the file is in another one.
-            const bool switched = out.encoding != page.Editor->Encoding();
-            page.Editor->SetEncoding(out.encoding);
-            return switched;
-        }
-        ShowErrorBox(QStringLiteral("Warning"));
+        const PageSet::WriteResult written = pageSet_.write(slot, 0);
+        if (written.error.ok())
+            return written.movedToUtf8;
+        ShowErrorBox(QStringLiteral("Warning"), written.error.systemError);
         if (!ConfirmYesNo(QStringLiteral("Cannot save the file \"") + page.FileName + QStringLiteral("\"\nTry again?"),
                           this))
             throw Abort();
@@ -594,7 +474,7 @@ int TForm1::SaveButtonClick()
     const int slot = table_.CurrentPage;
     if (table_[slot].isUntitled())
         return Saveas1Click();
-    if (!SavePage(slot))
+    if (!savePage(slot).saved)
         throw Abort();
     return slot;
 }
@@ -620,13 +500,15 @@ int TForm1::Saveas1Click()
     page.Kind = kind;
     page.FileName = chosen;
     const int caret = page.Editor->SelStart();
+    SaveOutcome saved;
     {
         // A failed save leaves the page as it was.
         auto keepOld = qScopeGuard([&] {
             page.FileName = oldName;
             page.Kind = oldKind;
         });
-        if (!SavePage(slot))
+        saved = savePage(slot);
+        if (!saved.saved)
             throw Abort();
         keepOld.dismiss();
     }
@@ -637,8 +519,8 @@ int TForm1::Saveas1Click()
     if (reopened >= 0)
         table_[reopened].Editor->SetSelStart(caret);
     // The note about the file's new encoding outlives the reopening's message.
-    if (encodingSwitched_)
-        setPanel(3, savedText(chosen));
+    if (saved.movedToUtf8)
+        setPanel(3, savedText(chosen, true));
     return reopened;
 }
 
@@ -718,43 +600,38 @@ void TForm1::SaveAll1Click()
 // ---------------------------------------------------------------------------------------------
 // Closing
 
-void TForm1::ClosePage(int slot)
+CloseResult TForm1::ClosePage(int slot)
 {
     const Operation operation(*this);
     if (slot < 0 || slot >= kPageCount)
-        return;
+        return CloseResult::Closed;
     PageRecord &page = table_[slot];
     if (page.isFree())
-        return;
+        return CloseResult::Closed;
     try {
         if (page.Editor && page.Editor->Modified()) {
             const MessageAnswer answer = askSaveChanges(slot);
-            if (answer == MessageAnswer::Cancel) {
-                CloseAllowed = false;
-                return;
-            }
+            if (answer == MessageAnswer::Cancel)
+                return CloseResult::Kept;
             if (answer == MessageAnswer::Yes) {
                 PageControl1->setCurrentWidget(page.Sheet);
                 table_.CurrentPage = slot;
                 const int saved = SaveButtonClick();
                 // Save As closes and reopens the page itself; the saved page is what closes.
-                if (saved >= 0 && saved != slot) {
-                    ClosePage(saved);
-                    return;
-                }
+                if (saved >= 0 && saved != slot)
+                    return ClosePage(saved);
             }
         }
         releasePage(slot);
     } catch (const std::exception &e) {
-        Updating = false;
         ShowMessage(QString::fromLocal8Bit(e.what()) + QStringLiteral(" while closing page ") + QString::number(slot));
-        CloseAllowed = false;
-        return;
+        return CloseResult::Kept;
     }
     activateFirstOpenPage();
     if (table_.CurrentPage < 0)
         DisableDocumentCommands();
     emit documentStateChanged();
+    return CloseResult::Closed;
 }
 
 MessageAnswer TForm1::askSaveChanges(int slot)
@@ -774,7 +651,8 @@ void TForm1::releasePage(int slot)
 {
     // The sheet and its editor stay for the slot's next page.
     PageRecord &page = table_[slot];
-    Updating = true;
+    pageSet_.closing(slot);
+    const UpdatingScope updating(*this);
     page.FileName.clear();
     page.PasswordUnconfirmed = false;
     page.LfLineEnds = false;
@@ -790,7 +668,6 @@ void TForm1::releasePage(int slot)
 void TForm1::activateFirstOpenPage()
 {
     const int first = table_.firstOpenPage();
-    Updating = false;
     if (first < 0)
         return;
     try {
@@ -802,17 +679,17 @@ void TForm1::activateFirstOpenPage()
     }
 }
 
-void TForm1::Closeall1Click()
+void TForm1::Closeall1Click() { closeAll(); }
+
+CloseResult TForm1::closeAll()
 {
     const Operation operation(*this);
     PageControl1->setEnabled(false);
-    CloseAllowed = true;
-    for (int i = 0; i < kPageCount; ++i) {
-        ClosePage(i);
-        if (!CloseAllowed)
-            break;
-    }
+    CloseResult result = CloseResult::Closed;
+    for (int i = 0; i < kPageCount && result == CloseResult::Closed; ++i)
+        result = ClosePage(i);
     PageControl1->setEnabled(true);
+    return result;
 }
 
 } // namespace kelpa::editor

@@ -248,7 +248,7 @@ bool TForm1::editorClaimsShortcut(QKeyEvent *event) const
 TRichEdit *TForm1::editableEditor() const
 {
     TRichEdit *editor = currentEditor();
-    return editor && !Updating && !editor->ReadOnly() ? editor : nullptr;
+    return editor && !Updating() && !editor->ReadOnly() ? editor : nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -412,9 +412,7 @@ void TForm1::RichEdit1SelectionChange()
     setPanel(0, QString::number(line) + QStringLiteral(" , ") + QString::number(start - editor->LineIndex(line)));
     if (FontsPanel->parentWidget() != table_[table_.CurrentPage].Sheet)
         return;
-    const bool updating = Updating;
-    Updating = true;
-    const auto restore = qScopeGuard([&] { Updating = updating; });
+    const UpdatingScope updating(*this);
     if (Ruler->isEnabled())
         placeMarkers();
     TTextAttributes &attributes = editor->SelAttributes();

@@ -5,10 +5,10 @@
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
 #include "editor/RecentFiles.h"
-#include "editor/SafeFile.h"
 
 #include "platform/Desktop.h"
 #include "support/MessageBoxes.h"
+#include "support/documents/Documents.h"
 #include "widgets/Kpmenus.h"
 
 #include <QCursor>
@@ -74,7 +74,8 @@ void TForm1::RebuildReopenMenu()
             item->setEnabled(slot != kEmptyRecent);
         }
     } catch (const std::exception &e) {
-        ShowErrorBox(QStringLiteral("Cannot reassign menu items (") + QString::fromLocal8Bit(e.what()) + QLatin1Char(')'));
+        ShowErrorBox(QStringLiteral("Cannot reassign menu items (") + QString::fromLocal8Bit(e.what()) + QLatin1Char(')'),
+                     0);
     }
 }
 
@@ -100,8 +101,10 @@ void TForm1::EnsureFavouritesFile()
     const QString path = favouritesPath();
     if (QFile::exists(path))
         return;
-    if (!writeFileReplacing(path, defaultFavourites(platform::systemSettingsFiles(), platform::systemStartupFiles()))) {
-        ShowErrorBox(QStringLiteral("Cannot save the file ") + path);
+    const documents::DocumentError error = documents::writeTextFile(
+        path, defaultFavourites(platform::systemSettingsFiles(), platform::systemStartupFiles()));
+    if (!error.ok()) {
+        ShowErrorBox(QStringLiteral("Cannot save the file ") + path, error.systemError);
         throw Abort();
     }
 }
@@ -152,15 +155,15 @@ void TForm1::Addtofavourites1Click()
         return;
     EnsureFavouritesFile();
     const QString path = favouritesPath();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ShowErrorBox(path);
+    const documents::ReadResult read = documents::readTextFile(path);
+    if (!read.ok()) {
+        ShowErrorBox(path, read.error.systemError);
         return;
     }
-    const QByteArray bytes = file.readAll();
-    file.close();
-    if (!writeFileReplacing(path, withFavourite(bytes, table_[table_.CurrentPage].FileName)))
-        ShowErrorBox(QStringLiteral("Cannot save the file ") + path);
+    const documents::DocumentError error =
+        documents::writeTextFile(path, withFavourite(read.bytes, table_[table_.CurrentPage].FileName));
+    if (!error.ok())
+        ShowErrorBox(QStringLiteral("Cannot save the file ") + path, error.systemError);
 }
 
 } // namespace kelpa::editor

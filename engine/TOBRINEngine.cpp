@@ -3,7 +3,7 @@
 #include "engine/CBlowFish.h"
 #include "engine/EC4.h"
 #include "engine/LegacyCipher.h"
-#include "engine/SafeFile.h"
+#include "platform/safefile/SafeFile.h"
 #include "engine/TQCmp.h"
 
 #include <cerrno>

@@ -83,7 +83,12 @@ void TQCmp::BuildCodeWords()
         w.text.reserve(SymbolCount);
         for (int g = 0; static_cast<int>(w.text.size()) < SymbolCount; ++g) {
             for (int k = 0; k <= g && static_cast<int>(w.text.size()) < SymbolCount; ++k) {
-                std::string even = "0" + std::string(k, '1') + "0" + std::string(g - k, '1') + "0";
+                // Appended, not joined with +: GCC 12 at -O3 warns falsely (-Wrestrict) about that.
+                std::string even(1, '0');
+                even.append(static_cast<std::size_t>(k), '1');
+                even += '0';
+                even.append(static_cast<std::size_t>(g - k), '1');
+                even += '0';
                 std::string odd = even;
                 for (char &c : odd)
                     c = c == '0' ? '1' : '0';

@@ -2,7 +2,6 @@
 
 #include "engine/TOBRINEngine.h"
 #include "support/documents/Documents.h"
-#include "platform/LastError.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/richedit/TRichEdit.h"
 #include "printmod/PasswordList.h"
@@ -33,8 +32,7 @@ QString fromCodePage(const std::string &bytes)
 // The error box adds the system's text for `systemError` (none for 0).
 void loadFailure(const QString &reason, int systemError = 0)
 {
-    platform::setLastError(systemError);
-    ShowErrorBox(QStringLiteral("Cannot load the file to print (%1)").arg(reason));
+    ShowErrorBox(QStringLiteral("Cannot load the file to print (%1)").arg(reason), systemError);
 }
 
 } // namespace
@@ -84,8 +82,7 @@ LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, 
     if (!read.ok()) {
         const QString reason = read.error.failure == documents::Failure::Engine ? read.error.engineText()
                                                                                 : read.error.systemText();
-        platform::setLastError(read.error.systemError);
-        ShowErrorBox(QStringLiteral("Please check you password (%1).").arg(reason));
+        ShowErrorBox(QStringLiteral("Please check you password (%1).").arg(reason), read.error.systemError);
         return LoadResult::Failed;
     }
     std::vector<std::string> lines = SplitLines(read.bytes.toStdString());

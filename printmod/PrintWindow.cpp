@@ -1,6 +1,6 @@
 #include "printmod/PrintWindow.h"
 
-#include "engine/SafeFile.h"
+#include "platform/safefile/SafeFile.h"
 #include "engine/TOBRINEngine.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Screens.h"
@@ -41,18 +41,12 @@ const QString kOpenFilter = QStringLiteral(
 
 std::optional<QString> AskDecoderPassword()
 {
-    TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
-    if (!dlg)
-        return std::nullopt;
     if (QWidget *main = MainFormWindow())
         main->activateWindow();
-    dlg->setDecodeMode();
-    dlg->setClearOnShow(true);
-    const int tag = dlg->ShowModal();
-    dlg->setEncodeMode();
-    if (tag == 0)
-        return std::nullopt;
-    return dlg->password();
+    PasswordRequest request;
+    request.mode = PasswordMode::Decode;
+    request.clear = true;
+    return CurrentPrompter().password(request);
 }
 
 std::string utf8(const QString &s)

@@ -1,6 +1,6 @@
 #include "spell/CheckerFiles.h"
 
-#include "engine/SafeFile.h"
+#include "platform/safefile/SafeFile.h"
 #include "engine/TOBRINEngine.h"
 #include "spell/SettingsText.h"
 #include "support/documents/Documents.h"

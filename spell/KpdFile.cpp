@@ -3,7 +3,7 @@
 #include "spell/Cp1251.h"
 #include "spell/TKPD.h"
 
-#include "engine/SafeFile.h"
+#include "platform/safefile/SafeFile.h"
 #include "engine/TQCmp.h"
 
 #include <algorithm>

@@ -13,8 +13,9 @@
 #include "support/Prompter.h"
 #include "support/Shell.h"
 #include "support/StoredText.h"
-#include "engine/SafeFile.h"
+#include "platform/safefile/SafeFile.h"
 
+#include <cerrno>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -579,7 +580,7 @@ void TKelpaSpellChecker::Btn_OkClick()
     if (TransferMode == TransferExchangeFile) {
         QString error;
         if (!WriteExchangeFile(HomeFolder, std::string_view(RichEdit1->SaveToStream().toStdString()), &error)) {
-            ShowErrorBox(QStringLiteral("Cannot hand the text back to the editor (%1)").arg(error));
+            ShowErrorBox(QStringLiteral("Cannot hand the text back to the editor (%1)").arg(error), 0);
             return;
         }
     } else {
@@ -832,12 +833,15 @@ void TKelpaSpellChecker::DictioSelectionChange()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     StatusPanel0->setText(QStringLiteral("Loading dictionary..."));
     DictionaryName = QStringLiteral("*New");
+    errno = 0;
     const bool loaded = MainDictionary.LoadFromFile((dictionaryFolder(file) + file).toStdString());
+    const int loadError = errno;
     QApplication::restoreOverrideCursor();
     if (loaded)
         DictionaryName = file;
     else
-        ShowErrorBox(QStringLiteral("Cannot load %1 (%2)").arg(file, QString::fromStdString(MainDictionary.ErrorText())));
+        ShowErrorBox(QStringLiteral("Cannot load %1 (%2)").arg(file, QString::fromStdString(MainDictionary.ErrorText())),
+                     loadError);
     StatusPanel0->setText(QStringLiteral("%1 words").arg(MainDictionary.Count));
 }
 
@@ -1069,8 +1073,10 @@ bool TKelpaSpellChecker::Btn_SaveDictionaryClick()
             name += QStringLiteral(".kpd");
     }
     // Dictionaries live in the program's own folder, whatever folder the dialog was in.
+    errno = 0;
     if (!MainDictionary.SaveToFile((HomeFolder + name).toStdString())) {
-        ShowErrorBox(QStringLiteral("Cannot save \"%1\" (%2)").arg(name, QString::fromStdString(MainDictionary.ErrorText())));
+        ShowErrorBox(QStringLiteral("Cannot save \"%1\" (%2)").arg(name, QString::fromStdString(MainDictionary.ErrorText())),
+                     errno);
         return false;
     }
     DictionaryName = name;
@@ -1124,7 +1130,7 @@ void TKelpaSpellChecker::Btn_MergeFileClick()
         merge_->raise();
         QFile in(file);
         if (!in.open(QIODevice::ReadOnly)) {
-            ShowErrorBox(QStringLiteral("Cannot open %1").arg(file));
+            ShowErrorBox(QStringLiteral("Cannot open %1").arg(file), errno);
             return;
         }
         const QByteArray bytes = in.readAll();
@@ -1168,8 +1174,9 @@ void TKelpaSpellChecker::Btn_FileSplitterClick()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly)) {
+        const int error = errno;
         QApplication::restoreOverrideCursor();
-        ShowErrorBox(file);
+        ShowErrorBox(file, error);
         return;
     }
     const QByteArray bytes = in.readAll();
@@ -1190,7 +1197,7 @@ void TKelpaSpellChecker::Btn_FileSplitterClick()
     setEnabled(true);
     QApplication::restoreOverrideCursor();
     if (outcome.failed)
-        ShowErrorBox(QStringLiteral("Cannot Save"));
+        ShowErrorBox(QStringLiteral("Cannot Save"), errno);
     ShowMessage(QStringLiteral("%1 file(s) have been created.").arg(outcome.written));
 }
 

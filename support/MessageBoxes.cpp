@@ -64,11 +64,10 @@ QString SystemErrorText()
     return platform::lastErrorText();
 }
 
-void ShowErrorBox(const QString &text)
+void ShowErrorBox(const QString &text, int systemError)
 {
-    const int error = platform::lastError();
     CurrentPrompter().message({QStringLiteral("Error"),
-                               text + QStringLiteral(".\n") + platform::errorText(error),
+                               text + QStringLiteral(".\n") + platform::errorText(systemError),
                                MessageIcon::Warning, MessageButtons::Ok, nullptr});
 }
 

@@ -33,9 +33,9 @@ void ShowMessageBox(const QString &caption, const QString &text, QWidget *owner 
 // The system's text for the last error (errno).
 QString SystemErrorText();
 
-// text + ".\n" + the system's text for the last error, caption "Error", warning icon. The last
-// error is read before anything else happens.
-void ShowErrorBox(const QString &text);
+// text + ".\n" + the system's text for systemError (nothing for 0, which is no error), caption
+// "Error", warning icon. The caller passes the error number of the call that failed.
+void ShowErrorBox(const QString &text, int systemError);
 
 // A question with Yes and No; brings the owner to the top first. True only for Yes.
 bool AskYesNo(const QString &caption, const QString &text, QWidget *owner = nullptr);

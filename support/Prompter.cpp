@@ -1,15 +1,19 @@
 #include "support/Prompter.h"
 
+#include "support/PasswordDialog.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 
 namespace kelpa {
 
@@ -120,6 +124,46 @@ std::optional<QString> DialogPrompter::input(const InputRequest &request)
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue();
+}
+
+std::optional<QString> DialogPrompter::password(const PasswordRequest &request)
+{
+    TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
+    if (!dlg)
+        return std::nullopt;
+    // Decoding asks once: the entry takes the confirmation's place and the explanation stands
+    // above it, where the two labels were.
+    const QRect passwordPlace = dlg->Password->geometry();
+    const QRect explanationPlace = dlg->Label3->geometry();
+    const bool decode = request.mode == PasswordMode::Decode;
+    if (decode) {
+        const QRect labelPlace = dlg->Label1->geometry();
+        const QRect confirmationPlace = dlg->PasswordChk->geometry();
+        dlg->Password->setGeometry(confirmationPlace);
+        dlg->Label3->setGeometry(labelPlace.left(), labelPlace.top(), labelPlace.width(),
+                                 confirmationPlace.top() - labelPlace.top() - 4);
+        dlg->setDecodeMode();
+        dlg->Label1->hide();
+    } else {
+        dlg->setEncodeMode();
+    }
+    // Encode is the dialog's resting mode.
+    const auto restore = qScopeGuard([&] {
+        dlg->setEncodeMode();
+        if (decode) {
+            dlg->Label1->show();
+            dlg->Password->setGeometry(passwordPlace);
+            dlg->Label3->setGeometry(explanationPlace);
+        }
+    });
+    if (request.initial) {
+        dlg->Password->setText(*request.initial);
+        dlg->PasswordChk->setText(*request.initial);
+    }
+    dlg->setClearOnShow(request.clear);
+    if (dlg->ShowModal() != 1)
+        return std::nullopt;
+    return dlg->password();
 }
 
 FileDialogResult DialogPrompter::file(const FileDialogRequest &request)

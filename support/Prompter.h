@@ -1,9 +1,9 @@
 #pragma once
 // The one door through which the programs talk to the user: message boxes, questions, input
-// boxes, file, font and colour dialogs. The programs never open these themselves; they ask the
-// current prompter. The real prompter shows Qt's dialogs; tests install a ScriptedPrompter
-// (support/ScriptedPrompter.h) that records what would have been shown and answers from a
-// queue.
+// boxes, the password dialog, file, font and colour dialogs. The programs never open these
+// themselves; they ask the current prompter. The real prompter shows the dialogs; tests install
+// a ScriptedPrompter (tests/common/ScriptedPrompter.h) that records what would have been shown
+// and answers from a queue.
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -31,6 +31,18 @@ struct InputRequest {
     QString prompt{};
     QString initial{};
     bool password = false;      // echo as "*"
+    QWidget *owner = nullptr;
+};
+
+// The password dialog: Decode asks once with its explanation, Encode twice until both match.
+enum class PasswordMode { Decode, Encode };
+
+struct PasswordRequest {
+    PasswordMode mode = PasswordMode::Decode;
+    // What both entries hold when the dialog shows: a text, or (none) what was typed last, which
+    // offers the common password again.
+    std::optional<QString> initial{};
+    bool clear = false;         // both entries start empty (wins over initial)
     QWidget *owner = nullptr;
 };
 
@@ -72,16 +84,20 @@ public:
     virtual ~Prompter() = default;
     virtual MessageAnswer message(const MessageRequest &request) = 0;
     virtual std::optional<QString> input(const InputRequest &request) = 0;
+    // The password typed and confirmed with OK; none after Cancel.
+    virtual std::optional<QString> password(const PasswordRequest &request) = 0;
     virtual FileDialogResult file(const FileDialogRequest &request) = 0;
     virtual std::optional<QFont> font(const FontRequest &request) = 0;
     virtual std::optional<QColor> color(const ColorRequest &request) = 0;
 };
 
-// Qt's own dialogs.
+// Qt's own dialogs, and the program's password dialog (TOBRINPasswordDlg::instance(); without
+// one, every password request is cancelled).
 class DialogPrompter : public Prompter {
 public:
     MessageAnswer message(const MessageRequest &request) override;
     std::optional<QString> input(const InputRequest &request) override;
+    std::optional<QString> password(const PasswordRequest &request) override;
     FileDialogResult file(const FileDialogRequest &request) override;
     std::optional<QFont> font(const FontRequest &request) override;
     std::optional<QColor> color(const ColorRequest &request) override;

@@ -1,11 +1,12 @@
 #include "support/Shell.h"
 
 #include "platform/ProgramFolder.h"
+#include "platform/safefile/SafeFile.h"
 #include "support/MessageBoxes.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QFile>
 
 #include <cerrno>
 
@@ -112,16 +113,15 @@ bool OpenWebPage(const QString &address)
     // that no longer exists has no path.
     const QString folder = QDir::currentPath();
     const QString page = folder + QStringLiteral("/NULL.htm");
-    QSaveFile f(page);
-    bool written = !folder.isEmpty() && f.open(QIODevice::WriteOnly);
-    if (folder.isEmpty())
-        errno = ENOENT;
-    if (written) {
-        f.write(RedirectPageText(WebAddress(address)).toUtf8());
-        written = f.commit();
+    int error = folder.isEmpty() ? ENOENT : 0;
+    if (!error) {
+        const QByteArray bytes = RedirectPageText(WebAddress(address)).toUtf8();
+        SafeFileWriter out(QFile::encodeName(page).toStdString());
+        if (!out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !out.commit())
+            error = out.systemError() ? out.systemError() : EIO;
     }
-    if (!written) {
-        ShowErrorBox(QStringLiteral("Cannot write the web page \"") + page + QStringLiteral("\""));
+    if (error) {
+        ShowErrorBox(QStringLiteral("Cannot write the web page \"") + page + QStringLiteral("\""), error);
         return false;
     }
     return LaunchFile(page, QString(), QString(), true, SW_SHOWMAXIMIZED);

@@ -7,7 +7,7 @@
 #include "editor/TForm1.h"
 
 #include "platform/richedit/TRichEdit.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QApplication>
 #include <QPushButton>

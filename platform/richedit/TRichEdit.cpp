@@ -4,6 +4,7 @@
 #include "platform/richedit/TRichEditPrinter.h"
 #include "platform/richedit/rtf/RtfReader.h"
 #include "platform/richedit/rtf/RtfWriter.h"
+#include "platform/safefile/SafeFile.h"
 
 #include <QContextMenuEvent>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPaintEvent>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
@@ -445,15 +445,9 @@ bool TRichEdit::LoadFromFile(const QString &fileName)
 
 bool TRichEdit::SaveToFile(const QString &fileName)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     const PlainBytes plain = plainText_ ? PlainStream() : PlainBytes{SaveToStream(), encoding_};
-    if (file.write(plain.bytes) != plain.bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit())
+    kelpa::SafeFileWriter file(QFile::encodeName(fileName).toStdString());
+    if (!file.write(plain.bytes.constData(), static_cast<std::size_t>(plain.bytes.size())) || !file.commit())
         return false;
     encoding_ = plain.encoding;
     return true;

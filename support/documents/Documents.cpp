@@ -1,6 +1,6 @@
 #include "support/documents/Documents.h"
 
-#include "engine/SafeFile.h"
+#include "platform/safefile/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <cstring>
+
+#include <sys/stat.h>
 
 namespace kelpa::documents {
 
@@ -73,10 +75,9 @@ DocumentKind encryptedKindForVersion(const QByteArray &version)
 
 QByteArray passwordBytes(const QString &password)
 {
-    return QByteArray::fromStdString(
-        codepage::encode(std::u16string_view(reinterpret_cast<const char16_t *>(password.utf16()),
-                                             static_cast<std::size_t>(password.size())),
-                         codepage::Windows1252));
+    const std::optional<std::string> bytes = codepage::encodePassword(
+        std::u16string_view(reinterpret_cast<const char16_t *>(password.utf16()), static_cast<std::size_t>(password.size())));
+    return bytes ? QByteArray(bytes->data(), static_cast<qsizetype>(bytes->size())) : QByteArray();
 }
 
 QByteArray asLines(const QByteArray &bytes) { return QByteArray::fromStdString(documents::asLines(view(bytes))); }
@@ -149,6 +150,14 @@ DocumentError writeTextFile(const QString &path, const QByteArray &bytes)
     if (!out.isOpen() || !out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !out.commit())
         return failed(Failure::Write, out.systemError());
     return {};
+}
+
+bool isReadOnlyFile(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return (st.st_mode & S_IWUSR) == 0;
 }
 
 DocumentError writeEncrypted(TOBRINEngine &engine, const QString &path, DocumentKind kind, std::uint8_t cipher,

@@ -62,7 +62,8 @@ bool opensAsRich(const QString &path);
 DocumentKind encryptedKindForVersion(const QByteArray &version);
 
 // --- Passwords and text in the engine's form
-// Windows-1252 bytes; characters it lacks become '?'.
+// The password's bytes, no character replaced (codepage::encodePassword); empty when no code
+// page holds it, which the engine refuses as no password rather than reading with another one.
 QByteArray passwordBytes(const QString &password);
 // The text split into lines, each ended by CR LF (CR, LF and CR LF all end a line).
 QByteArray asLines(const QByteArray &bytes);
@@ -74,7 +75,10 @@ ReadResult readEncrypted(TOBRINEngine &engine, const QString &path, const QStrin
 // By name: encrypted documents through the engine, anything else as a text file.
 ReadResult readDocument(TOBRINEngine &engine, const QString &path, const QString &password);
 
+// Any file of bytes, through a temporary file; an existing file keeps its permission bits.
 DocumentError writeTextFile(const QString &path, const QByteArray &bytes);
+// True when the file exists and its owner may not write it (the read-only attribute).
+bool isReadOnlyFile(const QString &path);
 // Writes text (a page's stream; its lines are ended by CR LF first) as an encrypted document:
 // kind Legacy in the legacy form, refused before anything is written from LegacyTextLimit + 1
 // bytes on; kind Encrypted with `cipher` (TOBRINEngine::CipherEC4 or CipherBlowfish). Leaves

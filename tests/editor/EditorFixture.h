@@ -8,7 +8,7 @@
 #include "platform/WindowMessages.h"
 #include "platform/richedit/TRichEdit.h"
 #include "support/PasswordDialog.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,56 +30,29 @@
 
 namespace kelpa::editor::test {
 
-// Answers the password dialog whenever it is shown: the next queued password (typed into both
+// The password prompts of a scripted prompter: the next queued password (typed into both
 // entries, then OK), or Cancel for a queued nullopt or an empty queue.
-class PasswordScript : public QObject {
+class PasswordScript {
 public:
-    PasswordScript()
-    {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
-        timer_.start();
-    }
-    void answer(std::optional<QString> password) { answers_.push_back(std::move(password)); }
+    explicit PasswordScript(ScriptedPrompter &prompter) : prompter_(prompter) {}
+    void answer(std::optional<QString> password) { prompter_.answerPassword(std::move(password)); }
     // Runs once, the next time the dialog is up, before it is answered.
-    void whileShown(std::function<void()> f) { whileShown_ = std::move(f); }
-    int shown() const { return shown_; }
-    bool lastWasEncode() const { return lastEncode_; }
-    QString lastPrefill() const { return lastPrefill_; }
+    void whileShown(std::function<void()> f) { prompter_.whileNextPasswordShown(std::move(f)); }
+    int shown() const { return static_cast<int>(prompter_.passwordPrompts().size()); }
+    bool lastWasEncode() const
+    {
+        const auto prompts = prompter_.passwordPrompts();
+        return !prompts.empty() && prompts.back().passwordMode == PasswordMode::Encode;
+    }
+    // What the entries held when the dialog showed.
+    QString lastPrefill() const
+    {
+        const auto prompts = prompter_.passwordPrompts();
+        return prompts.empty() ? QString() : prompts.back().text;
+    }
 
 private:
-    void poll()
-    {
-        TOBRINPasswordDlg *dlg = TOBRINPasswordDlg::instance();
-        if (!dlg || !dlg->isVisible() || busy_)
-            return;
-        busy_ = true;
-        ++shown_;
-        if (auto f = std::exchange(whileShown_, {}))
-            f();
-        lastEncode_ = dlg->isEncodeMode();
-        lastPrefill_ = dlg->Password->text();
-        std::optional<QString> a;
-        if (!answers_.empty()) {
-            a = answers_.front();
-            answers_.pop_front();
-        }
-        if (a) {
-            dlg->Password->setText(*a);
-            dlg->PasswordChk->setText(*a);
-            dlg->OKBtn->click();
-        } else {
-            dlg->CancelBtn->click();
-        }
-        busy_ = false;
-    }
-    QTimer timer_;
-    std::deque<std::optional<QString>> answers_;
-    std::function<void()> whileShown_;
-    int shown_ = 0;
-    bool lastEncode_ = false;
-    bool busy_ = false;
-    QString lastPrefill_;
+    ScriptedPrompter &prompter_;
 };
 
 inline void pump(int ms = 0)
@@ -144,20 +117,18 @@ protected:
     QString folder = QString::fromStdString(dir.path().string()) + QLatin1Char('/');
     ScriptedPrompter prompter;
     ScopedPrompter scoped{prompter};
-    PasswordScript passwords;
+    PasswordScript passwords{prompter};
     std::unique_ptr<TForm1> form;
     std::unique_ptr<TOBRINPasswordDlg> dialog;
 
     void SetUp() override
     {
         setenv("KELPA_PROGRAM_DIR", QFile::encodeName(folder).constData(), 1);
-        DocumentPathArgumentText.clear();
     }
     void TearDown() override
     {
         dialog.reset();
         form.reset();
-        DocumentPathArgumentText.clear();
     }
 
     QString path(const QString &name) const { return folder + name; }

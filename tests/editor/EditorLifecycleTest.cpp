@@ -23,7 +23,7 @@ namespace {
 
 QString iniValue(const QString &file, const QString &key)
 {
-    const auto v = NameValueLines::parse(fileBytes(file)).value(key);
+    const auto v = kelpa::NameValueLines::parse(fileBytes(file)).value(key);
     return v ? *v : QStringLiteral("<missing>");
 }
 
@@ -198,8 +198,7 @@ TEST_F(EditorTest, BatchFolderIsCreatedOrTheFailureShown)
 TEST_F(EditorTest, CommandLinePathOpensAtFirstShow)
 {
     writeFile(path("cmd.txt"), "from the command line");
-    DocumentPathArgumentText = path("cmd.txt");
-    start();
+    start(true, [&] { return std::make_unique<TForm1>(path("cmd.txt")); });
     EXPECT_EQ(openCount(), 1);
     EXPECT_EQ(page(0).FileName, path("cmd.txt"));
 }
@@ -208,13 +207,10 @@ TEST_F(EditorTest, EachDocumentOfTheCommandLineOpens)
 {
     writeFile(path("one.txt"), "1");
     writeFile(path("two.rtf"), "{\\rtf1 2}");
-    DocumentPathArgumentText = path("one.txt");
-    MoreDocumentArguments = {path("two.rtf")};
-    start();
+    start(true, [&] { return std::make_unique<TForm1>(path("one.txt"), QStringList{path("two.rtf")}); });
     EXPECT_EQ(openCount(), 2);
     EXPECT_EQ(page(0).FileName, path("one.txt"));
     EXPECT_EQ(page(1).FileName, path("two.rtf"));
-    EXPECT_TRUE(MoreDocumentArguments.isEmpty());
 }
 
 TEST_F(EditorTest, HandedOverPathOpensAndTheRequestIsDeleted)

@@ -699,3 +699,54 @@ TEST_F(EditorTest, SaveAllSavesEveryModifiedPage)
     EXPECT_EQ(fileBytes(path("c.txt")), "changed\r\n");
     EXPECT_TRUE(prompter.shown().empty());
 }
+
+TEST_F(EditorTest, LegacyPageTooLongForItsKindIsNotSaved)
+{
+    start();
+    form->ClosePage(0);
+    writeDocument(path("old.eco"), "pw", "{\\rtf1 old}", TOBRINEngine::CipherLegacy);
+    const QByteArray before = fileBytes(path("old.eco"));
+    passwords.answer(QStringLiteral("pw"));
+    prompter.answer(MessageAnswer::Yes); // the text is right
+    const int slot = form->OpenDocument(path("old.eco"), true, {});
+    ASSERT_GE(slot, 0);
+    ASSERT_EQ(page(slot).Kind, PageKind::Legacy);
+    ASSERT_FALSE(editor(slot)->ReadOnly());
+    prompter.clear();
+    // A hundred thousand lines of a hundred characters: ten million bytes and more.
+    QString line(99, QLatin1Char('a'));
+    line += QLatin1Char('\n');
+    editor(slot)->SetText(line.repeated(100000));
+    editor(slot)->SetModified(true);
+    const QString refusal = TForm1::legacyTooLongText(path("old.eco"));
+
+    struct Case {
+        const char *name;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {"save", [&] { form->action("Save1")->trigger(); }},
+        {"save all", [&] { form->action("SaveAll1")->trigger(); }},
+        {"close, yes to saving", [&] {
+             prompter.answer(MessageAnswer::Yes);
+             form->action("Close1")->trigger();
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        prompter.clear();
+        c.run();
+        pump();
+        EXPECT_TRUE(shownMessage(refusal));
+        EXPECT_TRUE(refusal.contains(QLatin1String("Save As")));
+        EXPECT_EQ(fileBytes(path("old.eco")), before);
+        ASSERT_EQ(form->pages().findLoaded(path("old.eco")), slot) << "the page stays open";
+        EXPECT_TRUE(editor(slot)->Modified());
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList({"Kelpa.ini", "old.eco"}));
+    }
+    // Closing without saving leaves the old document as it was.
+    prompter.answer(MessageAnswer::No);
+    form->action("Close1")->trigger();
+    EXPECT_LT(form->pages().findLoaded(path("old.eco")), 0);
+    EXPECT_EQ(fileBytes(path("old.eco")), before);
+}

@@ -1,6 +1,10 @@
 // The window at start and at open: the page control after a failed command-line open, the
-// stored size over several starts, a failing word-wrap check, the decoding password prompt.
+// stored size over several starts, a failing word-wrap check, the command line's path.
 #include "EditorFixture.h"
+
+#include "editor/StartUp.h"
+
+#include <QDir>
 
 #include <QLabel>
 #include <stdexcept>
@@ -19,9 +23,8 @@ protected:
 
 TEST_F(EditorTest, PageControlShowsAfterAFailedCommandLineOpen)
 {
-    DocumentPathArgumentText = path("missing.txt");
     prompter.answer(kelpa::MessageAnswer::Ok);
-    start();
+    start(true, [&] { return std::make_unique<TForm1>(path("missing.txt")); });
     EXPECT_EQ(openCount(), 0);
     EXPECT_EQ(form->CurrentPage(), -1);
     EXPECT_TRUE(form->pageControl()->isVisible());
@@ -59,31 +62,20 @@ TEST_F(EditorTest, FailingWordWrapCheckIsToldAndTheOpenGoesOn)
     EXPECT_TRUE(form->isEnabled()) << "the window takes commands again";
 }
 
-TEST_F(EditorTest, DecodingPromptTakesItsOwnLayout)
+
+TEST_F(EditorTest, ARelativeCommandLinePathBecomesACleanAbsoluteOne)
 {
-    writeDocument(path("d.eco"), "pw", "{\\rtf1 secret}");
-    start();
-    const QRect entry = dialog->Password->geometry();
-    const QRect confirmation = dialog->PasswordChk->geometry();
-    bool checked = false;
-    passwords.whileShown([&] {
-        checked = true;
-        EXPECT_EQ(dialog->Password->geometry(), confirmation) << "the entry takes the confirmation's place";
-        EXPECT_FALSE(dialog->PasswordChk->isVisible());
-        EXPECT_FALSE(dialog->Label1->isVisible());
-        EXPECT_FALSE(dialog->Label2->isVisible());
-        EXPECT_TRUE(dialog->Label3->isVisible());
-        EXPECT_LE(dialog->Label3->geometry().bottom(), dialog->Password->geometry().top())
-            << "the explanation stands above the entry";
-        EXPECT_FALSE(dialog->Label3->geometry().intersects(dialog->Password->geometry()));
-    });
-    passwords.answer(QStringLiteral("pw"));
-    ASSERT_GE(form->OpenDocument(path("d.eco"), true, {}), 0);
-    EXPECT_TRUE(checked);
-    // Asking for a new password shows both entries where they belong.
-    EXPECT_EQ(dialog->Password->geometry(), entry);
-    EXPECT_FALSE(dialog->PasswordChk->isHidden());
-    EXPECT_FALSE(dialog->Label1->isHidden());
-    EXPECT_FALSE(dialog->Label2->isHidden());
-    EXPECT_TRUE(dialog->Label3->isHidden());
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder));
+    const std::pair<const char *, QString> cases[] = {
+        {"./a.txt", path("a.txt")},
+        {"sub/../b.txt", path("b.txt")},
+        {"", QString()},
+    };
+    for (const auto &[argument, expected] : cases) {
+        const StartDecision start = HandOffToRunningInstance({QString::fromUtf8(argument)});
+        EXPECT_TRUE(start.becomeEditor) << "no editor runs";
+        EXPECT_EQ(start.documentPath, expected) << argument;
+    }
+    QDir::setCurrent(before);
 }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 using namespace kelpa::editor;
 
 namespace {
@@ -157,7 +159,7 @@ TEST(Settings, SaveReplacesWholeFileAndDropsUnknownKeys)
     kelpa::test::writeText(name, "Unknown=1\r\nSeparator=5\r\n");
     KelpaSettings s = loadSettings(QString::fromStdString(name));
     EXPECT_EQ(s.separatorLength, 5);
-    ASSERT_TRUE(saveSettings(QString::fromStdString(name), s));
+    ASSERT_EQ(saveSettings(QString::fromStdString(name), s), 0);
     const auto bytes = kelpa::test::readBytes(name);
     const std::string text(bytes.begin(), bytes.end());
     EXPECT_EQ(text.find("Unknown"), std::string::npos);
@@ -174,9 +176,7 @@ TEST(Settings, FailedSaveLeavesOldFile)
     kelpa::test::TempDir dir;
     // The folder to write into does not exist: nothing can be created, nothing is reported done.
     const QString name = QString::fromStdString(dir.file("missing/Kelpa.ini"));
-    QString error;
-    EXPECT_FALSE(saveSettings(name, KelpaSettings(), &error));
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(saveSettings(name, KelpaSettings()), ENOENT);
 }
 
 TEST(Settings, UnsafeValuesClampedWhereUsed)

@@ -8,7 +8,7 @@
 #include "printmod/DocumentLoad.h"
 #include "support/documents/Documents.h"
 #include "support/MessageBoxes.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QFile>
 

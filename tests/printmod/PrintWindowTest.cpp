@@ -9,7 +9,7 @@
 #include "platform/richedit/TRichEdit.h"
 #include "printmod/PrintWindow.h"
 #include "support/MessageBoxes.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -6,7 +6,7 @@
 #include "platform/richedit/TRichEdit.h"
 #include "printmod/RichPrinter.h"
 #include "support/MessageBoxes.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QDate>
 #include <QDialog>

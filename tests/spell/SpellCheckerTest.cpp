@@ -10,7 +10,7 @@
 #include "spell/TKelpaSpellChecker.h"
 #include "spell/Words.h"
 #include "support/CheckerHandOff.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QApplication>
 #include <QClipboard>

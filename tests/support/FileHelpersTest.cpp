@@ -4,7 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "support/FileHelpers.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Caption rules, error and question boxes, Y/N values, the silent abort.
 #include "support/MessageBoxes.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QGuiApplication>
 #include <cerrno>
@@ -79,21 +79,25 @@ TEST(MessageBoxes, ShowMessageBoxUsesTheProgramsRules)
     EXPECT_EQ(p.unanswered(), 0);
 }
 
-TEST(MessageBoxes, ErrorBoxAppendsTheSystemTextOfTheLastError)
+TEST(MessageBoxes, ErrorBoxAppendsTheSystemTextOfTheError)
 {
     ScriptedPrompter p;
     ScopedPrompter scope(p);
-    errno = ENOENT;
-    ShowErrorBox(QStringLiteral("Cannot remove the file multi.dat"));
+    ShowErrorBox(QStringLiteral("Cannot remove the file multi.dat"), ENOENT);
     ASSERT_EQ(p.shown().size(), 1u);
     EXPECT_EQ(p.last().caption, QStringLiteral("Error"));
     EXPECT_EQ(p.last().icon, MessageIcon::Warning);
     EXPECT_EQ(p.last().text, QStringLiteral("Cannot remove the file multi.dat.\n")
                                  + QString::fromLocal8Bit(std::strerror(ENOENT)));
     // No error has no system text ("Success" would read as if nothing had failed).
-    errno = 0;
-    ShowErrorBox(QStringLiteral("E10: EC:NonOBRIN"));
+    ShowErrorBox(QStringLiteral("E10: EC:NonOBRIN"), 0);
     EXPECT_EQ(p.last().text, QStringLiteral("E10: EC:NonOBRIN.\n"));
+    // A given error number is shown whatever errno holds by then.
+    errno = EACCES;
+    ShowErrorBox(QStringLiteral("Cannot save"), ENOSPC);
+    EXPECT_EQ(p.last().text, QStringLiteral("Cannot save.\n") + QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    ShowErrorBox(QStringLiteral("Cannot save"), 0);
+    EXPECT_EQ(p.last().text, QStringLiteral("Cannot save.\n"));
 }
 
 TEST(MessageBoxes, QuestionsAreTrueOnlyForYes)

@@ -1,6 +1,6 @@
 // The password dialog, driven by keys and clicks.
 #include "support/PasswordDialog.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -332,4 +332,90 @@ TEST(PasswordDialog, BackgroundLabelColour)
     };
     for (const auto &[face, label] : cases)
         EXPECT_EQ(TOBRINPasswordDlg::LightenedFaceColour(face) & 0xFFFFFF, label) << std::hex << face;
+}
+
+TEST(PasswordDialog, ReachedThroughTheDialogPrompter)
+{
+    DialogPrompter prompter;
+    EXPECT_EQ(prompter.password({}), std::nullopt) << "no dialog yet: nothing to ask with";
+    TOBRINPasswordDlg dlg(nullptr, 256);
+    // Plain fields: GCC warns falsely about optional<QString> members of a braced table.
+    struct Case {
+        const char *name;
+        PasswordMode mode;
+        const char *initial; // null: none given
+        bool clear;
+        const char *typed;   // null: Cancel
+        bool encodeShown;    // the confirmation entry shown
+        const char *prefill; // what the entries held when shown
+    };
+    const Case cases[] = {
+        {"decode", PasswordMode::Decode, nullptr, true, "secret", false, ""},
+        {"encode offers what was typed last", PasswordMode::Encode, nullptr, false, "next", true, "secret"},
+        {"encode with a given text, cancelled", PasswordMode::Encode, "given", false, nullptr, true, "given"},
+        {"emptying wins", PasswordMode::Encode, "given", true, "x", true, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        PasswordRequest request;
+        request.mode = c.mode;
+        if (c.initial)
+            request.initial = QString::fromUtf8(c.initial);
+        request.clear = c.clear;
+        bool encodeShown = false;
+        QString prefill;
+        QTimer::singleShot(0, &dlg, [&] {
+            encodeShown = dlg.PasswordChk->isVisible();
+            prefill = dlg.Password->text();
+            if (!c.typed) {
+                dlg.CancelBtn->click();
+                return;
+            }
+            dlg.Password->setText(QString::fromUtf8(c.typed));
+            dlg.PasswordChk->setText(QString::fromUtf8(c.typed));
+            dlg.OKBtn->click();
+        });
+        const std::optional<QString> result = prompter.password(request);
+        EXPECT_EQ(result.has_value(), c.typed != nullptr);
+        if (c.typed && result) {
+            EXPECT_EQ(*result, QString::fromUtf8(c.typed));
+        }
+        EXPECT_EQ(encodeShown, c.encodeShown);
+        EXPECT_EQ(prefill, QString::fromUtf8(c.prefill));
+        EXPECT_TRUE(dlg.isEncodeMode()) << "the dialog rests in encode mode";
+    }
+}
+
+TEST(PasswordDialog, DecodingPromptTakesItsOwnLayout)
+{
+    TOBRINPasswordDlg dlg(nullptr, 256);
+    DialogPrompter prompter;
+    dlg.show(); // laid out as it first shows
+    dlg.hide();
+    const QRect entry = dlg.Password->geometry();
+    const QRect confirmation = dlg.PasswordChk->geometry();
+    bool checked = false;
+    QTimer::singleShot(0, &dlg, [&] {
+        checked = true;
+        EXPECT_EQ(dlg.Password->geometry(), confirmation) << "the entry takes the confirmation's place";
+        EXPECT_FALSE(dlg.PasswordChk->isVisible());
+        EXPECT_FALSE(dlg.Label1->isVisible());
+        EXPECT_FALSE(dlg.Label2->isVisible());
+        EXPECT_TRUE(dlg.Label3->isVisible());
+        EXPECT_LE(dlg.Label3->geometry().bottom(), dlg.Password->geometry().top())
+            << "the explanation stands above the entry";
+        EXPECT_FALSE(dlg.Label3->geometry().intersects(dlg.Password->geometry()));
+        dlg.Password->setText(QStringLiteral("pw"));
+        dlg.OKBtn->click();
+    });
+    PasswordRequest request;
+    request.mode = PasswordMode::Decode;
+    EXPECT_EQ(prompter.password(request), QString("pw"));
+    EXPECT_TRUE(checked);
+    // Asking for a new password shows both entries where they belong.
+    EXPECT_EQ(dlg.Password->geometry(), entry);
+    EXPECT_FALSE(dlg.PasswordChk->isHidden());
+    EXPECT_FALSE(dlg.Label1->isHidden());
+    EXPECT_FALSE(dlg.Label2->isHidden());
+    EXPECT_TRUE(dlg.Label3->isHidden());
 }

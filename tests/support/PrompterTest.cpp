@@ -1,5 +1,5 @@
 // The scripted prompter that every test of the programs relies on.
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QApplication>
 #include <QInputDialog>

@@ -1,7 +1,7 @@
 // Launching through the shell, its failure texts, the web-page opener and the path helpers.
 #include "common/QtFixtures.h"
 #include "common/TempDir.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 #include "support/Shell.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "support/Abort.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 #include "widgets/Drawutils.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "widgets/Kphook.h"
 
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QCoreApplication>
 #include <QPlatformSurfaceEvent>

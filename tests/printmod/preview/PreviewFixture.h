@@ -3,7 +3,7 @@
 // along the top edge, so a test can tell from the window's picture which page it shows.
 #include "printmod/preview/PageRecording.h"
 #include "printmod/preview/TRichPreviewForm.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include "common/TempDir.h"
 

@@ -1,0 +1,96 @@
+#include "editor/PageSet.h"
+
+#include "platform/richedit/TRichEdit.h"
+
+#include <string>
+#include <string_view>
+
+namespace kelpa::editor {
+
+namespace {
+
+bool isEncryptedKind(PageKind kind) { return kind == PageKind::Encrypted || kind == PageKind::Legacy; }
+
+} // namespace
+
+PageSet::PageSet(QObject *parent) : QObject(parent) { engine_.ApplicationTitle = "Kelpa"; }
+
+documents::ReadResult PageSet::read(int slot, const QString &path, const QString &password)
+{
+    PageRecord &page = table_[slot];
+    documents::ReadResult doc = isEncryptedName(path) ? documents::readEncrypted(engine_, path, password)
+                                                      : documents::readTextFile(path);
+    if (!doc.ok())
+        return doc;
+    if (isEncryptedName(path)) {
+        page.Password = password;
+        page.Kind = doc.kind;
+        page.LfLineEnds = false;
+    } else {
+        page.Password.clear();
+        page.LfLineEnds = documents::lineEndOf(std::string_view(doc.bytes.constData(), static_cast<std::size_t>(doc.bytes.size())))
+                          == documents::LineEnd::Lf;
+    }
+    page.Editor->LoadFromStream(doc.bytes);
+    doc.bytes.clear();
+    return doc;
+}
+
+documents::ReadResult PageSet::reread(int slot, const QString &password)
+{
+    PageRecord &page = table_[slot];
+    documents::ReadResult doc = documents::readEncrypted(engine_, page.FileName, password);
+    if (!doc.ok())
+        return doc;
+    page.Password = password;
+    page.PasswordUnconfirmed = false;
+    page.Editor->SetReadOnly(false);
+    page.Editor->LoadFromStream(doc.bytes);
+    page.Editor->SetModified(false);
+    doc.bytes.clear();
+    emit pageChanged(slot);
+    return doc;
+}
+
+PageSet::WriteResult PageSet::write(int slot, std::uint8_t cipher)
+{
+    PageRecord &page = table_[slot];
+    WriteResult result;
+    if (isEncryptedKind(page.Kind)) {
+        result.error = documents::writeEncrypted(engine_, page.FileName, page.Kind, cipher, page.Password,
+                                                 page.Editor->SaveToStream());
+        return result;
+    }
+    // Plain lines also from a rich editor saved as plain text, whose stream would be RTF.
+    TRichEdit::PlainBytes out = page.Kind == PageKind::Plain
+        ? page.Editor->PlainStream()
+        : TRichEdit::PlainBytes{page.Editor->SaveToStream(), page.Editor->Encoding()};
+    if (page.Kind == PageKind::Plain && page.LfLineEnds) {
+        const std::string lf = documents::withLineEnd(std::string_view(out.bytes.constData(), static_cast<std::size_t>(out.bytes.size())),
+                                                      documents::LineEnd::Lf);
+        out.bytes = QByteArray(lf.data(), static_cast<qsizetype>(lf.size()));
+    }
+    result.error = documents::writeTextFile(page.FileName, out.bytes);
+    if (result.error.ok()) {
+        // The page keeps its encoding until the file is in another one.
+        result.movedToUtf8 = out.encoding != page.Editor->Encoding();
+        page.Editor->SetEncoding(out.encoding);
+    }
+    return result;
+}
+
+void PageSet::opened(int slot, const QString &path)
+{
+    table_[slot].FileName = path;
+    emit pageAdded(slot);
+}
+
+void PageSet::saved(int slot)
+{
+    table_[slot].Editor->SetModified(false);
+    emit pageChanged(slot);
+}
+
+void PageSet::closing(int slot) { emit pageClosing(slot); }
+
+} // namespace kelpa::editor

@@ -1,0 +1,59 @@
+#pragma once
+// The editor's open documents without the window: the 16 page slots, the engine object, and
+// reading a document into a page's editor and writing a page back, results as values. The
+// window (TForm1) keeps the widgets, the actions and every prompt; it tells the page set when
+// a page opens, is saved or closes, and listens to the set's signals.
+#include "editor/PageTable.h"
+#include "engine/TOBRINEngine.h"
+#include "support/documents/Documents.h"
+
+#include <QObject>
+
+#include <cstdint>
+
+namespace kelpa::editor {
+
+class PageSet : public QObject {
+    Q_OBJECT
+public:
+    explicit PageSet(QObject *parent = nullptr);
+
+    PageTable &table() { return table_; }
+    const PageTable &table() const { return table_; }
+    TOBRINEngine &engine() { return engine_; }
+
+    // Reads the document at path into the slot's editor by its name's kind: a text file as it
+    // is, an encrypted document with password (the page takes its kind and password). The page
+    // is unchanged when reading fails; nothing is shown. A text file keeps its line end form
+    // (LF alone, or CR LF) for its saves.
+    documents::ReadResult read(int slot, const QString &path, const QString &password);
+    // Reads the slot's encrypted document again with password.
+    documents::ReadResult reread(int slot, const QString &password);
+
+    struct WriteResult {
+        documents::DocumentError error;
+        bool movedToUtf8 = false; // a plain file moved to UTF-8 to hold the page's text
+    };
+    // Writes the slot's page to its file in its kind; an encrypted page of the current version
+    // with `cipher`. The page's encoding follows what was written; a plain page read with LF
+    // alone is written with LF.
+    WriteResult write(int slot, std::uint8_t cipher);
+
+    // The window's reports of what became of a page; each emits its signal.
+    void opened(int slot, const QString &path);
+    void saved(int slot);
+    void closing(int slot);
+
+signals:
+    void pageAdded(int slot);
+    // Saved, or its modified state changed.
+    void pageChanged(int slot);
+    // About to be released; the slot's record still holds the page.
+    void pageClosing(int slot);
+
+private:
+    PageTable table_;
+    TOBRINEngine engine_;
+};
+
+} // namespace kelpa::editor
