@@ -91,6 +91,8 @@ function(kelpa_program name)
   target_link_libraries(${name} PRIVATE ${A_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KELPA_PROGRAM_DIR})
   kelpa_warnings(${name})
+  # The programs find each other in one folder, installed as in the build.
+  install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endfunction()
 
 # kelpa_gtest(name SOURCES ... [LIBS ...] [QT] [X11] [SERIAL] [TIMEOUT s])

@@ -11,6 +11,10 @@
 
 namespace kelpa::editor {
 
+namespace {
+constexpr int kIconRoom = 2 + 32 + 4;
+} // namespace
+
 TAboutBox::TAboutBox(const QString &caption, const QIcon &icon, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Information"));
@@ -24,6 +28,9 @@ TAboutBox::TAboutBox(const QString &caption, const QIcon &icon, QWidget *parent)
     Label->setObjectName(QStringLiteral("AboutLabel"));
     Label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label->setWordWrap(true);
+    // The icon sits over the label's left corner: the text keeps clear of it on both sides, so
+    // that it stays centred.
+    Label->setContentsMargins(kIconRoom, 0, kIconRoom, 0);
     Label->setText(QStringLiteral("\n") + caption + QStringLiteral("\n") + StoredTextString(StoredTextId::ProductTextA)
                    + QStringLiteral("\nSource Code: ") + StoredTextString(StoredTextId::ProductTextB)
                    + QStringLiteral("\n"));

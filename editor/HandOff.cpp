@@ -3,7 +3,9 @@
 #include "support/documents/Documents.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace kelpa::editor {
 
@@ -20,6 +22,28 @@ QString DocumentPathArgument(const QStringList &arguments)
         joined += arg;
     }
     return joined;
+}
+
+QStringList DocumentPathArguments(const QStringList &arguments, const QString &currentFolder)
+{
+    const QDir here(currentFolder);
+    const QString joined = DocumentPathArgument(arguments);
+    if (joined.isEmpty())
+        return {};
+    const QString whole = QDir::cleanPath(here.absoluteFilePath(joined));
+    QStringList each;
+    for (const QString &arg : arguments) {
+        if (arg.isEmpty())
+            break;
+        if (arg.toUpper() != QLatin1String("/P"))
+            each << QDir::cleanPath(here.absoluteFilePath(arg));
+    }
+    if (each.size() < 2 || QFileInfo::exists(whole))
+        return {whole};
+    for (const QString &file : each)
+        if (!QFileInfo(file).isFile())
+            return {whole};
+    return each;
 }
 
 QString loadRequestFile(const QString &programFolder) { return programFolder + QStringLiteral("loadreq"); }

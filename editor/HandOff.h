@@ -14,6 +14,11 @@ inline constexpr int kLoadRequestLimit = 1023;
 // Arguments (without the program name) joined with single blanks up to the first empty one;
 // every "/P" (any case) is dropped.
 QString DocumentPathArgument(const QStringList &arguments);
+// The documents a start names, as clean absolute paths (relative ones taken in `currentFolder`,
+// no ./ or .. left): the joined argument, or, when that names no file but each argument names
+// one (a file manager passes one argument per file), each argument. Empty when there is no
+// argument.
+QStringList DocumentPathArguments(const QStringList &arguments, const QString &currentFolder);
 
 // What the running editor finds in a request file.
 struct LoadRequest {

@@ -2,6 +2,9 @@
 
 #include "platform/richedit/TRichEdit.h"
 
+#include <string>
+#include <string_view>
+
 namespace kelpa::editor {
 
 namespace {
@@ -22,8 +25,11 @@ documents::ReadResult PageSet::read(int slot, const QString &path, const QString
     if (isEncryptedName(path)) {
         page.Password = password;
         page.Kind = doc.kind;
+        page.LfLineEnds = false;
     } else {
         page.Password.clear();
+        page.LfLineEnds = documents::lineEndOf(std::string_view(doc.bytes.constData(), static_cast<std::size_t>(doc.bytes.size())))
+                          == documents::LineEnd::Lf;
     }
     page.Editor->LoadFromStream(doc.bytes);
     doc.bytes.clear();
@@ -56,9 +62,14 @@ PageSet::WriteResult PageSet::write(int slot, std::uint8_t cipher)
         return result;
     }
     // Plain lines also from a rich editor saved as plain text, whose stream would be RTF.
-    const TRichEdit::PlainBytes out = page.Kind == PageKind::Plain
+    TRichEdit::PlainBytes out = page.Kind == PageKind::Plain
         ? page.Editor->PlainStream()
         : TRichEdit::PlainBytes{page.Editor->SaveToStream(), page.Editor->Encoding()};
+    if (page.Kind == PageKind::Plain && page.LfLineEnds) {
+        const std::string lf = documents::withLineEnd(std::string_view(out.bytes.constData(), static_cast<std::size_t>(out.bytes.size())),
+                                                      documents::LineEnd::Lf);
+        out.bytes = QByteArray(lf.data(), static_cast<qsizetype>(lf.size()));
+    }
     result.error = documents::writeTextFile(page.FileName, out.bytes);
     if (result.error.ok()) {
         // The page keeps its encoding until the file is in another one.

@@ -31,6 +31,8 @@ struct PageRecord {
     // A legacy document (or a block stored uncompressed) cannot tell a wrong password: its page
     // stays read-only until the user confirms the text or enters the password again.
     bool PasswordUnconfirmed = false;
+    // A plain file whose lines end in LF alone is saved so again.
+    bool LfLineEnds = false;
 
     PageRecord() { Bookmarks.fill(-1); }
     bool isFree() const { return FileName.isEmpty(); }

@@ -59,25 +59,33 @@ bool handedOver(platform::WindowHandle running, const QString &folder)
 StartDecision HandOffToRunningInstance(const QStringList &arguments)
 {
     StartDecision decision;
-    decision.documentPath = DocumentPathArgument(arguments);
     // A relative path means the folder the user started in; the running editor and this one
     // (once its window exists) work in the program folder.
-    if (!decision.documentPath.isEmpty() && QFileInfo(decision.documentPath).isRelative())
-        decision.documentPath = QDir::cleanPath(QDir::current().absoluteFilePath(decision.documentPath));
+    QStringList documents = DocumentPathArguments(arguments, QDir::currentPath());
+    if (!documents.isEmpty())
+        decision.documentPath = documents.takeFirst();
+    decision.moreDocuments = documents;
     const platform::WindowHandle running = platform::FindWindow(kApplicationClass, kApplicationTitle);
     // The title is ours only after the search, which would otherwise find this process.
     QCoreApplication::setApplicationName(kApplicationTitle);
     if (!running)
         return decision;
-    const QString folder = ProgramFolder();
+    const QString folder = KeptFilesFolder();
     if (multipleWindowsAllowed(folder))
         return decision;
-    // A request that cannot be written would be lost: this start becomes an editor instead.
-    if (!writeLoadRequest(folder, decision.documentPath))
-        return decision;
-    // A hand-off nobody confirms (an editor that is stuck, or of another program folder) would
-    // lose the document: this start opens it itself.
-    decision.becomeEditor = !handedOver(running, folder);
+    // Several documents go one request at a time. A request that cannot be written would be
+    // lost, and a hand-off nobody confirms (an editor that is stuck, or of another program
+    // folder) would lose the document: this start opens it and those after it itself.
+    for (;;) {
+        if (!writeLoadRequest(folder, decision.documentPath))
+            return decision;
+        if (!handedOver(running, folder))
+            return decision;
+        if (decision.moreDocuments.isEmpty())
+            break;
+        decision.documentPath = decision.moreDocuments.takeFirst();
+    }
+    decision.becomeEditor = false;
     return decision;
 }
 
@@ -90,7 +98,7 @@ int RunEditor(int argc, char **argv)
         const StartDecision start = HandOffToRunningInstance(app.programArguments());
         if (!start.becomeEditor)
             return 0;
-        TForm1 form(start.documentPath);
+        TForm1 form(start.documentPath, start.moreDocuments);
         SetMainForm(&form);
         TOBRINPasswordDlg passwordDialog(&form, 256);
         // The window by which a second start finds this editor.

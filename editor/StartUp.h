@@ -12,9 +12,13 @@ struct StartDecision {
     bool becomeEditor = true;
     // The command line's document path, absolute (empty: none).
     QString documentPath;
+    // Further documents when each argument names a file of its own, opened after documentPath;
+    // with a running editor, those it has not taken.
+    QStringList moreDocuments;
 };
 
-// Joins the arguments into the document path, then looks for a running editor.
+// Joins the arguments into the document path (or takes each argument as a document, see
+// DocumentPathArguments), then looks for a running editor and hands them over one at a time.
 StartDecision HandOffToRunningInstance(const QStringList &arguments);
 
 // The whole program: hand-off, main window, password dialog, message loop. Returns the exit

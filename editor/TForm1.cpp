@@ -13,6 +13,7 @@
 #include "platform/Colors.h"
 #include "platform/Fonts.h"
 #include "platform/LastError.h"
+#include "platform/Screens.h"
 #include "platform/WindowMessages.h"
 #include "platform/richedit/TRichEdit.h"
 #include "support/Abort.h"
@@ -55,8 +56,8 @@ constexpr std::uint32_t WM_CLOSECHECKER = platform::WM_USER + 110;
 
 } // namespace
 
-TForm1::TForm1(const QString &documentPath, QWidget *parent)
-    : QMainWindow(parent), documentPathArgument_(documentPath)
+TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QWidget *parent)
+    : QMainWindow(parent), documentPathArgument_(documentPath), moreDocumentArguments_(moreDocuments)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kelpa 5.0"));
@@ -75,6 +76,10 @@ TForm1::TForm1(const QString &documentPath, QWidget *parent)
     PageControl1 = new QTabWidget(Panel1);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setDocumentMode(true);
+    // A very long file name takes a tab of bounded width, shortened in its middle; the tab's
+    // hint shows the whole path.
+    PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { max-width: 24em; }"));
+    PageControl1->tabBar()->setElideMode(Qt::ElideMiddle);
     PageControl1->setVisible(false);
     layout->addWidget(PageControl1, 1);
     layout->addStretch(0);
@@ -415,10 +420,16 @@ TRichEdit *TForm1::currentEditor() const
 // ---------------------------------------------------------------------------------------------
 // Lifecycle
 
+namespace {
+QString settingsFile() { return kelpa::SettingsFolder() + QStringLiteral("Kelpa.ini"); }
+} // namespace
+
 void TForm1::FormCreate()
 {
     setWindowIcon(appIcon());
-    programFolder_ = kelpa::ProgramFolder();
+    // The files the editor keeps beside itself; a folder of the user's own when the program
+    // folder cannot be written.
+    programFolder_ = kelpa::KeptFilesFolder();
     QDir::setCurrent(programFolder_);
     // A file of that name cannot be entered either.
     if (!QFileInfo(programFolder_ + QStringLiteral("Batches")).isDir() && !QDir(programFolder_).mkdir(QStringLiteral("Batches")))
@@ -429,7 +440,7 @@ void TForm1::FormCreate()
     FontName->addItems(platform::installedFontFamilies());
     for (auto &page : table_.pages)
         page = PageRecord();
-    settings_ = loadSettings(programFolder_ + QStringLiteral("Kelpa.ini"));
+    settings_ = loadSettings(settingsFile());
     applySettings();
 }
 
@@ -480,6 +491,9 @@ void TForm1::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!shown_) {
         shown_ = true;
+        // Opens centred on the screen the user works on; the position is not kept.
+        if (!isMaximized())
+            platform::centreOnCursorScreen(this);
         RunGuarded([this] { FormShow(); });
         // Without a window manager the window may never be activated; the first activation's
         // work must not wait for it.
@@ -494,9 +508,11 @@ void TForm1::FormShow()
 {
     if (Activated)
         return;
-    if (!documentPathArgument_.isEmpty())
+    if (!documentPathArgument_.isEmpty()) {
         OpenDocument(documentPathArgument_, true, QString());
-    else
+        for (const QString &more : moreDocumentArguments_)
+            OpenDocument(more, true, QString());
+    } else
         NewPage(NewPageKind::Rich);
     QCoreApplication::processEvents();
 }
@@ -522,7 +538,7 @@ void TForm1::FormActivate()
             QCoreApplication::processEvents();
             PageControl1Change();
         }
-        if (!QFile::exists(programFolder_ + QStringLiteral("Kelpa.ini"))) {
+        if (!QFile::exists(settingsFile())) {
             About1Click();
             ShowMessageBox(QStringLiteral("Kelpa"), QStringLiteral("Welcome!"), this);
         }
@@ -582,8 +598,8 @@ void TForm1::FormClose()
     QDir::setCurrent(programFolder_);
     QFile::remove(programFolder_ + QStringLiteral("NULL.htm"));
     collectSettings();
-    if (const int error = saveSettings(programFolder_ + QStringLiteral("Kelpa.ini"), settings_))
-        ShowErrorBox(QStringLiteral("Cannot save the file ") + programFolder_ + QStringLiteral("Kelpa.ini"), error);
+    if (const int error = saveSettings(settingsFile(), settings_))
+        ShowErrorBox(QStringLiteral("Cannot save the file ") + settingsFile(), error);
     destroyPages();
 }
 
@@ -867,6 +883,7 @@ void TForm1::HomePage1Click() { OpenWebPage(StoredTextString(StoredTextId::HomeP
 void TForm1::About1Click()
 {
     TAboutBox box(windowTitle(), windowIcon(), this);
+    platform::centreOnCursorScreen(&box);
     box.exec();
 }
 

@@ -46,8 +46,10 @@ enum class CloseResult { Closed, Kept };
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    // documentPath: what the first show opens (empty: a new page).
-    explicit TForm1(const QString &documentPath = QString(), QWidget *parent = nullptr);
+    // documentPath: what the first show opens (empty: a new page); moreDocuments: further
+    // documents of the command line, opened after it.
+    explicit TForm1(const QString &documentPath = QString(), const QStringList &moreDocuments = {},
+                    QWidget *parent = nullptr);
     ~TForm1() override;
 
     // --- pages (public so that tests and the hand-off can drive them) ---
@@ -190,6 +192,7 @@ public:
     QTabWidget *pageControl() const { return PageControl1; }
     QString statusPanel(int index) const;
     const KelpaSettings &settings() const { return settings_; }
+    // The folder of the editor's own files (see KeptFilesFolder).
     QString programFolder() const { return programFolder_; }
     bool activated() const { return Activated; }
     // The size that NormalWidth and NormalHeight hold: the window without its menu bar.
@@ -303,6 +306,8 @@ private:
     };
     SaveOutcome savePage(int slot);
     CloseResult closeAll();
+    // The message panel's text after a file has been opened.
+    static QString loadedText(const QString &path, unsigned omitted);
     // The message panel's text after a save.
     static QString savedText(const QString &path, bool movedToUtf8);
     // The name chosen in the Save As dialog and the kind its filter gives; throws Abort when
@@ -335,6 +340,7 @@ private:
     KelpaSettings settings_;
     QString programFolder_;
     const QString documentPathArgument_;
+    const QStringList moreDocumentArguments_;
 
     // Set while the window changes pages itself: tab and activation handlers then do nothing.
     class UpdatingScope {

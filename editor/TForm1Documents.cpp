@@ -7,6 +7,7 @@
 #include "engine/TOBRINEngine.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/richedit/TRichEdit.h"
+#include "platform/richedit/rtf/RtfDocument.h"
 #include "support/Abort.h"
 #include "support/MessageBoxes.h"
 #include "support/Prompter.h"
@@ -139,6 +140,27 @@ void TForm1::releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet)
     }
 }
 
+// Saving over a file whose notes and margins the page cannot show drops them: the user is told
+// when it opens.
+QString TForm1::loadedText(const QString &path, unsigned omitted)
+{
+    QString text = QStringLiteral("\"") + path + QStringLiteral("\" has been loaded");
+    if (omitted == 0)
+        return text;
+    QStringList parts;
+    const std::pair<unsigned, const char *> names[] = {{kelpa::rtf::Omitted::Headers, "headers"},
+                                                       {kelpa::rtf::Omitted::Footers, "footers"},
+                                                       {kelpa::rtf::Omitted::Footnotes, "footnotes"},
+                                                       {kelpa::rtf::Omitted::Comments, "comments"}};
+    for (const auto &[flag, name] : names)
+        if (omitted & flag)
+            parts << QString::fromLatin1(name);
+    QString list = parts.takeLast();
+    if (!parts.isEmpty())
+        list = parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + list;
+    return text + QStringLiteral(" without its ") + list + QStringLiteral(", which this page cannot hold; saving over it leaves them out");
+}
+
 void TForm1::showOpenedPage(int slot, const QString &path, bool addToRecent)
 {
     PageRecord &page = table_[slot];
@@ -162,7 +184,7 @@ void TForm1::showOpenedPage(int slot, const QString &path, bool addToRecent)
     SetEditorMargins();
     if (Activated) {
         PageControl1Change();
-        setPanel(3, QStringLiteral("\"") + page.FileName + QStringLiteral("\" has been loaded"));
+        setPanel(3, loadedText(page.FileName, editor->OmittedParts()));
         RichEdit1SelectionChange();
     }
 }
@@ -633,6 +655,7 @@ void TForm1::releasePage(int slot)
     const UpdatingScope updating(*this);
     page.FileName.clear();
     page.PasswordUnconfirmed = false;
+    page.LfLineEnds = false;
     if (page.Editor) {
         page.Editor->SetReadOnly(false);
         page.Editor->Clear();

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace kelpa::platform {
 
@@ -39,7 +40,47 @@ QString withSlash(QString folder)
     return folder;
 }
 
+// Tried, not judged by permission bits: those say yes to root on read-only mounts and no to
+// folders an access list opens.
+bool writableFolder(const QString &folder)
+{
+    QTemporaryFile probe(withSlash(folder) + QStringLiteral(".kelpa-probe-XXXXXX"));
+    return probe.open();
+}
+
+// $XDG_..._HOME when it names an absolute folder (as the base directory rules say), else the
+// default under the home folder.
+QString xdgHome(const char *variable, const char *fallback)
+{
+    const QString set = qEnvironmentVariable(variable);
+    if (!set.isEmpty() && QDir::isAbsolutePath(set))
+        return set;
+    return QDir::homePath() + QLatin1Char('/') + QLatin1String(fallback);
+}
+
 } // namespace
+
+QString userFolderFor(const QString &programFolder, FolderKind kind)
+{
+    if (writableFolder(programFolder))
+        return withSlash(programFolder);
+    const QString folder = kind == FolderKind::Settings ? xdgHome("XDG_CONFIG_HOME", ".config")
+                                                        : xdgHome("XDG_DATA_HOME", ".local/share");
+    const QString ours = folder + QStringLiteral("/kelpa");
+    // A folder that cannot be made is reported by the first file that fails to be written.
+    QDir().mkpath(ours);
+    return withSlash(ours);
+}
+
+QString keptFilesFolder()
+{
+    return userFolderFor(programFolder(), FolderKind::KeptFiles);
+}
+
+QString settingsFolder()
+{
+    return userFolderFor(programFolder(), FolderKind::Settings);
+}
 
 QString programFilePath()
 {

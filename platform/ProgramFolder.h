@@ -9,6 +9,20 @@ namespace kelpa::platform {
 // KELPA_PROGRAM_DIR, when set and not empty, names the folder instead (tests).
 QString programFolder();
 
+// Where the programs keep their own files, with a trailing "/". While the program folder is
+// writable, that is the program folder itself (programs and files side by side). Installed into
+// a folder the user cannot write (/usr/bin, /opt/...), each user gets folders of their own,
+// made on first use:
+//   keptFilesFolder(): "Batches", "loadreq", "multi.dat", "~t.dat", saved dictionaries ->
+//                      $XDG_DATA_HOME/kelpa/ (default ~/.local/share/kelpa/)
+//   settingsFolder():  settings files -> $XDG_CONFIG_HOME/kelpa/ (default ~/.config/kelpa/)
+// The programs still find each other in the program folder.
+QString keptFilesFolder();
+QString settingsFolder();
+// The rule itself, for a given program folder and environment.
+enum class FolderKind { KeptFiles, Settings };
+QString userFolderFor(const QString &programFolder, FolderKind kind);
+
 // Full path of the running program file (what ParamStr(0) gives).
 QString programFilePath();
 

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,11 +31,83 @@ UrlOpener &urlOpener()
     return opener;
 }
 
+// How long the desktop opener is given to say that it cannot open something. One still
+// running by then is running the application it chose, which counts as success.
+constexpr int kOpenerVerdictMs = 1500;
+
+// Runs the desktop opener on `target` and tells whether it failed: an exit code other than 0
+// within the verdict time (no application for the type, no browser). The opener runs detached
+// under a watcher that reports its exit code, so that nothing waits on it past that time and no
+// zombie stays behind.
+bool runDesktopOpener(const QString &opener, const QString &target)
+{
+    QByteArray program = QFile::encodeName(opener);
+    QByteArray argument = target.toLocal8Bit();
+    char *argv[] = {program.data(), argument.data(), nullptr};
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return false;
+    const pid_t first = ::fork();
+    if (first < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return false;
+    }
+    if (first == 0) {
+        ::close(fds[0]);
+        ::setsid();
+        if (::fork() != 0)
+            ::_exit(0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            ::signal(SIGPIPE, SIG_DFL);
+            ::execve(argv[0], argv, environ);
+            ::_exit(127);
+        }
+        int status = 0;
+        int code = 127;
+        if (child > 0) {
+            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+            code = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+        }
+        ::signal(SIGPIPE, SIG_IGN); // nobody may be listening any more
+        [[maybe_unused]] auto n = ::write(fds[1], &code, sizeof code);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    int status = 0;
+    while (::waitpid(first, &status, 0) < 0 && errno == EINTR) {
+    }
+    pollfd p{fds[0], POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&p, 1, kOpenerVerdictMs);
+    } while (ready < 0 && errno == EINTR);
+    int code = 0;
+    if (ready > 0) {
+        ssize_t got;
+        do {
+            got = ::read(fds[0], &code, sizeof code);
+        } while (got < 0 && errno == EINTR);
+        if (got != static_cast<ssize_t>(sizeof code))
+            code = 0;
+    }
+    ::close(fds[0]);
+    return code == 0;
+}
+
 bool openUrl(const QUrl &url)
 {
     if (urlOpener())
         return urlOpener()(url);
-    return QDesktopServices::openUrl(url);
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+        return QDesktopServices::openUrl(url);
+    return runDesktopOpener(opener, url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded));
 }
 
 int resultOfOpen(const QUrl &url)
@@ -197,7 +270,9 @@ int shellExecute(const QString &file, const QStringList &arguments, const QStrin
         return SE_ERR_FNF;
     if (!folder.isEmpty() && !QFileInfo(folder).isDir())
         return SE_ERR_PNF;
-    if (!file.startsWith(QLatin1Char('/')) && looksLikeAddress(file))
+    // A file of the folder whose name holds a colon ("report:v2.txt") is a file, not an address.
+    const QString base = folder.isEmpty() ? QDir::currentPath() : folder;
+    if (!file.startsWith(QLatin1Char('/')) && looksLikeAddress(file) && !QFileInfo::exists(QDir(base).absoluteFilePath(file)))
         return resultOfOpen(QUrl(file));
 
     bool systemTool = false;
@@ -206,7 +281,6 @@ int shellExecute(const QString &file, const QStringList &arguments, const QStrin
         return tool.isEmpty() ? SE_ERR_FNF : spawnDetached(tool, arguments, folder);
 
     const bool bare = !file.contains(QLatin1Char('/'));
-    const QString base = folder.isEmpty() ? QDir::currentPath() : folder;
     const QString candidate = bare || QFileInfo(file).isRelative()
                                   ? QDir(base).absoluteFilePath(file)
                                   : file;

@@ -3,6 +3,7 @@
 #include "platform/safefile/SafeFile.h"
 #include "engine/TOBRINEngine.h"
 #include "platform/ProgramFolder.h"
+#include "platform/Screens.h"
 #include "platform/richedit/TRichEdit.h"
 #include "printmod/DocumentLoad.h"
 #include "printmod/PrintSettingsFile.h"
@@ -125,20 +126,24 @@ TForm1::TForm1(const QStringList &arguments, std::unique_ptr<PrinterPort> port, 
     connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
     connect(Button7, &QPushButton::clicked, this, [this] { close(); });
 
-    programDir_ = platform::programFolder();
+    // The exchange file is where the programs keep their own files (see keptFilesFolder).
+    programDir_ = platform::keptFilesFolder();
     setWindowTitle(StoredTextString(StoredTextId::PrintModuleCaption));
     Label1->setText(windowTitle() + QStringLiteral(" v1.0 r1 ") + StoredTextString(StoredTextId::PrintModuleVersion));
-    if (QFileInfo::exists(programDir_ + QStringLiteral("kpp.ini")))
+    if (QFileInfo::exists(settingsFile()))
         readSettings();
     savedCaption_ = windowTitle();
 
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect s = screen->availableGeometry();
-        move(s.left() + (s.width() - width()) / 2, s.top() + (s.height() - height()) / 2);
-    }
+    if (const QRect s = platform::cursorScreenArea(); !s.isEmpty())
+        move(platform::centredIn(s, size()));
 }
 
 TForm1::~TForm1() = default;
+
+QString TForm1::settingsFile()
+{
+    return platform::settingsFolder() + QStringLiteral("kpp.ini");
+}
 
 QString TForm1::HelpText()
 {
@@ -148,7 +153,7 @@ QString TForm1::HelpText()
 
 void TForm1::readSettings()
 {
-    QFile file(programDir_ + QStringLiteral("kpp.ini"));
+    QFile file(settingsFile());
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QByteArray bytes = file.readAll();
@@ -208,7 +213,7 @@ void TForm1::writeSettings()
     v.marginBottom = RichPrinter1->MarginBottom();
     const std::string bytes = WritePrintSettings(v);
 
-    const QString name = programDir_ + QStringLiteral("kpp.ini");
+    const QString name = settingsFile();
     SafeFileWriter writer(QFile::encodeName(name).toStdString());
     if (writer.isOpen() && writer.write(bytes.data(), bytes.size()) && writer.commit())
         return;

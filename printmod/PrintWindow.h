@@ -81,6 +81,7 @@ private:
     bool activated_ = false;
     std::unique_ptr<TOBRINEngine> engine_;
     QString programDir_;
+    static QString settingsFile();
     QString savedCaption_;
     QStringList arguments_;
     QFont fontDialogFont_;

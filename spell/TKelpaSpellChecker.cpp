@@ -362,16 +362,29 @@ void TKelpaSpellChecker::FormCreate()
     BaseCaption = StoredTextString(StoredTextId::SpellCheckerCaption) + QStringLiteral(" 3.0r1");
     setWindowTitle(BaseCaption);
     QCoreApplication::setApplicationName(QStringLiteral("Kelpa Spell Checker"));
-    HomeFolder = ProgramFolder();
+    HomeFolder = KeptFilesFolder();
+    SettingsHome = SettingsFolder();
     resize(400, 260);
-    refreshDictionaryList(ReadDictionarySetting(HomeFolder));
+    refreshDictionaryList(ReadDictionarySetting(SettingsHome));
 }
 
 // The dictionaries of the program folder into the selection; `select` is chosen when listed,
 // otherwise the first. No load happens here.
+QString TKelpaSpellChecker::dictionaryFolder(const QString &file) const
+{
+    return QFileInfo::exists(HomeFolder + file) ? HomeFolder : ProgramFolder();
+}
+
 void TKelpaSpellChecker::refreshDictionaryList(const QString &select)
 {
-    const QStringList files = QDir(HomeFolder).entryList({QStringLiteral("*.kpd")}, QDir::Files, QDir::Name);
+    // The user's own dictionaries and those installed with the program, one entry per name.
+    QStringList files = QDir(HomeFolder).entryList({QStringLiteral("*.kpd")}, QDir::Files, QDir::Name);
+    if (ProgramFolder() != HomeFolder) {
+        for (const QString &f : QDir(ProgramFolder()).entryList({QStringLiteral("*.kpd")}, QDir::Files, QDir::Name))
+            if (!files.contains(f))
+                files << f;
+        files.sort();
+    }
     const QSignalBlocker block(DictioSelection);
     DictioSelection->clear();
     DictioSelection->addItems(files);
@@ -447,7 +460,7 @@ void TKelpaSpellChecker::FormClose()
 {
     closing_ = true;
     ++runGeneration_;
-    WriteDictionarySetting(HomeFolder, DictioSelection->currentIndex() >= 0 ? DictioSelection->currentText() : QString());
+    WriteDictionarySetting(SettingsHome, DictioSelection->currentIndex() >= 0 ? DictioSelection->currentText() : QString());
     if (EditorWindow) {
         platform::PostMessage(EditorWindow, WM_CLOSECHECKER, 0, 0);
         EditorWindow = 0;
@@ -821,7 +834,7 @@ void TKelpaSpellChecker::DictioSelectionChange()
     StatusPanel0->setText(QStringLiteral("Loading dictionary..."));
     DictionaryName = QStringLiteral("*New");
     errno = 0;
-    const bool loaded = MainDictionary.LoadFromFile((HomeFolder + file).toStdString());
+    const bool loaded = MainDictionary.LoadFromFile((dictionaryFolder(file) + file).toStdString());
     const int loadError = errno;
     QApplication::restoreOverrideCursor();
     if (loaded)
@@ -1059,7 +1072,7 @@ bool TKelpaSpellChecker::Btn_SaveDictionaryClick()
         if (!name.toLower().contains(QLatin1String(".kpd")))
             name += QStringLiteral(".kpd");
     }
-    // Dictionaries live in the program folder, whatever folder the dialog was in.
+    // Dictionaries live in the program's own folder, whatever folder the dialog was in.
     errno = 0;
     if (!MainDictionary.SaveToFile((HomeFolder + name).toStdString())) {
         ShowErrorBox(QStringLiteral("Cannot save \"%1\" (%2)").arg(name, QString::fromStdString(MainDictionary.ErrorText())),

@@ -77,7 +77,10 @@ public:
     platform::WindowHandle EditorWindow = 0;
     QString DictionaryName;
     QString BaseCaption;
-    QString HomeFolder;
+    QString HomeFolder;   // the exchange file and the dictionaries the user saves
+    QString SettingsHome; // the settings file
+    // Where a listed dictionary is: the user's own folder first, else the program folder.
+    QString dictionaryFolder(const QString &file) const;
     TKPD MainDictionary;
     TKPD RunDictionary;
     bool FormShown = false;

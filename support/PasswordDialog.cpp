@@ -12,6 +12,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
+#include <QGuiApplication>
 #include <QTimer>
 
 namespace kelpa {
@@ -146,18 +147,19 @@ QRgb TOBRINPasswordDlg::LightenedFaceColour(QRgb face)
 }
 
 QPoint TOBRINPasswordDlg::PlaceOnScreen(const QRect &mainForm, const QSize &dialog,
-                                        const QSize &screen)
+                                        const QRect &screen)
 {
+    // Kept inside the main form's own screen, wherever that screen lies on the desktop.
     int top = mainForm.top() + mainForm.height() / 2 - dialog.height() / 2;
     int left = mainForm.left() + mainForm.width() / 2 - dialog.width() / 2;
-    if (top < 0)
-        top = 0;
-    if (left < 0)
-        left = 0;
-    if (top + dialog.height() > screen.height() - 20)
-        top = screen.height() - 20 - dialog.height();
-    if (left + dialog.width() > screen.width())
-        left = screen.width() - dialog.width();
+    if (top < screen.top())
+        top = screen.top();
+    if (left < screen.left())
+        left = screen.left();
+    if (top + dialog.height() > screen.top() + screen.height() - 20)
+        top = screen.top() + screen.height() - 20 - dialog.height();
+    if (left + dialog.width() > screen.left() + screen.width())
+        left = screen.left() + screen.width() - dialog.width();
     return {left, top};
 }
 
@@ -230,9 +232,12 @@ void TOBRINPasswordDlg::FormShow()
 
     QWidget *main = mainForm_ ? mainForm_.data() : MainFormWindow();
     if (main && main != this) {
-        const QScreen *s = main->screen() ? main->screen() : screen();
-        const QSize screenSize = s ? s->geometry().size() : QSize(1024, 768);
-        move(PlaceOnScreen(main->frameGeometry(), frameGeometry().size(), screenSize));
+        // The screen that holds the main form's centre; several screens make one desktop.
+        const QScreen *s = QGuiApplication::screenAt(main->frameGeometry().center());
+        if (!s)
+            s = main->screen() ? main->screen() : screen();
+        const QRect screenArea = s ? s->geometry() : QRect(0, 0, 1024, 768);
+        move(PlaceOnScreen(main->frameGeometry(), frameGeometry().size(), screenArea));
     }
     if (clearOnShow_) {
         Password->clear();
@@ -286,7 +291,18 @@ void TOBRINPasswordDlg::CancelBtnClick()
 void TOBRINPasswordDlg::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    if (setUp_)
+        return;
+    setUp_ = true;
     RunGuarded([this] { FormShow(); });
+}
+
+void TOBRINPasswordDlg::hideEvent(QHideEvent *event)
+{
+    QDialog::hideEvent(event);
+    // Minimising hides the window too; only a real close ends the showing.
+    if (!event->spontaneous() && !isMinimized())
+        setUp_ = false;
 }
 
 void TOBRINPasswordDlg::closeEvent(QCloseEvent *event)

@@ -70,10 +70,11 @@ public:
     // Top-left corner for a dialog of `dialog` size centred on `mainForm`, kept on a screen of
     // `screen` size: not above or left of 0, bottom at least 20 pixels above the screen's
     // height, right edge within its width.
-    static QPoint PlaceOnScreen(const QRect &mainForm, const QSize &dialog, const QSize &screen);
+    static QPoint PlaceOnScreen(const QRect &mainForm, const QSize &dialog, const QRect &screen);
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void reject() override;
@@ -90,6 +91,8 @@ private:
     QPointer<QWidget> mainForm_;
     int tag_ = 0;
     bool clearOnShow_ = false;
+    // The set-up of this showing has run: a window restored from its icon keeps what was typed.
+    bool setUp_ = false;
 };
 
 } // namespace kelpa

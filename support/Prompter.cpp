@@ -80,6 +80,8 @@ MessageAnswer DialogPrompter::message(const MessageRequest &request)
     QMessageBox box(qtIcon(request.icon), request.caption, request.text, QMessageBox::NoButton,
                     ownerOr(request.owner));
     box.setWindowModality(Qt::ApplicationModal);
+    // Texts name files, and a file may be called "<b>x</b>": never markup.
+    box.setTextFormat(Qt::PlainText);
     switch (request.buttons) {
     case MessageButtons::Ok:
         box.setStandardButtons(QMessageBox::Ok);
@@ -111,15 +113,17 @@ MessageAnswer DialogPrompter::message(const MessageRequest &request)
 
 std::optional<QString> DialogPrompter::input(const InputRequest &request)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(ownerOr(request.owner), request.caption,
-                                               request.prompt,
-                                               request.password ? QLineEdit::Password
-                                                                : QLineEdit::Normal,
-                                               request.initial, &ok);
-    if (!ok)
+    QInputDialog dialog(ownerOr(request.owner));
+    dialog.setWindowTitle(request.caption);
+    dialog.setLabelText(request.prompt);
+    dialog.setTextEchoMode(request.password ? QLineEdit::Password : QLineEdit::Normal);
+    dialog.setTextValue(request.initial);
+    dialog.setInputMethodHints(Qt::ImhNone);
+    for (QLabel *label : dialog.findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog.textValue();
 }
 
 std::optional<QString> DialogPrompter::password(const PasswordRequest &request)

@@ -17,6 +17,16 @@ QString ProgramFolder()
     return platform::programFolder();
 }
 
+QString KeptFilesFolder()
+{
+    return platform::keptFilesFolder();
+}
+
+QString SettingsFolder()
+{
+    return platform::settingsFolder();
+}
+
 QString LaunchFailureText(int code, const QString &file, const QString &currentFolder)
 {
     const QChar q = QLatin1Char('"');

@@ -14,6 +14,10 @@ using platform::SW_SHOWNORMAL;
 
 // The folder of the running program, with a trailing "/".
 QString ProgramFolder();
+// Where the program keeps its own files and its settings (see platform/ProgramFolder.h):
+// the program folder while it is writable, else folders of the user's own.
+QString KeptFilesFolder();
+QString SettingsFolder();
 
 // The failure text for a shell result code, or "" for success and for codes without a text.
 // `file` and `currentFolder` go into the texts that name them.

@@ -671,8 +671,9 @@ void CenterControl(QWidget *control)
     else
         area = screenOf(control);
     const QSize size = control->frameGeometry().size();
-    const int x = std::max(0, area.left() + (area.width() - size.width()) / 2);
-    const int y = std::max(0, area.top() + (area.height() - size.height()) / 2);
+    // Kept inside its own area, which on a screen left of the first lies at negative x.
+    const int x = std::max(area.left(), area.left() + (area.width() - size.width()) / 2);
+    const int y = std::max(area.top(), area.top() + (area.height() - size.height()) / 2);
     control->move(x, y);
 }
 

@@ -5,9 +5,12 @@
 //   printing      FormatRange of 200 pages into a PDF             vs QTextDocument::print
 //   typing        one keystroke in a 10 MB page
 //   one long line loading and typing in a plain page of 3 MB without a single line break
+//   RTF tables: N distinct fonts or colours written, N list paragraphs read (time per entry
+//   stays flat as N grows)
 // Run: QT_QPA_PLATFORM=offscreen build/bench/richedit_bench
 #include "platform/richedit/TRichEdit.h"
 #include "platform/richedit/rtf/RtfDocument.h"
+#include "platform/richedit/rtf/RtfReader.h"
 #include "platform/richedit/rtf/RtfWriter.h"
 
 #include <QApplication>
@@ -213,6 +216,46 @@ void BM_RtfWrite_ModelOnly(benchmark::State &state)
     state.SetBytesProcessed(static_cast<std::int64_t>(written));
 }
 
+// kind 0: one paragraph per distinct font; 1: per distinct colour.
+void BM_RtfWrite_DistinctFormats(benchmark::State &state)
+{
+    const int n = static_cast<int>(state.range(1));
+    kelpa::rtf::Document d;
+    for (int i = 0; i < n; ++i) {
+        kelpa::rtf::CharFormat f;
+        if (state.range(0) == 0)
+            f.fontName = u"Font " + QString::number(i).toStdU16String();
+        else
+            f.color = kelpa::rtf::Color::rgb(static_cast<std::uint8_t>(i >> 16), static_cast<std::uint8_t>(i >> 8),
+                                             static_cast<std::uint8_t>(i));
+        kelpa::rtf::Paragraph p;
+        p.runs.push_back({u"x", f});
+        d.paragraphs.push_back(std::move(p));
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kelpa::rtf::writeRtf(d).size());
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// N lists, each with one paragraph.
+void BM_RtfRead_ListParagraphs(benchmark::State &state)
+{
+    const int n = static_cast<int>(state.range(0));
+    std::string rtf = "{\\rtf1{\\*\\listtable";
+    for (int i = 1; i <= n; ++i)
+        rtf += "{\\list{\\listlevel\\levelnfc23}\\listid" + std::to_string(i) + "}";
+    rtf += "}{\\*\\listoverridetable";
+    for (int i = 1; i <= n; ++i)
+        rtf += "{\\listoverride\\listid" + std::to_string(i) + "\\ls" + std::to_string(i) + "}";
+    rtf += "}";
+    for (int i = 1; i <= n; ++i)
+        rtf += "\\pard\\ls" + std::to_string(i) + " item\\par";
+    rtf += "}";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kelpa::rtf::readRtf(rtf).paragraphs.size());
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
 // About 200 pages of Letter with one-inch margins at 12 points.
 TRichEdit &printDocument()
 {
@@ -361,6 +404,8 @@ BENCHMARK(BM_RtfLoad_QtSetHtml)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_PlainSave_TRichEdit)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_RtfSave_TRichEdit)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_RtfWrite_ModelOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RtfWrite_DistinctFormats)->ArgsProduct({{0, 1}, {10000, 100000}})->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_RtfRead_ListParagraphs)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_Print200Pages_FormatRange)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_Print200Pages_QtPrint)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_Keystroke_10MB)->Args({0, 0})->Args({0, 50})->Args({0, 100})->Args({1, 50})->Unit(benchmark::kMillisecond)->Iterations(50);

@@ -1,7 +1,11 @@
 #include "platform/codepage/CodePage.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cerrno>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -196,6 +200,92 @@ std::string encodeText(View text, int codePage, bool *lossless, char replacement
     return out;
 }
 
+const char *iconvName(int codePage)
+{
+    switch (codePage) {
+    case 932: return "CP932";
+    case 936: return "CP936";
+    case 949: return "CP949";
+    case 950: return "CP950";
+    default: return nullptr;
+    }
+}
+
+// One converter per double-byte code page and thread, opened on first use: readers decode such
+// text a character at a time.
+class DoubleByteConverters {
+public:
+    ~DoubleByteConverters()
+    {
+        for (const Slot &s : slots_)
+            if (s.cd != invalid())
+                iconv_close(s.cd);
+    }
+
+    iconv_t get(int codePage)
+    {
+        for (Slot &s : slots_)
+            if (s.codePage == codePage)
+                return s.cd;
+        for (Slot &s : slots_)
+            if (s.codePage == 0) {
+                s.codePage = codePage;
+                static_assert(std::endian::native == std::endian::little);
+                s.cd = iconv_open("UTF-16LE", iconvName(codePage));
+                return s.cd;
+            }
+        return invalid();
+    }
+
+    static iconv_t invalid() { return reinterpret_cast<iconv_t>(-1); }
+
+private:
+    struct Slot {
+        int codePage = 0;
+        iconv_t cd = invalid();
+    };
+    std::array<Slot, 4> slots_;
+};
+
+std::u16string decodeDoubleByte(std::string_view bytes, int codePage)
+{
+    thread_local DoubleByteConverters converters;
+    std::u16string out;
+    out.reserve(bytes.size());
+    const iconv_t cd = converters.get(codePage);
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<std::uint8_t>(bytes[i]);
+        if (b < 0x80) {
+            out.push_back(b);
+            ++i;
+            continue;
+        }
+        const std::size_t len = isLeadByte(codePage, b) && i + 1 < bytes.size() ? 2 : 1;
+        char16_t buffer[4];
+        char *in = const_cast<char *>(bytes.data() + i);
+        std::size_t inLeft = len;
+        char *outPtr = reinterpret_cast<char *>(buffer);
+        std::size_t outLeft = sizeof buffer;
+        std::size_t made = 0;
+        if (cd != DoubleByteConverters::invalid()) {
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) &&
+                inLeft == 0)
+                made = (sizeof buffer - outLeft) / sizeof(char16_t);
+        }
+        if (made != 0) {
+            out.append(buffer, made);
+            i += len;
+            continue;
+        }
+        out.push_back(kReplacement);
+        // A bad pair whose second byte cannot trail keeps that byte as a character of its own.
+        i += len == 2 && static_cast<std::uint8_t>(bytes[i + 1]) < 0x40 ? 1 : len;
+    }
+    return out;
+}
+
 } // namespace
 
 bool isKnown(int codePage)
@@ -231,6 +321,8 @@ bool encodeChar(int codePage, char32_t c, std::uint8_t &byte)
 
 std::u16string decode(std::string_view bytes, int codePage)
 {
+    if (isDoubleByte(codePage))
+        return decodeDoubleByte(bytes, codePage);
     return decodeAs<std::u16string>(bytes, codePage);
 }
 

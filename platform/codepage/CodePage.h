@@ -23,8 +23,9 @@ constexpr int Windows1251 = 1251;
 
 // True for the 8-bit code pages we carry a table for (437, 850, 874, 1250-1258, 10000).
 bool isKnown(int codePage);
-// Code pages whose characters take two bytes (932, 936, 949, 950): no table, but a reader of
-// such bytes must know which byte starts a pair.
+// Code pages whose characters take one or two bytes (932, 936, 949, 950). We carry no tables for
+// them: decode() reads them through the system's converter. A reader that gets the bytes one by
+// one must know which byte starts a pair.
 bool isDoubleByte(int codePage);
 bool isLeadByte(int codePage, std::uint8_t byte);
 
@@ -34,6 +35,7 @@ char16_t decodeByte(int codePage, std::uint8_t byte);
 // The byte of one character, or false when the code page has none for it.
 bool encodeChar(int codePage, char32_t c, std::uint8_t &byte);
 
+// Of a double-byte code page, a pair or byte it does not define becomes U+FFFD.
 std::u16string decode(std::string_view bytes, int codePage);
 std::u32string decodeToUtf32(std::string_view bytes, int codePage);
 // Characters the code page lacks become `replacement`; *lossless tells whether any did.

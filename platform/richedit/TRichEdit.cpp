@@ -395,8 +395,11 @@ void TRichEdit::LoadFromStream(std::string_view bytes)
 {
     if (printer_)
         printer_->reset();
+    omitted_ = 0;
     if (!plainText_ && rtf::looksLikeRtf(bytes)) {
-        richedit::fillDocument(*document(), rtf::readRtf(bytes));
+        const rtf::Document model = rtf::readRtf(bytes);
+        omitted_ = model.omitted;
+        richedit::fillDocument(*document(), model);
     } else {
         codepage::DecodedText decoded = codepage::decodePlainText(bytes);
         encoding_ = decoded.encoding;

@@ -209,6 +209,8 @@ public:
     // Temporary file, then rename; a plain page takes the encoding written.
     bool SaveToFile(const QString &fileName);
     kelpa::codepage::TextEncoding Encoding() const { return encoding_; }
+    // What the last RTF loaded held that the page cannot (rtf::Omitted flags; 0 for none).
+    unsigned OmittedParts() const { return omitted_; }
     void SetEncoding(kelpa::codepage::TextEncoding encoding) { encoding_ = encoding; }
 
     // --- Selection and caret
@@ -304,6 +306,7 @@ private:
     int lastAnchor_ = 0;
     int lastPosition_ = 0;
     kelpa::codepage::TextEncoding encoding_ = kelpa::codepage::TextEncoding::Utf8;
+    unsigned omitted_ = 0;
     TRichEditLines lines_{this};
     TTextAttributes selAttributes_{this, false};
     TTextAttributes defAttributes_{this, true};

@@ -84,6 +84,17 @@ QTextCharFormat toQt(const rtf::CharFormat &c)
         f.setBackground(toQColor(c.highlight));
     if (c.charset != 0)
         f.setProperty(kCharsetProperty, c.charset);
+    if (c.hidden) {
+        // The page has no hidden characters: they take no ink and next to no room.
+        f.setProperty(kHiddenProperty, true);
+        f.setProperty(kHiddenSizeProperty, c.sizeHalfPoints);
+        if (!c.color.automatic)
+            f.setProperty(kHiddenColorProperty, toQColor(c.color));
+        f.setForeground(Qt::transparent);
+        f.setFontPointSize(1);
+        f.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+        f.setFontLetterSpacing(-1);
+    }
     return f;
 }
 
@@ -114,6 +125,17 @@ rtf::CharFormat fromQt(const QTextCharFormat &f, const QFont &defaultFont)
     c.strike = f.hasProperty(QTextFormat::FontStrikeOut) ? f.fontStrikeOut() : defaultFont.strikeOut();
     c.color = fromBrush(f, QTextFormat::ForegroundBrush);
     c.highlight = fromBrush(f, QTextFormat::BackgroundBrush);
+    c.hidden = f.boolProperty(kHiddenProperty);
+    if (c.hidden) {
+        // What the hiding itself set is not the text's format.
+        c.color = {};
+        if (f.hasProperty(kHiddenColorProperty)) {
+            const QColor q = f.colorProperty(kHiddenColorProperty);
+            c.color = rtf::Color::rgb(static_cast<std::uint8_t>(q.red()), static_cast<std::uint8_t>(q.green()),
+                                      static_cast<std::uint8_t>(q.blue()));
+        }
+        c.sizeHalfPoints = f.hasProperty(kHiddenSizeProperty) ? f.intProperty(kHiddenSizeProperty) : 24;
+    }
     return c;
 }
 

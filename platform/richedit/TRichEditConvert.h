@@ -17,6 +17,10 @@ constexpr double kTwipsPerPixel = 15.0;
 constexpr double kPixelsPerPoint = 4.0 / 3.0;
 // Char format property that keeps the RTF charset of a run's font.
 constexpr int kCharsetProperty = QTextFormat::UserProperty + 1;
+// Char format property of hidden text: kept in the document, drawn as nothing visible.
+constexpr int kHiddenProperty = QTextFormat::UserProperty + 2;
+constexpr int kHiddenSizeProperty = QTextFormat::UserProperty + 3;  // its own size, half points
+constexpr int kHiddenColorProperty = QTextFormat::UserProperty + 4; // its own colour, if any
 
 QTextCharFormat toQt(const rtf::CharFormat &format);
 rtf::CharFormat fromQt(const QTextCharFormat &format, const QFont &defaultFont);

@@ -28,6 +28,26 @@ std::string asLines(std::string_view bytes)
     return out;
 }
 
+LineEnd lineEndOf(std::string_view bytes)
+{
+    const std::size_t end = bytes.find_first_of("\r\n");
+    return end != std::string_view::npos && bytes[end] == '\n' ? LineEnd::Lf : LineEnd::CrLf;
+}
+
+std::string withLineEnd(std::string_view crLfText, LineEnd lineEnd)
+{
+    if (lineEnd == LineEnd::CrLf)
+        return std::string(crLfText);
+    std::string out;
+    out.reserve(crLfText.size());
+    for (std::size_t i = 0; i < crLfText.size(); ++i) {
+        if (crLfText[i] == '\r' && i + 1 < crLfText.size() && crLfText[i + 1] == '\n')
+            continue;
+        out.push_back(crLfText[i]);
+    }
+    return out;
+}
+
 PasswordCheck passwordCheck(DocumentKind kind, std::uint8_t compressionId, std::string_view text)
 {
     if (kind == DocumentKind::Legacy)

@@ -36,6 +36,14 @@ inline constexpr std::string_view ExchangeFileName = "~t.dat";
 // string list hands it on.
 std::string asLines(std::string_view bytes);
 
+// The line end of a plain file, kept when it is saved: scripts and diffs take LF alone. A file
+// whose first line ends in a lone LF is an LF file; any other (CR LF, CR, no line end at all,
+// a new page) is written with CR LF.
+enum class LineEnd { CrLf, Lf };
+LineEnd lineEndOf(std::string_view bytes);
+// Text whose lines end in CR LF (as asLines gives it) with every CR LF made `lineEnd`.
+std::string withLineEnd(std::string_view crLfText, LineEnd lineEnd);
+
 // What a deciphered text tells about its password; compressionId: the block's, as the engine
 // read it (ignored for legacy documents).
 PasswordCheck passwordCheck(DocumentKind kind, std::uint8_t compressionId, std::string_view text);

@@ -22,6 +22,30 @@ TEST(DocumentCore, LinesEndInCrLf)
         EXPECT_EQ(asLines(in), out) << in;
 }
 
+TEST(DocumentCore, PlainFilesKeepTheirLineEnds)
+{
+    struct Case {
+        std::string read;
+        LineEnd lineEnd;
+    };
+    const Case cases[] = {
+        {"", LineEnd::CrLf},          {"one line", LineEnd::CrLf},  {"a\r\nb\n", LineEnd::CrLf},
+        {"a\nb\r\n", LineEnd::Lf}, {"\n", LineEnd::Lf},          {"a\rb\n", LineEnd::CrLf},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(lineEndOf(c.read), c.lineEnd) << c.read;
+    const std::pair<std::string, std::string> written[] = {
+        {"a\r\nb\r\n", "a\nb\n"},
+        {"\r\n\r\n", "\n\n"},
+        {"lone\r and \r\n", "lone\r and \n"},
+        {"", ""},
+    };
+    for (const auto &[crLf, lf] : written) {
+        EXPECT_EQ(withLineEnd(crLf, LineEnd::Lf), lf) << crLf;
+        EXPECT_EQ(withLineEnd(crLf, LineEnd::CrLf), crLf) << crLf;
+    }
+}
+
 TEST(DocumentCore, WhatTheTextTellsAboutThePassword)
 {
     struct Case {

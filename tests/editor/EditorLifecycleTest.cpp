@@ -203,6 +203,16 @@ TEST_F(EditorTest, CommandLinePathOpensAtFirstShow)
     EXPECT_EQ(page(0).FileName, path("cmd.txt"));
 }
 
+TEST_F(EditorTest, EachDocumentOfTheCommandLineOpens)
+{
+    writeFile(path("one.txt"), "1");
+    writeFile(path("two.rtf"), "{\\rtf1 2}");
+    start(true, [&] { return std::make_unique<TForm1>(path("one.txt"), QStringList{path("two.rtf")}); });
+    EXPECT_EQ(openCount(), 2);
+    EXPECT_EQ(page(0).FileName, path("one.txt"));
+    EXPECT_EQ(page(1).FileName, path("two.rtf"));
+}
+
 TEST_F(EditorTest, HandedOverPathOpensAndTheRequestIsDeleted)
 {
     start();
@@ -285,6 +295,10 @@ TEST_F(EditorTest, AboutBoxShowsTheLicenceWithTheCaption)
         EXPECT_TRUE(box.Label->text().endsWith("\nSource Code: included with every copy, see the home page\n"))
             << box.Label->text().toStdString();
         EXPECT_EQ(box.Image->pos(), QPoint(2, 2));
+        // The text's area keeps clear of the icon.
+        box.show();
+        EXPECT_FALSE(box.Label->contentsRect().translated(box.Label->pos()).intersects(box.Image->geometry()));
+        box.hide();
         const QString licence = box.LicenceText->Text();
         EXPECT_TRUE(licence.contains(form->windowTitle() + " is free software")) << licence.toStdString();
         EXPECT_FALSE(licence.contains(QChar(0xA7)));

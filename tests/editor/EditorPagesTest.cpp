@@ -1,6 +1,7 @@
 // The 16 pages of the main window: slots, untitled names, the start-up page, the page limit.
 #include "EditorFixture.h"
 
+#include <QTabBar>
 #include <QAction>
 
 using namespace kelpa::editor;
@@ -119,6 +120,17 @@ TEST_F(EditorTest, AmpersandShowsOnceInTheTab)
     ASSERT_GE(slot, 0);
     const int tab = form->pageControl()->indexOf(page(slot).Sheet);
     EXPECT_EQ(form->pageControl()->tabText(tab), "Tom && Jerry.txt");
+
+    // A very long name keeps its whole text but gets a tab of bounded width.
+    const QString longName = QString(200, QLatin1Char('n')) + QStringLiteral(".txt");
+    writeFile(path(longName), "x");
+    const int longSlot = form->OpenDocument(path(longName), true, {});
+    ASSERT_GE(longSlot, 0);
+    const int longTab = form->pageControl()->indexOf(page(longSlot).Sheet);
+    EXPECT_EQ(form->pageControl()->tabText(longTab), longName);
+    EXPECT_EQ(form->pageControl()->tabToolTip(longTab), path(longName));
+    const QFontMetrics metrics(form->pageControl()->tabBar()->font());
+    EXPECT_LT(form->pageControl()->tabBar()->tabRect(longTab).width(), metrics.horizontalAdvance(longName) / 2);
     EXPECT_EQ(form->pageControl()->tabToolTip(tab), path("Tom & Jerry.txt"));
 }
 

@@ -132,6 +132,42 @@ TEST_F(EditorTest, PlainFilesAreSavedInTheEncodingTheyCameIn)
               ("\"" + path("new.txt") + "\" has been saved in UTF-8, as Windows-1252 cannot hold its text").toStdString());
 }
 
+TEST_F(EditorTest, PlainFilesKeepTheirLineEnds)
+{
+    start();
+    struct Case { const char *name; QByteArray before; QByteArray after; };
+    const Case cases[] = {
+        {"lf.txt", "#!/bin/sh\necho a\n", "#!/bin/sh\necho a\nadded\n"},
+        {"crlf.txt", "one\r\ntwo\r\n", "one\r\ntwo\r\nadded\r\n"},
+        {"lf-last-line-open.txt", "x\ny", "x\ny\nadded\n"},
+        {"single-line.txt", "x", "x\r\nadded\r\n"},
+    };
+    for (const Case &c : cases) {
+        writeFile(path(c.name), c.before);
+        const int slot = form->OpenDocument(path(c.name), true, {});
+        ASSERT_GE(slot, 0) << c.name;
+        editor(slot)->SetSelStart(editor(slot)->TextLength());
+        editor(slot)->SetSelText(QStringLiteral("\nadded"));
+        ASSERT_TRUE(form->SavePage(slot)) << c.name;
+        EXPECT_EQ(fileBytes(path(c.name)).toStdString(), c.after.toStdString()) << c.name;
+        // Save As keeps them too.
+        prompter.answerFile(path(QStringLiteral("copy-") + c.name), 3);
+        form->action("Saveas1")->trigger();
+        EXPECT_EQ(fileBytes(path(QStringLiteral("copy-") + c.name)).toStdString(), c.after.toStdString()) << c.name;
+    }
+    // A slot used again for a new page writes CR LF.
+    for (int slot = 0; slot < 16; ++slot)
+        if (!page(slot).isFree())
+            form->ClosePage(slot);
+    form->NewPage(NewPageKind::Plain);
+    const int fresh = form->CurrentPage();
+    ASSERT_GE(fresh, 0);
+    editor(fresh)->SetText("a\nb");
+    prompter.answerFile(path("new.txt"), 3);
+    form->action("Saveas1")->trigger();
+    EXPECT_EQ(fileBytes(path("new.txt")).toStdString(), "a\r\nb\r\n");
+}
+
 TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
 {
     start();

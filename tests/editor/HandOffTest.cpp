@@ -2,6 +2,7 @@
 
 #include "common/TempDir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QDir>
 #include <gtest/gtest.h>
@@ -22,6 +23,35 @@ TEST(HandOff, ArgumentsJoinedUpToTheFirstEmptyOne)
     };
     for (const auto &c : cases)
         EXPECT_EQ(DocumentPathArgument(c.args), c.joined) << c.args.join('|').toStdString();
+}
+
+TEST(HandOff, OneDocumentPerArgumentOnlyWhenTheJoinedNameIsNone)
+{
+    kelpa::test::TempDir dir;
+    const QString at = QString::fromStdString(dir.path().string());
+    for (const char *f : {"a.txt", "b.txt", "My Notes.txt", "My", "x y", "report:v2.txt"})
+        kelpa::test::writeText(dir.file(f), "x");
+    QDir(at).mkdir(QStringLiteral("folder"));
+    struct Case { QStringList args; QStringList documents; };
+    const std::vector<Case> cases = {
+        {{}, {}},
+        {{"a.txt"}, {"a.txt"}},
+        {{"a.txt", "b.txt"}, {"a.txt", "b.txt"}},
+        {{"a.txt", "report:v2.txt"}, {"a.txt", "report:v2.txt"}},
+        {{"/p", "a.txt", "b.txt"}, {"a.txt", "b.txt"}},
+        {{"My", "Notes.txt"}, {"My Notes.txt"}},            // the joined name is a file
+        {{"a.txt", "missing.txt"}, {"a.txt missing.txt"}},  // not every one: the joined name stays
+        {{"a.txt", "folder"}, {"a.txt folder"}},
+        {{"x", "y"}, {"x y"}},
+        {{"a.txt", "", "b.txt"}, {"a.txt"}},
+        {{at + "/a.txt", "b.txt"}, {"a.txt", "b.txt"}},
+    };
+    for (const auto &c : cases) {
+        QStringList expected;
+        for (const QString &d : c.documents)
+            expected << at + '/' + d;
+        EXPECT_EQ(DocumentPathArguments(c.args, at), expected) << c.args.join('|').toStdString();
+    }
 }
 
 class LoadRequestTest : public ::testing::Test {

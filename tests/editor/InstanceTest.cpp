@@ -101,6 +101,21 @@ TEST_F(InstanceTest, SecondStartHandsItsPathOverAndEnds)
     EXPECT_EQ(openCount(), pages);
 }
 
+TEST_F(InstanceTest, SecondStartWithOneArgumentPerFileHandsEachOver)
+{
+    startRunning();
+    QStringList documents;
+    for (const char *name : {"first.txt", "second file.txt", "third.rtf"}) {
+        documents << path(name);
+        writeFile(documents.back(), "text\r\n");
+    }
+    QProcess child;
+    EXPECT_EQ(runSecond(documents, child), 0);
+    for (const QString &d : documents)
+        EXPECT_TRUE(waitFor([&] { return form->pages().findLoaded(d) >= 0; })) << d.toStdString();
+    EXPECT_FALSE(QFile::exists(path("loadreq")));
+}
+
 TEST_F(InstanceTest, WithMultiDatTheSecondStartKeepsItsOwnWindow)
 {
     startRunning();

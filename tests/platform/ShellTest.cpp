@@ -1,8 +1,10 @@
 // Starting programs and opening documents, with the shell's result codes.
 #include "common/QtFixtures.h"
 #include "common/TempDir.h"
+#include "common/Unprivileged.h"
 #include "platform/Desktop.h"
 #include "platform/ProgramFolder.h"
+#include "platform/Screens.h"
 #include "platform/Shell.h"
 
 #include <QCoreApplication>
@@ -69,6 +71,53 @@ TEST(Shell, ProgramFolderAndProgramNames)
     };
     for (const Case &c : cases)
         EXPECT_EQ(mapProgramName(QLatin1String(c.name)), QLatin1String(c.mapped)) << c.name;
+}
+
+TEST(Shell, OwnFilesStayBesideAWritableProgramElseGoToTheUsersFolders)
+{
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    for (const char *sub : {"writable", "user"}) {
+        QDir().mkpath(q(dir.file(sub)));
+        ::chmod(dir.file(sub).c_str(), 0777);
+    }
+    QDir().mkpath(q(dir.file("installed")));
+    ::chmod(dir.file("installed").c_str(), 0555);
+    const QString user = q(dir.file("user"));
+    struct Case {
+        const char *name;
+        const char *programFolder;
+        const char *dataHome, *configHome; // "" : not set
+        QString kept, settings;
+    };
+    const Case cases[] = {
+        {"writable program folder", "writable", "", "", q(dir.file("writable")) + "/", q(dir.file("writable")) + "/"},
+        {"read-only, XDG folders set", "installed", "data", "config", user + "/data/kelpa/", user + "/config/kelpa/"},
+        {"read-only, defaults under home", "installed", "", "", user + "/.local/share/kelpa/", user + "/.config/kelpa/"},
+        {"read-only, relative XDG folders ignored", "installed", "rel", "rel", user + "/.local/share/kelpa/",
+         user + "/.config/kelpa/"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const int failed = kelpa::test::runUnprivileged([&] {
+            auto set = [&](const char *variable, const char *value) {
+                if (!*value)
+                    ::unsetenv(variable);
+                else
+                    ::setenv(variable, std::string(value) == "rel" ? value : (dir.file("user") + "/" + value).c_str(), 1);
+            };
+            set("XDG_DATA_HOME", c.dataHome);
+            set("XDG_CONFIG_HOME", c.configHome);
+            ::setenv("HOME", dir.file("user").c_str(), 1);
+            const QString program = q(dir.file(c.programFolder));
+            const QString kept = userFolderFor(program, FolderKind::KeptFiles);
+            const QString settings = userFolderFor(program, FolderKind::Settings);
+            return (kept == c.kept ? 0 : 1) | (settings == c.settings ? 0 : 2) | (QFileInfo(kept).isDir() ? 0 : 4) |
+                   (QFileInfo(settings).isDir() ? 0 : 8) |
+                   (QDir(program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty() ? 0 : 16);
+        });
+        EXPECT_EQ(failed, 0) << "1: kept files, 2: settings, 4/8: not made, 16: probe left behind";
+    }
 }
 
 TEST(Shell, FailureCodes)
@@ -155,4 +204,34 @@ TEST(Shell, DocumentsFoldersAndAddressesGoToTheDesktopOpener)
     EXPECT_EQ(spy.opened[2], QUrl(QStringLiteral("https://example.org/a?b=c")));
     spy.answer = false;
     EXPECT_EQ(shellExecute(q(dir.file("notes.txt")), {}, QString(), SW_SHOW), SE_ERR_NOASSOC);
+}
+
+TEST(Shell, ANameWithAColonIsAFileWhenTheFolderHoldsOne)
+{
+    TempDir dir;
+    writeText(dir.file("report:v2.txt"), "x");
+    OpenerSpy spy;
+    const QString folder = q(dir.path().string());
+    EXPECT_GT(shellExecute(QStringLiteral("report:v2.txt"), {}, folder, SW_SHOW), 32);
+    EXPECT_GT(shellExecute(QStringLiteral("mailto:someone@example.org"), {}, folder, SW_SHOW), 32);
+    ASSERT_EQ(spy.opened.size(), 2);
+    EXPECT_EQ(spy.opened[0], QUrl::fromLocalFile(q(dir.file("report:v2.txt"))));
+    EXPECT_EQ(spy.opened[1], QUrl(QStringLiteral("mailto:someone@example.org")));
+}
+
+TEST(Screens, CentredInTheAreaAndKeptInsideIt)
+{
+    struct Case {
+        QRect area;
+        QSize size;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {QRect(0, 0, 1280, 1024), QSize(350, 300), QPoint(465, 362)},
+        {QRect(1280, 0, 1920, 1080), QSize(350, 300), QPoint(1280 + 785, 390)}, // right of the first
+        {QRect(-1920, -200, 1920, 1080), QSize(350, 300), QPoint(-1920 + 785, -200 + 390)}, // left of and above it
+        {QRect(1280, 0, 800, 600), QSize(1000, 700), QPoint(1280, 0)}, // larger than the screen
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(centredIn(c.area, c.size), c.expected) << c.area.x() << "," << c.area.y();
 }

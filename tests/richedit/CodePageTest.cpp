@@ -73,6 +73,28 @@ TEST(CodePage, CharsetsNameTheirCodePages)
     EXPECT_FALSE(isLeadByte(1252, 0x82));
 }
 
+TEST(CodePage, DoubleBytePagesDecodeThroughTheSystem)
+{
+    struct Case {
+        int codePage;
+        const char *bytes;
+        std::u16string text;
+    };
+    const Case cases[] = {
+        {932, "\x93\xfa\x96" "\x7b", u"\u65e5\u672c"},
+        {932, "a\xb1" "b", u"a\uff71b"},                  // half-width kana: one byte
+        {932, "\x93", u"\ufffd"},                      // lead byte at the end
+        {932, "\x81 x", u"\ufffd x"},                  // a blank cannot trail: kept
+        {936, "\xd6\xd0\xce" "\xc4", u"\u4e2d\u6587"},
+        {949, "\xc7\xd1\xb1" "\xb9", u"\ud55c\uad6d"},
+        {950, "\xa4\xa4\xa4" "\xe5", u"\u4e2d\u6587"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(decode(c.bytes, c.codePage), c.text);
+    }
+}
+
 TEST(CodePage, Utf8Validity)
 {
     const std::pair<std::string_view, bool> cases[] = {

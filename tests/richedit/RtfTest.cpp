@@ -71,6 +71,7 @@ std::vector<RoundTripCase> roundTripCases()
     add("italic", {{para(u"italic", with([](CharFormat &f) { f.italic = true; }))}});
     add("underline", {{para(u"under", with([](CharFormat &f) { f.underline = true; }))}});
     add("strike", {{para(u"strike", with([](CharFormat &f) { f.strike = true; }))}});
+    add("hidden", {{para(u"hidden", with([](CharFormat &f) { f.hidden = true; }))}});
     add("font name", {{para(u"courier", font(u"Courier New"))}});
     add("font size", {{para(u"big", with([](CharFormat &f) { f.sizeHalfPoints = 57; }))}});
     add("colour", {{para(u"red", with([](CharFormat &f) { f.color = Color::rgb(200, 10, 30); }))}});
@@ -182,7 +183,7 @@ TEST(Rtf, ReaderHandlesTheTrapsOfRealFiles)
         {"\\ansicpg0", "{\\rtf1\\ansi\\ansicpg0 \\'e9}", u"\u00e9"},
         {"8-bit bytes without escape", "{\\rtf1\\ansi \xe9t\xe9}", u"\u00e9t\u00e9"},
         {"double-byte pair is one character", "{\\rtf1{\\fonttbl{\\f0\\fcharset128 MS Mincho;}}\\f0 a\\'82\\'a0b}",
-         u"a\uFFFDb"},
+         u"a\u3042b"},
         {"\\bin data is raw", "{\\rtf1 a\\bin4 {}}{b}", u"ab"},
         {"starred groups go whole", "{\\rtf1 a{\\*\\foo x{y}z}b}", u"ab"},
         {"unknown groups keep their text", "{\\rtf1 a{\\foo x}b}", u"axb"},
@@ -344,3 +345,101 @@ TEST(Rtf, RandomBytesAfterTheHeaderAreSurvived)
 }
 
 } // namespace
+
+namespace {
+
+struct TextCase {
+    const char *name;
+    const char *rtf;
+    std::u16string text; // paragraphs joined with '\n'
+};
+
+const TextCase kKeptTextCases[] = {
+    {"Shift-JIS pairs", R"({\rtf1\ansi\ansicpg932{\fonttbl{\f0\fcharset128 MS Gothic;}}\f0 \'93\'fa\'96\'7b})",
+     u"\u65e5\u672c"},
+    {"Shift-JIS half-width kana and a pair as raw bytes",
+     "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fcharset128 MS Gothic;}}\\f0 \\'b1\x93\xfa}", u"\uff71\u65e5"},
+    {"GBK", R"({\rtf1\ansi\ansicpg936{\fonttbl{\f0\fcharset134 SimSun;}}\f0 \'d6\'d0\'ce\'c4})", u"\u4e2d\u6587"},
+    {"Korean", R"({\rtf1\ansi\ansicpg949{\fonttbl{\f0\fcharset129 Gulim;}}\f0 \'c7\'d1\'b1\'b9})", u"\ud55c\uad6d"},
+    {"Big5", R"({\rtf1\ansi\ansicpg950{\fonttbl{\f0\fcharset136 MingLiU;}}\f0 \'a4\'a4\'a4\'e5})", u"\u4e2d\u6587"},
+    {"double-byte code page of the document, font without charset",
+     R"({\rtf1\ansi\ansicpg932{\fonttbl{\f0 Gothic;}}\f0 a\'93\'fab})", u"a\u65e5b"},
+    {"a pair cut by the group's end", R"({\rtf1\ansi{\fonttbl{\f0\fcharset128 G;}}{\f0 \'93}x})", u"\ufffdx"},
+    {"font without charset takes \\ansicpg",
+     R"({\rtf1\ansi\ansicpg1251{\fonttbl{\f0 Times New Roman;}}\f0 \'cf\'f0\'e8\'e2\'e5\'f2})",
+     u"\u041f\u0440\u0438\u0432\u0435\u0442"},
+    {"a charset still wins over \\ansicpg",
+     R"({\rtf1\ansi\ansicpg1251{\fonttbl{\f0\fcharset0 Arial;}}\f0 caf\'e9})", u"caf\u00e9"},
+    {"greek by \\ansicpg", R"({\rtf1\ansi\ansicpg1253{\fonttbl{\f0 Arial;}}\f0 \'c1})", u"\u0391"},
+    {"\\pc", R"({\rtf1\pc{\fonttbl{\f0 Courier;}}\f0 \'b3})", u"\u2502"},
+    {"\\pca", R"({\rtf1\pca{\fonttbl{\f0 Courier;}}\f0 \'9b})", u"\u00f8"},
+    {"\\mac", R"({\rtf1\mac{\fonttbl{\f0 Geneva;}}\f0 \'8e})", u"\u00e9"},
+    {"text box of a shape",
+     R"({\rtf1 Before {\shp{\*\shpinst\shpleft0{\sp{\sn shapeType}{\sv 202}}{\shptxt \pard Inside\par box}}{\shprslt{\*\do\dobxcolumn{\dptxbxtext Inside box}}}} after\par})",
+     u"Before \nInside\nbox\n after"},
+    {"shape properties outside \\shpinst",
+     R"({\rtf1 A{\shp{\sp{\sn fFilled}{\sv 0}}{\sp{\sn lineColor}{\sv 255}}{\shptxt Boxed}}B\par})", u"A\nBoxed\nB"},
+    {"shape in a field result",
+     R"({\rtf1 {\field{\*\fldinst SHAPE}{\fldrslt {\shp{\*\shpinst{\shptxt In field}}}}}\par})", u"In field"},
+    {"group of shapes",
+     R"({\rtf1 {\shpgrp{\*\shpinst{\shp{\*\shpinst{\shptxt one}}}{\shp{\*\shpinst{\shptxt two}}}}}\par})",
+     u"one\ntwo"},
+    {"older drawing object", R"({\rtf1 x{\*\do\dobxpage\dptxbx{\dptxbxtext \pard Old box\par}\dpx100}y\par})",
+     u"x\nOld box\ny"},
+    {"shape without text leaves nothing", R"({\rtf1 a{\shp{\*\shpinst{\sp{\sn f}{\sv 1}}}{\shprslt pic}}b\par})",
+     u"ab"},
+    {"nested table fallback is not shown twice",
+     R"({\rtf1 \intbl cell\nestcell{\*\nesttableprops\nestrow}{\nonesttables \par cell\par}\cell\row})",
+     u"cell\t\t"},
+};
+
+} // namespace
+
+TEST(Rtf, TextOfWordProcessorFilesIsKept)
+{
+    for (const TextCase &c : kKeptTextCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(utf8(readRtf(c.rtf).text()), utf8(c.text));
+    }
+}
+
+TEST(Rtf, HiddenTextStaysHidden)
+{
+    const Document d = readRtf(R"({\rtf1 shown {\v secret} again\v  gone\v0  back\par})");
+    ASSERT_EQ(d.paragraphs.size(), 1u);
+    std::u16string hidden, visible;
+    for (const kelpa::rtf::Run &r : d.paragraphs[0].runs)
+        (r.format.hidden ? hidden : visible) += r.text;
+    EXPECT_EQ(utf8(hidden), "secret gone");
+    EXPECT_EQ(utf8(visible), "shown  again back");
+    const std::string written = writeRtf(d);
+    const Document back = readRtf(written);
+    ASSERT_EQ(back.paragraphs.size(), 1u);
+    ASSERT_EQ(back.paragraphs[0].runs.size(), d.paragraphs[0].runs.size()) << written;
+    for (std::size_t i = 0; i < back.paragraphs[0].runs.size(); ++i) {
+        EXPECT_EQ(back.paragraphs[0].runs[i].text, d.paragraphs[0].runs[i].text);
+        EXPECT_EQ(back.paragraphs[0].runs[i].format.hidden, d.paragraphs[0].runs[i].format.hidden);
+    }
+}
+
+TEST(Rtf, PartsAPageCannotHoldAreNamed)
+{
+    struct Case {
+        const char *rtf;
+        unsigned omitted;
+    };
+    const Case cases[] = {
+        {R"({\rtf1 plain\par})", 0},
+        {R"({\rtf1 {\header Head}{\footerl Foot}text\par})", Omitted::Headers | Omitted::Footers},
+        {R"({\rtf1 text{\super\chftn{\footnote \pard Note}}\par})", Omitted::Footnotes},
+        {R"({\rtf1 text{\*\atnid JS}{\*\annotation Remark}\par})", Omitted::Comments},
+        {R"({\rtf1 {\*\fldinst x}{\info{\comment not a remark}}text\par})", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.rtf);
+        const Document d = readRtf(c.rtf);
+        EXPECT_EQ(d.omitted, c.omitted);
+        EXPECT_EQ(d.text().find(u"Head"), std::u16string::npos);
+        EXPECT_EQ(d.text().find(u"Note"), std::u16string::npos);
+    }
+}

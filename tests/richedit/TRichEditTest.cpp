@@ -1,5 +1,6 @@
 #include "platform/richedit/TRichEdit.h"
 #include "platform/richedit/rtf/RtfDocument.h"
+#include "platform/richedit/rtf/RtfReader.h"
 #include "platform/richedit/rtf/RtfWriter.h"
 
 #include "common/TempDir.h"
@@ -123,6 +124,43 @@ TEST(TRichEditStream, RtfStraightFromTheDocumentEqualsRtfOfTheModel)
             EXPECT_EQ(str(QApplication::clipboard()->mimeData()->data("text/rtf")), viaModel) << start << "," << end;
         }
     }
+}
+
+TEST(TRichEditStream, HiddenTextIsNotShownAndSavedHidden)
+{
+    TRichEdit e;
+    e.LoadFromStream(QByteArray(R"({\rtf1{\colortbl;\red200\green0\blue0;}shown {\v\fs40\cf1 secret} end\par})"));
+    ASSERT_EQ(e.Text(), "shown secret end");
+    // Drawn with no ink: the paragraph looks as it does without the hidden word.
+    auto ink = [](TRichEdit &edit) {
+        edit.resize(400, 100);
+        QImage image(edit.viewport()->size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        edit.viewport()->render(&image);
+        int dark = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                dark += qGray(image.pixel(x, y)) < 128;
+        return dark;
+    };
+    TRichEdit visible;
+    visible.LoadFromStream(QByteArray(R"({\rtf1 shown  end\par})"));
+    const int withHidden = ink(e), without = ink(visible);
+    EXPECT_GT(without, 0);
+    EXPECT_NEAR(withHidden, without, without / 10);
+
+    const kelpa::rtf::Document saved = kelpa::rtf::readRtf(str(e.SaveToStream()));
+    ASSERT_EQ(saved.paragraphs.size(), 1u);
+    bool found = false;
+    for (const kelpa::rtf::Run &r : saved.paragraphs[0].runs) {
+        EXPECT_EQ(r.format.hidden, r.text == u"secret") << str(e.SaveToStream());
+        if (r.text == u"secret") {
+            found = true;
+            EXPECT_EQ(r.format.sizeHalfPoints, 40);
+            EXPECT_EQ(r.format.color, kelpa::rtf::Color::rgb(200, 0, 0));
+        }
+    }
+    EXPECT_TRUE(found);
 }
 
 TEST(TRichEditStream, TextWindows1252CannotHoldIsSavedAsUtf8)

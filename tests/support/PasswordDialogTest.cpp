@@ -226,7 +226,7 @@ TEST(PasswordDialog, OkRefusesAPasswordWithoutBytes)
 TEST(PasswordDialog, Placement)
 {
     const QSize dialog(264, 163);
-    const QSize screen(1280, 1024);
+    const QRect screen(0, 0, 1280, 1024);
     struct Case {
         QRect main;
         QPoint expected;
@@ -241,6 +241,21 @@ TEST(PasswordDialog, Placement)
     for (const Case &c : cases)
         EXPECT_EQ(TOBRINPasswordDlg::PlaceOnScreen(c.main, dialog, screen), c.expected)
             << c.main.x() << "," << c.main.y();
+    // A screen right of the first and one left of it (negative coordinates): the dialog stays
+    // on the main form's screen.
+    struct OtherScreen {
+        QRect screen, main;
+        QPoint expected;
+    };
+    const OtherScreen others[] = {
+        {QRect(1280, 0, 1920, 1080), QRect(1500, 100, 800, 600), QPoint(1500 + 400 - 132, 100 + 300 - 81)},
+        {QRect(1280, 0, 1920, 1080), QRect(1200, 900, 800, 600), QPoint(1200 + 400 - 132, 1080 - 20 - 163)},
+        {QRect(-1920, 0, 1920, 1080), QRect(-1900, -50, 300, 200), QPoint(-1900 + 150 - 132, 0)},
+        {QRect(-1920, 0, 1920, 1080), QRect(-200, 500, 800, 600), QPoint(-264, 500 + 300 - 81)},
+    };
+    for (const OtherScreen &c : others)
+        EXPECT_EQ(TOBRINPasswordDlg::PlaceOnScreen(c.main, dialog, c.screen), c.expected)
+            << c.main.x() << "," << c.main.y();
 }
 
 TEST(PasswordDialog, ShownCentredOnTheMainFormAndKeptOnScreen)
@@ -249,7 +264,8 @@ TEST(PasswordDialog, ShownCentredOnTheMainFormAndKeptOnScreen)
     main.show();
     TOBRINPasswordDlg dlg(&main);
     dlg.setDecodeMode();
-    const QSize screen = main.screen()->geometry().size();
+    const QRect screenArea = main.screen()->geometry();
+    const QSize screen = screenArea.size();
     const QRect places[] = {QRect(200, 150, 640, 480), QRect(-700, -500, 800, 600),
                             QRect(screen.width() - 100, screen.height() - 50, 800, 600)};
     for (const QRect &place : places) {
@@ -259,12 +275,49 @@ TEST(PasswordDialog, ShownCentredOnTheMainFormAndKeptOnScreen)
             shownAt = dlg.frameGeometry().topLeft();
             QTest::keyClick(dlg.Password, Qt::Key_Escape);
         });
-        EXPECT_EQ(shownAt, TOBRINPasswordDlg::PlaceOnScreen(main.frameGeometry(), dlg.frameGeometry().size(), screen))
+        EXPECT_EQ(shownAt, TOBRINPasswordDlg::PlaceOnScreen(main.frameGeometry(), dlg.frameGeometry().size(), screenArea))
             << place.x() << "," << place.y();
         EXPECT_GE(shownAt.x(), 0);
         EXPECT_GE(shownAt.y(), 0);
         EXPECT_LE(shownAt.y() + dlg.frameGeometry().height(), screen.height() - 20);
     }
+}
+
+TEST(PasswordDialog, RestoredFromItsIconKeepsWhatWasTyped)
+{
+    ScriptedPrompter p;
+    ScopedPrompter scope(p);
+    TOBRINPasswordDlg dlg;
+    dlg.setEncodeMode();
+    dlg.setClearOnShow(true);
+    QString typed, checked;
+    int cursor = -1;
+    runDialog(dlg, [&] {
+        QTest::keyClicks(dlg.Password, QStringLiteral("secret"));
+        QTest::keyClicks(dlg.PasswordChk, QStringLiteral("sec"));
+        dlg.Password->setCursorPosition(2);
+        // Minimised, the window is hidden; restored, it is shown again.
+        dlg.setWindowState(Qt::WindowMinimized);
+        QHideEvent hidden;
+        QCoreApplication::sendEvent(&dlg, &hidden);
+        dlg.setWindowState(Qt::WindowNoState);
+        QShowEvent shown;
+        QCoreApplication::sendEvent(&dlg, &shown);
+        QTest::qWait(50); // the set-up's timer would move the cursor
+        typed = dlg.Password->text();
+        checked = dlg.PasswordChk->text();
+        cursor = dlg.Password->cursorPosition();
+        QTest::keyClick(dlg.PasswordChk, Qt::Key_Escape);
+    });
+    EXPECT_EQ(typed, QStringLiteral("secret"));
+    EXPECT_EQ(checked, QStringLiteral("sec"));
+    EXPECT_EQ(cursor, 2);
+    // A new showing starts afresh.
+    runDialog(dlg, [&] {
+        typed = dlg.Password->text();
+        QTest::keyClick(dlg.Password, Qt::Key_Escape);
+    });
+    EXPECT_EQ(typed, QString());
 }
 
 TEST(PasswordDialog, BackgroundLabelColour)

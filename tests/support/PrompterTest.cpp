@@ -1,6 +1,13 @@
 // The scripted prompter that every test of the programs relies on.
 #include "common/ScriptedPrompter.h"
 
+#include <QApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 using namespace kelpa;
@@ -59,4 +66,33 @@ TEST(ScriptedPrompter, RecordsHowAFileDialogStarts)
     EXPECT_EQ(shown.fileName, QStringLiteral("Untitled.txt"));
     EXPECT_EQ(shown.filterIndex, 2);
     EXPECT_EQ(shown.filter, request.filter);
+}
+
+TEST(DialogPrompter, FileNamesInBoxesAreShownAsTyped)
+{
+    const QString name = QStringLiteral("Cannot open \"<s>x</s> &amp; <b>y</b>.txt\"");
+    DialogPrompter dialogs;
+    QString shown;
+    auto readAndClose = [&] {
+        QTimer::singleShot(0, [&] {
+            QWidget *box = QApplication::activeModalWidget();
+            ASSERT_NE(box, nullptr);
+            for (QLabel *label : box->findChildren<QLabel *>())
+                if (label->text().contains(QStringLiteral("x</s>"))) {
+                    // What the label draws, as a user reads it.
+                    shown = label->textFormat() == Qt::PlainText ? label->text() : QStringLiteral("markup");
+                }
+            if (auto *mb = qobject_cast<QMessageBox *>(box))
+                mb->defaultButton() ? mb->defaultButton()->click() : mb->reject();
+            else
+                static_cast<QDialog *>(box)->reject();
+        });
+    };
+    readAndClose();
+    dialogs.message({QStringLiteral("Error"), name, MessageIcon::Error, MessageButtons::Ok});
+    EXPECT_EQ(shown, name);
+    shown.clear();
+    readAndClose();
+    dialogs.input({QStringLiteral("Find"), name});
+    EXPECT_EQ(shown, name);
 }

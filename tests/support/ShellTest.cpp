@@ -84,6 +84,67 @@ TEST(LaunchFile, PathsLongerThanTheOldBuffersPassWhole)
     EXPECT_EQ(spy.opened[0].toLocalFile(), document);
 }
 
+namespace {
+
+// A desktop opener of the test's own first on PATH.
+class FakeOpener {
+public:
+    FakeOpener(const TempDir &dir, const std::string &body) : path_(qgetenv("PATH"))
+    {
+        const std::string file = dir.file("bin/xdg-open");
+        QDir().mkpath(QString::fromStdString(dir.file("bin")));
+        kelpa::test::writeText(file, "#!/bin/sh\n" + body + "\n");
+        QFile::setPermissions(QString::fromStdString(file), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        qputenv("PATH", QByteArray::fromStdString(dir.file("bin")) + ":" + path_);
+    }
+    ~FakeOpener() { qputenv("PATH", path_); }
+    FakeOpener(const FakeOpener &) = delete;
+    FakeOpener &operator=(const FakeOpener &) = delete;
+
+private:
+    QByteArray path_;
+};
+
+} // namespace
+
+TEST(LaunchFile, TheDesktopOpenersFailureIsReported)
+{
+    struct Case {
+        const char *name;
+        std::string opener;
+        bool opened;
+    };
+    const Case cases[] = {
+        {"opened", "exit 0", true},
+        {"no application for the type", "exit 3", false},
+        {"the application failed", "exit 4", false},
+        {"killed", "kill -9 $$", false},
+        {"still running the application", "sleep 5; exit 3", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        FakeOpener opener(dir, "printf '%s' \"$1\" > '" + dir.file("argument") + "'; " + c.opener);
+        CurrentFolder here(QString::fromStdString(dir.path().string()));
+        const QString document = QString::fromStdString(dir.file("a letter.txt"));
+        kelpa::test::writeText(document.toStdString(), "x");
+        ScriptedPrompter p;
+        ScopedPrompter scope(p);
+        EXPECT_EQ(LaunchFile(document, QString(), QString(), true, SW_SHOWNORMAL), c.opened);
+        EXPECT_EQ(kelpa::test::readText(dir.file("argument")), document.toStdString());
+        EXPECT_EQ(OpenWebPage(QStringLiteral("kelpa.example.org")), c.opened);
+        if (c.opened) {
+            EXPECT_TRUE(p.shown().empty());
+        } else {
+            ASSERT_EQ(p.shown().size(), 2u);
+            for (const auto &shown : p.shown()) {
+                EXPECT_EQ(shown.caption, QStringLiteral("Cannot launch the file"));
+                EXPECT_EQ(shown.text, QStringLiteral("There is no application associated with the given filename extension."));
+            }
+        }
+    }
+}
+
 TEST(WebPage, RedirectPageText)
 {
     const QString expected = QStringLiteral(

@@ -33,6 +33,7 @@ struct CharFormat {
     bool italic = false;
     bool underline = false;
     bool strike = false;
+    bool hidden = false;     // kept in the document, not shown
 
     bool operator==(const CharFormat &o) const = default;
 };
@@ -67,8 +68,14 @@ struct Paragraph {
     bool operator==(const Paragraph &o) const = default;
 };
 
+// Parts of a file a rich page cannot hold; the reader leaves them out and says which.
+namespace Omitted {
+enum : unsigned { Footnotes = 1, Headers = 2, Footers = 4, Comments = 8 };
+}
+
 struct Document {
     std::vector<Paragraph> paragraphs;
+    unsigned omitted = 0; // Omitted flags
 
     // All paragraphs' text, joined with '\n'.
     std::u16string text() const;

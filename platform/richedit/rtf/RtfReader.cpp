@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -32,6 +31,7 @@ enum class Dest {
     OverrideTable,
     Pn,          // old-style paragraph numbering description
     Fallback,    // \pntext / \listtext: list marker text for readers without lists
+    Drawing,     // a shape or drawing object: its text box is read, nothing else
 };
 
 enum class ListKind { None, Bullet, Other };
@@ -51,12 +51,14 @@ struct State {
     int uc = 1;
     ListKind pnKind = ListKind::None; // inside a \pn group
     bool fontEntryOpen = false;       // the font table entry begun in this group
+    bool textBox = false;             // this group holds a text box's text
 };
 
 struct FontInfo {
     std::u16string name;
     int charset = 0;
     int codePage = 0; // from \cpg, 0 when not given
+    bool hasCharset = false; // without \fcharset the document's code page applies
 };
 
 struct ListInfo {
@@ -68,7 +70,8 @@ enum Word : int {
     W_Unknown,
     // destinations
     W_Rtf, W_FontTbl, W_ColorTbl, W_ListTable, W_ListOverrideTable, W_Pn, W_PnText, W_ListText,
-    W_SkipDest, W_ResultDest,
+    W_SkipDest, W_ResultDest, W_DrawingDest, W_TextBox, W_Header, W_Footer, W_Footnote,
+    W_Comment,
     // document
     W_Ansi, W_Mac, W_Pc, W_Pca, W_AnsiCpg, W_Deff, W_Uc, W_U, W_Bin,
     // font and colour tables
@@ -77,7 +80,7 @@ enum Word : int {
     W_List, W_ListLevel, W_LevelNfc, W_ListId, W_ListOverride, W_Ls, W_Ilvl, W_PnLvlBlt,
     W_PnNumbered,
     // characters
-    W_Plain, W_B, W_I, W_Ul, W_UlNone, W_Strike, W_Fs, W_Cf, W_Highlight, W_Cb,
+    W_Plain, W_B, W_I, W_V, W_Ul, W_UlNone, W_Strike, W_Fs, W_Cf, W_Highlight, W_Cb,
     // paragraphs
     W_Pard, W_Ql, W_Qc, W_Qr, W_Qj, W_Li, W_Ri, W_Fi, W_Sb, W_Sa, W_PageBB,
     // special characters and breaks
@@ -103,17 +106,29 @@ const std::unordered_map<std::string_view, WordInfo> &wordTable()
         add("pntext", W_PnText);
         add("listtext", W_ListText);
         for (std::string_view d :
-             {"stylesheet", "info", "pict", "header", "headerl", "headerr", "headerf", "footer",
-              "footerl", "footerr", "footerf", "footnote", "annotation", "fldinst", "xe", "tc",
-              "txe", "rxe", "objdata", "filetbl", "revtbl", "template", "do", "pntxta",
-              "pntxtb", "themedata", "colorschememapping", "latentstyles", "datastore",
-              "xmlnstbl", "rsidtbl", "generator", "listpicture", "nonshppict", "shpinst",
-              "userprops", "docvar", "bkmkstart", "bkmkend", "private", "fchars", "lchars",
-              "pgdsctbl", "atnid", "atnauthor", "atrfstart", "atrfend", "mmathPr", "background",
-              "comment", "title", "author", "operator", "keywords", "subject", "doccomm"})
+             {"stylesheet", "info", "pict", "fldinst", "xe", "tc", "txe", "rxe", "objdata",
+              "filetbl", "revtbl", "template", "pntxta", "pntxtb", "themedata",
+              "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "rsidtbl",
+              "generator", "listpicture", "nonshppict", "userprops", "docvar", "bkmkstart",
+              "bkmkend", "private", "fchars", "lchars", "pgdsctbl", "atnid", "atnauthor",
+              "atrfstart", "atrfend", "mmathPr", "background", "comment", "title", "author",
+              "operator", "keywords", "subject", "doccomm",
+              // shape properties, the picture standing in for a shape, the flat copy of
+              // nested tables for readers that know none
+              "sp", "sn", "sv", "shprslt", "nonesttables"})
             add(d, W_SkipDest);
-        for (std::string_view d : {"fldrslt", "result", "shprslt", "field", "object", "shp"})
+        for (std::string_view d : {"header", "headerl", "headerr", "headerf"})
+            add(d, W_Header);
+        for (std::string_view d : {"footer", "footerl", "footerr", "footerf"})
+            add(d, W_Footer);
+        add("footnote", W_Footnote);
+        add("annotation", W_Comment);
+        for (std::string_view d : {"fldrslt", "result", "field", "object"})
             add(d, W_ResultDest);
+        for (std::string_view d : {"shp", "shpgrp", "shpinst", "do"})
+            add(d, W_DrawingDest);
+        add("shptxt", W_TextBox);
+        add("dptxbxtext", W_TextBox);
         add("ansi", W_Ansi);
         add("mac", W_Mac);
         add("pc", W_Pc);
@@ -144,6 +159,7 @@ const std::unordered_map<std::string_view, WordInfo> &wordTable()
         add("plain", W_Plain);
         add("b", W_B);
         add("i", W_I);
+        add("v", W_V);
         for (std::string_view d :
              {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave", "ulldash", "ulth",
               "ulthd", "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave", "ulw",
@@ -255,6 +271,7 @@ private:
         }
         State copy = top();
         copy.fontEntryOpen = false;
+        copy.textBox = false;
         stack_.push_back(std::move(copy));
         starPending_ = false;
         formatDirty_ = true;
@@ -271,6 +288,15 @@ private:
         if (stack_.size() <= 1) {
             done_ = true; // the document's group ends here
             return;
+        }
+        // A text box's text stands in paragraphs of its own.
+        if (stack_.back().textBox && !paragraphEmpty()) {
+            finishParagraph();
+            afterTextBox_ = true;
+        }
+        if (leadByte_ != 0) {
+            leadByte_ = 0; // the pair's second byte never came
+            character(0xFFFD);
         }
         State closing = std::move(stack_.back());
         stack_.pop_back();
@@ -335,7 +361,9 @@ private:
         if (starPending_) {
             starPending_ = false;
             if (info.word != W_ListTable && info.word != W_ListOverrideTable &&
-                info.word != W_Pn) {
+                info.word != W_Pn && info.word != W_DrawingDest && info.word != W_TextBox &&
+                info.word != W_Header && info.word != W_Footer && info.word != W_Footnote &&
+                info.word != W_Comment) {
                 top().dest = Dest::Skip;
                 return;
             }
@@ -434,6 +462,28 @@ private:
         case W_SkipDest:
             s.dest = Dest::Skip;
             return;
+        case W_Header:
+        case W_Footer:
+        case W_Footnote:
+        case W_Comment:
+            doc_.omitted |= info.word == W_Header   ? Omitted::Headers
+                            : info.word == W_Footer ? Omitted::Footers
+                            : info.word == W_Footnote ? Omitted::Footnotes
+                                                      : Omitted::Comments;
+            s.dest = Dest::Skip;
+            return;
+        case W_DrawingDest:
+            if (s.dest == Dest::Body || s.dest == Dest::Fallback)
+                s.dest = Dest::Drawing;
+            return;
+        case W_TextBox:
+            if (s.dest == Dest::Drawing || s.dest == Dest::Body) {
+                if (!paragraphEmpty())
+                    finishParagraph();
+                s.dest = Dest::Body;
+                s.textBox = true;
+            }
+            return;
         case W_ResultDest:
             return;
         case W_Ansi: docCodePage_ = 1252; return;
@@ -476,8 +526,10 @@ private:
             }
             return;
         case W_FCharset:
-            if (s.dest == Dest::FontTable)
+            if (s.dest == Dest::FontTable) {
                 entry_.charset = clampInt(param, 0, 255);
+                entry_.hasCharset = true;
+            }
             return;
         case W_Cpg:
             if (s.dest == Dest::FontTable)
@@ -506,8 +558,10 @@ private:
                 lists_.back().levelFormats.back() = clampInt(param, 0, 255);
             return;
         case W_ListId:
-            if (s.dest == Dest::ListTable && !lists_.empty())
+            if (s.dest == Dest::ListTable && !lists_.empty()) {
                 lists_.back().id = clampInt(param, INT_MIN, INT_MAX);
+                listById_.emplace(lists_.back().id, lists_.size() - 1);
+            }
             else if (s.dest == Dest::OverrideTable)
                 overrideListId_ = clampInt(param, INT_MIN, INT_MAX);
             return;
@@ -549,6 +603,7 @@ private:
             break;
         case W_B: chr.bold = on; break;
         case W_I: chr.italic = on; break;
+        case W_V: chr.hidden = on; break;
         case W_Ul: chr.underline = on; break;
         case W_UlNone: chr.underline = false; break;
         case W_Strike: chr.strike = on; break;
@@ -574,8 +629,10 @@ private:
         case W_PageBB: para.pageBreakBefore = on; break;
         case W_Par:
         case W_Row:
-            if (s.dest == Dest::Body)
+            // The paragraph a text box ended is not followed by an empty one.
+            if (s.dest == Dest::Body && !(afterTextBox_ && paragraphEmpty()))
                 finishParagraph();
+            afterTextBox_ = false;
             break;
         case W_Sect:
             if (s.dest == Dest::Body && !paragraphEmpty())
@@ -610,7 +667,7 @@ private:
     void textBytes()
     {
         State &s = top();
-        if (s.dest == Dest::Body && skipFallback_ == 0) {
+        if (s.dest == Dest::Body && skipFallback_ == 0 && leadByte_ == 0) {
             // Plain ASCII goes straight into the pending text.
             const std::size_t start = pos_;
             while (pos_ < n_) {
@@ -672,17 +729,19 @@ private:
         }
         const int cp = textCodePage();
         if (codepage::isDoubleByte(cp)) {
-            // No tables for these; a pair still becomes one character.
-            if (leadByte_) {
-                leadByte_ = false;
-                character(0xFFFD);
+            // A pair comes as two bytes, often two \'hh; it is one character.
+            char pair[2] = {static_cast<char>(leadByte_), static_cast<char>(b)};
+            std::string_view bytes(pair, 2);
+            if (leadByte_ != 0) {
+                leadByte_ = 0;
+            } else if (codepage::isLeadByte(cp, b)) {
+                leadByte_ = b;
                 return;
+            } else {
+                bytes.remove_prefix(1);
             }
-            if (codepage::isLeadByte(cp, b)) {
-                leadByte_ = true;
-                return;
-            }
-            character(b < 0x80 ? char16_t(b) : char16_t(0xFFFD));
+            for (const char16_t c : codepage::decode(bytes, cp))
+                character(c);
             return;
         }
         character(codepage::decodeByte(cp, b));
@@ -717,10 +776,7 @@ private:
 
     int entryCodePage() const
     {
-        if (entry_.codePage > 0)
-            return entry_.codePage;
-        const int cp = codepage::codePageOfCharset(entry_.charset);
-        return cp != 0 ? cp : docCodePage_;
+        return codePageOf(entry_);
     }
 
     const FontInfo *fontInfo(int number) const
@@ -731,19 +787,22 @@ private:
 
     int textCodePage() const
     {
-        if (const FontInfo *f = fontInfo(stack_.back().font)) {
-            if (f->codePage > 0)
-                return f->codePage;
-            const int cp = codepage::codePageOfCharset(f->charset);
-            if (cp != 0)
-                return cp;
-        }
-        return docCodePage_;
+        const FontInfo *f = fontInfo(stack_.back().font);
+        return f ? codePageOf(*f) : docCodePage_;
+    }
+
+    int codePageOf(const FontInfo &f) const
+    {
+        if (f.codePage > 0)
+            return f.codePage;
+        const int cp = f.hasCharset ? codepage::codePageOfCharset(f.charset) : 0;
+        return cp != 0 ? cp : docCodePage_;
     }
 
     // Makes pending_ collect text in the current format and destination.
     void prepareText()
     {
+        afterTextBox_ = false;
         const State &s = stack_.back();
         const bool fallback = s.dest == Dest::Fallback;
         if (!formatDirty_ && fallback == pendingFallback_)
@@ -810,15 +869,15 @@ private:
         const auto o = overrides_.find(p.ls);
         if (o == overrides_.end())
             return false;
-        for (const ListInfo &l : lists_)
-            if (l.id == o->second) {
-                if (l.levelFormats.empty())
-                    return false;
-                const std::size_t level =
-                    std::min<std::size_t>(static_cast<std::size_t>(p.level), l.levelFormats.size() - 1);
-                return l.levelFormats[level] == 23;
-            }
-        return false;
+        const auto found = listById_.find(o->second);
+        if (found == listById_.end())
+            return false;
+        const ListInfo &l = lists_[found->second];
+        if (l.levelFormats.empty())
+            return false;
+        const std::size_t level =
+            std::min<std::size_t>(static_cast<std::size_t>(p.level), l.levelFormats.size() - 1);
+        return l.levelFormats[level] == 23;
     }
 
     void finishParagraph()
@@ -895,18 +954,19 @@ private:
     int overflow_ = 0;
     bool starPending_ = false;
     int skipFallback_ = 0;
-    bool leadByte_ = false;
+    unsigned char leadByte_ = 0; // first byte of a double-byte pair, 0 when none
 
     int docCodePage_ = 1252;
     int defaultFont_ = 0;
-    std::map<int, FontInfo> fonts_;
+    std::unordered_map<int, FontInfo> fonts_;
     FontInfo entry_;
     int entryNumber_ = INT_MIN;
     bool entryOpen_ = false;
     std::vector<Color> colors_;
     Color colorEntry_;
     std::vector<ListInfo> lists_;
-    std::map<int, int> overrides_;
+    std::unordered_map<int, std::size_t> listById_; // first list of each id
+    std::unordered_map<int, int> overrides_;
     int overrideListId_ = 0;
 
     Document doc_;
@@ -915,6 +975,7 @@ private:
     std::size_t fallbackAt_ = 0;
     bool fallbackPending_ = false;
     bool pageBreakPending_ = false;
+    bool afterTextBox_ = false; // a text box's paragraph was the last one finished
     std::u16string pending_;
     CharFormat pendingFormat_;
     bool pendingFallback_ = false;

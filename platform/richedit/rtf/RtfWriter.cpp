@@ -52,12 +52,12 @@ int RtfStreamWriter::fontIndex(const std::u16string &name, int charset)
     auto same = [&](const FontKey &k) { return k.charset == charset && k.name == name; };
     if (lastFont_ >= 0 && same(fonts_[static_cast<std::size_t>(lastFont_)]))
         return lastFont_;
-    auto it = std::find_if(fonts_.begin(), fonts_.end(), same);
-    if (it == fonts_.end()) {
+    std::u16string key(1, static_cast<char16_t>(charset));
+    key += name;
+    const auto [it, added] = fontIndexOf_.try_emplace(std::move(key), static_cast<int>(fonts_.size()));
+    if (added)
         fonts_.push_back(FontKey{name, charset});
-        it = fonts_.end() - 1;
-    }
-    lastFont_ = static_cast<int>(it - fonts_.begin());
+    lastFont_ = it->second;
     return lastFont_;
 }
 
@@ -65,12 +65,11 @@ int RtfStreamWriter::colorIndex(const Color &c)
 {
     if (c.automatic)
         return 0;
-    auto it = std::find(colors_.begin(), colors_.end(), c);
-    if (it == colors_.end()) {
+    const std::uint32_t key = (std::uint32_t{c.red} << 16) | (std::uint32_t{c.green} << 8) | c.blue;
+    const auto [it, added] = colorIndexOf_.try_emplace(key, static_cast<int>(colors_.size()) + 1);
+    if (added)
         colors_.push_back(c);
-        it = colors_.end() - 1;
-    }
-    return static_cast<int>(it - colors_.begin()) + 1;
+    return it->second;
 }
 
 void RtfStreamWriter::number(long long v)
@@ -262,6 +261,8 @@ void RtfStreamWriter::formatChange(const CharFormat &f)
         out_ += f.underline ? "\\ul" : "\\ulnone";
     if (initial ? f.strike : f.strike != o.strike)
         out_ += f.strike ? "\\strike" : "\\strike0";
+    if (initial ? f.hidden : f.hidden != o.hidden)
+        out_ += f.hidden ? "\\v" : "\\v0";
     if (out_.size() != before)
         pendingDelimiter_ = true;
     if (initial || !(f == o))

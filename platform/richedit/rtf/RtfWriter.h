@@ -5,6 +5,7 @@
 #include "platform/richedit/rtf/RtfDocument.h"
 
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -49,7 +50,9 @@ private:
     WriteOptions options_;
     std::string out_;
     std::vector<FontKey> fonts_;
+    std::unordered_map<std::u16string, int> fontIndexOf_; // charset and name -> index
     std::vector<Color> colors_;
+    std::unordered_map<std::uint32_t, int> colorIndexOf_; // 0xRRGGBB -> index
     int lastFont_ = -1;
     CharFormat lastRun_;
     int lastRunFont_ = -1;
