@@ -1,5 +1,7 @@
 #include "editor/EditText.h"
 
+#include "platform/codepage/CodePage.h"
+
 #include <QLocale>
 
 #include <array>
@@ -95,7 +97,16 @@ bool IsWordLetter(unsigned char byte)
     return false;
 }
 
-bool IsWordLetter(QChar ch) { return ch.unicode() < 256 && IsWordLetter(static_cast<unsigned char>(ch.unicode())); }
+bool IsWordLetter(QChar ch)
+{
+    // A character of code page 1252 counts by the table; one the code page does not hold
+    // (Cyrillic, Greek, ...) is a letter when its own script makes it one, so that a word in
+    // such a text is a word.
+    std::uint8_t byte = 0;
+    if (codepage::encodeChar(1252, ch.unicode(), byte))
+        return IsWordLetter(byte);
+    return ch.isLetterOrNumber();
+}
 
 WordSpan wordAtCaret(const QString &text, int caret)
 {

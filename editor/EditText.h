@@ -50,7 +50,7 @@ private:
 
 // Letters of words: a-z, A-Z, 0-9, the accented letters of Windows-1252 and the apostrophe.
 bool IsWordLetter(unsigned char byte);
-// A character of the page: those of Latin-1 by their byte, nothing else.
+// A character of the page: one of Windows-1252 by its byte, any other by its own script.
 bool IsWordLetter(QChar ch);
 
 struct WordSpan {

@@ -91,6 +91,7 @@ TForm1::TForm1(const QString &documentPath, QWidget *parent)
     setupFontsPanel();
     setupRuler();
     setupToolbar();
+    setupToolsActions();
     setupStatusBar();
     Panel1->installEventFilter(this);
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
@@ -102,6 +103,7 @@ TForm1::TForm1(const QString &documentPath, QWidget *parent)
 
     // A failure here is shown, and the window is still made.
     RunGuarded([this] { FormCreate(); });
+    applyToolsSettings();
     Allowmultipleinstances1->setChecked(multipleWindowsAllowed(programFolder_));
     updateActionState();
 }
@@ -381,11 +383,24 @@ void TForm1::updateActionState()
             a->setEnabled(true);
     TRichEdit *editor = currentEditor();
     SaveButton->setEnabled(editor && editor->Modified() && isVisible());
+    updateToolsActionState();
 }
 
 QAction *TForm1::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
 
-void TForm1::setPanel(int index, const QString &text) { panels_.at(static_cast<std::size_t>(index))->setText(text); }
+void TForm1::setPanel(int index, const QString &text)
+{
+    QLabel *panel = panels_.at(static_cast<std::size_t>(index));
+    panel->setText(text);
+    // A fixed panel widens for a text that would be cut off (a caret far down a long page);
+    // it never narrows again, so the panels beside it stay put while the caret moves.
+    if (index < 3) {
+        const int needed = panel->fontMetrics().horizontalAdvance(text) + panel->width() - panel->contentsRect().width()
+                         + 2 * panel->margin() + 4;
+        if (needed > panel->width())
+            panel->setFixedWidth(needed);
+    }
+}
 
 QString TForm1::statusPanel(int index) const { return panels_.at(static_cast<std::size_t>(index))->text(); }
 
@@ -456,6 +471,7 @@ void TForm1::collectSettings()
     settings_.commonPassword = Usecommonpassword1->isChecked();
     settings_.showToolbar = ShowToolbar1->isChecked();
     settings_.encEC4 = EC41->isChecked();
+    settings_.batchScope = Batchwindow1->isChecked();
     settings_.findCapture = FindCapture1->isChecked();
 }
 

@@ -7,6 +7,7 @@
 #include "editor/PageSet.h"
 #include "editor/PageTable.h"
 #include "editor/Settings.h"
+#include "platform/WindowMessages.h"
 #include "support/Prompter.h"
 
 #include <QMainWindow>
@@ -14,6 +15,7 @@
 #include <array>
 #include <deque>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -77,6 +79,25 @@ public:
     void PageControl1Change();
     void WMDropFiles(const QStringList &files);
 
+    // --- print, spell check, batches and shell tools (TForm1Tools.cpp) ---
+    void PrintButtonClick();
+    void SpellCheckerButtonClick();
+    void Checkwordatcorsor1Click();
+    void WMCheckText();
+    void WMCloseChecker();
+    void Tools1Click();
+    void runbatch1Click(const QString &name);
+    void EditbatchClick();
+    void BatchFolder1Click();
+    void Linkondesktop1Click();
+    void Viewfilefolder1Click();
+    void Insertspecialcharacter1Click();
+    void AssociateFileType(const QString &ext, const QString &description);
+    void Preferences1Click();
+    void ReplNotepad1Click();
+    // The window the spell checker answers to.
+    platform::WindowHandle messageWindow() const;
+    QMenu *toolsMenu() const { return Tools1; }
     // --- editing (TForm1Edit.cpp)
     void UndoButtonClick();
     void CutButtonClick();
@@ -209,6 +230,12 @@ private:
     void setupFontsPanel();
     void setupRuler();
     void setupToolbar();
+    void setupToolsActions();
+    void applyToolsSettings();
+    void updateToolsActionState();
+    bool writeExchangeFile(int slot, bool dated, int *engineCode, QString *engineText, int *systemError);
+    // True while an open page is edited by that editor.
+    bool pageHolds(const TRichEdit *editor) const;
     void setupStatusBar();
     void applySettings();
     void collectSettings();
@@ -429,6 +456,31 @@ private:
     // Tool buttons whose state differs from their menu item
     QToolButton *SaveButton = nullptr;
     QToolButton *PasswordButton = nullptr;
+
+    // Print, spell check, batches, shell tools
+    QAction *Print1 = nullptr;
+    QAction *Checkspelling1 = nullptr;
+    QAction *Checkwordatcorsor1 = nullptr;
+    QAction *Checkword1 = nullptr;
+    QAction *Batchwindow1 = nullptr;
+    QAction *Viewfilefolder2 = nullptr;
+    QAction *ReplNotepad1 = nullptr;
+    QMenu *Tools1 = nullptr;
+    QToolButton *PrintButton = nullptr;
+    QToolButton *SpellCheckerButton = nullptr;
+    platform::Window *messageWindow_ = nullptr;
+    bool SpellCheckStartPending = false;
+    // The check in progress: the page sent, how, and its state then, so that a late reply
+    // never lands on another page or over later edits.
+    struct OpenCheck {
+        QPointer<QObject> page; // the page's editor; null once the page is closed
+        TRichEdit *editor = nullptr;
+        int mode = 0;          // 1 exchange file, 2 clipboard
+        int revision = 0;      // the page's edit count when sent
+        int selStart = 0;
+        int selLength = 0;
+    };
+    std::optional<OpenCheck> openCheck_;
     QToolButton *UndoButton = nullptr;
     QToolButton *CutButton = nullptr;
     QToolButton *CopyButton = nullptr;

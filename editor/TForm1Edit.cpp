@@ -174,6 +174,13 @@ void TForm1::setupPageMenu()
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(cancel);
     connect(PopupMenu1, &QMenu::aboutToShow, this, Guarded([this] { PopupMenu1Popup(); }));
+    // A hidden action takes no keys: what the menu hid for want of a selection shows again
+    // once it closes, so that Ctrl+B and the others keep working on the page.
+    connect(PopupMenu1, &QMenu::aboutToHide, this, [this] {
+        for (QAction *a : {CutPopup, CopyPopup, CheckSeparator, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup,
+                           UpperPopup, DefaultSeparator, DefaultFontPopup, DefaultColorPopup})
+            a->setVisible(true);
+    });
     // The menu's shortcuts work while it is closed, too.
     for (QAction *a : {CopyPopup, PastePopup, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup,
                        DefaultFontPopup, DefaultColorPopup}) {
@@ -256,8 +263,13 @@ TRichEdit *TForm1::editableEditor() const
 
 void TForm1::UndoButtonClick()
 {
-    if (TRichEdit *editor = editableEditor())
-        editor->Undo();
+    TRichEdit *editor = editableEditor();
+    if (!editor)
+        return;
+    editor->Undo();
+    // An undone format leaves the selection where it was, so nothing else tells the
+    // formatting bar and the ruler that the text under them changed.
+    RichEdit1SelectionChange();
 }
 
 void TForm1::CopyButtonClick()

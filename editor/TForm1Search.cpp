@@ -57,7 +57,11 @@ void TForm1::setupSearchActions()
 
     FindDialog1 = new TFindDialog(false, this);
     ReplaceDialog1 = new TFindDialog(true, this);
-    connect(FindDialog1, &TFindDialog::find, this, Guarded([this] { Findnext1Click(); }));
+    // A search started from the find dialog is no longer the replace dialog's.
+    connect(FindDialog1, &TFindDialog::find, this, Guarded([this] {
+        ReplaceMode = false;
+        Findnext1Click();
+    }));
     connect(ReplaceDialog1, &TFindDialog::find, this, Guarded([this] { Findnext1Click(); }));
     connect(ReplaceDialog1, &TFindDialog::replace, this, Guarded([this] { ReplaceDialog1Replace(); }));
     connect(ReplaceDialog1, &TFindDialog::opened, this, [this] { ReplaceMode = true; });
@@ -102,6 +106,8 @@ void TForm1::FindButtonClick()
 {
     if (!currentEditor())
         return;
+    // From now on F3 searches what this dialog shows, not the replace dialog's text.
+    ReplaceMode = false;
     if (FindCapture1->isChecked())
         FindDialog1->SetFindText(WordAtCaret(true));
     FindDialog1->Execute();
@@ -230,7 +236,9 @@ void TForm1::findNext(bool replaceAllRequested)
         wrapped = true;
         if (ReplaceMode) {
             Replace1Click();
-            // The search goes on from the very start, whatever word the dialog took.
+            // The search goes on from the very start with the text being replaced, and the
+            // dialog keeps showing it rather than the word it found there.
+            ReplaceDialog1->SetFindText(what);
             editor->SetSelStart(0);
         }
     }

@@ -55,8 +55,14 @@ QString LaunchFailureText(int code, const QString &file, const QString &currentF
 bool LaunchFile(const QString &file, const QString &parameters, const QString &folder,
                 bool reportFailure, int showCommand)
 {
-    const int code = platform::shellExecute(file, platform::parameterTextToArguments(parameters),
-                                            folder, showCommand);
+    return LaunchFile(file, platform::parameterTextToArguments(parameters), folder, reportFailure,
+                      showCommand);
+}
+
+bool LaunchFile(const QString &file, const QStringList &arguments, const QString &folder,
+                bool reportFailure, int showCommand)
+{
+    const int code = platform::shellExecute(file, arguments, folder, showCommand);
     if (code > 32)
         return true;
     // Every code of 32 or less is a failure, also those without a text of their own.

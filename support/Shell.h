@@ -25,6 +25,9 @@ QString LaunchFailureText(int code, const QString &file, const QString &currentF
 // set. True only on success.
 bool LaunchFile(const QString &file, const QString &parameters, const QString &folder,
                 bool reportFailure, int showCommand);
+// The same with an argument list, each argument passed as it is.
+bool LaunchFile(const QString &file, const QStringList &arguments, const QString &folder,
+                bool reportFailure, int showCommand);
 
 // The redirect page that forwards the browser to `address`.
 QString RedirectPageText(const QString &address);

@@ -13,7 +13,7 @@
 #include "platform/richedit/rtf/RtfDocument.h"
 #include "platform/richedit/rtf/RtfWriter.h"
 #include "support/Prompter.h"
-#include "support/ScriptedPrompter.h"
+#include "common/ScriptedPrompter.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

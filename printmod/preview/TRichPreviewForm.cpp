@@ -8,12 +8,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPageRanges>
 #include <QPrintDialog>
+#include <QPrintEngine>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
@@ -26,6 +29,56 @@ namespace kelpa::preview {
 namespace {
 
 const char *const kFinishedCaption = "Print Preview";
+
+// The print server's job options on a printer (names and values in turn).
+constexpr auto kServerJobOptions = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
+// The print dialog leaves "Pages" lists and odd or even pages to the print server as job
+// options. Each page goes out as a job of its own, where the server would choose again within
+// the one page: the choices are taken off the printer here and made by the preview.
+PrintRange::Set takeServerPageChoices(QPrinter &printer)
+{
+    PrintRange::Set set = PrintRange::Set::All;
+    QPrintEngine *engine = printer.printEngine();
+    if (!engine)
+        return set;
+    QStringList options = engine->property(kServerJobOptions).toStringList();
+    bool taken = false;
+    for (qsizetype i = 0; i + 1 < options.size();) {
+        if (options[i] == QLatin1String("page-set")) {
+            if (options[i + 1] == QLatin1String("odd"))
+                set = PrintRange::Set::Odd;
+            else if (options[i + 1] == QLatin1String("even"))
+                set = PrintRange::Set::Even;
+        } else if (options[i] != QLatin1String("page-ranges")) {
+            i += 2;
+            continue;
+        }
+        options.remove(i, 2);
+        taken = true;
+    }
+    if (taken)
+        engine->setProperty(kServerJobOptions, options);
+    return set;
+}
+
+// The pages (or sheets) a range chooses, in order, within 1 .. units.
+std::vector<int> chosenUnits(const PrintRange &range, int units)
+{
+    std::vector<int> chosen;
+    auto add = [&](int first, int last) {
+        for (int u = std::max(1, first); u <= std::min(last, units); ++u) {
+            if ((range.set == PrintRange::Set::Odd && u % 2 == 0) || (range.set == PrintRange::Set::Even && u % 2 == 1))
+                continue;
+            chosen.push_back(u);
+        }
+    };
+    if (range.list.empty())
+        add(range.from, range.to);
+    for (const auto &[first, last] : range.list)
+        add(first, last);
+    return chosen;
+}
 
 // A page file that is there but does not read as a page: the running command stops here.
 struct DamagedPage : std::runtime_error {
@@ -136,6 +189,7 @@ void TRichPreviewForm::buildControls()
     };
 
     panel1_ = new QWidget(this);
+    panel1_->setAutoFillBackground(true); // covers the rulers where a zoomed page makes them run on
     panel1_->setGeometry(g.panel.left, g.panel.top, g.panel.width, g.clientHeight - g.panel.top);
     const int top = g.panel.top;
     auto label = [this](const QString &text) {
@@ -670,14 +724,17 @@ bool TRichPreviewForm::eventFilter(QObject *watched, QEvent *e)
     if (w->window() != this)
         return QWidget::eventFilter(watched, e);
     // The window sees each key once, before the control it is for: a key a control leaves
-    // goes on to its parents as the same event, and is not seen again there.
-    const bool passedOn = e == lastKey_ && lastKeyTarget_ && w != lastKeyTarget_
-                          && w->isAncestorOf(lastKeyTarget_);
+    // goes on to its parents as the same event, and is not seen again there. The next key
+    // may come in an event at the same address, so the event is told by its time as well.
+    auto *k = static_cast<QKeyEvent *>(e);
+    const bool passedOn = e == lastKey_ && k->timestamp() == lastKeyTime_ && e->type() == lastKeyType_
+                          && lastKeyTarget_ && w != lastKeyTarget_ && w->isAncestorOf(lastKeyTarget_);
     if (passedOn)
         return QWidget::eventFilter(watched, e);
     lastKey_ = e;
+    lastKeyTime_ = k->timestamp();
+    lastKeyType_ = e->type();
     lastKeyTarget_ = w;
-    auto *k = static_cast<QKeyEvent *>(e);
     if (e->type() == QEvent::KeyPress) {
         FormKeyDown(k);
         FormKeyPress(k->text());
@@ -753,15 +810,25 @@ bool TRichPreviewForm::printFromCache()
     if (printDialog_) {
         range = printDialog_(*printer, 1, units, this);
     } else {
+        // The dialog names a PDF file after the job title; the title is a full path, the
+        // file is named after the document alone.
+        const QString title = printer->docName();
+        printer->setDocName(QFileInfo(title).completeBaseName());
         QPrintDialog dialog(printer, this);
-        dialog.setOptions(QAbstractPrintDialog::PrintPageRange);
+        // A PDF file is there as a target beside the print queues.
+        dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintToFile);
         dialog.setMinMax(1, units);
         dialog.setFromTo(1, units);
         if (dialog.exec() == QDialog::Accepted) {
             range = dialog.printRange() == QAbstractPrintDialog::PageRange
                         ? PrintRange{dialog.fromPage(), dialog.toPage()}
                         : PrintRange{1, units};
+            if (dialog.printRange() == QAbstractPrintDialog::PageRange)
+                for (const QPageRanges::Range &r : printer->pageRanges().toRangeList())
+                    range->list.emplace_back(r.from, r.to);
+            range->set = takeServerPageChoices(*printer);
         }
+        printer->setDocName(title);
     }
     if (!range)
         return false;
@@ -783,7 +850,11 @@ bool TRichPreviewForm::printFromCache()
         if (!toFile && painter.isActive())
             painter.end();
     };
-    for (const PrintJob &job : printJobs(state_.compact, pages, range->from, range->to)) {
+    std::vector<PrintJob> jobs;
+    for (int unit : chosenUnits(*range, units))
+        for (PrintJob &job : printJobs(state_.compact, pages, unit, unit))
+            jobs.push_back(std::move(job));
+    for (const PrintJob &job : jobs) {
         if (!state_.compact) {
             const int p = job.parts.front().pageIndex;
             state_.pageIndex = p;
@@ -829,6 +900,7 @@ TPreview2::TPreview2(TRichPreviewForm *owner, double ratioPage, QSize screen)
     setBounds(scrollBox1_, g.image);
     image1_->resize(g.image.width, g.image.height);
     panel1_ = new QWidget(this);
+    panel1_->setAutoFillBackground(true); // covers the rulers where a zoomed page makes them run on
     panel1_->setGeometry(g.panel.left, g.panel.top, g.panel.width, g.clientHeight - g.panel.top);
     label1_ = new QLabel(QStringLiteral("Page number:"), panel1_);
     label1_->move(8, 10);

@@ -6,6 +6,7 @@
 #include "printmod/preview/core/PageFile.h"
 #include "printmod/preview/core/PreviewModel.h"
 
+#include <QEvent>
 #include <QImage>
 #include <QPointer>
 #include <QSize>
@@ -13,6 +14,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -44,6 +47,9 @@ protected:
 // The range the print dialog gave, 1-based; nothing when it was cancelled.
 struct PrintRange {
     int from = 1, to = 1;
+    // A list of pages typed in the dialog, when it gave one: those are printed, not from .. to.
+    std::vector<std::pair<int, int>> list = {};
+    enum class Set { All, Odd, Even } set = Set::All;
 };
 using PrintDialogFunction =
     std::function<std::optional<PrintRange>(QPrinter &printer, int minimum, int maximum, QWidget *owner)>;
@@ -144,6 +150,8 @@ private:
     bool cacheErrorShown_ = false;
     bool busyPrinting_ = false;
     const QEvent *lastKey_ = nullptr;
+    quint64 lastKeyTime_ = 0;
+    QEvent::Type lastKeyType_ = QEvent::None;
     QPointer<QWidget> lastKeyTarget_;
     Page pageCache_;
     int freshPage_ = -1; // the page just stored, still in pageCache_

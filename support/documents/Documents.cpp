@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kelpa::documents {
 
@@ -198,9 +199,33 @@ QString exchangePassword(ExchangePassword which, const QDate &date)
     return exchangeKey() + QLocale().toString(date, QLocale::ShortFormat);
 }
 
+namespace {
+
+// The exchange file is the user's text: readable by its owner only, also while it is written.
+class OwnerOnlyFiles {
+public:
+    explicit OwnerOnlyFiles(const QString &file) : old_(::umask(077))
+    {
+        const QByteArray name = QFile::encodeName(file);
+        struct stat st;
+        // A file left by an earlier hand-off keeps its mode through the rewrite: narrow it first.
+        if (::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid())
+            ::chmod(name.constData(), S_IRUSR | S_IWUSR);
+    }
+    ~OwnerOnlyFiles() { ::umask(old_); }
+    OwnerOnlyFiles(const OwnerOnlyFiles &) = delete;
+    OwnerOnlyFiles &operator=(const OwnerOnlyFiles &) = delete;
+
+private:
+    mode_t old_;
+};
+
+} // namespace
+
 DocumentError writeExchangeFile(TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,
                                 const QByteArray &text, const QDate &date)
 {
+    const OwnerOnlyFiles owner(exchangeFilePath(programFolder));
     return writeEncrypted(engine, exchangeFilePath(programFolder), DocumentKind::Encrypted, TOBRINEngine::CipherEC4,
                           exchangePassword(which, date), text);
 }

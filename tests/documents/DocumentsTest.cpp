@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 using namespace kelpa::documents;
 using kelpa::codepage::TextEncoding;
@@ -271,4 +272,24 @@ TEST(Documents, ExchangeFileBothPasswordsBothWays)
     const ReadResult none = readExchangeFile(engine, folder, ExchangePassword::Key, AfterReading::Keep);
     EXPECT_EQ(none.error.engineCode, EC_FOpen);
     EXPECT_EQ(none.error.systemError, ENOENT);
+}
+
+// Whoever writes the exchange file (the editor, the spell checker), it is its owner's only: a
+// new one, and one an earlier hand-off left readable by others.
+TEST(Documents, ExchangeFileIsReadableByItsOwnerOnly)
+{
+    TempDir dir;
+    const QString folder = folderOf(dir);
+    const std::string file = exchangeFilePath(folder).toStdString();
+    const mode_t before = ::umask(022);
+    TOBRINEngine engine;
+    struct stat st {};
+    ASSERT_TRUE(writeExchangeFile(engine, folder, ExchangePassword::Key, "secret").ok());
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ::chmod(file.c_str(), 0644);
+    ASSERT_TRUE(writeExchangeFile(engine, folder, ExchangePassword::Dated, "secret").ok());
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(::umask(before), 022u) << "the writer puts the process's mask back";
 }

@@ -99,6 +99,12 @@ TEST(WordLetters, AllBytes)
     // Characters beyond Latin-1 are no letters of this table.
     EXPECT_FALSE(IsWordLetter(QChar(0x0160)));
     EXPECT_FALSE(IsWordLetter(QChar(0x2019)));
+    EXPECT_FALSE(IsWordLetter(QChar(0x20AC)));
+    // Characters the code page does not hold are letters when their own script says so.
+    EXPECT_TRUE(IsWordLetter(QChar(0x0416)));
+    EXPECT_TRUE(IsWordLetter(QChar(0x044F)));
+    EXPECT_FALSE(IsWordLetter(QChar(0x2014)));
+    EXPECT_FALSE(IsWordLetter(QChar(0x3000)));
 }
 
 TEST(WordAtCaret, Cases)
@@ -121,6 +127,10 @@ TEST(WordAtCaret, Cases)
         {"  \n  x", 0, 5, 1},
         {"a-b", 1, 2, 1},
         {"abc", 99, 3, 0},          // beyond the text
+        // Letters of scripts the 8-bit table does not hold are letters too.
+        {"\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82 \xd0\xbc\xd0\xb8\xd1\x80 and", 2, 0, 6},
+        {"hello \xd0\xbc\xd0\xb8\xd1\x80", 5, 6, 3},
+        {"\xce\xb1\xce\xb2\xce\xb3.x", 1, 0, 3},
     };
     for (const Case &c : cases) {
         const WordSpan w = wordAtCaret(QString::fromUtf8(c.text), c.caret);

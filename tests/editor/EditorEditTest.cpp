@@ -11,9 +11,11 @@
 #include "widgets/Kpspin.h"
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QTest>
 
 using namespace kelpa::editor;
 using namespace kelpa::editor::test;
@@ -56,6 +58,22 @@ TEST_F(EditorTest, CaretPanelShowsLineAndColumnFromZero)
             EXPECT_EQ(form->statusPanel(0), c.panel) << "page " << slot << " at " << c.position;
         }
     }
+}
+
+TEST_F(EditorTest, CaretPanelShowsLongLineNumbersWhole)
+{
+    start();
+    TRichEdit *e = editor(0);
+    QString text;
+    for (int i = 0; i < 123456; ++i)
+        text += QStringLiteral("x\n");
+    e->SetText(text + QStringLiteral("0123456789012345"));
+    e->SetSelStart(e->TextLength());
+    ASSERT_EQ(form->statusPanel(0), "123456 , 16");
+    auto *panel = form->findChild<QLabel *>(QStringLiteral("StatusPanel0"));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(panel->text()))
+        << "the caret position is cut off";
 }
 
 TEST_F(EditorTest, CurrentDateTakesTheChosenFormat)
@@ -236,6 +254,30 @@ TEST_F(EditorTest, ClipboardKeysReachTheWindowsCommands)
         QApplication::sendEvent(e, &override);
         EXPECT_EQ(override.isAccepted(), !c.window) << c.key << " " << c.mods;
     }
+}
+
+TEST_F(EditorTest, PageMenuKeysWorkAfterTheMenuShowedWithoutSelection)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("some text");
+    e->SetSelStart(2);
+    // The menu opened once without a selection hides its selection items ...
+    QMenu *menu = form->findChild<QMenu *>(QStringLiteral("PopupMenu1"));
+    ASSERT_NE(menu, nullptr);
+    menu->popup(QPoint(10, 10));
+    pump();
+    menu->hide();
+    pump();
+    // ... yet their keys still act on a selection made afterwards.
+    form->activateWindow();
+    e->setFocus();
+    pump();
+    e->SelectAll();
+    QTest::keyClick(e, Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(e->Text(), "SOME TEXT");
+    QTest::keyClick(e, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(e->Text(), "some text");
 }
 
 TEST_F(EditorTest, SelectAllAndDeleteLine)

@@ -283,3 +283,23 @@ TEST_F(EditorTest, RulerMarkersFollowAndSetTheParagraph)
     EXPECT_EQ(ruler->FirstInd->x(), 76);
     EXPECT_EQ(ruler->LeftInd->x(), 36) << "two pixels lost to the scale's rounding";
 }
+
+TEST_F(EditorTest, UndoPutsTheControlsBackWithTheFormat)
+{
+    start();
+    form->resize(640, 480);
+    pump();
+    TRichEdit *e = editor(0);
+    e->SetText("a paragraph");
+    e->SetModified(false);
+    TRuler *ruler = form->ruler();
+    form->RichEdit1SelectionChange();
+    const int leftBefore = ruler->LeftInd->x();
+    form->LeftIndMouseDown(ruler->LeftInd, 4);
+    form->LeftIndMouseMove(ruler->LeftInd, 100 + 4);
+    form->LeftIndMouseUp();
+    ASSERT_NE(e->Paragraph().LeftIndent(), 0);
+    form->UndoButtonClick();
+    EXPECT_EQ(e->Paragraph().LeftIndent(), 0);
+    EXPECT_EQ(ruler->LeftInd->x(), leftBefore) << "the marker shows the paragraph as it is again";
+}

@@ -321,6 +321,21 @@ TEST_F(EditorTest, MenuItemsCarryTheirCaptionsShortcutsAndHints)
         {"EncryptedText1", "Encrypted Text", QKeySequence(), nullptr},
         {"HomePage1", "Home Page", QKeySequence(), nullptr},
         {"About1", "About", QKeySequence(), nullptr},
+        {"Print1", "&Print...", QKeySequence("Ctrl+P"), "Print"},
+        {"Checkspelling1", "&Check Spelling", QKeySequence("F7"), "Checks the selected text (or all if nothing is selected)"},
+        {"Checkwordatcorsor1", "Check &Word", QKeySequence("Ctrl+F7"), "Checks the current word"},
+        {"Checkword1", "Check Word", QKeySequence("Shift+F7"), nullptr},
+        {"Batchwindow1", "&Batch Window", QKeySequence(), "Shows/Hides the batch window"},
+        {"Viewfilefolder2", "&View file folder", QKeySequence(), nullptr},
+        {"Specialcharacters1", "Special Characters...", QKeySequence(), "Opens Charmap.exe"},
+        {"Createshortcutondesktop1", "Create Shortcut on Desktop", QKeySequence(), "Creates an icon on the Desktop"},
+        {"TXTfiles1", ".TXT files", QKeySequence(), nullptr},
+        {"RTFfiles1", ".RTF files", QKeySequence(), nullptr},
+        {"ECOfiles1", ".ECO files", QKeySequence(), nullptr},
+        {"Addnewbatch1", "&Add New Batch", QKeySequence(), "Creates a new batch"},
+        {"Editbatch1", "&Edit Batch...", QKeySequence(), "Edits or deletes batches"},
+        {"BatchFolder1", "Batch &Folder...", QKeySequence(), "Shows the batch folder "},
+        {"ReplNotepad1", "Replace Notepad", QKeySequence(), nullptr},
     };
     for (const auto &c : cases) {
         QAction *a = form->action(c.name);
@@ -343,5 +358,5 @@ TEST_F(EditorTest, MenuItemsCarryTheirCaptionsShortcutsAndHints)
     QStringList menus;
     for (QAction *m : form->menuBar()->actions())
         menus << m->text();
-    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Search", "&Preferences", "&Help"}));
+    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Search", "&Preferences", "&View", "&Tools", "&Help"}));
 }

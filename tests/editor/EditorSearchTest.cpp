@@ -180,6 +180,30 @@ TEST_F(EditorTest, ReplaceReplacesHitsOnlyAndFindsOn)
     EXPECT_EQ(prompter.last().text, kWrapQuestion);
 }
 
+TEST_F(EditorTest, ReplaceGoesOnWithItsTextAfterWrapping)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("alpha red beta red");
+    e->SetSelStart(10);
+    form->Replace1Click();
+    form->replaceDialog()->SetFindText("red");
+    form->replaceDialog()->SetReplaceText("blue");
+    form->replaceDialog()->ReplaceButton->click();
+    ASSERT_EQ(e->SelStart(), 15);
+    prompter.answer(kelpa::MessageAnswer::Yes);
+    form->replaceDialog()->ReplaceButton->click();
+    ASSERT_EQ(e->Text(), "alpha red beta blue");
+    // Wrapped to the start: the dialog shows again with the text being replaced, not with
+    // the first word of the page, and the next press replaces the hit it found there.
+    EXPECT_TRUE(form->replaceDialog()->isVisible());
+    EXPECT_EQ(form->replaceDialog()->FindText(), "red");
+    EXPECT_EQ(e->SelStart(), 6);
+    EXPECT_EQ(e->SelText(), "red");
+    form->replaceDialog()->ReplaceButton->click();
+    EXPECT_EQ(e->Text(), "alpha blue beta blue");
+}
+
 TEST_F(EditorTest, ReplaceAllIsOneStepAndCannotLoop)
 {
     start();
@@ -263,6 +287,30 @@ TEST_F(EditorTest, ReplaceModeLastsUntilASearchEnds)
     form->Findnext1Click();
     EXPECT_FALSE(form->replaceMode());
     EXPECT_EQ(form->findDialog()->FindText(), "word");
+}
+
+TEST_F(EditorTest, FindDialogSearchesItsOwnTextAfterAReplace)
+{
+    start();
+    TRichEdit *e = editor(0);
+    e->SetText("word other word");
+    e->SetSelStart(0);
+    form->Replace1Click();
+    form->replaceDialog()->FindNextButton->click();
+    ASSERT_EQ(e->SelText(), "word");
+    form->replaceDialog()->CloseDialog();
+    // The find dialog opened afterwards searches what the user typed into it, by its button
+    // and by F3.
+    e->SetSelStart(0);
+    form->FindButtonClick();
+    form->findDialog()->SetFindText("other");
+    form->findDialog()->FindNextButton->click();
+    EXPECT_EQ(e->SelText(), "other");
+    EXPECT_EQ(form->findDialog()->FindText(), "other");
+    EXPECT_FALSE(form->findDialog()->isVisible());
+    e->SetSelStart(0);
+    form->Findnext1Click();
+    EXPECT_EQ(e->SelText(), "other");
 }
 
 TEST_F(EditorTest, SearchWithoutAPageDoesNothing)

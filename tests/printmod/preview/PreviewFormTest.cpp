@@ -137,6 +137,30 @@ TEST_F(PreviewTest, KeysAndTypedNumbersMoveThroughPagePairs)
     EXPECT_EQ(mainPage(), 9);
 }
 
+// The window system hands each key to the focused control in an event of its own, often at
+// the address of the one before; a key is passed on to the parents within one delivery only.
+TEST_F(PreviewTest, KeysStillWorkWhenTheFocusComesBackToTheWindow)
+{
+    open(9);
+    alignas(QKeyEvent) static unsigned char slot[sizeof(QKeyEvent)];
+    unsigned long time = 1000;
+    auto press = [&](QWidget *target, Qt::Key key, const QString &text) {
+        auto *e = new (slot) QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text);
+        e->setTimestamp(time += 250);
+        QApplication::sendEvent(target, e);
+        e->~QKeyEvent();
+    };
+    press(form->Edit1(), Qt::Key_3, "3"); // typed into the page box
+    form->setFocus();                       // the window is active again
+    press(form, Qt::Key_PageUp, {});
+    EXPECT_EQ(form->state().pageIndex, 2);
+    press(form, Qt::Key_L, "l");
+    EXPECT_EQ(form->Label7()->text(), "1.250");
+    // A key the page box leaves goes on to the window as the same event and acts once.
+    press(form->Edit1(), Qt::Key_PageUp, {});
+    EXPECT_EQ(form->state().pageIndex, 4);
+}
+
 TEST_F(PreviewTest, CompactViewFillsQuadrantsOfBothWindows)
 {
     open(7);
@@ -221,6 +245,16 @@ TEST_F(PreviewTest, RulersAppearWithTheFinishedPreview)
     EXPECT_NE(rulerLine(), QColor(128, 128, 128));
     form->FormActivate();
     EXPECT_EQ(rulerLine(), QColor(128, 128, 128));
+    // Zoomed in, the ruler runs on beyond the page; the bar below the page covers it, in both
+    // windows.
+    QTest::keyClick(form, Qt::Key_L);
+    QTest::keyClick(form, Qt::Key_L);
+    ASSERT_TRUE(form->TwoWindows());
+    for (QWidget *window : {static_cast<QWidget *>(form.data()), static_cast<QWidget *>(form->Preview2())}) {
+        const QImage shot = window->grab().toImage();
+        const int below = form->ScrollBox1()->y() + form->ScrollBox1()->height() + 8;
+        EXPECT_NE(shot.pixelColor(11, below), QColor(128, 128, 128)) << window->windowTitle().toStdString();
+    }
 }
 
 TEST_F(PreviewTest, StoreFailuresAreReportedOnce)

@@ -6,10 +6,16 @@
 #include "printmod/RichPrinter.h"
 #include "printmod/preview/RichPreviewPages.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QRadioButton>
+#include <QTimer>
 
 using namespace kelpa::preview;
 using kelpa::test::CupsServer;
@@ -67,6 +73,57 @@ TEST_F(PrintTest, PagesTwoToThreeGiveTwoJobsAndTheViewStays)
     EXPECT_FALSE(first.contains("Page number 3"));
     EXPECT_TRUE(second.contains("Page number 3")) << second.toStdString();
     EXPECT_EQ(mainPage(), 1); // the view shows again what it showed before printing
+}
+
+// The print dialog's own page choices ("Pages" with a list, odd or even pages) choose the
+// pages sent; the server does not choose again within each one-page job.
+TEST_F(PrintTest, ThePrintDialogsPageChoicesChooseThePagesSent)
+{
+    open(5);
+    preparePrinting(std::nullopt);
+    form->setPrintDialog({}); // the real dialog, answered below
+    struct Case {
+        const char *what;
+        const char *range; // the dialog's radio button
+        const char *pages;
+        int pageSet; // 0 all, 1 odd, 2 even
+        std::vector<int> printed;
+    } cases[] = {
+        {"a list", "pagesRadioButton", "2,4-5", 0, {2, 4, 5}},
+        {"odd pages", "printAll", "", 1, {1, 3, 5}},
+        {"even pages of 2-5", "printRange", "", 2, {2, 4}},
+    };
+    std::size_t seen = 0;
+    for (const Case &c : cases) {
+        QTimer::singleShot(0, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *dialog = qobject_cast<QPrintDialog *>(w);
+                if (!dialog || !dialog->isVisible())
+                    continue;
+                if (auto *radio = dialog->findChild<QRadioButton *>(c.range))
+                    radio->setChecked(true);
+                if (auto *pages = dialog->findChild<QLineEdit *>("pagesLineEdit"))
+                    pages->setText(c.pages);
+                if (std::string(c.range) == "printRange")
+                    dialog->setFromTo(2, 5);
+                if (auto *set = dialog->findChild<QComboBox *>("pageSetCombo"))
+                    set->setCurrentIndex(c.pageSet);
+                dialog->accept();
+            }
+        });
+        form->SpeedButton1Click();
+        seen += c.printed.size();
+        const auto pdfs = cups.waitForPdfs(seen);
+        ASSERT_EQ(pdfs.size(), seen) << c.what << ": " << cups.error().toStdString();
+        QString sent;
+        for (std::size_t i = seen - c.printed.size(); i < seen; ++i)
+            sent += pdfText(pdfs[i]);
+        for (int n = 1; n <= 5; ++n) {
+            const bool wanted = std::find(c.printed.begin(), c.printed.end(), n) != c.printed.end();
+            EXPECT_EQ(sent.contains(QStringLiteral("Page number %1").arg(n)), wanted)
+                << c.what << ", page " << n << ": " << sent.toStdString();
+        }
+    }
 }
 
 TEST_F(PrintTest, CompactViewPrintsSheetsOfFour)

@@ -2,6 +2,7 @@
 // preview with its second window to the right, both on screen. With KELPA_PREVIEW_SCREENSHOT
 // set, the screen is saved there as a PNG.
 #include "PreviewDocument.h"
+#include "PreviewFixture.h"
 #include "printmod/RichPrinter.h"
 #include "printmod/preview/RichPreviewPages.h"
 
@@ -9,12 +10,16 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QScreen>
 #include <QTest>
 #include <QTextCursor>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace kelpa::preview;
@@ -65,4 +70,39 @@ TEST(PreviewOnScreen, TwoWindowsSideBySide)
     form->close();
     QApplication::processEvents();
     EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+using kelpa::test::PreviewTest;
+
+// Without a print queue a PDF file is the only place to print to. The job keeps its title; the
+// file the dialog suggests (on X only) is named after the document.
+TEST_F(PreviewTest, ThePrintDialogOffersAPdfFile)
+{
+    open(3);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("/home/someone/letters/letter.txt"));
+    form->setPrinter(&printer);
+    QStringList targets;
+    QString file;
+    QTimer::singleShot(0, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *dialog = qobject_cast<QPrintDialog *>(w);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            if (auto *box = dialog->findChild<QComboBox *>(QStringLiteral("printers"))) {
+                for (int i = 0; i < box->count(); ++i)
+                    targets << box->itemText(i);
+                box->setCurrentIndex(box->findText(QStringLiteral("Print to File (PDF)")));
+            }
+            if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("filename")))
+                file = name->text();
+            dialog->reject();
+        }
+    });
+    form->SpeedButton1Click();
+    EXPECT_TRUE(targets.contains(QStringLiteral("Print to File (PDF)"))) << targets.join(u',').toStdString();
+    // The file it suggests is named after the document, not after its whole path.
+    EXPECT_TRUE(file.endsWith(QStringLiteral("/letter.pdf"))) << file.toStdString();
+    EXPECT_FALSE(file.contains(QStringLiteral("letters"))) << file.toStdString();
+    EXPECT_EQ(printer.docName(), "/home/someone/letters/letter.txt");
 }

@@ -1,0 +1,541 @@
+// The main window's hand-offs to the print module and the spell checker, the user's batches,
+// and the tools that reach out to the desktop (shortcut, folder, character map, file types,
+// the plain-text default).
+#include "editor/TForm1.h"
+
+#include "editor/Batches.h"
+#include "editor/NotepadReplacement.h"
+
+#include "engine/TOBRINEngine.h"
+#include "platform/LastError.h"
+#include "platform/ProgramFolder.h"
+#include "platform/richedit/TRichEdit.h"
+#include "widgets/Kpmenus.h"
+#include "support/Abort.h"
+#include "support/CheckerHandOff.h"
+#include "support/FileHelpers.h"
+#include "support/MessageBoxes.h"
+#include "support/Shell.h"
+#include "support/StoredText.h"
+#include "support/documents/Documents.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTextDocument>
+#include <QThread>
+#include <QToolButton>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace kelpa::editor {
+
+namespace {
+
+// How long a started spell checker may take to open its window.
+constexpr int kCheckerWaitMs = 10000;
+constexpr int kCheckerPollMs = 50;
+
+QAction *makeToolAction(QObject *owner, const char *objectName, const QString &caption,
+                        const QKeySequence &shortcut = {}, const QString &hint = {})
+{
+    auto *a = new QAction(caption, owner);
+    a->setObjectName(QLatin1String(objectName));
+    if (!shortcut.isEmpty())
+        a->setShortcut(shortcut);
+    if (!hint.isEmpty())
+        a->setStatusTip(hint);
+    return a;
+}
+
+template <class F>
+void bindTool(QAction *action, F f)
+{
+    QObject::connect(action, &QAction::triggered, action, [f](bool) { RunGuarded(f); });
+}
+
+// The menu of that name, made at the end of the menu bar (before Help) when there is none.
+QMenu *menuNamed(QMainWindow *form, const char *objectName, const QString &caption)
+{
+    if (auto *menu = form->menuBar()->findChild<QMenu *>(QLatin1String(objectName)))
+        return menu;
+    auto *menu = new QMenu(caption, form->menuBar());
+    menu->setObjectName(QLatin1String(objectName));
+    auto *help = form->menuBar()->findChild<QMenu *>(QStringLiteral("Help1"));
+    form->menuBar()->insertMenu(help ? help->menuAction() : nullptr, menu);
+    return menu;
+}
+
+}
+
+bool TForm1::pageHolds(const TRichEdit *editor) const
+{
+    for (const PageRecord &page : table_.pages)
+        if (!page.isFree() && page.Editor == editor)
+            return true;
+    return false;
+}
+
+
+// ---------------------------------------------------------------------------------------------
+// Menus
+
+void TForm1::setupToolsActions()
+{
+    // The window the spell checker's replies come to.
+    messageWindow_ = new platform::Window(QStringLiteral("TForm1"), QStringLiteral("Kelpa"), this, this);
+    connect(messageWindow_, &platform::Window::messageReceived, this,
+            [this](std::uint32_t message, platform::WPARAM, platform::LPARAM) {
+                if (message == WM_CHECKTEXT)
+                    RunGuarded([this] { WMCheckText(); });
+                else if (message == WM_CLOSECHECKER)
+                    RunGuarded([this] { WMCloseChecker(); });
+            });
+
+    // File: print
+    Print1 = makeToolAction(this, "Print1", QStringLiteral("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P),
+                            QStringLiteral("Print"));
+    bindTool(Print1, [this] { PrintButtonClick(); });
+    if (auto *file = menuBar()->findChild<QMenu *>(QStringLiteral("File1"))) {
+        file->insertAction(Exit1, Print1);
+        file->insertSeparator(Exit1);
+    }
+
+    // Search: spell check
+    QMenu *search = menuNamed(this, "Search1", QStringLiteral("&Search"));
+    Checkspelling1 = makeToolAction(this, "Checkspelling1", QStringLiteral("&Check Spelling"), QKeySequence(Qt::Key_F7),
+                                    QStringLiteral("Checks the selected text (or all if nothing is selected)"));
+    Checkwordatcorsor1 = makeToolAction(this, "Checkwordatcorsor1", QStringLiteral("Check &Word"),
+                                        QKeySequence(Qt::CTRL | Qt::Key_F7), QStringLiteral("Checks the current word"));
+    // The page context menu's item; its shortcut works wherever the window has the focus.
+    Checkword1 = makeToolAction(this, "Checkword1", QStringLiteral("Check Word"), QKeySequence(Qt::SHIFT | Qt::Key_F7));
+    bindTool(Checkspelling1, [this] { SpellCheckerButtonClick(); });
+    bindTool(Checkwordatcorsor1, [this] { Checkwordatcorsor1Click(); });
+    bindTool(Checkword1, [this] { Checkwordatcorsor1Click(); });
+    addAction(Checkword1);
+    if (PopupMenu1) {
+        PopupMenu1->insertAction(CheckSeparator, Checkword1);
+        // After the menu's own preparation: the item names the word it would check.
+        connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
+            RunGuarded([this] { Checkword1->setText(checkWordCaption(checkWord())); });
+        });
+    }
+    if (!search->isEmpty())
+        search->addSeparator();
+    search->addAction(Checkspelling1);
+    search->addAction(Checkwordatcorsor1);
+
+    // View
+    QMenu *view = menuNamed(this, "View1", QStringLiteral("&View"));
+    Batchwindow1 = makeToolAction(this, "Batchwindow1", QStringLiteral("&Batch Window"), {},
+                                  QStringLiteral("Shows/Hides the batch window"));
+    Batchwindow1->setCheckable(true);
+    Viewfilefolder2 = makeToolAction(this, "Viewfilefolder2", QStringLiteral("&View file folder"));
+    bindTool(Viewfilefolder2, [this] { Viewfilefolder1Click(); });
+    view->addAction(Batchwindow1);
+    view->addAction(Viewfilefolder2);
+
+    // Tools: the batches above the separator, then the fixed items
+    Tools1 = menuNamed(this, "Tools1", QStringLiteral("&Tools"));
+    Tools1->addSeparator();
+    auto *chars = makeToolAction(this, "Specialcharacters1", QStringLiteral("Special Characters..."), {},
+                                 QStringLiteral("Opens Charmap.exe"));
+    bindTool(chars, [this] { Insertspecialcharacter1Click(); });
+    auto *link = makeToolAction(this, "Createshortcutondesktop1", QStringLiteral("Create Shortcut on Desktop"), {},
+                                QStringLiteral("Creates an icon on the Desktop"));
+    bindTool(link, [this] { Linkondesktop1Click(); });
+    Tools1->addAction(chars);
+    Tools1->addAction(link);
+    QMenu *types = Tools1->addMenu(QStringLiteral("Associated File Types..."));
+    types->setObjectName(QStringLiteral("Associatefiletypes1"));
+    types->menuAction()->setStatusTip(QStringLiteral("Associates .txt, .rtf, and .eco file extensions to Kelpa"));
+    auto *txt = makeToolAction(this, "TXTfiles1", QStringLiteral(".TXT files"));
+    auto *rtf = makeToolAction(this, "RTFfiles1", QStringLiteral(".RTF files"));
+    auto *eco = makeToolAction(this, "ECOfiles1", QStringLiteral(".ECO files"));
+    bindTool(txt, [this] { AssociateFileType(QStringLiteral("TXT"), QStringLiteral("Plain text file")); });
+    bindTool(rtf, [this] { AssociateFileType(QStringLiteral("RTF"), QStringLiteral("Rich text file")); });
+    bindTool(eco, [this] { AssociateFileType(QStringLiteral("ECO"), QStringLiteral("Encrypted and COmpressed file")); });
+    types->addAction(txt);
+    types->addAction(rtf);
+    types->addAction(eco);
+    QMenu *configure = Tools1->addMenu(QStringLiteral("Configure Tools"));
+    configure->setObjectName(QStringLiteral("Configuretools1"));
+    configure->menuAction()->setStatusTip(QStringLiteral("Configures this menu"));
+    auto *add = makeToolAction(this, "Addnewbatch1", QStringLiteral("&Add New Batch"), {},
+                               QStringLiteral("Creates a new batch"));
+    auto *edit = makeToolAction(this, "Editbatch1", QStringLiteral("&Edit Batch..."), {},
+                                QStringLiteral("Edits or deletes batches"));
+    auto *folder = makeToolAction(this, "BatchFolder1", QStringLiteral("Batch &Folder..."), {},
+                                  QStringLiteral("Shows the batch folder "));
+    bindTool(add, [this] { NewPage(NewPageKind::Batch); });
+    bindTool(edit, [this] { EditbatchClick(); });
+    bindTool(folder, [this] { BatchFolder1Click(); });
+    configure->addAction(add);
+    configure->addAction(edit);
+    configure->addAction(folder);
+    connect(Tools1, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { Tools1Click(); }); });
+
+    // Preferences: the plain-text default
+    if (auto *prefs = menuBar()->findChild<QMenu *>(QStringLiteral("Preferences1"))) {
+        ReplNotepad1 = makeToolAction(this, "ReplNotepad1", QStringLiteral("Replace Notepad"));
+        ReplNotepad1->setCheckable(true);
+        bindTool(ReplNotepad1, [this] { ReplNotepad1Click(); });
+        prefs->addAction(ReplNotepad1);
+        connect(prefs, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { Preferences1Click(); }); });
+    }
+
+    // Tool buttons, before the row's closing stretch
+    if (auto *row = qobject_cast<QHBoxLayout *>(EditPanel->layout())) {
+        auto button = [&](const char *name, const QIcon &icon, const QString &hint, auto command) {
+            auto *b = new QToolButton(EditPanel);
+            b->setObjectName(QLatin1String(name));
+            b->setAutoRaise(true);
+            b->setIcon(icon);
+            b->setToolTip(hint);
+            b->setStatusTip(hint);
+            connect(b, &QToolButton::clicked, this, [command](bool) { RunGuarded(command); });
+            row->insertWidget(row->count() - 1, b);
+            return b;
+        };
+        PrintButton = button("PrintButton", style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+                             QStringLiteral("Print"), [this] { PrintButtonClick(); });
+        SpellCheckerButton = button("SpellCheckerButton", style()->standardIcon(QStyle::SP_DialogApplyButton),
+                                    QStringLiteral("Check Spelling"), [this] { SpellCheckerButtonClick(); });
+    }
+}
+
+void TForm1::applyToolsSettings() { Batchwindow1->setChecked(settings_.batchScope); }
+
+void TForm1::updateToolsActionState()
+{
+    const bool open = table_.openCount() > 0;
+    for (QAction *a : {Print1, Checkspelling1, Checkwordatcorsor1, Checkword1, Viewfilefolder2})
+        if (a)
+            a->setEnabled(open);
+    for (QToolButton *b : {PrintButton, SpellCheckerButton})
+        if (b)
+            b->setEnabled(open);
+}
+
+platform::WindowHandle TForm1::messageWindow() const { return messageWindow_ ? messageWindow_->handle() : 0; }
+
+// ---------------------------------------------------------------------------------------------
+// Print and spell check
+
+bool TForm1::writeExchangeFile(int slot, bool dated, int *engineCode, QString *engineText, int *systemError)
+{
+    TRichEdit *editor = table_[slot].Editor;
+    const documents::DocumentError e = documents::writeExchangeFile(
+        engine(), programFolder_, dated ? documents::ExchangePassword::Dated : documents::ExchangePassword::Key,
+        editor->SaveToStream());
+    if (e.ok())
+        return true;
+    *engineCode = e.engineCode;
+    *engineText = e.failure == documents::Failure::Engine ? QString::fromStdString(TOBRINEngine::ErrorText(e.engineCode))
+                                                          : e.systemText();
+    *systemError = e.systemError;
+    return false;
+}
+
+void TForm1::PrintButtonClick()
+{
+    TRichEdit *editor = currentEditor();
+    if (!editor)
+        return;
+    const int slot = table_.CurrentPage;
+    QString argument = table_[slot].FileName;
+    if (editor->Modified() || table_[slot].isUntitled()) {
+        int code = 0;
+        int error = 0;
+        QString text;
+        if (!writeExchangeFile(slot, true, &code, &text, &error)) {
+            ShowErrorBox(QStringLiteral("Cannot print the document\n") + text, error);
+            return;
+        }
+        argument = documents::exchangeFilePath(programFolder_);
+    }
+    if (LaunchFile(QStringLiteral("kpp.exe"), argument, programFolder_, false, SW_SHOW))
+        return;
+    if (ConfirmYesNo(QStringLiteral("Print module not found.\nDo you want to download it from Internet?"), this))
+        OpenWebPage(StoredTextString(StoredTextId::PrintModuleDownload));
+}
+
+void TForm1::SpellCheckerButtonClick()
+{
+    for (;;) {
+        TRichEdit *editor = currentEditor();
+        if (!editor)
+            return;
+        if (editor->TextLength() == 0) {
+            ShowMessageBox(QStringLiteral("$WSpell Checker"), QStringLiteral("Nothing to check"), this);
+            return;
+        }
+        // A checker just started gets a while to open its window; one already running is found
+        // at the first look.
+        platform::WindowHandle checker = platform::FindWindow(SpellCheckerWindowClass);
+        if (!checker) {
+            QElapsedTimer waited;
+            waited.start();
+            do {
+                QThread::msleep(kCheckerPollMs);
+                checker = platform::FindWindow(SpellCheckerWindowClass);
+            } while (!checker && SpellCheckStartPending && waited.elapsed() < kCheckerWaitMs);
+        }
+        const bool wasStarted = SpellCheckStartPending;
+        SpellCheckStartPending = false;
+        if (!checker) {
+            if (wasStarted) {
+                ShowMessageBox(QStringLiteral("$WSpell Checker"),
+                               QStringLiteral("The spell checker was started but did not open its window."), this);
+                return;
+            }
+            if (LaunchFile(QStringLiteral("kpsc.exe"), QString::fromStdString(LaunchToken()), programFolder_, true,
+                           SW_SHOW)) {
+                SpellCheckStartPending = true;
+                continue;
+            }
+            if (ConfirmYesNo(QStringLiteral("Spell checker module not found.\nDo you want to download it from Internet?"),
+                             this))
+                OpenWebPage(StoredTextString(StoredTextId::SpellCheckerDownload));
+            return;
+        }
+
+        const int slot = table_.CurrentPage;
+        OpenCheck check;
+        check.page = editor;
+        check.editor = editor;
+        check.selStart = editor->SelStart();
+        check.selLength = editor->SelLength();
+        std::int64_t code = 0;
+        if (editor->SelLength() != 0) {
+            editor->CopyToClipboard();
+            code = TransferClipboard;
+        } else {
+            int engineCode = 0;
+            int error = 0;
+            QString text;
+            if (!writeExchangeFile(slot, false, &engineCode, &text, &error)) {
+                ShowErrorBox(QStringLiteral("E") + QString::number(engineCode) + QStringLiteral(": ") + text, error);
+                return;
+            }
+            code = TransferExchangeFile;
+        }
+        check.mode = static_cast<int>(code);
+        check.revision = editor->document()->revision();
+        if (table_[slot].Kind == PageKind::Plain)
+            code += TransferPlainText;
+        openCheck_ = check;
+        platform::BringWindowToFront(checker);
+        platform::PostMessage(checker, WM_CHECKTEXT, messageWindow(), code);
+        return;
+    }
+}
+
+void TForm1::Checkwordatcorsor1Click()
+{
+    WordAtCaret(true);
+    SpellCheckerButtonClick();
+}
+
+void TForm1::WMCheckText()
+{
+    const std::optional<OpenCheck> check = std::exchange(openCheck_, std::nullopt);
+    // A result nobody asked for (no check open) is no one's: the exchange file may be the
+    // print module's.
+    if (!check)
+        return;
+    const QString exchange = documents::exchangeFilePath(programFolder_);
+    const bool pageGone = !check->page || !pageHolds(check->editor);
+    const bool changed = !pageGone && check->editor->document()->revision() != check->revision;
+    if (pageGone || changed) {
+        // The result belongs to a page that is gone or was edited meanwhile: it lands nowhere.
+        if (check->mode == TransferExchangeFile)
+            QFile::remove(exchange);
+        ShowMessageBox(QStringLiteral("$WSpell Checker"),
+                       pageGone ? QStringLiteral("The checked page was closed: the corrected text is not applied.")
+                                : QStringLiteral("The checked page was changed meanwhile: the corrected text is not applied."),
+                       this);
+        return;
+    }
+    TRichEdit *editor = check->editor;
+    if (check->mode == TransferClipboard) {
+        editor->SetSelStart(check->selStart);
+        editor->SetSelLength(check->selLength);
+        editor->PasteFromClipboard();
+        QApplication::clipboard()->clear();
+        return;
+    }
+    const documents::ReadResult reply =
+        documents::readExchangeFile(engine(), programFolder_, documents::ExchangePassword::Key,
+                                    documents::AfterReading::Remove);
+    if (!reply.ok()) {
+        const QString text = reply.error.failure == documents::Failure::Engine
+                                 ? QString::fromStdString(TOBRINEngine::ErrorText(reply.error.engineCode))
+                                 : reply.error.systemText();
+        ShowMessageBox(QStringLiteral("$ESpell Checker"),
+                       QStringLiteral("Cannot read the corrected text: the page is left as it was.\n") + text, this);
+        return;
+    }
+    editor->LoadFromStream(reply.bytes);
+    editor->SetModified(true);
+    editor->SetSelStart(0);
+    emit documentStateChanged();
+}
+
+void TForm1::WMCloseChecker()
+{
+    const std::optional<OpenCheck> check = std::exchange(openCheck_, std::nullopt);
+    TRichEdit *editor = check && check->page && pageHolds(check->editor) ? check->editor : currentEditor();
+    if (editor)
+        editor->SetSelLength(0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Batches
+
+void TForm1::Tools1Click()
+{
+    if (!Activated)
+        return;
+    while (!Tools1->actions().isEmpty() && !Tools1->actions().first()->isSeparator())
+        delete Tools1->actions().first();
+    QAction *first = Tools1->actions().isEmpty() ? nullptr : Tools1->actions().first();
+    const bool open = table_.openCount() > 0;
+    for (const QString &name : listBatches(programFolder_ + QStringLiteral("Batches"))) {
+        auto *item = new QAction(EscapeMenuCaption(name), Tools1);
+        item->setObjectName(QStringLiteral("runbatch"));
+        item->setEnabled(open);
+        bindTool(item, [this, name] { runbatch1Click(name); });
+        Tools1->insertAction(first, item);
+    }
+}
+
+void TForm1::runbatch1Click(const QString &name)
+{
+    if (!currentEditor())
+        return;
+    auto needsSave = [this] {
+        const PageRecord &page = table_[table_.CurrentPage];
+        return page.Editor->Modified() || page.isUntitled();
+    };
+    if (needsSave()) {
+        if (!ConfirmYesNo(QStringLiteral("You must save this file, before to continue. Do you confirm?"), this))
+            return;
+        Saveas1Click();
+        // The batch works on the file: only a page that is saved as it stands may go.
+        if (!currentEditor() || needsSave())
+            return;
+    }
+    const BatchLaunch launch = batchLaunch(programFolder_ + QStringLiteral("Batches"), name,
+                                           table_[table_.CurrentPage].FileName, Batchwindow1->isChecked());
+    LaunchFile(launch.program, launch.arguments, launch.folder, true,
+               Batchwindow1->isChecked() ? SW_SHOWNORMAL : SW_HIDE);
+}
+
+void TForm1::EditbatchClick()
+{
+    FileDialogRequest request;
+    request.kind = FileDialogKind::Open;
+    request.folder = programFolder_ + QStringLiteral("Batches");
+    request.fileName = QStringLiteral("*.bat");
+    request.filter = QStringLiteral("Batches (*.bat);;All files (*)");
+    request.filterIndex = 1;
+    request.owner = this;
+    const FileDialogResult result = CurrentPrompter().file(request);
+    if (result.accepted && !result.file().isEmpty())
+        OpenDocument(result.file(), true, QString());
+}
+
+void TForm1::BatchFolder1Click()
+{
+    LaunchFile(programFolder_ + QStringLiteral("Batches"), QString(), QString(), true, SW_SHOWNORMAL);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shell tools
+
+void TForm1::Linkondesktop1Click()
+{
+    const QString title = QStringLiteral("Kelpa"); // the application's title
+    if (!QFileInfo::exists(ShortcutPath(title, CSIDL_DESKTOPDIRECTORY)))
+        CreateShortcut(platform::programFilePath(), title, CSIDL_DESKTOPDIRECTORY);
+}
+
+void TForm1::Viewfilefolder1Click()
+{
+    if (!currentEditor())
+        return;
+    const PageRecord &page = table_[table_.CurrentPage];
+    // An untitled page has no folder of its own: the working folder stands for it.
+    const QString folder = page.isUntitled() ? QString() : folderPart(page.FileName);
+    LaunchFile(folder.isEmpty() ? programFolder_ : folder, QString(), QString(), true, SW_SHOWNORMAL);
+}
+
+void TForm1::Insertspecialcharacter1Click()
+{
+    if (!LaunchFile(QStringLiteral("CHARMAP.EXE"), QString(), QString(), true, SW_SHOWNORMAL))
+        ShowMessage(QStringLiteral("CHARMAP.EXE not found"));
+}
+
+void TForm1::AssociateFileType(const QString &ext, const QString &description)
+{
+    if (!ConfirmYesNo(description + QStringLiteral(" (") + ext
+                          + QStringLiteral("): do you want to associate this kind of file to Kelpa?"),
+                      this))
+        return;
+    errno = 0;
+    if (!RegisterFileType(ext, description, platform::programFilePath(), 1)) {
+        ShowErrorBox(QStringLiteral("Cannot associate the ") + ext + QStringLiteral(" files"), errno);
+        return;
+    }
+    setPanel(3, ext + QStringLiteral(" Association completed."));
+}
+
+void TForm1::Preferences1Click()
+{
+    if (ReplNotepad1)
+        ReplNotepad1->setChecked(notepadReplaced(programFolder_));
+}
+
+void TForm1::ReplNotepad1Click()
+{
+    const QString backup = notepadBackupFile(programFolder_);
+    if (notepadReplaced(programFolder_)) {
+        switch (restoreNotepad(programFolder_)) {
+        case NotepadResult::Done: break;
+        case NotepadResult::BadBackup:
+            ShowMessageBox(QStringLiteral("$EReplace Notepad"),
+                           QStringLiteral("\"") + backup + QStringLiteral("\" is not a backup of the default applications"),
+                           this);
+            break;
+        default:
+            ShowErrorBox(QStringLiteral("Cannot write the file ") + mimeAppsListFile(), errno);
+        }
+    } else {
+        const QString caller = platform::mapProgramName(QStringLiteral("caller.exe"));
+        if (!QFileInfo(caller).isExecutable()) {
+            ShowMessageBox(QStringLiteral("Can not copy file"),
+                           QStringLiteral("\"") + caller + QStringLiteral("\" not found"), this);
+        } else {
+            // The caller reaches the editor through the desktop shortcut, so it comes first.
+            Linkondesktop1Click();
+            switch (replaceNotepad(programFolder_, caller)) {
+            case NotepadResult::Done: break;
+            case NotepadResult::BackupFailed: ShowErrorBox(QStringLiteral("Cannot write the file ") + backup, errno); break;
+            default: ShowErrorBox(QStringLiteral("Cannot write the file ") + mimeAppsListFile(), errno);
+            }
+        }
+    }
+    ReplNotepad1->setChecked(notepadReplaced(programFolder_));
+}
+
+} // namespace kelpa::editor

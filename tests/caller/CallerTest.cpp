@@ -1,0 +1,129 @@
+// The caller as a real process: it starts the editor with its arguments whole, in the desktop
+// folder, and a running editor gets the document through the editor's own hand-off.
+#include "common/TempDir.h"
+#include "platform/PeerProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray bytes(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void write(const QString &file, const QByteArray &b)
+{
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(b);
+}
+
+class CallerTest : public ::testing::Test {
+protected:
+    kelpa::test::TempDir dir;
+    QString folder = QString::fromStdString(dir.path().string()) + QStringLiteral("/prog");
+    QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    QString record = QString::fromStdString(dir.path().string()) + QStringLiteral("/record.txt");
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(QDir().mkpath(desktop));
+    }
+    void TearDown() override { QDir(desktop).removeRecursively(); }
+
+    // A program that records its working folder and each argument on a line.
+    void recorder(const QString &program)
+    {
+        const QByteArray r = QFile::encodeName(record);
+        write(program, "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"" + r + ".tmp\"\n"
+                       "mv \"" + r + ".tmp\" \"" + r + "\"\n");
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    // Runs the caller with this program folder; its exit code.
+    int call(const QStringList &arguments)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KELPA_PROGRAM_DIR"), folder);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(QString::fromStdString(dir.path().string()));
+        p.start(QStringLiteral(KELPA_PROGRAM_DIR "/caller"), arguments);
+        if (!p.waitForFinished(20000))
+            return -100;
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -101;
+    }
+    QStringList recorded()
+    {
+        if (!kelpa::test::waitUntil([&] { return QFile::exists(record); }))
+            return {};
+        return QString::fromUtf8(bytes(record)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+};
+
+} // namespace
+
+TEST_F(CallerTest, StartsTheEditorWithItsArgumentsWholeInTheDesktopFolder)
+{
+    recorder(folder + QStringLiteral("/Kelpa32"));
+    const std::vector<QStringList> cases = {
+        {"a b.txt"},
+        {},
+        {"/x/it's \"quoted\".txt", "second part"},
+        {QString(2000, QLatin1Char('n')) + QStringLiteral(".txt")},
+    };
+    for (const QStringList &arguments : cases) {
+        QFile::remove(record);
+        EXPECT_EQ(call(arguments), 0);
+        EXPECT_EQ(recorded(), QStringList{desktop} + arguments);
+    }
+}
+
+TEST_F(CallerTest, TheDesktopShortcutNamesTheEditorWhenItIsThere)
+{
+    recorder(folder + QStringLiteral("/elsewhere"));
+    write(desktop + QStringLiteral("/Kelpa.desktop"),
+          "[Desktop Entry]\nType=Application\nName=Kelpa\nExec=\"" + QFile::encodeName(folder) + "/elsewhere\"\n");
+    EXPECT_EQ(call({"n.txt"}), 0);
+    EXPECT_EQ(recorded(), (QStringList{desktop, "n.txt"}));
+}
+
+TEST_F(CallerTest, WithoutADesktopFolderTheHomeFolderIsUsed)
+{
+    recorder(folder + QStringLiteral("/Kelpa32"));
+    QDir(desktop).removeRecursively();
+    EXPECT_EQ(call({"n.txt"}), 0);
+    EXPECT_EQ(recorded(), (QStringList{QDir::homePath(), "n.txt"}));
+}
+
+TEST_F(CallerTest, FailsWhenTheEditorCannotBeStarted)
+{
+    EXPECT_NE(call({"n.txt"}), 0);
+    write(folder + QStringLiteral("/Kelpa32"), "not a program");
+    EXPECT_NE(call({"n.txt"}), 0);
+}
+
+TEST_F(CallerTest, ARunningEditorGetsTheDocument)
+{
+    // The running editor is a window of its class and title that records the keystroke; the
+    // second start is the real editor.
+    ASSERT_TRUE(QFile::link(QStringLiteral(KELPA_PROGRAM_DIR "/Kelpa32"), folder + QStringLiteral("/Kelpa32")));
+    QProcess running;
+    kelpa::test::startPeer(running, {"serve", "TApplication", "Kelpa", record});
+    ASSERT_TRUE(kelpa::test::firstLine(running).startsWith("ready"));
+    write(desktop + QStringLiteral("/a b.txt"), "text");
+
+    EXPECT_EQ(call({"a b.txt"}), 0);
+    EXPECT_TRUE(kelpa::test::waitUntil([&] { return bytes(record).contains("ctrl+j"); }, 20000));
+    EXPECT_EQ(bytes(folder + QStringLiteral("/loadreq")), QFile::encodeName(desktop + QStringLiteral("/a b.txt")));
+    running.kill();
+    running.waitForFinished(5000);
+}

@@ -1,0 +1,288 @@
+// The spell-check hand-off between the editor and a checker in another process, on the real
+// message layer, the clipboard and the exchange file.
+#include "EditorFixture.h"
+
+#include "support/CheckerHandOff.h"
+
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <csignal>
+#include <vector>
+
+using namespace kelpa::editor;
+using namespace kelpa::editor::test;
+using kelpa::MessageAnswer;
+
+namespace {
+
+class CheckerTest : public EditorTest {
+protected:
+    QString record() const { return path("checker.txt"); }
+
+    void SetUp() override
+    {
+        EditorTest::SetUp();
+        setenv("KELPA_STANDIN_RECORD", QFile::encodeName(record()).constData(), 1);
+        // The checker shares the clipboard through the X server, as this process does.
+        setenv("QT_QPA_PLATFORM", QGuiApplication::platformName().toUtf8().constData(), 1);
+        ASSERT_TRUE(QFile::link(QStringLiteral(KELPA_CHECKER_STANDIN), path("kpsc")));
+    }
+    void TearDown() override
+    {
+        // Every stand-in this test started ends with it.
+        for (const QString &line : lines())
+            if (line.startsWith("pid "))
+                ::kill(line.mid(4).toInt(), SIGTERM);
+        EditorTest::TearDown();
+    }
+    void mode(const char *m) { setenv("KELPA_STANDIN_MODE", m, 1); }
+
+    QStringList lines() const
+    {
+        return QString::fromUtf8(fileBytes(record())).split('\n', Qt::SkipEmptyParts);
+    }
+    bool recordHas(const QString &line, int ms = 10000) const
+    {
+        return waitFor([&] { return lines().contains(line); }, ms);
+    }
+    int count(const QString &prefix) const
+    {
+        int n = 0;
+        for (const QString &l : lines())
+            n += l.startsWith(prefix);
+        return n;
+    }
+    QString sent(long long code) const
+    {
+        return QString("msg 1124 %1 %2").arg(form->messageWindow()).arg(code);
+    }
+    int page(NewPageKind kind, const QString &text)
+    {
+        form->NewPage(kind);
+        const int slot = form->CurrentPage();
+        editor(slot)->SetText(text);
+        return slot;
+    }
+};
+
+} // namespace
+
+TEST_F(CheckerTest, TransferCodesByPageKindAndSelection)
+{
+    mode("silent");
+    start();
+    struct Case {
+        NewPageKind kind;
+        int selStart, selLength;
+        long long code;
+    };
+    const Case cases[] = {
+        {NewPageKind::Plain, 6, 5, 1002},
+        {NewPageKind::Rich, 0, 0, 1},
+        {NewPageKind::Plain, 3, 0, 1001},
+        {NewPageKind::Rich, 0, 5, 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.code);
+        const int slot = page(c.kind, "hello world");
+        editor(slot)->SetSelStart(c.selStart);
+        editor(slot)->SetSelLength(c.selLength);
+        form->action("Checkspelling1")->trigger();
+        EXPECT_TRUE(recordHas(sent(c.code)));
+    }
+    // Started once, with the launch token, and found running afterwards.
+    EXPECT_EQ(count("start "), 1);
+    EXPECT_TRUE(lines().contains("start " + QString::fromStdString(kelpa::LaunchToken())));
+}
+
+TEST_F(CheckerTest, OkReplacesThePageFromTheExchangeFile)
+{
+    mode("ok");
+    start();
+    const int slot = page(NewPageKind::Plain, "hello world");
+    editor(slot)->SetSelStart(4);
+    form->action("Checkspelling1")->trigger();
+    ASSERT_TRUE(waitFor([&] { return editor(slot)->Text() == "HELLO WORLD"; }));
+    EXPECT_TRUE(lines().contains("text hello world\r"));
+    EXPECT_EQ(editor(slot)->SelStart(), 0);
+    EXPECT_TRUE(editor(slot)->Modified());
+    EXPECT_FALSE(QFile::exists(path("~t.dat")));
+    pump(300); // the 1134 that follows changes nothing
+    EXPECT_EQ(editor(slot)->Text(), "HELLO WORLD");
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(CheckerTest, OkPastesTheSelectionFromTheClipboardAndEmptiesIt)
+{
+    mode("ok");
+    start();
+    const int slot = page(NewPageKind::Plain, "hello world");
+    editor(slot)->SetSelStart(6);
+    editor(slot)->SetSelLength(5);
+    form->action("Checkspelling1")->trigger();
+    ASSERT_TRUE(waitFor([&] { return editor(slot)->Text() == "hello WORLD"; }))
+        << editor(slot)->Text().toStdString() << " | " << lines().join(" | ").toStdString();
+    EXPECT_TRUE(lines().contains("clip world"));
+    EXPECT_TRUE(QApplication::clipboard()->text().isEmpty());
+    EXPECT_FALSE(QFile::exists(path("~t.dat")));
+}
+
+TEST_F(CheckerTest, CheckWordSendsOnlyTheWordAtTheCaret)
+{
+    mode("ok");
+    start();
+    const int slot = page(NewPageKind::Rich, "one two three");
+    editor(slot)->SetSelStart(5);
+    form->action("Checkwordatcorsor1")->trigger();
+    ASSERT_TRUE(waitFor([&] { return editor(slot)->Text() == "one TWO three"; }));
+    EXPECT_TRUE(recordHas(sent(2)));
+}
+
+TEST_F(CheckerTest, CancelKeepsTheTextAndClearsTheSelection)
+{
+    mode("cancel");
+    start();
+    const int slot = page(NewPageKind::Rich, "hello world");
+    editor(slot)->SetSelStart(6);
+    editor(slot)->SetSelLength(5);
+    form->action("Checkspelling1")->trigger();
+    ASSERT_TRUE(waitFor([&] { return editor(slot)->SelLength() == 0; }));
+    pump(300);
+    EXPECT_EQ(editor(slot)->Text(), "hello world");
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(CheckerTest, ClosingTheEditorClosesTheChecker)
+{
+    mode("silent");
+    start();
+    page(NewPageKind::Plain, "hello");
+    form->action("Checkspelling1")->trigger();
+    ASSERT_TRUE(recordHas(sent(1001)));
+    editor(form->CurrentPage())->SetModified(false);
+    form->close();
+    EXPECT_TRUE(recordHas("msg 1134 0 0"));
+}
+
+TEST_F(CheckerTest, ACheckerThatNeverOpensItsWindowEndsTheWait)
+{
+    mode("nowindow");
+    start();
+    page(NewPageKind::Plain, "hello");
+    QElapsedTimer t;
+    t.start();
+    form->action("Checkspelling1")->trigger();
+    EXPECT_LT(t.elapsed(), 30000);
+    EXPECT_TRUE(shownMessage("The spell checker was started but did not open its window."));
+    EXPECT_EQ(count("start "), 1);
+    EXPECT_FALSE(QFile::exists(path("~t.dat")));
+}
+
+TEST_F(CheckerTest, AReplyWithoutItsFileKeepsThePage)
+{
+    mode("lose");
+    start();
+    const int slot = page(NewPageKind::Plain, "hello world");
+    form->action("Checkspelling1")->trigger();
+    ASSERT_TRUE(waitFor([&] { return !prompter.messages().empty(); }));
+    EXPECT_EQ(editor(slot)->Text(), "hello world");
+    EXPECT_TRUE(shownMessageStarting("Cannot read the corrected text: the page is left as it was.\nEC:"));
+}
+
+TEST_F(CheckerTest, AReplyAfterThePageClosedChangesNothing)
+{
+    mode("late");
+    start();
+    const int other = page(NewPageKind::Plain, "other page");
+    const int checked = page(NewPageKind::Plain, "hello world");
+    form->action("Checkspelling1")->trigger();
+    ASSERT_TRUE(recordHas(sent(1001)));
+    prompter.answer(MessageAnswer::No); // do not save the closed page
+    form->ClosePage(checked);
+    ASSERT_TRUE(recordHas("text hello world\r"));
+    ASSERT_TRUE(waitFor([&] { return shownMessageStarting("The checked page was closed"); }))
+        << lines().join(" | ").toStdString() << " / " << messageTexts().size();
+    EXPECT_EQ(editor(other)->Text(), "other page");
+    EXPECT_FALSE(QFile::exists(path("~t.dat")));
+}
+
+TEST_F(CheckerTest, AReplyAfterThePageChangedChangesNothing)
+{
+    mode("late");
+    start();
+    const int slot = page(NewPageKind::Plain, "hello world");
+    form->action("Checkspelling1")->trigger();
+    ASSERT_TRUE(recordHas(sent(1001)));
+    editor(slot)->SetSelStart(11);
+    editor(slot)->insertPlainText("!");
+    ASSERT_TRUE(waitFor([&] { return shownMessageStarting("The checked page was changed meanwhile"); }));
+    EXPECT_EQ(editor(slot)->Text(), "hello world!");
+    EXPECT_FALSE(QFile::exists(path("~t.dat")));
+}
+
+namespace {
+
+// Processes started from `program` (their first argument), for ending what a test left.
+std::vector<pid_t> processesOf(const QString &program)
+{
+    std::vector<pid_t> out;
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool number = false;
+        const int pid = entry.toInt(&number);
+        if (!number)
+            continue;
+        const QByteArray cmdline = fileBytes("/proc/" + entry + "/cmdline");
+        if (cmdline.left(cmdline.indexOf('\0')) == QFile::encodeName(program))
+            out.push_back(pid);
+    }
+    return out;
+}
+
+class RealCheckerTest : public RunningEditorTest {
+protected:
+    void SetUp() override
+    {
+        RunningEditorTest::SetUp();
+        setenv("QT_QPA_PLATFORM", QGuiApplication::platformName().toUtf8().constData(), 1);
+        ASSERT_TRUE(QFile::link(QStringLiteral(KELPA_PROGRAM_DIR "/kpsc"), path("kpsc")));
+        ASSERT_TRUE(QFile::link(QStringLiteral(KELPA_PROGRAM_DIR "/English.kpd"), path("English.kpd")));
+    }
+    void TearDown() override
+    {
+        for (pid_t pid : processesOf(path("kpsc")))
+            ::kill(pid, SIGTERM);
+        RunningEditorTest::TearDown();
+    }
+};
+
+} // namespace
+
+TEST_F(RealCheckerTest, TheSpellCheckerTakesThePageAndClosesWithTheEditor)
+{
+    startRunning();
+    form->NewPage(NewPageKind::Plain);
+    editor(form->CurrentPage())->SetText("Hello wrold");
+    form->action("Checkspelling1")->trigger();
+    // Started with the token, found by its window, and the page read with the key.
+    EXPECT_NE(kelpa::platform::FindWindow("TKelpaSpellChecker"), 0u);
+    EXPECT_TRUE(waitFor([&] { return !QFile::exists(path("~t.dat")); }, 10000));
+    EXPECT_TRUE(prompter.messages().empty());
+
+    editor(form->CurrentPage())->SetModified(false);
+    form->close();
+    EXPECT_TRUE(waitFor([&] { return kelpa::platform::FindWindow("TKelpaSpellChecker") == 0; }, 10000));
+    EXPECT_TRUE(waitFor([&] { return processesOf(path("kpsc")).empty(); }, 10000));
+}
+
+TEST_F(CheckerTest, AResultThatNoCheckAskedForIsIgnored)
+{
+    start();
+    const int slot = page(NewPageKind::Plain, "hello world");
+    writeFile(path("~t.dat"), "the print module's");
+    // Through the message layer, as a checker would send it.
+    ASSERT_TRUE(kelpa::platform::PostMessage(form->messageWindow(), 1124, 0, 0));
+    pump(500);
+    EXPECT_EQ(editor(slot)->Text(), "hello world");
+    EXPECT_EQ(fileBytes(path("~t.dat")), "the print module's");
+    EXPECT_TRUE(prompter.messages().empty());
+}

@@ -1,0 +1,399 @@
+// The print hand-off, batches and shell tools of the main window, with recording stand-ins for
+// the programs they start.
+#include "EditorFixture.h"
+
+#include "editor/NotepadReplacement.h"
+#include "platform/Registry.h"
+#include "platform/ProgramFolder.h"
+#include "support/FileHelpers.h"
+#include "support/documents/Documents.h"
+#include "common/QtFixtures.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QStandardPaths>
+#include <sys/stat.h>
+
+using namespace kelpa::editor;
+using namespace kelpa::editor::test;
+using kelpa::MessageAnswer;
+
+namespace {
+
+// An executable script that writes its working folder and then each argument on a line of
+// `record`.
+void writeRecorder(const QString &script, const QString &record)
+{
+    writeFile(script, "#!/bin/sh\npwd > \"" + QFile::encodeName(record) + ".tmp\"\n"
+                      "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >> \"" + QFile::encodeName(record) + ".tmp\"\n"
+                      "mv \"" + QFile::encodeName(record) + ".tmp\" \"" + QFile::encodeName(record) + "\"\n");
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// The recorded lines once the record is there.
+QStringList recorded(const QString &record, int ms = 10000)
+{
+    if (!waitFor([&] { return QFile::exists(record); }, ms))
+        return {};
+    return QString::fromUtf8(fileBytes(record)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+class ToolsTest : public EditorTest {
+protected:
+    QString record() const { return path("record.txt"); }
+    QStringList batchItems() const
+    {
+        QStringList names;
+        for (QAction *a : form->toolsMenu()->actions()) {
+            if (a->isSeparator())
+                break;
+            names << a->text();
+        }
+        return names;
+    }
+    QAction *batchItem(const QString &name) const
+    {
+        for (QAction *a : form->toolsMenu()->actions())
+            if (a->text() == name)
+                return a;
+        return nullptr;
+    }
+};
+
+} // namespace
+
+TEST_F(ToolsTest, PrintPassesTheSavedFileOrTheExchangeFileWithTheDatedPassword)
+{
+    start();
+    writeRecorder(path("kpp"), record());
+    writeFile(path("saved.txt"), "on disk\r\n");
+    struct Case {
+        const char *name;
+        bool untitled, modify;
+        bool throughExchange;
+    };
+    const Case cases[] = {
+        {"saved and unmodified", false, false, false},
+        {"saved and modified", false, true, true},
+        {"untitled, never modified", true, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(record());
+        QFile::remove(path("~t.dat"));
+        const int slot = c.untitled ? (form->NewPage(NewPageKind::Plain), form->CurrentPage())
+                                    : form->OpenDocument(path("saved.txt"), false, {});
+        ASSERT_GE(slot, 0);
+        if (c.modify || c.untitled) {
+            editor(slot)->SetText("page words");
+            editor(slot)->SetModified(c.modify);
+        }
+        form->action("Print1")->trigger();
+        const QStringList lines = recorded(record());
+        ASSERT_EQ(lines.size(), 2) << lines.join('|').toStdString();
+        EXPECT_EQ(lines[0] + '/', folder);
+        if (!c.throughExchange) {
+            EXPECT_EQ(lines[1], path("saved.txt"));
+            EXPECT_FALSE(QFile::exists(path("~t.dat")));
+        } else {
+            EXPECT_EQ(lines[1], path("~t.dat"));
+            struct stat st;
+            ASSERT_EQ(::stat(QFile::encodeName(path("~t.dat")).constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0600u);
+            TOBRINEngine reader;
+            const auto read = kelpa::documents::readExchangeFile(reader, folder, kelpa::documents::ExchangePassword::Dated,
+                                                                 kelpa::documents::AfterReading::Keep);
+            ASSERT_TRUE(read.ok()) << read.error.engineText().toStdString();
+            EXPECT_EQ(read.bytes, "page words\r\n");
+            // The print module leaves the file; the key alone does not open it.
+            const auto undated = kelpa::documents::readExchangeFile(
+                reader, folder, kelpa::documents::ExchangePassword::Key, kelpa::documents::AfterReading::Keep);
+            EXPECT_NE(undated.bytes, "page words\r\n");
+        }
+        editor(slot)->SetModified(false);
+        form->ClosePage(slot);
+    }
+}
+
+TEST_F(ToolsTest, AnExchangeFileLeftOpenToOthersIsNarrowedBeforeItIsWritten)
+{
+    start();
+    writeRecorder(path("kpp"), record());
+    writeFile(path("~t.dat"), "old");
+    QFile::setPermissions(path("~t.dat"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup);
+    form->NewPage(NewPageKind::Plain);
+    editor(form->CurrentPage())->SetText("x");
+    form->action("Print1")->trigger();
+    ASSERT_FALSE(recorded(record()).isEmpty());
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(path("~t.dat")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(ToolsTest, MissingPrintModuleOffersTheDownloadPage)
+{
+    start();
+    kelpa::test::OpenerSpy opener;
+    form->NewPage(NewPageKind::Plain);
+    prompter.answer(MessageAnswer::No);
+    form->action("Print1")->trigger();
+    EXPECT_TRUE(shownMessage("Print module not found.\nDo you want to download it from Internet?"));
+    EXPECT_FALSE(shownMessageStarting("Cannot launch")); // the launch reports nothing itself
+    EXPECT_TRUE(opener.opened.isEmpty());
+    prompter.answer(MessageAnswer::Yes);
+    form->action("Print1")->trigger();
+    EXPECT_EQ(opener.opened.size(), 1);
+}
+
+TEST_F(ToolsTest, SpellCheckOfAnEmptyPageOrWithoutTheCheckerProgram)
+{
+    start();
+    kelpa::test::OpenerSpy opener;
+    form->NewPage(NewPageKind::Plain);
+    form->action("Checkspelling1")->trigger();
+    ASSERT_FALSE(prompter.messages().empty());
+    EXPECT_EQ(prompter.messages().back().text, "Nothing to check");
+    EXPECT_EQ(prompter.messages().back().caption, "Spell Checker");
+
+    editor(form->CurrentPage())->SetText("some words");
+    prompter.clear();
+    prompter.answer(MessageAnswer::Ok);
+    prompter.answer(MessageAnswer::No);
+    form->action("Checkspelling1")->trigger();
+    const auto shown = prompter.messages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].caption, "Cannot launch the file");
+    EXPECT_EQ(shown[1].text, "Spell checker module not found.\nDo you want to download it from Internet?");
+    EXPECT_FALSE(QFile::exists(path("~t.dat")));
+}
+
+TEST_F(ToolsTest, CommandsNeedAnOpenPage)
+{
+    start();
+    form->Closeall1Click();
+    ASSERT_EQ(openCount(), 0);
+    for (const char *name : {"Print1", "Checkspelling1", "Checkwordatcorsor1", "Checkword1", "Viewfilefolder2"})
+        EXPECT_FALSE(form->action(name)->isEnabled()) << name;
+    form->NewPage(NewPageKind::Plain);
+    for (const char *name : {"Print1", "Checkspelling1", "Checkwordatcorsor1", "Checkword1", "Viewfilefolder2"})
+        EXPECT_TRUE(form->action(name)->isEnabled()) << name;
+}
+
+TEST_F(ToolsTest, ToolsMenuListsTheBatchesInNameOrderAboveTheFixedItems)
+{
+    start();
+    writeFile(path("Batches/b.bat"), "");
+    writeFile(path("Batches/a.bat"), "");
+    writeFile(path("Batches/notes.txt"), "");
+    form->Tools1Click();
+    EXPECT_EQ(batchItems(), (QStringList{"a", "b"}));
+    // Built anew each time the menu opens.
+    QFile::remove(path("Batches/a.bat"));
+    writeFile(path("Batches/c&d.bat"), "");
+    form->Tools1Click();
+    EXPECT_EQ(batchItems(), (QStringList{"b", "c&&d"}));
+    EXPECT_TRUE(batchItem("b")->isEnabled());
+    form->Closeall1Click();
+    form->Tools1Click();
+    EXPECT_FALSE(batchItem("b")->isEnabled());
+    EXPECT_NE(form->findChild<QAction *>("Specialcharacters1"), nullptr);
+}
+
+TEST_F(ToolsTest, ABatchRunsOnTheSavedDocumentInTheBatchFolder)
+{
+    start();
+    writeFile(path("Batches/rec.bat"), "pwd > \"$1.out\"\nprintf '%s\\n' \"$0\" \"$1\" \"$#\" >> \"$1.out\"\n");
+    ASSERT_TRUE(QDir(folder).mkdir("my docs"));
+    const QString doc = path("my docs/it's a \"note\".txt");
+    writeFile(doc, "text\r\n");
+    form->OpenDocument(doc, false, {});
+    form->Tools1Click();
+    batchItem("rec")->trigger();
+    const QStringList lines = recorded(doc + ".out");
+    ASSERT_EQ(lines.size(), 4) << lines.join('|').toStdString();
+    EXPECT_EQ(lines[0], path("Batches"));
+    EXPECT_EQ(lines[1], path("Batches/rec.bat"));
+    EXPECT_EQ(lines[2], doc);
+    EXPECT_EQ(lines[3], "1");
+}
+
+TEST_F(ToolsTest, AModifiedOrUntitledPageMustBeSavedBeforeABatchRuns)
+{
+    start();
+    writeFile(path("Batches/rec.bat"), "printf '%s\\n' \"$1\" > \"" + QFile::encodeName(record()) + "\"\n");
+    writeFile(path("doc.txt"), "text\r\n");
+    const int slot = form->OpenDocument(path("doc.txt"), false, {});
+    editor(slot)->SetText("changed");
+    editor(slot)->SetModified(true);
+    form->Tools1Click();
+
+    prompter.answer(MessageAnswer::No);
+    batchItem("rec")->trigger();
+    EXPECT_TRUE(shownMessage("You must save this file, before to continue. Do you confirm?"));
+
+    // Yes, then Save As cancelled: still modified, so nothing runs.
+    prompter.answer(MessageAnswer::Yes);
+    prompter.answerFile(kelpa::FileDialogResult{});
+    batchItem("rec")->trigger();
+    pump(500);
+    EXPECT_FALSE(QFile::exists(record()));
+
+    // Yes, then saved under a new name: the batch gets that name.
+    prompter.answer(MessageAnswer::Yes);
+    prompter.answerFile(path("saved.txt"), 3); // plain text
+    batchItem("rec")->trigger();
+    const QStringList lines = recorded(record());
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0], path("saved.txt"));
+}
+
+TEST_F(ToolsTest, WithTheBatchWindowOnTheBatchRunsInTheDesktopsTerminal)
+{
+    // A terminal of our own on the search path records how it was asked to run the batch.
+    ASSERT_TRUE(QDir(folder).mkdir("bin"));
+    writeRecorder(path("bin/x-terminal-emulator"), record());
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(path("bin")) + ':' + oldPath);
+    writeFile(path("Kelpa.ini"), "Maximized=N\r\nBatchscope=Y\r\n");
+    start();
+    EXPECT_TRUE(form->action("Batchwindow1")->isChecked());
+    writeFile(path("Batches/zip.bat"), "");
+    writeFile(path("doc.txt"), "text\r\n");
+    form->OpenDocument(path("doc.txt"), false, {});
+    form->Tools1Click();
+    batchItem("zip")->trigger();
+    const QStringList lines = recorded(record());
+    qputenv("PATH", oldPath);
+    EXPECT_EQ(lines, (QStringList{path("Batches"), "-e", "/bin/sh", path("Batches/zip.bat"), path("doc.txt")}));
+}
+
+TEST_F(ToolsTest, BatchWindowSettingIsWrittenBack)
+{
+    start();
+    form->action("Batchwindow1")->trigger();
+    form->close();
+    EXPECT_TRUE(fileBytes(path("Kelpa.ini")).contains("Batchscope=Y"));
+}
+
+TEST_F(ToolsTest, DesktopShortcutIsMadeOnceAndAnExistingOneKept)
+{
+    start();
+    const QString link = kelpa::ShortcutPath("Kelpa", kelpa::CSIDL_DESKTOPDIRECTORY);
+    ASSERT_FALSE(QFile::exists(link));
+    form->findChild<QAction *>("Createshortcutondesktop1")->trigger();
+    ASSERT_TRUE(QFile::exists(link));
+    EXPECT_EQ(kelpa::platform::launcherTarget(link), kelpa::platform::programFilePath());
+    writeFile(link, "the user's own");
+    form->findChild<QAction *>("Createshortcutondesktop1")->trigger();
+    EXPECT_EQ(fileBytes(link), "the user's own");
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(ToolsTest, AssociatingFileTypesRegistersTheEditor)
+{
+    start();
+    // ".rtf" already names a type: the editor goes under it.
+    {
+        kelpa::platform::RegistryKey key(kelpa::platform::RegistryRoot::ClassesRoot);
+        ASSERT_TRUE(key.openKey(".rtf", true));
+        ASSERT_TRUE(key.writeString({}, "Word.RTF.8"));
+    }
+    struct Case {
+        const char *item, *ext, *description, *type;
+    };
+    const Case cases[] = {
+        {"TXTfiles1", "TXT", "Plain text file", "TXT_auto_file"},
+        {"RTFfiles1", "RTF", "Rich text file", "Word.RTF.8"},
+        {"ECOfiles1", "ECO", "Encrypted and COmpressed file", "ECO_auto_file"},
+    };
+    const QString exe = kelpa::platform::programFilePath();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.item);
+        prompter.clear();
+        prompter.answer(MessageAnswer::No);
+        form->findChild<QAction *>(c.item)->trigger();
+        EXPECT_EQ(prompter.messages().at(0).text, QString("%1 (%2): do you want to associate this kind of file to Kelpa?")
+                                                      .arg(c.description, c.ext));
+        kelpa::platform::RegistryKey key(kelpa::platform::RegistryRoot::ClassesRoot);
+        EXPECT_FALSE(key.keyExists(QString(c.type) + "\\shell\\open\\command"));
+
+        prompter.answer(MessageAnswer::Yes);
+        form->findChild<QAction *>(c.item)->trigger();
+        ASSERT_TRUE(key.openKey(QString(c.type) + "\\shell\\open\\command", false));
+        EXPECT_EQ(key.readString({}).value_or(""), exe + " %1");
+        key.closeKey();
+        ASSERT_TRUE(key.openKey(QString(".") + c.ext, false));
+        EXPECT_EQ(key.readString({}).value_or(""), c.type);
+        EXPECT_EQ(form->statusPanel(3), QString(c.ext) + " Association completed.");
+    }
+    if (QStandardPaths::findExecutable("xdg-mime").isEmpty())
+        return;
+    QProcess query;
+    query.start("xdg-mime", {"query", "default", "text/plain"});
+    ASSERT_TRUE(query.waitForFinished(10000));
+    EXPECT_EQ(QString::fromUtf8(query.readAllStandardOutput()).trimmed(),
+              "kelpa-" + QFileInfo(exe).completeBaseName().toLower() + ".desktop");
+}
+
+TEST_F(ToolsTest, SpecialCharactersWithoutACharacterMap)
+{
+    for (const char *tool : {"gucharmap", "kcharselect", "gnome-characters"})
+        if (!QStandardPaths::findExecutable(tool).isEmpty())
+            GTEST_SKIP() << tool << " is installed";
+    start();
+    prompter.answer(MessageAnswer::Ok);
+    form->findChild<QAction *>("Specialcharacters1")->trigger();
+    const auto shown = prompter.messages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].caption, "Cannot launch the file");
+    EXPECT_EQ(shown[1].text, "CHARMAP.EXE not found");
+}
+
+TEST_F(ToolsTest, ReplaceNotepadAndItsUndoFromThePreferencesMenu)
+{
+    start();
+    QAction *item = form->action("ReplNotepad1");
+    ASSERT_NE(item, nullptr);
+    const QByteArray before = "[Default Applications]\ntext/plain=gedit.desktop\n";
+    QDir().mkpath(QFileInfo(mimeAppsListFile()).absolutePath());
+    writeFile(mimeAppsListFile(), before);
+
+    // Without the caller beside the editor nothing changes.
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_TRUE(shownMessageStarting("\"" + path("caller") + "\" not found"));
+    EXPECT_EQ(fileBytes(mimeAppsListFile()), before);
+
+    writeRecorder(path("caller"), record());
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_TRUE(QFile::exists(path("Notepad.bak.exe")));
+    EXPECT_TRUE(QFile::exists(kelpa::ShortcutPath("Kelpa", kelpa::CSIDL_DESKTOPDIRECTORY)));
+    EXPECT_TRUE(fileBytes(mimeAppsListFile()).contains("text/plain=kelpa-caller.desktop"));
+
+    // The check mark follows the backup when the menu opens.
+    item->setChecked(false);
+    form->Preferences1Click();
+    EXPECT_TRUE(item->isChecked());
+
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(QFile::exists(path("Notepad.bak.exe")));
+    EXPECT_EQ(fileBytes(mimeAppsListFile()), before);
+}
+
+TEST_F(ToolsTest, ThePageMenuNamesTheWordItWouldCheck)
+{
+    start();
+    form->NewPage(NewPageKind::Plain);
+    editor(form->CurrentPage())->SetText("one two three");
+    editor(form->CurrentPage())->SetSelStart(5);
+    auto *menu = form->findChild<QMenu *>("PopupMenu1");
+    ASSERT_NE(menu, nullptr);
+    QAction *item = form->action("Checkword1");
+    EXPECT_TRUE(menu->actions().contains(item));
+    emit menu->aboutToShow();
+    EXPECT_EQ(item->text(), "Chec&k \"two\"");
+}
