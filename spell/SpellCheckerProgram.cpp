@@ -2,6 +2,7 @@
 
 #include "platform/NamedMutex.h"
 #include "platform/WindowMessages.h"
+#include "spell/ClipboardKeeper.h"
 #include "spell/TForm_Merge.h"
 #include "spell/TKelpaSpellChecker.h"
 #include "support/Abort.h"
@@ -30,16 +31,25 @@ int RunSpellChecker(int &argc, char **argv)
         return 0;
     }
     platform::PostMessage(editor, WM_CLOSECHECKER, 0, 0);
+    platform::WindowHandle pastingEditor = 0;
     try {
         TForm_Merge merge;
         TKelpaSpellChecker form(&merge);
         SetMainForm(&form);
         QObject::connect(&form, &TKelpaSpellChecker::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+        QObject::connect(&form, &TKelpaSpellChecker::textLeftOnClipboard,
+                         [&pastingEditor](platform::WindowHandle to) { pastingEditor = to; });
         form.show();
         app.exec();
         SetMainForm(nullptr);
     } catch (const std::exception &e) {
         ShowException(e);
+    }
+    // The window is gone and a new checker may start; the handed-back text, though, lives only
+    // as long as this process on X11: it stays until the editor has it.
+    if (pastingEditor) {
+        mutex.release();
+        KeepClipboard(pastingEditor);
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "platform/codepage/CodePage.h"
 #include "platform/richedit/TRichEdit.h"
 #include "spell/CheckRun.h"
+#include "spell/ClipboardKeeper.h"
 #include "spell/CheckerFiles.h"
 #include "spell/Cp1251.h"
 #include "spell/TForm_Merge.h"
@@ -586,12 +587,16 @@ void TKelpaSpellChecker::Btn_OkClick()
     } else {
         RichEdit1->SelectAll();
         RichEdit1->CopyToClipboard();
+        // Before the editor is told: it pastes as soon as it hears.
+        ServeClipboardContent();
     }
     ++runGeneration_;
     closing_ = true;
     const platform::WindowHandle editor = EditorWindow;
     if (editor)
         platform::PostMessage(editor, WM_CHECKTEXT, 0, 0);
+    if (TransferMode != TransferExchangeFile)
+        emit textLeftOnClipboard(editor);
     hide();
     if (editor)
         platform::BringWindowToFront(editor);

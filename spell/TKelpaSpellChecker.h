@@ -128,6 +128,8 @@ public:
 signals:
     // The window has closed (OK, Cancel, the editor's close or the user's).
     void closed();
+    // OK put the text on the clipboard for `editor` to paste (0: no editor was told).
+    void textLeftOnClipboard(kelpa::platform::WindowHandle editor);
 
 protected:
     void showEvent(QShowEvent *event) override;
