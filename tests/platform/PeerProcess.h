@@ -8,6 +8,8 @@
 #include <QThread>
 #include <functional>
 
+#include "common/WaitUntil.h"
+
 namespace kelpa::test {
 
 inline void startPeer(QProcess &p, const QStringList &arguments)
@@ -20,20 +22,6 @@ inline void startPeer(QProcess &p, const QStringList &arguments)
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.start(QStringLiteral(PEER_PATH), arguments);
     p.waitForStarted(10000);
-}
-
-// Runs the event loop until `done` holds or the time is up; returns `done()`.
-inline bool waitUntil(const std::function<bool()> &done, int ms = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
 }
 
 // The peer's first output line ("ready <handle>", "held", ...).

@@ -2,6 +2,7 @@
 // clipboard's content there lives only as long as the program that owns it.
 #include "common/QtFixtures.h"
 #include "common/TempDir.h"
+#include "common/WaitUntil.h"
 #include "platform/NamedMutex.h"
 #include "platform/WindowMessages.h"
 #include "spell/ClipboardKeeper.h"
@@ -22,18 +23,7 @@ using kelpa::test::q;
 
 namespace {
 
-bool waitUntil(const std::function<bool()> &done, int ms = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
+using kelpa::test::waitUntil;
 
 class ClipboardHandBack : public ::testing::Test {
 protected:

@@ -3,6 +3,7 @@
 // dictionary pane.
 #include "common/QtFixtures.h"
 #include "common/TempDir.h"
+#include "common/WaitUntil.h"
 #include "engine/TOBRINEngine.h"
 #include "platform/WindowMessages.h"
 #include "platform/richedit/TRichEdit.h"
@@ -39,18 +40,7 @@ using kelpa::test::q;
 
 namespace {
 
-bool waitUntil(const std::function<bool()> &done, int ms = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using kelpa::test::waitUntil;
 
 // Lets messages in flight arrive.
 void settle()

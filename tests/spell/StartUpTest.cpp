@@ -3,6 +3,7 @@
 // the real message layer.
 #include "common/QtFixtures.h"
 #include "common/TempDir.h"
+#include "common/WaitUntil.h"
 #include "engine/TOBRINEngine.h"
 #include "platform/NamedMutex.h"
 #include "platform/WindowMessages.h"
@@ -25,18 +26,7 @@ using kelpa::test::q;
 
 namespace {
 
-bool waitUntil(const std::function<bool()> &done, int ms = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
+using kelpa::test::waitUntil;
 
 class SpellCheckerStart : public ::testing::Test {
 protected:
