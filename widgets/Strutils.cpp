@@ -693,7 +693,9 @@ std::string XorDecode(const std::string &Key, const std::string &Source)
     std::string r;
     for (std::size_t i = 0; i + 1 < Source.size(); i += 2) {
         std::int32_t v = 0;
-        if (!TryStrToInt("$" + Source.substr(i, 2), v))
+        std::string hex = "$";
+        hex.append(Source, i, 2);
+        if (!TryStrToInt(hex, v))
             v = 32;
         auto b = static_cast<std::uint8_t>(v);
         if (!Key.empty())
