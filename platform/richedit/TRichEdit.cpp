@@ -1,5 +1,6 @@
 #include "platform/richedit/TRichEdit.h"
 
+#include "platform/richedit/PlainPageLayout.h"
 #include "platform/richedit/TRichEditConvert.h"
 #include "platform/richedit/TRichEditPrinter.h"
 #include "platform/richedit/rtf/RtfReader.h"
@@ -172,6 +173,13 @@ void TRichEdit::SetPlainText(bool plain)
     linesKnown_ = 0;
     setAcceptRichText(!plain);
     applyShaping();
+    // A plain page lays out only what is shown, so that an edit costs what it touches; rich
+    // pages keep Qt's layout (a null layout makes the document create Qt's again).
+    const bool ours = qobject_cast<PlainPageLayout *>(document()->documentLayout()) != nullptr;
+    if (plain && !ours)
+        document()->setDocumentLayout(new PlainPageLayout(document()));
+    else if (!plain && ours)
+        document()->setDocumentLayout(nullptr);
 }
 
 void TRichEdit::applyShaping()
