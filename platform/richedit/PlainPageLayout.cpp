@@ -364,6 +364,7 @@ void PlainPageLayout::draw(QPainter *painter, const PaintContext &context)
     if (!ok)
         cursorWidth = 1;
 
+    paintedTop_ = clip.top();
     int number = blockAt(clip.top());
     for (QTextBlock block = doc->findBlockByNumber(number); block.isValid() && number < count;
          block = block.next(), ++number) {
@@ -428,6 +429,7 @@ void PlainPageLayout::refineStep()
     while (number < count && blocks_[static_cast<std::size_t>(number)].exact)
         ++number;
     bool changed = false;
+    qreal above = 0;
     inBackground_ = true;
     for (QTextBlock block = doc->findBlockByNumber(number); block.isValid() && number < count;
          block = block.next(), ++number) {
@@ -435,8 +437,12 @@ void PlainPageLayout::refineStep()
             continue;
         const bool wasLaidOut = block.layout()->lineCount() > 0;
         const qreal before = blocks_[static_cast<std::size_t>(number)].height;
+        const bool isAbove = top(number) + before <= paintedTop_;
         layOut(block, number);
-        changed = changed || blocks_[static_cast<std::size_t>(number)].height != before;
+        const qreal delta = blocks_[static_cast<std::size_t>(number)].height - before;
+        changed = changed || delta != 0;
+        if (isAbove)
+            above += delta;
         // Only the measure is kept: the lines of every block would cost memory by the line.
         if (!wasLaidOut)
             block.clearLayout();
@@ -449,6 +455,11 @@ void PlainPageLayout::refineStep()
     refineFrom_ = number;
     if (changed)
         emit update(QRectF(0, 0, kEverywhere, kEverywhere));
+    if (above != 0) {
+        paintedTop_ += above;
+        emitSizeIfChanged(); // the view's range first, then the scroll
+        emit heightAboveChanged(above);
+    }
 }
 
 void PlainPageLayout::timerEvent(QTimerEvent *event)

@@ -32,6 +32,12 @@ public:
     void resetDemandCount() { demandLayouts_ = 0; lastDemandBlock_ = -1; }
     // Stops or resumes the background pass that makes estimated heights exact.
     void setBackgroundEnabled(bool enabled);
+    bool backgroundDone() const { return refineFrom_ >= static_cast<int>(blocks_.size()); }
+
+signals:
+    // The background pass changed the height of blocks above the part last painted by dy: a
+    // view keeps its text in place by scrolling as much.
+    void heightAboveChanged(qreal dy);
 
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
@@ -75,4 +81,5 @@ private:
     mutable int demandLayouts_ = 0;
     mutable int lastDemandBlock_ = -1;
     mutable bool inBackground_ = false;
+    qreal paintedTop_ = 0;
 };

@@ -176,8 +176,14 @@ void TRichEdit::SetPlainText(bool plain)
     // A plain page lays out only what is shown, so that an edit costs what it touches; rich
     // pages keep Qt's layout (a null layout makes the document create Qt's again).
     const bool ours = qobject_cast<PlainPageLayout *>(document()->documentLayout()) != nullptr;
-    if (plain && !ours)
-        document()->setDocumentLayout(new PlainPageLayout(document()));
+    if (plain && !ours) {
+        auto *layout = new PlainPageLayout(document());
+        connect(layout, &PlainPageLayout::heightAboveChanged, this, [this](qreal dy) {
+            QScrollBar *bar = verticalScrollBar();
+            bar->setValue(bar->value() + static_cast<int>(std::lround(dy)));
+        });
+        document()->setDocumentLayout(layout);
+    }
     else if (!plain && ours)
         document()->setDocumentLayout(nullptr);
 }

@@ -3,6 +3,8 @@
 #include "platform/richedit/PlainPageLayout.h"
 #include "platform/richedit/TRichEdit.h"
 
+#include "common/WaitUntil.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QKeyEvent>
@@ -249,6 +251,36 @@ TEST(PlainPageLayout, EditsAndResizesLayOutOnlyWhatIsShown)
         EXPECT_LE(layout->demandLayouts(), 20);
         EXPECT_EQ(lastVisibleBlock(e), e.document()->blockCount() - 1);
     }
+}
+
+TEST(PlainPageLayout, TheBackgroundPassKeepsTheShownTextInPlace)
+{
+    TRichEdit e;
+    e.SetPlainText(true);
+    e.SetWordWrap(true);
+    e.resize(300, 300);
+    e.show();
+    QString text;
+    for (int i = 0; i < 6000; ++i)
+        text += QStringLiteral("%1 ").arg(i) + QStringLiteral("word ").repeated(i % 23) + QLatin1Char('\n');
+    e.LoadFromStream(text.toUtf8());
+    auto *layout = qobject_cast<PlainPageLayout *>(e.document()->documentLayout());
+    ASSERT_TRUE(layout);
+    layout->setBackgroundEnabled(false);
+    QApplication::processEvents();
+    ASSERT_FALSE(layout->backgroundDone());
+
+    e.verticalScrollBar()->setValue(e.verticalScrollBar()->maximum() / 2);
+    e.viewport()->repaint();
+    QTextCursor shown = e.cursorForPosition(QPoint(5, 5));
+    const QRect before = e.cursorRect(shown);
+    const qreal estimated = layout->documentSize().height();
+
+    layout->setBackgroundEnabled(true);
+    ASSERT_TRUE(kelpa::test::waitUntil([&] { return layout->backgroundDone(); }, 20000));
+    QApplication::processEvents();
+    ASSERT_NE(layout->documentSize().height(), estimated); // the estimate was off
+    EXPECT_EQ(e.cursorRect(shown).top(), before.top());
 }
 
 } // namespace
