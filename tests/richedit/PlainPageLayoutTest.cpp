@@ -7,6 +7,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -170,6 +171,23 @@ TEST(PlainPageLayout, PlacesBlocksCaretsAndHitsAsQtDoes)
                 p.both(edit.apply);
                 expectSameLayout(p, name + ", after " + edit.name);
             }
+        }
+}
+
+TEST(PlainPageLayout, PaintsAsQtDoes)
+{
+    for (const TextCase &t : kTexts)
+        for (bool wrap : {false, true}) {
+            Pair p(t.text, wrap);
+            p.both([](TRichEdit &e) {
+                e.SetHideSelection(false);
+                const int length = e.TextLength();
+                e.SetSelStart(length / 3);
+                e.SetSelLength(length / 3);
+            });
+            const QImage ours = p.ours->grab().toImage();
+            const QImage qts = p.qts->grab().toImage();
+            EXPECT_TRUE(ours == qts) << t.name << (wrap ? " wrapped" : " unwrapped");
         }
 }
 
