@@ -118,8 +118,7 @@ void PlainPageLayout::documentChanged(int from, int charsRemoved, int charsAdded
     if (!content && static_cast<int>(blocks_.size()) == count) {
         // The page's geometry or font: every block again, laid out when next needed.
         for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
-            if (b.layout()->lineCount() > 0)
-                b.clearLayout();
+            b.clearLayout();
         for (Block &b : blocks_) {
             b.exact = false;
             b.height = estimate(b);
@@ -204,12 +203,8 @@ int PlainPageLayout::blockAt(qreal y) const
     return std::clamp(static_cast<int>(it - begin) - 1, 0, count - 1);
 }
 
-bool PlainPageLayout::layOut(const QTextBlock &block, int number) const
+qreal PlainPageLayout::placeLines(QTextLayout &tl, const QTextBlock &block) const
 {
-    QTextLayout *tl = block.layout();
-    Block &entry = blocks_[static_cast<std::size_t>(number)];
-    if (entry.exact && tl->lineCount() > 0)
-        return false;
     const QTextDocument *doc = document();
     const QTextBlockFormat format = block.blockFormat();
     QTextOption option = doc->defaultTextOption();
@@ -222,16 +217,16 @@ bool PlainPageLayout::layOut(const QTextBlock &block, int number) const
     option.setAlignment(QStyle::visualAlignment(direction, align));
     if (format.nonBreakableLines() || doc->pageSize().width() < 0)
         option.setWrapMode(QTextOption::ManualWrap);
-    tl->setTextOption(option);
+    tl.setTextOption(option);
     const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
 
     const qreal left = format.leftMargin();
     const qreal right = availableWidth() - format.rightMargin();
     qreal y = 0;
     bool firstLine = true;
-    tl->beginLayout();
+    tl.beginLayout();
     for (;;) {
-        QTextLine line = tl->createLine();
+        QTextLine line = tl.createLine();
         if (!line.isValid())
             break;
         line.setLeadingIncluded(true);
@@ -243,26 +238,50 @@ bool PlainPageLayout::layOut(const QTextBlock &block, int number) const
             // As Qt's layout does it: a line that cannot be broken takes the width it needs.
             if (wordOrAnywhere) {
                 option.setWrapMode(QTextOption::WrapAnywhere);
-                tl->setTextOption(option);
+                tl.setTextOption(option);
             }
             line.setLineWidth(std::max(line.naturalTextWidth(), width));
             if (wordOrAnywhere) {
                 option.setWrapMode(QTextOption::WordWrap);
-                tl->setTextOption(option);
+                tl.setTextOption(option);
             }
         }
         line.setPosition(QPointF(x, y));
         y += line.height();
         widest_ = std::max(widest_, x + line.naturalTextWidth() + format.rightMargin());
     }
-    tl->endLayout();
+    tl.endLayout();
+    return y;
+}
+
+bool PlainPageLayout::layOut(const QTextBlock &block, int number) const
+{
+    QTextLayout *tl = block.layout();
+    Block &entry = blocks_[static_cast<std::size_t>(number)];
+    if (entry.exact && tl->lineCount() > 0)
+        return false;
+    const qreal height = placeLines(*tl, block);
     entry.exact = true;
-    setHeight(number, y);
-    if (!inBackground_) {
-        ++demandLayouts_;
-        lastDemandBlock_ = std::max(lastDemandBlock_, number);
-    }
+    setHeight(number, height);
+    ++demandLayouts_;
+    lastDemandBlock_ = std::max(lastDemandBlock_, number);
     return true;
+}
+
+void PlainPageLayout::measure(const QTextBlock &block, int number) const
+{
+    // A layout of its own, gone after: the block's would keep its lines' memory.
+    QTextLayout tl(block.text(), document()->defaultFont());
+    QList<QTextLayout::FormatRange> formats;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (fragment.isValid() && !fragment.charFormat().properties().isEmpty())
+            formats.append({fragment.position() - block.position(), fragment.length(), fragment.charFormat()});
+    }
+    tl.setFormats(formats);
+    const qreal height = placeLines(tl, block);
+    blocks_[static_cast<std::size_t>(number)].exact = true;
+    setHeight(number, height);
 }
 
 QTextBlock PlainPageLayout::placed(int number, const QTextBlock &block) const
@@ -430,28 +449,22 @@ void PlainPageLayout::refineStep()
         ++number;
     bool changed = false;
     qreal above = 0;
-    inBackground_ = true;
     for (QTextBlock block = doc->findBlockByNumber(number); block.isValid() && number < count;
          block = block.next(), ++number) {
         if (blocks_[static_cast<std::size_t>(number)].exact)
             continue;
-        const bool wasLaidOut = block.layout()->lineCount() > 0;
         const qreal before = blocks_[static_cast<std::size_t>(number)].height;
         const bool isAbove = top(number) + before <= paintedTop_;
-        layOut(block, number);
+        measure(block, number);
         const qreal delta = blocks_[static_cast<std::size_t>(number)].height - before;
         changed = changed || delta != 0;
         if (isAbove)
             above += delta;
-        // Only the measure is kept: the lines of every block would cost memory by the line.
-        if (!wasLaidOut)
-            block.clearLayout();
         if (clock.nsecsElapsed() > kStepNs) {
             ++number;
             break;
         }
     }
-    inBackground_ = false;
     refineFrom_ = number;
     if (changed)
         emit update(QRectF(0, 0, kEverywhere, kEverywhere));

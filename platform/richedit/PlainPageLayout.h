@@ -11,6 +11,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QBasicTimer>
 
+class QTextLayout;
+
 #include <vector>
 
 class PlainPageLayout : public QAbstractTextDocumentLayout {
@@ -58,6 +60,9 @@ private:
     bool wraps() const;
     // Lays the block out unless it is laid out at the current geometry; true when it was.
     bool layOut(const QTextBlock &block, int number) const;
+    // Measures the block without laying it out (a block laid out keeps its lines).
+    void measure(const QTextBlock &block, int number) const;
+    qreal placeLines(QTextLayout &layout, const QTextBlock &block) const;
     void setHeight(int number, qreal height) const;
     qreal top(int number) const; // number == count: the bottom of the last block
     int blockAt(qreal y) const;  // the block whose span holds y, clamped to the blocks
@@ -80,6 +85,5 @@ private:
     QSizeF lastReportedSize_;
     mutable int demandLayouts_ = 0;
     mutable int lastDemandBlock_ = -1;
-    mutable bool inBackground_ = false;
     qreal paintedTop_ = 0;
 };
