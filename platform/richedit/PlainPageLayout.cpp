@@ -106,7 +106,7 @@ void PlainPageLayout::rebuild()
     refineFrom_ = 0;
 }
 
-void PlainPageLayout::documentChanged(int from, int charsRemoved, int charsAdded)
+void PlainPageLayout::documentChanged(int from, int /*charsRemoved*/, int charsAdded)
 {
     QTextDocument *doc = document();
     const bool content = contentChanged_;
@@ -153,7 +153,6 @@ void PlainPageLayout::documentChanged(int from, int charsRemoved, int charsAdded
             topsValid_ = std::min(topsValid_, firstNumber);
             refineFrom_ = std::min(refineFrom_, firstNumber);
         }
-        (void)charsRemoved;
     }
     tops_.resize(blocks_.size() + 1);
     if (backgroundEnabled_)

@@ -8,6 +8,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -53,6 +54,10 @@ struct Pair {
         for (TRichEdit *e : {ours.get(), qts.get()}) {
             e->SetPlainText(true);
             e->SetWordWrap(wrap);
+            // Bars shown or not depend on the order sizes become known; the layouts are the
+            // point here, on views of one size.
+            e->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             e->resize(320, 240);
             e->show();
         }
@@ -61,13 +66,19 @@ struct Pair {
         for (TRichEdit *e : {ours.get(), qts.get()}) {
             e->LoadFromStream(text.toUtf8());
         }
-        QApplication::processEvents();
+        settle();
     }
     void both(const std::function<void(TRichEdit &)> &f)
     {
         f(*ours);
         f(*qts);
-        QApplication::processEvents();
+        settle();
+    }
+    // Ours learns heights as it lays blocks out: the scroll bars may take a few rounds.
+    static void settle()
+    {
+        for (int i = 0; i < 5; ++i)
+            QApplication::processEvents();
     }
 };
 
@@ -151,6 +162,17 @@ const Edit kEdits[] = {
     {"typing at the top", [](TRichEdit &e) { insertAt(e, 0, QStringLiteral("typed ")); }},
     {"a new line in the middle", [](TRichEdit &e) { insertAt(e, 0.5, QStringLiteral("one\ntwo")); }},
     {"typing at the end", [](TRichEdit &e) { insertAt(e, 1, QStringLiteral(" tail words to wrap perhaps")); }},
+    {"an input method's preedit",
+     [](TRichEdit &e) {
+         QInputMethodEvent preedit(QStringLiteral("pre\u0301edit"), {});
+         QApplication::sendEvent(&e, &preedit);
+     }},
+    {"its commit",
+     [](TRichEdit &e) {
+         QInputMethodEvent commit;
+         commit.setCommitString(QStringLiteral("committed"));
+         QApplication::sendEvent(&e, &commit);
+     }},
     {"a line break at the top", [](TRichEdit &e) { insertAt(e, 0, QString(QChar(QChar::LineSeparator))); }},
     {"removing across lines", [](TRichEdit &e) { removeAt(e, 0.3, 12); }},
     {"undo", [](TRichEdit &e) { e.Undo(); }},
