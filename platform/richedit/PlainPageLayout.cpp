@@ -17,7 +17,7 @@ namespace {
 constexpr qreal kEverywhere = 1e9;
 
 // A background step stays well inside a frame.
-constexpr qint64 kStepNs = 2'000'000;
+constexpr qint64 kStepNs = 1'000'000;
 
 } // namespace
 
