@@ -256,6 +256,8 @@ qreal PlainPageLayout::placeLines(QTextLayout &tl, const QTextBlock &block) cons
 bool PlainPageLayout::layOut(const QTextBlock &block, int number) const
 {
     QTextLayout *tl = block.layout();
+    if (!tl || number < 0 || number >= static_cast<int>(blocks_.size()))
+        return false;
     Block &entry = blocks_[static_cast<std::size_t>(number)];
     if (entry.exact && tl->lineCount() > 0)
         return false;
@@ -340,6 +342,8 @@ int PlainPageLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy)
         number = again;
         block = doc->findBlockByNumber(number);
     }
+    if (!block.isValid()) // asked while the document tells of a change not yet seen here
+        return accuracy == Qt::ExactHit ? -1 : 0;
     const QTextLayout *tl = placed(number, block).layout();
     QRectF textRect = tl->boundingRect();
     textRect.translate(tl->position());

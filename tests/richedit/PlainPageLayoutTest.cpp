@@ -213,6 +213,38 @@ TEST(PlainPageLayout, PaintsAsQtDoes)
         }
 }
 
+TEST(PlainPageLayout, AnswersListenersOfAChangeItHasNotSeenYet)
+{
+    TRichEdit e;
+    e.SetPlainText(true);
+    e.resize(300, 200);
+    e.show();
+    e.LoadFromStream(manyLines().repeated(3).toUtf8());
+    QApplication::processEvents();
+    QAbstractTextDocumentLayout *layout = e.document()->documentLayout();
+    int asked = 0;
+    // The document tells its listeners of a change before its layout.
+    QObject::connect(e.document(), &QTextDocument::contentsChange, &e, [&] {
+        const QSizeF size = layout->documentSize();
+        layout->hitTest(QPointF(10, size.height() - 2), Qt::FuzzyHit);
+        layout->hitTest(QPointF(10, size.height() / 2), Qt::ExactHit);
+        layout->blockBoundingRect(e.document()->lastBlock());
+        ++asked;
+    });
+    const std::function<void()> changes[] = {
+        [&] { removeAt(e, 0.2, e.TextLength() / 2); },
+        [&] { insertAt(e, 0.5, QStringLiteral("new\nlines\n").repeated(100)); },
+        [&] { e.Undo(); },
+        [&] { e.SetText(QString()); },
+    };
+    for (const auto &change : changes) {
+        change();
+        e.viewport()->repaint();
+    }
+    EXPECT_GE(asked, 4);
+    EXPECT_EQ(layout->hitTest(QPointF(10, 10), Qt::FuzzyHit), 0);
+}
+
 TEST(PlainPageLayout, RichPagesKeepQtsLayoutAndPlainPagesGetTheirsBack)
 {
     TRichEdit e;
