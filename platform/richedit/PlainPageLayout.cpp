@@ -450,7 +450,6 @@ void PlainPageLayout::refineStep()
     int number = std::clamp(refineFrom_, 0, count);
     while (number < count && blocks_[static_cast<std::size_t>(number)].exact)
         ++number;
-    bool changed = false;
     qreal above = 0;
     for (QTextBlock block = doc->findBlockByNumber(number); block.isValid() && number < count;
          block = block.next(), ++number) {
@@ -459,22 +458,20 @@ void PlainPageLayout::refineStep()
         const qreal before = blocks_[static_cast<std::size_t>(number)].height;
         const bool isAbove = top(number) + before <= paintedTop_;
         measure(block, number);
-        const qreal delta = blocks_[static_cast<std::size_t>(number)].height - before;
-        changed = changed || delta != 0;
         if (isAbove)
-            above += delta;
+            above += blocks_[static_cast<std::size_t>(number)].height - before;
         if (clock.nsecsElapsed() > kStepNs) {
             ++number;
             break;
         }
     }
     refineFrom_ = number;
-    if (changed)
-        emit update(QRectF(0, 0, kEverywhere, kEverywhere));
     if (above != 0) {
         paintedTop_ += above;
         emitSizeIfChanged(); // the view's range first, then the scroll
         emit heightAboveChanged(above);
+        // The view scrolled by copying what it showed, but the text stayed where it was.
+        emit update(QRectF(0, 0, kEverywhere, kEverywhere));
     }
 }
 
