@@ -93,6 +93,67 @@ void groupLines(QString &text)
             c = QChar(QChar::LineSeparator);
 }
 
+// A line longer than this is held in pieces (see splitLongLines).
+int pieceLength = 4096;
+
+// Set on the paragraph that continues a line: the blank (space or tab) the break before it
+// stands for. The text engine lays out a paragraph whole on every edit; a line of megabytes
+// in pieces of a few thousand characters costs a piece, and as the break takes the place of a
+// blank, every position stays what it is in the line.
+constexpr int kPieceBlank = QTextFormat::UserProperty + 0x4B;
+
+char16_t pieceBlank(const QTextBlock &block)
+{
+    return static_cast<char16_t>(block.blockFormat().intProperty(kPieceBlank));
+}
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+struct PieceBreak {
+    qsizetype at;
+    char16_t blank;
+};
+
+// In lines ('\n' breaks) longer than pieceLength, a blank about every pieceLength characters
+// becomes U+2029: the last blank within the next pieceLength characters, else the first one
+// after them. Returns the blanks replaced, in order.
+std::vector<PieceBreak> splitLongLines(QString &text)
+{
+    std::vector<PieceBreak> blanks;
+    const qsizetype n = text.size();
+    if (n <= pieceLength)
+        return blanks;
+    QChar *p = text.data();
+    qsizetype lineStart = 0;
+    while (lineStart < n) {
+        qsizetype lineEnd = text.indexOf(QChar(u'\n'), lineStart);
+        if (lineEnd < 0)
+            lineEnd = n;
+        qsizetype from = lineStart;
+        while (lineEnd - from > pieceLength) {
+            qsizetype at = -1;
+            for (qsizetype i = from + pieceLength; i > from; --i)
+                if (isBlank(p[i])) {
+                    at = i;
+                    break;
+                }
+            for (qsizetype i = from + pieceLength + 1; at < 0 && i < lineEnd; ++i)
+                if (isBlank(p[i]))
+                    at = i;
+            if (at < 0)
+                break;
+            blanks.push_back({at, p[at].unicode()});
+            p[at] = QChar(QChar::ParagraphSeparator);
+            from = at + 1;
+        }
+        lineStart = lineEnd + 1;
+    }
+    return blanks;
+}
+
 int countSeparators(QStringView text)
 {
     return static_cast<int>(text.count(QChar(QChar::LineSeparator)));
@@ -126,6 +187,16 @@ void forEachSelectedBlock(const QTextCursor &selection, Fn fn)
 } // namespace
 
 // ---------------------------------------------------------------- TRichEdit
+
+void TRichEdit::SetPieceLength(int characters)
+{
+    pieceLength = std::max(2, characters);
+}
+
+int TRichEdit::PieceLength()
+{
+    return pieceLength;
+}
 
 TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent)
 {
@@ -162,7 +233,7 @@ TRichEdit::~TRichEdit()
 
 void TRichEdit::SetPlainText(bool plain)
 {
-    if (plainText_ && !plain && document()->toRawText().contains(QChar(QChar::LineSeparator))) {
+    if (plainText_ && !plain && (pieces_ || document()->toRawText().contains(QChar(QChar::LineSeparator)))) {
         // The lines a plain page holds together become paragraphs of their own.
         const bool modified = Modified();
         const QString text = Text();
@@ -170,6 +241,7 @@ void TRichEdit::SetPlainText(bool plain)
         SetModified(modified);
     }
     plainText_ = plain;
+    pieces_ = pieces_ && plain;
     linesKnown_ = 0;
     setAcceptRichText(!plain);
     applyShaping();
@@ -264,7 +336,39 @@ void TRichEdit::SetRect(int left, int top, int right, int bottom)
 
 QString TRichEdit::Text() const
 {
-    return positionsText(document()->toRawText(), plainText_);
+    QString raw = document()->toRawText();
+    restoreBlanks(raw, 0);
+    return positionsText(std::move(raw), plainText_);
+}
+
+void TRichEdit::restoreBlanks(QString &raw, int docStart) const
+{
+    if (!pieces_ || raw.isEmpty())
+        return;
+    const qsizetype end = docStart + raw.size();
+    for (QTextBlock b = document()->findBlock(docStart); b.isValid() && b.position() <= end; b = b.next()) {
+        const qsizetype at = b.position() - 1;
+        if (at < docStart || at >= end)
+            continue;
+        if (const char16_t blank = pieceBlank(b))
+            raw[at - docStart] = QChar(blank);
+    }
+}
+
+QString TRichEdit::rangeText(int from, int to) const
+{
+    const QTextBlock block = document()->findBlock(from);
+    QString raw;
+    if (to <= block.position() + block.length() - 1) {
+        raw = block.text().mid(from - block.position(), to - from);
+    } else {
+        QTextCursor c(document());
+        c.setPosition(from);
+        c.setPosition(to, QTextCursor::KeepAnchor);
+        raw = c.selectedText();
+        restoreBlanks(raw, from);
+    }
+    return raw;
 }
 
 void TRichEdit::SetText(const QString &text)
@@ -273,6 +377,7 @@ void TRichEdit::SetText(const QString &text)
     c.beginEditBlock();
     c.select(QTextCursor::Document);
     c.removeSelectedText();
+    pieces_ = false;
     insertPlain(c, text);
     c.endEditBlock();
     setTextCursor(c);
@@ -286,6 +391,7 @@ int TRichEdit::TextLength() const
 void TRichEdit::Clear()
 {
     clear();
+    pieces_ = false;
     setCurrentCharFormat(QTextCharFormat());
     document()->setModified(false);
 }
@@ -297,14 +403,55 @@ bool TRichEdit::CanUndo() const
 
 void TRichEdit::insertPlain(QTextCursor &cursor, const QString &text)
 {
-    if (!needsNormalizing(text) && !(plainText_ && text.count(QChar(u'\n')) >= kLinesPerParagraph)) {
+    // A new paragraph takes the format of the one it comes from: in a piece, every line break
+    // would become another piece.
+    const bool inPiece = pieces_ && pieceBlank(cursor.block()) != 0;
+    if (!needsNormalizing(text) && !(inPiece && text.contains(QChar(u'\n'))) &&
+        !(plainText_ && (text.size() > pieceLength || text.count(QChar(u'\n')) >= kLinesPerParagraph))) {
         cursor.insertText(text);
         return;
     }
     QString normal = normalizeBreaks(text, plainText_);
-    if (plainText_)
+    std::vector<PieceBreak> breaks;
+    if (plainText_) {
+        breaks = splitLongLines(normal);
         groupLines(normal);
-    cursor.insertText(normal);
+    }
+    if (breaks.empty() && !inPiece) {
+        cursor.insertText(normal);
+        return;
+    }
+    std::vector<char16_t> blanks;
+    blanks.reserve(breaks.size());
+    for (const PieceBreak &b : breaks)
+        blanks.push_back(b.blank);
+    insertPieces(cursor, normal, blanks);
+}
+
+void TRichEdit::insertPieces(QTextCursor &cursor, const QString &text, const std::vector<char16_t> &blanks)
+{
+    pieces_ = pieces_ || !blanks.empty();
+    QTextBlockFormat line = cursor.blockFormat();
+    line.clearProperty(kPieceBlank);
+    std::size_t next = 0;
+    qsizetype from = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i <= n; ++i) {
+        if (i < n && text[i] != u'\n' && text[i] != QChar::ParagraphSeparator)
+            continue;
+        if (i > from)
+            cursor.insertText(text.mid(from, i - from));
+        if (i == n)
+            break;
+        if (text[i] == u'\n' || next >= blanks.size()) {
+            cursor.insertBlock(line);
+        } else {
+            QTextBlockFormat piece = line;
+            piece.setProperty(kPieceBlank, blanks[next++]);
+            cursor.insertBlock(piece);
+        }
+        from = i + 1;
+    }
 }
 
 void TRichEdit::noteChange(int from, int added)
@@ -312,7 +459,8 @@ void TRichEdit::noteChange(int from, int added)
     // The paragraphs the change touched count their lines again, and the index holds up to
     // the first of them.
     QTextBlock block = document()->findBlock(from);
-    linesKnown_ = std::min(linesKnown_, std::max(0, block.blockNumber()));
+    // (A paragraph's entry also depends on whether the next one is a piece.)
+    linesKnown_ = std::min(linesKnown_, std::max(0, block.blockNumber() - 1));
     const QTextBlock last = document()->findBlock(from + added);
     while (block.isValid()) {
         block.setUserState(-1);
@@ -339,7 +487,9 @@ void TRichEdit::ensureLineIndex(int upTo, int line) const
             separators = countSeparators(b.text());
             b.setUserState(separators);
         }
-        total += 1 + separators;
+        // The next paragraph starts a line unless it continues this one.
+        const bool piece = pieces_ && i + 1 < blocks && pieceBlank(b.next()) != 0;
+        total += separators + (piece ? 0 : 1);
         firstLine_[static_cast<std::size_t>(i) + 1] = total;
     }
     linesKnown_ = i;
@@ -383,18 +533,33 @@ bool TRichEdit::lineSpan(int line, int &start, int &end) const
     const auto known = static_cast<std::ptrdiff_t>(linesKnown_);
     if (firstLine_[static_cast<std::size_t>(known)] <= line)
         return false; // past the last line
+    // The line ends in the last paragraph starting on or before it; it starts there too unless
+    // that paragraph is one of its pieces.
     const auto it = std::upper_bound(firstLine_.begin(), firstLine_.begin() + known + 1, line);
-    const auto number = static_cast<int>(it - firstLine_.begin()) - 1;
-    const QTextBlock block = document()->findBlockByNumber(number);
-    const QString text = block.text();
-    qsizetype from = 0;
-    for (int skip = line - firstLine_[static_cast<std::size_t>(number)]; skip > 0; --skip)
-        from = text.indexOf(QChar(QChar::LineSeparator), from) + 1;
+    const auto last = static_cast<int>(it - firstLine_.begin()) - 1;
+    int first = last;
+    if (pieces_ && firstLine_[static_cast<std::size_t>(last)] == line) {
+        first = static_cast<int>(std::lower_bound(firstLine_.begin(), it, line) - firstLine_.begin());
+        if (first > 0 && pieceBlank(document()->findBlockByNumber(first)) != 0)
+            --first; // begins after a line separator in the paragraph before the first piece
+    }
+    const auto skipLines = [](const QString &text, int lines) {
+        qsizetype at = 0;
+        for (; lines > 0; --lines)
+            at = text.indexOf(QChar(QChar::LineSeparator), at) + 1;
+        return at;
+    };
+    const QTextBlock startBlock = document()->findBlockByNumber(first);
+    start = startBlock.position() +
+            static_cast<int>(skipLines(startBlock.text(), line - firstLine_[static_cast<std::size_t>(first)]));
+    const QTextBlock endBlock = first == last ? startBlock : document()->findBlockByNumber(last);
+    const QString text = endBlock.text();
+    const qsizetype from = first == last ? start - endBlock.position()
+                                         : skipLines(text, line - firstLine_[static_cast<std::size_t>(last)]);
     qsizetype to = text.indexOf(QChar(QChar::LineSeparator), from);
     if (to < 0)
         to = text.size();
-    start = block.position() + static_cast<int>(from);
-    end = block.position() + static_cast<int>(to);
+    end = endBlock.position() + static_cast<int>(to);
     return true;
 }
 
@@ -410,6 +575,7 @@ void TRichEdit::LoadFromStream(std::string_view bytes)
     if (printer_)
         printer_->reset();
     omitted_ = 0;
+    pieces_ = false;
     if (!plainText_ && rtf::looksLikeRtf(bytes)) {
         const rtf::Document model = rtf::readRtf(bytes);
         omitted_ = model.omitted;
@@ -424,9 +590,28 @@ void TRichEdit::LoadFromStream(std::string_view bytes)
         // The break after the last line ends that line; it starts no new one.
         if (text.endsWith(QChar(u'\n')))
             text.chop(1);
-        if (plainText_)
+        std::vector<PieceBreak> breaks;
+        if (plainText_) {
+            breaks = splitLongLines(text);
             groupLines(text);
+        }
         setPlainText(text);
+        pieces_ = !breaks.empty();
+        if (pieces_) {
+            const bool undo = document()->isUndoRedoEnabled();
+            document()->setUndoRedoEnabled(false);
+            QTextCursor c(document());
+            c.beginEditBlock();
+            for (const PieceBreak &b : breaks) {
+                c.setPosition(static_cast<int>(b.at) + 1);
+                QTextBlockFormat f = c.blockFormat();
+                f.setProperty(kPieceBlank, b.blank);
+                c.setBlockFormat(f);
+            }
+            c.endEditBlock();
+            document()->setUndoRedoEnabled(undo);
+            linesKnown_ = 0;
+        }
     }
     setCurrentCharFormat(QTextCursor(document()).charFormat());
     document()->setModified(false);
@@ -498,9 +683,14 @@ TRichEdit::PlainBytes TRichEdit::PlainStream() const
     out.reserve(TextLength() + TextLength() / 8 + 16);
     if (encoding_ == TextEncoding::Utf8Bom)
         out.append("\xEF\xBB\xBF");
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+    for (QTextBlock b = document()->begin(); b.isValid();) {
         appendUtf8Lines(out, b.text());
-        out.append("\r\n");
+        b = b.next();
+        const char16_t blank = pieces_ && b.isValid() ? pieceBlank(b) : 0;
+        if (blank)
+            out.append(static_cast<char>(blank));
+        else
+            out.append("\r\n");
     }
     return {out, encoding_};
 }
@@ -568,7 +758,10 @@ void TRichEdit::SetSelLength(int length)
 
 QString TRichEdit::SelText() const
 {
-    return positionsText(textCursor().selectedText(), plainText_);
+    const QTextCursor c = textCursor();
+    QString raw = c.selectedText();
+    restoreBlanks(raw, c.selectionStart());
+    return positionsText(std::move(raw), plainText_);
 }
 
 void TRichEdit::SetSelText(const QString &text)
@@ -641,16 +834,62 @@ int TRichEdit::FindText(const QString &text, int start, int length, TSearchTypes
     start = std::clamp(start, 0, total);
     const long long end = std::min<long long>(static_cast<long long>(start) + length, total);
     QTextDocument::FindFlags flags;
-    if (options & TSearchType::WholeWord)
-        flags |= QTextDocument::FindWholeWords;
     if (options & TSearchType::MatchCase)
         flags |= QTextDocument::FindCaseSensitively;
+    // Whole words are checked here: the text engine's own check goes on after a rejected hit
+    // past its end, missing a hit that starts within it ("a a" in "ba a a").
+    const auto wordAt = [this](int s, int e) {
+        return !(s > 0 && document()->characterAt(s - 1).isLetterOrNumber()) &&
+               !document()->characterAt(e).isLetterOrNumber();
+    };
     QTextCursor from(document());
     from.setPosition(start);
-    const QTextCursor hit = document()->find(text, from, flags);
-    if (hit.isNull() || hit.selectionEnd() > end)
-        return -1;
-    return hit.selectionStart();
+    int found = -1;
+    for (;;) {
+        const QTextCursor hit = document()->find(text, from, flags);
+        if (hit.isNull() || hit.selectionEnd() > end)
+            break;
+        if (!(options & TSearchType::WholeWord) || wordAt(hit.selectionStart(), hit.selectionEnd())) {
+            found = hit.selectionStart();
+            break;
+        }
+        from.setPosition(hit.selectionStart() + 1);
+    }
+    if (!pieces_ || !(text.contains(QChar(u' ')) || text.contains(QChar(u'\t'))))
+        return found;
+    // A hit across the break before a piece holds the blank that break stands for; the search
+    // within paragraphs cannot see it.
+    const int n = static_cast<int>(text.size());
+    const Qt::CaseSensitivity cs = (options & TSearchType::MatchCase) ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    int best = found >= 0 ? found : static_cast<int>(end); // hits start before this
+    for (QTextBlock b = document()->findBlock(start).next(); b.isValid(); b = b.next()) {
+        const int at = b.position() - 1;
+        if (at - n + 1 >= best || at >= end)
+            break;
+        if (pieceBlank(b) == 0)
+            continue;
+        const int from0 = std::max(start, at - n + 1);
+        const int w0 = std::max(0, from0 - 1);
+        const int w1 = std::min<int>(total, std::min<long long>(end, at + n) + 1);
+        QString window = rangeText(w0, w1);
+        window.replace(QChar::Nbsp, QChar(u' ')); // as the search within paragraphs has it
+        for (qsizetype i = window.indexOf(text, from0 - w0, cs); i >= 0; i = window.indexOf(text, i + 1, cs)) {
+            const int h = w0 + static_cast<int>(i);
+            if (h > at || h >= best || h + n > end)
+                break;
+            if (h + n <= at)
+                continue;
+            if (options & TSearchType::WholeWord) {
+                const bool before = i > 0 && window[i - 1].isLetterOrNumber();
+                const bool after = i + n < window.size() && window[i + n].isLetterOrNumber();
+                if (before || after)
+                    continue;
+            }
+            best = h;
+            break;
+        }
+    }
+    return best < (found >= 0 ? found : static_cast<int>(end)) ? best : found;
 }
 
 // ---- model
@@ -738,6 +977,24 @@ void TRichEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    if (plainText_ && pieces_ && !isReadOnly() && (key == Qt::Key_Return || key == Qt::Key_Enter) &&
+        (shift & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == 0) {
+        // A new line in a piece starts a line, not another piece.
+        // (What a selection leaves keeps the paragraph format of its start.)
+        QTextCursor c = textCursor();
+        if (pieceBlank(document()->findBlock(c.selectionStart())) != 0) {
+            c.beginEditBlock();
+            c.removeSelectedText();
+            QTextBlockFormat line = c.blockFormat();
+            line.clearProperty(kPieceBlank);
+            c.insertBlock(line);
+            c.endEditBlock();
+            setTextCursor(c);
+            ensureCursorVisible();
+            event->accept();
+            return;
+        }
+    }
     if (plainText_ && (key == Qt::Key_Return || key == Qt::Key_Enter) && (shift & Qt::ShiftModifier)) {
         // A plain page has no line breaks inside paragraphs.
         QKeyEvent plainReturn(event->type(), key, shift & ~Qt::ShiftModifier, event->text(),
@@ -784,6 +1041,7 @@ QMimeData *TRichEdit::createMimeDataFromSelection() const
     auto *mime = new QMimeData;
     const QTextCursor c = textCursor();
     QString text = c.selectedText();
+    restoreBlanks(text, c.selectionStart());
     for (QChar &ch : text)
         if (ch.unicode() == 0x2029 || ch.unicode() == 0x2028)
             ch = QChar(u'\n');
@@ -1122,8 +1380,7 @@ QString TRichEditLines::Strings(int index) const
     int end = 0;
     if (owner_->TextLength() == 0 || !owner_->lineSpan(index, start, end))
         return {};
-    const QTextBlock block = owner_->document()->findBlock(start);
-    return positionsText(block.text().mid(start - block.position(), end - start), owner_->plainText_);
+    return positionsText(owner_->rangeText(start, end), owner_->plainText_);
 }
 
 void TRichEditLines::Add(const QString &line)
@@ -1183,7 +1440,8 @@ QString TRichEditLines::Text() const
 {
     if (owner_->TextLength() == 0)
         return {};
-    const QString raw = owner_->document()->toRawText();
+    QString raw = owner_->document()->toRawText();
+    owner_->restoreBlanks(raw, 0);
     const char16_t *in = reinterpret_cast<const char16_t *>(raw.utf16());
     const qsizetype n = raw.size();
     qsizetype breaks = 0;

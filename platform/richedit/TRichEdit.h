@@ -18,7 +18,8 @@
 // FormatRange all use these positions. "Lines" are paragraphs, whatever the word wrap; a plain
 // page has no breaks inside paragraphs, so there every line break ends a line ('\n' in Text()).
 // (Internally a plain page holds long texts in paragraphs of many lines, which keeps typing in
-// a 10 MB page fast; callers see lines only.)
+// a 10 MB page fast, and a very long line in several paragraphs, each break standing for a
+// space or tab of the line, which keeps typing in it fast; callers see lines only.)
 //
 // Streams: LoadFromStream in rich mode reads RTF when the data begins "{\rtf", otherwise plain
 // text; in plain mode it always reads plain text. Plain text is decoded by the code-page rule
@@ -160,6 +161,11 @@ public:
     };
     static PlainBytes EncodePlainPage(const QString &lines, kelpa::codepage::TextEncoding wanted);
 
+    // A plain page holds a line longer than this many characters in pieces of about this
+    // length, split at a space or tab (a line without one stays whole). For tests.
+    static void SetPieceLength(int characters);
+    static int PieceLength();
+
     // --- Mode and state
     bool PlainText() const { return plainText_; }
     void SetPlainText(bool plain);
@@ -282,6 +288,13 @@ private:
     class Printer;
 
     void insertPlain(QTextCursor &cursor, const QString &text);
+    // Inserts a text whose '\n' start lines and whose U+2029 start pieces of a long line (the
+    // blank each stands for in `blanks`, in order).
+    void insertPieces(QTextCursor &cursor, const QString &text, const std::vector<char16_t> &blanks);
+    // The document's text from docStart with the breaks before pieces turned back into the
+    // blanks they stand for.
+    void restoreBlanks(QString &raw, int docStart) const;
+    QString rangeText(int from, int to) const;
     void applyShaping();
     // Lines: paragraphs, and on a plain page also the line separators that hold long texts
     // together in fewer paragraphs (the text engine's work per keystroke grows with the
@@ -295,6 +308,7 @@ private:
     void noteChange(int from, int added);
 
     bool plainText_ = false;
+    bool pieces_ = false; // the page may hold a line in pieces
     bool hideSelection_ = true;
     TScrollStyle scrollBars_ = TScrollStyle::Both;
     qint64 textLimit_ = 0x7FFFFFFF;
