@@ -94,7 +94,7 @@ void groupLines(QString &text)
 }
 
 // A line longer than this is held in pieces (see splitLongLines).
-int pieceLength = 4096;
+int pieceLength = 1024;
 
 // Set on the paragraph that continues a line: the blank (space or tab) the break before it
 // stands for. The text engine lays out a paragraph whole on every edit; a line of megabytes
