@@ -1,7 +1,7 @@
 // The editor window with large documents, beside bare QPlainTextEdit and QTextEdit in the same
 // run: keystrokes (typed as a user types them, painted before the next one) at the top, middle
-// and end of a big plain page and inside one long line, opening, find, select all, copy, save,
-// and keystrokes in a big RTF document.
+// and end of a big plain page and inside one long line (of words, and of data without blanks),
+// opening, find, select all, copy, save, and keystrokes in a big RTF document.
 //
 // Run: QT_QPA_PLATFORM=offscreen build/bench/large_page_bench [--page-mb=N] [--line-mb=N]
 //      [--rtf-mb=N] [--benchmark_filter=...]
@@ -88,7 +88,24 @@ QByteArray words(qsizetype bytes, int breakAfter)
     return text;
 }
 
-enum class TextKind { Page, LongLine, Rtf };
+enum class TextKind { Page, LongLine, Rtf, Minified };
+
+// One line of data without a blank, as minified JSON has it.
+QByteArray minified(qsizetype bytes)
+{
+    std::mt19937 rng(3);
+    QByteArray text("[");
+    text.reserve(bytes + 100);
+    while (text.size() < bytes) {
+        text += "{\"";
+        text += kWords[rng() % std::size(kWords)];
+        text += "\":" + QByteArray::number(static_cast<int>(rng() % 100000)) + ",\"";
+        text += kWords[rng() % std::size(kWords)];
+        text += "\":[\"" + QByteArray(kWords[rng() % std::size(kWords)]) + "\",null]},";
+    }
+    text += "\"" + kNeedle.toUtf8() + "\"]";
+    return text;
+}
 
 QByteArray rtfBytes(std::size_t target)
 {
@@ -123,7 +140,7 @@ QByteArray rtfBytes(std::size_t target)
 // The file of a text, written once.
 QString fileOf(TextKind kind)
 {
-    static QString files[3];
+    static QString files[4];
     QString &name = files[static_cast<int>(kind)];
     if (!name.isEmpty())
         return name;
@@ -136,6 +153,10 @@ QString fileOf(TextKind kind)
     case TextKind::LongLine:
         name = pathOf(QStringLiteral("line.txt"));
         bytes = words(qsizetype(sizes.lineMb) << 20, 0);
+        break;
+    case TextKind::Minified:
+        name = pathOf(QStringLiteral("data.json"));
+        bytes = minified(qsizetype(sizes.lineMb) << 20);
         break;
     case TextKind::Rtf:
         name = pathOf(QStringLiteral("rich.rtf"));
@@ -597,6 +618,15 @@ void registerAll()
                                               keystroke(s, w, TextKind::LongLine, k, where.fraction, wrap, points);
                                           })
                             ->Unit(ms)->Iterations(iterationsOf(w, 10));
+    for (Widget w : kWidgets)
+        for (bool wrap : {false, true})
+            for (const Where &where : kWheres)
+                RegisterBenchmark((std::string("Keystroke/minified/") + nameOf(w) + "/8pt/" + where.name + "/" + nameOf(Key::Insert) +
+                                   (wrap ? "/wrap" : "/nowrap")).c_str(),
+                                  [=](benchmark::State &s) {
+                                      keystroke(s, w, TextKind::Minified, Key::Insert, where.fraction, wrap, 8);
+                                  })
+                    ->Unit(ms)->Iterations(iterationsOf(w, 10));
     for (Widget w : {Widget::Kelpa, Widget::QTextEdit})
         for (const Where &where : kWheres)
             for (Key k : {Key::Insert, Key::Backspace, Key::Enter})

@@ -1,4 +1,5 @@
 #include "platform/richedit/PlainPageLayout.h"
+#include "platform/richedit/PieceBreak.h"
 
 #include <QElapsedTimer>
 #include <QPainter>
@@ -143,6 +144,9 @@ void PlainPageLayout::documentChanged(int from, int /*charsRemoved*/, int charsA
             blocks_.erase(at, blocks_.begin() + oldLast + 1);
             blocks_.insert(blocks_.begin() + firstNumber, static_cast<std::size_t>(lastNumber - firstNumber + 1),
                            Block{});
+            // The mark shown after the piece before is the one the first block's break stands for.
+            if (piecebreak::before(first) != 0 && first.previous().isValid())
+                first.previous().clearLayout();
             int n = firstNumber;
             for (QTextBlock b = first; b.isValid() && n <= lastNumber; b = b.next(), ++n) {
                 b.clearLayout();
@@ -202,6 +206,38 @@ int PlainPageLayout::blockAt(qreal y) const
     return std::clamp(static_cast<int>(it - begin) - 1, 0, count - 1);
 }
 
+bool PlainPageLayout::layOutTail(const QTextBlock &block, QTextLayout &tail) const
+{
+    const char16_t mark = piecebreak::shownAfter(block);
+    if (mark == 0)
+        return false;
+    tail.setText(QString(QChar(mark)));
+    tail.setFont(document()->defaultFont());
+    QTextCharFormat format = block.charFormat();
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+        if (it.fragment().isValid())
+            format = it.fragment().charFormat();
+    if (!format.properties().isEmpty())
+        tail.setFormats({{0, 1, format}});
+    QTextOption option = document()->defaultTextOption();
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setAlignment(Qt::AlignLeft);
+    option.setTextDirection(block.textDirection());
+    tail.setTextOption(option);
+    tail.beginLayout();
+    QTextLine line = tail.createLine();
+    line.setLeadingIncluded(true);
+    line.setLineWidth(kEverywhere);
+    tail.endLayout();
+    return true;
+}
+
+qreal PlainPageLayout::tailWidth(const QTextBlock &block) const
+{
+    QTextLayout tail;
+    return layOutTail(block, tail) ? tail.lineAt(0).naturalTextWidth() : 0;
+}
+
 qreal PlainPageLayout::placeLines(QTextLayout &tl, const QTextBlock &block) const
 {
     const QTextDocument *doc = document();
@@ -221,6 +257,11 @@ qreal PlainPageLayout::placeLines(QTextLayout &tl, const QTextBlock &block) cons
 
     const qreal left = format.leftMargin();
     const qreal right = availableWidth() - format.rightMargin();
+    // The mark a piece ends in is shown after its last line: with wrap, that line leaves room.
+    const qreal tail = tailWidth(block);
+    const bool wrapping = option.wrapMode() != QTextOption::NoWrap && option.wrapMode() != QTextOption::ManualWrap;
+    const qsizetype textLength = tl.text().size();
+    bool narrowed = false;
     qreal y = 0;
     bool firstLine = true;
     tl.beginLayout();
@@ -231,8 +272,14 @@ qreal PlainPageLayout::placeLines(QTextLayout &tl, const QTextBlock &block) cons
         line.setLeadingIncluded(true);
         const qreal x = left + (firstLine ? format.textIndent() : 0);
         firstLine = false;
-        const qreal width = right - x;
+        qreal width = right - x;
         line.setLineWidth(width);
+        if (tail > 0 && wrapping && !narrowed && width > tail && line.textStart() + line.textLength() >= textLength &&
+            line.naturalTextWidth() + tail > width) {
+            narrowed = true;
+            width -= tail;
+            line.setLineWidth(width);
+        }
         if (line.naturalTextWidth() > width) {
             // As Qt's layout does it: a line that cannot be broken takes the width it needs.
             if (wordOrAnywhere) {
@@ -247,7 +294,8 @@ qreal PlainPageLayout::placeLines(QTextLayout &tl, const QTextBlock &block) cons
         }
         line.setPosition(QPointF(x, y));
         y += line.height();
-        widest_ = std::max(widest_, x + line.naturalTextWidth() + format.rightMargin());
+        const bool last = line.textStart() + line.textLength() >= textLength;
+        widest_ = std::max(widest_, x + line.naturalTextWidth() + (last ? tail : 0) + format.rightMargin());
     }
     tl.endLayout();
     return y;
@@ -414,6 +462,19 @@ void PlainPageLayout::draw(QPainter *painter, const PaintContext &context)
         const QPen oldPen = painter->pen();
         painter->setPen(context.palette.color(QPalette::Text));
         tl->draw(painter, QPointF(), selections, clip);
+        QTextLayout tail;
+        if (tl->lineCount() > 0 && layOutTail(block, tail)) {
+            const QTextLine last = tl->lineAt(tl->lineCount() - 1);
+            qreal x = last.cursorToX(length - 1);
+            if (block.textDirection() == Qt::RightToLeft)
+                x -= tail.lineAt(0).naturalTextWidth();
+            QList<QTextLayout::FormatRange> marked;
+            for (const QTextLayout::FormatRange &range : selections)
+                if (range.start <= length - 1 && range.start + range.length >= length &&
+                    !range.format.hasProperty(QTextFormat::FullWidthSelection))
+                    marked.append({0, 1, range.format});
+            tail.draw(painter, tl->position() + QPointF(x, last.y()), marked, clip);
+        }
         if ((context.cursorPosition >= position && context.cursorPosition < position + length) ||
             (context.cursorPosition < -1 && !tl->preeditAreaText().isEmpty())) {
             int at = context.cursorPosition;

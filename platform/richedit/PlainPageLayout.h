@@ -63,6 +63,9 @@ private:
     // Measures the block without laying it out (a block laid out keeps its lines).
     void measure(const QTextBlock &block, int number) const;
     qreal placeLines(QTextLayout &layout, const QTextBlock &block) const;
+    // The punctuation mark a piece of a long line ends in, laid out to be drawn after its text.
+    bool layOutTail(const QTextBlock &block, QTextLayout &tail) const;
+    qreal tailWidth(const QTextBlock &block) const;
     void setHeight(int number, qreal height) const;
     qreal top(int number) const; // number == count: the bottom of the last block
     int blockAt(qreal y) const;  // the block whose span holds y, clamped to the blocks

@@ -1,5 +1,6 @@
 #include "platform/richedit/TRichEdit.h"
 
+#include "platform/richedit/PieceBreak.h"
 #include "platform/richedit/PlainPageLayout.h"
 #include "platform/richedit/TRichEditConvert.h"
 #include "platform/richedit/TRichEditPrinter.h"
@@ -96,20 +97,20 @@ void groupLines(QString &text)
 // A line longer than this is held in pieces (see splitLongLines).
 int pieceLength = 1024;
 
-// Set on the paragraph that continues a line: the blank (space or tab) the break before it
-// stands for. The text engine lays out a paragraph whole on every edit; a line of megabytes
-// in pieces of a few thousand characters costs a piece, and as the break takes the place of a
-// blank, every position stays what it is in the line.
-constexpr int kPieceBlank = QTextFormat::UserProperty + 0x4B;
+// The text engine lays out a paragraph whole on every edit; a line of megabytes in pieces of
+// about pieceLength characters costs a piece, and as each break takes the place of a character
+// of the line, every position stays what it is in the line.
+using piecebreak::kProperty;
+constexpr int kPieceBlank = kProperty;
 
 char16_t pieceBlank(const QTextBlock &block)
 {
-    return static_cast<char16_t>(block.blockFormat().intProperty(kPieceBlank));
+    return piecebreak::before(block);
 }
 
-bool isBlank(QChar c)
+bool canBreakAt(QChar c, bool mark)
 {
-    return c == u' ' || c == u'\t';
+    return mark ? piecebreak::isMark(c.unicode()) : piecebreak::isBlank(c.unicode());
 }
 
 struct PieceBreak {
@@ -117,9 +118,10 @@ struct PieceBreak {
     char16_t blank;
 };
 
-// In lines ('\n' breaks) longer than pieceLength, a blank about every pieceLength characters
-// becomes U+2029: the last blank within the next pieceLength characters, else the first one
-// after them. Returns the blanks replaced, in order.
+// In lines ('\n' breaks) longer than pieceLength, a character about every pieceLength characters
+// becomes U+2029: the last blank within the next pieceLength characters, else the last
+// punctuation mark there (minified data), else the first blank after them, else the first mark.
+// Returns the characters replaced, in order.
 std::vector<PieceBreak> splitLongLines(QString &text)
 {
     std::vector<PieceBreak> blanks;
@@ -135,14 +137,14 @@ std::vector<PieceBreak> splitLongLines(QString &text)
         qsizetype from = lineStart;
         while (lineEnd - from > pieceLength) {
             qsizetype at = -1;
-            for (qsizetype i = from + pieceLength; i > from; --i)
-                if (isBlank(p[i])) {
-                    at = i;
-                    break;
-                }
-            for (qsizetype i = from + pieceLength + 1; at < 0 && i < lineEnd; ++i)
-                if (isBlank(p[i]))
-                    at = i;
+            for (bool mark : {false, true})
+                for (qsizetype i = from + pieceLength; at < 0 && i > from; --i)
+                    if (canBreakAt(p[i], mark))
+                        at = i;
+            for (bool mark : {false, true})
+                for (qsizetype i = from + pieceLength + 1; at < 0 && i < lineEnd; ++i)
+                    if (canBreakAt(p[i], mark))
+                        at = i;
             if (at < 0)
                 break;
             blanks.push_back({at, p[at].unicode()});
@@ -855,10 +857,14 @@ int TRichEdit::FindText(const QString &text, int start, int length, TSearchTypes
         }
         from.setPosition(hit.selectionStart() + 1);
     }
-    if (!pieces_ || !(text.contains(QChar(u' ')) || text.contains(QChar(u'\t'))))
+    if (!pieces_)
         return found;
-    // A hit across the break before a piece holds the blank that break stands for; the search
-    // within paragraphs cannot see it.
+    // A hit across the break before a piece holds the character that break stands for; the
+    // search within paragraphs cannot see it.
+    const auto canHold = [&text](char16_t c) {
+        return piecebreak::isBlank(c) ? text.contains(QChar(u' ')) || text.contains(QChar(u'\t'))
+                                      : text.contains(QChar(c));
+    };
     const int n = static_cast<int>(text.size());
     const Qt::CaseSensitivity cs = (options & TSearchType::MatchCase) ? Qt::CaseSensitive : Qt::CaseInsensitive;
     int best = found >= 0 ? found : static_cast<int>(end); // hits start before this
@@ -866,7 +872,7 @@ int TRichEdit::FindText(const QString &text, int start, int length, TSearchTypes
         const int at = b.position() - 1;
         if (at - n + 1 >= best || at >= end)
             break;
-        if (pieceBlank(b) == 0)
+        if (const char16_t c = pieceBlank(b); c == 0 || !canHold(c))
             continue;
         const int from0 = std::max(start, at - n + 1);
         const int w0 = std::max(0, from0 - 1);

@@ -162,7 +162,8 @@ public:
     static PlainBytes EncodePlainPage(const QString &lines, kelpa::codepage::TextEncoding wanted);
 
     // A plain page holds a line longer than this many characters in pieces of about this
-    // length, split at a space or tab (a line without one stays whole). For tests.
+    // length, split at a space or tab, else at an ASCII punctuation mark (a line with neither
+    // stays whole). For tests.
     static void SetPieceLength(int characters);
     static int PieceLength();
 
@@ -289,10 +290,10 @@ private:
 
     void insertPlain(QTextCursor &cursor, const QString &text);
     // Inserts a text whose '\n' start lines and whose U+2029 start pieces of a long line (the
-    // blank each stands for in `blanks`, in order).
+    // character each stands for in `blanks`, in order).
     void insertPieces(QTextCursor &cursor, const QString &text, const std::vector<char16_t> &blanks);
     // The document's text from docStart with the breaks before pieces turned back into the
-    // blanks they stand for.
+    // characters they stand for.
     void restoreBlanks(QString &raw, int docStart) const;
     QString rangeText(int from, int to) const;
     void applyShaping();

@@ -82,7 +82,9 @@ const QString kCases[][2] = {
     {"at the limit, one past", "abc def\nabc defg\nabc de"},
     {"tabs", "a\tb\tc\td\te\tf\tg\th\ti j k"},
     {"blanks in a row", "ab        cd          ef  gh"},
-    {"a line with no blank", "abcdefghijklmnopqrstuvwxyz\nab cd ef gh ij"},
+    {"minified data", "{\"ab\":[1,22,333],\"cdef\":{\"g\":\"h/i+j==\"},\"klmnop\":null}"},
+    {"marks and blanks", "abc,defghij klm;nopqrstu vw(x)yz"},
+    {"a line with no blank or mark", "abcdefghijklmnopqrstuvwxyz\nab cd ef gh ij"},
 };
 
 } // namespace
@@ -96,7 +98,7 @@ TEST(LongLinePieces, QueriesCopyAndSaveAsOnAWholeLine)
             auto split = page(c[1], 7, fill);
             expectSame(*whole, *split, "as filled");
             // The case is not vacuous: the long lines are in pieces.
-            if (c[0] != QLatin1String("a line with no blank") || fill == Fill::Paste) {
+            if (c[0] != QLatin1String("a line with no blank or mark") || fill == Fill::Paste) {
                 EXPECT_GT(split->document()->blockCount(), whole->document()->blockCount());
             }
             // Selections and the clipboard.
@@ -158,7 +160,7 @@ TEST(LongLinePieces, KeysAndUndoActAsOnAWholeLine)
         {"space", Qt::Key_Space, " "},      {"shift+right", Qt::Key_Right, "", Qt::ShiftModifier},
         {"right", Qt::Key_Right, ""},       {"left", Qt::Key_Left, ""},
     };
-    for (const auto &c : {kCases[0], kCases[1], kCases[4], kCases[6]})
+    for (const auto &c : {kCases[0], kCases[1], kCases[4], kCases[6], kCases[8]})
         for (const Key &k : keys) {
             SCOPED_TRACE(c[0].toStdString() + " / " + k.name);
             auto whole = page(c[1], 1 << 20, Fill::Load);
@@ -227,4 +229,95 @@ TEST(LongLinePieces, AMegabyteLineIsHeldInPiecesOfTheDefaultLength)
     for (QTextBlock b = e.document()->begin(); b.isValid(); b = b.next())
         longest = std::max(longest, b.length());
     EXPECT_LE(longest, TRichEdit::PieceLength() + 1);
+}
+
+namespace {
+
+std::unique_ptr<TRichEdit> shownPage(const QString &text, int pieceLength, bool wrap, int width)
+{
+    PieceLength length(pieceLength);
+    auto e = std::make_unique<TRichEdit>();
+    e->SetPlainText(true);
+    e->setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 11));
+    e->SetWordWrap(wrap);
+    e->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    e->resize(width, 200);
+    e->SetHideSelection(false);
+    e->show();
+    e->LoadFromStream(text.toUtf8());
+    QApplication::processEvents();
+    return e;
+}
+
+} // namespace
+
+// A piece that ends where the line has a punctuation mark shows the mark, as the row would
+// show it had the line a real break after it.
+TEST(LongLinePieces, APieceShowsTheMarkItEndsIn)
+{
+    const QString line = QStringLiteral("{\"ab\":[1,22],\"cd\":\"e/f\"}");
+    QString rows; // the line as a page without pieces shows it
+    {
+        auto split = shownPage(line, 5, false, 300);
+        ASSERT_GT(split->document()->blockCount(), 3);
+        for (QTextBlock b = split->document()->begin(); b.isValid(); b = b.next()) {
+            rows += b.text();
+            if (b.next().isValid())
+                rows += line[b.next().position() - 1] + QStringLiteral("\n");
+        }
+    }
+    for (bool wrap : {false, true}) {
+        SCOPED_TRACE(wrap ? "wrapped" : "unwrapped");
+        auto split = shownPage(line, 5, wrap, 300);
+        auto reference = shownPage(rows, 1 << 20, wrap, 300);
+        EXPECT_EQ(split->Text(), line);
+        EXPECT_TRUE(split->grab().toImage() == reference->grab().toImage());
+
+        // Selected, the mark is drawn as selected text: where it was drawn in the text's colour,
+        // it now is in the selected text's colour.
+        QTextCursor end(split->document()->begin());
+        end.movePosition(QTextCursor::EndOfBlock);
+        const QRect area = split->cursorRect(end).adjusted(0, 0, 12, 0).translated(split->viewport()->pos());
+        const QImage plain = split->grab().toImage();
+        std::vector<QPoint> glyph;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (plain.pixelColor(x, y) == split->palette().color(QPalette::Active, QPalette::Text))
+                    glyph.emplace_back(x, y);
+        ASSERT_FALSE(glyph.empty());
+        split->SetSelStart(1);
+        split->SetSelLength(end.position());
+        QApplication::processEvents();
+        const QImage selected = split->grab().toImage();
+        const QColor selectedText = split->palette().color(QPalette::Active, QPalette::HighlightedText);
+        int asSelected = 0;
+        for (const QPoint &at : glyph)
+            asSelected += selected.pixelColor(at) == selectedText;
+        EXPECT_GT(asSelected, static_cast<int>(glyph.size()) / 2);
+    }
+}
+
+// With word wrap the row a piece ends in leaves room for its mark.
+TEST(LongLinePieces, AWrappedPieceLeavesRoomForItsMark)
+{
+    auto probe = shownPage(QStringLiteral("x"), 1 << 20, true, 200);
+    const qreal advance = QFontMetricsF(probe->document()->defaultFont()).horizontalAdvance(QChar(u'x'));
+    const qreal available = probe->document()->textWidth() - 2 * probe->document()->documentMargin();
+    const int perRow = static_cast<int>(available / advance);
+    ASSERT_GT(perRow, 4);
+    // A piece exactly one row long, then one a letter short of it.
+    for (int letters : {perRow, perRow - 1}) {
+        SCOPED_TRACE(letters);
+        const QString line = (QString(letters, u'x') + QChar(u',')).repeated(3) + QStringLiteral("end");
+        auto e = shownPage(line, letters + 1, true, 200);
+        ASSERT_GE(e->document()->blockCount(), 3);
+        const QTextBlock first = e->document()->begin();
+        QTextLayout *tl = first.layout();
+        ASSERT_GT(tl->lineCount(), 0);
+        const QTextLine last = tl->lineAt(tl->lineCount() - 1);
+        EXPECT_LE(last.naturalTextWidth() + advance, available + 0.01);
+        EXPECT_EQ(tl->lineCount(), letters == perRow ? 2 : 1);
+        EXPECT_EQ(e->Text(), line);
+    }
 }
