@@ -857,10 +857,12 @@ int TRichEdit::FindText(const QString &text, int start, int length, TSearchTypes
         }
         from.setPosition(hit.selectionStart() + 1);
     }
-    if (!pieces_)
-        return found;
     // A hit across the break before a piece holds the character that break stands for; the
     // search within paragraphs cannot see it.
+    if (!pieces_ || std::none_of(text.begin(), text.end(), [](QChar c) {
+            return piecebreak::isBlank(c.unicode()) || piecebreak::isMark(c.unicode());
+        }))
+        return found;
     const auto canHold = [&text](char16_t c) {
         return piecebreak::isBlank(c) ? text.contains(QChar(u' ')) || text.contains(QChar(u'\t'))
                                       : text.contains(QChar(c));
