@@ -65,11 +65,9 @@ PageSet::WriteResult PageSet::write(int slot, std::uint8_t cipher)
     TRichEdit::PlainBytes out = page.Kind == PageKind::Plain
         ? page.Editor->PlainStream()
         : TRichEdit::PlainBytes{page.Editor->SaveToStream(), page.Editor->Encoding()};
-    if (page.Kind == PageKind::Plain && page.LfLineEnds) {
-        const std::string lf = documents::withLineEnd(std::string_view(out.bytes.constData(), static_cast<std::size_t>(out.bytes.size())),
-                                                      documents::LineEnd::Lf);
-        out.bytes = QByteArray(lf.data(), static_cast<qsizetype>(lf.size()));
-    }
+    if (page.Kind == PageKind::Plain && page.LfLineEnds)
+        out.bytes.truncate(static_cast<qsizetype>(
+            documents::toLfInPlace(out.bytes.data(), static_cast<std::size_t>(out.bytes.size()))));
     result.error = documents::writeTextFile(page.FileName, out.bytes);
     if (result.error.ok()) {
         // The page keeps its encoding until the file is in another one.

@@ -20,6 +20,10 @@ constexpr qreal kEverywhere = 1e9;
 // A background step stays well inside a frame.
 constexpr qint64 kStepNs = 1'000'000;
 
+// The background pass waits this long after the page was painted: while the user works with the
+// page, each of the user's steps comes without a background step's cost.
+constexpr int kQuietMs = 20;
+
 } // namespace
 
 PlainPageLayout::PlainPageLayout(QTextDocument *document) : QAbstractTextDocumentLayout(document)
@@ -144,8 +148,9 @@ void PlainPageLayout::documentChanged(int from, int /*charsRemoved*/, int charsA
             blocks_.erase(at, blocks_.begin() + oldLast + 1);
             blocks_.insert(blocks_.begin() + firstNumber, static_cast<std::size_t>(lastNumber - firstNumber + 1),
                            Block{});
-            // The mark shown after the piece before is the one the first block's break stands for.
-            if (piecebreak::before(first) != 0 && first.previous().isValid())
+            // The mark shown after the piece before is the one the first block's break stands
+            // for, which a change from the first block's start may have set.
+            if (from <= first.position() && piecebreak::before(first) != 0 && first.previous().isValid())
                 first.previous().clearLayout();
             int n = firstNumber;
             for (QTextBlock b = first; b.isValid() && n <= lastNumber; b = b.next(), ++n) {
@@ -435,6 +440,10 @@ void PlainPageLayout::draw(QPainter *painter, const PaintContext &context)
         cursorWidth = 1;
 
     paintedTop_ = clip.top();
+    if (selfUpdate_)
+        selfUpdate_ = false;
+    else
+        lastPaint_.start();
     int number = blockAt(clip.top());
     for (QTextBlock block = doc->findBlockByNumber(number); block.isValid() && number < count;
          block = block.next(), ++number) {
@@ -532,6 +541,7 @@ void PlainPageLayout::refineStep()
         emitSizeIfChanged(); // the view's range first, then the scroll
         emit heightAboveChanged(above);
         // The view scrolled by copying what it showed, but the text stayed where it was.
+        selfUpdate_ = true;
         emit update(QRectF(0, 0, kEverywhere, kEverywhere));
     }
 }
@@ -543,10 +553,13 @@ void PlainPageLayout::timerEvent(QTimerEvent *event)
         return;
     }
     const bool pending = backgroundEnabled_ && refineFrom_ < static_cast<int>(blocks_.size());
-    if (pending)
+    const bool quiet = !lastPaint_.isValid() || lastPaint_.elapsed() >= kQuietMs;
+    if (pending && quiet)
         refineStep();
     if (sizeCheckDue_ || pending)
         emitSizeIfChanged();
     if (!(backgroundEnabled_ && refineFrom_ < static_cast<int>(blocks_.size())) && !sizeCheckDue_)
         timer_.stop();
+    else
+        timer_.start(quiet ? 0 : kQuietMs, this);
 }

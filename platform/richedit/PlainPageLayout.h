@@ -10,6 +10,7 @@
 // wrap the width is that of the widest line laid out so far.
 #include <QAbstractTextDocumentLayout>
 #include <QBasicTimer>
+#include <QElapsedTimer>
 
 class QTextLayout;
 
@@ -89,4 +90,6 @@ private:
     mutable int demandLayouts_ = 0;
     mutable int lastDemandBlock_ = -1;
     qreal paintedTop_ = 0;
+    QElapsedTimer lastPaint_; // the last paint the background pass did not ask for
+    bool selfUpdate_ = false;
 };

@@ -36,16 +36,29 @@ LineEnd lineEndOf(std::string_view bytes)
 
 std::string withLineEnd(std::string_view crLfText, LineEnd lineEnd)
 {
-    if (lineEnd == LineEnd::CrLf)
-        return std::string(crLfText);
-    std::string out;
-    out.reserve(crLfText.size());
-    for (std::size_t i = 0; i < crLfText.size(); ++i) {
-        if (crLfText[i] == '\r' && i + 1 < crLfText.size() && crLfText[i + 1] == '\n')
-            continue;
-        out.push_back(crLfText[i]);
-    }
+    std::string out(crLfText);
+    if (lineEnd == LineEnd::Lf)
+        out.resize(toLfInPlace(out.data(), out.size()));
     return out;
+}
+
+std::size_t toLfInPlace(char *text, std::size_t size)
+{
+    // Runs between the CRs that end lines move down as wholes.
+    std::size_t to = 0;
+    std::size_t from = 0;
+    while (from < size) {
+        const void *cr = std::memchr(text + from, '\r', size - from);
+        std::size_t end = cr ? static_cast<std::size_t>(static_cast<const char *>(cr) - text) : size;
+        const bool lineEnd = end + 1 < size && text[end + 1] == '\n';
+        if (cr && !lineEnd)
+            ++end; // a lone CR stays
+        if (to != from)
+            std::memmove(text + to, text + from, end - from);
+        to += end - from;
+        from = lineEnd ? end + 1 : end;
+    }
+    return to;
 }
 
 PasswordCheck passwordCheck(DocumentKind kind, std::uint8_t compressionId, std::string_view text)

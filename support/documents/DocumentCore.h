@@ -43,6 +43,9 @@ enum class LineEnd { CrLf, Lf };
 LineEnd lineEndOf(std::string_view bytes);
 // Text whose lines end in CR LF (as asLines gives it) with every CR LF made `lineEnd`.
 std::string withLineEnd(std::string_view crLfText, LineEnd lineEnd);
+// The same for LF, in place (a page of hundreds of megabytes has no room for a copy); returns
+// the text's new size.
+std::size_t toLfInPlace(char *crLfText, std::size_t size);
 
 // What a deciphered text tells about its password; compressionId: the block's, as the engine
 // read it (ignored for legacy documents).

@@ -39,6 +39,10 @@ TEST(DocumentCore, PlainFilesKeepTheirLineEnds)
         {"\r\n\r\n", "\n\n"},
         {"lone\r and \r\n", "lone\r and \n"},
         {"", ""},
+        {"\r", "\r"},
+        {"end\r", "end\r"},
+        {"\r\r\n\r", "\r\n\r"},
+        {"x\r\n\ry\r\nz", "x\n\ry\nz"},
     };
     for (const auto &[crLf, lf] : written) {
         EXPECT_EQ(withLineEnd(crLf, LineEnd::Lf), lf) << crLf;
