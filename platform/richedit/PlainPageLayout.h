@@ -36,6 +36,7 @@ public:
     // Stops or resumes the background pass that makes estimated heights exact.
     void setBackgroundEnabled(bool enabled);
     bool backgroundDone() const { return refineFrom_ >= static_cast<int>(blocks_.size()); }
+    int measuredUpTo() const { return refineFrom_; } // the paragraphs before it are measured
 
 signals:
     // The background pass changed the height of blocks above the part last painted by dy: a

@@ -7,6 +7,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -353,6 +354,34 @@ TEST(PlainPageLayout, TheBackgroundPassKeepsTheShownTextInPlace)
     QApplication::processEvents();
     ASSERT_NE(layout->documentSize().height(), estimated); // the estimate was off
     EXPECT_EQ(e.cursorRect(shown).top(), before.top());
+}
+
+// While the user works with the page, the background pass keeps out of the way: after a paint it
+// waits for a pause, then goes on.
+TEST(PlainPageLayout, TheBackgroundPassWaitsForAPauseAfterAPaint)
+{
+    TRichEdit e;
+    e.SetPlainText(true);
+    e.SetWordWrap(true);
+    e.resize(300, 300);
+    e.show();
+    e.LoadFromStream(manyLines().repeated(400).toUtf8());
+    auto *layout = qobject_cast<PlainPageLayout *>(e.document()->documentLayout());
+    ASSERT_TRUE(layout);
+    QApplication::processEvents();
+    ASSERT_FALSE(layout->backgroundDone());
+    for (int round = 0; round < 3; ++round) {
+        QElapsedTimer clock;
+        clock.start();
+        e.viewport()->repaint();
+        const int before = layout->measuredUpTo();
+        QApplication::processEvents();
+        QApplication::processEvents();
+        if (clock.elapsed() < 15) { // else the pause was over on a slow machine
+            EXPECT_EQ(layout->measuredUpTo(), before) << round;
+        }
+        ASSERT_TRUE(kelpa::test::waitUntil([&] { return layout->measuredUpTo() > before; }, 5000)) << round;
+    }
 }
 
 } // namespace
