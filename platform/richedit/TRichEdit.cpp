@@ -100,8 +100,7 @@ int pieceLength = 1024;
 // The text engine lays out a paragraph whole on every edit; a line of megabytes in pieces of
 // about pieceLength characters costs a piece, and as each break takes the place of a character
 // of the line, every position stays what it is in the line.
-using piecebreak::kProperty;
-constexpr int kPieceBlank = kProperty;
+constexpr int kPieceBlank = piecebreak::kProperty;
 
 char16_t pieceBlank(const QTextBlock &block)
 {
