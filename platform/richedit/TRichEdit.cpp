@@ -100,12 +100,7 @@ int pieceLength = 1024;
 // The text engine lays out a paragraph whole on every edit; a line of megabytes in pieces of
 // about pieceLength characters costs a piece, and as each break takes the place of a character
 // of the line, every position stays what it is in the line.
-constexpr int kPieceBlank = piecebreak::kProperty;
-
-char16_t pieceBlank(const QTextBlock &block)
-{
-    return piecebreak::before(block);
-}
+// (Where the paragraph after a break records the character it stands for: PieceBreak.h.)
 
 bool canBreakAt(QChar c, bool mark)
 {
@@ -114,7 +109,7 @@ bool canBreakAt(QChar c, bool mark)
 
 struct PieceBreak {
     qsizetype at;
-    char16_t blank;
+    char16_t stands; // the character of the line the break stands for
 };
 
 // In lines ('\n' breaks) longer than pieceLength, a character about every pieceLength characters
@@ -123,10 +118,10 @@ struct PieceBreak {
 // Returns the characters replaced, in order.
 std::vector<PieceBreak> splitLongLines(QString &text)
 {
-    std::vector<PieceBreak> blanks;
+    std::vector<PieceBreak> breaks;
     const qsizetype n = text.size();
     if (n <= pieceLength)
-        return blanks;
+        return breaks;
     QChar *p = text.data();
     qsizetype lineStart = 0;
     while (lineStart < n) {
@@ -146,13 +141,13 @@ std::vector<PieceBreak> splitLongLines(QString &text)
                         at = i;
             if (at < 0)
                 break;
-            blanks.push_back({at, p[at].unicode()});
+            breaks.push_back({at, p[at].unicode()});
             p[at] = QChar(QChar::ParagraphSeparator);
             from = at + 1;
         }
         lineStart = lineEnd + 1;
     }
-    return blanks;
+    return breaks;
 }
 
 int countSeparators(QStringView text)
@@ -338,11 +333,11 @@ void TRichEdit::SetRect(int left, int top, int right, int bottom)
 QString TRichEdit::Text() const
 {
     QString raw = document()->toRawText();
-    restoreBlanks(raw, 0);
+    restoreBreaks(raw, 0);
     return positionsText(std::move(raw), plainText_);
 }
 
-void TRichEdit::restoreBlanks(QString &raw, int docStart) const
+void TRichEdit::restoreBreaks(QString &raw, int docStart) const
 {
     if (!pieces_ || raw.isEmpty())
         return;
@@ -351,8 +346,8 @@ void TRichEdit::restoreBlanks(QString &raw, int docStart) const
         const qsizetype at = b.position() - 1;
         if (at < docStart || at >= end)
             continue;
-        if (const char16_t blank = pieceBlank(b))
-            raw[at - docStart] = QChar(blank);
+        if (const char16_t c = piecebreak::before(b))
+            raw[at - docStart] = QChar(c);
     }
 }
 
@@ -367,7 +362,7 @@ QString TRichEdit::rangeText(int from, int to) const
         c.setPosition(from);
         c.setPosition(to, QTextCursor::KeepAnchor);
         raw = c.selectedText();
-        restoreBlanks(raw, from);
+        restoreBreaks(raw, from);
     }
     return raw;
 }
@@ -406,7 +401,7 @@ void TRichEdit::insertPlain(QTextCursor &cursor, const QString &text)
 {
     // A new paragraph takes the format of the one it comes from: in a piece, every line break
     // would become another piece.
-    const bool inPiece = pieces_ && pieceBlank(cursor.block()) != 0;
+    const bool inPiece = pieces_ && piecebreak::before(cursor.block()) != 0;
     if (!needsNormalizing(text) && !(inPiece && text.contains(QChar(u'\n'))) &&
         !(plainText_ && (text.size() > pieceLength || text.count(QChar(u'\n')) >= kLinesPerParagraph))) {
         cursor.insertText(text);
@@ -422,18 +417,18 @@ void TRichEdit::insertPlain(QTextCursor &cursor, const QString &text)
         cursor.insertText(normal);
         return;
     }
-    std::vector<char16_t> blanks;
-    blanks.reserve(breaks.size());
+    std::vector<char16_t> stands;
+    stands.reserve(breaks.size());
     for (const PieceBreak &b : breaks)
-        blanks.push_back(b.blank);
-    insertPieces(cursor, normal, blanks);
+        stands.push_back(b.stands);
+    insertPieces(cursor, normal, stands);
 }
 
-void TRichEdit::insertPieces(QTextCursor &cursor, const QString &text, const std::vector<char16_t> &blanks)
+void TRichEdit::insertPieces(QTextCursor &cursor, const QString &text, const std::vector<char16_t> &stands)
 {
-    pieces_ = pieces_ || !blanks.empty();
+    pieces_ = pieces_ || !stands.empty();
     QTextBlockFormat line = cursor.blockFormat();
-    line.clearProperty(kPieceBlank);
+    line.clearProperty(piecebreak::kProperty);
     std::size_t next = 0;
     qsizetype from = 0;
     const qsizetype n = text.size();
@@ -444,11 +439,11 @@ void TRichEdit::insertPieces(QTextCursor &cursor, const QString &text, const std
             cursor.insertText(text.mid(from, i - from));
         if (i == n)
             break;
-        if (text[i] == u'\n' || next >= blanks.size()) {
+        if (text[i] == u'\n' || next >= stands.size()) {
             cursor.insertBlock(line);
         } else {
             QTextBlockFormat piece = line;
-            piece.setProperty(kPieceBlank, blanks[next++]);
+            piece.setProperty(piecebreak::kProperty, stands[next++]);
             cursor.insertBlock(piece);
         }
         from = i + 1;
@@ -489,7 +484,7 @@ void TRichEdit::ensureLineIndex(int upTo, int line) const
             b.setUserState(separators);
         }
         // The next paragraph starts a line unless it continues this one.
-        const bool piece = pieces_ && i + 1 < blocks && pieceBlank(b.next()) != 0;
+        const bool piece = pieces_ && i + 1 < blocks && piecebreak::before(b.next()) != 0;
         total += separators + (piece ? 0 : 1);
         firstLine_[static_cast<std::size_t>(i) + 1] = total;
     }
@@ -541,7 +536,7 @@ bool TRichEdit::lineSpan(int line, int &start, int &end) const
     int first = last;
     if (pieces_ && firstLine_[static_cast<std::size_t>(last)] == line) {
         first = static_cast<int>(std::lower_bound(firstLine_.begin(), it, line) - firstLine_.begin());
-        if (first > 0 && pieceBlank(document()->findBlockByNumber(first)) != 0)
+        if (first > 0 && piecebreak::before(document()->findBlockByNumber(first)) != 0)
             --first; // begins after a line separator in the paragraph before the first piece
     }
     const auto skipLines = [](const QString &text, int lines) {
@@ -606,7 +601,7 @@ void TRichEdit::LoadFromStream(std::string_view bytes)
             for (const PieceBreak &b : breaks) {
                 c.setPosition(static_cast<int>(b.at) + 1);
                 QTextBlockFormat f = c.blockFormat();
-                f.setProperty(kPieceBlank, b.blank);
+                f.setProperty(piecebreak::kProperty, b.stands);
                 c.setBlockFormat(f);
             }
             c.endEditBlock();
@@ -687,9 +682,9 @@ TRichEdit::PlainBytes TRichEdit::PlainStream() const
     for (QTextBlock b = document()->begin(); b.isValid();) {
         appendUtf8Lines(out, b.text());
         b = b.next();
-        const char16_t blank = pieces_ && b.isValid() ? pieceBlank(b) : 0;
-        if (blank)
-            out.append(static_cast<char>(blank));
+        const char16_t c = pieces_ && b.isValid() ? piecebreak::before(b) : 0;
+        if (c)
+            out.append(static_cast<char>(c));
         else
             out.append("\r\n");
     }
@@ -761,7 +756,7 @@ QString TRichEdit::SelText() const
 {
     const QTextCursor c = textCursor();
     QString raw = c.selectedText();
-    restoreBlanks(raw, c.selectionStart());
+    restoreBreaks(raw, c.selectionStart());
     return positionsText(std::move(raw), plainText_);
 }
 
@@ -873,7 +868,7 @@ int TRichEdit::FindText(const QString &text, int start, int length, TSearchTypes
         const int at = b.position() - 1;
         if (at - n + 1 >= best || at >= end)
             break;
-        if (const char16_t c = pieceBlank(b); c == 0 || !canHold(c))
+        if (const char16_t c = piecebreak::before(b); c == 0 || !canHold(c))
             continue;
         const int from0 = std::max(start, at - n + 1);
         const int w0 = std::max(0, from0 - 1);
@@ -989,11 +984,11 @@ void TRichEdit::keyPressEvent(QKeyEvent *event)
         // A new line in a piece starts a line, not another piece.
         // (What a selection leaves keeps the paragraph format of its start.)
         QTextCursor c = textCursor();
-        if (pieceBlank(document()->findBlock(c.selectionStart())) != 0) {
+        if (piecebreak::before(document()->findBlock(c.selectionStart())) != 0) {
             c.beginEditBlock();
             c.removeSelectedText();
             QTextBlockFormat line = c.blockFormat();
-            line.clearProperty(kPieceBlank);
+            line.clearProperty(piecebreak::kProperty);
             c.insertBlock(line);
             c.endEditBlock();
             setTextCursor(c);
@@ -1048,7 +1043,7 @@ QMimeData *TRichEdit::createMimeDataFromSelection() const
     auto *mime = new QMimeData;
     const QTextCursor c = textCursor();
     QString text = c.selectedText();
-    restoreBlanks(text, c.selectionStart());
+    restoreBreaks(text, c.selectionStart());
     for (QChar &ch : text)
         if (ch.unicode() == 0x2029 || ch.unicode() == 0x2028)
             ch = QChar(u'\n');
@@ -1448,7 +1443,7 @@ QString TRichEditLines::Text() const
     if (owner_->TextLength() == 0)
         return {};
     QString raw = owner_->document()->toRawText();
-    owner_->restoreBlanks(raw, 0);
+    owner_->restoreBreaks(raw, 0);
     const char16_t *in = reinterpret_cast<const char16_t *>(raw.utf16());
     const qsizetype n = raw.size();
     qsizetype breaks = 0;

@@ -290,11 +290,11 @@ private:
 
     void insertPlain(QTextCursor &cursor, const QString &text);
     // Inserts a text whose '\n' start lines and whose U+2029 start pieces of a long line (the
-    // character each stands for in `blanks`, in order).
-    void insertPieces(QTextCursor &cursor, const QString &text, const std::vector<char16_t> &blanks);
+    // character each stands for in `stands`, in order).
+    void insertPieces(QTextCursor &cursor, const QString &text, const std::vector<char16_t> &stands);
     // The document's text from docStart with the breaks before pieces turned back into the
     // characters they stand for.
-    void restoreBlanks(QString &raw, int docStart) const;
+    void restoreBreaks(QString &raw, int docStart) const;
     QString rangeText(int from, int to) const;
     void applyShaping();
     // Lines: paragraphs, and on a plain page also the line separators that hold long texts
