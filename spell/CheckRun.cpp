@@ -3,6 +3,7 @@
 #include "platform/codepage/CodePage.h"
 
 #include <array>
+#include <vector>
 
 namespace kelpa::spell {
 
@@ -92,29 +93,156 @@ bool IsAbbreviation(std::string_view word)
     return true;
 }
 
-ScanOutcome FindUnknownWord(std::string_view text, const TKPD &dictionary, const ScanTick &tick)
+namespace {
+
+bool isBlank(unsigned char c) { return c <= ' ' || c == 0xA0; }
+
+bool isLetter(unsigned char c) { return IsCheckWordChar(c) && c != '\'' && c != '-'; }
+
+bool isEdgeMark(unsigned char c) { return c == '\'' || c == '-'; }
+
+bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
-    const std::size_t n = text.size();
-    std::size_t pos = 0;
-    int count = 0;
-    std::string lower;
-    while (pos < n) {
-        while (pos < n && !IsCheckWordChar(static_cast<unsigned char>(text[pos])))
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (LowerChar(static_cast<unsigned char>(text[i])) != static_cast<unsigned char>(prefix[i]))
+            return false;
+    return true;
+}
+
+// scheme://..., www...., name@host.tld: a blank-delimited piece that is an address.
+bool isAddress(std::string_view piece)
+{
+    const std::size_t scheme = piece.find("://");
+    if (scheme != std::string_view::npos && scheme > 0 && isLetter(static_cast<unsigned char>(piece[scheme - 1])))
+        return true;
+    std::size_t first = 0;
+    while (first < piece.size() && !isLetter(static_cast<unsigned char>(piece[first]))
+           && !isDigit(static_cast<unsigned char>(piece[first])))
+        ++first;
+    if (startsWithNoCase(piece.substr(first), "www."))
+        return true;
+    for (std::size_t at = piece.find('@'); at != std::string_view::npos; at = piece.find('@', at + 1)) {
+        if (at == 0 || at + 1 >= piece.size())
+            continue;
+        const auto before = static_cast<unsigned char>(piece[at - 1]);
+        if (!isLetter(before) && !isDigit(before) && before != '.' && before != '_' && before != '-')
+            continue;
+        for (std::size_t dot = piece.find('.', at + 2); dot != std::string_view::npos; dot = piece.find('.', dot + 1))
+            if (dot + 1 < piece.size() && isLetter(static_cast<unsigned char>(piece[dot + 1])))
+                return true;
+    }
+    return false;
+}
+
+bool knownPart(std::string_view part, const TKPD &dictionary)
+{
+    while (!part.empty() && isEdgeMark(static_cast<unsigned char>(part.front())))
+        part.remove_prefix(1);
+    while (!part.empty() && isEdgeMark(static_cast<unsigned char>(part.back())))
+        part.remove_suffix(1);
+    return part.size() <= 1 || dictionary.Find(LookupForm(part)) >= 0 || IsAbbreviation(part);
+}
+
+} // namespace
+
+bool WordScanner::inAddress(std::size_t pos)
+{
+    if (pos >= chunkEnd_) {
+        // Pieces are met in order, so the look back never passes the end of the last one.
+        std::size_t begin = pos;
+        while (begin > chunkEnd_ && !isBlank(static_cast<unsigned char>(text_[begin - 1])))
+            --begin;
+        std::size_t end = pos;
+        while (end < text_.size() && !isBlank(static_cast<unsigned char>(text_[end])))
+            ++end;
+        chunkEnd_ = end;
+        chunkIsAddress_ = isAddress(text_.substr(begin, end - begin));
+    }
+    return chunkIsAddress_;
+}
+
+bool WordScanner::next(std::size_t &pos, WordSpan &word)
+{
+    const std::size_t n = text_.size();
+    for (;;) {
+        while (pos < n && !IsCheckWordChar(static_cast<unsigned char>(text_[pos])))
             ++pos;
         if (pos >= n)
-            break;
-        const std::size_t start = pos;
-        while (pos < n && IsCheckWordChar(static_cast<unsigned char>(text[pos])))
-            ++pos;
-        const std::string_view word = text.substr(start, pos - start);
-        if (word.size() > 1) {
-            lower.assign(word);
-            for (char &c : lower)
-                c = static_cast<char>(LowerChar(static_cast<unsigned char>(c)));
-            if (dictionary.Find(lower) < 0 && !IsAbbreviation(word))
-                return {ScanResult::Found, start, word.size()};
+            return false;
+        if (inAddress(pos)) {
+            pos = chunkEnd_;
+            continue;
         }
-        if (++count % WordsPerTick == 0 && tick && !tick(start))
+        std::size_t begin = pos;
+        while (pos < n) {
+            const auto c = static_cast<unsigned char>(text_[pos]);
+            if (IsCheckWordChar(c)) {
+                ++pos;
+                continue;
+            }
+            if (c == TypographicApostrophe && pos > begin && pos + 1 < n
+                && isLetter(static_cast<unsigned char>(text_[pos - 1]))
+                && isLetter(static_cast<unsigned char>(text_[pos + 1]))) {
+                ++pos;
+                continue;
+            }
+            break;
+        }
+        std::size_t end = pos;
+        while (begin < end && isEdgeMark(static_cast<unsigned char>(text_[begin])))
+            ++begin;
+        while (end > begin && isEdgeMark(static_cast<unsigned char>(text_[end - 1])))
+            --end;
+        // Only hyphens and apostrophes: a rule or a quote, no word.
+        if (begin == end)
+            continue;
+        word = {begin, end - begin};
+        return true;
+    }
+}
+
+std::string LookupForm(std::string_view word)
+{
+    std::string out(word);
+    for (char &c : out) {
+        const auto b = static_cast<unsigned char>(c);
+        c = b == TypographicApostrophe ? '\'' : static_cast<char>(LowerChar(b));
+    }
+    return out;
+}
+
+bool IsKnownWord(std::string_view word, const TKPD &dictionary)
+{
+    if (dictionary.Find(LookupForm(word)) >= 0 || IsAbbreviation(word))
+        return true;
+    if (word.find('-') == std::string_view::npos)
+        return false;
+    std::size_t from = 0;
+    while (from < word.size()) {
+        std::size_t to = word.find('-', from);
+        if (to == std::string_view::npos)
+            to = word.size();
+        if (to > from && !knownPart(word.substr(from, to - from), dictionary))
+            return false;
+        from = to + 1;
+    }
+    return true;
+}
+
+ScanOutcome FindUnknownWord(std::string_view text, const TKPD &dictionary, const ScanTick &tick)
+{
+    WordScanner scanner(text);
+    std::size_t pos = 0;
+    WordSpan word;
+    int count = 0;
+    while (scanner.next(pos, word)) {
+        if (word.length > 1 && !IsKnownWord(text.substr(word.start, word.length), dictionary))
+            return {ScanResult::Found, word.start, word.length};
+        if (++count % WordsPerTick == 0 && tick && !tick(word.start))
             return {ScanResult::Stopped, 0, 0};
     }
     return {ScanResult::End, 0, 0};
@@ -187,25 +315,39 @@ std::u16string ReplacementFor(std::u16string_view found, std::u16string_view typ
     return ApplyCaseForm(replacement, CaseFormOf(found));
 }
 
+namespace {
+
+// Every word of `text` the run would report as `word` (compared as the dictionary is asked), in
+// order, from `from` on.
+std::vector<std::size_t> wholeWordHits(std::u16string_view text, std::u16string_view word, std::size_t from,
+                                       bool firstOnly)
+{
+    std::vector<std::size_t> hits;
+    if (word.empty())
+        return hits;
+    const std::string wanted = LookupForm(ToCheckBytes(word));
+    const std::string bytes = ToCheckBytes(text);
+    WordScanner scanner(bytes);
+    std::size_t pos = 0;
+    WordSpan span;
+    while (scanner.next(pos, span)) {
+        if (span.start < from || span.length != wanted.size())
+            continue;
+        if (LookupForm(std::string_view(bytes).substr(span.start, span.length)) != wanted)
+            continue;
+        hits.push_back(span.start);
+        if (firstOnly)
+            break;
+    }
+    return hits;
+}
+
+} // namespace
+
 std::size_t FindWholeWord(std::u16string_view text, std::u16string_view word, std::size_t from)
 {
-    if (word.empty() || word.size() > text.size())
-        return std::u16string::npos;
-    const std::u16string w = LowerText(word);
-    for (std::size_t i = from; i + w.size() <= text.size(); ++i) {
-        if (lowerChar(text[i]) != w[0])
-            continue;
-        std::size_t k = 1;
-        while (k < w.size() && lowerChar(text[i + k]) == w[k])
-            ++k;
-        if (k < w.size())
-            continue;
-        const bool startsWord = i == 0 || !isWordUnit(text[i - 1]) || !isWordUnit(w.front());
-        const bool endsWord = i + k == text.size() || !isWordUnit(text[i + k]) || !isWordUnit(w.back());
-        if (startsWord && endsWord)
-            return i;
-    }
-    return std::u16string::npos;
+    const std::vector<std::size_t> hits = wholeWordHits(text, word, from, true);
+    return hits.empty() ? std::u16string::npos : hits.front();
 }
 
 std::size_t ReplaceAllWords(std::u16string &text, std::u16string_view old,
@@ -213,17 +355,18 @@ std::size_t ReplaceAllWords(std::u16string &text, std::u16string_view old,
                             const std::function<void(const Replacement &)> &apply)
 {
     const std::u16string lower = LowerText(TrimText(replacement));
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t hit = FindWholeWord(text, old, from);
-        if (hit == std::u16string::npos)
-            break;
+    // Found in the text as it was, so a replacement that holds the old word is not met again.
+    const std::vector<std::size_t> hits = wholeWordHits(text, old, 0, false);
+    const std::size_t originalCaret = caret;
+    std::ptrdiff_t shift = 0;
+    for (const std::size_t original : hits) {
+        const std::size_t hit = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(original) + shift);
         const std::u16string_view found = std::u16string_view(text).substr(hit, old.size());
         Replacement r{hit, old.size(), ApplyCaseForm(lower, CaseFormOf(found))};
-        if (hit < caret)
+        if (original < originalCaret)
             caret = caret + r.text.size() - old.size();
         text.replace(hit, old.size(), r.text);
-        from = hit + r.text.size();
+        shift += static_cast<std::ptrdiff_t>(r.text.size()) - static_cast<std::ptrdiff_t>(old.size());
         if (apply)
             apply(r);
     }

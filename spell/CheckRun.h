@@ -40,8 +40,40 @@ struct ScanOutcome {
 using ScanTick = std::function<bool(std::size_t position)>;
 inline constexpr int WordsPerTick = 200;
 
-// The first word of more than one character that `dictionary` does not hold (compared in lower
-// case), abbreviations excepted.
+// The typographic apostrophe (U+2019) in Windows-1251. Between two letters it is the apostrophe
+// of the word; elsewhere it is a quote mark.
+inline constexpr unsigned char TypographicApostrophe = 0x92;
+
+struct WordSpan {
+    std::size_t start = 0;
+    std::size_t length = 0;
+};
+
+// The words of a text as the run sees them: a run of word characters (with the typographic
+// apostrophe between letters), without the apostrophes and hyphens at its ends (quote marks,
+// "authors'", a rule of hyphens). Web and e-mail addresses are passed over whole.
+class WordScanner {
+public:
+    explicit WordScanner(std::string_view text) : text_(text) {}
+    // The next word at or after `pos`; `pos` moves past it. False at the end of the text.
+    bool next(std::size_t &pos, WordSpan &word);
+
+private:
+    bool inAddress(std::size_t pos);
+    std::string_view text_;
+    std::size_t chunkEnd_ = 0;   // end of the blank-delimited piece last looked at
+    bool chunkIsAddress_ = false;
+};
+
+// A word as the dictionary is asked for it: lower case, the typographic apostrophe as "'".
+std::string LookupForm(std::string_view word);
+
+// The dictionary knows the word, or the word passes without it: an abbreviation, or a
+// hyphenated word each of whose parts (split at runs of hyphens) is known, a single letter or
+// an abbreviation.
+bool IsKnownWord(std::string_view word, const TKPD &dictionary);
+
+// The first word of more than one character that is not known (IsKnownWord).
 ScanOutcome FindUnknownWord(std::string_view text, const TKPD &dictionary, const ScanTick &tick = {});
 
 // Case rules over UTF-16 text; a letter counts as a capital when it is a Latin or Cyrillic
@@ -62,8 +94,8 @@ std::u16string ApplyCaseForm(std::u16string_view word, CaseForm form);
 // (the run then asks the user to correct it).
 std::u16string ReplacementFor(std::u16string_view found, std::u16string_view typed);
 
-// Whole-word, case-insensitive search from `from`; npos when there is none. Word boundaries are
-// those of the run (IsCheckWordChar).
+// Whole-word, case-insensitive search from `from`; npos when there is none. The words are those
+// the run reports (WordScanner), so a word found in quotes or before a comma is found again.
 std::size_t FindWholeWord(std::u16string_view text, std::u16string_view word, std::size_t from);
 
 struct Replacement {

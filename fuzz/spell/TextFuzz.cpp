@@ -1,6 +1,6 @@
 // Any bytes as a text file for the merge, the splitter and the checking run, and as a settings
-// file: nothing is read outside the input, the splitter loses nothing, the words taken for a
-// merge are words the dictionary can hold.
+// file: nothing is read outside the input, a word reported is a word as the run takes it, the
+// splitter loses nothing, the words taken for a merge are words the dictionary can hold.
 #include "spell/CheckRun.h"
 #include "spell/Cp1251.h"
 #include "spell/SettingsText.h"
@@ -55,13 +55,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     TKPD dict;
-    dict.Add("the");
+    for (const char *w : {"the", "well", "known", "isn't"})
+        dict.Add(w);
     const ScanOutcome found = FindUnknownWord(text, dict);
     if (found.result == ScanResult::Found) {
         if (found.length < 2 || found.start + found.length > text.size())
             std::abort();
-        for (std::size_t i = found.start; i < found.start + found.length; ++i)
-            if (!IsCheckWordChar(static_cast<unsigned char>(text[i])))
+        // Word characters, the typographic apostrophe only between letters, no apostrophe or
+        // hyphen at either end.
+        for (std::size_t i = found.start; i < found.start + found.length; ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (!IsCheckWordChar(c)
+                && (c != TypographicApostrophe || i == found.start || i + 1 == found.start + found.length))
+                std::abort();
+        }
+        for (const char edge : {text[found.start], text[found.start + found.length - 1]})
+            if (edge == '\'' || edge == '-')
                 std::abort();
     }
 

@@ -90,6 +90,66 @@ TEST_F(CheckingRun, TicksEveryTwoHundredWordsAndCanBeStopped)
     EXPECT_EQ(calls, 2);
 }
 
+// Every word a run over the whole text reports, in order, as written.
+std::vector<std::u16string> reportedWords(std::u16string_view text, const TKPD &dict)
+{
+    const std::string bytes = ToCheckBytes(text);
+    std::vector<std::u16string> out;
+    std::size_t from = 0;
+    for (;;) {
+        const ScanOutcome o = FindUnknownWord(std::string_view(bytes).substr(from), dict);
+        if (o.result != ScanResult::Found)
+            return out;
+        out.emplace_back(text.substr(from + o.start, o.length));
+        from += o.start + o.length;
+    }
+}
+
+TEST(WordRules, CorrectEnglishPassesAndMisspellingsAreStillReported)
+{
+    TKPD dict;
+    for (const char *w : {"hello", "authors", "parties", "isn't", "doesn't", "show", "well", "known", "non",
+                          "free", "peer", "to", "machine", "readable", "mail", "state", "of", "the", "art",
+                          "program", "see", "or", "write", "gnu", "licenses", "кот", "ёжик"})
+        dict.Add(cp(w));
+    const struct {
+        std::u16string text;
+        std::vector<std::u16string> reported;
+    } cases[] = {
+        // Quote marks and apostrophes at the ends are not part of the word.
+        {u"'hello' \"hello\" \u2018hello\u2019 \u201Chello\u201D", {}},
+        {u"'helo'", {u"helo"}},
+        {u"the authors' parties' show w'", {}},
+        {u"'the' 'tehh'", {u"tehh"}},
+        // The typographic apostrophe between letters is the word's own.
+        {u"isn\u2019t doesn\u2019t isn't", {}},
+        {u"couldn\u2019t", {u"couldn\u2019t"}},
+        {u"isn\u2019 \u2019tis", {u"isn", u"tis"}},
+        // Hyphenated words pass when the whole or each part is known.
+        {u"well-known non-free peer-to-peer machine-readable e-mail state-of-the-art", {}},
+        {u"non-fre well-knwn", {u"non-fre", u"well-knwn"}},
+        {u"program--to see -- the -known- free-", {}},
+        {u"GPL-compatible", {u"GPL-compatible"}},
+        {u"GPL-free", {}},
+        // Rules of hyphens and stray apostrophes are no words.
+        {u"------------- -- --- '' '-'", {}},
+        // Addresses are not checked.
+        {u"see <https://www.gnu.org/licenses/>. or http://gnu.org, ftp://x.y/z", {}},
+        {u"write www.gnu.org or (www.fsf.org) or info@gnu.org <someone@example.org>", {}},
+        {u"teh https://teh.org teh@teh.org tehh", {u"teh", u"tehh"}},
+        {u"hello@ @hello gnu.org", {u"org"}},
+        // Cyrillic words as before.
+        {u"\u043A\u043E\u0442 \u0451\u0436\u0438\u043A '\u043A\u043E\u0442'", {}},
+        {u"\u043A\u0438\u0442-\u043A\u043E\u0442", {u"\u043A\u0438\u0442-\u043A\u043E\u0442"}},
+        // Common misspellings.
+        {u"teh recieve seperate definately occured", {u"teh", u"recieve", u"seperate", u"definately", u"occured"}},
+    };
+    for (const auto &c : cases) {
+        const std::string shown(c.text.begin(), c.text.end());
+        EXPECT_EQ(reportedWords(c.text, dict), c.reported) << shown;
+    }
+}
+
 TEST(Replace, CarriesTheCaseOfTheWordFound)
 {
     const struct {
@@ -130,6 +190,11 @@ TEST(Replace, WholeWordSearchIgnoresCase)
         {u"cat", u"cat", 1, std::u16string::npos},
         {u"", u"cat", 0, std::u16string::npos},
         {u"cat", u"", 0, std::u16string::npos},
+        // Found as the run finds it: in quotes, before a comma, with either apostrophe.
+        {u"'cat' cat", u"cat", 0, 1},
+        {u"a dont, dont", u"DONT", 3, 8},
+        {u"isn\u2019t isn't", u"isn't", 0, 0},
+        {u"https://cat.org cat", u"cat", 0, 16},
     };
     for (const auto &c : cases)
         EXPECT_EQ(FindWholeWord(c.text, c.word, c.from), c.expected)
@@ -155,6 +220,8 @@ TEST(Replace, AllOccurrencesEachInItsOwnCase)
         {u"teh a teh", u"teh", u"", 6, u" a ", 3},
         {u"Кит кит КИТ", u"кит", u"кот", 0, u"Кот кот КОТ", 0},
         {u"nothing here", u"teh", u"the", 0, u"nothing here", 0},
+        {u"'teh' teh, \"Teh\"", u"teh", u"the", 0, u"'the' the, \"The\"", 0},
+        {u"non-fre non-fre", u"non-fre", u"non-free", 8, u"non-free non-free", 9},
     };
     for (const auto &c : cases) {
         std::u16string text = c.text;
