@@ -63,9 +63,32 @@ bool toBytes(const QString &text, std::string &out)
     return lossless;
 }
 
+// The typographic apostrophe is kept as the dictionary's own.
+QString withPlainApostrophes(QString text)
+{
+    return text.replace(QChar(0x2019), QLatin1Char('\''));
+}
+
 QString dictionaryText(const QString &text)
 {
-    return QString::fromStdU16String(LowerText(TrimText(text.toStdU16String())));
+    return withPlainApostrophes(QString::fromStdU16String(LowerText(TrimText(text.toStdU16String()))));
+}
+
+// What went wrong with a dictionary file, in words.
+QString loadFailureText(std::int32_t code)
+{
+    switch (code) {
+    case kpdFOpen: return QStringLiteral("the file cannot be opened");
+    case kpdFReadMagic: return QStringLiteral("the file is empty or too short to be a dictionary");
+    case kpdNotKPD: return QStringLiteral("the file is not a dictionary");
+    case kpdSupVer: return QStringLiteral("the dictionary's version is not supported");
+    case kpdFRead: return QStringLiteral("the file is damaged or cut short");
+    case kpdMAlloc:
+    case kpdMResize: return QStringLiteral("there is not enough memory for it");
+    case kpdV1Load: return QStringLiteral("the dictionary of the old format cannot be converted");
+    default: break;
+    }
+    return code >= kpdCoderBase ? QStringLiteral("its word list is damaged") : QStringLiteral("it cannot be read");
 }
 
 QToolButton *speedButton(QWidget *parent, const QString &caption, const QString &hint)
@@ -283,7 +306,9 @@ void TKelpaSpellChecker::setupComponents()
 
     auto *status = new QHBoxLayout;
     StatusPanel0 = new QLabel(this);
-    StatusPanel0->setFixedWidth(100);
+    // Wide enough for its longest texts ("Loading dictionary...", "Saving slice 9999...").
+    StatusPanel0->setFixedWidth(std::max(100, StatusPanel0->fontMetrics().horizontalAdvance(
+                                                  QStringLiteral("Loading dictionary... ")) + 8));
     StatusPanel0->setFrameShape(QFrame::Panel);
     StatusPanel0->setFrameShadow(QFrame::Sunken);
     StatusPanel1 = new QLabel(this);
@@ -461,12 +486,26 @@ void TKelpaSpellChecker::FormClose()
 {
     closing_ = true;
     ++runGeneration_;
-    WriteDictionarySetting(SettingsHome, DictioSelection->currentIndex() >= 0 ? DictioSelection->currentText() : QString());
+    WriteDictionarySetting(SettingsHome, rememberedDictionary());
     if (EditorWindow) {
         platform::PostMessage(EditorWindow, WM_CLOSECHECKER, 0, 0);
         EditorWindow = 0;
     }
     emit closed();
+}
+
+QString TKelpaSpellChecker::rememberedDictionary() const
+{
+    const QString selected = DictioSelection->currentIndex() >= 0 ? DictioSelection->currentText() : QString();
+    if (selected.isEmpty() || selected == DictionaryName)
+        return selected;
+    // The selection did not load: the last one that did, else one not yet tried.
+    if (!goodDictionary_.isEmpty())
+        return goodDictionary_;
+    for (int i = 0; i < DictioSelection->count(); ++i)
+        if (!failedDictionaries_.contains(DictioSelection->itemText(i)))
+            return DictioSelection->itemText(i);
+    return {};
 }
 
 void TKelpaSpellChecker::closeWithoutAsking()
@@ -523,6 +562,7 @@ void TKelpaSpellChecker::WMCheckText(platform::WPARAM wParam, platform::LPARAM l
     setCorrectionEnabled(false);
     Btn_CHKStart->setEnabled(true);
     Btn_CHKStop->setEnabled(false);
+    foundWord_.reset();
     RichEdit1->Clear();
     RichEdit2->Clear();
     textReady_ = false;
@@ -655,6 +695,7 @@ void TKelpaSpellChecker::Btn_CHKStartClick()
     Btn_CHKStart->setEnabled(false);
     Btn_CHKStop->setEnabled(true);
     RunDictionary.Assign(MainDictionary);
+    foundWord_.reset();
     RichEdit1->SetSelStart(0);
     MisspellingMet = false;
     Btn_CHKIgnoreClick();
@@ -664,6 +705,9 @@ void TKelpaSpellChecker::Btn_CHKIgnoreClick()
 {
     if (!runInProgress())
         return;
+    // Ignore goes on after the word the run stopped on, wherever the pane's caret is now.
+    selectFoundWord();
+    foundWord_.reset();
     const unsigned generation = runGeneration_;
     EnableCorrection(false);
     // Pumping may have brought a new text, a stop or a close: that run is over.
@@ -688,6 +732,7 @@ void TKelpaSpellChecker::Btn_CHKIgnoreClick()
         const long long at = start + static_cast<long long>(outcome.start);
         RichEdit1->SetSelStart(static_cast<int>(at));
         RichEdit1->SetSelLength(static_cast<int>(outcome.length));
+        foundWord_ = FoundWord{static_cast<int>(at), static_cast<int>(outcome.length)};
         Edit1->setText(all.mid(at, static_cast<qsizetype>(outcome.length)).toLower());
         EnableCorrection(true);
         if (generation != runGeneration_)
@@ -708,9 +753,18 @@ void TKelpaSpellChecker::Btn_CHKIgnoreClick()
     }
 }
 
+void TKelpaSpellChecker::selectFoundWord()
+{
+    if (!foundWord_)
+        return;
+    RichEdit1->SetSelStart(foundWord_->start);
+    RichEdit1->SetSelLength(foundWord_->length);
+}
+
 void TKelpaSpellChecker::Btn_CHKStopClick()
 {
     ++runGeneration_;
+    foundWord_.reset();
     EnableCorrection(false);
     Btn_CHKStart->setEnabled(textReady_);
     Btn_CHKStop->setEnabled(false);
@@ -725,7 +779,8 @@ void TKelpaSpellChecker::Btn_CHKStopClick()
 void TKelpaSpellChecker::Btn_CHKIgnoreAllClick()
 {
     // The word found is ignored, whatever has been typed over it in the correction field.
-    const std::string found = AnsiLowerCase(ToCheckBytes(RichEdit1->SelText().toStdU16String()));
+    selectFoundWord();
+    const std::string found = LookupForm(ToCheckBytes(RichEdit1->SelText().toStdU16String()));
     RunDictionary.Add(found);
     Btn_CHKIgnoreClick();
 }
@@ -739,6 +794,7 @@ void TKelpaSpellChecker::Btn_CHKAddClick()
         ShowMessage(QStringLiteral("\"%1\" cannot be stored in the dictionary").arg(Edit1->text().trimmed()));
         return;
     }
+    StatusPanel0->setText(QStringLiteral("%1 words").arg(MainDictionary.Count));
     if (runInProgress()) {
         RunDictionary.Add(word);
         Btn_CHKIgnoreClick();
@@ -747,17 +803,20 @@ void TKelpaSpellChecker::Btn_CHKAddClick()
 
 void TKelpaSpellChecker::Btn_CHKReplaceClick()
 {
+    selectFoundWord();
     const std::u16string replacement = ReplacementFor(RichEdit1->SelText().toStdU16String(), Edit1->text().toStdU16String());
     if (replacement.empty()) {
         ShowMessage(QStringLiteral("Please correct the word or click on the list"));
         return;
     }
     RichEdit1->SetSelText(QString::fromStdU16String(replacement));
+    foundWord_.reset();
     Btn_CHKIgnoreClick();
 }
 
 void TKelpaSpellChecker::Btn_CHKReplaceAllClick()
 {
+    selectFoundWord();
     const QString old = RichEdit1->SelText();
     const std::u16string replacement = LowerText(TrimText(Edit1->text().toStdU16String()));
     if (old.isEmpty() || LowerText(TrimText(old.toStdU16String())) == replacement) {
@@ -774,6 +833,7 @@ void TKelpaSpellChecker::Btn_CHKReplaceAllClick()
                                                   RichEdit1->SetSelText(QString::fromStdU16String(r.text));
                                               });
     RichEdit1->SetSelStart(static_cast<int>(caret));
+    foundWord_.reset();
     Btn_CHKIgnoreClick();
 }
 
@@ -781,7 +841,7 @@ void TKelpaSpellChecker::Edit1Change()
 {
     std::vector<std::string> list;
     std::string word;
-    toBytes(Edit1->text(), word);
+    toBytes(withPlainApostrophes(Edit1->text()), word);
     MainDictionary.Suggest(word, list);
     ListBox1->clear();
     for (const std::string &s : list)
@@ -842,11 +902,17 @@ void TKelpaSpellChecker::DictioSelectionChange()
     const bool loaded = MainDictionary.LoadFromFile((dictionaryFolder(file) + file).toStdString());
     const int loadError = errno;
     QApplication::restoreOverrideCursor();
-    if (loaded)
+    if (loaded) {
         DictionaryName = file;
-    else
-        ShowErrorBox(QStringLiteral("Cannot load %1 (%2)").arg(file, QString::fromStdString(MainDictionary.ErrorText())),
+        goodDictionary_ = file;
+        failedDictionaries_.removeAll(file);
+    } else {
+        failedDictionaries_.append(file);
+        ShowErrorBox(QStringLiteral("Cannot load %1: %2 (%3)")
+                         .arg(file, loadFailureText(MainDictionary.Error),
+                              QString::fromStdString(MainDictionary.ErrorText())),
                      loadError);
+    }
     StatusPanel0->setText(QStringLiteral("%1 words").arg(MainDictionary.Count));
 }
 
@@ -1059,23 +1125,63 @@ void TKelpaSpellChecker::Btn_NewDictionaryClick()
     UpdateWordList();
 }
 
-bool TKelpaSpellChecker::Btn_SaveDictionaryClick()
+QString TKelpaSpellChecker::askDictionaryName()
 {
-    QString name = DictionaryName;
-    if (name == QLatin1String("*New") || name.isEmpty()) {
+    QString initial = QStringLiteral("New.kpd");
+    for (;;) {
         FileDialogRequest request;
         request.kind = FileDialogKind::Save;
         request.folder = HomeFolder;
-        request.fileName = QStringLiteral("New.kpd");
+        request.fileName = initial;
         request.filter = QStringLiteral("Dictionary Files (*.kpd)");
-        request.confirmOverwrite = true;
+        // Asked below, about the file that is really written.
+        request.confirmOverwrite = false;
         request.owner = this;
         const FileDialogResult chosen = CurrentPrompter().file(request);
         if (!chosen.accepted || chosen.file().isEmpty())
-            throw Abort();
-        name = QFileInfo(chosen.file()).fileName();
+            return {};
+        const QFileInfo info(chosen.file());
+        QString name = info.fileName();
         if (!name.toLower().contains(QLatin1String(".kpd")))
             name += QStringLiteral(".kpd");
+        initial = name;
+        // Dictionaries are listed from one folder: one saved anywhere else would not be found.
+        const QString folder = QDir(HomeFolder).absolutePath();
+        const QString chosenFolder = info.isRelative() ? folder : QDir(info.absolutePath()).absolutePath();
+        if (chosenFolder != folder
+            && !ConfirmYesNo(QStringLiteral("Dictionaries are kept in \"%1\".\nDo you want to save \"%2\" there?")
+                                 .arg(QDir::toNativeSeparators(folder), name),
+                             this))
+            continue;
+        if (QFileInfo::exists(dictionaryFolder(name) + name)
+            && !ConfirmYesNo(QStringLiteral("The dictionary \"%1\" already exists.\nDo you want to replace it?").arg(name),
+                             this))
+            continue;
+        return name;
+    }
+}
+
+bool TKelpaSpellChecker::Btn_SaveDictionaryClick()
+{
+    QString name = DictionaryName;
+    bool replaceAgreed = false;
+    if (name == QLatin1String("*New") || name.isEmpty()) {
+        name = askDictionaryName();
+        if (name.isEmpty())
+            throw Abort();
+        replaceAgreed = true;
+    }
+    // A file that holds more words than are about to replace them is not emptied unasked.
+    const QString existing = dictionaryFolder(name) + name;
+    if (!replaceAgreed && QFileInfo::exists(existing)) {
+        TKPD onDisk;
+        if (onDisk.LoadFromFile(existing.toStdString()) && onDisk.Count > MainDictionary.Count
+            && !ConfirmYesNo(QStringLiteral("\"%1\" holds %2 words; saving replaces them with %3.\nDo you want to save it?")
+                                 .arg(name)
+                                 .arg(onDisk.Count)
+                                 .arg(MainDictionary.Count),
+                             this))
+            return false;
     }
     // Dictionaries live in the program's own folder, whatever folder the dialog was in.
     errno = 0;
@@ -1085,7 +1191,13 @@ bool TKelpaSpellChecker::Btn_SaveDictionaryClick()
         return false;
     }
     DictionaryName = name;
+    goodDictionary_ = name;
     StatusPanel0->setText(QStringLiteral("Saved"));
+    // What is saved is what the pane's Cancel goes back to.
+    if (inPane_) {
+        RunDictionary.Assign(MainDictionary);
+        SavedModified = false;
+    }
     // A dictionary saved under a new name joins the selection.
     if (DictioSelection->findText(name) < 0) {
         refreshDictionaryList(name);
@@ -1190,19 +1302,27 @@ void TKelpaSpellChecker::Btn_FileSplitterClick()
     merge_->begin(windowTitle(), QStringLiteral("Splitting..."));
     merge_->show();
     const std::string source = file.toStdString();
+    QString failedSlice;
+    int failure = 0;
     const SplitOutcome outcome = SplitText(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
         [&](int number, std::string_view slice) {
             StatusPanel0->setText(QStringLiteral("Saving slice %1...").arg(number - 1));
             QApplication::processEvents();
-            return writeWholeFile(SliceFileName(source, number), slice);
+            const std::string name = SliceFileName(source, number);
+            errno = 0;
+            if (writeWholeFile(name, slice))
+                return true;
+            failure = errno;
+            failedSlice = QString::fromStdString(name);
+            return false;
         },
         [this](int percent) { return merge_->step(percent); });
     merge_->hide();
     setEnabled(true);
     QApplication::restoreOverrideCursor();
     if (outcome.failed)
-        ShowErrorBox(QStringLiteral("Cannot Save"), errno);
+        ShowErrorBox(QStringLiteral("Cannot Save \"%1\"").arg(QDir::toNativeSeparators(failedSlice)), failure);
     ShowMessage(QStringLiteral("%1 file(s) have been created.").arg(outcome.written));
 }
 

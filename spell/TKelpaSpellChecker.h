@@ -5,7 +5,9 @@
 #include "spell/TKPD.h"
 
 #include <QDialog>
+#include <QStringList>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QComboBox;
@@ -164,6 +166,22 @@ private:
     void setPaneShown(bool pane);
     QString AskNewWord(const QString &caption, const QString &prompt, const QString &initial);
     QString wordAt(int i) const;
+
+    // Puts the working selection back on the word the run stopped on.
+    void selectFoundWord();
+    // The name a new dictionary is saved under in the dictionary folder, asked with the save
+    // dialog; an existing dictionary is replaced only when the user says so. Empty: cancelled.
+    QString askDictionaryName();
+    struct FoundWord {
+        int start;
+        int length;
+    };
+    std::optional<FoundWord> foundWord_;
+    // The last dictionary that loaded, and those that did not: a dictionary that fails to load
+    // is not the one kpsc.ini names for the next start.
+    QString goodDictionary_;
+    QStringList failedDictionaries_;
+    QString rememberedDictionary() const;
 
     std::unique_ptr<platform::Window> window_;
     std::unique_ptr<TForm_Merge> ownMerge_;

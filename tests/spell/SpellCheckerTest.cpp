@@ -30,6 +30,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -300,6 +301,46 @@ TEST_F(SpellChecker, CorrectionsDuringARun)
     EXPECT_EQ(selected(), QStringLiteral("teh"));
 }
 
+TEST_F(SpellChecker, AClickInThePaneDoesNotRedirectTheCorrection)
+{
+    open();
+    const struct {
+        const char *action;
+        std::function<void()> act;
+        std::string text;
+    } cases[] = {
+        {"Ignore", [&] { form->Btn_CHKIgnore->click(); }, "One wrld two thre four"},
+        {"Replace", [&] { form->Btn_CHKReplace->click(); }, "One world two thre four"},
+        {"Replace All", [&] { form->Btn_CHKReplaceAll->click(); }, "One world two thre four"},
+        {"Ignore All", [&] { form->Btn_CHKIgnoreAll->click(); }, "One wrld two thre four"},
+        {"Add", [&] { form->Btn_CHKAdd->click(); }, "One wrld two thre four"},
+    };
+    const int words = form->MainDictionary.Count;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.action);
+        form->MainDictionary.Add("one");
+        form->MainDictionary.Add("two");
+        form->MainDictionary.Add("four");
+        handOverFile("One wrld two thre four\r\n");
+        ASSERT_EQ(selected(), QStringLiteral("wrld"));
+        // The user clicks after "four", then picks a correction.
+        form->RichEdit2->setEnabled(true);
+        form->RichEdit2->SetSelStart(22);
+        form->RichEdit2->SetSelLength(0);
+        if (std::string(c.action).starts_with("Replace"))
+            form->Edit1->setText(QStringLiteral("world"));
+        c.act();
+        EXPECT_EQ(text(), c.text);
+        EXPECT_EQ(selected(), QStringLiteral("thre")) << "the run goes on after the word it found";
+        if (std::string(c.action) == "Ignore All") {
+            EXPECT_GE(form->RunDictionary.Find("wrld"), 0);
+        }
+    }
+    EXPECT_GE(form->MainDictionary.Find("wrld"), 0);
+    // The count in the status bar follows what Add added.
+    EXPECT_EQ(form->StatusPanel0->text(), QStringLiteral("%1 words").arg(words + 4));
+}
+
 TEST_F(SpellChecker, WordsWithLettersBeyondTheDictionarysCodePage)
 {
     open();
@@ -423,13 +464,18 @@ TEST_F(SpellChecker, ADamagedDictionaryIsReportedWithoutAStraySystemError)
     struct Case {
         const char *name;
         std::string bytes;
+        QString says;
     } cases[] = {
-        {"cut short", whole.substr(0, whole.size() / 2)},
-        {"not a dictionary", std::string("just some text, no dictionary at all")},
-        {"empty", std::string()},
+        {"cut short", whole.substr(0, whole.size() / 2), QString()},
+        {"not a dictionary", std::string("just some text, no dictionary at all"),
+         QStringLiteral("Cannot load A.kpd: the file is not a dictionary (KPD:NotKPD).\n")},
+        {"empty", std::string(),
+         QStringLiteral("Cannot load A.kpd: the file is empty or too short to be a dictionary (KPD:FRead).\n")},
     };
     for (const Case &c : cases) {
         kelpa::test::writeText(dir.file("A.kpd"), c.bytes);
+        // Opened as the first listed (a failed one is not remembered for the next start).
+        QFile::remove(q(dir.file("kpsc.ini")));
         prompter.clear();
         // A system error left over from earlier work is no part of a damaged file's story.
         errno = ENOENT;
@@ -437,8 +483,14 @@ TEST_F(SpellChecker, ADamagedDictionaryIsReportedWithoutAStraySystemError)
         ASSERT_EQ(form->DictioSelection->currentText(), QStringLiteral("A.kpd")) << c.name;
         ASSERT_EQ(prompter.messages().size(), 1u) << c.name;
         const QString text = prompter.last().text;
-        EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot load A.kpd (KPD:"))) << text.toStdString();
+        // What is wrong in words, then the code.
+        EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot load A.kpd: "))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral(" (KPD:"))) << text.toStdString();
+        EXPECT_FALSE(text.startsWith(QStringLiteral("Cannot load A.kpd: ("))) << text.toStdString();
         EXPECT_TRUE(text.endsWith(QStringLiteral(").\n"))) << c.name << ": " << text.toStdString();
+        if (!c.says.isEmpty()) {
+            EXPECT_EQ(text, c.says);
+        }
         form->close();
         form.reset();
     }
@@ -592,12 +644,129 @@ TEST_F(SpellChecker, CreateNewSavesIntoTheProgramFolder)
     form->Btn_DictioEditClick();
     const kelpa::test::TempDir elsewhere;
     prompter.answerFile(q(elsewhere.file("mine")));
+    // The user is told where it goes.
+    prompter.answer(MessageAnswer::Yes);
     form->Btn_NewDictionaryClick();
     EXPECT_TRUE(QFile::exists(q(dir.file("mine.kpd"))));
     EXPECT_FALSE(QFile::exists(q(elsewhere.file("mine.kpd"))));
     EXPECT_EQ(form->DictionaryName, QStringLiteral("mine.kpd"));
     EXPECT_EQ(form->DictioSelection->currentText(), QStringLiteral("mine.kpd"));
-    EXPECT_TRUE(messageTexts().empty());
+    EXPECT_EQ(messageTexts(), std::vector<QString>{QStringLiteral("Dictionaries are kept in \"%1\".\nDo you want to save \"mine.kpd\" there?")
+                                                       .arg(QDir::toNativeSeparators(QDir(q(dir.path().string())).absolutePath()))});
+}
+
+TEST_F(SpellChecker, ANewDictionaryReplacesAnExistingOneOnlyWhenTheUserSaysSo)
+{
+    const kelpa::test::TempDir elsewhere;
+    const struct {
+        const char *name;
+        QString typed;
+        std::vector<MessageAnswer> answers; // then the dialog is cancelled
+        int wordsLeft;
+    } cases[] = {
+        {"typed without extension, not replaced", q(dir.file("Small")), {MessageAnswer::No}, 8},
+        {"typed with extension, replaced", q(dir.file("Small.kpd")), {MessageAnswer::Yes}, 0},
+        {"another folder, the same name", q(elsewhere.file("Small")), {MessageAnswer::Yes, MessageAnswer::No}, 8},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        writeDictionary("Small.kpd", {"the", "cat", "sat", "on", "mat", "hello", "world", "don't"});
+        open();
+        form->Btn_DictioEditClick();
+        prompter.clear();
+        prompter.answerFile(c.typed);
+        for (MessageAnswer a : c.answers)
+            prompter.answer(a);
+        prompter.answerFile(FileDialogResult{});
+        form->Btn_NewDictionaryClick();
+        ASSERT_FALSE(messageTexts().empty());
+        EXPECT_EQ(messageTexts().back(),
+                  QStringLiteral("The dictionary \"Small.kpd\" already exists.\nDo you want to replace it?"));
+        TKPD onDisk;
+        ASSERT_TRUE(onDisk.LoadFromFile(dir.file("Small.kpd")));
+        EXPECT_EQ(onDisk.Count, c.wordsLeft);
+        form->MainDictionary.Modified = false;
+        form->close();
+        form.reset();
+    }
+}
+
+TEST_F(SpellChecker, CancelInThePaneGoesBackToWhatWasSaved)
+{
+    open();
+    form->Btn_DictioEditClick();
+    prompter.answerFile(q(dir.file("Mine")));
+    form->Btn_NewDictionaryClick();
+    prompter.answerInput(QStringLiteral("alpha"));
+    form->Btn_LemmaAddClick();
+    prompter.answerInput(QStringLiteral("beta"));
+    form->Btn_LemmaAddClick();
+    ASSERT_TRUE(form->Btn_SaveDictionaryClick());
+    const std::string words = dir.file("words.txt");
+    kelpa::test::writeText(words, "gamma delta\r\n");
+    prompter.answerFile(q(words));
+    prompter.answer(MessageAnswer::No);
+    form->Btn_MergeFileClick();
+    ASSERT_EQ(form->MainDictionary.Count, 4);
+    form->Btn_CancelDMClick();
+    EXPECT_EQ(form->MainDictionary.Count, 2);
+    EXPECT_GE(form->MainDictionary.Find("alpha"), 0);
+    EXPECT_FALSE(form->MainDictionary.Modified);
+    EXPECT_EQ(form->StatusPanel0->text(), QStringLiteral("2 words"));
+    prompter.clear();
+    form->close();
+    EXPECT_TRUE(messageTexts().empty()) << "nothing to save";
+    TKPD onDisk;
+    ASSERT_TRUE(onDisk.LoadFromFile(dir.file("Mine.kpd")));
+    EXPECT_EQ(onDisk.Count, 2);
+}
+
+TEST_F(SpellChecker, SavingFewerWordsOverADictionaryThatHoldsMoreAsksFirst)
+{
+    open();
+    form->MainDictionary.Clear();
+    form->MainDictionary.Add("cat");
+    // Closing: save it? Yes; the file holds more: No. The window stays, the file as it was.
+    prompter.answer(MessageAnswer::Yes);
+    prompter.answer(MessageAnswer::No);
+    form->close();
+    ASSERT_EQ(messageTexts().size(), 2u);
+    EXPECT_EQ(messageTexts()[1],
+              QStringLiteral("\"Small.kpd\" holds 8 words; saving replaces them with 1.\nDo you want to save it?"));
+    EXPECT_TRUE(form->isVisible());
+    TKPD onDisk;
+    ASSERT_TRUE(onDisk.LoadFromFile(dir.file("Small.kpd")));
+    EXPECT_EQ(onDisk.Count, 8);
+    // Said so, it is saved.
+    prompter.answer(MessageAnswer::Yes);
+    EXPECT_TRUE(form->Btn_SaveDictionaryClick());
+    ASSERT_TRUE(onDisk.LoadFromFile(dir.file("Small.kpd")));
+    EXPECT_EQ(onDisk.Count, 1);
+}
+
+TEST_F(SpellChecker, ADictionaryThatFailedToLoadIsNotRemembered)
+{
+    writeDictionary("Big.kpd", {"alpha", "beta"});
+    kelpa::test::writeText(dir.file("A.kpd"), "");
+    const struct {
+        const char *ini;
+        const char *chosen; // then chosen by the user, if any
+        const char *remembered;
+    } cases[] = {
+        {"Dictionary=A.kpd\r\n", nullptr, "Big.kpd"},   // none loaded: one not tried
+        {"Dictionary=Small.kpd\r\n", "A.kpd", "Small.kpd"}, // the last one that loaded
+        {"Dictionary=Small.kpd\r\n", "Big.kpd", "Big.kpd"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.ini);
+        kelpa::test::writeText(dir.file("kpsc.ini"), c.ini);
+        open();
+        if (c.chosen)
+            form->DictioSelection->setCurrentText(QLatin1String(c.chosen));
+        form->close();
+        EXPECT_EQ(kelpa::test::readText(dir.file("kpsc.ini")), std::string("Dictionary=") + c.remembered + "\r\n");
+        form.reset();
+    }
 }
 
 TEST_F(SpellChecker, MergeATextFile)
