@@ -11,6 +11,7 @@
 #include "support/Prompter.h"
 
 #include <QMainWindow>
+#include <QMimeData>
 #include <QPointer>
 #include <array>
 #include <deque>
@@ -84,6 +85,8 @@ public:
     // --- print, spell check, batches and shell tools (TForm1Tools.cpp) ---
     void PrintButtonClick();
     void SpellCheckerButtonClick();
+    // A spell check is open or its checker is being started.
+    bool checkOpen() const { return openCheck_.has_value() || checkStarting_; }
     void Checkwordatcorsor1Click();
     void WMCheckText();
     void WMCloseChecker();
@@ -487,6 +490,19 @@ private:
         int selLength = 0;
     };
     std::optional<OpenCheck> openCheck_;
+    // A checker is being started and its window waited for.
+    bool checkStarting_ = false;
+    // What the clipboard held before a selection went through it to the checker; put back once
+    // the check has ended.
+    std::unique_ptr<QMimeData> keptClipboard_;
+    bool clipboardKept_ = false;
+    // Looks for the checker's window every 50 ms, letting the window run, for up to `ms`.
+    platform::WindowHandle waitForChecker(int ms);
+    // A check is open or being started: brings its window to the front. False when there is
+    // none (a check whose checker has gone is ended here).
+    bool checkerAlreadyBusy();
+    void keepClipboard();
+    void restoreClipboard();
     QToolButton *UndoButton = nullptr;
     QToolButton *CutButton = nullptr;
     QToolButton *CopyButton = nullptr;

@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -31,7 +32,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextDocument>
-#include <QThread>
+#include <QTimer>
 #include <QToolButton>
 
 #include <cerrno>
@@ -269,8 +270,71 @@ void TForm1::PrintButtonClick()
         OpenWebPage(StoredTextString(StoredTextId::PrintModuleDownload));
 }
 
+platform::WindowHandle TForm1::waitForChecker(int ms)
+{
+    platform::WindowHandle checker = 0;
+    QElapsedTimer waited;
+    waited.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(kCheckerPollMs);
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        checker = platform::FindWindow(SpellCheckerWindowClass);
+        if (checker || waited.elapsed() >= ms)
+            loop.quit();
+    });
+    poll.start();
+    loop.exec();
+    return checker;
+}
+
+bool TForm1::checkerAlreadyBusy()
+{
+    // Its window comes to the front when it opens.
+    if (checkStarting_)
+        return true;
+    if (!openCheck_)
+        return false;
+    if (const platform::WindowHandle checker = platform::FindWindow(SpellCheckerWindowClass)) {
+        platform::BringWindowToFront(checker);
+        return true;
+    }
+    // The checker went away without an answer: that check is over.
+    WMCloseChecker();
+    return false;
+}
+
+void TForm1::keepClipboard()
+{
+    keptClipboard_.reset();
+    clipboardKept_ = true;
+    const QMimeData *now = QApplication::clipboard()->mimeData();
+    if (!now || now->formats().isEmpty())
+        return;
+    auto copy = std::make_unique<QMimeData>();
+    for (const QString &format : now->formats())
+        copy->setData(format, now->data(format));
+    if (now->hasImage())
+        copy->setImageData(now->imageData());
+    keptClipboard_ = std::move(copy);
+}
+
+void TForm1::restoreClipboard()
+{
+    if (!clipboardKept_)
+        return;
+    clipboardKept_ = false;
+    if (keptClipboard_)
+        QApplication::clipboard()->setMimeData(keptClipboard_.release());
+    else
+        QApplication::clipboard()->clear();
+}
+
 void TForm1::SpellCheckerButtonClick()
 {
+    // One check at a time: a second hand-off would overwrite the first one's text.
+    if (checkerAlreadyBusy())
+        return;
     for (;;) {
         TRichEdit *editor = currentEditor();
         if (!editor)
@@ -280,17 +344,20 @@ void TForm1::SpellCheckerButtonClick()
             return;
         }
         // A checker just started gets a while to open its window; one already running is found
-        // at the first look.
+        // at the first look. The window goes on running meanwhile.
         platform::WindowHandle checker = platform::FindWindow(SpellCheckerWindowClass);
-        if (!checker) {
-            QElapsedTimer waited;
-            waited.start();
-            do {
-                QThread::msleep(kCheckerPollMs);
-                checker = platform::FindWindow(SpellCheckerWindowClass);
-            } while (!checker && SpellCheckStartPending && waited.elapsed() < kCheckerWaitMs);
-        }
         const bool wasStarted = SpellCheckStartPending;
+        if (!checker) {
+            const QPointer<TForm1> self(this);
+            checkStarting_ = true;
+            checker = waitForChecker(wasStarted ? kCheckerWaitMs : kCheckerPollMs);
+            if (!self)
+                return;
+            checkStarting_ = false;
+            SpellCheckStartPending = false;
+            if (checker)
+                continue; // the pages may have changed while waiting: start again from the page
+        }
         SpellCheckStartPending = false;
         if (!checker) {
             if (wasStarted) {
@@ -317,6 +384,7 @@ void TForm1::SpellCheckerButtonClick()
         check.selLength = editor->SelLength();
         std::int64_t code = 0;
         if (editor->SelLength() != 0) {
+            keepClipboard();
             editor->CopyToClipboard();
             code = TransferClipboard;
         } else {
@@ -342,6 +410,9 @@ void TForm1::SpellCheckerButtonClick()
 
 void TForm1::Checkwordatcorsor1Click()
 {
+    // The word is not selected for a check that cannot start.
+    if (checkerAlreadyBusy())
+        return;
     WordAtCaret(true);
     SpellCheckerButtonClick();
 }
@@ -360,6 +431,7 @@ void TForm1::WMCheckText()
         // The result belongs to a page that is gone or was edited meanwhile: it lands nowhere.
         if (check->mode == TransferExchangeFile)
             QFile::remove(exchange);
+        restoreClipboard();
         ShowMessageBox(QStringLiteral("$WSpell Checker"),
                        pageGone ? QStringLiteral("The checked page was closed: the corrected text is not applied.")
                                 : QStringLiteral("The checked page was changed meanwhile: the corrected text is not applied."),
@@ -371,7 +443,7 @@ void TForm1::WMCheckText()
         editor->SetSelStart(check->selStart);
         editor->SetSelLength(check->selLength);
         editor->PasteFromClipboard();
-        QApplication::clipboard()->clear();
+        restoreClipboard();
         return;
     }
     const documents::ReadResult reply =
@@ -394,6 +466,8 @@ void TForm1::WMCheckText()
 void TForm1::WMCloseChecker()
 {
     const std::optional<OpenCheck> check = std::exchange(openCheck_, std::nullopt);
+    if (check)
+        restoreClipboard();
     TRichEdit *editor = check && check->page && pageHolds(check->editor) ? check->editor : currentEditor();
     if (editor)
         editor->SetSelLength(0);

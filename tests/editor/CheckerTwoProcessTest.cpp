@@ -6,6 +6,9 @@
 
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QMimeData>
+#include <QTimer>
 #include <csignal>
 #include <vector>
 
@@ -92,6 +95,9 @@ TEST_F(CheckerTest, TransferCodesByPageKindAndSelection)
         editor(slot)->SetSelLength(c.selLength);
         form->action("Checkspelling1")->trigger();
         EXPECT_TRUE(recordHas(sent(c.code)));
+        // The checker ends that check (as its Cancel does) before the next one is asked for.
+        ASSERT_TRUE(kelpa::platform::PostMessage(form->messageWindow(), 1134, 0, 0));
+        ASSERT_TRUE(waitFor([&] { return !form->checkOpen(); }));
     }
     // Started once, with the launch token, and found running afterwards.
     EXPECT_EQ(count("start "), 1);
@@ -119,6 +125,8 @@ TEST_F(CheckerTest, OkPastesTheSelectionFromTheClipboardAndEmptiesIt)
 {
     mode("ok");
     start();
+    // The user had nothing on the clipboard.
+    QApplication::clipboard()->clear();
     const int slot = page(NewPageKind::Plain, "hello world");
     editor(slot)->SetSelStart(6);
     editor(slot)->SetSelLength(5);
@@ -152,6 +160,87 @@ TEST_F(CheckerTest, CancelKeepsTheTextAndClearsTheSelection)
     ASSERT_TRUE(replied([&] { return editor(slot)->SelLength() == 0; }));
     pump(300);
     EXPECT_EQ(editor(slot)->Text(), "hello world");
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+namespace {
+
+// The user had copied text, rich text and an image before checking a selection.
+class ClipboardCheckTest : public CheckerTest {
+protected:
+    void checkWithTheUsersCopy(const char *m, const QString &expectedPage)
+    {
+        mode(m);
+        start();
+        auto *copied = new QMimeData;
+        copied->setText("the user's copy");
+        copied->setHtml("<b>the user's copy</b>");
+        QImage image(4, 3, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        copied->setImageData(image);
+        QApplication::clipboard()->setMimeData(copied);
+        const int slot = page(NewPageKind::Plain, "hello world");
+        editor(slot)->SetSelStart(6);
+        editor(slot)->SetSelLength(5);
+        form->action("Checkspelling1")->trigger();
+        ASSERT_TRUE(replied([&] { return editor(slot)->Text() == expectedPage && editor(slot)->SelLength() == 0; }));
+        pump(300); // the closing 1134 too
+        const QMimeData *now = QApplication::clipboard()->mimeData();
+        ASSERT_NE(now, nullptr);
+        EXPECT_EQ(now->text(), "the user's copy");
+        EXPECT_TRUE(now->hasHtml() && now->html().contains("the user's copy")) << now->html().toStdString();
+        ASSERT_TRUE(now->hasImage());
+        EXPECT_EQ(qvariant_cast<QImage>(now->imageData()).size(), QSize(4, 3));
+    }
+};
+
+} // namespace
+
+TEST_F(ClipboardCheckTest, TheUsersCopyIsBackAfterTheCorrectedSelectionIsPasted)
+{
+    checkWithTheUsersCopy("ok", "hello WORLD");
+}
+
+TEST_F(ClipboardCheckTest, TheUsersCopyIsBackAfterCancel)
+{
+    checkWithTheUsersCopy("cancel", "hello world");
+}
+
+TEST_F(CheckerTest, ASecondCheckWhileOneIsOpenOnlyBringsTheCheckerToTheFront)
+{
+    mode("silent");
+    start();
+    const int slot = page(NewPageKind::Plain, "one two three");
+    form->action("Checkspelling1")->trigger();
+    ASSERT_TRUE(recordHas(sent(1001)));
+    const QByteArray handedOver = fileBytes(path("~t.dat"));
+    editor(slot)->SetSelStart(5);
+    form->action("Checkspelling1")->trigger();
+    form->action("Checkwordatcorsor1")->trigger();
+    pump(500);
+    EXPECT_EQ(count("msg 1124"), 1);
+    EXPECT_EQ(fileBytes(path("~t.dat")), handedOver) << "the first check's text stays as it was handed over";
+    EXPECT_EQ(editor(slot)->SelLength(), 0) << "no word is selected for a check that does not start";
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(CheckerTest, WaitingForAStartingCheckerKeepsTheWindowRunning)
+{
+    mode("slow");
+    start();
+    page(NewPageKind::Plain, "hello");
+    bool ranWhileWaiting = false;
+    QTimer::singleShot(300, form.get(), [&] {
+        ranWhileWaiting = true;
+        // A double click on the button: the second start finds the first one under way.
+        form->action("Checkspelling1")->trigger();
+    });
+    form->action("Checkspelling1")->trigger();
+    EXPECT_TRUE(ranWhileWaiting);
+    ASSERT_TRUE(recordHas(sent(1001)));
+    pump(500);
+    EXPECT_EQ(count("msg 1124"), 1);
+    EXPECT_EQ(count("start "), 1);
     EXPECT_TRUE(prompter.messages().empty());
 }
 

@@ -11,6 +11,7 @@
 //   late     answers as "ok" after two seconds
 //   silent   answers nothing
 //   nowindow ends at once without a window
+//   slow     opens its window after a second and a half, then answers nothing
 // 1134 from the editor ends it.
 #include "platform/WindowMessages.h"
 #include "support/documents/Documents.h"
@@ -48,6 +49,8 @@ int main(int argc, char **argv)
     record("pid " + QByteArray::number(::getpid()));
     if (mode == QLatin1String("nowindow"))
         return 0;
+    if (mode == QLatin1String("slow"))
+        ::usleep(1500 * 1000);
     const QString folder = qEnvironmentVariable("KELPA_PROGRAM_DIR") + QLatin1Char('/');
     Window window(QStringLiteral("TKelpaSpellChecker"), QStringLiteral("Spell Checker"));
     if (!window.handle())
@@ -81,7 +84,7 @@ int main(int argc, char **argv)
             app.quit();
             return;
         }
-        if (m != 1124 || mode == QLatin1String("silent"))
+        if (m != 1124 || mode == QLatin1String("silent") || mode == QLatin1String("slow"))
             return;
         if (mode == QLatin1String("late"))
             QTimer::singleShot(2000, [=] { answer(w, l); });
