@@ -299,8 +299,10 @@ bool TForm1::checkerAlreadyBusy()
         platform::BringWindowToFront(checker);
         return true;
     }
-    // The checker went away without an answer: that check is over.
-    WMCloseChecker();
+    // The checker went away without an answer: that check is over. The page's selection is
+    // left alone: it is what the user wants checked now.
+    openCheck_.reset();
+    restoreClipboard();
     return false;
 }
 

@@ -224,6 +224,25 @@ TEST_F(CheckerTest, ASecondCheckWhileOneIsOpenOnlyBringsTheCheckerToTheFront)
     EXPECT_TRUE(prompter.messages().empty());
 }
 
+TEST_F(CheckerTest, ACheckWhoseCheckerHasGoneDoesNotBlockTheNext)
+{
+    mode("silent");
+    start();
+    const int slot = page(NewPageKind::Plain, "one two three");
+    form->action("Checkspelling1")->trigger();
+    ASSERT_TRUE(recordHas(sent(1001)));
+    for (const QString &line : lines())
+        if (line.startsWith("pid "))
+            ::kill(line.mid(4).toInt(), SIGKILL);
+    ASSERT_TRUE(waitFor([] { return kelpa::platform::FindWindow("TKelpaSpellChecker") == 0; }, 10000));
+    // The user selects a word and checks again: a new checker gets that selection.
+    editor(slot)->SetSelStart(4);
+    editor(slot)->SetSelLength(3);
+    form->action("Checkspelling1")->trigger();
+    EXPECT_TRUE(recordHas(sent(1002)));
+    EXPECT_EQ(count("start "), 2);
+}
+
 TEST_F(CheckerTest, WaitingForAStartingCheckerKeepsTheWindowRunning)
 {
     mode("slow");
