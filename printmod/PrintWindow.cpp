@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -311,6 +312,8 @@ void TForm1::Button3Click()
     FontRequest request;
     request.caption = QStringLiteral("Font");
     request.initial = RichPrinter1->Font_HeaderFooter();
+    // A family that is not installed opens on the one the header and footer are printed in.
+    request.initial.setFamily(QFontInfo(request.initial).family());
     request.owner = this;
     if (const std::optional<QFont> font = CurrentPrompter().font(request)) {
         RichPrinter1->SetFont(*font, RichPrinter1->FontColor());

@@ -12,6 +12,9 @@
 #include "common/ScriptedPrompter.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QKeyEvent>
@@ -212,6 +215,17 @@ TEST_F(PrintWindow, FontDialogOpensOnTheHeaderAndFooterFont)
     form->Button3Click();
     EXPECT_EQ(prompter.last().font.family(), "DejaVu Serif");
     EXPECT_EQ(prompter.last().font.pointSize(), 11);
+
+    // The stored default "Courier New" is rarely installed here: the dialog opens on the family
+    // the header and footer are printed in, not on the first one it lists.
+    QFile::remove(dir() + "kpp.ini");
+    auto plain = make({dir() + "g.txt"});
+    plain->FormActivate();
+    prompter.answerFont(std::nullopt);
+    plain->Button3Click();
+    EXPECT_TRUE(QFontDatabase::hasFamily(prompter.last().font.family())) << prompter.last().font.family().toStdString();
+    EXPECT_EQ(prompter.last().font.family(), QFontInfo(plain->RichPrinter1->Font_HeaderFooter()).family());
+    EXPECT_EQ(prompter.last().font.pointSize(), 10);
 }
 
 // The pieces of a header or footer between "|" are columns: one piece ends 100 mm right of the
