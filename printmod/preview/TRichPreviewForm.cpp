@@ -137,7 +137,7 @@ private:
     bool opened_ = false;
 };
 
-// The same sheet: sizes within a point, the same orientation.
+// The same sheet, the same way up: the pages' rectangles agree within a point.
 bool samePaper(const QPageLayout &a, const QPageLayout &b)
 {
     const QSizeF sa = a.fullRect(QPageLayout::Point).size(), sb = b.fullRect(QPageLayout::Point).size();
@@ -900,14 +900,14 @@ bool TRichPreviewForm::printFromCache()
             ownPrinter_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer = ownPrinter_.get();
     }
-    // The dialog offers the paper the pages were laid out for.
+    // Printing starts from the paper the pages were laid out for.
     if (laidOutPaper_)
         printer->setPageLayout(*laidOutPaper_);
     std::optional<PrintRange> range;
     bool paperChosen = false; // the user opened the printer's properties, where the paper is chosen
     if (printDialog_) {
         range = printDialog_(*printer, 1, units, this);
-        paperChosen = true;
+        paperChosen = true; // whatever it set on the printer was asked for
     } else {
         // The dialog names a PDF file after the job title; the title is a full path, the
         // file is named after the document alone.
