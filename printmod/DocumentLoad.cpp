@@ -8,8 +8,16 @@
 #include "support/MessageBoxes.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+
+#include <cerrno>
+#include <exception>
+#include <new>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 
 namespace kelpa::printmod {
@@ -53,8 +61,10 @@ bool IsExchangeFile(const QString &path, const QString &programDir)
     return resolved(path) == resolved(documents::exchangeFilePath(programDir));
 }
 
-LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, TOBRINEngine &engine,
-                                TRichEdit &edit, const PasswordAsker &askPassword, const QDate &today)
+namespace {
+
+LoadResult loadDocument(const QString &path, const QString &programDir, TOBRINEngine &engine, TRichEdit &edit,
+                        const PasswordAsker &askPassword, const QDate &today)
 {
     const bool exchange = IsExchangeFile(path, programDir);
     if (!exchange && !documents::isEncryptedName(path)) {
@@ -66,6 +76,17 @@ LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, 
         }
         edit.LoadFromStream(file.bytes);
         return LoadResult::Loaded;
+    }
+
+    if (!exchange) {
+        // A document that is not there is said so before its password is asked for.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            const int error = errno;
+            loadFailure(QStringLiteral("Cannot open file \"%1\"").arg(QDir::toNativeSeparators(path)), error);
+            return LoadResult::Failed;
+        }
+        ::close(fd);
     }
 
     QString password;
@@ -110,6 +131,21 @@ LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, 
     case PasswordListResult::Kind::IndexError:
         loadFailure(QString::fromStdString(list.message));
         return LoadResult::Failed;
+    }
+    return LoadResult::Failed;
+}
+
+} // namespace
+
+LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, TOBRINEngine &engine,
+                                TRichEdit &edit, const PasswordAsker &askPassword, const QDate &today)
+{
+    try {
+        return loadDocument(path, programDir, engine, edit, askPassword, today);
+    } catch (const std::bad_alloc &) {
+        loadFailure(QStringLiteral("Out of memory"));
+    } catch (const std::exception &e) {
+        loadFailure(QString::fromLocal8Bit(e.what()));
     }
     return LoadResult::Failed;
 }

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -59,8 +61,7 @@ std::string utf8(const QString &s)
 TForm1::TForm1(const QStringList &arguments, std::unique_ptr<PrinterPort> port, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
-      engine_(std::make_unique<TOBRINEngine>()), arguments_(arguments),
-      fontDialogFont_(QStringLiteral("MS Sans Serif"), 8)
+      engine_(std::make_unique<TOBRINEngine>()), arguments_(arguments)
 {
     setObjectName(QStringLiteral("Form1"));
     setFixedSize(333, 199);
@@ -118,8 +119,14 @@ TForm1::TForm1(const QStringList &arguments, std::unique_ptr<PrinterPort> port, 
     Label1->setPalette(p1);
     Label1->setGeometry(0, 177, 333, 22);
 
-    connect(Edit_Header, &QLineEdit::textChanged, this, [this](const QString &t) { RichPrinter1->SetHeader(t); });
-    connect(Edit_Footer, &QLineEdit::textChanged, this, [this](const QString &t) { RichPrinter1->SetFooter(t); });
+    connect(Edit_Header, &QLineEdit::textChanged, this, [this](const QString &t) {
+        RichPrinter1->SetHeader(t);
+        applyColumnFormats();
+    });
+    connect(Edit_Footer, &QLineEdit::textChanged, this, [this](const QString &t) {
+        RichPrinter1->SetFooter(t);
+        applyColumnFormats();
+    });
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
     connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
@@ -148,7 +155,29 @@ QString TForm1::settingsFile()
 QString TForm1::HelpText()
 {
     return QStringLiteral("{$TITLE} file name.\n{$PAGE} current page number.\n{$DATE} current date.\n"
-                          "{$TIME} current time.\n{$LINE} current line number.\n");
+                          "{$TIME} current time.\n{$LINE} current line number.\n"
+                          "\n\"|\" divides a line into columns across the text width: one piece goes right, "
+                          "two go left and right, three left, centre and right.\n");
+}
+
+QString ColumnFormatFor(const QString &text, double textWidth)
+{
+    const qsizetype pieces = TokenizeString(text).size();
+    if (pieces < 2 || textWidth <= 0)
+        return QStringLiteral(">100");
+    // Whole thousandths, so that the columns never reach past the text area.
+    const QString width = QString::number(std::floor(textWidth / double(pieces) * 1000.0) / 1000.0, 'f', 3);
+    QStringList columns;
+    for (qsizetype i = 0; i < pieces; ++i)
+        columns << (i == 0 ? QStringLiteral("<") : i == pieces - 1 ? QStringLiteral(">") : QStringLiteral("^")) + width;
+    return columns.join(QLatin1Char('|'));
+}
+
+void TForm1::applyColumnFormats()
+{
+    const double width = RichPrinter1->PixelsToMeasureUnitsH(RichPrinter1->PixelPrintWidth());
+    RichPrinter1->SetHeaderFormat(ColumnFormatFor(RichPrinter1->Header(), width));
+    RichPrinter1->SetFooterFormat(ColumnFormatFor(RichPrinter1->Footer(), width));
 }
 
 void TForm1::readSettings()
@@ -282,10 +311,11 @@ void TForm1::Button3Click()
 {
     FontRequest request;
     request.caption = QStringLiteral("Font");
-    request.initial = fontDialogFont_;
+    request.initial = RichPrinter1->Font_HeaderFooter();
+    // A family that is not installed opens on the one the header and footer are printed in.
+    request.initial.setFamily(QFontInfo(request.initial).family());
     request.owner = this;
     if (const std::optional<QFont> font = CurrentPrompter().font(request)) {
-        fontDialogFont_ = *font;
         RichPrinter1->SetFont(*font, RichPrinter1->FontColor());
     }
 }
@@ -322,6 +352,8 @@ void TForm1::Button6Click()
         RichPrinter1->SetPrintedPages(printer->printRange() == QPrinter::PageRange ? printer->pageRanges()
                                                                                    : QPageRanges());
     }
+    // The columns span the text width of the paper and margins chosen by now.
+    applyColumnFormats();
     RichPrinter1->PrintRichEditPreview(RichEdit1);
 }
 

@@ -20,6 +20,11 @@ class TRichEdit;
 
 namespace kelpa::printmod {
 
+// The column format for a header or footer text: one piece a right-aligned column of 100
+// (">100"); two or more pieces, separated by "|", columns of equal width across `textWidth`
+// (measure unit), the first left-aligned, the last right-aligned, those between centred.
+QString ColumnFormatFor(const QString &text, double textWidth);
+
 // A dialog window: Enter is "OK", Escape is "Close".
 class TForm1 : public QDialog {
     Q_OBJECT
@@ -77,6 +82,7 @@ private:
     void readSettings();
     void writeSettings();
     void setLabel2Colour(const QColor &colour);
+    void applyColumnFormats();
 
     bool activated_ = false;
     std::unique_ptr<TOBRINEngine> engine_;
@@ -84,7 +90,6 @@ private:
     static QString settingsFile();
     QString savedCaption_;
     QStringList arguments_;
-    QFont fontDialogFont_;
     PrintDialogRunner printDialogRunner_;
 };
 

@@ -3,11 +3,13 @@
 #include "platform/Registry.h"
 #include "printmod/preview/PageRecording.h"
 #include "printmod/preview/TArrowButton.h"
+#include "support/MessageBoxes.h"
 #include "support/Prompter.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -19,9 +21,12 @@
 #include <QPrintEngine>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace kelpa::preview {
@@ -34,23 +39,30 @@ const char *const kFinishedCaption = "Print Preview";
 constexpr auto kServerJobOptions = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 // The print dialog leaves "Pages" lists and odd or even pages to the print server as job
-// options. Each page goes out as a job of its own, where the server would choose again within
-// the one page: the choices are taken off the printer here and made by the preview.
-PrintRange::Set takeServerPageChoices(QPrinter &printer)
-{
+// options, for the server to choose within the job. The job holds only the pages chosen, so the
+// choices are taken off the printer here and made by the preview, on the document's numbers.
+struct ServerPageChoices {
     PrintRange::Set set = PrintRange::Set::All;
+    std::vector<std::pair<int, int>> list; // "page-ranges", when there was one
+};
+ServerPageChoices takeServerPageChoices(QPrinter &printer)
+{
+    ServerPageChoices choices;
     QPrintEngine *engine = printer.printEngine();
     if (!engine)
-        return set;
+        return choices;
     QStringList options = engine->property(kServerJobOptions).toStringList();
     bool taken = false;
     for (qsizetype i = 0; i + 1 < options.size();) {
         if (options[i] == QLatin1String("page-set")) {
             if (options[i + 1] == QLatin1String("odd"))
-                set = PrintRange::Set::Odd;
+                choices.set = PrintRange::Set::Odd;
             else if (options[i + 1] == QLatin1String("even"))
-                set = PrintRange::Set::Even;
-        } else if (options[i] != QLatin1String("page-ranges")) {
+                choices.set = PrintRange::Set::Even;
+        } else if (options[i] == QLatin1String("page-ranges")) {
+            for (const QPageRanges::Range &r : QPageRanges::fromString(options[i + 1]).toRangeList())
+                choices.list.emplace_back(r.from, r.to);
+        } else {
             i += 2;
             continue;
         }
@@ -59,7 +71,77 @@ PrintRange::Set takeServerPageChoices(QPrinter &printer)
     }
     if (taken)
         engine->setProperty(kServerJobOptions, options);
-    return set;
+    // For a range the program prints itself, the dialog counts odd and even within the job the
+    // server gets: from an even first page it names the other set.
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() % 2 == 0) {
+        if (choices.set == PrintRange::Set::Odd)
+            choices.set = PrintRange::Set::Even;
+        else if (choices.set == PrintRange::Set::Even)
+            choices.set = PrintRange::Set::Odd;
+    }
+    return choices;
+}
+
+QString paperText(const QPageLayout &layout)
+{
+    const QSizeF mm = layout.pageSize().size(QPageSize::Millimeter);
+    return QStringLiteral("%1 (%2 x %3 mm), %4")
+        .arg(layout.pageSize().name())
+        .arg(qRound(mm.width()))
+        .arg(qRound(mm.height()))
+        .arg(layout.orientation() == QPageLayout::Portrait ? QStringLiteral("portrait") : QStringLiteral("landscape"));
+}
+
+// Qt's printer properties, opened from the print dialog, show the queue's own paper; they are
+// shown the paper the pages were laid out for instead, so that what the user leaves there is
+// that paper and a change there is the user's choice.
+class PropertiesPaper : public QObject {
+public:
+    PropertiesPaper(QDialog *printDialog, const std::optional<QPageLayout> &paper)
+        : printDialog_(printDialog), paper_(paper)
+    {
+        qApp->installEventFilter(this);
+    }
+    ~PropertiesPaper() override { qApp->removeEventFilter(this); }
+    bool opened() const { return opened_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Show)
+            return false;
+        auto *properties = qobject_cast<QDialog *>(watched);
+        if (!properties || properties == printDialog_ || properties->parentWidget() != printDialog_)
+            return false;
+        opened_ = true;
+        if (!paper_)
+            return false;
+        if (auto *sizes = properties->findChild<QComboBox *>(QStringLiteral("pageSizeCombo"))) {
+            for (int i = 0; i < sizes->count(); ++i) {
+                const QVariant data = sizes->itemData(i);
+                if (data.canConvert<QPageSize>() && qvariant_cast<QPageSize>(data).isEquivalentTo(paper_->pageSize())) {
+                    sizes->setCurrentIndex(i);
+                    break;
+                }
+            }
+        }
+        const char *orientation = paper_->orientation() == QPageLayout::Landscape ? "landscape" : "portrait";
+        if (auto *button = properties->findChild<QRadioButton *>(QLatin1String(orientation)))
+            button->setChecked(true);
+        return false;
+    }
+
+private:
+    QDialog *printDialog_;
+    std::optional<QPageLayout> paper_;
+    bool opened_ = false;
+};
+
+// The same sheet, the same way up: the pages' rectangles agree within a point.
+bool samePaper(const QPageLayout &a, const QPageLayout &b)
+{
+    const QSizeF sa = a.fullRect(QPageLayout::Point).size(), sb = b.fullRect(QPageLayout::Point).size();
+    return std::abs(sa.width() - sb.width()) < 1 && std::abs(sa.height() - sb.height()) < 1;
 }
 
 // The pages (or sheets) a range chooses, in order, within 1 .. units.
@@ -794,6 +876,18 @@ void TRichPreviewForm::SpeedButton1Click()
     }
 }
 
+void TRichPreviewForm::setPrinter(QPrinter *printer)
+{
+    printer_ = printer;
+    // The pages are laid out for the printer's paper as it is now.
+    if (printer) {
+        laidOutPaper_ = printer->pageLayout();
+        laidOutDpi_ = printer->resolution();
+    } else {
+        laidOutPaper_.reset();
+    }
+}
+
 bool TRichPreviewForm::printFromCache()
 {
     const int pages = state_.lastPageIndex + 1;
@@ -806,9 +900,14 @@ bool TRichPreviewForm::printFromCache()
             ownPrinter_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer = ownPrinter_.get();
     }
+    // Printing starts from the paper the pages were laid out for.
+    if (laidOutPaper_)
+        printer->setPageLayout(*laidOutPaper_);
     std::optional<PrintRange> range;
+    bool paperChosen = false; // the user opened the printer's properties, where the paper is chosen
     if (printDialog_) {
         range = printDialog_(*printer, 1, units, this);
+        paperChosen = true; // whatever it set on the printer was asked for
     } else {
         // The dialog names a PDF file after the job title; the title is a full path, the
         // file is named after the document alone.
@@ -819,24 +918,50 @@ bool TRichPreviewForm::printFromCache()
         dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintToFile);
         dialog.setMinMax(1, units);
         dialog.setFromTo(1, units);
-        if (dialog.exec() == QDialog::Accepted) {
+        PropertiesPaper properties(&dialog, laidOutPaper_);
+        const bool accepted = dialog.exec() == QDialog::Accepted;
+        paperChosen = properties.opened();
+        if (accepted) {
             range = dialog.printRange() == QAbstractPrintDialog::PageRange
                         ? PrintRange{dialog.fromPage(), dialog.toPage()}
                         : PrintRange{1, units};
-            if (dialog.printRange() == QAbstractPrintDialog::PageRange)
-                for (const QPageRanges::Range &r : printer->pageRanges().toRangeList())
-                    range->list.emplace_back(r.from, r.to);
-            range->set = takeServerPageChoices(*printer);
+            ServerPageChoices choices = takeServerPageChoices(*printer);
+            range->set = choices.set;
+            range->list = std::move(choices.list);
         }
         printer->setDocName(title);
     }
     if (!range)
         return false;
+    if (laidOutPaper_ && !samePaper(printer->pageLayout(), *laidOutPaper_)) {
+        // Unasked, the dialog puts the queue's own paper back; the pages keep theirs.
+        if (paperChosen) {
+            ShowMessageBox(QStringLiteral("$WPrint"),
+                           QStringLiteral("The pages are laid out for %1, not for the paper chosen for printing, %2. "
+                                          "Nothing was printed: close the preview and press \"OK\" to lay the "
+                                          "document out for that paper.")
+                               .arg(paperText(*laidOutPaper_), paperText(printer->pageLayout())),
+                           this);
+            return false;
+        }
+        printer->setPageLayout(*laidOutPaper_);
+    }
     const int width = PrinterPageWidth > 0 ? PrinterPageWidth : printer->width();
     const int height = PrinterPageHeight > 0 ? PrinterPageHeight : printer->height();
-    // Printed to a file, every job would write over the one before: the pages or sheets then
-    // go into that file as one document.
-    const bool toFile = !printer->outputFileName().isEmpty();
+    // Pages are drawn from the corner of the printable area they were laid out with, at the
+    // resolution they were laid out at; another printer may have other least margins.
+    QPointF origin(0, 0);
+    double scale = 1;
+    if (laidOutPaper_ && laidOutDpi_ > 0) {
+        const int dpi = printer->resolution();
+        scale = double(dpi) / laidOutDpi_;
+        origin = QPointF(laidOutPaper_->paintRectPixels(dpi).topLeft() - printer->pageLayout().paintRectPixels(dpi).topLeft());
+    }
+    auto target = [&](double left, double top, double w, double h) {
+        return QRectF(origin.x() + left * scale, origin.y() + top * scale, w * scale, h * scale);
+    };
+    // All chosen pages (or sheets) go out as one job, so that copies, collation, duplex and the
+    // page order are the printer's to apply.
     QPainter painter;
     auto startSheet = [&] {
         if (painter.isActive()) {
@@ -846,12 +971,12 @@ bool TRichPreviewForm::printFromCache()
             throw std::runtime_error("Not be able to start the printing.");
         }
     };
-    auto endJob = [&] {
-        if (!toFile && painter.isActive())
-            painter.end();
-    };
+    std::vector<int> chosen = chosenUnits(*range, units);
+    // Qt leaves "Reverse" to the program.
+    if (printer->pageOrder() == QPrinter::LastPageFirst)
+        std::reverse(chosen.begin(), chosen.end());
     std::vector<PrintJob> jobs;
-    for (int unit : chosenUnits(*range, units))
+    for (int unit : chosen)
         for (PrintJob &job : printJobs(state_.compact, pages, unit, unit))
             jobs.push_back(std::move(job));
     for (const PrintJob &job : jobs) {
@@ -861,10 +986,9 @@ bool TRichPreviewForm::printFromCache()
             FormPaint(); // the preview shows the page being printed
             auto page = restorePage(p);
             if (!page)
-                continue; // a missing page starts no job
+                continue; // a missing page is left out
             startSheet();
-            replayPage(painter, *page, QRectF(0, 0, width, height));
-            endJob();
+            replayPage(painter, *page, target(0, 0, width, height));
         } else {
             const int h = roundEven(height * 0.95); // the lowest twentieth stays empty
             startSheet();
@@ -873,13 +997,12 @@ bool TRichPreviewForm::printFromCache()
                 if (!page)
                     continue;
                 const Rect qd = quadrant(slot.quadrant, width, h);
-                replayPage(painter, *page, QRectF(qd.left, qd.top, qd.width, qd.height));
+                replayPage(painter, *page, target(qd.left, qd.top, qd.width, qd.height));
             }
-            endJob();
         }
     }
-    if (painter.isActive())
-        painter.end();
+    if (painter.isActive() && !painter.end())
+        throw std::runtime_error("Not be able to end the printing.");
     return true;
 }
 

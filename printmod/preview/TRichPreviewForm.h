@@ -8,6 +8,7 @@
 
 #include <QEvent>
 #include <QImage>
+#include <QPageLayout>
 #include <QPointer>
 #include <QSize>
 #include <QWidget>
@@ -73,8 +74,9 @@ public:
     int PrinterPageWidth = 0, PrinterPageHeight = 0;
     double PageWidth = 0, PageHeight = 0;
     TMeasureUnit RulerUnit = TMeasureUnit::muMillimeters;
-    // Where printing goes; the form's own printer when null.
-    void setPrinter(QPrinter *printer) { printer_ = printer; }
+    // Where printing goes; the form's own printer when null. The pages are printed on the
+    // printer's paper as it is when it is set (the paper they are laid out for).
+    void setPrinter(QPrinter *printer);
     void setPrintDialog(PrintDialogFunction f) { printDialog_ = std::move(f); }
 
     // Stores a finished page as the next page file and shows it while formatting goes on.
@@ -160,6 +162,8 @@ private:
     WindowGeometry geometry_;
     TPreview2 *preview2_ = nullptr;
     QPrinter *printer_ = nullptr;
+    std::optional<QPageLayout> laidOutPaper_;
+    int laidOutDpi_ = 0;
     std::unique_ptr<QPrinter> ownPrinter_;
     PrintDialogFunction printDialog_;
 

@@ -137,9 +137,10 @@ FileDialogResult ScriptedPrompter::file(const FileDialogRequest &request)
 
 std::optional<QFont> ScriptedPrompter::font(const FontRequest &request)
 {
-    record(Shown{Shown::Kind::Font, request.caption, QString(), MessageIcon::None,
-                 MessageButtons::OkCancel, FileDialogKind::Open, QString(),
-                 request.owner});
+    Shown s{Shown::Kind::Font, request.caption, QString(), MessageIcon::None,
+            MessageButtons::OkCancel, FileDialogKind::Open, QString(), request.owner};
+    s.font = request.initial;
+    record(s);
     return takeNext(fontAnswers_, unanswered_);
 }
 

@@ -27,6 +27,8 @@ public:
         int filterIndex = 0;
         // A password dialog: its mode; `text` holds what its entries show.
         PasswordMode passwordMode = PasswordMode::Decode;
+        // A font dialog: the font it opens on.
+        QFont font{};
     };
 
     void answer(MessageAnswer a) { messageAnswers_.push_back(a); }

@@ -13,6 +13,9 @@
 #include <QFile>
 
 #include <cerrno>
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <gtest/gtest.h>
 
 using namespace kelpa::printmod;
@@ -76,11 +79,44 @@ TEST_F(DocumentLoad, PlainAndRichFiles)
 
 TEST_F(DocumentLoad, MissingFileIsALoadFailure)
 {
-    EXPECT_EQ(load(dir() + "gone.txt"), LoadResult::Failed);
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_EQ(prompter.messages()[0].caption, "Error");
-    EXPECT_TRUE(prompter.messages()[0].text.startsWith("Cannot load the file to print (Cannot open file \"" + dir() + "gone.txt\").\nNo such file or directory"))
-        << prompter.messages()[0].text.toStdString();
+    // An encrypted document that is not there is said so before any password is asked for.
+    for (const char *name : {"gone.txt", "gone.eco"}) {
+        prompter.clear();
+        EXPECT_EQ(load(dir() + name, QString("pw")), LoadResult::Failed) << name;
+        EXPECT_EQ(asked, 0) << name;
+        ASSERT_EQ(prompter.messages().size(), 1u) << name;
+        EXPECT_EQ(prompter.messages()[0].caption, "Error");
+        EXPECT_TRUE(prompter.messages()[0].text.startsWith("Cannot load the file to print (Cannot open file \"" + dir() + name +
+                                                           "\").\nNo such file or directory"))
+            << prompter.messages()[0].text.toStdString();
+    }
+}
+
+// Whatever goes wrong while the document is read (memory running out on a huge file, an error
+// of a reader) ends in the load-failure message, not in a program that vanishes.
+TEST_F(DocumentLoad, AnExceptionWhileLoadingIsALoadFailure)
+{
+    const QString path = save("big.eco", "text\r\n", "pw");
+    struct Case {
+        const char *what;
+        std::function<void()> fault;
+        QString shown;
+    } cases[] = {
+        {"out of memory", [] { throw std::bad_alloc(); }, "Cannot load the file to print (Out of memory)"},
+        {"a reader error", [] { throw std::runtime_error("stream read error"); },
+         "Cannot load the file to print (stream read error)"},
+    };
+    for (const Case &c : cases) {
+        prompter.clear();
+        const LoadResult result = LoadDocumentForPrint(path, dir(), engine, edit, [&]() -> std::optional<QString> {
+            c.fault();
+            return QString("pw");
+        });
+        EXPECT_EQ(result, LoadResult::Failed) << c.what;
+        ASSERT_EQ(prompter.messages().size(), 1u) << c.what;
+        EXPECT_EQ(prompter.messages()[0].caption, "Error") << c.what;
+        EXPECT_TRUE(prompter.messages()[0].text.startsWith(c.shown)) << prompter.messages()[0].text.toStdString();
+    }
 }
 
 TEST_F(DocumentLoad, EncryptedDocumentsAskForThePassword)

@@ -12,11 +12,16 @@
 #include "common/ScriptedPrompter.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace kelpa::printmod;
 using kelpa::test::q;
@@ -154,7 +159,9 @@ TEST_F(PrintWindow, HandlersOfTheButtonsAndTheLabel)
     form->Button4Click();
     ASSERT_EQ(prompter.messages().size(), 1u);
     EXPECT_EQ(prompter.messages()[0].text, "{$TITLE} file name.\n{$PAGE} current page number.\n{$DATE} current date.\n"
-                                           "{$TIME} current time.\n{$LINE} current line number.\n");
+                                           "{$TIME} current time.\n{$LINE} current line number.\n"
+                                           "\n\"|\" divides a line into columns across the text width: one piece "
+                                           "goes right, two go left and right, three left, centre and right.\n");
 
     prompter.answerFont(QFont("DejaVu Serif", 11));
     form->Button3Click();
@@ -189,6 +196,82 @@ TEST_F(PrintWindow, HandlersOfTheButtonsAndTheLabel)
     form->close();
     EXPECT_EQ(ini().find("Header="), std::string::npos);
     EXPECT_NE(ini().find("Footer=F {$PAGE}\r\nHF-Font:Name=DejaVu Serif\r\nHF-Font:Size=11\r\n"), std::string::npos);
+}
+
+// "Font..." opens on the header/footer font in use, also the one read from "kpp.ini".
+TEST_F(PrintWindow, FontDialogOpensOnTheHeaderAndFooterFont)
+{
+    kelpa::test::writeText(tmp.file("kpp.ini"), "Header=h\r\nHF-Font:Name=DejaVu Sans\r\nHF-Font:Size=14\r\nHF-Font:Color=0\r\nHF-Font:Bold=Y\r\n");
+    kelpa::test::writeText(tmp.file("g.txt"), "font");
+    auto form = make({dir() + "g.txt"});
+    form->FormActivate();
+    prompter.answerFont(QFont("DejaVu Serif", 11));
+    form->Button3Click();
+    ASSERT_EQ(prompter.last().kind, kelpa::ScriptedPrompter::Shown::Kind::Font);
+    EXPECT_EQ(prompter.last().font.family(), "DejaVu Sans");
+    EXPECT_EQ(prompter.last().font.pointSize(), 14);
+    EXPECT_TRUE(prompter.last().font.bold());
+    prompter.answerFont(std::nullopt);
+    form->Button3Click();
+    EXPECT_EQ(prompter.last().font.family(), "DejaVu Serif");
+    EXPECT_EQ(prompter.last().font.pointSize(), 11);
+
+    // The stored default "Courier New" is rarely installed here: the dialog opens on the family
+    // the header and footer are printed in, not on the first one it lists.
+    QFile::remove(dir() + "kpp.ini");
+    auto plain = make({dir() + "g.txt"});
+    plain->FormActivate();
+    prompter.answerFont(std::nullopt);
+    plain->Button3Click();
+    EXPECT_TRUE(QFontDatabase::hasFamily(prompter.last().font.family())) << prompter.last().font.family().toStdString();
+    EXPECT_EQ(prompter.last().font.family(), QFontInfo(plain->RichPrinter1->Font_HeaderFooter()).family());
+    EXPECT_EQ(prompter.last().font.pointSize(), 10);
+}
+
+// The pieces of a header or footer between "|" are columns: one piece ends 100 mm right of the
+// left margin; two go to the left margin and to the right edge of the text; three left, centre
+// and right. No piece is dropped.
+TEST_F(PrintWindow, HeaderAndFooterPiecesAreColumnsAcrossTheTextWidth)
+{
+    kelpa::test::writeText(tmp.file("h.txt"), "body");
+    auto form = make({dir() + "h.txt"});
+    form->FormActivate();
+    form->RichPrinter1->SetShowProgress(false);
+    const TRichPrinter &p = *form->RichPrinter1;
+    const double left = p.StartingLeft(), right = left + p.PixelPrintWidth();
+    const double at100 = left + p.MeasureUnitsToPixelsH(100);
+    enum Edge { Left, Centre, Right };
+    struct Piece {
+        QString text;
+        Edge edge;
+        double x;
+    };
+    struct Case {
+        QString typed;
+        std::vector<Piece> printed;
+    } cases[] = {
+        {"{$PAGE}", {{"1", Right, at100}}},
+        {"{$TITLE}|Page {$PAGE}", {{dir() + "h.txt", Left, left}, {"Page 1", Right, right}}},
+        {"A|B {$PAGE}|C", {{"A", Left, left}, {"B 1", Centre, (left + right) / 2}, {"C", Right, right}}},
+    };
+    const double slack = 8; // the inset of a column's text, and rounding
+    for (const bool footer : {false, true}) {
+        for (const Case &c : cases) {
+            form->Edit_Header->setText(footer ? QString() : c.typed);
+            form->Edit_Footer->setText(footer ? c.typed : QString());
+            form->Button6Click();
+            ASSERT_FALSE(port->printed.empty());
+            const auto &texts = port->printed[0].texts;
+            for (const Piece &piece : c.printed) {
+                const auto it = std::find_if(texts.begin(), texts.end(), [&](const auto &t) { return t.text == piece.text; });
+                ASSERT_NE(it, texts.end()) << c.typed.toStdString() << ": \"" << piece.text.toStdString()
+                                           << "\" not printed; footer " << footer << "\n"
+                                           << port->printed[0].allText().toStdString();
+                const double x = piece.edge == Left ? it->left : piece.edge == Right ? it->right : (it->left + it->right) / 2;
+                EXPECT_NEAR(x, piece.x, slack) << c.typed.toStdString() << ": " << piece.text.toStdString();
+            }
+        }
+    }
 }
 
 TEST_F(PrintWindow, EnterPrintsAndEscapeCloses)
