@@ -17,6 +17,10 @@ endfunction()
 #   QT_FREE: neither it nor what it links may use Qt (checked by the layering test and here).
 function(kelpa_library name)
   cmake_parse_arguments(A "QT_FREE" "" "SOURCES;HEADERS;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+  # The core-only build has no Qt, so whatever it builds must say so, for the layering test.
+  if(KELPA_CORE_ONLY AND NOT A_QT_FREE)
+    message(FATAL_ERROR "${name} is built without Qt (KELPA_CORE_ONLY) but is not marked QT_FREE")
+  endif()
   add_library(${name} STATIC ${A_SOURCES} ${A_HEADERS})
   set(public_dir ${CMAKE_BINARY_DIR}/kelpa-include/${name})
   set(private_dir ${CMAKE_BINARY_DIR}/kelpa-include-private/${name})
