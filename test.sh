@@ -5,27 +5,29 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/setup.sh
 
-./tools/build.sh build -DKELPA_WERROR=ON
-./tools/build.sh build-asan -DKELPA_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DKELPA_SANITIZE=ON -DKELPA_BENCH=OFF
-CC=clang CXX=clang++ ./tools/build.sh build-fuzz -DKELPA_WERROR=ON -DCMAKE_BUILD_TYPE=Debug \
-  -DKELPA_CORE_ONLY=ON -DKELPA_FUZZ=ON -DKELPA_BENCH=OFF -DKELPA_TESTS=OFF
+./tools/build.sh --preset normal
+./tools/build.sh --preset asan
+./tools/build.sh --preset fuzz
 
-# Tests that need a real X server get one of their own.
+# Tests that need a real X server get one of their own, on a display Xvfb picks itself and
+# names once it is ready.
 xvfb_pid=""
-cleanup() { [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true; }
+xvfb_dir="$(mktemp -d)"
+cleanup() {
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$xvfb_dir"
+}
 trap cleanup EXIT
-for n in $(seq 90 130); do
-  if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    break
-  fi
-done
-if [[ -z "$xvfb_pid" ]]; then
-  echo "test.sh: no free X display in :90 to :130 for Xvfb" >&2
+mkfifo "$xvfb_dir/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$xvfb_dir/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+display=""
+read -r -t 60 display <"$xvfb_dir/display" || true
+if [[ ! "$display" =~ ^[0-9]+$ ]]; then
+  echo "test.sh: Xvfb did not start; the tests that need an X server cannot run" >&2
   exit 1
 fi
+export DISPLAY=":$display"
 xvfb_up=""
 for _ in $(seq 50); do
   if ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
@@ -37,16 +39,13 @@ if [[ -z "$xvfb_up" ]]; then
   exit 1
 fi
 
-export QT_QPA_PLATFORM=offscreen
 jobs="$(nproc)"
 status=0
+# The presets of CMakePresets.json give each build's test environment (Qt platform, sanitizers).
 echo "== fuzz targets (bounded time) =="
-ctest --test-dir build-fuzz -L fuzz --output-on-failure -j"$jobs" || status=1
+ctest --preset fuzz -j"$jobs" || status=1
 echo "== normal build =="
-ctest --test-dir build --output-on-failure -j"$jobs" || status=1
+ctest --preset normal -j"$jobs" || status=1
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
-ASAN_OPTIONS="detect_leaks=1:abort_on_error=0" \
-LSAN_OPTIONS="suppressions=$PWD/.ci/lsan.supp:print_suppressions=0" \
-UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-  ctest --test-dir build-asan --output-on-failure -j"$jobs" || status=1
+ctest --preset asan -j"$jobs" || status=1
 exit $status

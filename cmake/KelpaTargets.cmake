@@ -9,6 +9,24 @@ function(kelpa_warnings target)
   endif()
 endfunction()
 
+# kelpa_find_package(Package DEBIAN debian-packages... [COMPONENTS ...])
+#   find_package that stops the configure step when the package (or one of its components) is
+#   missing, naming the Debian packages that bring it (tools/setup.sh installs them all).
+macro(kelpa_find_package package)
+  cmake_parse_arguments(KFP "" "" "DEBIAN;COMPONENTS" ${ARGN})
+  if(KFP_COMPONENTS)
+    find_package(${package} COMPONENTS ${KFP_COMPONENTS})
+  else()
+    find_package(${package})
+  endif()
+  if(NOT ${package}_FOUND)
+    string(REPLACE ";" " " kfp_what "${package} ${KFP_COMPONENTS}")
+    string(REPLACE ";" " " kfp_debian "${KFP_DEBIAN}")
+    message(FATAL_ERROR "Kelpa needs ${kfp_what}, which was not found: install the Debian "
+      "packages ${kfp_debian} (tools/setup.sh installs everything of tools/deb-packages.txt)")
+  endif()
+endmacro()
+
 # kelpa_library(name [QT_FREE] SOURCES ... [HEADERS ...] [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
 #   Exports only its own headers, under their paths from the source root
 #   (#include "engine/TOBRINEngine.h"): the .h files among SOURCES and HEADERS and the .h beside
@@ -17,6 +35,10 @@ endfunction()
 #   QT_FREE: neither it nor what it links may use Qt (checked by the layering test and here).
 function(kelpa_library name)
   cmake_parse_arguments(A "QT_FREE" "" "SOURCES;HEADERS;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+  # The core-only build has no Qt, so whatever it builds must say so, for the layering test.
+  if(KELPA_CORE_ONLY AND NOT A_QT_FREE)
+    message(FATAL_ERROR "${name} is built without Qt (KELPA_CORE_ONLY) but is not marked QT_FREE")
+  endif()
   add_library(${name} STATIC ${A_SOURCES} ${A_HEADERS})
   set(public_dir ${CMAKE_BINARY_DIR}/kelpa-include/${name})
   set(private_dir ${CMAKE_BINARY_DIR}/kelpa-include-private/${name})
@@ -89,10 +111,33 @@ function(kelpa_program name)
   cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS})
+  set_property(GLOBAL APPEND PROPERTY KELPA_PROGRAMS ${name})
+  set_property(GLOBAL PROPERTY KELPA_LINKS_${name} ${A_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KELPA_PROGRAM_DIR})
   kelpa_warnings(${name})
   # The programs find each other in one folder, installed as in the build.
   install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endfunction()
+
+# kelpa_check_links(): called once everything is added. A library or program that links one
+# this configuration does not build stops the configure step, instead of being left out or
+# failing only when it is linked.
+function(kelpa_check_links)
+  get_property(libraries GLOBAL PROPERTY KELPA_LIBRARIES)
+  get_property(programs GLOBAL PROPERTY KELPA_PROGRAMS)
+  set(missing "")
+  foreach(name IN LISTS libraries programs)
+    get_property(links GLOBAL PROPERTY KELPA_LINKS_${name})
+    foreach(lib IN LISTS links)
+      if(NOT TARGET ${lib})
+        list(APPEND missing "${name} links ${lib}")
+      endif()
+    endforeach()
+  endforeach()
+  if(missing)
+    string(REPLACE ";" "\n  " text "${missing}")
+    message(FATAL_ERROR "Libraries this configuration does not build:\n  ${text}")
+  endif()
 endfunction()
 
 # kelpa_gtest(name SOURCES ... [LIBS ...] [QT] [X11] [SERIAL] [TIMEOUT s])
