@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -322,7 +323,13 @@ void TForm1::Button6Click()
         RichPrinter1->SetPrintedPages(printer->printRange() == QPrinter::PageRange ? printer->pageRanges()
                                                                                    : QPageRanges());
     }
-    RichPrinter1->PrintRichEditPreview(RichEdit1);
+    // The settings stay as they are until every page is laid out.
+    setEnabled(false);
+    QPointer<TForm1> self(this);
+    RichPrinter1->StartRichEditPreview(RichEdit1, [self] {
+        if (self)
+            self->setEnabled(true);
+    });
 }
 
 void TForm1::Label2Click()

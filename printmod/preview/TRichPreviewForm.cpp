@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <stdexcept>
 
 namespace kelpa::preview {
@@ -305,6 +306,11 @@ void TRichPreviewForm::buildControls()
     connect(speedButton3_, &QPushButton::clicked, this, &TRichPreviewForm::SpeedButton3Click);
     connect(bitBtn1_, &QPushButton::clicked, this, &QWidget::close);
     connect(checkBox1_, &QCheckBox::clicked, this, &TRichPreviewForm::CheckBox1Click);
+    typedPause_ = new QTimer(this);
+    typedPause_->setSingleShot(true);
+    typedPause_->setInterval(kTypedPagePauseMs);
+    connect(typedPause_, &QTimer::timeout, this, &TRichPreviewForm::Edit1KeyUp);
+    connect(edit1_, &QLineEdit::textEdited, typedPause_, qOverload<>(&QTimer::start));
     image1_->bitmap = QImage();
 }
 
@@ -317,17 +323,22 @@ void TRichPreviewForm::FillImagelist(PageRecording &recording)
 
 void TRichPreviewForm::FillImagelist(const Page &page)
 {
-    const bool stored = cache_ && cache_->store(state_.pageIndex, encodePage(page));
+    // The next number, whatever page the user went to meanwhile.
+    const int index = state_.lastPageIndex + 1;
+    const bool stored = cache_ && cache_->store(index, encodePage(page));
     // The paint that follows shows this page: it need not come back from the file.
     pageCache_ = page;
-    freshPage_ = stored ? state_.pageIndex : -1;
+    freshPage_ = stored ? index : -1;
     if (!stored && !cacheErrorShown_) {
         // Once per preview: a full disk would otherwise ask for every page.
         cacheErrorShown_ = true;
         showError(QStringLiteral("Can not save the page information (MetaFiles)"));
     }
-    state_.lastPageIndex = state_.pageIndex;
-    state_.pageIndex += 1;
+    state_.lastPageIndex = index;
+    if (state_.followNewest)
+        state_.pageIndex = index + 1;
+    nav_.refreshButtons(); // a page after the view may be there now
+    applyButtons();
 }
 
 std::optional<Page> TRichPreviewForm::restorePage(int index)
@@ -371,6 +382,13 @@ void TRichPreviewForm::Repaint()
         image1_->repaint();
         edit1_->repaint();
     }
+}
+
+void TRichPreviewForm::setFormatting(bool on, std::function<void()> cancel, std::function<void()> closing)
+{
+    formatting_ = on;
+    cancelFormatting_ = on ? std::move(cancel) : std::function<void()>();
+    closingWhileFormatting_ = on ? std::move(closing) : std::function<void()>();
 }
 
 void TRichPreviewForm::SizeImageForZoom(int which)
@@ -446,7 +464,8 @@ void TRichPreviewForm::FormPaint()
                 SizeImageForZoom(1);
                 ClearPreview1();
                 drawInto(image1_, *page, QRect(QPoint(0, 0), image1_->size()));
-                edit1_->setText(q(pageText(s.pageIndex + 1 + shown)));
+                if (!edit1_->isModified()) // not while a number is being typed
+                    edit1_->setText(q(pageText(s.pageIndex + 1 + shown)));
                 label10_->setText(count);
                 image1_->update();
             } else {
@@ -478,7 +497,8 @@ void TRichPreviewForm::FormPaint()
             const Rect qd = quadrant(r % 4, image->width(), image->height());
             drawInto(image, *page, QRect(qd.left, qd.top, qd.width, qd.height));
             if (r < 4) {
-                edit1_->setText(q(pageText(s.pageIndex + 1 + shown)));
+                if (!edit1_->isModified())
+                    edit1_->setText(q(pageText(s.pageIndex + 1 + shown)));
             } else {
                 const std::string a = std::to_string(s.pageIndex + 5 + shown);
                 const std::string b = std::to_string(s.pageIndex + r + 1 + shown);
@@ -556,7 +576,7 @@ void TRichPreviewForm::FormActivate()
     setFocus();
     // The set-up of the finished preview runs once: coming back to the window later keeps the
     // page the user was on.
-    if (!awaitingFirstPaint_ && windowTitle() != QLatin1String(kFinishedCaption)) {
+    if (!awaitingFirstPaint_ && !formatting_ && windowTitle() != QLatin1String(kFinishedCaption)) {
         label10_->show();
         if (!preview2_ && state_.lastPageIndex > 0) {
             const Placement p = placeWindows(screen_.width(), width() + kFrameWidth);
@@ -670,17 +690,19 @@ void TRichPreviewForm::CheckBox1Click()
 
 void TRichPreviewForm::Edit1KeyUp()
 {
+    typedPause_->stop();
     if (!edit1_->isModified())
         return;
     auto typed = nav_.typedPage(edit1_->text().toStdString());
+    edit1_->setModified(false); // the paints may write the box again
+    run(typed.steps);
     if (typed.editText)
         edit1_->setText(q(*typed.editText));
-    run(typed.steps);
 }
 
 void TRichPreviewForm::FormKeyDown(QKeyEvent *event)
 {
-    state_.followNewest = false;
+    nav_.stopFollowing();
     QScrollBar *h = scrollBox1_->horizontalScrollBar();
     QScrollBar *v = scrollBox1_->verticalScrollBar();
     switch (event->key()) {
@@ -700,7 +722,7 @@ bool TRichPreviewForm::FormKeyPress(const QString &text)
 {
     if (text.size() != 1)
         return false;
-    state_.followNewest = false;
+    nav_.stopFollowing();
     const QChar c = text[0].toUpper();
     if (c == u'L')
         SpeedButton2Click();
@@ -735,17 +757,28 @@ bool TRichPreviewForm::eventFilter(QObject *watched, QEvent *e)
     lastKeyTime_ = k->timestamp();
     lastKeyType_ = e->type();
     lastKeyTarget_ = w;
+    if (e->type() == QEvent::KeyPress && k->key() == Qt::Key_Escape && formatting_ && cancelFormatting_) {
+        auto cancel = cancelFormatting_;
+        cancel();
+        return true;
+    }
     if (e->type() == QEvent::KeyPress) {
         FormKeyDown(k);
         FormKeyPress(k->text());
-    } else if (w == edit1_ && !k->isAutoRepeat()) {
-        Edit1KeyUp();
+        // A typed number is taken whole: on Enter, or after a pause (see typedPause_).
+        if (w == edit1_ && (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter))
+            Edit1KeyUp();
     }
     return QWidget::eventFilter(watched, e);
 }
 
 void TRichPreviewForm::closeEvent(QCloseEvent *event)
 {
+    if (auto closing = std::exchange(closingWhileFormatting_, {})) {
+        formatting_ = false;
+        cancelFormatting_ = {};
+        closing(); // nothing more comes
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     image1_->bitmap = QImage();
     pageCache_ = Page();
@@ -765,8 +798,8 @@ void TRichPreviewForm::SpeedButton1Click()
     if (busyPrinting_)
         return;
     busyPrinting_ = true;
+    nav_.stopFollowing();
     const int kept = state_.pageIndex;
-    state_.followNewest = false;
     state_.reloadPage = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Page index and cursor come back however printing ends.

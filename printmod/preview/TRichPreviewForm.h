@@ -23,6 +23,7 @@ class QLineEdit;
 class QPrinter;
 class QPushButton;
 class QScrollArea;
+class QTimer;
 
 namespace kelpa::preview {
 
@@ -65,6 +66,8 @@ struct PreviewOptions {
 class TRichPreviewForm : public QWidget {
     Q_OBJECT
 public:
+    // A number typed into the page box is taken on Enter or after this pause.
+    static constexpr int kTypedPagePauseMs = 700;
     // ratioPage: page height / width (0 when unknown).
     explicit TRichPreviewForm(double ratioPage, const PreviewOptions &options = {});
     ~TRichPreviewForm() override;
@@ -82,6 +85,10 @@ public:
     void FillImagelist(PageRecording &recording);
     // FormPaint, as the printer component's repaint runs it.
     void Repaint();
+    // While the printer still lays pages out: the finished set-up waits for the end, Escape
+    // calls `cancel`, and closing the window calls `closing` first.
+    void setFormatting(bool on, std::function<void()> cancel = {}, std::function<void()> closing = {});
+    bool formatting() const { return formatting_; }
 
     // The commands.
     void ArrowButton2Click();
@@ -125,6 +132,7 @@ private:
     void FormPaint();
     void FormKeyDown(QKeyEvent *event);
     bool FormKeyPress(const QString &text);
+    // Takes the number typed into the page box.
     void Edit1KeyUp();
     void run(const std::vector<Step> &steps);
     void applyButtons();
@@ -147,6 +155,8 @@ private:
     std::unique_ptr<PageCache> cache_;
     bool compressFiles_ = false;
     bool awaitingFirstPaint_ = true;
+    bool formatting_ = false;
+    std::function<void()> cancelFormatting_, closingWhileFormatting_;
     bool cacheErrorShown_ = false;
     bool busyPrinting_ = false;
     const QEvent *lastKey_ = nullptr;
@@ -174,6 +184,7 @@ private:
     QCheckBox *checkBox1_ = nullptr;
     QScrollArea *scrollBox1_ = nullptr;
     PageImage *image1_ = nullptr;
+    QTimer *typedPause_ = nullptr;
 };
 
 // The second window: shows what the preview draws into it; it has no commands, cannot be

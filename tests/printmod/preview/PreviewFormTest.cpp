@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <filesystem>
+#include <functional>
 
 using namespace kelpa::preview;
 using kelpa::test::PreviewTest;
@@ -112,14 +113,17 @@ TEST_F(PreviewTest, KeysAndTypedNumbersMoveThroughPagePairs)
         {"typed 5", [&] {
              form->Edit1()->selectAll();
              QTest::keyClicks(form->Edit1(), "5");
+             QTest::keyClick(form->Edit1(), Qt::Key_Return);
          }, 5, 6},
         {"typed 8", [&] {
              form->Edit1()->selectAll();
              QTest::keyClicks(form->Edit1(), "8");
+             QTest::keyClick(form->Edit1(), Qt::Key_Return);
          }, 7, 8},
         {"typed 0 ignored", [&] {
              form->Edit1()->selectAll();
              QTest::keyClicks(form->Edit1(), "0");
+             QTest::keyClick(form->Edit1(), Qt::Key_Return);
          }, 7, 8},
     };
     for (const auto &s : steps) {
@@ -135,6 +139,84 @@ TEST_F(PreviewTest, KeysAndTypedNumbersMoveThroughPagePairs)
     EXPECT_FALSE(form->ArrowButton2()->isEnabled());
     QTest::keyClick(form, Qt::Key_PageUp);
     EXPECT_EQ(mainPage(), 9);
+}
+
+// A number is taken whole, on Enter or after a pause, never digit by digit; what is not a
+// page of the document puts the page shown back into the box.
+TEST_F(PreviewTest, TypedNumbersAreTakenWhole)
+{
+    open(30);
+    ASSERT_TRUE(form->TwoWindows());
+    auto type = [&](const char *text) {
+        form->Edit1()->selectAll();
+        QTest::keyClicks(form->Edit1(), text);
+    };
+    type("24");
+    EXPECT_EQ(form->Edit1()->text(), "24"); // the box is not written while typing
+    EXPECT_EQ(mainPage(), 1);
+    QTest::keyClick(form->Edit1(), Qt::Key_Enter);
+    EXPECT_EQ(form->state().pageIndex, 22);
+    EXPECT_EQ(form->Edit1()->text(), "  23");
+
+    type("13"); // no Enter: the pause takes it
+    EXPECT_EQ(form->state().pageIndex, 22);
+    QTest::qWait(TRichPreviewForm::kTypedPagePauseMs + 300);
+    EXPECT_EQ(form->state().pageIndex, 12);
+    EXPECT_EQ(form->Edit1()->text(), "  13");
+
+    for (const char *bad : {"0", "-1", "99999", "abc"}) {
+        type(bad);
+        QTest::keyClick(form->Edit1(), Qt::Key_Return);
+        EXPECT_EQ(form->state().pageIndex, 12) << bad;
+        EXPECT_EQ(form->Edit1()->text(), "  13") << bad;
+    }
+
+    form->CheckBox1()->click(); // compact, two windows: eight pages a view
+    type("20");
+    QTest::keyClick(form->Edit1(), Qt::Key_Return);
+    EXPECT_EQ(form->state().pageIndex, 16);
+    EXPECT_EQ(form->Edit1()->text(), "  17");
+}
+
+// Next and previous are on exactly when there is a page to go to, whatever came before.
+TEST_F(PreviewTest, NextAndPreviousOnlyWhenThereIsAPageToGoTo)
+{
+    struct Case {
+        const char *what;
+        int pages;
+        std::function<void()> act;
+        bool previousOn, nextOn;
+    };
+    const Case cases[] = {
+        {"one page", 1, [] {}, false, false},
+        {"two pages, compact on and off", 2,
+         [&] {
+             form->CheckBox1()->click();
+             form->CheckBox1()->click();
+         },
+         false, false},
+        {"four pages, typed 3", 4,
+         [&] {
+             form->Edit1()->selectAll();
+             QTest::keyClicks(form->Edit1(), "3");
+             QTest::keyClick(form->Edit1(), Qt::Key_Return);
+         },
+         true, false},
+        {"five pages, end", 5, [&] { QTest::keyClick(form, Qt::Key_End); }, true, false},
+    };
+    for (const Case &c : cases) {
+        open(c.pages);
+        c.act();
+        EXPECT_EQ(form->ArrowButton1()->isEnabled(), c.previousOn) << c.what;
+        EXPECT_EQ(form->ArrowButton2()->isEnabled(), c.nextOn) << c.what;
+        const int before = mainPage();
+        form->ArrowButton2Click(); // nothing follows: the view stays
+        if (!c.nextOn) {
+            EXPECT_EQ(mainPage(), before) << c.what;
+        }
+        form->close();
+        QApplication::processEvents();
+    }
 }
 
 // The window system hands each key to the focused control in an event of its own, often at
