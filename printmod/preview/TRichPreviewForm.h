@@ -12,6 +12,7 @@
 #include <QSize>
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -129,7 +130,9 @@ protected:
 
 private:
     void buildControls();
+    void layoutBar();
     void FormPaint();
+    void paintNow();
     void FormKeyDown(QKeyEvent *event);
     bool FormKeyPress(const QString &text);
     // Takes the number typed into the page box.
@@ -142,8 +145,8 @@ private:
     void ClearPreview1();
     void ClearPreview2();
     void SizeImageForZoom(int which);
-    // The page file `index` as a page; nothing when it is missing. A damaged file is shown
-    // once in an error box and counts as missing.
+    // The page file `index` (or the page kept in memory) as a page; nothing when it is
+    // missing. A damaged file throws DamagedPage.
     std::optional<Page> restorePage(int index);
     void drawInto(PageImage *image, const Page &page, const QRect &target);
     // False when nothing was printed (no pages, the dialog cancelled).
@@ -156,8 +159,11 @@ private:
     bool compressFiles_ = false;
     bool awaitingFirstPaint_ = true;
     bool formatting_ = false;
+    bool paintPending_ = false;
     std::function<void()> cancelFormatting_, closingWhileFormatting_;
     bool cacheErrorShown_ = false;
+    std::string cacheError_;              // why the page folder could not be made
+    std::map<int, Page> memoryPages_;     // pages that could not be stored on disk
     bool busyPrinting_ = false;
     const QEvent *lastKey_ = nullptr;
     quint64 lastKeyTime_ = 0;
