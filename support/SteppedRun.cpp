@@ -30,6 +30,15 @@ void SteppedRun::stop()
 
 void SteppedRun::turn()
 {
+    // A step that waits for the user (a message box turns the event loop) is not run into
+    // again: the run goes on once that step is over.
+    if (inStep_)
+        return;
+    struct InStep {
+        bool &flag;
+        explicit InStep(bool &f) : flag(f) { flag = true; }
+        ~InStep() { flag = false; }
+    } inStep(inStep_);
     QElapsedTimer clock;
     clock.start();
     // Kept here: a step may stop the run, or start another, while it runs.

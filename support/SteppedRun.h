@@ -34,6 +34,7 @@ private:
     std::function<void()> finished_;
     int sliceMs_ = kSliceMs;
     quint64 generation_ = 0;
+    bool inStep_ = false;
     QTimer timer_;
 };
 
