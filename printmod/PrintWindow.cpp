@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -354,7 +355,13 @@ void TForm1::Button6Click()
     }
     // The columns span the text width of the paper and margins chosen by now.
     applyColumnFormats();
-    RichPrinter1->PrintRichEditPreview(RichEdit1);
+    // The settings stay as they are until every page is laid out.
+    setEnabled(false);
+    QPointer<TForm1> self(this);
+    RichPrinter1->StartRichEditPreview(RichEdit1, [self] {
+        if (self)
+            self->setEnabled(true);
+    });
 }
 
 void TForm1::Label2Click()

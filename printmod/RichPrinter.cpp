@@ -3,6 +3,7 @@
 #include "platform/Registry.h"
 #include "platform/richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
+#include "support/SteppedRun.h"
 
 #include <QDate>
 #include <QDialog>
@@ -13,6 +14,7 @@
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrinter>
+#include <QPushButton>
 #include <QScreen>
 #include <QTime>
 #include <QtEndian>
@@ -138,7 +140,19 @@ TRichPrinter::TRichPrinter(std::unique_ptr<PrinterPort> port) : port_(std::move(
     constructing_ = false;
 }
 
-TRichPrinter::~TRichPrinter() = default;
+TRichPrinter::~TRichPrinter()
+{
+    // A run still going ends here; its window goes with the pages laid out so far.
+    if (steps_)
+        steps_->stop();
+    if (PreviewPages *pages = preview_ ? runPages_ : nullptr) {
+        preview_ = runPages_ = nullptr;
+        previewCanvas_ = nullptr;
+        pages->abandon();
+    }
+    if (cursorSet_)
+        QGuiApplication::restoreOverrideCursor();
+}
 
 void TRichPrinter::SetPreviewFactory(PreviewFactory factory)
 {
@@ -593,6 +607,8 @@ void TRichPrinter::EndDoc()
 void TRichPrinter::AbortDoc()
 {
     updateProgressDlg(QStringLiteral("Aborting Printing"));
+    if (previewMode_)
+        previewAborted_ = true; // a preview run stops at its next page
     const bool toFile = port_->printer() && port_->printer()->outputFormat() == QPrinter::PdfFormat;
     scratchPainter_.reset();
     const bool done = previewMode_ || port_->abortDoc();
@@ -663,71 +679,126 @@ void TRichPrinter::fillRange(TFormatRange &range) const
     range.rcPage = range.rc;
 }
 
+struct TRichPrinter::Layout {
+    TFormatRange range;
+    int length = 0;
+    int position = 0;
+    bool first = true;
+};
+
 void TRichPrinter::PrintRichEdit(TRichEdit *richEdit, unsigned startPage)
+{
+    beginLayout(richEdit, startPage);
+    while (layoutStep()) {
+    }
+    endLayout();
+}
+
+void TRichPrinter::beginLayout(TRichEdit *richEdit, unsigned startPage)
 {
     richEdit_ = richEdit;
     startPage_ = startPage;
-    TFormatRange range;
+    layout_.reset();
     BeginDoc();
+    layout_ = std::make_unique<Layout>();
     // From here on the document is open: every way out ends it.
     try {
         if (PixelPrintWidth() <= 0 || PixelPrintHeight() <= 0)
             throw ELinePrinter(QStringLiteral("The margins leave no room for the text (%1 x %2 pixels)")
                                    .arg(PixelPrintWidth())
                                    .arg(PixelPrintHeight()));
-        fillRange(range);
-        const int length = richEdit->TextLength();
-        richEdit->FormatRange(nullptr, false);
-        int position = 0;
-        for (;;) {
-            range.cpMin = position;
-            range.cpMax = -1;
-            const int next = richEdit->FormatRange(&range, true);
-            if (next < 0 || next >= length)
-                break;
-            if (next <= position)
-                throw ELinePrinter(QStringLiteral("The text area is too small for a line of the text"));
-            NewPage();
-            fillRange(range);
-            position = next;
-        }
+        fillRange(layout_->range);
+        layout_->length = richEdit->TextLength();
         richEdit->FormatRange(nullptr, false);
     } catch (...) {
-        richEdit->FormatRange(nullptr, false);
-        if (previewMode_) {
-            // The preview is abandoned by the caller; no page is finished after a failure.
-            previewCanvas_ = nullptr;
-            previewMode_ = false;
-            closeProgress();
-        } else {
-            try {
-                AbortDoc();
-            } catch (...) {
-            }
-        }
+        layoutFailed();
         throw;
     }
+}
+
+// One page: a new page for every page after the first, then its text. False after the last.
+bool TRichPrinter::layoutStep()
+{
+    Layout &l = *layout_;
+    try {
+        if (!l.first) {
+            NewPage();
+            fillRange(l.range);
+        }
+        l.first = false;
+        l.range.cpMin = l.position;
+        l.range.cpMax = -1;
+        const int next = richEdit_->FormatRange(&l.range, true);
+        if (next < 0 || next >= l.length)
+            return false;
+        if (next <= l.position)
+            throw ELinePrinter(QStringLiteral("The text area is too small for a line of the text"));
+        l.position = next;
+        return true;
+    } catch (...) {
+        layoutFailed();
+        throw;
+    }
+}
+
+void TRichPrinter::endLayout()
+{
+    richEdit_->FormatRange(nullptr, false);
+    layout_.reset();
     EndDoc();
+}
+
+void TRichPrinter::layoutFailed()
+{
+    richEdit_->FormatRange(nullptr, false);
+    layout_.reset();
+    if (previewMode_) {
+        // The preview is abandoned by the caller; no page is finished after a failure.
+        previewCanvas_ = nullptr;
+        previewMode_ = false;
+        closeProgress();
+    } else {
+        try {
+            AbortDoc();
+        } catch (...) {
+        }
+    }
 }
 
 void TRichPrinter::PrintRichEditPreview(TRichEdit *richEdit)
 {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    struct CursorBack {
-        ~CursorBack() { QGuiApplication::restoreOverrideCursor(); }
-    } cursorBack;
+    StartRichEditPreview(richEdit);
+    if (steps_ && steps_->running())
+        steps_->runToEnd();
+}
 
-    QString failure;
-    PreviewPages *pages = nullptr;
+bool TRichPrinter::PreviewRunning() const
+{
+    return stepping_;
+}
+
+void TRichPrinter::StartRichEditPreview(TRichEdit *richEdit, std::function<void()> done)
+{
+    if (PreviewRunning())
+        return; // one run at a time
+    runDone_ = std::move(done);
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    cursorSet_ = true;
+    previewAborted_ = false;
+    previewGone_ = false;
+    failure_.clear();
+    runPages_ = nullptr;
     try {
         if (!previewFactory()) {
             PrintRichEdit(richEdit, 1);
+            finishPreview();
             return;
         }
         WriteIniFileCompress();
-        pages = previewFactory()();
+        PreviewPages *pages = previewFactory()();
         if (!pages)
             throw ELinePrinter(QStringLiteral("The preview window cannot be opened."));
+        runPages_ = pages;
         bool ok = false;
         const DeviceMetrics m = metricsOrFallback(&ok);
         PreviewSetup setup;
@@ -740,6 +811,14 @@ void TRichPrinter::PrintRichEditPreview(TRichEdit *richEdit)
         setup.pageHeight = GetPhysicalPageHeight();
         setup.ratioPage = setup.pageHeight / setup.pageWidth;
         setup.printer = port_->printer();
+        setup.cancel = [this, pages] {
+            if (preview_ == pages)
+                CancelPreview();
+        };
+        setup.closing = [this, pages] {
+            if (preview_ == pages)
+                previewClosing();
+        };
         pages->setup(setup);
         preview_ = pages;
         previewMode_ = true;
@@ -747,30 +826,106 @@ void TRichPrinter::PrintRichEditPreview(TRichEdit *richEdit)
         if (!previewCanvas_)
             throw ELinePrinter(QStringLiteral("The preview cannot take a page."));
         previewCanvas_->setFont(deviceFont());
-        PrintRichEdit(richEdit, 1);
+        if (!steps_)
+            steps_ = std::make_unique<kelpa::SteppedRun>();
+        stepping_ = true;
+        beginLayout(richEdit, 1);
+        // The first page goes on screen before the event loop's next turn; the rest follow
+        // a slice at a time.
+        if (layoutStep()) {
+            steps_->start([this] { return previewStep(); }, [this] { finishPreview(); });
+            return;
+        }
     } catch (const ELinePrinter &e) {
-        failure = e.message();
+        failure_ = e.message();
     } catch (const std::exception &e) {
-        failure = QString::fromLocal8Bit(e.what());
+        failure_ = QString::fromLocal8Bit(e.what());
+    }
+    finishPreview();
+}
+
+bool TRichPrinter::previewStep()
+{
+    if (GetAborted())
+        return false; // the pages laid out so far stay
+    try {
+        return layoutStep();
+    } catch (const ELinePrinter &e) {
+        failure_ = e.message();
+    } catch (const std::exception &e) {
+        failure_ = QString::fromLocal8Bit(e.what());
+    }
+    return false;
+}
+
+void TRichPrinter::CancelPreview()
+{
+    if (!PreviewRunning() || previewAborted_)
+        return;
+    AbortDoc();
+}
+
+void TRichPrinter::previewClosing()
+{
+    // Nothing more goes to the window, which deletes its pages as it closes.
+    previewGone_ = true;
+    previewAborted_ = true;
+    preview_ = nullptr;
+    runPages_ = nullptr;
+    previewCanvas_ = nullptr;
+    closeProgress();
+}
+
+void TRichPrinter::finishPreview()
+{
+    // A layout still open ended with its last page, or by Cancel: the last page laid out is
+    // whole and goes into the preview as its last.
+    if (layout_ && failure_.isEmpty()) {
+        try {
+            if (previewGone_) {
+                richEdit_->FormatRange(nullptr, false);
+                layout_.reset();
+            } else {
+                endLayout();
+            }
+        } catch (const ELinePrinter &e) {
+            failure_ = e.message();
+        } catch (const std::exception &e) {
+            failure_ = QString::fromLocal8Bit(e.what());
+        }
     }
     // Whatever happened, the printer's own canvas is back and the run is over.
+    layout_.reset();
+    PreviewPages *pages = runPages_;
     const bool wasRun = preview_ != nullptr;
     previewCanvas_ = nullptr;
     previewMode_ = false;
     preview_ = nullptr;
+    runPages_ = nullptr;
+    previewAborted_ = false;
+    stepping_ = false;
     closeProgress();
-    if (failure.isEmpty())
-        return;
-    if (wasRun && pages)
-        pages->abandon();
-    ShowMessageBox(QStringLiteral("Error"), QStringLiteral("Cannot print the document: %1").arg(failure));
+    if (cursorSet_) {
+        cursorSet_ = false;
+        QGuiApplication::restoreOverrideCursor();
+    }
+    auto done = std::exchange(runDone_, {});
+    if (!failure_.isEmpty()) {
+        const QString failure = failure_;
+        failure_.clear();
+        if (wasRun && pages)
+            pages->abandon();
+        ShowMessageBox(QStringLiteral("Error"), QStringLiteral("Cannot print the document: %1").arg(failure));
+    }
+    if (done)
+        done();
 }
 
 // --- Progress window
 
 void TRichPrinter::updateProgressDlg(const QString &status)
 {
-    if (!(showProgress_ && (port_->printing() || previewMode_))) {
+    if (!(showProgress_ && (port_->printing() || previewMode_)) || previewAborted_) {
         closeProgress();
         return;
     }
@@ -779,7 +934,10 @@ void TRichPrinter::updateProgressDlg(const QString &status)
                                                            Qt::WindowTitleHint);
         progress_->setObjectName(QStringLiteral("RichPrntProgDlg"));
         progress_->setWindowTitle(QStringLiteral("Print Progress"));
-        progress_->setFixedSize(284, 85);
+        // Below the framed texts, a preview run has its Cancel (Escape too).
+        const bool cancellable = stepping_;
+        const int height = cancellable ? 119 : 85;
+        progress_->setFixedSize(284, height);
         auto *bevel = new QFrame(progress_.get());
         bevel->setFrameShape(QFrame::Box);
         bevel->setFrameShadow(QFrame::Sunken);
@@ -795,9 +953,20 @@ void TRichPrinter::updateProgressDlg(const QString &status)
         lblPageNumber_ = new QLabel(progress_.get());
         lblPageNumber_->setObjectName(QStringLiteral("lblPageNumber"));
         lblPageNumber_->setGeometry(110, 52, 150, 16);
+        if (cancellable) {
+            auto *cancel = new QPushButton(QStringLiteral("Cancel"), progress_.get());
+            cancel->setObjectName(QStringLiteral("btnCancel"));
+            cancel->setGeometry(196, 85, 80, 26);
+            cancel->setDefault(true);
+            // Queued: the window goes with the run, not inside its own signal.
+            QObject::connect(cancel, &QPushButton::clicked, steps_.get(), [this] { CancelPreview(); },
+                             Qt::QueuedConnection);
+            QObject::connect(progress_.get(), &QDialog::rejected, steps_.get(), [this] { CancelPreview(); },
+                             Qt::QueuedConnection);
+        }
         if (QScreen *screen = QGuiApplication::primaryScreen()) {
             const QRect s = screen->availableGeometry();
-            progress_->move(s.left() + (s.width() - 284) / 2, s.top() + (s.height() - 85) / 2);
+            progress_->move(s.left() + (s.width() - 284) / 2, s.top() + (s.height() - height) / 2);
         }
     }
     if (!progress_->isVisible())
@@ -806,7 +975,11 @@ void TRichPrinter::updateProgressDlg(const QString &status)
         lblStatus_->setText(status);
     lblTitle_->setText(Title());
     lblPageNumber_->setText(QString::number(pageNumber_));
-    progress_->repaint();
+    // A run in steps is painted by the event loop between its slices.
+    if (stepping_)
+        progress_->update();
+    else
+        progress_->repaint();
 }
 
 void TRichPrinter::closeProgress()

@@ -36,6 +36,10 @@ class QWidget;
 class TRichEdit;
 struct TFormatRange;
 
+namespace kelpa {
+class SteppedRun;
+}
+
 namespace kelpa::printmod {
 
 // The component's own errors; the text is what the user is shown.
@@ -92,6 +96,11 @@ struct PreviewSetup {
     double pageHeight = 0;
     double ratioPage = 0;       // page height / page width
     QPrinter *printer = nullptr; // where the preview's own printing goes; may be null
+    // While pages are still being laid out: `cancel` stops the run at the next page and keeps
+    // the pages so far; `closing` tells the printer that the preview is going away (nothing
+    // more is handed to it). Both do nothing once the run is over.
+    std::function<void()> cancel;
+    std::function<void()> closing;
 };
 
 // The preview's side of a preview run. PrintRichEditPreview asks the factory (set once by the
@@ -123,8 +132,17 @@ public:
     void PrintRichEdit(TRichEdit *richEdit, unsigned startPage);
     // Renders into the preview; without a preview factory it prints the pages instead.
     // Failures are reported to the user; the canvas, preview mode and progress window are
-    // restored whatever happens.
+    // restored whatever happens. Returns when the run is over.
     void PrintRichEditPreview(TRichEdit *richEdit);
+    // The same run, laid out a page at a time from the event loop: the first page is laid out
+    // before it returns, the others follow while the windows are painted and used. The
+    // progress window's Cancel (or Escape) stops it and keeps the pages laid out so far. A
+    // run already going is left alone. `richEdit` must stay until the run is over; `done`
+    // runs when it is (also after a failure; not when the printer goes first).
+    void StartRichEditPreview(TRichEdit *richEdit, std::function<void()> done = {});
+    bool PreviewRunning() const;
+    // What Cancel does: the run stops at its next page, the pages so far stay in the preview.
+    void CancelPreview();
     static void SetPreviewFactory(PreviewFactory factory);
     static bool HasPreview();
 
@@ -144,7 +162,7 @@ public:
     QString GetClippedLine(const QString &text, int maxWidth) const;
     QString ExpandLogicalFields(const QString &text) const;
     int GetPageNumber() const { return pageNumber_; }
-    bool GetAborted() const { return port_->aborted(); }
+    bool GetAborted() const { return port_->aborted() || previewAborted_; }
     bool PreviewMode() const { return previewMode_; }
 
     // --- Geometry (device pixels / measure unit)
@@ -262,6 +280,17 @@ private:
 
     bool pageGoesOut(int page) const;
 
+    // The layout of the control's text, a page per step; a failure ends the document and
+    // passes on.
+    struct Layout;
+    void beginLayout(TRichEdit *richEdit, unsigned startPage);
+    bool layoutStep();
+    void endLayout();
+    void layoutFailed();
+    bool previewStep();
+    void finishPreview();
+    void previewClosing();
+
     std::unique_ptr<PrinterPort> port_;
     QPageRanges printedPages_;
     bool devicePageUsed_ = false;         // the device's current page holds a printed page
@@ -269,6 +298,15 @@ private:
     std::unique_ptr<QPainter> scratchPainter_;
     QPainter *previewCanvas_ = nullptr;   // the preview page being drawn, in preview mode
     PreviewPages *preview_ = nullptr;     // during a preview run only
+    PreviewPages *runPages_ = nullptr;    // the run's preview, to abandon when the run fails
+    std::unique_ptr<Layout> layout_;
+    std::unique_ptr<kelpa::SteppedRun> steps_;
+    bool stepping_ = false;               // a preview run laid out in steps is going
+    bool previewAborted_ = false;         // Cancel: the run ends at its next page
+    bool previewGone_ = false;            // the preview window closed during the run
+    bool cursorSet_ = false;
+    QString failure_;
+    std::function<void()> runDone_;
     std::unique_ptr<QDialog> progress_;
     QLabel *lblStatus_ = nullptr;
     QLabel *lblTitle_ = nullptr;

@@ -32,6 +32,7 @@ void RichPreviewPages::setup(const printmod::PreviewSetup &setup)
                                                                            : TMeasureUnit::muMillimeters;
     form_->PageWidth = setup.pageWidth;
     form_->PageHeight = setup.pageHeight;
+    form_->setFormatting(true, setup.cancel, setup.closing);
 }
 
 QPainter *RichPreviewPages::beginPage()
@@ -56,6 +57,8 @@ void RichPreviewPages::finishPage(bool last)
         form_->Repaint();
     }
     recording_.reset();
+    if (last && form_)
+        form_->setFormatting(false);
     if (last && form_) {
         // The finished preview is set up as soon as the run has returned, also where the
         // window manager does not hand the new window the focus.
@@ -76,6 +79,8 @@ void RichPreviewPages::abandon()
         painter_->end();
     painter_.reset();
     recording_.reset();
+    if (form_)
+        form_->setFormatting(false);
     if (form_)
         form_->close(); // deletes the pages stored so far, and the window with this object
     else

@@ -12,6 +12,8 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +27,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -228,9 +231,8 @@ TRichPreviewForm::TRichPreviewForm(double ratioPage, const PreviewOptions &optio
         platform::RegIniFile ini(QStringLiteral("RichPrint.Settings"));
         compressFiles_ = ini.readBool(QStringLiteral("Compress"), QStringLiteral("CompressPreview"), true);
     }
-    std::string error;
     cache_ = PageCache::open(options.cacheBase.empty() ? PageCache::defaultBase() : options.cacheBase,
-                             compressFiles_, error);
+                             compressFiles_, cacheError_);
 
     const QSize screen = screen_;
     geometry_ = previewGeometry(screen.width(), screen.height(), ratioPage_);
@@ -241,8 +243,8 @@ TRichPreviewForm::TRichPreviewForm(double ratioPage, const PreviewOptions &optio
     state_.followNewest = true;
     state_.reloadPage = true;
     applyButtons();
-    move(std::max(0, (screen.width() - geometry_.windowWidth) / 2),
-         std::max(0, (screen.height() - geometry_.windowHeight) / 2));
+    move(std::max(0, (screen.width() - width() - kFrameWidth) / 2),
+         std::max(0, (screen.height() - height() - 27) / 2));
     qApp->installEventFilter(this);
     show();
 }
@@ -272,84 +274,47 @@ void TRichPreviewForm::buildControls()
 
     panel1_ = new QWidget(this);
     panel1_->setAutoFillBackground(true); // covers the rulers where a zoomed page makes them run on
-    panel1_->setGeometry(g.panel.left, g.panel.top, g.panel.width, g.clientHeight - g.panel.top);
-    const int top = g.panel.top;
     auto label = [this](const QString &text) {
         auto *l = new QLabel(text, this);
         l->adjustSize();
         return l;
     };
-    auto button = [this](const QString &text) {
-        auto *b = new QPushButton(text, this);
-        b->resize(b->fontMetrics().horizontalAdvance(QString(text).remove(u'&')) + 14, 24);
-        return b;
-    };
-    // Two rows, packed from the left so that they fit the narrowest window that shows them.
-    int x = 4;
-    auto place = [&x](QWidget *w, int y, int gap = 4) {
-        w->move(x, y);
-        x += w->width() + gap;
-    };
-    // Row one: page number, page count, the compact switch, print and close, the zoom factor.
+    auto button = [this](const QString &text) { return new QPushButton(text, this); };
     label4_ = label(QStringLiteral("Page number:"));
-    label4_->move(4, top + 8);
     edit1_ = new QLineEdit(this);
-    edit1_->setGeometry(g.editLeft, g.editTop, 40, 22);
     edit1_->setToolTip(QStringLiteral("Number of current page (can be changed manually) "));
-    x = g.editLeft + 44;
     label10_ = label(QStringLiteral("(000)"));
     label10_->setToolTip(QStringLiteral("Total number of pages"));
-    place(label10_, top + 8);
     label10_->hide();
     checkBox1_ = new QCheckBox(QStringLiteral("Compact"), this);
-    checkBox1_->adjustSize();
     checkBox1_->setToolTip(QStringLiteral("Four pages on one window"));
-    place(checkBox1_, top + 6, 6);
     speedButton1_ = button(QStringLiteral("&Print"));
     speedButton1_->setToolTip(QStringLiteral("Printing of selection from document ['P' key]"));
-    place(speedButton1_, top + 3);
     bitBtn1_ = button(QStringLiteral("&Close"));
     bitBtn1_->setToolTip(QStringLiteral("Closing this preview"));
-    place(bitBtn1_, top + 3, 8);
     label8_ = label(QStringLiteral("Zoom factor:"));
-    place(label8_, top + 8);
     label7_ = new QLabel(this);
-    label7_->resize(40, 18);
-    place(label7_, top + 6, 6);
-    // Row two: previous and next, the zoom buttons and step.
-    const int row2 = top + 32;
-    x = 4;
+    label7_->setAlignment(Qt::AlignCenter);
     arrowButton1_ = new TArrowButton(this);
     arrowButton1_->SetDirection(TButtonDirection::arwDOWN);
     arrowButton1_->setToolTip(QStringLiteral("Showing previous pages [PgDn]"));
-    place(arrowButton1_, row2, 3);
     label2_ = label(QStringLiteral("PREVIOUS"));
     label9_ = label(QStringLiteral("page"));
-    label9_->move(x, row2 + 16);
-    place(label2_, row2 + 1, 6);
     arrowButton2_ = new TArrowButton(this);
     arrowButton2_->SetDirection(TButtonDirection::arwUP);
     arrowButton2_->setToolTip(QStringLiteral("Showing next pages [PgUp]"));
-    place(arrowButton2_, row2, 3);
     label1_ = label(QStringLiteral("NEXT "));
     label3_ = label(QStringLiteral("page"));
-    label3_->move(x, row2 + 16);
-    place(label1_, row2 + 1, 6);
     speedButton2_ = button(QStringLiteral("&Larger"));
     speedButton2_->setToolTip(QStringLiteral("Larger zoom ['L' key]"));
-    place(speedButton2_, row2 + 4);
     speedButton3_ = button(QStringLiteral("&Smaller"));
     speedButton3_->setToolTip(QStringLiteral("Smaller zoom ['S' key]"));
     speedButton3_->setEnabled(false);
-    place(speedButton3_, row2 + 4, 8);
     label6_ = label(QStringLiteral("Zoom step:"));
-    place(label6_, row2 + 9);
     maskEdit1_ = new QLineEdit(this);
     maskEdit1_->setInputMask(QStringLiteral("9.999;_"));
     maskEdit1_->setMaxLength(5);
-    maskEdit1_->resize(46, 22);
     maskEdit1_->setToolTip(QStringLiteral("Input step size zooming"));
-    place(maskEdit1_, row2 + 5);
     label7_->setAutoFillBackground(true);
     QPalette inverted = label7_->palette();
     inverted.setColor(QPalette::Window, palette().color(QPalette::ButtonText));
@@ -368,12 +333,7 @@ void TRichPreviewForm::buildControls()
     red.setColor(QPalette::WindowText, Qt::red);
     label5_->setPalette(red);
     label5_->setGeometry(0, 0, 24, 16);
-    // The zoom controls come last in their rows and go when the window is too narrow for them.
-    const bool zoomFits = label7_->geometry().right() < g.clientWidth
-                          && maskEdit1_->geometry().right() < g.clientWidth;
-    for (QWidget *w : {static_cast<QWidget *>(label8_), static_cast<QWidget *>(label7_),
-                       static_cast<QWidget *>(label6_), static_cast<QWidget *>(maskEdit1_)})
-        w->setVisible(g.zoomControlsVisible && zoomFits);
+    layoutBar();
 
     maskEdit1_->setText(q(zoomText(state_.zoomStep)));
     label7_->setText(q(zoomText(state_.zoom)));
@@ -387,7 +347,104 @@ void TRichPreviewForm::buildControls()
     connect(speedButton3_, &QPushButton::clicked, this, &TRichPreviewForm::SpeedButton3Click);
     connect(bitBtn1_, &QPushButton::clicked, this, &QWidget::close);
     connect(checkBox1_, &QCheckBox::clicked, this, &TRichPreviewForm::CheckBox1Click);
+    typedPause_ = new QTimer(this);
+    typedPause_->setSingleShot(true);
+    typedPause_->setInterval(kTypedPagePauseMs);
+    connect(typedPause_, &QTimer::timeout, this, &TRichPreviewForm::Edit1KeyUp);
+    connect(edit1_, &QLineEdit::textEdited, typedPause_, qOverload<>(&QTimer::start));
     image1_->bitmap = QImage();
+}
+
+// The bar under the page: groups of controls in two rows, each row wrapped where the window
+// is too narrow for it; the window grows (within the screen) to hold the bar, and the page
+// gives up height where the bar needs more rows than there is room for.
+void TRichPreviewForm::layoutBar()
+{
+    const QFontMetrics fm(font());
+    // Room for the longest texts the boxes and labels show.
+    edit1_->setFixedWidth(fm.horizontalAdvance(QStringLiteral("000000")) + 12);
+    maskEdit1_->setFixedWidth(fm.horizontalAdvance(QStringLiteral("0.0000")) + 12);
+    label10_->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("(0000000)")));
+    QSizePolicy keep = label10_->sizePolicy();
+    keep.setRetainSizeWhenHidden(true); // shown with the finished preview, in its own place
+    label10_->setSizePolicy(keep);
+    arrowButton1_->setFixedSize(33, 33);
+    arrowButton2_->setFixedSize(33, 33);
+    label7_->setMinimumWidth(QFontMetrics(label7_->font()).horizontalAdvance(QStringLiteral("00.000")) + 8);
+    auto group = [this](std::initializer_list<QWidget *> widgets) {
+        auto *box = new QWidget(panel1_);
+        auto *row = new QHBoxLayout(box);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(4);
+        for (QWidget *w : widgets) {
+            const bool hidden = w->testAttribute(Qt::WA_WState_ExplicitShowHide) && w->isHidden();
+            w->setParent(box); // which hides it
+            w->setVisible(!hidden);
+            row->addWidget(w, 0, Qt::AlignVCenter);
+        }
+        return box;
+    };
+    auto stacked = [this](QLabel *upper, QLabel *lower) {
+        auto *box = new QWidget(panel1_);
+        auto *column = new QVBoxLayout(box);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(0);
+        for (QLabel *l : {upper, lower}) {
+            l->setParent(box);
+            l->show();
+            column->addWidget(l);
+        }
+        return box;
+    };
+    const std::vector<std::vector<QWidget *>> rows = {
+        {group({label4_, edit1_, label10_}), group({checkBox1_}), group({speedButton1_, bitBtn1_}),
+         group({label8_, label7_})},
+        {group({arrowButton1_, stacked(label2_, label9_)}), group({arrowButton2_, stacked(label1_, label3_)}),
+         group({speedButton2_, speedButton3_}), group({label6_, maskEdit1_})},
+    };
+    constexpr int kGap = 10, kMargin = 4, kRowGap = 3;
+    int natural = 0;
+    for (const auto &r : rows) {
+        int w = kMargin;
+        for (QWidget *box : r)
+            w += box->sizeHint().width() + kGap;
+        natural = std::max(natural, w - kGap + kMargin);
+    }
+    const WindowGeometry &g = geometry_;
+    const int screenClient = std::max(g.clientWidth, screen_.width() - kFrameWidth);
+    const int width = std::min(std::max(g.clientWidth, natural), screenClient);
+    // Wrapped rows, top to bottom.
+    int y = kRowGap;
+    for (const auto &r : rows) {
+        int x = kMargin, rowHeight = 0;
+        for (QWidget *box : r) {
+            const QSize hint = box->sizeHint();
+            if (x > kMargin && x + hint.width() > width - kMargin) {
+                x = kMargin;
+                y += rowHeight + kRowGap;
+                rowHeight = 0;
+            }
+            box->setGeometry(x, y, std::min(hint.width(), width - 2 * kMargin), hint.height());
+            x += hint.width() + kGap;
+            rowHeight = std::max(rowHeight, hint.height());
+        }
+        y += rowHeight + kRowGap;
+    }
+    const int barHeight = y;
+    int clientHeight = g.clientHeight;
+    int imageHeight = g.image.height;
+    const int room = g.clientHeight - g.panel.top;
+    if (barHeight > room) {
+        // Taller within the screen first, then a shorter page.
+        const int grow = std::min(barHeight - room, std::max(0, screen_.height() - 27 - g.clientHeight));
+        clientHeight += grow;
+        imageHeight -= barHeight - room - grow;
+    }
+    setFixedSize(width, clientHeight);
+    scrollBox1_->setGeometry(g.image.left, g.image.top, g.image.width, imageHeight);
+    image1_->resize(g.image.width, imageHeight);
+    const int panelTop = g.image.top + imageHeight + 3;
+    panel1_->setGeometry(0, panelTop, width, clientHeight - panelTop);
 }
 
 // --- Page cache
@@ -399,24 +456,40 @@ void TRichPreviewForm::FillImagelist(PageRecording &recording)
 
 void TRichPreviewForm::FillImagelist(const Page &page)
 {
-    const bool stored = cache_ && cache_->store(state_.pageIndex, encodePage(page));
+    // The next number, whatever page the user went to meanwhile.
+    const int index = state_.lastPageIndex + 1;
+    std::string error = cacheError_;
+    const bool stored = cache_ && cache_->store(index, encodePage(page), &error);
     // The paint that follows shows this page: it need not come back from the file.
     pageCache_ = page;
-    freshPage_ = stored ? state_.pageIndex : -1;
-    if (!stored && !cacheErrorShown_) {
-        // Once per preview: a full disk would otherwise ask for every page.
-        cacheErrorShown_ = true;
-        showError(QStringLiteral("Can not save the page information (MetaFiles)"));
+    freshPage_ = index;
+    if (!stored) {
+        // A page that cannot be kept on disk is kept in memory: the preview still has it.
+        memoryPages_[index] = page;
+        if (!cacheErrorShown_) {
+            // Once per preview: a full disk would otherwise ask for every page.
+            cacheErrorShown_ = true;
+            showError(QStringLiteral("Can not save the page information (MetaFiles): %1.\n"
+                                     "The preview keeps the pages in memory.")
+                          .arg(QString::fromStdString(error)));
+        }
     }
-    state_.lastPageIndex = state_.pageIndex;
-    state_.pageIndex += 1;
+    state_.lastPageIndex = index;
+    if (state_.followNewest)
+        state_.pageIndex = index + 1;
+    nav_.refreshButtons(); // a page after the view may be there now
+    applyButtons();
 }
 
 std::optional<Page> TRichPreviewForm::restorePage(int index)
 {
-    if (!cache_ || index < 0 || index > state_.lastPageIndex)
+    if (index < 0 || index > state_.lastPageIndex)
         return std::nullopt;
     freshPage_ = -1; // pageCache_ is about to hold another page
+    if (auto kept = memoryPages_.find(index); kept != memoryPages_.end())
+        return kept->second;
+    if (!cache_)
+        return std::nullopt;
     auto r = cache_->restore(index);
     if (r.status == PageCache::Status::Missing)
         return std::nullopt;
@@ -443,6 +516,24 @@ void TRichPreviewForm::showError(const QString &text)
 
 void TRichPreviewForm::Repaint()
 {
+    if (formatting_ && state_.followNewest) {
+        // Pages come faster than a screen shows them: the newest one is drawn when the event
+        // loop next gets its turn, once for all the pages that came meanwhile.
+        if (!paintPending_) {
+            paintPending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                paintPending_ = false;
+                if (state_.followNewest)
+                    paintNow();
+            });
+        }
+        return;
+    }
+    paintNow();
+}
+
+void TRichPreviewForm::paintNow()
+{
     try {
         FormPaint();
     } catch (const DamagedPage &e) {
@@ -453,6 +544,13 @@ void TRichPreviewForm::Repaint()
         image1_->repaint();
         edit1_->repaint();
     }
+}
+
+void TRichPreviewForm::setFormatting(bool on, std::function<void()> cancel, std::function<void()> closing)
+{
+    formatting_ = on;
+    cancelFormatting_ = on ? std::move(cancel) : std::function<void()>();
+    closingWhileFormatting_ = on ? std::move(closing) : std::function<void()>();
 }
 
 void TRichPreviewForm::SizeImageForZoom(int which)
@@ -504,48 +602,78 @@ void TRichPreviewForm::FormPaint()
     ViewState &s = state_;
     const int shown = s.followNewest ? -1 : 0; // numbers shown lag one behind while following
     const QString count = QStringLiteral("(%1)").arg(s.lastPageIndex + 1);
+    // Why page k is not shown, when it is a page of the document and cannot be read.
+    QString note;
     auto pageFor = [&](int k) -> std::optional<Page> {
+        note.clear();
+        const bool ofDocument = k >= 0 && k <= s.lastPageIndex;
         if (k >= 0 && k == freshPage_)
             return pageCache_;
-        if (s.reloadPage) {
-            auto page = restorePage(k);
-            if (page)
-                pageCache_ = *page;
-            return page;
+        if (s.reloadPage || memoryPages_.count(k)) {
+            try {
+                auto page = restorePage(k);
+                if (page) {
+                    pageCache_ = *page;
+                    return page;
+                }
+            } catch (const DamagedPage &e) {
+                // The other pages of the view are still shown.
+                showError(q(e.what()));
+                note = QStringLiteral("Page %1 cannot be read").arg(k + 1);
+                return std::nullopt;
+            }
+            if (ofDocument)
+                note = QStringLiteral("Page %1 is missing").arg(k + 1);
+            return std::nullopt;
         }
         // The cached page stands in, once its file is known to be there.
-        if (!cache_ || k > s.lastPageIndex || !cache_->has(k))
+        if (!cache_ || !ofDocument || !cache_->has(k)) {
+            if (ofDocument)
+                note = QStringLiteral("Page %1 is missing").arg(k + 1);
             return std::nullopt;
+        }
         return pageCache_;
+    };
+    // The page, or in its place a word on why it is not there.
+    auto draw = [&](PageImage *image, const std::optional<Page> &page, const QRect &target) {
+        if (page) {
+            drawInto(image, *page, target);
+            return;
+        }
+        QPainter painter(&image->bitmap);
+        painter.fillRect(target, Qt::white);
+        painter.setPen(Qt::darkRed);
+        painter.drawRect(target.adjusted(0, 0, -1, -1));
+        painter.drawText(target, Qt::AlignCenter | Qt::TextWordWrap, note);
     };
     if (!s.compact) {
         if (preview2_)
             LabelsVisiblePreview2(true);
         const int k = s.followNewest ? s.pageIndex - 1 : s.pageIndex;
-        if (auto page = pageFor(k)) {
+        const auto page = pageFor(k);
+        if (page || !note.isEmpty()) {
             const bool second = preview2_ && s.pageIndex % 2 == 1;
             if (!second) {
                 SizeImageForZoom(1);
                 ClearPreview1();
-                drawInto(image1_, *page, QRect(QPoint(0, 0), image1_->size()));
-                edit1_->setText(q(pageText(s.pageIndex + 1 + shown)));
-                label10_->setText(count);
+                draw(image1_, page, QRect(QPoint(0, 0), image1_->size()));
+                if (!edit1_->isModified()) // not while a number is being typed
+                    edit1_->setText(q(pageText(s.pageIndex + 1 + shown)));
                 image1_->update();
             } else {
                 SizeImageForZoom(2);
                 ClearPreview2();
-                drawInto(preview2_->Image1(), *page, QRect(QPoint(0, 0), image1_->size()));
+                draw(preview2_->Image1(), page, QRect(QPoint(0, 0), image1_->size()));
                 preview2_->Label2()->setText(q(pageText(s.pageIndex + 1 + shown)));
-                label10_->setText(count);
                 preview2_->Image1()->update();
             }
         }
     } else {
         const int slotCount = preview2_ ? 8 : 4;
         for (int r = 0; r < slotCount; ++r) {
-            auto page = pageFor(s.pageIndex + r + shown);
-            if (!page)
-                break;
+            const auto page = pageFor(s.pageIndex + r + shown);
+            if (!page && note.isEmpty())
+                break; // past the last page
             PageImage *image = image1_;
             if (r < 4) {
                 SizeImageForZoom(1);
@@ -558,18 +686,20 @@ void TRichPreviewForm::FormPaint()
                 image = preview2_->Image1();
             }
             const Rect qd = quadrant(r % 4, image->width(), image->height());
-            drawInto(image, *page, QRect(qd.left, qd.top, qd.width, qd.height));
+            draw(image, page, QRect(qd.left, qd.top, qd.width, qd.height));
             if (r < 4) {
-                edit1_->setText(q(pageText(s.pageIndex + 1 + shown)));
+                if (!edit1_->isModified())
+                    edit1_->setText(q(pageText(s.pageIndex + 1 + shown)));
             } else {
                 const std::string a = std::to_string(s.pageIndex + 5 + shown);
                 const std::string b = std::to_string(s.pageIndex + r + 1 + shown);
                 preview2_->Label2()->setText(q(a == b ? a : a + "-" + b));
             }
-            label10_->setText(count);
             image->update();
         }
     }
+    if (s.lastPageIndex >= 0)
+        label10_->setText(count);
     awaitingFirstPaint_ = false;
     update(); // the rulers
     if (preview2_)
@@ -638,7 +768,7 @@ void TRichPreviewForm::FormActivate()
     setFocus();
     // The set-up of the finished preview runs once: coming back to the window later keeps the
     // page the user was on.
-    if (!awaitingFirstPaint_ && windowTitle() != QLatin1String(kFinishedCaption)) {
+    if (!awaitingFirstPaint_ && !formatting_ && windowTitle() != QLatin1String(kFinishedCaption)) {
         label10_->show();
         if (!preview2_ && state_.lastPageIndex > 0) {
             const Placement p = placeWindows(screen_.width(), width() + kFrameWidth);
@@ -752,17 +882,19 @@ void TRichPreviewForm::CheckBox1Click()
 
 void TRichPreviewForm::Edit1KeyUp()
 {
+    typedPause_->stop();
     if (!edit1_->isModified())
         return;
     auto typed = nav_.typedPage(edit1_->text().toStdString());
+    edit1_->setModified(false); // the paints may write the box again
+    run(typed.steps);
     if (typed.editText)
         edit1_->setText(q(*typed.editText));
-    run(typed.steps);
 }
 
 void TRichPreviewForm::FormKeyDown(QKeyEvent *event)
 {
-    state_.followNewest = false;
+    nav_.stopFollowing();
     QScrollBar *h = scrollBox1_->horizontalScrollBar();
     QScrollBar *v = scrollBox1_->verticalScrollBar();
     switch (event->key()) {
@@ -782,7 +914,7 @@ bool TRichPreviewForm::FormKeyPress(const QString &text)
 {
     if (text.size() != 1)
         return false;
-    state_.followNewest = false;
+    nav_.stopFollowing();
     const QChar c = text[0].toUpper();
     if (c == u'L')
         SpeedButton2Click();
@@ -817,17 +949,28 @@ bool TRichPreviewForm::eventFilter(QObject *watched, QEvent *e)
     lastKeyTime_ = k->timestamp();
     lastKeyType_ = e->type();
     lastKeyTarget_ = w;
+    if (e->type() == QEvent::KeyPress && k->key() == Qt::Key_Escape && formatting_ && cancelFormatting_) {
+        auto cancel = cancelFormatting_;
+        cancel();
+        return true;
+    }
     if (e->type() == QEvent::KeyPress) {
         FormKeyDown(k);
         FormKeyPress(k->text());
-    } else if (w == edit1_ && !k->isAutoRepeat()) {
-        Edit1KeyUp();
+        // A typed number is taken whole: on Enter, or after a pause (see typedPause_).
+        if (w == edit1_ && (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter))
+            Edit1KeyUp();
     }
     return QWidget::eventFilter(watched, e);
 }
 
 void TRichPreviewForm::closeEvent(QCloseEvent *event)
 {
+    if (auto closing = std::exchange(closingWhileFormatting_, {})) {
+        formatting_ = false;
+        cancelFormatting_ = {};
+        closing(); // nothing more comes
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     image1_->bitmap = QImage();
     pageCache_ = Page();
@@ -847,8 +990,8 @@ void TRichPreviewForm::SpeedButton1Click()
     if (busyPrinting_)
         return;
     busyPrinting_ = true;
+    nav_.stopFollowing();
     const int kept = state_.pageIndex;
-    state_.followNewest = false;
     state_.reloadPage = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Page index and cursor come back however printing ends.
@@ -983,8 +1126,8 @@ bool TRichPreviewForm::printFromCache()
         if (!state_.compact) {
             const int p = job.parts.front().pageIndex;
             state_.pageIndex = p;
-            FormPaint(); // the preview shows the page being printed
-            auto page = restorePage(p);
+            auto page = restorePage(p); // a damaged page stops printing here, with its reason
+            FormPaint();                // the preview shows the page being printed
             if (!page)
                 continue; // a missing page is left out
             startSheet();

@@ -13,6 +13,7 @@
 #include <QSize>
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -24,6 +25,7 @@ class QLineEdit;
 class QPrinter;
 class QPushButton;
 class QScrollArea;
+class QTimer;
 
 namespace kelpa::preview {
 
@@ -66,6 +68,8 @@ struct PreviewOptions {
 class TRichPreviewForm : public QWidget {
     Q_OBJECT
 public:
+    // A number typed into the page box is taken on Enter or after this pause.
+    static constexpr int kTypedPagePauseMs = 700;
     // ratioPage: page height / width (0 when unknown).
     explicit TRichPreviewForm(double ratioPage, const PreviewOptions &options = {});
     ~TRichPreviewForm() override;
@@ -84,6 +88,10 @@ public:
     void FillImagelist(PageRecording &recording);
     // FormPaint, as the printer component's repaint runs it.
     void Repaint();
+    // While the printer still lays pages out: the finished set-up waits for the end, Escape
+    // calls `cancel`, and closing the window calls `closing` first.
+    void setFormatting(bool on, std::function<void()> cancel = {}, std::function<void()> closing = {});
+    bool formatting() const { return formatting_; }
 
     // The commands.
     void ArrowButton2Click();
@@ -124,9 +132,12 @@ protected:
 
 private:
     void buildControls();
+    void layoutBar();
     void FormPaint();
+    void paintNow();
     void FormKeyDown(QKeyEvent *event);
     bool FormKeyPress(const QString &text);
+    // Takes the number typed into the page box.
     void Edit1KeyUp();
     void run(const std::vector<Step> &steps);
     void applyButtons();
@@ -136,8 +147,8 @@ private:
     void ClearPreview1();
     void ClearPreview2();
     void SizeImageForZoom(int which);
-    // The page file `index` as a page; nothing when it is missing. A damaged file is shown
-    // once in an error box and counts as missing.
+    // The page file `index` (or the page kept in memory) as a page; nothing when it is
+    // missing. A damaged file throws DamagedPage.
     std::optional<Page> restorePage(int index);
     void drawInto(PageImage *image, const Page &page, const QRect &target);
     // False when nothing was printed (no pages, the dialog cancelled).
@@ -149,7 +160,12 @@ private:
     std::unique_ptr<PageCache> cache_;
     bool compressFiles_ = false;
     bool awaitingFirstPaint_ = true;
+    bool formatting_ = false;
+    bool paintPending_ = false;
+    std::function<void()> cancelFormatting_, closingWhileFormatting_;
     bool cacheErrorShown_ = false;
+    std::string cacheError_;              // why the page folder could not be made
+    std::map<int, Page> memoryPages_;     // pages that could not be stored on disk
     bool busyPrinting_ = false;
     const QEvent *lastKey_ = nullptr;
     quint64 lastKeyTime_ = 0;
@@ -178,6 +194,7 @@ private:
     QCheckBox *checkBox1_ = nullptr;
     QScrollArea *scrollBox1_ = nullptr;
     PageImage *image1_ = nullptr;
+    QTimer *typedPause_ = nullptr;
 };
 
 // The second window: shows what the preview draws into it; it has no commands, cannot be

@@ -11,7 +11,10 @@
 #include <QDate>
 #include <QDialog>
 #include <QLocale>
+#include <QPushButton>
+#include <QTest>
 #include <QtEndian>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -741,6 +744,81 @@ TEST(RichPrinterPreview, AFailedRunRestoresStateAndSaysSo)
     p->SetShowProgress(false);
     p->PrintRichEdit(&edit, 1);
     EXPECT_GT(port->printed.size(), 2u);
+}
+
+// A long layout runs a page at a time from the event loop: the first page is there when the
+// call returns; Cancel (the button or Escape) stops it at the next page with every page begun
+// finished; a preview that closes meanwhile is handed nothing more.
+TEST(RichPrinterPreview, LongLayoutsRunFromTheEventLoopAndStop)
+{
+    kelpa::ScriptedPrompter prompter;
+    kelpa::ScopedPrompter scoped(prompter);
+    TRichEdit edit;
+    edit.SetText(numberedLines(3000));
+    struct Case {
+        const char *what;
+        std::function<void(TRichPrinter &, FakePreview &)> stop;
+        bool pagesKept;
+    };
+    const Case cases[] = {
+        {"cancel button",
+         [](TRichPrinter &p, FakePreview &) {
+             auto *cancel = p.ProgressWindow()->findChild<QPushButton *>("btnCancel");
+             ASSERT_NE(cancel, nullptr);
+             cancel->click();
+         },
+         true},
+        {"escape",
+         [](TRichPrinter &p, FakePreview &) { QTest::keyClick(p.ProgressWindow(), Qt::Key_Escape); }, true},
+        {"the preview closes", [](TRichPrinter &, FakePreview &f) { f.setup_.closing(); }, false},
+    };
+    int wholeRun = 0;
+    {
+        FakePreview preview;
+        TRichPrinter::SetPreviewFactory([&] { return &preview; });
+        auto p = makePrinter(kelpa::test::a4At600(), true);
+        p->PrintRichEditPreview(&edit);
+        TRichPrinter::SetPreviewFactory({});
+        wholeRun = preview.finished;
+        ASSERT_GT(wholeRun, 20);
+    }
+    for (const Case &c : cases) {
+        FakePreview preview;
+        TRichPrinter::SetPreviewFactory([&] { return &preview; });
+        auto p = makePrinter(kelpa::test::a4At600(), true);
+        bool done = false;
+        p->StartRichEditPreview(&edit, [&] { done = true; });
+        TRichPrinter::SetPreviewFactory({});
+        ASSERT_TRUE(p->PreviewRunning()) << c.what;
+        EXPECT_EQ(preview.devices.size(), 1u) << c.what; // the first page, laid out
+        ASSERT_NE(p->ProgressWindow(), nullptr) << c.what;
+        // A second start while the run goes is left alone.
+        p->StartRichEditPreview(&edit);
+        for (int i = 0; i < 1000 && preview.finished < 3; ++i)
+            QTest::qWait(1);
+        ASSERT_GE(preview.finished, 3) << c.what;
+        c.stop(*p, preview);
+        for (int i = 0; i < 1000 && p->PreviewRunning(); ++i)
+            QTest::qWait(1);
+        EXPECT_FALSE(p->PreviewRunning()) << c.what;
+        EXPECT_TRUE(done) << c.what;
+        EXPECT_LT(preview.finished, wholeRun) << c.what;
+        EXPECT_FALSE(preview.abandoned) << c.what;
+        EXPECT_EQ(p->ProgressWindow(), nullptr) << c.what;
+        EXPECT_FALSE(p->PreviewMode()) << c.what;
+        EXPECT_FALSE(p->GetAborted()) << c.what; // the next run starts afresh
+        if (c.pagesKept) {
+            // Every page begun is whole and handed over, the last one as the last.
+            EXPECT_EQ(preview.finished, int(preview.devices.size())) << c.what;
+            EXPECT_TRUE(preview.lastSeen) << c.what;
+        } else {
+            EXPECT_FALSE(preview.lastSeen) << c.what;
+            const std::size_t pages = preview.devices.size();
+            QTest::qWait(50);
+            EXPECT_EQ(preview.devices.size(), pages) << c.what;
+        }
+        EXPECT_TRUE(prompter.messages().empty()) << c.what;
+    }
 }
 
 // --- Registry

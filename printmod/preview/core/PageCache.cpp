@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -44,15 +45,22 @@ bool readWhole(const fs::path &p, std::vector<std::uint8_t> &out, bool &missing)
     return ok;
 }
 
-bool writeWhole(const fs::path &p, const std::vector<std::uint8_t> &bytes)
+bool writeWhole(const fs::path &p, const std::vector<std::uint8_t> &bytes, std::string *error)
 {
+    errno = 0;
     std::FILE *f = std::fopen(p.c_str(), "wb");
-    if (!f)
+    if (!f) {
+        if (error)
+            *error = "cannot write " + p.string() + ": " + std::strerror(errno);
         return false;
+    }
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok = std::fflush(f) == 0 && ok;
+    const int writeErrno = errno;
     ok = std::fclose(f) == 0 && ok;
     if (!ok) {
+        if (error)
+            *error = "cannot write " + p.string() + ": " + std::strerror(writeErrno ? writeErrno : errno);
         std::error_code ec;
         fs::remove(p, ec);
     }
@@ -151,16 +159,16 @@ std::unique_ptr<PageCache> PageCache::open(const fs::path &base, bool compress, 
     sweepStale(base);
     std::string templ = (base / (std::string(kCacheFolderPrefix) + std::to_string(getpid()) + "-XXXXXX")).string();
     if (!mkdtemp(templ.data())) {
-        error = "cannot create the page folder in " + base.string();
+        error = "cannot create the page folder in " + base.string() + ": " + std::strerror(errno);
         return nullptr;
     }
     const fs::path folder = templ;
     const int fd = ::open((folder / kLockName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = "cannot lock the page folder " + folder.string() + ": " + std::strerror(errno);
         if (fd >= 0)
             ::close(fd);
         removeCacheFolder(folder);
-        error = "cannot lock the page folder " + folder.string();
         return nullptr;
     }
     return std::unique_ptr<PageCache>(new PageCache(folder, fd, compress));
@@ -181,14 +189,17 @@ fs::path PageCache::path(int index) const
     return folder_ / pageFileName(index, compress_);
 }
 
-bool PageCache::store(int index, const std::vector<std::uint8_t> &bytes)
+bool PageCache::store(int index, const std::vector<std::uint8_t> &bytes, std::string *error)
 {
-    if (lockFd_ < 0 || index < 0)
+    if (lockFd_ < 0 || index < 0) {
+        if (error)
+            *error = "the page folder is closed";
         return false;
+    }
     // Counted as written before the attempt, so a half-written file is deleted on close too.
     written_.insert(index);
     last_ = std::max(last_, index);
-    return writeWhole(path(index), compress_ ? deflatePageFile(bytes) : bytes);
+    return writeWhole(path(index), compress_ ? deflatePageFile(bytes) : bytes, error);
 }
 
 PageCache::Restored PageCache::restore(int index) const

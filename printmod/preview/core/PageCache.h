@@ -46,8 +46,8 @@ public:
     std::filesystem::path path(int index) const;
 
     // Writes page `index` (over an earlier one of the same number). False when the file
-    // cannot be written whole; nothing of it is left then.
-    bool store(int index, const std::vector<std::uint8_t> &bytes);
+    // cannot be written whole (with the reason in `error`); nothing of it is left then.
+    bool store(int index, const std::vector<std::uint8_t> &bytes, std::string *error = nullptr);
 
     enum class Status { Ok, Missing, Damaged };
     struct Restored {

@@ -196,9 +196,13 @@ std::vector<Step> Navigator::next()
 {
     std::vector<Step> out;
     ViewState &s = s_;
-    s.followNewest = false;
+    stopFollowing();
     s.reloadPage = true;
     const int v = s.viewPages();
+    if (s.pageIndex + v > s.lastPageIndex) {
+        refreshButtons(); // nothing follows: the view stays as it is
+        return out;
+    }
     if (s.compact) {
         s.pageIndex += v;
         if (s.pageIndex >= v)
@@ -215,6 +219,7 @@ std::vector<Step> Navigator::next()
             }
         }
         out.push_back(paint(s.pageIndex));
+        refreshButtons();
         return out;
     }
     if (s.twoWindows)
@@ -235,6 +240,7 @@ std::vector<Step> Navigator::next()
             out.push_back(secondLabels(false));
         }
     }
+    refreshButtons();
     return out;
 }
 
@@ -242,7 +248,7 @@ std::vector<Step> Navigator::previous()
 {
     std::vector<Step> out;
     ViewState &s = s_;
-    s.followNewest = false;
+    stopFollowing();
     if (s.pageIndex > s.lastPageIndex)
         s.pageIndex = s.lastPageIndex;
     s.reloadPage = true;
@@ -259,6 +265,7 @@ std::vector<Step> Navigator::previous()
     } else {
         out.push_back(paint(s.pageIndex));
     }
+    refreshButtons();
     return out;
 }
 
@@ -294,6 +301,7 @@ std::vector<Step> Navigator::home()
             s.nextOn = true;
         out.push_back(paint(0));
     }
+    refreshButtons();
     return out;
 }
 
@@ -333,12 +341,13 @@ std::vector<Step> Navigator::end()
     } else {
         out.push_back(paint(s.pageIndex));
     }
+    refreshButtons();
     return out;
 }
 
 std::vector<Step> Navigator::key(Key k)
 {
-    s_.followNewest = false;
+    stopFollowing();
     switch (k) {
     case Key::PageUp:
         return s_.nextOn ? next() : std::vector<Step>{};
@@ -375,7 +384,7 @@ static std::string zoomHint(double zoom)
 
 std::vector<Step> Navigator::larger()
 {
-    s_.followNewest = false;
+    stopFollowing();
     s_.reloadPage = s_.compact;
     s_.zoom += s_.zoomStep;
     s_.smallerOn = s_.zoom > 1.0;
@@ -386,7 +395,7 @@ std::vector<Step> Navigator::larger()
 
 std::vector<Step> Navigator::smaller()
 {
-    s_.followNewest = false;
+    stopFollowing();
     s_.reloadPage = s_.compact;
     s_.zoom -= s_.zoomStep;
     if (s_.zoom < 1.0)
@@ -429,52 +438,71 @@ std::vector<Step> Navigator::setCompact(bool on)
     out.push_back(paint(0));
     if (s.twoWindows && !on)
         out.push_back(paint(1));
+    refreshButtons();
     return out;
 }
 
-void Navigator::buttonsAfterJump()
+void Navigator::stopFollowing()
 {
+    if (!s_.followNewest)
+        return;
+    s_.followNewest = false;
+    s_.pageIndex = std::max(0, std::min(s_.pageIndex - 1, s_.lastPageIndex));
+}
+
+void Navigator::refreshButtons()
+{
+    if (s_.followNewest) {
+        // The newest page is shown: only earlier ones can be gone to.
+        s_.previousOn = s_.pageIndex - 1 > 0;
+        s_.nextOn = false;
+        return;
+    }
     s_.previousOn = s_.pageIndex > 0;
-    s_.nextOn = s_.pageIndex < s_.lastPageIndex;
+    s_.nextOn = s_.pageIndex + s_.viewPages() <= s_.lastPageIndex;
 }
 
 Navigator::Typed Navigator::typedPage(const std::string &text)
 {
     Typed t;
     ViewState &s = s_;
+    stopFollowing();
     const auto p = parsePageNumber(text);
     const int n = s.lastPageIndex + 1;
-    if (!p || *p < 1 || *p > n)
-        return t;
-    if (s.compact && !s.twoWindows) {
-        t.editText = "1";
+    if (!p || *p < 1 || *p > n) {
+        t.editText = pageText(s.pageIndex + 1);
+        refreshButtons();
         return t;
     }
     if (s.compact) {
-        const int f = 8 * ((*p - 1) / 8) + 1;
-        t.editText = std::to_string(f);
-        s.pageIndex = f - 1;
+        // The sheet (or the two sheets of both windows) that holds page p.
+        const int v = s.viewPages();
+        s.pageIndex = v * ((*p - 1) / v);
         t.steps.push_back(paint(s.pageIndex));
+        if (s.twoWindows) {
+            if (s.pageIndex + 4 > s.lastPageIndex) {
+                t.steps.insert(t.steps.begin(), clearSecond());
+                t.steps.insert(t.steps.begin(), secondLabels(false));
+            } else {
+                t.steps.insert(t.steps.begin(), secondLabels(true));
+            }
+        }
     } else if (!s.twoWindows) {
         s.pageIndex = *p - 1;
         t.steps.push_back(paint(s.pageIndex));
-    } else if (*p % 2 == 1) {
-        s.pageIndex = *p - 1;
+    } else {
+        // The pair holds an odd page first: page p and its neighbour.
+        s.pageIndex = (*p - 1) / 2 * 2;
         t.steps.push_back(paint(s.pageIndex));
-        if (*p > s.lastPageIndex) {
+        if (s.pageIndex + 1 > s.lastPageIndex) {
             t.steps.push_back(clearSecond());
             t.steps.push_back(secondLabels(false));
         } else {
             t.steps.push_back(secondLabels(true));
-            t.steps.push_back(paint(*p));
+            t.steps.push_back(paint(s.pageIndex + 1));
         }
-        s.pageIndex = *p - 1;
-    } else {
-        t.steps.push_back(paint(*p - 2));
-        t.steps.push_back(paint(*p - 1));
-        s.pageIndex = *p - 2;
     }
-    buttonsAfterJump();
+    refreshButtons();
     return t;
 }
 
@@ -489,8 +517,7 @@ std::vector<Step> Navigator::finishedSetup()
     std::vector<Step> out{paint(0)};
     if (s.twoWindows && !s.compact)
         out.push_back(paint(1));
-    if (s.lastPageIndex <= 1 && !s.compact && s.twoWindows)
-        s.previousOn = s.nextOn = false;
+    refreshButtons();
     return out;
 }
 

@@ -107,7 +107,13 @@ public:
         std::vector<Step> steps;
         std::optional<std::string> editText; // the page box is set to this
     };
+    // A number typed whole into the page box: the view that holds that page. Anything that
+    // is not a page of the document puts the page shown back into the box.
     Typed typedPage(const std::string &text);
+    // Leaves the page shown while formatting (one before PageIndex) as the view's page.
+    void stopFollowing();
+    // Previous and next on exactly when there is a page before or after the view.
+    void refreshButtons();
     // The set-up of the finished preview on activation (the second window already decided).
     std::vector<Step> finishedSetup();
     // The current view drawn again (after printing, which shows each page as it goes).
@@ -117,7 +123,6 @@ private:
     std::vector<Step> home();
     std::vector<Step> end();
     std::vector<Step> zoomRedraw();
-    void buttonsAfterJump();
     ViewState &s_;
 };
 

@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <filesystem>
+#include <functional>
 
 using namespace kelpa::preview;
 using kelpa::test::PreviewTest;
@@ -112,14 +113,17 @@ TEST_F(PreviewTest, KeysAndTypedNumbersMoveThroughPagePairs)
         {"typed 5", [&] {
              form->Edit1()->selectAll();
              QTest::keyClicks(form->Edit1(), "5");
+             QTest::keyClick(form->Edit1(), Qt::Key_Return);
          }, 5, 6},
         {"typed 8", [&] {
              form->Edit1()->selectAll();
              QTest::keyClicks(form->Edit1(), "8");
+             QTest::keyClick(form->Edit1(), Qt::Key_Return);
          }, 7, 8},
         {"typed 0 ignored", [&] {
              form->Edit1()->selectAll();
              QTest::keyClicks(form->Edit1(), "0");
+             QTest::keyClick(form->Edit1(), Qt::Key_Return);
          }, 7, 8},
     };
     for (const auto &s : steps) {
@@ -135,6 +139,135 @@ TEST_F(PreviewTest, KeysAndTypedNumbersMoveThroughPagePairs)
     EXPECT_FALSE(form->ArrowButton2()->isEnabled());
     QTest::keyClick(form, Qt::Key_PageUp);
     EXPECT_EQ(mainPage(), 9);
+}
+
+// A number is taken whole, on Enter or after a pause, never digit by digit; what is not a
+// page of the document puts the page shown back into the box.
+TEST_F(PreviewTest, TypedNumbersAreTakenWhole)
+{
+    open(30);
+    ASSERT_TRUE(form->TwoWindows());
+    auto type = [&](const char *text) {
+        form->Edit1()->selectAll();
+        QTest::keyClicks(form->Edit1(), text);
+    };
+    type("24");
+    EXPECT_EQ(form->Edit1()->text(), "24"); // the box is not written while typing
+    EXPECT_EQ(mainPage(), 1);
+    QTest::keyClick(form->Edit1(), Qt::Key_Enter);
+    EXPECT_EQ(form->state().pageIndex, 22);
+    EXPECT_EQ(form->Edit1()->text(), "  23");
+
+    type("13"); // no Enter: the pause takes it
+    EXPECT_EQ(form->state().pageIndex, 22);
+    QTest::qWait(TRichPreviewForm::kTypedPagePauseMs + 300);
+    EXPECT_EQ(form->state().pageIndex, 12);
+    EXPECT_EQ(form->Edit1()->text(), "  13");
+
+    for (const char *bad : {"0", "-1", "99999", "abc"}) {
+        type(bad);
+        QTest::keyClick(form->Edit1(), Qt::Key_Return);
+        EXPECT_EQ(form->state().pageIndex, 12) << bad;
+        EXPECT_EQ(form->Edit1()->text(), "  13") << bad;
+    }
+
+    form->CheckBox1()->click(); // compact, two windows: eight pages a view
+    type("20");
+    QTest::keyClick(form->Edit1(), Qt::Key_Return);
+    EXPECT_EQ(form->state().pageIndex, 16);
+    EXPECT_EQ(form->Edit1()->text(), "  17");
+}
+
+// Next and previous are on exactly when there is a page to go to, whatever came before.
+TEST_F(PreviewTest, NextAndPreviousOnlyWhenThereIsAPageToGoTo)
+{
+    struct Case {
+        const char *what;
+        int pages;
+        std::function<void()> act;
+        bool previousOn, nextOn;
+    };
+    const Case cases[] = {
+        {"one page", 1, [] {}, false, false},
+        {"two pages, compact on and off", 2,
+         [&] {
+             form->CheckBox1()->click();
+             form->CheckBox1()->click();
+         },
+         false, false},
+        {"four pages, typed 3", 4,
+         [&] {
+             form->Edit1()->selectAll();
+             QTest::keyClicks(form->Edit1(), "3");
+             QTest::keyClick(form->Edit1(), Qt::Key_Return);
+         },
+         true, false},
+        {"five pages, end", 5, [&] { QTest::keyClick(form, Qt::Key_End); }, true, false},
+    };
+    for (const Case &c : cases) {
+        open(c.pages);
+        c.act();
+        EXPECT_EQ(form->ArrowButton1()->isEnabled(), c.previousOn) << c.what;
+        EXPECT_EQ(form->ArrowButton2()->isEnabled(), c.nextOn) << c.what;
+        const int before = mainPage();
+        form->ArrowButton2Click(); // nothing follows: the view stays
+        if (!c.nextOn) {
+            EXPECT_EQ(mainPage(), before) << c.what;
+        }
+        form->close();
+        QApplication::processEvents();
+    }
+}
+
+// Every control of the bar is shown whole inside the window, none over another, on small and
+// on scaled screens (a scaled screen is a smaller one in the window's own pixels).
+TEST_F(PreviewTest, TheBarShowsEveryControlWholeOnEveryScreen)
+{
+    struct Case {
+        const char *what;
+        QSize screen;
+    };
+    const Case cases[] = {
+        {"640x480", {640, 480}},       {"800x600", {800, 600}},          {"600x800", {600, 800}},
+        {"1280x1024 at 1.5", {853, 683}}, {"1280x1024 at 2", {640, 512}}, {"1280x1024", {1280, 1024}},
+    };
+    for (const Case &c : cases) {
+        screen = c.screen;
+        open(3);
+        form->Label10()->setText("(11691)"); // the longest count a long document gives
+        QApplication::processEvents();
+        const QRect window = form->rect();
+        EXPECT_LE(form->width() + 8, c.screen.width()) << c.what;
+        EXPECT_LE(form->height() + 27, c.screen.height()) << c.what;
+        EXPECT_GE(form->ScrollBox1()->height(), 100) << c.what; // the page keeps room
+        std::vector<std::pair<QString, QRect>> placed;
+        for (QWidget *w : form->findChildren<QWidget *>()) {
+            const bool control = qobject_cast<QPushButton *>(w) || qobject_cast<QLabel *>(w)
+                                 || qobject_cast<QLineEdit *>(w) || qobject_cast<QCheckBox *>(w)
+                                 || qobject_cast<TArrowButton *>(w);
+            if (!control || !w->isVisibleTo(form) || w->window() != form.data())
+                continue;
+            if (form->ScrollBox1()->isAncestorOf(w) || w->mapTo(form.data(), QPoint(0, 0)).y() == 0)
+                continue; // the page and the unit label over the rulers
+            QString name = w->objectName();
+            if (auto *l = qobject_cast<QLabel *>(w))
+                name = l->text();
+            else if (auto *b = qobject_cast<QAbstractButton *>(w))
+                name = b->text();
+            const QRect r(w->mapTo(form.data(), QPoint(0, 0)), w->size());
+            EXPECT_TRUE(window.contains(r)) << c.what << ": " << name.toStdString();
+            if (qobject_cast<QLabel *>(w) || qobject_cast<QAbstractButton *>(w)) {
+                EXPECT_GE(w->width(), w->sizeHint().width()) << c.what << ": " << name.toStdString() << " is cut";
+            }
+            for (const auto &[other, at] : placed)
+                EXPECT_FALSE(r.intersects(at)) << c.what << ": " << name.toStdString() << " over "
+                                               << other.toStdString();
+            placed.emplace_back(name, r);
+        }
+        EXPECT_GE(placed.size(), 17u) << c.what;
+        form->close();
+        QApplication::processEvents();
+    }
 }
 
 // The window system hands each key to the focused control in an event of its own, often at
@@ -203,23 +336,59 @@ TEST_F(PreviewTest, ZoomKeysAndTheRightButton)
     EXPECT_EQ(form->Label7()->text(), "1.000");
 }
 
-TEST_F(PreviewTest, DamagedPageFileIsReportedAndThePageStays)
+// A page's note in its place: dark red text on white.
+bool saysWhy(PageImage *image)
+{
+    const QImage &b = image->bitmap;
+    for (int y = 0; y < b.height(); y += 1)
+        for (int x = 0; x < b.width(); x += 1) {
+            const QRgb p = b.pixel(x, y);
+            if (qRed(p) > 80 && qGreen(p) < 40 && qBlue(p) < 40)
+                return true;
+        }
+    return false;
+}
+
+// A damaged or deleted page file costs that page alone: the other page of the view is shown,
+// and in the page's place the preview says why it is not there.
+TEST_F(PreviewTest, DamagedOrMissingPageFilesCostThatPageAlone)
 {
     open(4);
-    const fs::path second = form->cache()->path(2);
-    kelpa::test::writeBytes(second.string(), {0x78, 0x01, 0x00});
+    ASSERT_TRUE(form->TwoWindows());
+    const fs::path third = form->cache()->path(2);
+    kelpa::test::writeBytes(third.string(), {0x78, 0x01, 0x00});
     QTest::keyClick(form, Qt::Key_PageUp);
     ASSERT_EQ(prompter.messages().size(), 1u);
     EXPECT_EQ(prompter.last().caption, "Error");
     EXPECT_EQ(prompter.last().icon, kelpa::MessageIcon::Error);
     EXPECT_TRUE(prompter.last().text.contains("PreviewMetafile2.CPR")) << prompter.last().text.toStdString();
     EXPECT_EQ(form->state().pageIndex, 2);
+    EXPECT_EQ(mainPage(), 0);
+    EXPECT_TRUE(saysWhy(form->Image1()));
+    EXPECT_EQ(form->Edit1()->text(), "   3");
+    EXPECT_EQ(secondPage(), 4); // not held up by the damaged page
     // A page file whose inflated bytes are not a page is damaged too.
-    kelpa::test::writeBytes(second.string(), deflatePageFile({'K', 'P', 'P', 'G', 1}));
+    kelpa::test::writeBytes(third.string(), deflatePageFile({'K', 'P', 'P', 'G', 1}));
     QTest::keyClick(form, Qt::Key_Home);
     QTest::keyClick(form, Qt::Key_PageUp);
     EXPECT_EQ(prompter.messages().size(), 2u);
+    EXPECT_EQ(mainPage(), 0);
+    EXPECT_EQ(secondPage(), 4);
+
+    // A deleted one: the page beside it is shown, and the empty place says so.
+    fs::remove(form->cache()->path(1));
+    QTest::keyClick(form, Qt::Key_Home);
     EXPECT_EQ(mainPage(), 1);
+    EXPECT_EQ(secondPage(), 0);
+    EXPECT_TRUE(saysWhy(form->Preview2()->Image1()));
+    EXPECT_EQ(form->Preview2()->Label2()->text(), "   2");
+    // The compact view goes on past it.
+    form->CheckBox1()->click();
+    const QSize size = form->Image1()->size();
+    EXPECT_EQ(kelpa::test::pageIn(form->Image1()->bitmap, QRectF(0, 0, size.width() / 2.0, size.height() / 2.0)), 1);
+    EXPECT_EQ(kelpa::test::pageIn(form->Image1()->bitmap,
+                                  QRectF(size.width() / 2.0, size.height() / 2.0, size.width() / 2.0, size.height() / 2.0)),
+              4);
 }
 
 TEST_F(PreviewTest, SecondWindowStaysWhileThePreviewNeedsIt)
@@ -257,19 +426,66 @@ TEST_F(PreviewTest, RulersAppearWithTheFinishedPreview)
     }
 }
 
-TEST_F(PreviewTest, StoreFailuresAreReportedOnce)
+// Pages that cannot go to disk stay in memory: the reason is shown once, and the preview works
+// from the pages it has, whether single files or the whole page folder cannot be written.
+TEST_F(PreviewTest, StoreFailuresAreReportedOnceWithTheReasonAndThePagesStay)
 {
-    format(0);
-    // Something in the place of every page file: nothing can be stored.
-    for (int i = 0; i < 3; ++i)
-        fs::create_directory(form->cache()->path(i));
-    for (int i = 0; i < 3; ++i)
-        form->FillImagelist(kelpa::test::numberedPage(i + 1));
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_EQ(prompter.last().text, "Can not save the page information (MetaFiles)");
-    EXPECT_EQ(form->state().lastPageIndex, 2); // the pages still count
-    form->Repaint();
-    EXPECT_EQ(mainPage(), 0);
+    struct Case {
+        const char *what;
+        std::function<void()> prepare; // before the pages come
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"page files",
+         [&] {
+             // Something in the place of every page file: nothing can be stored.
+             for (int i = 0; i < 3; ++i)
+                 fs::create_directory(form->cache()->path(i));
+         },
+         "Is a directory"},
+        {"page folder", [] {}, "Not a directory"},
+    };
+    for (const Case &c : cases) {
+        prompter.clear();
+        const bool noFolder = std::string(c.what) == "page folder";
+        if (noFolder) {
+            // The temporary folder is a file: no folder can be made in it.
+            kelpa::test::writeText((dir.path() / "tmp").string(), "x");
+            PreviewOptions options;
+            options.cacheBase = dir.path() / "tmp" / "sub";
+            options.screen = screen;
+            form = new TRichPreviewForm(double(kelpa::test::kPageH) / kelpa::test::kPageW, options);
+            form->PrinterPageWidth = kelpa::test::kPageW;
+            form->PrinterPageHeight = kelpa::test::kPageH;
+            form->Repaint();
+            form->PageWidth = 210;
+            form->PageHeight = 297;
+            EXPECT_EQ(form->cache(), nullptr);
+        } else {
+            format(0);
+        }
+        c.prepare();
+        for (int i = 0; i < 3; ++i) {
+            form->FillImagelist(kelpa::test::numberedPage(i + 1));
+            form->Repaint();
+        }
+        ASSERT_EQ(prompter.messages().size(), 1u) << c.what;
+        const QString text = prompter.last().text;
+        EXPECT_TRUE(text.startsWith("Can not save the page information (MetaFiles): ")) << text.toStdString();
+        EXPECT_TRUE(text.contains(c.reason)) << text.toStdString();
+        EXPECT_EQ(form->state().lastPageIndex, 2); // the pages still count
+        EXPECT_EQ(mainPage(), 3) << c.what;
+        form->FormActivate();
+        EXPECT_EQ(form->Label10()->text(), "(3)") << c.what;
+        EXPECT_EQ(mainPage(), 1) << c.what;
+        ASSERT_TRUE(form->TwoWindows()) << c.what;
+        EXPECT_EQ(secondPage(), 2) << c.what;
+        EXPECT_EQ(form->Preview2()->Label2()->text(), "   2") << c.what;
+        QTest::keyClick(form, Qt::Key_End);
+        EXPECT_EQ(mainPage(), 3) << c.what;
+        form->close();
+        QApplication::processEvents();
+    }
 }
 
 TEST_F(PreviewTest, PrintingThatFailsOrIsCancelledKeepsTheView)

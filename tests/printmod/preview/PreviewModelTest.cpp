@@ -1,5 +1,6 @@
 #include "printmod/preview/core/PreviewModel.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace kelpa::preview;
@@ -274,14 +275,23 @@ TEST(PreviewNavigation, TypedPageNumbers)
     const Case cases[] = {
         {"single", {false, false, 20, 0}, "12", 11, {paint(11)}, {}},
         {"single, trailing letter", {false, false, 20, 0}, "12a", 11, {paint(11)}, {}},
-        {"zero ignored", {false, false, 20, 3}, "0", 3, {}, {}},
-        {"beyond the count ignored", {false, false, 20, 3}, "21", 3, {}, {}},
-        {"compact one window", {true, false, 20, 4}, "9", 4, {}, std::string("1")},
-        {"compact two: 12 shows 9-16", {true, true, 20, 0}, "12", 8, {paint(8)}, std::string("9")},
+        // Anything that is not a page leaves the view and puts its page back into the box.
+        {"zero ignored", {false, false, 20, 3}, "0", 3, {}, std::string("   4")},
+        {"beyond the count ignored", {false, false, 20, 3}, "21", 3, {}, std::string("   4")},
+        {"negative ignored", {false, true, 20, 2}, "-1", 2, {}, std::string("   3")},
+        {"far beyond ignored", {false, true, 20, 2}, "99999", 2, {}, std::string("   3")},
+        {"letters ignored", {true, false, 20, 4}, "abc", 4, {}, std::string("   5")},
+        {"compact one window: the sheet of page 9", {true, false, 20, 4}, "9", 8, {paint(8)}, {}},
+        {"compact one window: the sheet of page 20", {true, false, 20, 0}, "20", 16, {paint(16)}, {}},
+        {"compact two: 12 shows 9-16", {true, true, 20, 0}, "12", 8, {secondLabels(true), paint(8)}, {}},
+        {"compact two: 20 shows 17-20", {true, true, 20, 0}, "20", 16,
+         {secondLabels(false), clearSecond(), paint(16)}, {}},
         {"two windows, odd", {false, true, 20, 0}, "5", 4, {paint(4), secondLabels(true), paint(5)}, {}},
         {"two windows, odd last", {false, true, 5, 0}, "5", 4,
          {paint(4), clearSecond(), secondLabels(false)}, {}},
-        {"two windows, even", {false, true, 20, 0}, "6", 4, {paint(4), paint(5)}, {}},
+        {"two windows, even", {false, true, 20, 0}, "6", 4, {paint(4), secondLabels(true), paint(5)}, {}},
+        {"two windows, 24 shows 23-24", {false, true, 30, 0}, "24", 22,
+         {paint(22), secondLabels(true), paint(23)}, {}},
     };
     for (const Case &c : cases) {
         ViewState s = viewOf(c.view);
@@ -294,6 +304,89 @@ TEST(PreviewNavigation, TypedPageNumbers)
     Navigator(s).typedPage("20");
     EXPECT_TRUE(s.previousOn);
     EXPECT_FALSE(s.nextOn);
+}
+
+// Previous and next are on exactly when there is a page before or after the view, and a
+// next with nothing after the view changes nothing.
+TEST(PreviewNavigation, ButtonsOnExactlyWhenThereIsAPageToGoTo)
+{
+    struct Case {
+        const char *what;
+        View view;
+        std::function<std::vector<Step>(Navigator &)> act;
+        int index;
+        bool previousOn, nextOn;
+    };
+    const Case cases[] = {
+        {"one page: the finished set-up", {false, false, 1, 0}, [](Navigator &n) { return n.finishedSetup(); },
+         0, false, false},
+        {"two pages, compact on and off", {false, true, 2, 0},
+         [](Navigator &n) {
+             n.setCompact(true);
+             return n.setCompact(false);
+         },
+         0, false, false},
+        {"four pages, two windows, typed 3", {false, true, 4, 0},
+         [](Navigator &n) { return n.typedPage("3").steps; }, 2, true, false},
+        {"four pages, two windows, typed 2", {false, true, 4, 2},
+         [](Navigator &n) { return n.typedPage("2").steps; }, 0, false, true},
+        {"three pages, one window, set-up", {false, false, 3, 0}, [](Navigator &n) { return n.finishedSetup(); },
+         0, false, true},
+        {"five pages, compact one window, set-up", {true, false, 5, 0},
+         [](Navigator &n) { return n.finishedSetup(); }, 0, false, true},
+        {"four pages, compact one window, set-up", {true, false, 4, 0},
+         [](Navigator &n) { return n.finishedSetup(); }, 0, false, false},
+        {"three pages, compact on", {false, false, 3, 2}, [](Navigator &n) { return n.setCompact(true); }, 0,
+         false, false},
+        {"ten pages, compact two windows, compact off", {true, true, 10, 8},
+         [](Navigator &n) { return n.setCompact(false); }, 0, false, true},
+        {"single, previous to the first page", {false, false, 4, 1}, [](Navigator &n) { return n.previous(); }, 0,
+         false, true},
+        {"two windows, next to the last pair", {false, true, 4, 0}, [](Navigator &n) { return n.next(); }, 2, true,
+         false},
+    };
+    for (const Case &c : cases) {
+        ViewState s = viewOf(c.view);
+        Navigator nav(s);
+        c.act(nav);
+        EXPECT_EQ(s.pageIndex, c.index) << c.what;
+        EXPECT_EQ(s.previousOn, c.previousOn) << c.what;
+        EXPECT_EQ(s.nextOn, c.nextOn) << c.what;
+    }
+
+    struct Stay {
+        const char *what;
+        View view;
+    };
+    const Stay stays[] = {
+        {"single, last page", {false, false, 3, 2}},
+        {"two windows, last page alone", {false, true, 5, 4}},
+        {"two windows, last pair", {false, true, 4, 2}},
+        {"compact, last sheet", {true, false, 10, 8}},
+        {"compact two windows, last view", {true, true, 12, 8}},
+        {"one page", {false, false, 1, 0}},
+    };
+    for (const Stay &c : stays) {
+        ViewState s = viewOf(c.view);
+        EXPECT_TRUE(Navigator(s).next().empty()) << c.what;
+        EXPECT_EQ(s.pageIndex, c.view.index) << c.what;
+        EXPECT_FALSE(s.nextOn) << c.what;
+    }
+}
+
+// While pages are still coming, the page shown (the newest) becomes the view's page as soon as
+// the user moves: nothing goes blank.
+TEST(PreviewNavigation, MovingWhileFormattingStartsFromThePageShown)
+{
+    ViewState s = viewOf({false, false, 5, 5});
+    s.followNewest = true; // page 5 (index 4) on screen
+    Navigator nav(s);
+    EXPECT_EQ(nav.previous(), std::vector<Step>{paint(3)});
+    EXPECT_FALSE(s.followNewest);
+
+    ViewState z = viewOf({false, false, 5, 5});
+    z.followNewest = true;
+    EXPECT_EQ(Navigator(z).larger(), std::vector<Step>{paint(4)});
 }
 
 TEST(PreviewNavigation, Zoom)

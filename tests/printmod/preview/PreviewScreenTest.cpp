@@ -106,3 +106,63 @@ TEST_F(PreviewTest, ThePrintDialogOffersAPdfFile)
     EXPECT_FALSE(file.contains(QStringLiteral("letters"))) << file.toStdString();
     EXPECT_EQ(printer.docName(), "/home/someone/letters/letter.txt");
 }
+
+// A long document on a real X server: the preview shows pages while the rest are laid out;
+// Escape there stops the run with the pages so far set up as the finished preview, and closing
+// the preview meanwhile stops it with no page file left behind.
+TEST(PreviewOnScreen, ALongLayoutCanBeStoppedFromThePreview)
+{
+    kelpa::test::TempDir dir;
+    kelpa::ScriptedPrompter prompter;
+    kelpa::ScopedPrompter scoped(prompter);
+    TRichEdit edit;
+    kelpa::test::fillDocument(edit, 20000);
+    for (bool close : {false, true}) {
+        kelpa::printmod::TRichPrinter printer;
+        RichPreviewPages *run = nullptr;
+        PreviewOptions options;
+        options.cacheBase = dir.path();
+        kelpa::printmod::TRichPrinter::SetPreviewFactory([&] { return run = new RichPreviewPages(options); });
+        printer.StartRichEditPreview(&edit);
+        kelpa::printmod::TRichPrinter::SetPreviewFactory({});
+        ASSERT_TRUE(run && run->form());
+        QPointer<TRichPreviewForm> form = run->form();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+        for (int i = 0; i < 5000 && form->state().lastPageIndex < 20; ++i)
+            QTest::qWait(1);
+        ASSERT_TRUE(printer.PreviewRunning()) << close;
+        EXPECT_EQ(form->windowTitle(), "Print Preview (Formatting)");
+        form->FormActivate(); // the set-up waits for the last page
+        EXPECT_EQ(form->windowTitle(), "Print Preview (Formatting)");
+        const auto folder = form->cache()->folder();
+        if (close) {
+            form->close();
+            QApplication::processEvents();
+            EXPECT_FALSE(printer.PreviewRunning());
+            QTest::qWait(50);
+            EXPECT_FALSE(form);
+            EXPECT_FALSE(std::filesystem::exists(folder));
+        } else {
+            form->activateWindow();
+            QTest::keyClick(form, Qt::Key_Escape);
+            for (int i = 0; i < 1000 && printer.PreviewRunning(); ++i)
+                QTest::qWait(1);
+            EXPECT_FALSE(printer.PreviewRunning());
+            QTest::qWait(50);
+            ASSERT_TRUE(form);
+            EXPECT_EQ(form->windowTitle(), "Print Preview");
+            const int pages = form->state().lastPageIndex + 1;
+            EXPECT_GT(pages, 20);
+            EXPECT_LT(pages, 500); // well short of the whole document
+            EXPECT_EQ(form->Label10()->text(), QStringLiteral("(%1)").arg(pages));
+            int files = 0;
+            for (const auto &e : std::filesystem::directory_iterator(folder))
+                files += e.path().filename().string().rfind("PreviewMetafile", 0) == 0;
+            EXPECT_EQ(files, pages); // every page whole and stored, none half-written
+            form->close();
+            QApplication::processEvents();
+        }
+        EXPECT_EQ(printer.ProgressWindow(), nullptr);
+    }
+    EXPECT_TRUE(prompter.messages().empty());
+}

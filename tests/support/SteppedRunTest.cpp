@@ -1,0 +1,95 @@
+#include "support/SteppedRun.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using kelpa::SteppedRun;
+
+namespace {
+
+// Turns the event loop until `done`, at most `ms`.
+bool turnUntil(const std::function<bool()> &done, int ms = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QTest::qWait(1);
+    return done();
+}
+
+} // namespace
+
+// Steps run from the event loop in slices: other events get their turn between them, and
+// `finished` comes once after the last step.
+TEST(SteppedRun, StepsInSlicesBetweenOtherEvents)
+{
+    SteppedRun run;
+    int steps = 0, finished = 0, timerTicks = 0, ticksSeenByStep200 = -1;
+    QTimer other;
+    QObject::connect(&other, &QTimer::timeout, [&] { ++timerTicks; });
+    other.start(1);
+    run.start(
+        [&] {
+            // Each step takes about a millisecond.
+            QElapsedTimer t;
+            t.start();
+            while (t.nsecsElapsed() < 1000000) {
+            }
+            if (++steps == 200)
+                ticksSeenByStep200 = timerTicks;
+            return steps < 300;
+        },
+        [&] { ++finished; }, 10);
+    EXPECT_EQ(steps, 0); // nothing before the event loop's turn
+    ASSERT_TRUE(turnUntil([&] { return finished > 0; }));
+    EXPECT_EQ(steps, 300);
+    EXPECT_EQ(finished, 1);
+    EXPECT_GE(ticksSeenByStep200, 5); // the timer ran between slices
+    EXPECT_FALSE(run.running());
+}
+
+// A step that turns the event loop itself (as a message box does) is not run into again, and a
+// run stopped from inside a step ends there without `finished`.
+TEST(SteppedRun, NoReentryAndStopFromInsideAStep)
+{
+    SteppedRun run;
+    int depth = 0, deepest = 0, steps = 0;
+    bool finished = false;
+    run.start(
+        [&] {
+            ++depth;
+            deepest = std::max(deepest, depth);
+            if (++steps == 3) {
+                QEventLoop nested;
+                QTimer::singleShot(50, &nested, &QEventLoop::quit);
+                nested.exec();
+            }
+            if (steps == 5)
+                run.stop();
+            --depth;
+            return true;
+        },
+        [&] { finished = true; });
+    ASSERT_TRUE(turnUntil([&] { return !run.running(); }));
+    QTest::qWait(20);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(steps, 5);
+    EXPECT_FALSE(finished);
+}
+
+TEST(SteppedRun, RunToEndFinishesAtOnce)
+{
+    SteppedRun run;
+    int steps = 0;
+    bool finished = false;
+    run.start([&] { return ++steps < 50; }, [&] { finished = true; });
+    run.runToEnd();
+    EXPECT_EQ(steps, 50);
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(run.running());
+    QTest::qWait(10);
+    EXPECT_EQ(steps, 50);
+}
