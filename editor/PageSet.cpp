@@ -42,9 +42,11 @@ documents::ReadResult PageSet::read(int slot, const QString &path, const QString
 documents::ReadResult PageSet::reread(int slot, const QString &password)
 {
     PageRecord &page = table_[slot];
+    const documents::FileIdentity identity = documents::identityOf(page.FileName);
     documents::ReadResult doc = documents::readEncrypted(engine_, page.FileName, password);
     if (!doc.ok())
         return doc;
+    disk_[slot] = {page.FileName, identity};
     page.Password = password;
     page.PasswordUnconfirmed = false;
     page.Editor->SetReadOnly(false);
