@@ -18,10 +18,13 @@ PageSet::PageSet(QObject *parent) : QObject(parent) { engine_.ApplicationTitle =
 documents::ReadResult PageSet::read(int slot, const QString &path, const QString &password)
 {
     PageRecord &page = table_[slot];
+    // Taken first: a change while the file is read is then noticed at the next save.
+    const documents::FileIdentity identity = documents::identityOf(path);
     documents::ReadResult doc = isEncryptedName(path) ? documents::readEncrypted(engine_, path, password)
                                                       : documents::readTextFile(path);
     if (!doc.ok())
         return doc;
+    disk_[slot] = {path, identity};
     if (isEncryptedName(path)) {
         page.Password = password;
         page.Kind = doc.kind;
@@ -39,9 +42,11 @@ documents::ReadResult PageSet::read(int slot, const QString &path, const QString
 documents::ReadResult PageSet::reread(int slot, const QString &password)
 {
     PageRecord &page = table_[slot];
+    const documents::FileIdentity identity = documents::identityOf(page.FileName);
     documents::ReadResult doc = documents::readEncrypted(engine_, page.FileName, password);
     if (!doc.ok())
         return doc;
+    disk_[slot] = {page.FileName, identity};
     page.Password = password;
     page.PasswordUnconfirmed = false;
     page.Editor->SetReadOnly(false);
@@ -59,6 +64,8 @@ PageSet::WriteResult PageSet::write(int slot, std::uint8_t cipher)
     if (isEncryptedKind(page.Kind)) {
         result.error = documents::writeEncrypted(engine_, page.FileName, page.Kind, cipher, page.Password,
                                                  page.Editor->SaveToStream());
+        if (result.error.ok())
+            remember(slot, page.FileName);
         return result;
     }
     // Plain lines also from a rich editor saved as plain text, whose stream would be RTF.
@@ -70,6 +77,7 @@ PageSet::WriteResult PageSet::write(int slot, std::uint8_t cipher)
             documents::toLfInPlace(out.bytes.data(), static_cast<std::size_t>(out.bytes.size()))));
     result.error = documents::writeTextFile(page.FileName, out.bytes);
     if (result.error.ok()) {
+        remember(slot, page.FileName);
         // The page keeps its encoding until the file is in another one.
         result.movedToUtf8 = out.encoding != page.Editor->Encoding();
         page.Editor->SetEncoding(out.encoding);
@@ -89,6 +97,29 @@ void PageSet::saved(int slot)
     emit pageChanged(slot);
 }
 
-void PageSet::closing(int slot) { emit pageClosing(slot); }
+void PageSet::closing(int slot)
+{
+    disk_[slot] = {};
+    emit pageClosing(slot);
+}
+
+void PageSet::remember(int slot, const QString &path) { disk_[slot] = {path, documents::identityOf(path)}; }
+
+documents::FileChange PageSet::diskChange(int slot) const
+{
+    const DiskFile &file = disk_[slot];
+    if (file.path.isEmpty() || file.path != table_[slot].FileName)
+        return documents::FileChange::None;
+    return documents::changeSince(file.identity, documents::identityOf(file.path));
+}
+
+std::vector<LeftCopy> PageSet::newLeftCopies()
+{
+    std::vector<LeftCopy> fresh;
+    for (LeftCopy &copy : SafeFileWriter::leftCopies())
+        if (reportedCopies_.insert(copy.copy).second)
+            fresh.push_back(std::move(copy));
+    return fresh;
+}
 
 } // namespace kelpa::editor

@@ -5,11 +5,16 @@
 // a page opens, is saved or closes, and listens to the set's signals.
 #include "editor/PageTable.h"
 #include "engine/TOBRINEngine.h"
+#include "platform/safefile/SafeFile.h"
 #include "support/documents/Documents.h"
 
 #include <QObject>
 
+#include <array>
 #include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace kelpa::editor {
 
@@ -39,6 +44,12 @@ public:
     // alone is written with LF.
     WriteResult write(int slot, std::uint8_t cipher);
 
+    // What became of the slot's file since the page read or wrote it; None for a page that has
+    // not been read from or written to its present name.
+    documents::FileChange diskChange(int slot) const;
+    // Copies of old content that saves which did not finish left behind, each once a run.
+    std::vector<LeftCopy> newLeftCopies();
+
     // The window's reports of what became of a page; each emits its signal.
     void opened(int slot, const QString &path);
     void saved(int slot);
@@ -52,8 +63,16 @@ signals:
     void pageClosing(int slot);
 
 private:
+    struct DiskFile {
+        QString path;
+        documents::FileIdentity identity;
+    };
+    void remember(int slot, const QString &path);
+
     PageTable table_;
     TOBRINEngine engine_;
+    std::array<DiskFile, kPageCount> disk_;
+    std::set<std::string> reportedCopies_;
 };
 
 } // namespace kelpa::editor

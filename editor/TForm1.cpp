@@ -542,6 +542,7 @@ void TForm1::FormActivate()
             About1Click();
             ShowMessageBox(QStringLiteral("Kelpa"), QStringLiteral("Welcome!"), this);
         }
+        reportLeftCopies();
         emit documentStateChanged();
     }
     if (TRichEdit *editor = currentEditor(); editor && !Updating()) {

@@ -308,6 +308,11 @@ private:
         bool movedToUtf8 = false;
     };
     SaveOutcome savePage(int slot);
+    // Stops the save (Abort) of a name that is no file to write, or whose file another program
+    // changed or replaced since the page had it, unless the user wants it written all the same.
+    void checkSaveTarget(int slot);
+    // Tells where saves that did not finish left copies of old content.
+    void reportLeftCopies();
     CloseResult closeAll();
     // The message panel's text after a file has been opened.
     static QString loadedText(const QString &path, unsigned omitted);

@@ -48,6 +48,16 @@ bool isEncryptedKind(PageKind kind) { return kind == PageKind::Encrypted || kind
 // ---------------------------------------------------------------------------------------------
 // Opening
 
+namespace {
+
+// A pipe or a device is neither opened nor waited on.
+QString notAFileText(const QString &path)
+{
+    return QStringLiteral("\"") + path + QStringLiteral("\" is not a file but a pipe, a device or a socket, and cannot be opened.");
+}
+
+} // namespace
+
 int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &password)
 {
     return openDocument(path, addToRecent, password, false);
@@ -94,6 +104,10 @@ int TForm1::openDocument(const QString &path, bool addToRecent, const QString &p
 TForm1::ReadOutcome TForm1::readTextFile(int slot, const QString &path)
 {
     const documents::ReadResult file = pageSet_.read(slot, path, QString());
+    if (!file.ok() && file.error.failure == documents::Failure::NotAFile) {
+        ShowMessageBox(QStringLiteral("$EError"), notAFileText(path));
+        return ReadOutcome::Failed;
+    }
     if (!file.ok()) {
         ShowErrorBox(path, file.error.systemError);
         return ReadOutcome::Failed;
@@ -108,6 +122,10 @@ TForm1::ReadOutcome TForm1::readEncryptedDocument(int slot, const QString &path,
     if (pwd.isEmpty())
         return ReadOutcome::Failed;
     const documents::ReadResult doc = pageSet_.read(slot, path, pwd);
+    if (!doc.ok() && doc.error.failure == documents::Failure::NotAFile) {
+        ShowMessageBox(QStringLiteral("$EError"), notAFileText(path));
+        return ReadOutcome::Failed;
+    }
     if (!doc.ok()) {
         ShowErrorBox(openFailureText(path, doc.error), doc.error.systemError);
         return ReadOutcome::Failed;
@@ -386,6 +404,7 @@ TForm1::SaveOutcome TForm1::savePage(int slot)
     if (page.isFree() || !page.Editor || page.Editor->ReadOnly())
         return {};
     const QString path = page.FileName;
+    checkSaveTarget(slot);
     if (documents::isReadOnlyFile(path)
         && !ConfirmYesNo(QStringLiteral("\"") + path
                              + QStringLiteral("\" is a read-only file.\nThis program can save it all the same (by "
@@ -404,8 +423,62 @@ TForm1::SaveOutcome TForm1::savePage(int slot)
     AddToRecent(path);
     setPanel(3, savedText(path, outcome.movedToUtf8));
     pageSet_.saved(slot);
+    reportLeftCopies();
     QCoreApplication::processEvents();
     return outcome;
+}
+
+void TForm1::checkSaveTarget(int slot)
+{
+    const QString path = table_[slot].FileName;
+    const QString quoted = QStringLiteral("\"") + path + QStringLiteral("\"");
+    switch (documents::saveRefusal(path)) {
+    case documents::Failure::UntrustedLink:
+        ShowMessageBox(QStringLiteral("$ECannot save the file"),
+                       quoted + QStringLiteral(" is a link in a folder that other users may write, and another user "
+                                               "owns it: it is not followed, and nothing was saved.\nSave As can "
+                                               "store the text under another name."));
+        throw Abort();
+    case documents::Failure::NotAFile:
+        ShowMessageBox(QStringLiteral("$ECannot save the file"),
+                       quoted + QStringLiteral(" is not a file but a pipe, a device or a socket: nothing was saved.\n"
+                                               "Save As can store the text under another name."));
+        throw Abort();
+    default:
+        break;
+    }
+    QString question;
+    switch (pageSet_.diskChange(slot)) {
+    case documents::FileChange::None:
+        return;
+    case documents::FileChange::Changed:
+        question = QStringLiteral(" has been changed by another program since it was opened.\nSave this page over it?");
+        break;
+    case documents::FileChange::Replaced:
+        question = QStringLiteral(" is no longer the file that was opened: another file or a link has taken its "
+                                  "name.\nSave this page to it?");
+        break;
+    case documents::FileChange::Deleted:
+        question = QStringLiteral(" has been deleted or moved since it was opened.\nSave this page there again?");
+        break;
+    }
+    if (!ConfirmYesNo(quoted + question, this))
+        throw Abort();
+}
+
+void TForm1::reportLeftCopies()
+{
+    for (const LeftCopy &left : pageSet_.newLeftCopies()) {
+        const QString original = left.original.empty() ? QStringLiteral("a file")
+                                                        : QStringLiteral("\"") + QFile::decodeName(left.original.c_str())
+                                                              + QStringLiteral("\"");
+        ShowMessageBox(QStringLiteral("$WA save did not finish"),
+                       QStringLiteral("A save that did not finish kept a copy of the old content of ") + original
+                           + QStringLiteral(" in\n\"") + QFile::decodeName(left.copy.c_str())
+                           + QStringLiteral("\"\nThe file itself may be incomplete. Delete the copy once it is no "
+                                            "longer needed."),
+                       this);
+    }
 }
 
 void TForm1::writeEncryptedPage(int slot)

@@ -102,6 +102,11 @@ std::optional<std::string> DecipherText(std::string_view password, std::string_v
     // Each plain byte takes at least one cipher byte: a longer count cannot be in the text.
     if (static_cast<unsigned long>(n) > cipherText.size())
         return std::nullopt;
+    // And at most two, with a line end (CR LF) after every 70: a longer text was written with
+    // a count of more than seven digits, whose first seven would read as another text.
+    const std::size_t most = 7 + 2 * static_cast<std::size_t>(n);
+    if (cipherText.size() > most + 2 * (most / 70 + 1))
+        return std::nullopt;
     plain.reserve(static_cast<std::size_t>(n));
 
     LineBreaker lines;

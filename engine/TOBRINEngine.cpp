@@ -15,6 +15,7 @@
 #include <new>
 #include <optional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -392,23 +393,26 @@ bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileNa
         ErrorCode = EC_FOpen;
         return false;
     }
+    const auto fail = [&](std::int32_t code) {
+        ErrorCode = code;
+        return false;
+    };
+    // The text ends at its first 0 byte.
+    const void *zero = CipherId == CipherLegacy && length > 0 ? std::memchr(data, 0, length) : nullptr;
+    const std::size_t textLength = zero ? static_cast<const std::uint8_t *>(zero) - data : length;
+    // Its length is read back from seven digits: a longer text would read as another one.
+    if (CipherId == CipherLegacy && textLength > LegacyTextLimit)
+        return fail(EC_BadFile);
     kelpa::SafeFileWriter out(fileName);
     if (!out.isOpen()) {
         ErrorCode = EC_FOpen;
         return false;
     }
-    const auto fail = [&](std::int32_t code) {
-        ErrorCode = code;
-        return false;
-    };
 
     const std::string head = HeaderLines();
     if (CipherId == CipherLegacy) {
         if (password.empty())
             return fail(EC_NoPwd);
-        // The text ends at its first 0 byte.
-        const void *zero = length > 0 ? std::memchr(data, 0, length) : nullptr;
-        const std::size_t textLength = zero ? static_cast<const std::uint8_t *>(zero) - data : length;
         const std::string cipher = EncipherText(password,
             std::string_view(reinterpret_cast<const char *>(data), textLength));
         std::size_t crs = 0;
@@ -445,10 +449,20 @@ bool TOBRINEngine::LoadBody(std::string_view password, const std::string &fileNa
     FreeResult();
     ErrorCode = EC_AllOk;
 
-    // Closed on every way out, before the body is deciphered.
-    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
-    struct stat st;
-    if (!file || ::fstat(::fileno(file.get()), &st) != 0 || S_ISDIR(st.st_mode)) {
+    // Closed on every way out, before the body is deciphered. A pipe or a device is no document:
+    // it is opened without waiting for a writer and refused.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        ErrorCode = EC_FOpen;
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(fd >= 0 ? ::fdopen(fd, "rb") : nullptr, &std::fclose);
+    if (!file) {
+        if (fd >= 0)
+            ::close(fd);
         ErrorCode = EC_FOpen;
         return false;
     }

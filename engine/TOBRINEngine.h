@@ -37,11 +37,14 @@ public:
     static constexpr std::uint8_t CompressionStored = 'd';
     static constexpr std::size_t MaxPasswordLength = 256;
     static constexpr std::size_t BlockHeadSize = 8;
+    // The longest text a legacy document holds: its length is written in seven digits.
+    static constexpr std::size_t LegacyTextLimit = 9'999'999;
 
     TOBRINEngine() = default;
 
     // Writes data as a document with CipherId and CompressionId. The previous file is replaced
-    // only once the new one is completely written.
+    // only once the new one is completely written. A legacy text longer than LegacyTextLimit
+    // is refused (EC_BadFile) before anything is written.
     bool SaveToFile(std::string_view password, const std::string &fileName,
         const std::uint8_t *data, std::size_t length);
     // Reads a document into Result; Version holds its second header line even on failure.

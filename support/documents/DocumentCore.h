@@ -22,6 +22,8 @@ enum class Failure {
     Write,            // the file could not be written (systemError says why)
     Engine,           // the engine failed (engineCode, and systemError where a call failed)
     TooLongForLegacy, // the text is too long for a legacy document
+    NotAFile,         // the name is a pipe, a device or a socket, which is neither read nor written
+    UntrustedLink,    // the name is a link another user may have put there; it is not followed
 };
 
 // A legacy document announces its length in seven decimal digits: it holds at most this many

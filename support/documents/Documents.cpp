@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +41,20 @@ QString extensionUpper(const QString &path)
     const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : name.mid(dot).toUpper();
+}
+
+Failure failureOf(SafeFileError error)
+{
+    switch (error) {
+    case SafeFileError::Link:
+        return Failure::UntrustedLink;
+    case SafeFileError::NotAFile:
+        return Failure::NotAFile;
+    case SafeFileError::None:
+        return Failure::None;
+    default:
+        return Failure::Write;
+    }
 }
 
 } // namespace
@@ -87,12 +102,22 @@ ReadResult readTextFile(const QString &path)
 {
     ReadResult result;
     result.kind = opensAsRich(path) ? DocumentKind::Rich : DocumentKind::Plain;
-    QFile f(path);
+    QFile f;
     errno = 0;
     bool ok = false;
-    if (f.open(QIODevice::ReadOnly)) {
+    // A pipe or a device is refused before a read could wait for ever.
+    const int fd = ::open(fileName(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        result.error = failed(Failure::NotAFile, EINVAL);
+        return result;
+    }
+    if (fd >= 0 && f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         result.bytes = f.readAll();
         ok = f.error() == QFileDevice::NoError;
+    } else if (fd >= 0) {
+        ::close(fd);
     }
     if (!ok) {
         int error = errno;
@@ -137,6 +162,13 @@ ReadResult readEncryptedText(TOBRINEngine &engine, const QString &path, const QS
 
 ReadResult readEncrypted(TOBRINEngine &engine, const QString &path, const QString &password)
 {
+    struct stat st {};
+    if (::stat(fileName(path).c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        ReadResult result;
+        result.kind = DocumentKind::Encrypted;
+        result.error = failed(Failure::NotAFile, EINVAL);
+        return result;
+    }
     return readEncryptedText(engine, path, password);
 }
 
@@ -149,7 +181,7 @@ DocumentError writeTextFile(const QString &path, const QByteArray &bytes)
 {
     SafeFileWriter out(fileName(path));
     if (!out.isOpen() || !out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !out.commit())
-        return failed(Failure::Write, out.systemError());
+        return failed(failureOf(out.error()), out.systemError());
     return {};
 }
 
@@ -159,6 +191,45 @@ bool isReadOnlyFile(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
     return (st.st_mode & S_IWUSR) == 0;
+}
+
+Failure saveRefusal(const QString &path)
+{
+    return failureOf(SafeFileWriter::refusal(fileName(path)));
+}
+
+FileIdentity identityOf(const QString &path)
+{
+    FileIdentity id;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0)
+        return id;
+    id.link = S_ISLNK(st.st_mode);
+    // A link stands for the file it names; one that names nothing is as good as no file.
+    if (id.link && ::stat(name.constData(), &st) != 0)
+        return id;
+    id.exists = true;
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+    id.size = st.st_size;
+    id.modifiedSeconds = st.st_mtim.tv_sec;
+    id.modifiedNanoseconds = st.st_mtim.tv_nsec;
+    return id;
+}
+
+FileChange changeSince(const FileIdentity &then, const FileIdentity &now)
+{
+    if (!then.exists)
+        return FileChange::None;
+    if (!now.exists)
+        return FileChange::Deleted;
+    if (now.link != then.link || now.device != then.device || now.inode != then.inode)
+        return FileChange::Replaced;
+    if (now.size != then.size || now.modifiedSeconds != then.modifiedSeconds
+        || now.modifiedNanoseconds != then.modifiedNanoseconds)
+        return FileChange::Changed;
+    return FileChange::None;
 }
 
 DocumentError writeEncrypted(TOBRINEngine &engine, const QString &path, DocumentKind kind, std::uint8_t cipher,

@@ -79,6 +79,26 @@ ReadResult readDocument(TOBRINEngine &engine, const QString &path, const QString
 DocumentError writeTextFile(const QString &path, const QByteArray &bytes);
 // True when the file exists and its owner may not write it (the read-only attribute).
 bool isReadOnlyFile(const QString &path);
+// Why writeTextFile and writeEncrypted would refuse path before writing anything: NotAFile,
+// UntrustedLink, or None.
+Failure saveRefusal(const QString &path);
+
+// Which file a name stood for when a page read or wrote it, to tell later whether another
+// program has been at it.
+struct FileIdentity {
+    bool exists = false;
+    bool link = false; // the name itself is a symbolic link
+    unsigned long long device = 0, inode = 0;
+    long long size = 0, modifiedSeconds = 0, modifiedNanoseconds = 0;
+};
+FileIdentity identityOf(const QString &path);
+enum class FileChange {
+    None,     // the same file, as it was
+    Changed,  // the same file, written since
+    Replaced, // another file or a link has the name now
+    Deleted,  // nothing has the name now
+};
+FileChange changeSince(const FileIdentity &then, const FileIdentity &now);
 // Writes text (a page's stream; its lines are ended by CR LF first) as an encrypted document:
 // kind Legacy in the legacy form, refused before anything is written from LegacyTextLimit + 1
 // bytes on; kind Encrypted with `cipher` (TOBRINEngine::CipherEC4 or CipherBlowfish). Leaves

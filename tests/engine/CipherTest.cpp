@@ -368,6 +368,7 @@ TEST(LegacyCipher, DamagedCipherText)
         {"shorter than the count digits", "00001", std::nullopt},
         {"count beyond the text", "0000009abc", std::nullopt},
         {"escape byte at the end", std::string("0000001") + "\xFF", std::nullopt},
+        {"text longer than its count could make", "0000001" + std::string(20, 'A'), std::nullopt},
         {"count of zero", "0000000garbage", std::string()},
         {"negative count", "-000005abcdef", std::string()},
     };

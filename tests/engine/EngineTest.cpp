@@ -411,7 +411,10 @@ TEST(EngineErrors, LegacyWrongPasswordReadsAsTheFailureText)
 TEST(EngineErrors, LoadingWhatIsNoFile)
 {
     TempDir dir;
-    for (const std::string &name : {dir.file("missing.eco"), dir.path().string(), std::string()}) {
+    // A pipe nobody writes would hold the reader for ever.
+    ASSERT_EQ(mkfifo(dir.file("pipe.eco").c_str(), 0644), 0);
+    for (const std::string &name : {dir.file("missing.eco"), dir.path().string(), std::string(), dir.file("pipe.eco"),
+             std::string("/dev/zero")}) {
         TOBRINEngine e;
         EXPECT_FALSE(e.LoadFromFile("pw", name));
         EXPECT_EQ(e.ErrorCode, EC_FOpen) << name;
@@ -568,13 +571,43 @@ TEST_F(EngineSave, FailedWriteLeavesTheOldDocument)
     expectUntouched();
 }
 
-TEST_F(EngineSave, WriteToAFullDevice)
+TEST_F(EngineSave, DevicesAndPipesAreNoDocumentToWrite)
 {
-    if (access("/dev/full", W_OK) != 0)
-        GTEST_SKIP() << "no /dev/full";
+    ASSERT_EQ(mkfifo(dir.file("pipe.eco").c_str(), 0644), 0);
+    for (const std::string &target : {std::string("/dev/full"), dir.file("pipe.eco")}) {
+        TOBRINEngine e;
+        EXPECT_FALSE(e.SaveToFile("pw", target, text.data(), text.size())) << target;
+        EXPECT_EQ(e.ErrorCode, EC_FOpen) << target;
+    }
+    std::filesystem::remove(dir.path() / "pipe.eco");
+    expectUntouched();
+}
+
+TEST_F(EngineSave, LegacyTextTooLongForItsSevenDigitsIsRefused)
+{
+    // Ten million bytes would be announced with eight digits, of which a reader takes seven.
+    const std::string longText(10'000'000, 'a');
     TOBRINEngine e;
-    EXPECT_FALSE(e.SaveToFile("pw", "/dev/full", text.data(), text.size()));
+    e.CipherId = TOBRINEngine::CipherLegacy;
+    EXPECT_FALSE(e.SaveToFile("pw", file, reinterpret_cast<const std::uint8_t *>(longText.data()), longText.size()));
     EXPECT_EQ(e.ErrorCode, EC_BadFile);
+    expectUntouched();
+
+    // Such a document, as another writer may have made it, is reported as damaged, not read as
+    // another text.
+    std::string cipher = EncipherText("pw", longText);
+    std::string body;
+    body.reserve(cipher.size() + cipher.size() / 70 + 1);
+    for (char c : cipher) {
+        body += c;
+        if (c == '\r')
+            body += '\n';
+    }
+    ASSERT_EQ(body.compare(0, 8, "10000000"), 0);
+    writeBytes(dir.file("long.eco"), document("3.0", Bytes(body.begin(), body.end())));
+    TOBRINEngine r;
+    EXPECT_FALSE(r.LoadFromFile("pw", dir.file("long.eco")));
+    EXPECT_EQ(r.ErrorCode, EC_BadFile);
 }
 
 TEST_F(EngineSave, TargetsThatCannotBeWritten)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -15,6 +16,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -239,4 +241,54 @@ TEST(SafeFileCrash, OnlyTheTargetsOwnAbandonedFilesAreRemoved)
     for (const Case &c : cases)
         EXPECT_EQ(fs::exists(dir.file(c.name)), !c.removed) << c.name;
     EXPECT_TRUE(fs::is_directory(dir.file(".doc.eco.~" + g + ".deadbeef")));
+}
+
+TEST(SafeFileCrash, AWriterKilledBetweenTheCopyAndTheWriteLeavesTheCopy)
+{
+    TempDir dir;
+    const std::string data = dir.file("data");
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    const std::string target = dir.file("doc.txt");
+    // A second link: the file is written in place.
+    kelpa::test::writeText(target, "old content");
+    ASSERT_EQ(::link(target.c_str(), dir.file("other-name").c_str()), 0);
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        SafeFileWriter out(target);
+        const std::string text(kDocumentSize, 'n');
+        if (!out.inPlace() || !out.write(text.data(), text.size()))
+            ::_exit(1);
+        // Room for the copy of the old content, not for the new one: the system stops the
+        // process part way through writing the file.
+        ::signal(SIGXFSZ, SIG_DFL);
+        rlimit limit{64, 64};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        out.commit();
+        ::_exit(2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+
+    const std::vector<kelpa::LeftCopy> left = SafeFileWriter::leftCopies();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].original, target);
+    EXPECT_EQ(kelpa::test::readText(left[0].copy), "old content");
+    EXPECT_EQ(fs::path(left[0].copy).parent_path(), fs::path(SafeFileWriter::copyFolder()));
+    // The copy and the name it belongs to; the dead writer's staged text is gone.
+    EXPECT_EQ(namesIn(SafeFileWriter::copyFolder()).size(), 2u);
+
+    // A later save of the file works and leaves the copy for the user.
+    ASSERT_TRUE(save(target, 'w', 5));
+    EXPECT_EQ(kelpa::test::readText(dir.file("other-name")), "wwwww");
+    EXPECT_EQ(SafeFileWriter::leftCopies().size(), 1u);
+
+    // What a live writer keeps in the copy folder is neither reported nor removed.
+    SafeFileWriter live(target);
+    ASSERT_TRUE(live.inPlace());
+    EXPECT_EQ(SafeFileWriter::leftCopies().size(), 1u);
+    EXPECT_TRUE(fs::exists(live.tempName()));
+    ::unsetenv("XDG_DATA_HOME");
 }
