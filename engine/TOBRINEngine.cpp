@@ -445,14 +445,35 @@ bool TOBRINEngine::LoadBody(std::string_view password, const std::string &fileNa
     FreeResult();
     ErrorCode = EC_AllOk;
 
-    // Closed on every way out, before the body is deciphered.
+    // Closed on every way out.
     std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
-    struct stat st;
-    if (!file || ::fstat(::fileno(file.get()), &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (!file) {
         ErrorCode = EC_FOpen;
         return false;
     }
-    std::FILE *const f = file.get();
+    return LoadOpened(password, file.get());
+}
+
+bool TOBRINEngine::LoadFromOpenFile(std::string_view password, std::FILE *file)
+{
+    return Guarded([&] {
+        FreeResult();
+        ErrorCode = EC_AllOk;
+        if (!file) {
+            ErrorCode = EC_FOpen;
+            return false;
+        }
+        return LoadOpened(password, file);
+    });
+}
+
+bool TOBRINEngine::LoadOpened(std::string_view password, std::FILE *f)
+{
+    struct stat st;
+    if (::fstat(::fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
+        ErrorCode = EC_FOpen;
+        return false;
+    }
     const auto fail = [&](std::int32_t code) {
         ErrorCode = code;
         return false;
@@ -491,7 +512,6 @@ bool TOBRINEngine::LoadBody(std::string_view password, const std::string &fileNa
     }
     if (std::fread(body.data(), 1, bodyLength, f) != bodyLength)
         return fail(EC_BadFile);
-    file.reset();
     body[bodyLength] = 0;
 
     if (Version < "3.1") {
