@@ -1,7 +1,5 @@
 #include "editor/HandOff.h"
 
-#include "support/documents/Documents.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -111,10 +109,10 @@ LoadRequest takeLoadRequest(const QString &programFolder)
     const bool confirmed = !bytes.isEmpty()
                            && ::rename(QFile::encodeName(claimed).constData(),
                                        QFile::encodeName(confirmationFile(programFolder)).constData()) == 0;
-    if (!confirmed)
+    if (!confirmed) {
         QFile::remove(claimed);
-    if (!confirmed)
         return {};
+    }
     if (const qsizetype lf = bytes.indexOf('\n'); lf >= 0)
         bytes.truncate(lf);
     if (bytes.endsWith('\r'))

@@ -29,12 +29,13 @@ QString SettingsFolder()
 
 MissingFile MissingFileOf(const QString &file, const QString &folder)
 {
+    const QString base = folder.isEmpty() ? QDir::currentPath() : folder;
     const QString mapped = platform::mapProgramName(file);
     if (mapped != file || file.contains(QLatin1Char('/'))) {
-        const QFileInfo info(mapped);
+        const QFileInfo info(QDir(base).absoluteFilePath(mapped));
         return {info.fileName(), QDir::cleanPath(info.absolutePath())};
     }
-    return {file, QDir::cleanPath(folder.isEmpty() ? QDir::currentPath() : folder)};
+    return {file, QDir::cleanPath(base)};
 }
 
 QString LaunchFailureText(int code, const QString &file, const QString &folder)
