@@ -1,11 +1,13 @@
 #include "editor/HandOff.h"
 
-#include "support/documents/Documents.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
 
 namespace kelpa::editor {
 
@@ -50,12 +52,35 @@ QString loadRequestFile(const QString &programFolder) { return programFolder + Q
 
 QString multiMarkerFile(const QString &programFolder) { return programFolder + QStringLiteral("multi.dat"); }
 
-bool multipleWindowsAllowed(const QString &programFolder) { return QFile::exists(multiMarkerFile(programFolder)); }
+namespace {
 
-bool writeLoadRequest(const QString &programFolder, const QString &path)
+std::string fileName(const QString &path) { return QFile::encodeName(path).toStdString(); }
+
+// The running editor's word that it took a request: the very file written, under this name.
+QString confirmationFile(const QString &programFolder) { return loadRequestFile(programFolder) + QStringLiteral(".done"); }
+
+} // namespace
+
+bool multipleWindowsAllowed(const QString &programFolder) { return handoff::exists(fileName(multiMarkerFile(programFolder))); }
+
+bool setMultipleWindowsAllowed(const QString &programFolder, bool allowed, int *error)
+{
+    const std::string marker = fileName(multiMarkerFile(programFolder));
+    *error = 0;
+    if (allowed) {
+        *error = handoff::write(marker, {}).error;
+    } else if (::unlink(marker.c_str()) != 0 && errno != ENOENT) {
+        *error = errno;
+    }
+    return *error == 0;
+}
+
+handoff::FileId writeLoadRequest(const QString &programFolder, const QString &path)
 {
     const QByteArray bytes = path.isEmpty() ? QByteArray(kVoidCall) : path.toUtf8();
-    return documents::writeTextFile(loadRequestFile(programFolder), bytes).ok();
+    const handoff::WriteResult written = handoff::write(
+        fileName(loadRequestFile(programFolder)), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return written.ok() ? written.id : handoff::FileId{};
 }
 
 namespace {
@@ -67,7 +92,9 @@ QString claimLoadRequest(const QString &programFolder, const char *purpose)
     const QString claimed = loadRequestFile(programFolder) + QLatin1Char('.') + QLatin1String(purpose)
                             + QString::number(QCoreApplication::applicationPid());
     QFile::remove(claimed);
-    return QFile::rename(loadRequestFile(programFolder), claimed) ? claimed : QString();
+    return ::rename(QFile::encodeName(loadRequestFile(programFolder)).constData(), QFile::encodeName(claimed).constData()) == 0
+               ? claimed
+               : QString();
 }
 
 } // namespace
@@ -77,14 +104,15 @@ LoadRequest takeLoadRequest(const QString &programFolder)
     const QString claimed = claimLoadRequest(programFolder, "taken");
     if (claimed.isEmpty())
         return {};
-    QFile f(claimed);
-    if (!f.open(QIODevice::ReadOnly)) {
+    const handoff::ReadResult read = handoff::read(fileName(claimed), kLoadRequestLimit);
+    QByteArray bytes = read.ok() ? QByteArray::fromStdString(read.bytes) : QByteArray();
+    const bool confirmed = !bytes.isEmpty()
+                           && ::rename(QFile::encodeName(claimed).constData(),
+                                       QFile::encodeName(confirmationFile(programFolder)).constData()) == 0;
+    if (!confirmed) {
         QFile::remove(claimed);
         return {};
     }
-    QByteArray bytes = f.read(kLoadRequestLimit);
-    f.close();
-    f.remove();
     if (const qsizetype lf = bytes.indexOf('\n'); lf >= 0)
         bytes.truncate(lf);
     if (bytes.endsWith('\r'))
@@ -96,15 +124,25 @@ LoadRequest takeLoadRequest(const QString &programFolder)
     return {LoadRequest::Kind::Open, QString::fromUtf8(bytes)};
 }
 
-bool loadRequestPending(const QString &programFolder) { return QFile::exists(loadRequestFile(programFolder)); }
+bool loadRequestPending(const QString &programFolder) { return handoff::idOf(fileName(loadRequestFile(programFolder))).valid(); }
 
-bool withdrawLoadRequest(const QString &programFolder)
+bool loadRequestConfirmed(const QString &programFolder, const handoff::FileId &written)
+{
+    const QString confirmation = confirmationFile(programFolder);
+    if (!written.valid() || handoff::idOf(fileName(confirmation)) != written)
+        return false;
+    QFile::remove(confirmation);
+    return true;
+}
+
+bool withdrawLoadRequest(const QString &programFolder, const handoff::FileId &written)
 {
     const QString claimed = claimLoadRequest(programFolder, "withdrawn");
-    if (claimed.isEmpty())
-        return false;
-    QFile::remove(claimed);
-    return true;
+    if (!claimed.isEmpty()) {
+        QFile::remove(claimed);
+        return true;
+    }
+    return !loadRequestConfirmed(programFolder, written);
 }
 
 } // namespace kelpa::editor

@@ -34,8 +34,8 @@ constexpr int kStartMutexWaitMs = 15000;
 constexpr int kHandOffWaitMs = 2000;
 constexpr int kHandOffReminderMs = 250;
 
-// Asks the running editor to take the request and waits for it to do so.
-bool handedOver(platform::WindowHandle running, const QString &folder)
+// Asks the running editor to take the request and waits for it to confirm that it has.
+bool handedOver(platform::WindowHandle running, const QString &folder, const handoff::FileId &written)
 {
     QElapsedTimer waited;
     waited.start();
@@ -45,13 +45,14 @@ bool handedOver(platform::WindowHandle running, const QString &folder)
         QElapsedTimer reminder;
         reminder.start();
         while (reminder.elapsed() < kHandOffReminderMs && waited.elapsed() < kHandOffWaitMs) {
-            if (!loadRequestPending(folder))
+            // Gone is not taken: only the editor's confirmation is.
+            if (!loadRequestPending(folder) && loadRequestConfirmed(folder, written))
                 return true;
             QThread::msleep(10);
         }
     }
-    // Not taken in time: the request comes back, unless the editor had it at the last moment.
-    return !withdrawLoadRequest(folder);
+    // Not confirmed in time: the request comes back, unless the editor had it at the last moment.
+    return !withdrawLoadRequest(folder, written);
 }
 
 } // namespace
@@ -77,9 +78,10 @@ StartDecision HandOffToRunningInstance(const QStringList &arguments)
     // lost, and a hand-off nobody confirms (an editor that is stuck, or of another program
     // folder) would lose the document: this start opens it and those after it itself.
     for (;;) {
-        if (!writeLoadRequest(folder, decision.documentPath))
+        const handoff::FileId written = writeLoadRequest(folder, decision.documentPath);
+        if (!written)
             return decision;
-        if (!handedOver(running, folder))
+        if (!handedOver(running, folder, written))
             return decision;
         if (decision.moreDocuments.isEmpty())
             break;

@@ -686,16 +686,15 @@ TForm1::Operation::~Operation()
 
 void TForm1::Allowmultipleinstances1Click()
 {
-    const QString marker = multiMarkerFile(programFolder_);
-    if (QFile::exists(marker)) {
-        if (::unlink(QFile::encodeName(marker).constData()) != 0)
-            ShowErrorBox(QStringLiteral("Cannot remove the file multi.dat"), errno);
+    int error = 0;
+    if (multipleWindowsAllowed(programFolder_)) {
+        if (!setMultipleWindowsAllowed(programFolder_, false, &error))
+            ShowErrorBox(QStringLiteral("Cannot remove the file multi.dat"), error);
     } else {
-        QFile f(marker);
-        if (f.open(QIODevice::WriteOnly))
-            f.close();
+        // A failure to make it shows in the check mark.
+        setMultipleWindowsAllowed(programFolder_, true, &error);
     }
-    Allowmultipleinstances1->setChecked(QFile::exists(marker));
+    Allowmultipleinstances1->setChecked(multipleWindowsAllowed(programFolder_));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -879,7 +878,7 @@ void TForm1::Wraptext1Click()
 // ---------------------------------------------------------------------------------------------
 // Help
 
-void TForm1::HomePage1Click() { OpenWebPage(StoredTextString(StoredTextId::HomePage)); }
+void TForm1::HomePage1Click() { OpenStoredAddress(StoredTextString(StoredTextId::HomePage)); }
 
 void TForm1::About1Click()
 {

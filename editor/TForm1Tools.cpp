@@ -267,7 +267,7 @@ void TForm1::PrintButtonClick()
     if (LaunchFile(QStringLiteral("kpp.exe"), argument, programFolder_, false, SW_SHOW))
         return;
     if (ConfirmYesNo(QStringLiteral("Print module not found.\nDo you want to download it from Internet?"), this))
-        OpenWebPage(StoredTextString(StoredTextId::PrintModuleDownload));
+        OpenStoredAddress(StoredTextString(StoredTextId::PrintModuleDownload));
 }
 
 platform::WindowHandle TForm1::waitForChecker(int ms)
@@ -374,7 +374,7 @@ void TForm1::SpellCheckerButtonClick()
             }
             if (ConfirmYesNo(QStringLiteral("Spell checker module not found.\nDo you want to download it from Internet?"),
                              this))
-                OpenWebPage(StoredTextString(StoredTextId::SpellCheckerDownload));
+                OpenStoredAddress(StoredTextString(StoredTextId::SpellCheckerDownload));
             return;
         }
 
@@ -452,9 +452,12 @@ void TForm1::WMCheckText()
         documents::readExchangeFile(engine(), programFolder_, documents::ExchangePassword::Key,
                                     documents::AfterReading::Remove);
     if (!reply.ok()) {
-        const QString text = reply.error.failure == documents::Failure::Engine
-                                 ? QString::fromStdString(TOBRINEngine::ErrorText(reply.error.engineCode))
-                                 : reply.error.systemText();
+        QString text = reply.error.failure == documents::Failure::Engine
+                           ? QString::fromStdString(TOBRINEngine::ErrorText(reply.error.engineCode))
+                           : reply.error.systemText();
+        // The system's reason where a call of the system failed.
+        if (reply.error.failure == documents::Failure::Engine && reply.error.systemError != 0)
+            text += QStringLiteral(", ") + reply.error.systemText();
         ShowMessageBox(QStringLiteral("$ESpell Checker"),
                        QStringLiteral("Cannot read the corrected text: the page is left as it was.\n") + text, this);
         return;
@@ -559,7 +562,7 @@ void TForm1::Viewfilefolder1Click()
 void TForm1::Insertspecialcharacter1Click()
 {
     if (!LaunchFile(QStringLiteral("CHARMAP.EXE"), QString(), QString(), true, SW_SHOWNORMAL))
-        ShowMessage(QStringLiteral("CHARMAP.EXE not found"));
+        ShowMessage(QStringLiteral("No character map found: install gucharmap, kcharselect or gnome-characters"));
 }
 
 void TForm1::AssociateFileType(const QString &ext, const QString &description)
@@ -585,9 +588,13 @@ void TForm1::Preferences1Click()
 void TForm1::ReplNotepad1Click()
 {
     const QString backup = notepadBackupFile(programFolder_);
+    const ReadOnlyQuestion askReadOnly = [this](const QString &file) {
+        return ConfirmYesNo(readOnlyListQuestion(file), this);
+    };
     if (notepadReplaced(programFolder_)) {
-        switch (restoreNotepad(programFolder_)) {
-        case NotepadResult::Done: break;
+        switch (restoreNotepad(programFolder_, askReadOnly)) {
+        case NotepadResult::Done:
+        case NotepadResult::Declined: break;
         case NotepadResult::BadBackup:
             ShowMessageBox(QStringLiteral("$EReplace Notepad"),
                            QStringLiteral("\"") + backup + QStringLiteral("\" is not a backup of the default applications"),
@@ -604,8 +611,9 @@ void TForm1::ReplNotepad1Click()
         } else {
             // The caller reaches the editor through the desktop shortcut, so it comes first.
             Linkondesktop1Click();
-            switch (replaceNotepad(programFolder_, caller)) {
-            case NotepadResult::Done: break;
+            switch (replaceNotepad(programFolder_, caller, askReadOnly)) {
+            case NotepadResult::Done:
+            case NotepadResult::Declined: break;
             case NotepadResult::BackupFailed: ShowErrorBox(QStringLiteral("Cannot write the file ") + backup, errno); break;
             default: ShowErrorBox(QStringLiteral("Cannot write the file ") + mimeAppsListFile(), errno);
             }

@@ -466,7 +466,29 @@ bool TOBRINEngine::LoadBody(std::string_view password, const std::string &fileNa
         ErrorCode = EC_FOpen;
         return false;
     }
-    std::FILE *const f = file.get();
+    return LoadOpened(password, file.get());
+}
+
+bool TOBRINEngine::LoadFromOpenFile(std::string_view password, std::FILE *file)
+{
+    return Guarded([&] {
+        FreeResult();
+        ErrorCode = EC_AllOk;
+        if (!file) {
+            ErrorCode = EC_FOpen;
+            return false;
+        }
+        return LoadOpened(password, file);
+    });
+}
+
+bool TOBRINEngine::LoadOpened(std::string_view password, std::FILE *f)
+{
+    struct stat st;
+    if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+        ErrorCode = EC_FOpen;
+        return false;
+    }
     const auto fail = [&](std::int32_t code) {
         ErrorCode = code;
         return false;
@@ -505,7 +527,6 @@ bool TOBRINEngine::LoadBody(std::string_view password, const std::string &fileNa
     }
     if (std::fread(body.data(), 1, bodyLength, f) != bodyLength)
         return fail(EC_BadFile);
-    file.reset();
     body[bodyLength] = 0;
 
     if (Version < "3.1") {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,10 @@ public:
         const std::uint8_t *data, std::size_t length);
     // Reads a document into Result; Version holds its second header line even on failure.
     bool LoadFromFile(std::string_view password, const std::string &fileName);
+    // The same from a file the caller has opened (and checked); it stays open.
+    bool LoadFromOpenFile(std::string_view password, std::FILE *file);
+    // The five header lines a document begins with, for CipherId.
+    std::string HeaderLines() const;
     // Compresses and enciphers data; Result := block head + payload.
     bool Encrypt(std::string_view password, const std::uint8_t *data, std::size_t length);
     // The inverse of Encrypt on a block of blockLength bytes; Result := the text.
@@ -92,5 +97,5 @@ private:
     bool SaveBody(std::string_view password, const std::string &fileName,
         const std::uint8_t *data, std::size_t length);
     bool LoadBody(std::string_view password, const std::string &fileName);
-    std::string HeaderLines() const;
+    bool LoadOpened(std::string_view password, std::FILE *f);
 };

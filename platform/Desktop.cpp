@@ -284,8 +284,14 @@ QString launcherTarget(const QString &desktopFile, bool *isProgram)
     return QString();
 }
 
+QString installedIcon(const QString &programFolder)
+{
+    const QString beside = QDir::cleanPath(programFolder + QStringLiteral("/../share/icons/hicolor/scalable/apps/kelpa.svg"));
+    return QFileInfo(beside).isFile() ? beside : QStringLiteral("kelpa");
+}
+
 bool writeShortcut(const QString &folder, const QString &name, const QString &target,
-                   const QString &description)
+                   const QString &description, const QString &icon)
 {
     if (folder.isEmpty() || name.isEmpty())
         return false;
@@ -296,9 +302,11 @@ bool writeShortcut(const QString &folder, const QString &name, const QString &ta
     lines << QStringLiteral("[Desktop Entry]") << QStringLiteral("Version=1.0");
     if (info.isFile() && info.isExecutable()) {
         lines << QStringLiteral("Type=Application")
-              << QStringLiteral("Exec=") + desktopExecQuote(info.absoluteFilePath())
+              << QStringLiteral("Exec=") + desktopExecQuote(info.absoluteFilePath()) + QStringLiteral(" %F")
               << QStringLiteral("Path=") + escapeValue(info.absolutePath())
               << QStringLiteral("Terminal=false");
+        if (!icon.isEmpty())
+            lines << QStringLiteral("Icon=") + escapeValue(icon);
     } else {
         lines << QStringLiteral("Type=Link")
               << QStringLiteral("URL=") + escapeValue(QUrl::fromLocalFile(info.absoluteFilePath()).toString());

@@ -37,9 +37,15 @@ QStringList systemStartupFiles();
 QString shortcutFileName(const QString &folder, const QString &name);
 
 // Writes a launcher for `target` named `name` into `folder` (created when missing) and makes
-// it executable, as desktops require for launchers. False when it cannot be written.
+// it executable, as desktops require for launchers. A program's launcher hands it the files
+// dropped on it, and shows `icon` (an icon name or an absolute file) when one is given. False
+// when it cannot be written.
 bool writeShortcut(const QString &folder, const QString &name, const QString &target,
-                   const QString &description);
+                   const QString &description, const QString &icon = QString());
+// The icon installed with the programs: the absolute file beside an installed program folder
+// (PREFIX/share/icons/hicolor/scalable/apps/kelpa.svg for PREFIX/bin), else the theme name
+// "kelpa".
+QString installedIcon(const QString &programFolder);
 
 // MIME types that stand for a file extension (without the dot, any case): the common ones
 // for "txt" and "rtf", a type of our own for any other extension.

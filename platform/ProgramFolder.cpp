@@ -2,9 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kelpa::platform {
 
@@ -48,6 +52,19 @@ bool writableFolder(const QString &folder)
     return probe.open();
 }
 
+// The user's files may sit beside the programs only in a folder that is the user's alone: in one
+// that others can write (a copy in /opt opened to everyone, a group-writable install) they could
+// plant batches, settings and hand-off files, or replace them with links and pipes.
+bool ownFolder(const QString &folder)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return false;
+    return writableFolder(folder);
+}
+
 // $XDG_..._HOME when it names an absolute folder (as the base directory rules say), else the
 // default under the home folder.
 QString xdgHome(const char *variable, const char *fallback)
@@ -62,13 +79,15 @@ QString xdgHome(const char *variable, const char *fallback)
 
 QString userFolderFor(const QString &programFolder, FolderKind kind)
 {
-    if (writableFolder(programFolder))
+    if (ownFolder(programFolder))
         return withSlash(programFolder);
     const QString folder = kind == FolderKind::Settings ? xdgHome("XDG_CONFIG_HOME", ".config")
                                                         : xdgHome("XDG_DATA_HOME", ".local/share");
     const QString ours = folder + QStringLiteral("/kelpa");
     // A folder that cannot be made is reported by the first file that fails to be written.
-    QDir().mkpath(ours);
+    // Made for the user alone, whatever the umask says.
+    QDir().mkpath(folder);
+    ::mkdir(QFile::encodeName(ours).constData(), S_IRWXU);
     return withSlash(ours);
 }
 
@@ -108,6 +127,18 @@ QString mapProgramName(const QString &name)
         }
     }
     return name;
+}
+
+QStringList systemToolCandidates(const QString &name)
+{
+    const QString base = name.toLower();
+    QStringList names;
+    for (const auto &t : systemTools)
+        if (base == QLatin1String(t.windowsName))
+            for (const char *c : t.candidates)
+                if (c)
+                    names << QLatin1String(c);
+    return names;
 }
 
 QString mapSystemTool(const QString &name, bool *isSystemTool)

@@ -256,6 +256,15 @@ void setUrlOpener(UrlOpener opener)
     urlOpener() = std::move(opener);
 }
 
+int openDocument(const QString &path)
+{
+    const QFileInfo info(path);
+    // Missing, its folder too or not: the message names both.
+    if (!info.exists())
+        return SE_ERR_FNF;
+    return resultOfOpen(QUrl::fromLocalFile(info.absoluteFilePath()));
+}
+
 QStringList parameterTextToArguments(const QString &parameters)
 {
     if (parameters.isEmpty())

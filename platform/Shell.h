@@ -46,6 +46,10 @@ enum ShellResult : int {
 int shellExecute(const QString &file, const QStringList &arguments, const QString &folder,
                  int showCommand);
 
+// Opens the file `path` as a document with the desktop's opener, never as a program, whatever
+// its mode bits say. The same result codes as shellExecute.
+int openDocument(const QString &path);
+
 // Convenience for parameter texts as the programs build them: an empty text is no argument,
 // any other text is passed whole as one argument (the receiving programs join their arguments
 // with single blanks, so a path with blanks arrives as it was sent).

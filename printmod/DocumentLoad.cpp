@@ -99,7 +99,12 @@ LoadResult loadDocument(const QString &path, const QString &programDir, TOBRINEn
         password = *typed;
     }
 
-    const documents::ReadResult read = documents::readEncrypted(engine, path, password);
+    // The exchange file is taken only as the user's own regular file, never through a link or
+    // from a pipe.
+    const documents::ReadResult read =
+        exchange ? documents::readExchangeFile(engine, programDir, documents::ExchangePassword::Dated,
+                                               documents::AfterReading::Keep, today)
+                 : documents::readEncrypted(engine, path, password);
     if (!read.ok()) {
         const QString reason = read.error.failure == documents::Failure::Engine ? read.error.engineText()
                                                                                 : read.error.systemText();

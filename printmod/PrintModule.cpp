@@ -1,6 +1,7 @@
 #include "printmod/PrintModule.h"
 
 #include "printmod/PrintWindow.h"
+#include "platform/Termination.h"
 #include "support/Abort.h"
 #include "support/Application.h"
 #include "support/MessageBoxes.h"
@@ -12,6 +13,8 @@ int RunPrintModule(int &argc, char **argv)
 {
     KelpaApplication app(argc, argv);
     SetCaptionRules(CaptionRules::Extended);
+    // At logout the preview's page folder goes as on a normal close.
+    platform::CloseWindowsOnTermination();
     try {
         TForm1 form(app.programArguments());
         SetMainForm(&form);

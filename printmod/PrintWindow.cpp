@@ -366,7 +366,7 @@ void TForm1::Button6Click()
 
 void TForm1::Label2Click()
 {
-    OpenWebPage(StoredTextString(StoredTextId::UpdatePage));
+    OpenStoredAddress(StoredTextString(StoredTextId::UpdatePage));
 }
 
 void TForm1::setLabel2Colour(const QColor &colour)

@@ -40,7 +40,8 @@ bool CreateShortcut(const QString &target, const QString &name, int csidl)
     const QString folder = SpecialFolderPath(csidl);
     if (folder.isEmpty())
         return false;
-    return platform::writeShortcut(folder, name, target, QStringLiteral("VKShortcut"));
+    return platform::writeShortcut(folder, name, target, QStringLiteral("Plain, rich and encrypted documents in tabs"),
+                                   platform::installedIcon(QFileInfo(target).absolutePath()));
 }
 
 bool FileHasAttribute(const QString &file, std::uint32_t mask)

@@ -20,7 +20,8 @@ QString SpecialFolderPath(int csidl);
 
 // The shortcut file that CreateShortcut(target, name, csidl) writes.
 QString ShortcutPath(const QString &name, int csidl);
-// A launcher for `target` named `name` in the special folder, description "VKShortcut".
+// A launcher for `target` named `name` in the special folder, with a comment a user can read and
+// the icon installed with the programs.
 // False when the folder is unknown or the launcher cannot be written.
 bool CreateShortcut(const QString &target, const QString &name, int csidl);
 

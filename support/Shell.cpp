@@ -1,7 +1,7 @@
 #include "support/Shell.h"
 
 #include "platform/ProgramFolder.h"
-#include "platform/safefile/SafeFile.h"
+#include "platform/handoff/HandOffFile.h"
 #include "support/MessageBoxes.h"
 
 #include <QDir>
@@ -27,7 +27,18 @@ QString SettingsFolder()
     return platform::settingsFolder();
 }
 
-QString LaunchFailureText(int code, const QString &file, const QString &currentFolder)
+MissingFile MissingFileOf(const QString &file, const QString &folder)
+{
+    const QString base = folder.isEmpty() ? QDir::currentPath() : folder;
+    const QString mapped = platform::mapProgramName(file);
+    if (mapped != file || file.contains(QLatin1Char('/'))) {
+        const QFileInfo info(QDir(base).absoluteFilePath(mapped));
+        return {info.fileName(), QDir::cleanPath(info.absolutePath())};
+    }
+    return {file, QDir::cleanPath(base)};
+}
+
+QString LaunchFailureText(int code, const QString &file, const QString &folder)
 {
     const QChar q = QLatin1Char('"');
     switch (code) {
@@ -35,8 +46,7 @@ QString LaunchFailureText(int code, const QString &file, const QString &currentF
     case 8:
         return QStringLiteral("System out of memory or resources.");
     case 2:
-        return QStringLiteral("File ") + q + file.toLower() + q
-             + QStringLiteral(" not found in the folder ") + q + currentFolder.toLower() + q;
+        return QStringLiteral("File ") + q + file + q + QStringLiteral(" not found in the folder ") + q + folder + q;
     case 3:
         return QStringLiteral("Path not found.");
     case 5:
@@ -69,18 +79,46 @@ bool LaunchFile(const QString &file, const QString &parameters, const QString &f
                       showCommand);
 }
 
-bool LaunchFile(const QString &file, const QStringList &arguments, const QString &folder,
-                bool reportFailure, int showCommand)
+namespace {
+
+// The text of a failure: a missing file by the name and folder that were searched, a system
+// tool by the programs that would serve for it.
+QString failureText(int code, const QString &file, const QString &folder)
 {
-    const int code = platform::shellExecute(file, arguments, folder, showCommand);
+    if (code != platform::SE_ERR_FNF)
+        return LaunchFailureText(code, file, QDir::currentPath());
+    const QStringList tools = platform::systemToolCandidates(file);
+    if (!tools.isEmpty()) {
+        QString names;
+        for (qsizetype i = 0; i < tools.size(); ++i) {
+            if (i > 0)
+                names += i + 1 == tools.size() ? QStringLiteral("\" or \"") : QStringLiteral("\", \"");
+            names += tools.at(i);
+        }
+        return QStringLiteral("File \"") + names + QStringLiteral("\" not found in the folders of PATH");
+    }
+    const MissingFile missing = MissingFileOf(file, folder);
+    return LaunchFailureText(code, missing.file, missing.folder);
+}
+
+bool launched(int code, const QString &file, const QString &folder, bool reportFailure)
+{
     if (code > 32)
         return true;
     // Every code of 32 or less is a failure, also those without a text of their own.
-    const QString text = LaunchFailureText(code, file, QDir::currentPath());
+    const QString text = failureText(code, file, folder);
     if (reportFailure && !text.isEmpty())
         CurrentPrompter().message({QStringLiteral("Cannot launch the file"), text,
                                    MessageIcon::Error, MessageButtons::Ok, nullptr});
     return false;
+}
+
+} // namespace
+
+bool LaunchFile(const QString &file, const QStringList &arguments, const QString &folder,
+                bool reportFailure, int showCommand)
+{
+    return launched(platform::shellExecute(file, arguments, folder, showCommand), file, folder, reportFailure);
 }
 
 QString WebAddress(const QString &address)
@@ -121,16 +159,26 @@ bool OpenWebPage(const QString &address)
     const QString page = folder + QStringLiteral("/NULL.htm");
     int error = folder.isEmpty() ? ENOENT : 0;
     if (!error) {
+        // A new page of the user's alone: whatever stood under the name (a link, a file with
+        // an execute bit) is replaced, never written through, and the page is opened as a page.
         const QByteArray bytes = RedirectPageText(WebAddress(address)).toUtf8();
-        SafeFileWriter out(QFile::encodeName(page).toStdString());
-        if (!out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !out.commit())
-            error = out.systemError() ? out.systemError() : EIO;
+        error = handoff::write(QFile::encodeName(page).toStdString(),
+                               std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))
+                    .error;
     }
     if (error) {
         ShowErrorBox(QStringLiteral("Cannot write the web page \"") + page + QStringLiteral("\""), error);
         return false;
     }
-    return LaunchFile(page, QString(), QString(), true, SW_SHOWMAXIMIZED);
+    return launched(platform::openDocument(page), page, QString(), true);
+}
+
+bool OpenStoredAddress(const QString &address)
+{
+    if (address.contains(QLatin1Char(':')))
+        return OpenWebPage(address);
+    const QString file = QDir::cleanPath(ProgramFolder() + address);
+    return launched(platform::openDocument(file), file, QString(), true);
 }
 
 QString StripExtension(const QString &name)

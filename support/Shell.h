@@ -20,8 +20,17 @@ QString KeptFilesFolder();
 QString SettingsFolder();
 
 // The failure text for a shell result code, or "" for success and for codes without a text.
-// `file` and `currentFolder` go into the texts that name them.
-QString LaunchFailureText(int code, const QString &file, const QString &currentFolder);
+// `file` and `folder` (where the file was looked for) go into the texts that name them, as
+// they are: file names tell case apart.
+QString LaunchFailureText(int code, const QString &file, const QString &folder);
+// What a file that was not found is called in its message, and the folder it was looked for
+// in: our programs by their own names in the program folder; a name with a folder in that
+// folder; another name in `folder`, or in the current folder when that is empty.
+struct MissingFile {
+    QString file;
+    QString folder;
+};
+MissingFile MissingFileOf(const QString &file, const QString &folder);
 
 // Opens `file` with the shell's default verb; `parameters` is passed whole as one argument
 // (none when empty); `folder` is the working folder ("" for none). On failure the message of
@@ -42,6 +51,11 @@ QString WebAddress(const QString &address);
 // which forwards to the address. A page that cannot be written is reported. True when the
 // page was written and opened.
 bool OpenWebPage(const QString &address);
+
+// Opens a stored address: one without a scheme names a file relative to the program folder
+// (the documentation installed with the programs), which is opened as a document; anything
+// else is a web address for OpenWebPage. A failure is reported. True when it was opened.
+bool OpenStoredAddress(const QString &address);
 
 // The name without its last extension.
 QString StripExtension(const QString &name);

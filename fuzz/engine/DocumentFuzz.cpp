@@ -1,5 +1,7 @@
-// Reads the input as a whole document file and as a bare block. Seeds use the password "pw".
+// Reads the input as a whole document file (by name, and as the hand-off reader opens it) and
+// as a bare block. Seeds use the password "pw".
 #include "engine/TOBRINEngine.h"
+#include "platform/handoff/HandOffFile.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,10 +32,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::fclose(f);
     }
     TOBRINEngine engine;
-    if (engine.LoadFromFile("pw", scratch.name)) {
+    const bool byName = engine.LoadFromFile("pw", scratch.name);
+    if (byName) {
         if (engine.Result.size() != static_cast<std::size_t>(engine.ResultLength) + 1
             || engine.Result.back() != 0)
             std::abort();
+    }
+    // The hand-off reader's way: the same document, the same result.
+    int error = 0;
+    const int fd = kelpa::handoff::openForReading(scratch.name, &error);
+    if (std::FILE *f = fd >= 0 ? ::fdopen(fd, "rb") : nullptr) {
+        TOBRINEngine opened;
+        const bool read = opened.LoadFromOpenFile("pw", f);
+        std::fclose(f);
+        if (read != byName || opened.ErrorCode != engine.ErrorCode || opened.Result != engine.Result)
+            std::abort();
+    } else if (fd >= 0) {
+        ::close(fd);
     }
     engine.Decrypt("pw", data, size);
     return 0;

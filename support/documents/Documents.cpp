@@ -1,5 +1,6 @@
 #include "support/documents/Documents.h"
 
+#include "platform/handoff/HandOffFile.h"
 #include "platform/safefile/SafeFile.h"
 
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QLocale>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -134,13 +136,11 @@ ReadResult readTextFile(const QString &path)
 
 namespace {
 
-ReadResult readEncryptedText(TOBRINEngine &engine, const QString &path, const QString &password)
+// The result of the engine's read, `error` being errno after it.
+ReadResult textOfEngine(TOBRINEngine &engine, bool read, int error)
 {
     ReadResult result;
     result.kind = DocumentKind::Encrypted;
-    errno = 0;
-    const bool read = engine.LoadFromFile(view(passwordBytes(password)), fileName(path));
-    const int error = errno;
     result.version = QByteArray::fromStdString(engine.Version);
     if (!read) {
         // The system's number only where a call of the system failed.
@@ -156,6 +156,13 @@ ReadResult readEncryptedText(TOBRINEngine &engine, const QString &path, const QS
     result.password = passwordCheck(result.kind, engine.HeadCompressionId, text);
     result.bytes = QByteArray::fromStdString(documents::asLines(text));
     return result;
+}
+
+ReadResult readEncryptedText(TOBRINEngine &engine, const QString &path, const QString &password)
+{
+    errno = 0;
+    const bool read = engine.LoadFromFile(view(passwordBytes(password)), fileName(path));
+    return textOfEngine(engine, read, errno);
 }
 
 } // namespace
@@ -270,42 +277,47 @@ QString exchangePassword(ExchangePassword which, const QDate &date)
     return exchangeKey() + QLocale().toString(date, QLocale::ShortFormat);
 }
 
-namespace {
-
-// The exchange file is the user's text: readable by its owner only, also while it is written.
-class OwnerOnlyFiles {
-public:
-    explicit OwnerOnlyFiles(const QString &file) : old_(::umask(077))
-    {
-        const QByteArray name = QFile::encodeName(file);
-        struct stat st;
-        // A file left by an earlier hand-off keeps its mode through the rewrite: narrow it first.
-        if (::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid())
-            ::chmod(name.constData(), S_IRUSR | S_IWUSR);
-    }
-    ~OwnerOnlyFiles() { ::umask(old_); }
-    OwnerOnlyFiles(const OwnerOnlyFiles &) = delete;
-    OwnerOnlyFiles &operator=(const OwnerOnlyFiles &) = delete;
-
-private:
-    mode_t old_;
-};
-
-} // namespace
-
 DocumentError writeExchangeFile(TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,
                                 const QByteArray &text, const QDate &date)
 {
-    const OwnerOnlyFiles owner(exchangeFilePath(programFolder));
-    return writeEncrypted(engine, exchangeFilePath(programFolder), DocumentKind::Encrypted, TOBRINEngine::CipherEC4,
-                          exchangePassword(which, date), text);
+    // Enciphered here and written as a hand-off file: the user's alone, never through a link
+    // or into a pipe that stands under its name.
+    const std::string lines = documents::asLines(view(text));
+    const QByteArray password = passwordBytes(exchangePassword(which, date));
+    engine.CipherId = TOBRINEngine::CipherEC4;
+    if (!engine.Encrypt(view(password), reinterpret_cast<const std::uint8_t *>(lines.data()), lines.size()))
+        return failed(Failure::Engine, 0, engine.ErrorCode);
+    std::string bytes = engine.HeaderLines();
+    bytes.append(reinterpret_cast<const char *>(engine.Result.data()), static_cast<std::size_t>(engine.ResultLength));
+    const handoff::WriteResult written = handoff::write(fileName(exchangeFilePath(programFolder)), bytes);
+    if (!written.ok())
+        return failed(Failure::Engine, written.error, EC_FOpen);
+    return {};
 }
 
 ReadResult readExchangeFile(TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,
                             AfterReading after, const QDate &date)
 {
     const QString path = exchangeFilePath(programFolder);
-    ReadResult result = readEncryptedText(engine, path, exchangePassword(which, date));
+    ReadResult result;
+    result.kind = DocumentKind::Encrypted;
+    // Only a regular file of the user's own, opened without following a link or waiting on a pipe.
+    int error = 0;
+    const int fd = handoff::openForReading(fileName(path), &error);
+    std::FILE *file = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (!file) {
+        if (fd >= 0) {
+            error = errno;
+            ::close(fd);
+        }
+        result.error = failed(Failure::Engine, error, EC_FOpen);
+    } else {
+        errno = 0;
+        const bool read = engine.LoadFromOpenFile(view(passwordBytes(exchangePassword(which, date))), file);
+        error = errno;
+        std::fclose(file);
+        result = textOfEngine(engine, read, error);
+    }
     if (after == AfterReading::Remove)
         QFile::remove(path);
     return result;

@@ -114,10 +114,13 @@ enum class ExchangePassword {
 QString exchangeFilePath(const QString &programFolder);
 QString exchangeKey();
 QString exchangePassword(ExchangePassword which, const QDate &date = QDate::currentDate());
-// EC4 whatever the engine's cipher was; the text's lines are ended by CR LF.
+// EC4 whatever the engine's cipher was; the text's lines are ended by CR LF. Written as a file
+// of the user's alone (mode 0600) that replaces whatever stands under the name (a link or a
+// pipe is never written through); a failure to write is EC:FOpen with the system's error.
 DocumentError writeExchangeFile(TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,
                                 const QByteArray &text, const QDate &date = QDate::currentDate());
-// Read as any encrypted document. `after`: the file is deleted after
+// Read as any encrypted document, but only a regular file of the user's own, opened without
+// following a link or waiting on a pipe (anything else is EC:FOpen, EPERM or ELOOP). `after`: the file is deleted after
 // the read, as the spell-check path wants; the result does not depend on the deletion.
 enum class AfterReading { Keep, Remove };
 ReadResult readExchangeFile(TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,

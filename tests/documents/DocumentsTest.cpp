@@ -9,11 +9,16 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace kelpa::documents;
 using kelpa::codepage::TextEncoding;
 using kelpa::test::TempDir;
+using kelpa::test::readText;
+using kelpa::test::writeText;
 
 namespace {
 
@@ -292,4 +297,57 @@ TEST(Documents, ExchangeFileIsReadableByItsOwnerOnly)
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(::umask(before), 022u) << "the writer puts the process's mask back";
+}
+
+// Whatever stands under the exchange file's name, the writer replaces it without writing
+// through it or waiting on it, and the reader takes nothing but a regular file of the user's
+// own: a link does not lead it to another file, a pipe does not make it wait.
+TEST(Documents, ExchangeFileNeverThroughALinkOrAPipe)
+{
+    TempDir dir;
+    const QString folder = folderOf(dir);
+    const std::string file = exchangeFilePath(folder).toStdString();
+    const std::string victim = dir.file("victim.txt");
+    TOBRINEngine engine;
+    // A readable exchange file elsewhere, that a link would lead the reader to.
+    ASSERT_TRUE(writeExchangeFile(engine, folder, ExchangePassword::Key, "someone else's").ok());
+    ASSERT_EQ(::rename(file.c_str(), dir.file("elsewhere.dat").c_str()), 0);
+    struct Case {
+        const char *name;
+        std::function<void()> plant;
+        int readError;
+    };
+    const std::vector<Case> cases = {
+        {"a link to a file of the user's", [&] { ASSERT_EQ(::symlink(victim.c_str(), file.c_str()), 0); }, ELOOP},
+        {"a link to an exchange file", [&] { ASSERT_EQ(::symlink(dir.file("elsewhere.dat").c_str(), file.c_str()), 0); },
+         ELOOP},
+        {"a pipe", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0666), 0); }, EPERM},
+        {"another user's file", [&] {
+             ASSERT_EQ(::link(dir.file("elsewhere.dat").c_str(), file.c_str()), 0);
+             ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+         }, EPERM},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.readError == EPERM && std::string(c.name) == "another user's file" && ::geteuid() != 0)
+            continue; // only the superuser can give a file away
+        writeText(victim, "the user's own");
+        c.plant();
+        const ReadResult refused = readExchangeFile(engine, folder, ExchangePassword::Key, AfterReading::Remove);
+        EXPECT_FALSE(refused.ok());
+        EXPECT_EQ(refused.error.engineCode, EC_FOpen);
+        EXPECT_EQ(refused.error.systemError, c.readError);
+        EXPECT_TRUE(refused.bytes.isEmpty());
+        struct stat st {};
+        EXPECT_NE(::lstat(file.c_str(), &st), 0) << "the reader removes what it refused";
+
+        c.plant();
+        ASSERT_TRUE(writeExchangeFile(engine, folder, ExchangePassword::Key, "page").ok());
+        EXPECT_EQ(readText(victim), "the user's own");
+        ASSERT_EQ(::lstat(file.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        EXPECT_EQ(readExchangeFile(engine, folder, ExchangePassword::Key, AfterReading::Remove).bytes, "page\r\n");
+    }
 }

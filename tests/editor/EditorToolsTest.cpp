@@ -14,7 +14,9 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QStandardPaths>
+#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kelpa::editor;
 using namespace kelpa::editor::test;
@@ -132,6 +134,48 @@ TEST_F(ToolsTest, AnExchangeFileLeftOpenToOthersIsNarrowedBeforeItIsWritten)
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+// What stands under the exchange file's name is replaced, never written through or waited on;
+// where the file cannot be written the box says why.
+TEST_F(ToolsTest, PrintWritesTheExchangeFileBesideNoLinkOrPipe)
+{
+    start();
+    writeRecorder(path("kpp"), record());
+    writeFile(path("victim.txt"), "the user's own");
+    const std::string exchange = QFile::encodeName(path("~t.dat")).toStdString();
+    const std::string victim = QFile::encodeName(path("victim.txt")).toStdString();
+    for (const char *planted : {"link", "pipe"}) {
+        SCOPED_TRACE(planted);
+        QFile::remove(record());
+        ::unlink(exchange.c_str());
+        if (std::string(planted) == "link")
+            ASSERT_EQ(::symlink(victim.c_str(), exchange.c_str()), 0);
+        else
+            ASSERT_EQ(::mkfifo(exchange.c_str(), 0666), 0);
+        form->NewPage(NewPageKind::Plain);
+        editor(form->CurrentPage())->SetText("page words");
+        form->action("Print1")->trigger();
+        EXPECT_FALSE(recorded(record()).isEmpty());
+        EXPECT_EQ(fileBytes(path("victim.txt")), "the user's own");
+        struct stat st;
+        ASSERT_EQ(::lstat(exchange.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        editor(form->CurrentPage())->SetModified(false);
+        form->ClosePage(form->CurrentPage());
+    }
+
+    ::unlink(exchange.c_str());
+    ASSERT_TRUE(QDir().mkdir(path("~t.dat")));
+    QFile::remove(record());
+    prompter.clear();
+    form->NewPage(NewPageKind::Plain);
+    editor(form->CurrentPage())->SetText("page words");
+    form->action("Print1")->trigger();
+    ASSERT_FALSE(prompter.messages().empty());
+    EXPECT_EQ(prompter.messages().back().text,
+              "Cannot print the document\nEC:FOpen.\n" + QString::fromLocal8Bit(std::strerror(EISDIR)));
+    EXPECT_FALSE(QFile::exists(record()));
+}
+
 TEST_F(ToolsTest, MissingPrintModuleOffersTheDownloadPage)
 {
     start();
@@ -142,9 +186,13 @@ TEST_F(ToolsTest, MissingPrintModuleOffersTheDownloadPage)
     EXPECT_TRUE(shownMessage("Print module not found.\nDo you want to download it from Internet?"));
     EXPECT_FALSE(shownMessageStarting("Cannot launch")); // the launch reports nothing itself
     EXPECT_TRUE(opener.opened.isEmpty());
+    // Yes opens the README beside the program folder, an address that exists; this program
+    // folder has none, which is said with the place it was looked for.
     prompter.answer(MessageAnswer::Yes);
     form->action("Print1")->trigger();
-    EXPECT_EQ(opener.opened.size(), 1);
+    EXPECT_TRUE(opener.opened.isEmpty());
+    EXPECT_TRUE(shownMessage("File \"README.md\" not found in the folder \""
+                             + QDir::cleanPath(folder + "../share/doc/kelpa") + "\""));
 }
 
 TEST_F(ToolsTest, SpellCheckOfAnEmptyPageOrWithoutTheCheckerProgram)
@@ -167,6 +215,39 @@ TEST_F(ToolsTest, SpellCheckOfAnEmptyPageOrWithoutTheCheckerProgram)
     EXPECT_EQ(shown[0].caption, "Cannot launch the file");
     EXPECT_EQ(shown[1].text, "Spell checker module not found.\nDo you want to download it from Internet?");
     EXPECT_FALSE(QFile::exists(path("~t.dat")));
+}
+
+// A program folder that others may write keeps none of the user's files: batches another user
+// planted there are not offered, and what the editor writes lands in the user's own folders.
+TEST_F(ToolsTest, AProgramFolderOthersCanWriteKeepsNothingOfTheUsers)
+{
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    const QString kept = kelpa::platform::userFolderFor(folder, kelpa::platform::FolderKind::KeptFiles);
+    const QString settings = kelpa::platform::userFolderFor(folder, kelpa::platform::FolderKind::Settings);
+    ASSERT_NE(kept, folder);
+    ASSERT_NE(settings, folder);
+    for (const QString &f : {settings, path("Batches"), kept + "Batches"})
+        ASSERT_TRUE(QDir().mkpath(f));
+    writeFile(settings + "Kelpa.ini", "Maximized=N\r\n");
+    writeFile(path("Batches/Convert to PDF.bat"), "touch planted-ran\n");
+    writeFile(path("multi.dat"), "");
+    writeFile(kept + "Batches/mine.bat", "");
+    start(false);
+    form->Tools1Click();
+    EXPECT_EQ(batchItems(), QStringList{"mine"});
+    EXPECT_FALSE(form->action("Allowmultipleinstances1")->isChecked()) << "another user's marker";
+    form->action("Allowmultipleinstances1")->trigger();
+    EXPECT_TRUE(QFile::exists(kept + "multi.dat"));
+    form->NewPage(NewPageKind::Plain);
+    editor(form->CurrentPage())->SetText("page words");
+    form->action("Print1")->trigger();
+    EXPECT_TRUE(QFile::exists(kept + "~t.dat"));
+    dialog.reset();
+    form.reset();
+    QStringList left = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    left.sort();
+    EXPECT_EQ(left, (QStringList{"Batches", "multi.dat"})) << left.join('|').toStdString();
+    EXPECT_EQ(QDir(path("Batches")).entryList(QDir::Files), QStringList{"Convert to PDF.bat"});
 }
 
 TEST_F(ToolsTest, CommandsNeedAnOpenPage)
@@ -347,8 +428,10 @@ TEST_F(ToolsTest, SpecialCharactersWithoutACharacterMap)
     form->findChild<QAction *>("Specialcharacters1")->trigger();
     const auto shown = prompter.messages();
     ASSERT_EQ(shown.size(), 2u);
+    // Both name the programs that would serve, not a Windows file.
     EXPECT_EQ(shown[0].caption, "Cannot launch the file");
-    EXPECT_EQ(shown[1].text, "CHARMAP.EXE not found");
+    EXPECT_EQ(shown[0].text, "File \"gucharmap\", \"kcharselect\" or \"gnome-characters\" not found in the folders of PATH");
+    EXPECT_EQ(shown[1].text, "No character map found: install gucharmap, kcharselect or gnome-characters");
 }
 
 TEST_F(ToolsTest, ReplaceNotepadAndItsUndoFromThePreferencesMenu)

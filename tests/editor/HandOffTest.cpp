@@ -4,8 +4,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QDir>
+#include <QFileInfo>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kelpa::editor;
 
@@ -104,17 +107,76 @@ TEST_F(LoadRequestTest, ReaderLimitsAndLineEnds)
 // A request is the running editor's or its writer's, never both, and leaves nothing behind.
 TEST_F(LoadRequestTest, TakenOrWithdrawnNeverBoth)
 {
-    ASSERT_TRUE(writeLoadRequest(folder, QStringLiteral("/d/a.txt")));
+    const kelpa::handoff::FileId first = writeLoadRequest(folder, QStringLiteral("/d/a.txt"));
+    ASSERT_TRUE(first);
     EXPECT_TRUE(loadRequestPending(folder));
-    EXPECT_TRUE(withdrawLoadRequest(folder));
+    EXPECT_TRUE(withdrawLoadRequest(folder, first));
     EXPECT_FALSE(loadRequestPending(folder));
     EXPECT_EQ(takeLoadRequest(folder).kind, LoadRequest::Kind::None) << "withdrawn, so not opened";
 
-    ASSERT_TRUE(writeLoadRequest(folder, QStringLiteral("/d/b.txt")));
+    const kelpa::handoff::FileId second = writeLoadRequest(folder, QStringLiteral("/d/b.txt"));
+    ASSERT_TRUE(second);
     EXPECT_EQ(takeLoadRequest(folder).path, QStringLiteral("/d/b.txt"));
     EXPECT_FALSE(loadRequestPending(folder));
-    EXPECT_FALSE(withdrawLoadRequest(folder)) << "taken, so the writer does not open it too";
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{}) << "nothing left behind";
+    EXPECT_FALSE(withdrawLoadRequest(folder, second)) << "taken, so the writer does not open it too";
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{}) << "nothing left behind";
+}
+
+// Only the editor's confirmation counts as taken: a request that vanished otherwise, or one the
+// editor refused, comes back to its writer, who opens the document itself.
+TEST_F(LoadRequestTest, GoneWithoutConfirmationIsNotTaken)
+{
+    const kelpa::handoff::FileId written = writeLoadRequest(folder, QStringLiteral("/d/a.txt"));
+    ASSERT_TRUE(written);
+    ASSERT_TRUE(QFile::remove(folder + "loadreq"));
+    EXPECT_FALSE(loadRequestPending(folder));
+    EXPECT_FALSE(loadRequestConfirmed(folder, written));
+    EXPECT_TRUE(withdrawLoadRequest(folder, written));
+
+    // A confirmation of an older request is no confirmation of this one.
+    const kelpa::handoff::FileId older = writeLoadRequest(folder, QStringLiteral("/d/old.txt"));
+    EXPECT_EQ(takeLoadRequest(folder).kind, LoadRequest::Kind::Open);
+    const kelpa::handoff::FileId newer = writeLoadRequest(folder, QStringLiteral("/d/new.txt"));
+    ASSERT_TRUE(older && newer);
+    ASSERT_TRUE(QFile::remove(folder + "loadreq"));
+    EXPECT_FALSE(loadRequestConfirmed(folder, newer));
+    EXPECT_TRUE(withdrawLoadRequest(folder, newer));
+}
+
+// Whatever stands under the name but a regular file of the user's own is neither read, nor
+// followed, nor waited on, and a later request is written beside it, not through it.
+TEST_F(LoadRequestTest, TheReaderTakesOnlyARegularFileOfTheUsersOwn)
+{
+    kelpa::test::writeText(dir.file("victim.txt"), "/the/users/own/file");
+    struct Case {
+        const char *name;
+        std::function<void()> plant;
+    };
+    const std::vector<Case> cases = {
+        {"a link to a file of the user's", [&] { ASSERT_EQ(::symlink(dir.file("victim.txt").c_str(), dir.file("loadreq").c_str()), 0); }},
+        {"a pipe", [&] { ASSERT_EQ(::mkfifo(dir.file("loadreq").c_str(), 0666), 0); }},
+        {"another user's file", [&] {
+             kelpa::test::writeText(dir.file("loadreq"), "/planted.txt");
+             ASSERT_EQ(::chown(dir.file("loadreq").c_str(), 65534, 65534), 0);
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (std::string(c.name) == "another user's file" && ::geteuid() != 0)
+            continue; // only the superuser can give a file away
+        c.plant();
+        EXPECT_EQ(takeLoadRequest(folder).kind, LoadRequest::Kind::None);
+        EXPECT_FALSE(QFileInfo::exists(folder + "loadreq.done")) << "refused, so not confirmed";
+        c.plant();
+        const kelpa::handoff::FileId written = writeLoadRequest(folder, QStringLiteral("/d/a.txt"));
+        ASSERT_TRUE(written);
+        EXPECT_EQ(kelpa::test::readText(dir.file("victim.txt")), "/the/users/own/file");
+        const LoadRequest r = takeLoadRequest(folder);
+        EXPECT_EQ(r.path, QStringLiteral("/d/a.txt"));
+        EXPECT_FALSE(withdrawLoadRequest(folder, written));
+        QFileInfo request(folder + "loadreq");
+        EXPECT_FALSE(request.exists() || request.isSymLink());
+    }
 }
 
 TEST_F(LoadRequestTest, MarkerFileDecidesMultipleWindows)
@@ -122,4 +184,24 @@ TEST_F(LoadRequestTest, MarkerFileDecidesMultipleWindows)
     EXPECT_FALSE(multipleWindowsAllowed(folder));
     kelpa::test::writeText(dir.file("multi.dat"), "");
     EXPECT_TRUE(multipleWindowsAllowed(folder));
+    int error = -1;
+    EXPECT_TRUE(setMultipleWindowsAllowed(folder, false, &error));
+    EXPECT_FALSE(multipleWindowsAllowed(folder));
+    EXPECT_TRUE(setMultipleWindowsAllowed(folder, true, &error));
+    EXPECT_TRUE(multipleWindowsAllowed(folder));
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("multi.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    // A link or a pipe under the name is no marker; making one replaces it without writing through.
+    ASSERT_TRUE(setMultipleWindowsAllowed(folder, false, &error));
+    kelpa::test::writeText(dir.file("victim.txt"), "kept");
+    ASSERT_EQ(::symlink(dir.file("victim.txt").c_str(), dir.file("multi.dat").c_str()), 0);
+    EXPECT_FALSE(multipleWindowsAllowed(folder));
+    EXPECT_TRUE(setMultipleWindowsAllowed(folder, true, &error));
+    EXPECT_TRUE(multipleWindowsAllowed(folder));
+    EXPECT_EQ(kelpa::test::readText(dir.file("victim.txt")), "kept");
+    ASSERT_TRUE(setMultipleWindowsAllowed(folder, false, &error));
+    ASSERT_EQ(::mkfifo(dir.file("multi.dat").c_str(), 0600), 0);
+    EXPECT_FALSE(multipleWindowsAllowed(folder));
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <utility>
@@ -313,5 +314,29 @@ TEST_F(InstanceTest, AHandOffNobodyConfirmsOpensTheDocumentInANewEditor)
         EXPECT_FALSE(QFile::exists(c.folder + "loadreq")) << c.what;
         EXPECT_EQ(form->pages().findLoaded(doc), -1) << c.what << ": the running editor opened nothing";
         end(child);
+    }
+}
+
+// Whatever was left under the request's name, a link to a file of the user's or a pipe, the
+// second start writes its request beside it and the document still opens; the file the link
+// named stays as it was.
+TEST_F(InstanceTest, ARequestLeftAsALinkOrAPipeLosesNoDocument)
+{
+    startRunning();
+    writeFile(path("victim.txt"), "the user's own\r\n");
+    const std::string request = QFile::encodeName(path("loadreq")).toStdString();
+    for (const char *planted : {"link", "pipe"}) {
+        SCOPED_TRACE(planted);
+        const QString doc = path(QString::fromLatin1(planted) + ".txt");
+        writeFile(doc, "handed over\r\n");
+        if (std::string(planted) == "link")
+            ASSERT_EQ(::symlink(QFile::encodeName(path("victim.txt")).constData(), request.c_str()), 0);
+        else
+            ASSERT_EQ(::mkfifo(request.c_str(), 0666), 0);
+        QProcess child;
+        EXPECT_EQ(runSecond({doc}, child), 0);
+        EXPECT_TRUE(waitFor([&] { return form->pages().findLoaded(doc) >= 0; })) << "the running editor opens it";
+        EXPECT_EQ(fileBytes(path("victim.txt")), "the user's own\r\n");
+        EXPECT_FALSE(QFileInfo(path("loadreq")).exists() || QFileInfo(path("loadreq")).isSymLink());
     }
 }

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <gtest/gtest.h>
 
@@ -188,6 +189,85 @@ TEST_F(NotepadTest, AnUnwritableProgramFolderChangesNothing)
     EXPECT_EQ(replaceNotepad(folder, caller), NotepadResult::BackupFailed);
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(bytes(mimeAppsListFile()), list);
+    EXPECT_FALSE(notepadReplaced(folder));
+}
+
+// The backup holds the user's list of defaults: it is the user's alone, and only the user's own
+// regular file under that name is taken for it.
+TEST_F(NotepadTest, TheBackupIsTheUsersAlone)
+{
+    const QByteArray list = "[Default Applications]\ntext/plain=gedit.desktop\n";
+    write(mimeAppsListFile(), list);
+    const std::string backup = QFile::encodeName(notepadBackupFile(folder)).toStdString();
+    const std::string victim = QFile::encodeName(root + QStringLiteral("/victim.txt")).toStdString();
+    write(QString::fromStdString(victim), "the user's own");
+    ASSERT_EQ(::symlink(victim.c_str(), backup.c_str()), 0);
+    EXPECT_FALSE(notepadReplaced(folder)) << "a link is no backup";
+    const mode_t mask = ::umask(022);
+    EXPECT_EQ(replaceNotepad(folder, caller), NotepadResult::Done);
+    ::umask(mask);
+    EXPECT_EQ(bytes(QString::fromStdString(victim)), "the user's own");
+    struct stat st {};
+    ASSERT_EQ(::lstat(backup.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_TRUE(notepadReplaced(folder));
+
+    if (::geteuid() != 0)
+        return; // only the superuser can give a file away
+    // Another user's copy is not applied.
+    const QByteArray replaced = bytes(mimeAppsListFile());
+    ASSERT_EQ(::chown(backup.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(notepadReplaced(folder));
+    EXPECT_EQ(restoreNotepad(folder), NotepadResult::BadBackup);
+    EXPECT_EQ(bytes(mimeAppsListFile()), replaced);
+}
+
+// A read-only list is rewritten only when the user agrees, either way, and keeps its mode.
+TEST_F(NotepadTest, AReadOnlyListIsRewrittenOnlyAfterAskingAndStaysReadOnly)
+{
+    const QByteArray list = "[Default Applications]\ntext/plain=gedit.desktop\n";
+    const std::string listFile = QFile::encodeName(mimeAppsListFile()).toStdString();
+    write(mimeAppsListFile(), list);
+    ASSERT_EQ(::chmod(listFile.c_str(), 0444), 0);
+    const auto mode = [&] {
+        struct stat st {};
+        return ::stat(listFile.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    QStringList asked;
+    bool answer = false;
+    const ReadOnlyQuestion question = [&](const QString &file) {
+        asked << file;
+        return answer;
+    };
+    EXPECT_EQ(replaceNotepad(folder, caller, question), NotepadResult::Declined);
+    EXPECT_EQ(asked, QStringList{mimeAppsListFile()});
+    EXPECT_EQ(bytes(mimeAppsListFile()), list);
+    EXPECT_FALSE(notepadReplaced(folder));
+
+    answer = true;
+    if (::geteuid() != 0) {
+        // The user agreed; the owner may give the list write access back for the rewrite only.
+        ASSERT_EQ(::chmod(QFile::encodeName(root + QStringLiteral("/config")).constData(), 0755), 0);
+    }
+    const NotepadResult replaced = replaceNotepad(folder, caller, question);
+    if (::geteuid() != 0 && replaced != NotepadResult::Done)
+        GTEST_SKIP() << "a read-only list cannot be rewritten without the superuser's rights here";
+    EXPECT_EQ(replaced, NotepadResult::Done);
+    EXPECT_TRUE(bytes(mimeAppsListFile()).contains("text/plain=kelpa-caller.desktop"));
+    EXPECT_EQ(mode(), 0444u);
+
+    asked.clear();
+    answer = false;
+    const QByteArray after = bytes(mimeAppsListFile());
+    EXPECT_EQ(restoreNotepad(folder, question), NotepadResult::Declined);
+    EXPECT_EQ(asked.size(), 1);
+    EXPECT_EQ(bytes(mimeAppsListFile()), after);
+    EXPECT_TRUE(notepadReplaced(folder));
+    answer = true;
+    EXPECT_EQ(restoreNotepad(folder, question), NotepadResult::Done);
+    EXPECT_EQ(bytes(mimeAppsListFile()), list);
+    EXPECT_EQ(mode(), 0444u);
     EXPECT_FALSE(notepadReplaced(folder));
 }
 

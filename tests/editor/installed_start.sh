@@ -1,11 +1,14 @@
 #!/bin/sh
-# The editor installed into a prefix nobody may write (as /usr or /opt are), started by an
+# The editor installed into a prefix nobody may write (as /usr or /opt are), or one whose
+# program folder everybody may write (a copy in /opt opened with mode 0777), started by an
 # ordinary user under X with a document: it keeps its settings and batches in the user's own
 # folders, shows no error, saves the document with its LF line ends and writes nothing beside
-# itself. Arguments: the build folder and the cmake to install with; DISPLAY names the X server.
+# itself. Arguments: the build folder, the cmake to install with, and "read-only" (the default)
+# or "shared"; DISPLAY names the X server.
 set -eu
 build=$1
 cmake=$2
+mode=${3:-read-only}
 [ -n "${DISPLAY:-}" ] || { echo "no X server in DISPLAY"; exit 1; }
 t=$(mktemp -d)
 pid=""
@@ -23,6 +26,15 @@ grep -qx "Exec=\"$t/prefix/bin/Kelpa32\" %F" "$t/prefix/share/applications/kelpa
 [ -f "$t/prefix/share/mime/packages/kelpa-eco.xml" ] || fail "no .eco type"
 [ -f "$t/prefix/share/icons/hicolor/scalable/apps/kelpa.svg" ] || fail "no icon"
 chmod -R a-w "$t/prefix"
+if [ "$mode" = shared ]; then
+    # Open to everybody, and someone else has been there before the user's first start.
+    chmod 777 "$t/prefix/bin"
+    mkdir "$t/prefix/bin/Batches"
+    printf 'touch "%s/planted-ran"\n' "$t" > "$t/prefix/bin/Batches/Convert to PDF.bat"
+    printf 'Maximized=Y\r\n' > "$t/prefix/bin/Kelpa.ini"
+    touch "$t/prefix/bin/multi.dat"
+    sleep 1
+fi
 chmod 755 "$t"
 mkdir -p "$t/home" "$t/run" "$t/docs"
 printf 'line one\nline two\n' > "$t/docs/notes.txt"
@@ -74,5 +86,7 @@ pid=""
 [ -d "$t/home/.local/share/kelpa/Batches" ] || fail "no Batches folder in ~/.local/share/kelpa"
 [ "$(cat "$t/docs/notes.txt")" = "$(printf 'line one\nline two\nline three')" ] || fail "document: $(od -c "$t/docs/notes.txt" | head -3)"
 grep -q "$(printf '\r')" "$t/docs/notes.txt" && fail "CR written into an LF file"
-[ -z "$(find "$t/prefix" -newer "$t/docs" ! -type d)" ] || fail "files written into the program folder"
-echo "installed editor ran from a read-only prefix"
+[ -z "$(find "$t/prefix" -newer "$t/docs")" ] || fail "files written into the program folder: $(find "$t/prefix" -newer "$t/docs")"
+[ -e "$t/home/.local/share/kelpa/Batches/Convert to PDF.bat" ] && fail "the planted batch was taken over"
+[ -e "$t/planted-ran" ] && fail "the planted batch ran"
+echo "installed editor ran from a $mode prefix"

@@ -110,7 +110,7 @@ TEST(Desktop, ShortcutIsAnExecutableLauncher)
     const QString text = readAll(file);
     EXPECT_TRUE(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("\nType=Application\n")));
-    EXPECT_TRUE(text.contains(QStringLiteral("\nExec=\"") + target + QStringLiteral("\"\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("\nExec=\"") + target + QStringLiteral("\" %F\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("\nName=Kelpa\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("\nComment=VKShortcut\n")));
     EXPECT_TRUE(QFileInfo(file).isExecutable());

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <vector>
 
 using namespace kelpa::platform;
 using kelpa::test::OpenerSpy;
@@ -73,16 +74,27 @@ TEST(Shell, ProgramFolderAndProgramNames)
         EXPECT_EQ(mapProgramName(QLatin1String(c.name)), QLatin1String(c.mapped)) << c.name;
 }
 
-TEST(Shell, OwnFilesStayBesideAWritableProgramElseGoToTheUsersFolders)
+TEST(Shell, OwnFilesStayBesideAProgramFolderOfTheUsersOwnElseGoToTheUsersFolders)
 {
     TempDir dir;
     ::chmod(dir.path().c_str(), 0755);
-    for (const char *sub : {"writable", "user"}) {
+    // The uid the pieces below run as.
+    const uid_t self = ::geteuid() == 0 ? 65534 : ::geteuid();
+    const auto folder = [&](const char *sub, mode_t mode, uid_t owner) {
         QDir().mkpath(q(dir.file(sub)));
-        ::chmod(dir.file(sub).c_str(), 0777);
-    }
-    QDir().mkpath(q(dir.file("installed")));
-    ::chmod(dir.file("installed").c_str(), 0555);
+        EXPECT_EQ(::chown(dir.file(sub).c_str(), owner, static_cast<gid_t>(-1)), 0) << sub;
+        ::chmod(dir.file(sub).c_str(), mode);
+    };
+    folder("own", 0755, self);
+    folder("own-open", 0777, self);
+    folder("own-group", 0775, self);
+    folder("own-sticky", 01777, self);
+    folder("user", 0777, self);
+    folder("installed", 0555, self);
+    // Another user's folder that everybody may write (only the superuser can make one).
+    const bool shared = ::geteuid() == 0;
+    if (shared)
+        folder("shared", 0777, 0);
     const QString user = q(dir.file("user"));
     struct Case {
         const char *name;
@@ -90,13 +102,21 @@ TEST(Shell, OwnFilesStayBesideAWritableProgramElseGoToTheUsersFolders)
         const char *dataHome, *configHome; // "" : not set
         QString kept, settings;
     };
-    const Case cases[] = {
-        {"writable program folder", "writable", "", "", q(dir.file("writable")) + "/", q(dir.file("writable")) + "/"},
+    std::vector<Case> cases = {
+        {"the user's own program folder", "own", "", "", q(dir.file("own")) + "/", q(dir.file("own")) + "/"},
+        {"own, but everybody may write it", "own-open", "", "", user + "/.local/share/kelpa/", user + "/.config/kelpa/"},
+        {"own, but its group may write it", "own-group", "data", "config", user + "/data/kelpa/",
+         user + "/config/kelpa/"},
+        {"own, sticky and open to everybody", "own-sticky", "", "", user + "/.local/share/kelpa/",
+         user + "/.config/kelpa/"},
         {"read-only, XDG folders set", "installed", "data", "config", user + "/data/kelpa/", user + "/config/kelpa/"},
         {"read-only, defaults under home", "installed", "", "", user + "/.local/share/kelpa/", user + "/.config/kelpa/"},
         {"read-only, relative XDG folders ignored", "installed", "rel", "rel", user + "/.local/share/kelpa/",
          user + "/.config/kelpa/"},
     };
+    if (shared)
+        cases.push_back({"another user's folder open to everybody", "shared", "", "", user + "/.local/share/kelpa/",
+                         user + "/.config/kelpa/"});
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const int failed = kelpa::test::runUnprivileged([&] {
@@ -112,11 +132,18 @@ TEST(Shell, OwnFilesStayBesideAWritableProgramElseGoToTheUsersFolders)
             const QString program = q(dir.file(c.programFolder));
             const QString kept = userFolderFor(program, FolderKind::KeptFiles);
             const QString settings = userFolderFor(program, FolderKind::Settings);
+            // The user's own folders are the user's alone.
+            const auto closed = [](const QString &f) {
+                struct stat st {};
+                return ::stat(QFile::encodeName(f).constData(), &st) == 0 && (st.st_mode & 077) == 0;
+            };
+            const bool besideProgram = kept == program + "/";
             return (kept == c.kept ? 0 : 1) | (settings == c.settings ? 0 : 2) | (QFileInfo(kept).isDir() ? 0 : 4) |
                    (QFileInfo(settings).isDir() ? 0 : 8) |
-                   (QDir(program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty() ? 0 : 16);
+                   (QDir(program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty() ? 0 : 16) |
+                   (besideProgram || (closed(kept) && closed(settings)) ? 0 : 32);
         });
-        EXPECT_EQ(failed, 0) << "1: kept files, 2: settings, 4/8: not made, 16: probe left behind";
+        EXPECT_EQ(failed, 0) << "1: kept files, 2: settings, 4/8: not made, 16: probe left behind, 32: open to others";
     }
 }
 

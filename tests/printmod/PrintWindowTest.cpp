@@ -5,6 +5,7 @@
 
 #include "common/QtFixtures.h"
 #include "common/TempDir.h"
+#include <QDir>
 
 #include "platform/richedit/TRichEdit.h"
 #include "printmod/PrintWindow.h"
@@ -191,7 +192,12 @@ TEST_F(PrintWindow, HandlersOfTheButtonsAndTheLabel)
     QMouseEvent release(QEvent::MouseButtonRelease, at, at, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(form->Label2, &release);
     EXPECT_EQ(form->Label2->palette().color(QPalette::WindowText), QColor(0, 255, 0));
-    ASSERT_EQ(opener.opened.size(), 1);
+    // The update page is the README beside the program folder; this one has none, and the box
+    // says where it was looked for.
+    EXPECT_TRUE(opener.opened.isEmpty());
+    ASSERT_FALSE(prompter.shown().empty());
+    EXPECT_EQ(prompter.last().text, "File \"README.md\" not found in the folder \""
+                                        + QDir::cleanPath(dir() + "../share/doc/kelpa") + "\"");
 
     form->close();
     EXPECT_EQ(ini().find("Header="), std::string::npos);

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QProcess>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -218,9 +219,33 @@ TEST(FileHelpers, DesktopShortcut)
     QFile f(link);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(f.readAll());
-    EXPECT_TRUE(text.contains(QStringLiteral("\nExec=") + target + QStringLiteral("\n")));
-    EXPECT_TRUE(text.contains(QStringLiteral("\nComment=VKShortcut\n")));
+    // Files dropped on it go to the program, it shows the programs' icon, and says what it is.
+    EXPECT_TRUE(text.contains(QStringLiteral("\nExec=") + target + QStringLiteral(" %F\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("\nIcon=kelpa\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("\nComment=Plain, rich and encrypted documents in tabs\n")));
+    EXPECT_FALSE(text.contains(QStringLiteral("VKShortcut")));
+    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (!validator.isEmpty()) {
+        QProcess validate;
+        validate.start(validator, {link});
+        ASSERT_TRUE(validate.waitForFinished(20000));
+        EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
+        EXPECT_EQ(validate.readAllStandardOutput(), QByteArray());
+    }
     EXPECT_FALSE(CreateShortcut(target, QStringLiteral("Kelpa"), 0x3F));
+
+    // Installed under a prefix, the icon installed beside the programs.
+    const std::string icon = dir.file("share/icons/hicolor/scalable/apps/kelpa.svg");
+    QDir().mkpath(QFileInfo(q(icon)).absolutePath());
+    writeText(icon, "<svg/>");
+    QDir().mkpath(q(dir.file("bin")));
+    writeText(dir.file("bin/Kelpa32"), "#!/bin/sh\n");
+    QFile::setPermissions(q(dir.file("bin/Kelpa32")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::remove(link);
+    ASSERT_TRUE(CreateShortcut(q(dir.file("bin/Kelpa32")), QStringLiteral("Kelpa"), CSIDL_DESKTOPDIRECTORY));
+    QFile again(link);
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(again.readAll()).contains(QStringLiteral("\nIcon=") + q(icon) + QStringLiteral("\n")));
 }
 
 TEST(FileHelpers, AShortcutThatCannotBeWrittenFails)

@@ -6,6 +6,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QThread>
+#include <QUrl>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -25,7 +31,7 @@ TEST(LaunchFailureText, EveryCodeOfTheTable)
     };
     const Case cases[] = {
         {0, "System out of memory or resources."},
-        {2, "File \"kpsc.exe\" not found in the folder \"/home/user\""},
+        {2, "File \"KPSC.exe\" not found in the folder \"/Home/User\""},
         {3, "Path not found."},
         {5, "The operating system denied access to KPSC.exe"},
         {8, "System out of memory or resources."},
@@ -46,24 +52,44 @@ TEST(LaunchFailureText, EveryCodeOfTheTable)
         EXPECT_EQ(LaunchFailureText(c.code, file, folder), QString::fromUtf8(c.text)) << c.code;
 }
 
-TEST(LaunchFile, AMissingProgramIsReportedWithTheCurrentFolder)
+// A missing file is named as it was looked for: our programs by their own names in the program
+// folder, a file with a folder in that folder, any other name in the folder given, else the
+// current folder.
+TEST(LaunchFile, AMissingFileIsReportedByTheNameAndFolderSearched)
 {
     TempDir dir;
     const QString cwd = QString::fromStdString(dir.file("Work Folder"));
+    const QString programs = QString::fromStdString(dir.file("Programs"));
     QDir().mkpath(cwd);
+    QDir().mkpath(programs);
     CurrentFolder here(cwd);
+    ProgramFolderOverride over(programs.toStdString());
+    struct Case {
+        QString file, folder;
+        QString text;
+    };
+    const std::vector<Case> cases = {
+        {"Kpsc.exe", QDir::tempPath(), "File \"kpsc\" not found in the folder \"" + programs + "\""},
+        {"kpp.exe", QString(), "File \"kpp\" not found in the folder \"" + programs + "\""},
+        {"Notes.TXT", QString(), "File \"Notes.TXT\" not found in the folder \"" + cwd + "\""},
+        {"Notes.TXT", programs, "File \"Notes.TXT\" not found in the folder \"" + programs + "\""},
+        {cwd + "/Sub/../Letter.txt", QString(), "File \"Letter.txt\" not found in the folder \"" + cwd + "\""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        ScriptedPrompter p;
+        ScopedPrompter scope(p);
+        EXPECT_FALSE(LaunchFile(c.file, QStringLiteral("token"), c.folder, true, SW_SHOW));
+        ASSERT_EQ(p.shown().size(), 1u);
+        EXPECT_EQ(p.last().caption, QStringLiteral("Cannot launch the file"));
+        EXPECT_EQ(p.last().icon, MessageIcon::Error);
+        EXPECT_EQ(p.last().text, c.text);
+    }
+    // Without a report nothing is shown, and it still fails.
     ScriptedPrompter p;
     ScopedPrompter scope(p);
-    // The folder named is the current one, not the folder argument.
-    EXPECT_FALSE(LaunchFile(QStringLiteral("Kpsc.exe"), QStringLiteral("token"), QDir::tempPath(), true, SW_SHOW));
-    ASSERT_EQ(p.shown().size(), 1u);
-    EXPECT_EQ(p.last().caption, QStringLiteral("Cannot launch the file"));
-    EXPECT_EQ(p.last().icon, MessageIcon::Error);
-    EXPECT_EQ(p.last().text, QStringLiteral("File \"kpsc.exe\" not found in the folder \"") + cwd.toLower()
-                                 + QStringLiteral("\""));
-    // Without a report nothing is shown, and it still fails.
     EXPECT_FALSE(LaunchFile(QStringLiteral("kpp.exe"), QString(), QString(), false, SW_SHOW));
-    EXPECT_EQ(p.shown().size(), 1u);
+    EXPECT_TRUE(p.shown().empty());
 }
 
 TEST(LaunchFile, PathsLongerThanTheOldBuffersPassWhole)
@@ -187,6 +213,48 @@ TEST(WebPage, WritesTheRedirectPageAndOpensIt)
     ASSERT_EQ(spy.opened.size(), 1);
     EXPECT_EQ(spy.opened[0], QUrl::fromLocalFile(page));
     EXPECT_TRUE(p.shown().empty());
+}
+
+// What another user may have put under the page's name is replaced: a link does not make the
+// page land in the file it names, and a page with an execute bit is not run as a program.
+TEST(WebPage, APageLeftThereIsReplacedAndNeverRun)
+{
+    TempDir dir;
+    CurrentFolder here(QString::fromStdString(dir.path().string()));
+    const std::string ran = dir.file("ran");
+    const std::string victim = dir.file("victim.txt");
+    const std::string page = dir.file("NULL.htm");
+    struct Case {
+        const char *name;
+        std::function<void()> plant;
+    };
+    const std::vector<Case> cases = {
+        {"a program", [&] {
+             kelpa::test::writeText(page, "#!/bin/sh\ntouch '" + ran + "'\n");
+             ::chmod(page.c_str(), 0777);
+         }},
+        {"a link", [&] { ::symlink(victim.c_str(), page.c_str()); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        kelpa::test::writeText(victim, "the user's own");
+        ::unlink(page.c_str());
+        c.plant();
+        OpenerSpy spy;
+        ScriptedPrompter p;
+        ScopedPrompter scope(p);
+        EXPECT_TRUE(OpenWebPage(QStringLiteral("kelpa.example.org")));
+        ASSERT_EQ(spy.opened.size(), 1);
+        EXPECT_EQ(spy.opened[0], QUrl::fromLocalFile(QString::fromStdString(page)));
+        QThread::msleep(200);
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(ran))) << "the page ran as a program";
+        EXPECT_EQ(kelpa::test::readText(victim), "the user's own");
+        struct stat st {};
+        ASSERT_EQ(::lstat(page.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        EXPECT_EQ(QString::fromStdString(kelpa::test::readText(page)), RedirectPageText(QStringLiteral("http://kelpa.example.org")));
+    }
 }
 
 TEST(WebPage, APageThatCannotBeWrittenIsReported)
