@@ -27,6 +27,8 @@ public:
         int filterIndex = 0;
         // A password dialog: its mode; `text` holds what its entries show.
         PasswordMode passwordMode = PasswordMode::Decode;
+        // A message about a widget's text (MessageRequest::beside).
+        QWidget *beside = nullptr;
     };
 
     void answer(MessageAnswer a) { messageAnswers_.push_back(a); }
