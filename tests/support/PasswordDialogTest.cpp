@@ -377,8 +377,10 @@ TEST(PasswordDialog, ReachedThroughTheDialogPrompter)
                 return;
             }
             if (*c.typed) {
+                // As a user types: into the entries shown.
                 dlg.Password->setText(typed);
-                dlg.PasswordChk->setText(typed);
+                if (encodeShown)
+                    dlg.PasswordChk->setText(typed);
             } else if (dlg.Password->text() != dlg.PasswordChk->text()) {
                 dlg.CancelBtn->click(); // OK would only say that the entries differ
                 return;
