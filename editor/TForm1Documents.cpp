@@ -234,6 +234,8 @@ void TForm1::askTextCorrect(int slot)
 
 void TForm1::askPendingTextChecks()
 {
+    // A document handed over while the question is up waits for the answer.
+    const Operation operation(*this);
     const std::vector<QPointer<QWidget>> pending = std::move(textChecksPending_);
     textChecksPending_.clear();
     for (const QPointer<QWidget> &sheet : pending)
