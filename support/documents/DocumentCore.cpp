@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 namespace kelpa::documents {
 
@@ -60,42 +59,74 @@ std::size_t breakAt(std::string_view text, std::size_t i, bool utf8)
     return 0;
 }
 
-struct Line {
-    std::string_view text;
-    std::string_view end; // empty for a last line without a line end
-};
+// The lines of a file (breaks as a page reads them) or of a page's text (CR LF only), walked
+// from either end without a table of them: pages run to hundreds of megabytes. A break after
+// the last line starts no new one; an empty text is one empty line.
+class Lines {
+public:
+    Lines(std::string_view text, bool page, bool utf8) : text_(text), page_(page), utf8_(utf8) {}
 
-// Lines as a page holds them: a break after the last line starts no new one; an empty text is
-// one empty line.
-std::vector<Line> fileLines(std::string_view bytes, bool utf8)
-{
-    std::vector<Line> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t n = breakAt(bytes, i, utf8);
-        if (n == 0) {
-            ++i;
-            continue;
-        }
-        lines.push_back({bytes.substr(start, i - start), bytes.substr(i, n)});
-        i += n;
-        start = i;
+    struct Line {
+        std::size_t start, end, next; // text [start, end), its break [end, next)
+    };
+
+    // The line from `at` (a line's start) on.
+    Line from(std::size_t at) const
+    {
+        for (std::size_t i = at; i < text_.size(); ++i)
+            if (const std::size_t n = breakLength(i))
+                return {at, i, i + n};
+        return {at, text_.size(), text_.size()};
     }
-    if (start < bytes.size() || lines.empty())
-        lines.push_back({bytes.substr(start), {}});
-    return lines;
-}
+    // The line that ends at `to` (the start of the line after it, or the text's end).
+    Line before(std::size_t to) const
+    {
+        std::size_t end = to;
+        if (to < text_.size() || endsInBreak())
+            end -= breakEndingAt(to);
+        std::size_t start = end;
+        while (start > 0 && breakEndingAt(start) == 0)
+            --start;
+        return {start, end, to};
+    }
+    std::size_t count() const
+    {
+        std::size_t n = 1;
+        for (std::size_t next = from(0).next; next < text_.size(); next = from(next).next)
+            ++n;
+        return n;
+    }
+    bool endsInBreak() const { return breakEndingAt(text_.size()) != 0; }
+    std::string_view text(const Line &line) const { return text_.substr(line.start, line.end - line.start); }
 
-std::vector<Line> pageLines(std::string_view crLfText)
-{
-    std::vector<Line> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = crLfText.find("\r\n", start)) != std::string_view::npos; start = end + 2)
-        lines.push_back({crLfText.substr(start, end - start), crLfText.substr(end, 2)});
-    if (start < crLfText.size() || lines.empty())
-        lines.push_back({crLfText.substr(start), {}});
-    return lines;
-}
+private:
+    std::size_t breakLength(std::size_t i) const
+    {
+        if (page_)
+            return text_.compare(i, 2, "\r\n") == 0 ? 2 : 0;
+        return breakAt(text_, i, utf8_);
+    }
+    // The length of the break whose last byte is just before `to`, 0 for none.
+    std::size_t breakEndingAt(std::size_t to) const
+    {
+        if (to == 0)
+            return 0;
+        const char c = text_[to - 1];
+        if (page_)
+            return c == '\n' && to >= 2 && text_[to - 2] == '\r' ? 2 : 0;
+        if (c == '\n')
+            return to >= 2 && text_[to - 2] == '\r' ? 2 : 1;
+        if (c == '\r' || c == '\v')
+            return 1;
+        if (utf8_ && (c == '\xA8' || c == '\xA9') && to >= 3 && text_[to - 3] == '\xE2' && text_[to - 2] == '\x80')
+            return 3;
+        return 0;
+    }
+
+    std::string_view text_;
+    bool page_;
+    bool utf8_;
+};
 
 } // namespace
 
@@ -184,32 +215,61 @@ std::size_t toLineFormInPlace(char *text, std::size_t size, const LineForm &form
 
 std::string mergeLineEnds(std::string_view fileBytes, std::string_view crLfText, const LineForm &form, bool utf8)
 {
-    const std::vector<Line> before = fileLines(fileBytes, utf8);
-    const std::vector<Line> after = pageLines(crLfText);
-    const std::size_t most = std::min(before.size(), after.size());
+    const Lines before(fileBytes, false, utf8);
+    const Lines after(crLfText, true, false);
+    const std::size_t beforeCount = before.count();
+    const std::size_t afterCount = after.count();
+    const std::size_t most = std::min(beforeCount, afterCount);
+    // The lines the edit left alone at the start, and at the end.
     std::size_t head = 0;
-    while (head < most && before[head].text == after[head].text)
+    std::size_t headEnd = 0;     // in the file, after the head's last line and its break
+    std::size_t headTextEnd = 0; // in the file, before that break
+    std::size_t pageFrom = 0;    // in the page, after the head
+    while (head < most) {
+        const Lines::Line a = before.from(headEnd);
+        const Lines::Line b = after.from(pageFrom);
+        if (before.text(a) != after.text(b))
+            break;
         ++head;
+        headTextEnd = a.end;
+        headEnd = a.next;
+        pageFrom = b.next;
+    }
     std::size_t tail = 0;
-    while (head + tail < most && before[before.size() - 1 - tail].text == after[after.size() - 1 - tail].text)
+    std::size_t tailStart = fileBytes.size(); // in the file, where the tail begins
+    std::size_t pageTo = crLfText.size();     // in the page, before the tail
+    while (head + tail < most) {
+        const Lines::Line a = before.before(tailStart);
+        const Lines::Line b = after.before(pageTo);
+        if (before.text(a) != after.text(b))
+            break;
         ++tail;
-    std::vector<Line> out(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(head));
-    for (std::size_t i = head; i < after.size() - tail; ++i)
-        out.push_back({after[i].text, bytesOf(form.lineEnd)});
-    out.insert(out.end(), before.end() - static_cast<std::ptrdiff_t>(tail), before.end());
-    // The file's last line may be followed by others now; the new last line ends as the file's
-    // last one did.
-    for (Line &line : out)
-        if (line.end.empty())
-            line.end = bytesOf(form.lineEnd);
-    if (before.back().end.empty())
-        out.back().end = {};
+        tailStart = a.start;
+        pageTo = b.start;
+    }
+    const std::string_view lineEnd = bytesOf(form.lineEnd);
+    const bool openEnd = !before.endsInBreak() && !fileBytes.empty();
+    const std::size_t middle = afterCount - head - tail;
     std::string merged;
     merged.reserve(crLfText.size() + crLfText.size() / 16 + 4);
-    for (const Line &line : out) {
-        merged += line.text;
-        merged += line.end;
+    // The head; its last line loses its break when it is the last line now and the file's last
+    // line had none, and gains one when it was the file's open last line and lines follow now.
+    if (tail == 0 && middle == 0 && openEnd)
+        merged.append(fileBytes.substr(0, headTextEnd));
+    else
+        merged.append(fileBytes.substr(0, headEnd));
+    if (head == beforeCount && openEnd && middle > 0)
+        merged += lineEnd;
+    std::size_t at = pageFrom;
+    for (std::size_t i = 0; i < middle; ++i) {
+        const Lines::Line b = after.from(at);
+        merged += after.text(b);
+        // The new last line ends as the file's last one did.
+        if (!(tail == 0 && i + 1 == middle && openEnd))
+            merged += lineEnd;
+        at = b.next;
     }
+    merged.append(fileBytes.substr(tailStart));
     return merged;
 }
 
