@@ -11,6 +11,29 @@ namespace {
 
 bool isEncryptedKind(PageKind kind) { return kind == PageKind::Encrypted || kind == PageKind::Legacy; }
 
+std::string_view view(const QByteArray &bytes)
+{
+    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+bool isUtf8(codepage::TextEncoding encoding) { return encoding != codepage::TextEncoding::Windows1252; }
+
+// The file's bytes, only where the page's line form cannot give them back (shared, not copied).
+void keepOddLineEnds(PageRecord &page, const QByteArray &bytes, codepage::TextEncoding encoding)
+{
+    if (documents::keepsBytes(view(bytes), page.LineEnds, isUtf8(encoding)))
+        page.OddLineEnds.clear();
+    else
+        page.OddLineEnds = bytes;
+}
+
+// What a plain page needs to write a file's bytes back.
+void keepLineEnds(PageRecord &page, const QByteArray &bytes, codepage::TextEncoding encoding)
+{
+    page.LineEnds = documents::lineFormOf(view(bytes));
+    keepOddLineEnds(page, bytes, encoding);
+}
+
 } // namespace
 
 PageSet::PageSet(QObject *parent) : QObject(parent) { engine_.ApplicationTitle = "Kelpa"; }
@@ -25,14 +48,15 @@ documents::ReadResult PageSet::read(int slot, const QString &path, const QString
     if (!doc.ok())
         return doc;
     disk_[slot] = {path, identity};
+    page.LineEnds = {};
+    page.OddLineEnds.clear();
     if (isEncryptedName(path)) {
         page.Password = password;
         page.Kind = doc.kind;
-        page.LfLineEnds = false;
     } else {
         page.Password.clear();
-        page.LfLineEnds = documents::lineEndOf(std::string_view(doc.bytes.constData(), static_cast<std::size_t>(doc.bytes.size())))
-                          == documents::LineEnd::Lf;
+        if (!documents::opensAsRich(path))
+            keepLineEnds(page, doc.bytes, doc.encoding);
     }
     page.Editor->LoadFromStream(doc.bytes);
     doc.bytes.clear();
@@ -72,12 +96,23 @@ PageSet::WriteResult PageSet::write(int slot, std::uint8_t cipher)
     TRichEdit::PlainBytes out = page.Kind == PageKind::Plain
         ? page.Editor->PlainStream()
         : TRichEdit::PlainBytes{page.Editor->SaveToStream(), page.Editor->Encoding()};
-    if (page.Kind == PageKind::Plain && page.LfLineEnds)
-        out.bytes.truncate(static_cast<qsizetype>(
-            documents::toLfInPlace(out.bytes.data(), static_cast<std::size_t>(out.bytes.size()))));
+    if (page.Kind == PageKind::Plain) {
+        if (!page.OddLineEnds.isEmpty() && out.encoding == page.Editor->Encoding()) {
+            out.bytes = QByteArray::fromStdString(documents::mergeLineEnds(view(page.OddLineEnds), view(out.bytes),
+                                                                           page.LineEnds, isUtf8(out.encoding)));
+        } else {
+            std::string_view append;
+            out.bytes.truncate(static_cast<qsizetype>(documents::toLineFormInPlace(
+                out.bytes.data(), static_cast<std::size_t>(out.bytes.size()), page.LineEnds, append)));
+            out.bytes.append(append.data(), static_cast<qsizetype>(append.size()));
+        }
+    }
     result.error = documents::writeTextFile(page.FileName, out.bytes);
     if (result.error.ok()) {
         remember(slot, page.FileName);
+        // What the file now holds is what the next save keeps.
+        if (page.Kind == PageKind::Plain)
+            keepOddLineEnds(page, out.bytes, out.encoding);
         // The page keeps its encoding until the file is in another one.
         result.movedToUtf8 = out.encoding != page.Editor->Encoding();
         page.Editor->SetEncoding(out.encoding);

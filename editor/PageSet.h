@@ -29,8 +29,8 @@ public:
 
     // Reads the document at path into the slot's editor by its name's kind: a text file as it
     // is, an encrypted document with password (the page takes its kind and password). The page
-    // is unchanged when reading fails; nothing is shown. A text file keeps its line end form
-    // (LF alone, or CR LF) for its saves.
+    // is unchanged when reading fails; nothing is shown. A plain file keeps its line ends for
+    // its saves, so that a page saved unedited gives its bytes back.
     documents::ReadResult read(int slot, const QString &path, const QString &password);
     // Reads the slot's encrypted document again with password.
     documents::ReadResult reread(int slot, const QString &password);
@@ -40,8 +40,9 @@ public:
         bool movedToUtf8 = false; // a plain file moved to UTF-8 to hold the page's text
     };
     // Writes the slot's page to its file in its kind; an encrypted page of the current version
-    // with `cipher`. The page's encoding follows what was written; a plain page read with LF
-    // alone is written with LF.
+    // with `cipher`. The page's encoding follows what was written; a plain page is written in
+    // the line form of its file (LF for a new page, or one made from another kind), and the
+    // lines an edit did not touch keep the file's own line ends.
     WriteResult write(int slot, std::uint8_t cipher);
 
     // What became of the slot's file since the page read or wrote it; None for a page that has

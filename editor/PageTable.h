@@ -3,6 +3,7 @@
 // "already loaded" test. Widgets are referenced, not owned, so the table runs without a window.
 #include "support/documents/Documents.h"
 
+#include <QByteArray>
 #include <QString>
 #include <array>
 
@@ -31,8 +32,12 @@ struct PageRecord {
     // A legacy document (or a block stored uncompressed) cannot tell a wrong password: its page
     // stays read-only until the user confirms the text or enters the password again.
     bool PasswordUnconfirmed = false;
-    // A plain file whose lines end in LF alone is saved so again.
-    bool LfLineEnds = false;
+    // A plain file's line ends, kept for its saves; a new page and a page of another kind
+    // take LF.
+    documents::LineForm LineEnds;
+    // The file's bytes, where its line ends cannot come back from LineEnds alone (mixed line
+    // ends, lone CRs, U+2028): the lines a save has not changed keep them.
+    QByteArray OddLineEnds;
 
     PageRecord() { Bookmarks.fill(-1); }
     bool isFree() const { return FileName.isEmpty(); }

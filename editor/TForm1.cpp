@@ -77,9 +77,10 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setDocumentMode(true);
     // A very long file name takes a tab of bounded width, shortened in its middle; the tab's
-    // hint shows the whole path.
-    PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { max-width: 24em; }"));
+    // hint shows the whole path. Many tabs keep a readable width and the bar scrolls.
+    PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { min-width: 7em; max-width: 24em; }"));
     PageControl1->tabBar()->setElideMode(Qt::ElideMiddle);
+    PageControl1->tabBar()->setUsesScrollButtons(true);
     PageControl1->setVisible(false);
     layout->addWidget(PageControl1, 1);
     layout->addStretch(0);
@@ -358,6 +359,7 @@ void TForm1::setupStatusBar()
             label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
             label->setMinimumWidth(300);
             bar->addWidget(label, 1);
+            label->installEventFilter(this);
         }
         panels_[static_cast<std::size_t>(i)] = label;
     }
@@ -395,6 +397,11 @@ QAction *TForm1::action(const QString &objectName) const { return findChild<QAct
 
 void TForm1::setPanel(int index, const QString &text)
 {
+    if (index == 3) {
+        note_ = text;
+        fitNote();
+        return;
+    }
     QLabel *panel = panels_.at(static_cast<std::size_t>(index));
     panel->setText(text);
     // A fixed panel widens for a text that would be cut off (a caret far down a long page);
@@ -407,7 +414,31 @@ void TForm1::setPanel(int index, const QString &text)
     }
 }
 
-QString TForm1::statusPanel(int index) const { return panels_.at(static_cast<std::size_t>(index))->text(); }
+QString TForm1::statusPanel(int index) const
+{
+    return index == 3 ? note_ : panels_.at(static_cast<std::size_t>(index))->text();
+}
+
+void TForm1::fitNote()
+{
+    // A note that names a file first keeps what it says of the file in view: the path gives
+    // way, shortened in its middle, and the whole note is the panel's hint.
+    QLabel *panel = panels_[3];
+    const QFontMetrics metrics = panel->fontMetrics();
+    const int room = panel->contentsRect().width() - 2 * panel->margin() - 4;
+    QString shown = note_;
+    const qsizetype close = note_.startsWith(QLatin1Char('"')) ? note_.indexOf(QLatin1String("\" "), 1) : -1;
+    if (close > 0 && metrics.horizontalAdvance(note_) > room) {
+        const QString rest = note_.mid(close);
+        const int pathRoom = room - metrics.horizontalAdvance(QLatin1Char('"')) - metrics.horizontalAdvance(rest);
+        shown = QLatin1Char('"')
+              + metrics.elidedText(note_.mid(1, close - 1), Qt::ElideMiddle,
+                                   std::max(pathRoom, 4 * metrics.horizontalAdvance(QLatin1Char('W'))))
+              + rest;
+    }
+    panel->setText(shown);
+    panel->setToolTip(shown == note_ ? QString() : note_);
+}
 
 TRichEdit *TForm1::currentEditor() const
 {
@@ -544,6 +575,9 @@ void TForm1::FormActivate()
         }
         reportLeftCopies();
         emit documentStateChanged();
+        // Once the window and its pages are on screen.
+        if (!textChecksPending_.empty())
+            QTimer::singleShot(0, this, [this] { RunGuarded([this] { askPendingTextChecks(); }); });
     }
     if (TRichEdit *editor = currentEditor(); editor && !Updating()) {
         editor->setFocus();
@@ -610,6 +644,8 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Panel1 && event->type() == QEvent::Resize)
         RunGuarded([this] { Panel1Resize(); });
+    if (watched == panels_[3] && event->type() == QEvent::Resize)
+        fitNote();
     if (event->type() == QEvent::ShortcutOverride && qobject_cast<TRichEdit *>(watched)
         && !editorClaimsShortcut(static_cast<QKeyEvent *>(event))) {
         event->ignore();
@@ -828,6 +864,8 @@ void TForm1::PageControl1Change()
         if (page.isFree() || !page.Editor || page.Sheet != active)
             continue;
         table_.CurrentPage = i;
+        if (!page.isUntitled())
+            shownFolder_ = folderPart(page.FileName);
         SetRulerEnabled(page.Kind != PageKind::Plain);
         Wraptext1->setChecked(page.Editor->WordWrap());
         setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));

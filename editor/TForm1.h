@@ -11,10 +11,12 @@
 #include "support/Prompter.h"
 
 #include <QMainWindow>
+#include <QDir>
 #include <QMimeData>
 #include <QPointer>
 #include <array>
 #include <deque>
+#include <vector>
 #include <memory>
 #include <optional>
 
@@ -295,6 +297,9 @@ private:
     // that cannot be checked needs no confirmation.
     int openDocument(const QString &path, bool addToRecent, const QString &password, bool justWritten);
     void markPasswordUnconfirmed(int slot, bool knownWrong);
+    // "Is the text correct?", with the page in view and the box beside its text.
+    void askTextCorrect(int slot);
+    void askPendingTextChecks();
     // What the message panel shows for such a page.
     static QString readOnlyPageText();
     void reenterPassword(int slot);
@@ -367,6 +372,13 @@ private:
     bool rulerEnabled_ = false;
     bool shown_ = false;
     bool closed_ = false;
+    // Where Save As of a new page starts: the folder of the last page shown that has a file,
+    // else the folder the editor was started in, else the home folder.
+    QString shownFolder_;
+    const QString startFolder_ = QDir::currentPath();
+    QString newFileFolder() const;
+    // Pages opened before the window showed whose text the user has yet to confirm.
+    std::vector<QPointer<QWidget>> textChecksPending_;
     int operations_ = 0;
     std::deque<LoadRequest> handOffQueue_;
     QTimer *handOffTimer_ = nullptr;
@@ -384,6 +396,9 @@ private:
     QWidget *EditPanel = nullptr;
     QMenu *PopupMenu2 = nullptr;
     std::array<QLabel *, 4> panels_{};
+    // The message panel's whole text; the panel may show it with its file name shortened.
+    QString note_;
+    void fitNote();
     QMenu *Edit1 = nullptr;
     QMenu *Search1 = nullptr;
     QMenu *Reopen1 = nullptr;

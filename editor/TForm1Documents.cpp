@@ -212,17 +212,54 @@ void TForm1::markPasswordUnconfirmed(int slot, bool knownWrong)
     PageRecord &page = table_[slot];
     page.PasswordUnconfirmed = true;
     page.Editor->SetReadOnly(true);
-    if (!knownWrong
-        && ConfirmYesNo(QStringLiteral("\"") + page.FileName
-                            + QStringLiteral("\": the password of this document cannot be checked.\n"
-                                             "If the text shown is wrong, so was the password, and saving would "
-                                             "destroy the document.\nIs the text correct?"),
-                        this)) {
-        page.PasswordUnconfirmed = false;
-        page.Editor->SetReadOnly(false);
+    setPanel(3, readOnlyPageText());
+    if (knownWrong)
+        return;
+    // Only the text can tell whether the password was right: the question waits until the
+    // window can show it.
+    if (!Activated) {
+        textChecksPending_.push_back(page.Sheet);
         return;
     }
-    setPanel(3, readOnlyPageText());
+    askTextCorrect(slot);
+}
+
+void TForm1::askTextCorrect(int slot)
+{
+    PageRecord &page = table_[slot];
+    if (PageControl1->indexOf(page.Sheet) >= 0) {
+        PageControl1->setCurrentWidget(page.Sheet);
+        table_.CurrentPage = slot;
+    }
+    raise();
+    QCoreApplication::processEvents();
+    MessageRequest question;
+    question.caption = QStringLiteral("Please Confirm");
+    question.text = QStringLiteral("\"") + page.FileName
+                    + QStringLiteral("\": the password of this document cannot be checked.\n"
+                                     "If the text shown is wrong, so was the password, and saving would "
+                                     "destroy the document.\nIs the text correct?");
+    question.icon = MessageIcon::Question;
+    question.buttons = MessageButtons::YesNo;
+    question.owner = this;
+    question.beside = page.Editor;
+    if (CurrentPrompter().message(question) != MessageAnswer::Yes)
+        return;
+    page.PasswordUnconfirmed = false;
+    page.Editor->SetReadOnly(false);
+    setPanel(3, loadedText(page.FileName, page.Editor->OmittedParts()));
+}
+
+void TForm1::askPendingTextChecks()
+{
+    // A document handed over while the question is up waits for the answer.
+    const Operation operation(*this);
+    const std::vector<QPointer<QWidget>> pending = std::move(textChecksPending_);
+    textChecksPending_.clear();
+    for (const QPointer<QWidget> &sheet : pending)
+        for (int slot = 0; slot < kPageCount; ++slot)
+            if (sheet && table_[slot].Sheet == sheet && !table_[slot].isFree() && table_[slot].PasswordUnconfirmed)
+                askTextCorrect(slot);
 }
 
 QString TForm1::readOnlyPageText()
@@ -610,7 +647,7 @@ QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
     FileDialogRequest request;
     request.kind = FileDialogKind::Save;
     request.caption = QStringLiteral("Save As - File extension is not required");
-    request.folder = start.initialFolder;
+    request.folder = start.initialFolder.isEmpty() ? newFileFolder() : start.initialFolder;
     request.fileName = start.initialName;
     request.filter = filters.join(QStringLiteral(";;"));
     request.filterIndex = start.filterIndex;
@@ -649,25 +686,44 @@ QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
     }
 }
 
+QString TForm1::newFileFolder() const
+{
+    for (const QString &folder : {shownFolder_, startFolder_})
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    return QDir::homePath();
+}
+
 void TForm1::SaveAll1Click()
 {
     const Operation operation(*this);
-    // Each page is saved as the current one; the user's page is current again afterwards.
-    const QPointer<QWidget> userPage = currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
-    const auto restore = qScopeGuard([&] {
-        if (userPage && PageControl1->indexOf(userPage) >= 0) {
-            PageControl1->setCurrentWidget(userPage);
-            PageControl1Change();
+    // A page that fails or is cancelled does not stop the others; the user learns which stay
+    // unsaved, with the page they were on in view again.
+    QStringList unsaved;
+    {
+        // Each page is saved as the current one; the user's page is current again afterwards.
+        const QPointer<QWidget> userPage = currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
+        const auto restore = qScopeGuard([&] {
+            if (userPage && PageControl1->indexOf(userPage) >= 0) {
+                PageControl1->setCurrentWidget(userPage);
+                PageControl1Change();
+            }
+        });
+        for (int i = 0; i < kPageCount; ++i) {
+            PageRecord &page = table_[i];
+            if (page.isFree() || !page.Editor || !page.Editor->Modified())
+                continue;
+            const QString name = page.FileName;
+            PageControl1->setCurrentWidget(page.Sheet);
+            table_.CurrentPage = i;
+            if (!RunGuarded([&] { SaveButtonClick(); }))
+                unsaved << QStringLiteral("\"") + name + QStringLiteral("\"");
         }
-    });
-    for (int i = 0; i < kPageCount; ++i) {
-        PageRecord &page = table_[i];
-        if (page.isFree() || !page.Editor || !page.Editor->Modified())
-            continue;
-        PageControl1->setCurrentWidget(page.Sheet);
-        table_.CurrentPage = i;
-        SaveButtonClick();
     }
+    if (!unsaved.isEmpty())
+        ShowMessage((unsaved.size() == 1 ? QStringLiteral("This page was not saved:\n")
+                                         : QStringLiteral("These pages were not saved:\n"))
+                    + unsaved.join(QLatin1Char('\n')));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -709,8 +765,12 @@ CloseResult TForm1::ClosePage(int slot)
 
 MessageAnswer TForm1::askSaveChanges(int slot)
 {
-    // The page control may be hidden during a window close.
+    // The page control may be hidden during a window close; the page asked about is in view.
     PageControl1->setVisible(true);
+    if (PageControl1->indexOf(table_[slot].Sheet) >= 0) {
+        PageControl1->setCurrentWidget(table_[slot].Sheet);
+        table_.CurrentPage = slot;
+    }
     MessageRequest question;
     question.caption = QStringLiteral("Confimation");
     question.text = QStringLiteral("\"") + table_[slot].FileName + QStringLiteral("\"\n not saved. Save Changes?");
@@ -728,7 +788,8 @@ void TForm1::releasePage(int slot)
     const UpdatingScope updating(*this);
     page.FileName.clear();
     page.PasswordUnconfirmed = false;
-    page.LfLineEnds = false;
+    page.LineEnds = {};
+    page.OddLineEnds.clear();
     if (page.Editor) {
         page.Editor->SetReadOnly(false);
         page.Editor->Clear();

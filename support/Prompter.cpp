@@ -13,7 +13,10 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScopeGuard>
+
+#include <algorithm>
 
 namespace kelpa {
 
@@ -37,6 +40,25 @@ QMessageBox::Icon qtIcon(MessageIcon icon)
 QWidget *ownerOr(QWidget *owner)
 {
     return owner ? owner : MainFormWindow();
+}
+
+// In the lower right of the widget, below its first third; under it when the widget is too
+// low for that; always on the widget's screen.
+void placeBeside(QWidget &box, const QWidget &text)
+{
+    box.adjustSize();
+    const QSize size = box.size();
+    const QRect area(text.mapToGlobal(QPoint(0, 0)), text.size());
+    constexpr int gap = 16;
+    QPoint at(area.right() - size.width() - gap, area.bottom() - size.height() - gap);
+    if (at.y() < area.top() + area.height() / 3)
+        at.setY(area.bottom() + gap);
+    if (const QScreen *screen = text.screen()) {
+        const QRect free = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), free.left(), std::max(free.left(), free.right() - size.width())));
+        at.setY(std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() - size.height())));
+    }
+    box.move(at);
 }
 
 } // namespace
@@ -96,6 +118,8 @@ MessageAnswer DialogPrompter::message(const MessageRequest &request)
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    if (request.beside && request.beside->isVisible())
+        placeBeside(box, *request.beside);
     switch (box.exec()) {
     case QMessageBox::Ok: return MessageAnswer::Ok;
     case QMessageBox::Yes: return MessageAnswer::Yes;
@@ -159,6 +183,9 @@ std::optional<QString> DialogPrompter::password(const PasswordRequest &request)
     if (request.initial) {
         dlg->Password->setText(*request.initial);
         dlg->PasswordChk->setText(*request.initial);
+    } else if (!decode) {
+        // What was typed last, also when it was typed to decode, is offered in both entries.
+        dlg->PasswordChk->setText(dlg->Password->text());
     }
     dlg->setClearOnShow(request.clear);
     if (dlg->ShowModal() != 1)

@@ -24,6 +24,9 @@ struct MessageRequest {
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
     QWidget *owner = nullptr;   // null: the application's main window
+    // A question about this widget's text: the box stands where the text's first lines stay in
+    // view (null: centred on its owner).
+    QWidget *beside = nullptr;
 };
 
 struct InputRequest {

@@ -1,5 +1,6 @@
-// A deciphered text on its way into a page (its lines, what it tells about the password) and a
-// folder entry as the safe writer reads names beside its target. Stops on a broken promise.
+// A deciphered text on its way into a page (its lines, what it tells about the password), a plain
+// file's line ends written back from its page, and a folder entry as the safe writer reads names
+// beside its target. Stops on a broken promise.
 #include "platform/safefile/SafeFile.h"
 #include "support/documents/DocumentCore.h"
 
@@ -8,6 +9,56 @@
 #include <string_view>
 
 using namespace kelpa::documents;
+
+namespace {
+
+// The file's lines as a page holds them, each ended by CR LF; one empty line writes nothing.
+std::string pageOf(std::string_view file, bool utf8)
+{
+    std::string page;
+    std::size_t start = 0;
+    std::size_t lines = 0;
+    for (std::size_t i = 0; i < file.size();) {
+        std::size_t n = 0;
+        if (file[i] == '\r')
+            n = i + 1 < file.size() && file[i + 1] == '\n' ? 2 : 1;
+        else if (file[i] == '\n' || file[i] == '\v')
+            n = 1;
+        else if (utf8 && file.substr(i, 2) == "\xE2\x80" && i + 2 < file.size()
+                 && (file[i + 2] == '\xA8' || file[i + 2] == '\xA9'))
+            n = 3;
+        if (n == 0) {
+            ++i;
+            continue;
+        }
+        page.append(file.substr(start, i - start)).append("\r\n");
+        ++lines;
+        i += n;
+        start = i;
+    }
+    if (start < file.size()) {
+        page.append(file.substr(start)).append("\r\n");
+        ++lines;
+    }
+    return lines == 1 && page == "\r\n" ? std::string() : page;
+}
+
+// An unedited page gives its file back; an edited one (its middle line dropped) writes without
+// failing.
+void lineEnds(std::string_view file, bool utf8)
+{
+    const LineForm form = lineFormOf(file);
+    const std::string page = pageOf(file, utf8);
+    if (mergeLineEnds(file, page, form, utf8) != file)
+        std::abort();
+    if (keepsBytes(file, form, utf8) && withLineForm(page, form) != file)
+        std::abort();
+    const std::size_t middle = page.find("\r\n", page.size() / 2);
+    if (middle != std::string::npos)
+        mergeLineEnds(file, page.substr(0, page.size() / 2) + page.substr(middle + 2), form, utf8);
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -22,6 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             std::abort();
     if (asLines(lines) != lines)
         std::abort();
+    lineEnds(text, true);
+    lineEnds(text, false);
     passwordCheck(DocumentKind::Legacy, 0, text);
     fitsLegacy(text);
 

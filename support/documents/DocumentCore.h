@@ -38,16 +38,36 @@ inline constexpr std::string_view ExchangeFileName = "~t.dat";
 // string list hands it on.
 std::string asLines(std::string_view bytes);
 
-// The line end of a plain file, kept when it is saved: scripts and diffs take LF alone. A file
-// whose first line ends in a lone LF is an LF file; any other (CR LF, CR, no line end at all,
-// a new page) is written with CR LF.
-enum class LineEnd { CrLf, Lf };
-LineEnd lineEndOf(std::string_view bytes);
-// Text whose lines end in CR LF (as asLines gives it) with every CR LF made `lineEnd`.
-std::string withLineEnd(std::string_view crLfText, LineEnd lineEnd);
-// The same for LF, in place (a page of hundreds of megabytes has no room for a copy); returns
-// the text's new size.
-std::size_t toLfInPlace(char *crLfText, std::size_t size);
+// The line form of a plain file, kept when it is saved, so that a page saved unedited gives the
+// file's own bytes back. A new page, and a file with no line end at all, take LF, the
+// platform's line end.
+enum class LineEnd { CrLf, Lf, Cr };
+enum class FinalLineEnd {
+    Present,   // the last line ends in a line end (a file of one line end: one empty line)
+    Absent,    // the last line has none
+    AfterText, // a new page: a line end after a last line that holds text
+};
+struct LineForm {
+    LineEnd lineEnd = LineEnd::Lf; // the file's most common line end
+    FinalLineEnd finalLineEnd = FinalLineEnd::AfterText;
+    bool operator==(const LineForm &) const = default;
+};
+LineForm lineFormOf(std::string_view bytes);
+// Whether a page holding these bytes, written in `form`, gives them back: every line end is the
+// form's own, and no character that a page holds as a line break (a vertical tab; U+2028 and
+// U+2029 when the bytes are UTF-8) is in the text.
+bool keepsBytes(std::string_view bytes, const LineForm &form, bool utf8);
+// A page's lines, each ended by CR LF as a page writes them (the last may have none: an empty
+// page), written in `form`.
+std::string withLineForm(std::string_view crLfText, const LineForm &form);
+// The same in place, where the text only shrinks (a page of hundreds of megabytes has no room
+// for a copy); returns the text's new size, and in `append` the line end still to be added (an
+// empty page whose file was one line end), else nothing.
+std::size_t toLineFormInPlace(char *crLfText, std::size_t size, const LineForm &form, std::string_view &append);
+// The page's lines (as for withLineForm) written over the file's bytes, where those cannot come
+// back from the form alone (keepsBytes is false): the lines before and after the edited ones keep
+// the file's own line ends and characters; the edited lines take the form's line end.
+std::string mergeLineEnds(std::string_view fileBytes, std::string_view crLfText, const LineForm &form, bool utf8);
 
 // What a deciphered text tells about its password; compressionId: the block's, as the engine
 // read it (ignored for legacy documents).

@@ -64,6 +64,7 @@ MessageAnswer ScriptedPrompter::message(const MessageRequest &request)
 {
     Shown s{Shown::Kind::Message, request.caption, request.text, request.icon, request.buttons,
             FileDialogKind::Open, QString(), request.owner};
+    s.beside = request.beside;
     record(s);
     if (!messageAnswers_.empty()) {
         const MessageAnswer a = messageAnswers_.front();

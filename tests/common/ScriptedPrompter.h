@@ -29,6 +29,8 @@ public:
         PasswordMode passwordMode = PasswordMode::Decode;
         // A font dialog: the font it opens on.
         QFont font{};
+        // A message about a widget's text (MessageRequest::beside).
+        QWidget *beside = nullptr;
     };
 
     void answer(MessageAnswer a) { messageAnswers_.push_back(a); }

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using namespace kelpa::documents;
 
 TEST(DocumentCore, LinesEndInCrLf)
@@ -22,31 +25,143 @@ TEST(DocumentCore, LinesEndInCrLf)
         EXPECT_EQ(asLines(in), out) << in;
 }
 
-TEST(DocumentCore, PlainFilesKeepTheirLineEnds)
+TEST(DocumentCore, LineFormOfAFile)
 {
+    using F = FinalLineEnd;
     struct Case {
         std::string read;
-        LineEnd lineEnd;
+        LineForm form;
     };
     const Case cases[] = {
-        {"", LineEnd::CrLf},          {"one line", LineEnd::CrLf},  {"a\r\nb\n", LineEnd::CrLf},
-        {"a\nb\r\n", LineEnd::Lf}, {"\n", LineEnd::Lf},          {"a\rb\n", LineEnd::CrLf},
+        {"", {LineEnd::Lf, F::AfterText}},
+        {"one line", {LineEnd::Lf, F::Absent}},
+        {"\n", {LineEnd::Lf, F::Present}},
+        {"a\nb\r\n", {LineEnd::Lf, F::Present}},
+        {"a\r\nb\r\nc\n", {LineEnd::CrLf, F::Present}},
+        {"a\rb\r", {LineEnd::Cr, F::Present}},
+        {"a\rb\n", {LineEnd::Lf, F::Present}},
+        {"a\r\nb", {LineEnd::CrLf, F::Absent}},
+        {"\r", {LineEnd::Cr, F::Present}},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(lineEndOf(c.read), c.lineEnd) << c.read;
-    const std::pair<std::string, std::string> written[] = {
-        {"a\r\nb\r\n", "a\nb\n"},
-        {"\r\n\r\n", "\n\n"},
-        {"lone\r and \r\n", "lone\r and \n"},
-        {"", ""},
-        {"\r", "\r"},
-        {"end\r", "end\r"},
-        {"\r\r\n\r", "\r\n\r"},
-        {"x\r\n\ry\r\nz", "x\n\ry\nz"},
+        EXPECT_EQ(lineFormOf(c.read), c.form) << c.read;
+}
+
+TEST(DocumentCore, PageLinesWrittenInALineForm)
+{
+    using F = FinalLineEnd;
+    struct Case {
+        std::string crLf;
+        LineForm form;
+        std::string written;
     };
-    for (const auto &[crLf, lf] : written) {
-        EXPECT_EQ(withLineEnd(crLf, LineEnd::Lf), lf) << crLf;
-        EXPECT_EQ(withLineEnd(crLf, LineEnd::CrLf), crLf) << crLf;
+    const Case cases[] = {
+        {"a\r\nb\r\n", {LineEnd::Lf, F::Present}, "a\nb\n"},
+        {"a\r\nb\r\n", {LineEnd::CrLf, F::Present}, "a\r\nb\r\n"},
+        {"a\r\nb\r\n", {LineEnd::Cr, F::Present}, "a\rb\r"},
+        {"a\r\nb\r\n", {LineEnd::Lf, F::Absent}, "a\nb"},
+        {"a\r\nb\r\n", {LineEnd::CrLf, F::Absent}, "a\r\nb"},
+        {"a\r\nb\r\n", {LineEnd::Cr, F::AfterText}, "a\rb\r"},
+        {"\r\n\r\n", {LineEnd::Lf, F::Present}, "\n\n"},
+        // An empty page: nothing, or the one line end of its file.
+        {"", {LineEnd::Lf, F::AfterText}, ""},
+        {"", {LineEnd::Lf, F::Absent}, ""},
+        {"", {LineEnd::CrLf, F::Present}, "\r\n"},
+        {"\xEF\xBB\xBF", {LineEnd::Lf, F::Present}, "\xEF\xBB\xBF\n"},
+        // A CR that ends no line stays.
+        {"lone\r and \r\n", {LineEnd::Lf, F::Present}, "lone\r and \n"},
+        {"\r\r\n\r", {LineEnd::Lf, F::AfterText}, "\r\n\r"},
+        {"x\r\n\ry\r\nz", {LineEnd::Cr, F::AfterText}, "x\r\ry\rz"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(withLineForm(c.crLf, c.form), c.written) << c.crLf;
+}
+
+// A file read into a page and written by it: every line ended by CR LF; a break after the last
+// line starts no new one, and a page of one empty line writes nothing.
+std::string pageOf(std::string_view file, bool utf8)
+{
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < file.size();) {
+        std::size_t n = 0;
+        if (file[i] == '\r')
+            n = i + 1 < file.size() && file[i + 1] == '\n' ? 2 : 1;
+        else if (file[i] == '\n' || file[i] == '\v')
+            n = 1;
+        else if (utf8 && file.substr(i, 2) == "\xE2\x80" && i + 2 < file.size() && (file[i + 2] == '\xA8' || file[i + 2] == '\xA9'))
+            n = 3;
+        if (n == 0) {
+            ++i;
+            continue;
+        }
+        lines.push_back(file.substr(start, i - start));
+        i += n;
+        start = i;
+    }
+    if (start < file.size())
+        lines.push_back(file.substr(start));
+    if (lines.size() == 1 && lines[0].empty())
+        return {};
+    std::string page;
+    for (std::string_view line : lines)
+        page.append(line).append("\r\n");
+    return page;
+}
+
+TEST(DocumentCore, UneditedPagesGiveTheFileBack)
+{
+    const std::string files[] = {
+        "",
+        "\n",
+        "\r\n",
+        "a\nb",
+        "a\nb\n",
+        "a\r\nb\r\n",
+        "cr\ronly\r",
+        "lf\nwith a lone\rcr\n",
+        "mixed\r\nline\nends\r\n\n",
+        "json \"\xE2\x80\xA8\" and \"\xE2\x80\xA9\"\n",
+        "tab\vbed\n",
+        "\xEF\xBB\xBF" "marked\r\n",
+        "no end\r\nat\r",
+    };
+    for (const std::string &file : files) {
+        const LineForm form = lineFormOf(file);
+        const std::string page = pageOf(file, true);
+        if (keepsBytes(file, form, true)) {
+            EXPECT_EQ(withLineForm(page, form), file) << file;
+        }
+        EXPECT_EQ(mergeLineEnds(file, page, form, true), file) << file;
+    }
+    // Only text in UTF-8 holds U+2028: in Windows-1252 its three bytes are characters.
+    const std::string bytes = "a\xE2\x80\xA8z\n";
+    EXPECT_FALSE(keepsBytes(bytes, lineFormOf(bytes), true));
+    EXPECT_TRUE(keepsBytes(bytes, lineFormOf(bytes), false));
+    EXPECT_EQ(withLineForm(pageOf(bytes, false), lineFormOf(bytes)), bytes);
+}
+
+TEST(DocumentCore, EditsChangeOnlyTheLinesEdited)
+{
+    struct Case {
+        const char *what;
+        std::string file;
+        std::string page; // the edited page's lines
+        std::string written;
+    };
+    const Case cases[] = {
+        {"a line added in the middle", "one\r\ntwo\nthree\r\n", "one\r\nnew\r\ntwo\r\nthree\r\n",
+         "one\r\nnew\r\ntwo\nthree\r\n"},
+        {"the first line changed", "one\ntwo\r\nthree\n", "ONE\r\ntwo\r\nthree\r\n", "ONE\ntwo\r\nthree\n"},
+        {"a lone CR kept by an edit elsewhere", "a\rb\nc\n", "a\r\nb\r\nC\r\n", "a\rb\nC\n"},
+        {"U+2028 kept by an edit elsewhere", "x\xE2\x80\xA8y\nz\n", "x\r\ny\r\nz!\r\n", "x\xE2\x80\xA8y\nz!\n"},
+        {"a line added at an open end", "a\r\nb\nc", "a\r\nb\r\nc\r\nd\r\n", "a\r\nb\nc\nd"},
+        {"the open last line deleted", "a\nb\r\nc", "a\r\nb\r\n", "a\nb"},
+        {"every line deleted", "\r\n\n\n", "", "\r\n"},
+    };
+    for (const Case &c : cases) {
+        const LineForm form = lineFormOf(c.file);
+        EXPECT_EQ(mergeLineEnds(c.file, c.page, form, true), c.written) << c.what;
     }
 }
 

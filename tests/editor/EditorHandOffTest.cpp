@@ -126,7 +126,7 @@ TEST_F(HandOffTest, PathHandedWhileABoxIsUpWaitsForTheOperationToEnd)
              form->action("Saveas1")->trigger();
          },
          [this] {
-             EXPECT_EQ(fileBytes(path("named.txt")), "saved as\r\n");
+             EXPECT_EQ(fileBytes(path("named.txt")), "saved as\n");
              EXPECT_TRUE(isOpen(path("named.txt")));
          }},
     };

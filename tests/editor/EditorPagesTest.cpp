@@ -57,6 +57,27 @@ TEST_F(EditorTest, SixteenPagesAreTheLimit)
     EXPECT_EQ(openCount(), 16);
 }
 
+TEST_F(EditorTest, SixteenTabsKeepTheirNamesReadable)
+{
+    start();
+    form->ClosePage(0);
+    for (int i = 0; i < kPageCount; ++i) {
+        const QString name = path(QStringLiteral("notes-%1.txt").arg(i, 2, 10, QLatin1Char('0')));
+        writeFile(name, "x\n");
+        ASSERT_GE(form->OpenDocument(name, true, {}), 0);
+    }
+    pump();
+    QTabBar *bar = form->pageControl()->tabBar();
+    ASSERT_EQ(bar->count(), kPageCount);
+    // Room for the name but for its extension, whatever the window's width: the bar scrolls.
+    const int readable = bar->fontMetrics().horizontalAdvance(QStringLiteral("notes-00"));
+    for (int i = 0; i < bar->count(); ++i) {
+        EXPECT_GE(bar->tabRect(i).width(), readable) << i;
+        EXPECT_EQ(bar->tabToolTip(i), path(QStringLiteral("notes-%1.txt").arg(i, 2, 10, QLatin1Char('0'))));
+    }
+    EXPECT_TRUE(bar->usesScrollButtons());
+}
+
 TEST_F(EditorTest, OpenGoesIntoTheLowestFreeSlot)
 {
     start();

@@ -2,6 +2,7 @@
 #include "EditorFixture.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QTabBar>
 #include <QToolButton>
 #include <csignal>
@@ -132,6 +133,36 @@ TEST_F(EditorTest, PlainFilesAreSavedInTheEncodingTheyCameIn)
               ("\"" + path("new.txt") + "\" has been saved in UTF-8, as Windows-1252 cannot hold its text").toStdString());
 }
 
+TEST_F(EditorTest, UneditedPlainFilesAreSavedByteForByte)
+{
+    start();
+    struct Case { const char *name; QByteArray bytes; };
+    const Case cases[] = {
+        {"u2028.json", "{\"a\": \"\xE2\x80\xA8\xE2\x80\xA9\"}\n"},
+        {"no-final-line-end.txt", "a\nb"},
+        {"one-line-end.txt", "\n"},
+        {"one-crlf.txt", "\r\n"},
+        {"cr-only.txt", "one\rtwo\rthree\r"},
+        {"lone-cr.txt", "one\ntw\ro\nthree\n"},
+        {"mixed.txt", "a\r\nb\nc\r\nd\n\n"},
+        {"vertical-tab.txt", "a\vb\n"},
+        {"empty.txt", ""},
+        {"marked.txt", "\xEF\xBB\xBF" "caf\xC3\xA9\r\n"},
+        {"windows-1252.txt", "caf\xE9\r\nna\xEFve"},
+    };
+    for (const Case &c : cases) {
+        writeFile(path(c.name), c.bytes);
+        const int slot = form->OpenDocument(path(c.name), true, {});
+        ASSERT_GE(slot, 0) << c.name;
+        ASSERT_TRUE(form->SavePage(slot)) << c.name;
+        EXPECT_EQ(fileBytes(path(c.name)).toHex().toStdString(), c.bytes.toHex().toStdString()) << c.name;
+        // And once more, from what the first save wrote.
+        ASSERT_TRUE(form->SavePage(slot)) << c.name;
+        EXPECT_EQ(fileBytes(path(c.name)).toHex().toStdString(), c.bytes.toHex().toStdString()) << c.name;
+        form->ClosePage(slot);
+    }
+}
+
 TEST_F(EditorTest, PlainFilesKeepTheirLineEnds)
 {
     start();
@@ -139,8 +170,12 @@ TEST_F(EditorTest, PlainFilesKeepTheirLineEnds)
     const Case cases[] = {
         {"lf.txt", "#!/bin/sh\necho a\n", "#!/bin/sh\necho a\nadded\n"},
         {"crlf.txt", "one\r\ntwo\r\n", "one\r\ntwo\r\nadded\r\n"},
-        {"lf-last-line-open.txt", "x\ny", "x\ny\nadded\n"},
-        {"single-line.txt", "x", "x\r\nadded\r\n"},
+        {"cr.txt", "one\rtwo\r", "one\rtwo\radded\r"},
+        {"lf-last-line-open.txt", "x\ny", "x\ny\nadded"},
+        {"single-line.txt", "x", "x\nadded"},
+        {"mixed.txt", "a\r\nb\nc\n", "a\r\nb\nc\nadded\n"},
+        {"lone-cr.txt", "a\rb\nc\n", "a\rb\nc\nadded\n"},
+        {"u2028.txt", "a\xE2\x80\xA8" "b\n", "a\xE2\x80\xA8" "b\nadded\n"},
     };
     for (const Case &c : cases) {
         writeFile(path(c.name), c.before);
@@ -149,23 +184,33 @@ TEST_F(EditorTest, PlainFilesKeepTheirLineEnds)
         editor(slot)->SetSelStart(editor(slot)->TextLength());
         editor(slot)->SetSelText(QStringLiteral("\nadded"));
         ASSERT_TRUE(form->SavePage(slot)) << c.name;
-        EXPECT_EQ(fileBytes(path(c.name)).toStdString(), c.after.toStdString()) << c.name;
+        EXPECT_EQ(fileBytes(path(c.name)).toHex().toStdString(), c.after.toHex().toStdString()) << c.name;
         // Save As keeps them too.
         prompter.answerFile(path(QStringLiteral("copy-") + c.name), 3);
         form->action("Saveas1")->trigger();
-        EXPECT_EQ(fileBytes(path(QStringLiteral("copy-") + c.name)).toStdString(), c.after.toStdString()) << c.name;
+        EXPECT_EQ(fileBytes(path(QStringLiteral("copy-") + c.name)).toHex().toStdString(), c.after.toHex().toStdString())
+            << c.name;
     }
-    // A slot used again for a new page writes CR LF.
+    // A slot used again for a new page, and a rich page saved as plain text, write LF.
     for (int slot = 0; slot < 16; ++slot)
         if (!page(slot).isFree())
             form->ClosePage(slot);
     form->NewPage(NewPageKind::Plain);
     const int fresh = form->CurrentPage();
     ASSERT_GE(fresh, 0);
-    editor(fresh)->SetText("a\nb");
-    prompter.answerFile(path("new.txt"), 3);
+    editor(fresh)->SetText("echo hi\nexit");
+    prompter.answerFile(path("new.sh"), 3);
+    prompter.answer(MessageAnswer::No); // no ".txt"
     form->action("Saveas1")->trigger();
-    EXPECT_EQ(fileBytes(path("new.txt")).toStdString(), "a\r\nb\r\n");
+    EXPECT_EQ(fileBytes(path("new.sh")).toStdString(), "echo hi\nexit\n");
+    for (const char *rich : {"crlf.rtf", "lf.rtf"}) {
+        writeFile(path(rich), std::string_view(rich) == "crlf.rtf" ? "{\\rtf1 one\\par\r\ntwo}\r\n" : "{\\rtf1 one\\par\ntwo}\n");
+        ASSERT_GE(form->OpenDocument(path(rich), true, {}), 0) << rich;
+        const QString plain = path(QStringLiteral("%1.txt").arg(rich));
+        prompter.answerFile(plain, 3);
+        form->action("Saveas1")->trigger();
+        EXPECT_EQ(fileBytes(plain).toStdString(), "one\ntwo\n") << rich;
+    }
 }
 
 TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
@@ -359,7 +404,8 @@ TEST_F(EditorTest, SaveAsMatrixOfFiltersAndExtensionQuestion)
             EXPECT_EQ(form->pages().findLoaded(oldName), -1) << c.what;
             const QByteArray bytes = fileBytes(path(c.expectedFile));
             if (c.filter == 3 || c.filter == 4) {
-                EXPECT_EQ(bytes, "Matrix text\r\n") << c.what;
+                // New pages and pages of another kind made plain take LF.
+                EXPECT_EQ(bytes, "Matrix text\n") << c.what;
             }
             if (c.filter == 5) {
                 std::string version;
@@ -428,7 +474,12 @@ TEST_F(EditorTest, SaveAsAsksBeforeTheAddedExtensionReplacesAFile)
 
 TEST_F(EditorTest, SaveAsDialogStartsWithTheNameFolderAndFilterOfThePage)
 {
+    // New pages start in the folder the editor was started in (no page with a file shown yet).
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(folder);
+    const QString startedIn = QDir::currentPath();
     start();
+    QDir::setCurrent(before);
     writeFile(path("notes.txt"), "notes\r\n");
     writeFile(path("letter.rtf"), "{\\rtf1 letter}");
     // Long enough to be compressed, so that the password is checked.
@@ -436,9 +487,9 @@ TEST_F(EditorTest, SaveAsDialogStartsWithTheNameFolderAndFilterOfThePage)
     writeDocument(path("old.eco"), "pw", "{\\rtf1 old}", TOBRINEngine::CipherLegacy);
     struct Case { const char *what; std::function<void()> open; const char *fileName; QString folder; int filter; };
     const std::vector<Case> cases = {
-        {"new plain page", [&] { form->NewPage(NewPageKind::Plain); }, "Untitled.txt", {}, 3},
-        {"new rich page", [&] { form->NewPage(NewPageKind::Rich); }, "Untitled.rtf", {}, 2},
-        {"new encrypted page", [&] { form->NewPage(NewPageKind::Encrypted); }, "Untitled.eco", {}, 1},
+        {"new plain page", [&] { form->NewPage(NewPageKind::Plain); }, "Untitled.txt", startedIn, 3},
+        {"new rich page", [&] { form->NewPage(NewPageKind::Rich); }, "Untitled.rtf", startedIn, 2},
+        {"new encrypted page", [&] { form->NewPage(NewPageKind::Encrypted); }, "Untitled.eco", startedIn, 1},
         {"plain file", [&] { form->OpenDocument(path("notes.txt"), true, {}); }, "notes.txt", folder, 3},
         {"rich file", [&] { form->OpenDocument(path("letter.rtf"), true, {}); }, "letter.rtf", folder, 2},
         {"encrypted document", [&] { form->OpenDocument(path("vault.eco"), true, "pw"); }, "vault.eco", folder, 1},
@@ -463,6 +514,52 @@ TEST_F(EditorTest, SaveAsDialogStartsWithTheNameFolderAndFilterOfThePage)
         EXPECT_EQ(dialog.filter.split(";;").size(), 5) << c.what;
         EXPECT_TRUE(dialog.filter.split(";;").value(2).startsWith("Plain Text File (*.TXT)")) << c.what;
     }
+}
+
+TEST_F(EditorTest, SaveAsOfANewPageStartsInAFolderOfTheUser)
+{
+    // The folder the editor was started in, as long as no page with a file was shown.
+    kelpa::test::TempDir startedInDir;
+    const QString startedIn = QString::fromStdString(startedInDir.path().string());
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(startedIn);
+    start();
+    QDir::setCurrent(before);
+    const auto saveAsFolder = [&] {
+        prompter.clear();
+        form->action("Saveas1")->trigger(); // cancelled
+        return prompter.shown().empty() ? QString() : QDir(prompter.shown()[0].folder).absolutePath();
+    };
+    EXPECT_EQ(saveAsFolder(), QDir(startedIn).absolutePath());
+    // Then the folder of the page shown.
+    QDir(folder).mkdir(QStringLiteral("work"));
+    writeFile(path("work/a.txt"), "a\n");
+    ASSERT_GE(form->OpenDocument(path("work/a.txt"), true, {}), 0);
+    pump();
+    form->NewPage(NewPageKind::Plain);
+    EXPECT_EQ(saveAsFolder(), QDir(path("work")).absolutePath());
+}
+
+TEST_F(EditorTest, SavedNoteShowsItsEndInANarrowWindow)
+{
+    start();
+    form->resize(700, 500);
+    pump();
+    const QString name = path(QStringLiteral("a folder with a rather long name/and another one inside it/notes.txt"));
+    QDir().mkpath(QFileInfo(name).path());
+    writeFile(name, "caf\xe9\n");
+    const int slot = form->OpenDocument(name, true, {});
+    ASSERT_GE(slot, 0);
+    editor(slot)->SetSelText(QStringLiteral("\u03a9"));
+    ASSERT_TRUE(form->SavePage(slot));
+    pump();
+    const QString note = "\"" + name + "\" has been saved in UTF-8, as Windows-1252 cannot hold its text";
+    EXPECT_EQ(form->statusPanel(3), note);
+    auto *panel = form->findChild<QLabel *>(QStringLiteral("StatusPanel3"));
+    ASSERT_TRUE(panel);
+    EXPECT_TRUE(panel->text().endsWith("\" has been saved in UTF-8, as Windows-1252 cannot hold its text"));
+    EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width());
+    EXPECT_EQ(panel->toolTip(), note) << "the whole note is the panel's hint";
 }
 
 TEST_F(EditorTest, CancelledSaveAsDialogChangesNothing)
@@ -602,6 +699,56 @@ TEST_F(EditorTest, ClosePromptsOnSeveralModifiedPages)
     EXPECT_EQ(fileBytes(path("c.txt")), "old\r\n");
 }
 
+TEST_F(EditorTest, CloseQuestionsShowThePageTheyAskAbout)
+{
+    start();
+    form->ClosePage(0);
+    for (const char *n : {"a.txt", "b.txt", "c.txt"}) {
+        writeFile(path(n), "old\n");
+        const int slot = form->OpenDocument(path(n), true, {});
+        if (std::string_view(n) != "b.txt") {
+            editor(slot)->SetText(QStringLiteral("new %1").arg(n));
+            editor(slot)->SetModified(true);
+        }
+    }
+    // The user is on the unmodified page b.
+    form->pageControl()->setCurrentWidget(page(form->pages().findLoaded(path("b.txt"))).Sheet);
+    pump();
+    for (const char *how : {"Close All", "window close"}) {
+        SCOPED_TRACE(how);
+        prompter.clear();
+        QStringList inView;
+        prompter.onShown([&](const kelpa::ScriptedPrompter::Shown &) {
+            pump(20);
+            for (int slot = 0; slot < 16; ++slot)
+                if (!page(slot).isFree() && form->pageControl()->currentWidget() == page(slot).Sheet
+                    && page(slot).Sheet->isVisible())
+                    inView << page(slot).FileName;
+        });
+        prompter.answer(MessageAnswer::Cancel);
+        if (std::string_view(how) == "Close All")
+            form->action("Closeall1")->trigger();
+        else
+            EXPECT_FALSE(form->close());
+        prompter.onShown({});
+        ASSERT_EQ(prompter.messages().size(), 1u);
+        EXPECT_EQ(prompter.messages()[0].text, "\"" + path("a.txt") + "\"\n not saved. Save Changes?");
+        EXPECT_EQ(inView, QStringList{path("a.txt")});
+    }
+    // Asked about c after No for a.
+    prompter.clear();
+    QStringList inView;
+    prompter.onShown([&](const kelpa::ScriptedPrompter::Shown &) {
+        pump(20);
+        inView << form->pages()[form->CurrentPage()].FileName;
+    });
+    prompter.answer(MessageAnswer::No);
+    prompter.answer(MessageAnswer::Cancel);
+    form->action("Closeall1")->trigger();
+    prompter.onShown({});
+    EXPECT_EQ(inView, QStringList({path("a.txt"), path("c.txt")}));
+}
+
 TEST_F(EditorTest, CancelledWindowCloseShowsTheCurrentTab)
 {
     start();
@@ -698,6 +845,38 @@ TEST_F(EditorTest, SaveAllSavesEveryModifiedPage)
     EXPECT_EQ(fileBytes(path("b.txt")), "b\r\n");
     EXPECT_EQ(fileBytes(path("c.txt")), "changed\r\n");
     EXPECT_TRUE(prompter.shown().empty());
+}
+
+TEST_F(EditorTest, SaveAllGoesOnPastAPageThatIsNotSavedAndSaysWhich)
+{
+    start();
+    form->ClosePage(0);
+    for (const char *n : {"a.txt", "b.txt", "c.txt"})
+        writeFile(path(n), "old\n");
+    for (const char *n : {"a.txt", "b.txt", "c.txt"}) {
+        const int slot = form->OpenDocument(path(n), true, {});
+        // b's text is too long for the files this process may write.
+        editor(slot)->SetText(std::string_view(n) == "b.txt" ? QString(4000, QLatin1Char('b')) : QStringLiteral("new"));
+        editor(slot)->SetModified(true);
+    }
+    form->NewPage(NewPageKind::Plain);
+    const int untitled = form->CurrentPage();
+    editor(untitled)->SetText("draft");
+    editor(untitled)->SetModified(true);
+    const QString untitledName = page(untitled).FileName;
+    {
+        FileSizeLimit limit(64);
+        prompter.answer(MessageAnswer::No); // try b again?
+        // no file answer: the untitled page's Save As is cancelled
+        form->action("SaveAll1")->trigger();
+    }
+    EXPECT_EQ(fileBytes(path("a.txt")), "new\n");
+    EXPECT_EQ(fileBytes(path("b.txt")), "old\n");
+    EXPECT_EQ(fileBytes(path("c.txt")), "new\n") << "the page after the failed one is saved";
+    EXPECT_TRUE(editor(form->pages().findLoaded(path("b.txt")))->Modified());
+    EXPECT_TRUE(editor(untitled)->Modified());
+    EXPECT_TRUE(shownMessage("These pages were not saved:\n\"" + path("b.txt") + "\"\n\"" + untitledName + "\""));
+    EXPECT_EQ(form->CurrentPage(), untitled) << "the page the user was on stays current";
 }
 
 TEST_F(EditorTest, LegacyPageTooLongForItsKindIsNotSaved)

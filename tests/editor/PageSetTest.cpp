@@ -55,7 +55,8 @@ TEST(PageSet, EachKindIsReadIntoThePageAndWrittenBack)
         QByteArray text;
     };
     const Case cases[] = {
-        {"plain.txt", PageKind::Plain, true, "caf\xe9\r\nline two\r\n"},
+        // A page that no file was read into writes LF, the line end of new files.
+        {"plain.txt", PageKind::Plain, true, "caf\xe9\nline two\n"},
         {"rich.rtf", PageKind::Rich, false, "{\\rtf1 rich\\par}"},
         {"doc.eco", PageKind::Encrypted, false, QByteArray("{\\rtf1 secret\\par}\r\n").repeated(30)},
     };

@@ -351,6 +351,8 @@ TEST(PasswordDialog, ReachedThroughTheDialogPrompter)
     };
     const Case cases[] = {
         {"decode", PasswordMode::Decode, nullptr, true, "secret", false, ""},
+        // In both entries, so that OK takes it as it is.
+        {"encode after a decode offers what was typed last", PasswordMode::Encode, nullptr, false, "", true, "secret"},
         {"encode offers what was typed last", PasswordMode::Encode, nullptr, false, "next", true, "secret"},
         {"encode with a given text, cancelled", PasswordMode::Encode, "given", false, nullptr, true, "given"},
         {"emptying wins", PasswordMode::Encode, "given", true, "x", true, ""},
@@ -364,24 +366,38 @@ TEST(PasswordDialog, ReachedThroughTheDialogPrompter)
         request.clear = c.clear;
         bool encodeShown = false;
         QString prefill;
+        QString confirmationPrefill;
+        const QString typed = c.typed && *c.typed ? QString::fromUtf8(c.typed) : QString::fromUtf8(c.prefill);
         QTimer::singleShot(0, &dlg, [&] {
             encodeShown = dlg.PasswordChk->isVisible();
             prefill = dlg.Password->text();
+            confirmationPrefill = dlg.PasswordChk->text();
             if (!c.typed) {
                 dlg.CancelBtn->click();
                 return;
             }
-            dlg.Password->setText(QString::fromUtf8(c.typed));
-            dlg.PasswordChk->setText(QString::fromUtf8(c.typed));
+            if (*c.typed) {
+                // As a user types: into the entries shown.
+                dlg.Password->setText(typed);
+                if (encodeShown)
+                    dlg.PasswordChk->setText(typed);
+            } else if (dlg.Password->text() != dlg.PasswordChk->text()) {
+                dlg.CancelBtn->click(); // OK would only say that the entries differ
+                return;
+            }
+            // Nothing typed: OK takes what the entries hold.
             dlg.OKBtn->click();
         });
         const std::optional<QString> result = prompter.password(request);
         EXPECT_EQ(result.has_value(), c.typed != nullptr);
         if (c.typed && result) {
-            EXPECT_EQ(*result, QString::fromUtf8(c.typed));
+            EXPECT_EQ(*result, typed);
         }
         EXPECT_EQ(encodeShown, c.encodeShown);
         EXPECT_EQ(prefill, QString::fromUtf8(c.prefill));
+        if (c.encodeShown) {
+            EXPECT_EQ(confirmationPrefill, QString::fromUtf8(c.prefill));
+        }
         EXPECT_TRUE(dlg.isEncodeMode()) << "the dialog rests in encode mode";
     }
 }
