@@ -117,6 +117,7 @@ TForm1::~TForm1()
 {
     // Tabs that go with the window report no page changes to a half-destroyed window.
     PageControl1->disconnect(this);
+    letRunningBatchesGo();
     destroyPages();
 }
 
