@@ -397,7 +397,7 @@ void TForm1::Deleteline1Click()
 void TForm1::Separatorlinelength1Click()
 {
     InputRequest request;
-    request.caption = EscapeMenuCaption(Separatorlinelength1->text());
+    request.caption = MenuCaptionText(Separatorlinelength1->text());
     request.prompt = QStringLiteral("Please enter the width of the separator line (characters)");
     request.initial = QString::number(settings_.separatorLength);
     request.owner = this;

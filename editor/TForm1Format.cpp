@@ -81,6 +81,7 @@ void TForm1::setupFontsPanel()
     FontSize->setFixedWidth(FontSize->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + FontSize->GetButtonWidth() + 8);
     row->addWidget(FontSize);
     FontSize->OnChange = [this](QObject *) { RunGuarded([this] { FontSizeChange(); }); };
+    FontSize->installEventFilter(this);
 
     auto button = [&](const char *name, const QString &caption, const QString &hint, auto command,
                       bool checkable = false) {
@@ -243,12 +244,8 @@ void TForm1::styleButtonClick(QToolButton *button, TFontStyle bit)
     TRichEdit *editor = editableEditor();
     if (!editor)
         return;
-    TFontStyles style = editor->SelAttributes().Style();
-    if (button->isChecked())
-        style |= bit;
-    else
-        style &= ~TFontStyles(bit);
-    editor->SelAttributes().SetStyle(style);
+    // Only this style changes: each run of a mixed selection keeps its others.
+    editor->SelAttributes().ChangeStyle(bit, button->isChecked());
     RichEdit1SelectionChange();
 }
 

@@ -165,7 +165,7 @@ TEST_F(EditorTest, SeparatorLengthIsAskedFor)
         prompter.answerInput(c.answer);
         form->Separatorlinelength1Click();
         ASSERT_FALSE(prompter.shown().empty());
-        EXPECT_EQ(prompter.shown().front().caption, "&&Separator Line &&Length...");
+        EXPECT_EQ(prompter.shown().front().caption, "Separator Line Length...");
         EXPECT_EQ(prompter.shown().front().text, "Please enter the width of the separator line (characters)");
         EXPECT_EQ(form->settings().separatorLength, c.length);
         EXPECT_EQ(shownMessage("'abc' is not a valid integer value"), c.complaint);
