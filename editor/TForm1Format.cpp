@@ -17,6 +17,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -369,6 +370,12 @@ void TForm1::Defaultfont1Click()
     FontRequest request;
     request.caption = QStringLiteral("Font");
     request.initial = QFont(settings_.defaultFontName, qBound(4, settings_.defaultFontSize, 200));
+    // A stored family that is not installed would show as whatever stands in for it, as if
+    // it were the default: the title names both.
+    if (FontName->findText(settings_.defaultFontName, Qt::MatchFixedString) < 0)
+        request.caption += QStringLiteral(" - \"") + settings_.defaultFontName
+                         + QStringLiteral("\" is not installed; \"") + QFontInfo(request.initial).family()
+                         + QStringLiteral("\" is used in its place");
     request.owner = this;
     if (const std::optional<QFont> font = CurrentPrompter().font(request)) {
         settings_.defaultFontName = font->family();

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QComboBox>
 #include "widgets/Kpspin.h"
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QTest>
 #include <QToolButton>
@@ -228,6 +229,10 @@ TEST_F(EditorTest, MissingDefaultFontIsChosenAnew)
         prompter.answerFont(c.answer);
         start();
         EXPECT_TRUE(shownMessage("Cannot get default font (No Such Font Family) from system. You must choose another one"));
+        // The dialog names the stored family and what stands in for it.
+        const QString substitute = QFontInfo(QFont("No Such Font Family")).family();
+        EXPECT_EQ(prompter.last().caption, "Font - \"No Such Font Family\" is not installed; \"" + substitute
+                                               + "\" is used in its place");
         ASSERT_EQ(openCount(), 1) << "the page opens either way";
         EXPECT_EQ(form->settings().defaultFontName, c.font);
         EXPECT_EQ(editor(0)->DefAttributes().Name(), c.font);
