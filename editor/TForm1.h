@@ -451,6 +451,7 @@ private:
     QAction *Addtofavourites1 = nullptr;
     // Page context menu
     QAction *Closepage1 = nullptr;
+    QAction *Viewfilefolder1 = nullptr;
     QAction *CutPopup = nullptr;
     QAction *CopyPopup = nullptr;
     QAction *PastePopup = nullptr;

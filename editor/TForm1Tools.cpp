@@ -130,9 +130,16 @@ void TForm1::setupToolsActions()
     if (PopupMenu1) {
         PopupMenu1->insertAction(CheckSeparator, Checkword1);
         // After the menu's own preparation: the item names the word it would check.
+        Checkword1->setData(5);
         connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
-            RunGuarded([this] { Checkword1->setText(checkWordCaption(checkWord())); });
+            RunGuarded([this] {
+                const QString word = checkWord();
+                Checkword1->setText(checkWordCaption(word));
+                Checkword1->setEnabled(!word.isEmpty());
+            });
         });
+        // Its shortcut works again once the menu has gone, as for any open page.
+        connect(PopupMenu1, &QMenu::aboutToHide, this, [this] { Checkword1->setEnabled(table_.openCount() > 0); });
     }
     if (!search->isEmpty())
         search->addSeparator();

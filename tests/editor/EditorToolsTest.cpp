@@ -4,6 +4,7 @@
 
 #include "editor/NotepadReplacement.h"
 #include "platform/Registry.h"
+#include "platform/Shell.h"
 #include "platform/ProgramFolder.h"
 #include "support/FileHelpers.h"
 #include "support/documents/Documents.h"
@@ -509,4 +510,38 @@ TEST_F(ToolsTest, ThePageMenuNamesTheWordItWouldCheck)
     EXPECT_TRUE(menu->actions().contains(item));
     emit menu->aboutToShow();
     EXPECT_EQ(item->text(), "Chec&k \"two\"");
+    EXPECT_TRUE(item->isEnabled());
+    // Below the last line there is no word to check; the shortcut works again afterwards.
+    editor(form->CurrentPage())->SetText("one\n");
+    editor(form->CurrentPage())->SetSelStart(4);
+    emit menu->aboutToShow();
+    EXPECT_EQ(item->text(), "Chec&k \"\"");
+    EXPECT_FALSE(item->isEnabled());
+    emit menu->aboutToHide();
+    EXPECT_TRUE(item->isEnabled());
+}
+
+TEST_F(ToolsTest, ThePageMenuViewsTheFolderOfATitledPage)
+{
+    std::vector<QUrl> opened;
+    kelpa::platform::setUrlOpener([&](const QUrl &url) {
+        opened.push_back(url);
+        return true;
+    });
+    auto restore = qScopeGuard([] { kelpa::platform::setUrlOpener({}); });
+    start();
+    auto *menu = form->findChild<QMenu *>("PopupMenu1");
+    QAction *item = form->action("Viewfilefolder1");
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(menu->actions().contains(item));
+    emit menu->aboutToShow();
+    EXPECT_FALSE(item->isEnabled()) << "an untitled page has no folder";
+    ASSERT_TRUE(QDir(folder).mkdir("docs"));
+    writeFile(path("docs/a.txt"), "text\r\n");
+    form->OpenDocument(path("docs/a.txt"), false, {});
+    emit menu->aboutToShow();
+    EXPECT_TRUE(item->isEnabled());
+    item->trigger();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(QDir::cleanPath(opened[0].toLocalFile()), QDir::cleanPath(path("docs")));
 }
