@@ -5,6 +5,7 @@
 
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
+#include "editor/FlowLayout.h"
 #include "editor/RulerGeometry.h"
 #include "editor/TRuler.h"
 
@@ -58,8 +59,11 @@ void TForm1::setupFontsPanel()
 
     FontsPanel = new QWidget(HiddenPanel);
     FontsPanel->setObjectName(QStringLiteral("FontsPanel"));
-    FontsPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    auto *row = new QHBoxLayout(FontsPanel);
+    // The bar wraps onto a second row rather than squeeze its controls in a narrow window.
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    FontsPanel->setSizePolicy(policy);
+    auto *row = new FlowLayout(FontsPanel);
     row->setContentsMargins(2, 1, 2, 1);
     row->setSpacing(1);
     HiddenPanel->layout()->addWidget(FontsPanel);
@@ -140,7 +144,6 @@ void TForm1::setupFontsPanel()
     DefaultFColSet = button("DefaultFColSet", QString(), QStringLiteral("Change default font color"),
                             [this] { DefaultFColSetClick(); });
     DefaultFColSet->setIcon(editorIcon(EditorIcon::DefaultColor));
-    row->addStretch(1);
     showFontColor(ColorButton, QColor());
     showFontColor(DefaultFColButton, QColor());
 }

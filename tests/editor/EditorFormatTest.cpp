@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -451,4 +452,32 @@ TEST_F(EditorTest, EnterInTheFontSizeBoxTakesTheSizeAndGoesBackToThePage)
     // The next arrow key moves the caret, not the size.
     QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : e, Qt::Key_Up);
     EXPECT_EQ(size->GetAsInteger(), 22);
+}
+
+TEST_F(EditorTest, FormattingBarWrapsRatherThanSqueezeItsControls)
+{
+    start();
+    QWidget *bar = form->findChild<QWidget *>("FontsPanel");
+    for (const int width : {1000, 520, 360, 250}) {
+        form->resize(width, 400);
+        pump(50);
+        std::vector<QWidget *> controls;
+        for (QWidget *w : bar->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (w->isVisible())
+                controls.push_back(w);
+        ASSERT_GE(controls.size(), 15u);
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            QWidget *a = controls[i];
+            // Its own size, within the limits it sets itself (the size box is fixed).
+            const int wanted = std::clamp(a->sizeHint().width(), a->minimumWidth(), a->maximumWidth());
+            EXPECT_GE(a->width(), wanted) << width << " " << a->objectName().toStdString();
+            EXPECT_LE(a->geometry().bottom(), bar->height()) << width << " " << a->objectName().toStdString();
+            for (std::size_t j = i + 1; j < controls.size(); ++j)
+                EXPECT_FALSE(a->geometry().intersects(controls[j]->geometry()))
+                    << width << ": " << a->objectName().toStdString() << " and "
+                    << controls[j]->objectName().toStdString();
+        }
+        // The ruler and the page start below the bar, however many rows it has.
+        EXPECT_GE(form->ruler()->y(), bar->geometry().bottom()) << width;
+    }
 }
