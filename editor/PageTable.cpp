@@ -112,4 +112,20 @@ QString EscapeMenuCaption(const QString &text)
     return out;
 }
 
+QString MenuCaptionText(const QString &caption)
+{
+    QString out;
+    out.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&')) {
+            // "&&" is one '&' of the text; a single '&' only marks the next letter.
+            if (i + 1 < caption.size() && caption[i + 1] == QLatin1Char('&'))
+                out += caption[++i];
+            continue;
+        }
+        out += caption[i];
+    }
+    return out;
+}
+
 } // namespace kelpa::editor

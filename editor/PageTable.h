@@ -85,5 +85,8 @@ bool isBatchName(const QString &path);
 using documents::encryptedKindForVersion;
 // Doubles every "&" so that a name shows literally in a tab or menu caption.
 QString EscapeMenuCaption(const QString &text);
+// The text a menu caption shows: mnemonic markers gone, "&&" as "&" (for window titles, which
+// show no mnemonics).
+QString MenuCaptionText(const QString &caption);
 
 } // namespace kelpa::editor

@@ -10,7 +10,7 @@ void addToRecent(RecentSlots &recent, const QString &path)
 {
     int found = -1;
     for (int i = 0; i < kRecentCount; ++i)
-        if (recent[static_cast<std::size_t>(i)].compare(path, Qt::CaseInsensitive) == 0)
+        if (!isUntitledName(recent[static_cast<std::size_t>(i)]) && isSameFile(recent[static_cast<std::size_t>(i)], path))
             found = i;
     const int last = found < 0 ? kRecentCount - 1 : found;
     for (int i = last; i > 0; --i)

@@ -14,8 +14,9 @@ namespace kelpa::editor {
 
 using RecentSlots = std::array<QString, kRecentCount>;
 
-// Puts `path` at the top: an entry equal without regard to case (the last such one) moves up,
-// otherwise the oldest drops out; the top slot takes the path in its own letter case.
+// Puts `path` at the top: an entry for the same file (isSameFile; the last such one) moves up,
+// otherwise the oldest drops out; the top slot takes the path as it is given. Names that
+// differ in letter case only are two files.
 void addToRecent(RecentSlots &recent, const QString &path);
 // Every slot that is empty or begins with '*' becomes "*empty".
 void tidyRecent(RecentSlots &recent);

@@ -118,6 +118,7 @@ TForm1::~TForm1()
 {
     // Tabs that go with the window report no page changes to a half-destroyed window.
     PageControl1->disconnect(this);
+    letRunningBatchesGo();
     destroyPages();
 }
 
@@ -646,6 +647,18 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         RunGuarded([this] { Panel1Resize(); });
     if (watched == panels_[3] && event->type() == QEvent::Resize)
         fitNote();
+    if (watched == FontSize && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // The size is taken; the arrow keys that follow belong to the page again.
+            RunGuarded([this] {
+                FontSizeChange();
+                if (TRichEdit *editor = currentEditor())
+                    editor->setFocus();
+            });
+            return true;
+        }
+    }
     if (event->type() == QEvent::ShortcutOverride && qobject_cast<TRichEdit *>(watched)
         && !editorClaimsShortcut(static_cast<QKeyEvent *>(event))) {
         event->ignore();
@@ -850,6 +863,9 @@ void TForm1::DisableDocumentCommands()
 {
     PageControl1->setVisible(false);
     SetRulerEnabled(false);
+    // Caret, mode and wrap belong to a page.
+    for (int panel : {0, 1, 2})
+        setPanel(panel, QString());
     setPanel(3, QStringLiteral("All files have been closed"));
     emit documentStateChanged();
 }
@@ -885,7 +901,8 @@ void TForm1::PageControl1Change()
 void TForm1::RichEdit1Change()
 {
     TRichEdit *editor = currentEditor();
-    if (!editor || !editor->Modified())
+    // An undo back to the saved text leaves the page unmodified: a count on show is kept true.
+    if (!editor || (!editor->Modified() && !statusPanel(3).endsWith(QStringLiteral(" bytes"))))
         return;
     setPanel(3, QString::number(editor->TextLength()) + QStringLiteral(" bytes"));
     emit documentStateChanged();

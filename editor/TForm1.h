@@ -42,6 +42,7 @@ namespace kelpa::editor {
 class TFindDialog;
 class TRuler;
 class TRulerMarker;
+struct BatchLaunch;
 
 // How closing a page ended: closed, or kept open (the user cancelled, or saving failed).
 enum class CloseResult { Closed, Kept };
@@ -93,7 +94,8 @@ public:
     void WMCheckText();
     void WMCloseChecker();
     void Tools1Click();
-    void runbatch1Click(const QString &name);
+    // Runs the batch file (as listed in the batch folder) on the current page's file.
+    void runbatch1Click(const QString &file);
     void EditbatchClick();
     void BatchFolder1Click();
     void Linkondesktop1Click();
@@ -241,6 +243,8 @@ private:
     void setupToolsActions();
     void applyToolsSettings();
     void updateToolsActionState();
+    void runHiddenBatch(const QString &file, const BatchLaunch &launch);
+    void letRunningBatchesGo();
     bool writeExchangeFile(int slot, bool dated, int *engineCode, QString *engineText, int *systemError);
     // True while an open page is edited by that editor.
     bool pageHolds(const TRichEdit *editor) const;
@@ -470,6 +474,7 @@ private:
     QAction *Addtofavourites1 = nullptr;
     // Page context menu
     QAction *Closepage1 = nullptr;
+    QAction *Viewfilefolder1 = nullptr;
     QAction *CutPopup = nullptr;
     QAction *CopyPopup = nullptr;
     QAction *PastePopup = nullptr;

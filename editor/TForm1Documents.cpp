@@ -80,8 +80,11 @@ int TForm1::openDocument(const QString &path, bool addToRecent, const QString &p
 
     ReadOutcome outcome = ReadOutcome::Read;
     if (isUntitledName(path)) {
-        if (isBatchName(path))
-            table_[slot].Editor->SetText(QStringLiteral("REM Standard .BAT ready. Please read the help for more info"));
+        if (isBatchName(path)) {
+            // Batches run in the shell: a shell comment, and lines that end as the shell reads them.
+            table_[slot].Editor->SetText(QStringLiteral("# Standard .BAT ready. Please read the help for more info"));
+            table_[slot].LfLineEnds = true;
+        }
         table_[slot].Password.clear();
     } else {
         table_[slot].Editor->SetReadOnly(false);
@@ -648,6 +651,9 @@ QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
     request.kind = FileDialogKind::Save;
     request.caption = QStringLiteral("Save As - File extension is not required");
     request.folder = start.initialFolder.isEmpty() ? newFileFolder() : start.initialFolder;
+    // A new batch belongs with the others.
+    if (page.isUntitled() && isBatchName(page.FileName))
+        request.folder = programFolder_ + QStringLiteral("Batches");
     request.fileName = start.initialName;
     request.filter = filters.join(QStringLiteral(";;"));
     request.filterIndex = start.filterIndex;

@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QTime>
+#include <QToolButton>
 
 namespace kelpa::editor {
 
@@ -118,18 +119,21 @@ void TForm1::setupEditActions()
 void TForm1::setupPageMenu()
 {
     PopupMenu1 = makePaintedMenu(QStringLiteral("PopupMenu1"));
-    // Every item in Arial; the items with Tag 1, 2 and 3 show the glyphs of the Cut, Copy and
-    // Paste buttons.
-    PopupMenu1->OnGetItemParams = [](QObject *, QAction *item, widgets::TMenuOwnerDrawState, QFont &font,
-                                     widgets::TColor &, std::optional<widgets::TGraphic> &graphic, int &) {
+    // Every item in Arial; the items with Tag 1, 2, 3 and 5 show the glyphs of the Cut, Copy,
+    // Paste and spelling buttons.
+    PopupMenu1->OnGetItemParams = [this](QObject *, QAction *item, widgets::TMenuOwnerDrawState, QFont &font,
+                                         widgets::TColor &, std::optional<widgets::TGraphic> &graphic, int &) {
         font.setFamily(QStringLiteral("Arial"));
         const int tag = item->data().toInt();
         if (tag >= 1 && tag <= 3) {
             const EditorIcon glyphs[] = {EditorIcon::Cut, EditorIcon::Copy, EditorIcon::Paste};
             graphic = widgets::TGraphic::Picture(editorIcon(glyphs[tag - 1]).pixmap(16, 16).toImage());
+        } else if (tag == 5 && SpellCheckerButton) {
+            graphic = widgets::TGraphic::Picture(SpellCheckerButton->icon().pixmap(16, 16).toImage());
         }
     };
     Closepage1 = makeAction(this, "Closepage1", QStringLiteral("Cl&ose page"));
+    Viewfilefolder1 = makeAction(this, "Viewfilefolder1", QStringLiteral("&View file folder"));
     CutPopup = makeAction(this, "CutPopup", QStringLiteral("&Cut"));
     CopyPopup = makeAction(this, "CopyPopup", QStringLiteral("Cop&y"), QKeySequence(Qt::CTRL | Qt::Key_Insert));
     PastePopup = makeAction(this, "PastePopup", QStringLiteral("&Paste"), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
@@ -147,6 +151,7 @@ void TForm1::setupPageMenu()
     CopyPopup->setData(2);
     PastePopup->setData(3);
     bind(Closepage1, [this] { Close1Click(); });
+    bind(Viewfilefolder1, [this] { Viewfilefolder1Click(); });
     bind(CutPopup, [this] { CutButtonClick(); });
     bind(CopyPopup, [this] { CopyButtonClick(); });
     bind(PastePopup, [this] { PasteButtonClick(); });
@@ -158,6 +163,7 @@ void TForm1::setupPageMenu()
     bind(DefaultFontPopup, [this] { DefaultFButtonClick(); });
     bind(DefaultColorPopup, [this] { DefaultFColButtonClick(); });
     PopupMenu1->addAction(Closepage1);
+    PopupMenu1->addAction(Viewfilefolder1);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(CutPopup);
     PopupMenu1->addAction(CopyPopup);
@@ -397,7 +403,7 @@ void TForm1::Deleteline1Click()
 void TForm1::Separatorlinelength1Click()
 {
     InputRequest request;
-    request.caption = EscapeMenuCaption(Separatorlinelength1->text());
+    request.caption = MenuCaptionText(Separatorlinelength1->text());
     request.prompt = QStringLiteral("Please enter the width of the separator line (characters)");
     request.initial = QString::number(settings_.separatorLength);
     request.owner = this;
@@ -468,6 +474,7 @@ void TForm1::PopupMenu1Popup()
     for (QAction *a : {CutPopup, CopyPopup, CheckSeparator, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup,
                        UpperPopup, DefaultSeparator, DefaultFontPopup, DefaultColorPopup})
         a->setVisible(selection);
+    Viewfilefolder1->setEnabled(editor && !table_[table_.CurrentPage].isUntitled());
 }
 
 QString TForm1::checkWord()

@@ -5,6 +5,7 @@
 
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
+#include "editor/FlowLayout.h"
 #include "editor/RulerGeometry.h"
 #include "editor/TRuler.h"
 
@@ -17,6 +18,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -57,8 +59,11 @@ void TForm1::setupFontsPanel()
 
     FontsPanel = new QWidget(HiddenPanel);
     FontsPanel->setObjectName(QStringLiteral("FontsPanel"));
-    FontsPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    auto *row = new QHBoxLayout(FontsPanel);
+    // The bar wraps onto a second row rather than squeeze its controls in a narrow window.
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    FontsPanel->setSizePolicy(policy);
+    auto *row = new FlowLayout(FontsPanel);
     row->setContentsMargins(2, 1, 2, 1);
     row->setSpacing(1);
     HiddenPanel->layout()->addWidget(FontsPanel);
@@ -81,6 +86,7 @@ void TForm1::setupFontsPanel()
     FontSize->setFixedWidth(FontSize->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + FontSize->GetButtonWidth() + 8);
     row->addWidget(FontSize);
     FontSize->OnChange = [this](QObject *) { RunGuarded([this] { FontSizeChange(); }); };
+    FontSize->installEventFilter(this);
 
     auto button = [&](const char *name, const QString &caption, const QString &hint, auto command,
                       bool checkable = false) {
@@ -138,7 +144,6 @@ void TForm1::setupFontsPanel()
     DefaultFColSet = button("DefaultFColSet", QString(), QStringLiteral("Change default font color"),
                             [this] { DefaultFColSetClick(); });
     DefaultFColSet->setIcon(editorIcon(EditorIcon::DefaultColor));
-    row->addStretch(1);
     showFontColor(ColorButton, QColor());
     showFontColor(DefaultFColButton, QColor());
 }
@@ -243,12 +248,8 @@ void TForm1::styleButtonClick(QToolButton *button, TFontStyle bit)
     TRichEdit *editor = editableEditor();
     if (!editor)
         return;
-    TFontStyles style = editor->SelAttributes().Style();
-    if (button->isChecked())
-        style |= bit;
-    else
-        style &= ~TFontStyles(bit);
-    editor->SelAttributes().SetStyle(style);
+    // Only this style changes: each run of a mixed selection keeps its others.
+    editor->SelAttributes().ChangeStyle(bit, button->isChecked());
     RichEdit1SelectionChange();
 }
 
@@ -372,6 +373,12 @@ void TForm1::Defaultfont1Click()
     FontRequest request;
     request.caption = QStringLiteral("Font");
     request.initial = QFont(settings_.defaultFontName, qBound(4, settings_.defaultFontSize, 200));
+    // A stored family that is not installed would show as whatever stands in for it, as if
+    // it were the default: the title names both.
+    if (FontName->findText(settings_.defaultFontName, Qt::MatchFixedString) < 0)
+        request.caption += QStringLiteral(" - \"") + settings_.defaultFontName
+                         + QStringLiteral("\" is not installed; \"") + QFontInfo(request.initial).family()
+                         + QStringLiteral("\" is used in its place");
     request.owner = this;
     if (const std::optional<QFont> font = CurrentPrompter().font(request)) {
         settings_.defaultFontName = font->family();

@@ -24,11 +24,14 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextDocument>
@@ -36,6 +39,8 @@
 #include <QToolButton>
 
 #include <cerrno>
+#include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 namespace kelpa::editor {
@@ -126,9 +131,16 @@ void TForm1::setupToolsActions()
     if (PopupMenu1) {
         PopupMenu1->insertAction(CheckSeparator, Checkword1);
         // After the menu's own preparation: the item names the word it would check.
+        Checkword1->setData(5);
         connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
-            RunGuarded([this] { Checkword1->setText(checkWordCaption(checkWord())); });
+            RunGuarded([this] {
+                const QString word = checkWord();
+                Checkword1->setText(checkWordCaption(word));
+                Checkword1->setEnabled(!word.isEmpty());
+            });
         });
+        // Its shortcut works again once the menu has gone, as for any open page.
+        connect(PopupMenu1, &QMenu::aboutToHide, this, [this] { Checkword1->setEnabled(table_.openCount() > 0); });
     }
     if (!search->isEmpty())
         search->addSeparator();
@@ -489,16 +501,27 @@ void TForm1::Tools1Click()
         delete Tools1->actions().first();
     QAction *first = Tools1->actions().isEmpty() ? nullptr : Tools1->actions().first();
     const bool open = table_.openCount() > 0;
-    for (const QString &name : listBatches(programFolder_ + QStringLiteral("Batches"))) {
-        auto *item = new QAction(EscapeMenuCaption(name), Tools1);
+    for (const BatchFile &batch : listBatches(programFolder_ + QStringLiteral("Batches"))) {
+        auto *item = new QAction(EscapeMenuCaption(batch.name), Tools1);
         item->setObjectName(QStringLiteral("runbatch"));
         item->setEnabled(open);
-        bindTool(item, [this, name] { runbatch1Click(name); });
+        // The file as it was listed: its suffix may be in any case.
+        bindTool(item, [this, file = batch.file] { runbatch1Click(file); });
         Tools1->insertAction(first, item);
     }
 }
 
-void TForm1::runbatch1Click(const QString &name)
+namespace {
+
+// A script is read whole to run it; a batch is a short text.
+constexpr qint64 kMaxBatchSize = 16 * 1024 * 1024;
+// What is kept of a hidden batch's error output, from its end.
+constexpr qsizetype kKeptErrorOutput = 16 * 1024;
+constexpr int kShownErrorLines = 10;
+
+} // namespace
+
+void TForm1::runbatch1Click(const QString &file)
 {
     if (!currentEditor())
         return;
@@ -514,10 +537,97 @@ void TForm1::runbatch1Click(const QString &name)
         if (!currentEditor() || needsSave())
             return;
     }
-    const BatchLaunch launch = batchLaunch(programFolder_ + QStringLiteral("Batches"), name,
-                                           table_[table_.CurrentPage].FileName, Batchwindow1->isChecked());
-    LaunchFile(launch.program, launch.arguments, launch.folder, true,
-               Batchwindow1->isChecked() ? SW_SHOWNORMAL : SW_HIDE);
+    const QString batchFolder = programFolder_ + QStringLiteral("Batches");
+    const QString caption = QStringLiteral("Cannot run the batch");
+    QFile script(QDir(batchFolder).absoluteFilePath(file));
+    if (!script.open(QIODevice::ReadOnly) || script.size() > kMaxBatchSize) {
+        const int error = script.error() == QFileDevice::NoError ? EFBIG : errno;
+        ShowErrorBox(QStringLiteral("Cannot read the batch \"") + script.fileName() + QStringLiteral("\""), error);
+        return;
+    }
+    const QByteArray text = script.readAll();
+    script.close();
+
+    const bool inWindow = Batchwindow1->isChecked();
+    std::optional<Terminal> terminal;
+    if (inWindow) {
+        terminal = findTerminal(qEnvironmentVariable("TERMINAL"),
+                                [](const QString &name) { return QStandardPaths::findExecutable(name); });
+        if (!terminal) {
+            CurrentPrompter().message({caption,
+                                       QStringLiteral("No terminal program was found for the Batch Window (tried the "
+                                                      "TERMINAL variable, then ")
+                                           + commonTerminals().join(QStringLiteral(", "))
+                                           + QStringLiteral(").\nInstall one, for example the package \"xterm\", or "
+                                                            "turn View > Batch Window off."),
+                                       MessageIcon::Error, MessageButtons::Ok, this});
+            return;
+        }
+    }
+    const BatchLaunch launch = batchLaunch(batchFolder, file, table_[table_.CurrentPage].FileName, text,
+                                           terminal ? &*terminal : nullptr);
+    if (!launch.error.isEmpty()) {
+        CurrentPrompter().message({caption, launch.error, MessageIcon::Error, MessageButtons::Ok, this});
+        return;
+    }
+    if (inWindow) {
+        LaunchFile(launch.program, launch.arguments, launch.folder, true, SW_SHOWNORMAL);
+        return;
+    }
+    runHiddenBatch(file, launch);
+}
+
+void TForm1::runHiddenBatch(const QString &file, const BatchLaunch &launch)
+{
+    // Nobody sees a hidden batch: the editor waits for its end without blocking and tells the
+    // user when it failed, with the end of what it wrote to its error output.
+    auto *process = new QProcess(this);
+    process->setObjectName(QStringLiteral("batchRun"));
+    process->setProgram(launch.program);
+    process->setArguments(launch.arguments);
+    process->setWorkingDirectory(launch.folder);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    auto errors = std::make_shared<QByteArray>();
+    connect(process, &QProcess::readyReadStandardError, process, [process, errors] {
+        *errors += process->readAllStandardError();
+        if (errors->size() > kKeptErrorOutput)
+            errors->remove(0, errors->size() - kKeptErrorOutput);
+    });
+    auto report = [this, file, errors](const QString &what) {
+        QString text = QStringLiteral("The batch \"") + file + QStringLiteral("\" ") + what;
+        const QString tail = lastLines(*errors, kShownErrorLines);
+        if (!tail.isEmpty())
+            text += QStringLiteral("\n\nIts last error output:\n") + tail;
+        CurrentPrompter().message({QStringLiteral("Batch"), text, MessageIcon::Error, MessageButtons::Ok, this});
+    };
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    connect(process, &QProcess::finished, this, [process, errors, report](int code, QProcess::ExitStatus status) {
+        *errors += process->readAllStandardError();
+        if (status == QProcess::CrashExit)
+            report(QStringLiteral("was ended by a signal."));
+        else if (code != 0)
+            report(QStringLiteral("ended with the status ") + QString::number(code) + QLatin1Char('.'));
+    });
+    connect(process, &QProcess::errorOccurred, this, [process, report](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        process->deleteLater();
+        report(QStringLiteral("cannot start: ") + process->errorString());
+    });
+    process->start();
+}
+
+void TForm1::letRunningBatchesGo()
+{
+    // Closing the editor does not end a batch it started: the process object outlives the
+    // window (its destructor would kill the batch) and goes when the batch ends.
+    static std::vector<QProcess *> outliving;
+    for (QProcess *process : findChildren<QProcess *>(QStringLiteral("batchRun"), Qt::FindDirectChildrenOnly))
+        if (process->state() != QProcess::NotRunning) {
+            process->setParent(nullptr);
+            outliving.push_back(process);
+        }
 }
 
 void TForm1::EditbatchClick()

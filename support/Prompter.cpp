@@ -117,6 +117,12 @@ MessageAnswer DialogPrompter::message(const MessageRequest &request)
     case MessageButtons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
+    case MessageButtons::RetryCancel:
+        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+        break;
+    case MessageButtons::AbortRetryIgnore:
+        box.setStandardButtons(QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
+        break;
     }
     if (request.beside && request.beside->isVisible())
         placeBeside(box, *request.beside);
@@ -124,6 +130,9 @@ MessageAnswer DialogPrompter::message(const MessageRequest &request)
     case QMessageBox::Ok: return MessageAnswer::Ok;
     case QMessageBox::Yes: return MessageAnswer::Yes;
     case QMessageBox::No: return MessageAnswer::No;
+    case QMessageBox::Retry: return MessageAnswer::Retry;
+    case QMessageBox::Abort: return MessageAnswer::Abort;
+    case QMessageBox::Ignore: return MessageAnswer::Ignore;
     default: break;
     }
     // Closing a yes/no box without an answer is a No; other boxes report Cancel (or Ok when
@@ -132,6 +141,9 @@ MessageAnswer DialogPrompter::message(const MessageRequest &request)
         return MessageAnswer::No;
     if (request.buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;
+    // Abort/Retry/Ignore has no Cancel: leaving it stops what asked.
+    if (request.buttons == MessageButtons::AbortRetryIgnore)
+        return MessageAnswer::Abort;
     return MessageAnswer::Cancel;
 }
 

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPicture>
 #include <QScreen>
+#include <QSysInfo>
 #include <QThread>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -794,8 +795,9 @@ int MsgBox(const QString &caption, const QString &text, int flags)
 {
     MessageRequest r{caption, text, MessageIcon::None, MessageButtons::Ok};
     switch (flags & 0x0F) {
-    case MB_OKCANCEL:
-    case MB_RETRYCANCEL: r.buttons = MessageButtons::OkCancel; break;
+    case MB_OKCANCEL: r.buttons = MessageButtons::OkCancel; break;
+    case MB_RETRYCANCEL: r.buttons = MessageButtons::RetryCancel; break;
+    case MB_ABORTRETRYIGNORE: r.buttons = MessageButtons::AbortRetryIgnore; break;
     case MB_YESNO: r.buttons = MessageButtons::YesNo; break;
     case MB_YESNOCANCEL: r.buttons = MessageButtons::YesNoCancel; break;
     default: break;
@@ -808,10 +810,13 @@ int MsgBox(const QString &caption, const QString &text, int flags)
     default: break;
     }
     switch (CurrentPrompter().message(r)) {
-    case MessageAnswer::Ok: return (flags & 0x0F) == MB_RETRYCANCEL ? IDRETRY : IDOK;
+    case MessageAnswer::Ok: return IDOK;
     case MessageAnswer::Cancel: return IDCANCEL;
     case MessageAnswer::Yes: return IDYES;
     case MessageAnswer::No: return IDNO;
+    case MessageAnswer::Retry: return IDRETRY;
+    case MessageAnswer::Abort: return IDABORT;
+    case MessageAnswer::Ignore: return IDIGNORE;
     }
     return IDCANCEL;
 }
@@ -839,6 +844,9 @@ int MsgDlg(const QString &msg, TMsgDlgType type, int buttons, int /*helpCtx*/)
     case MessageAnswer::Cancel: return mrCancel;
     case MessageAnswer::Yes: return mrYes;
     case MessageAnswer::No: return mrNo;
+    case MessageAnswer::Retry:
+    case MessageAnswer::Abort:
+    case MessageAnswer::Ignore: break; // not offered by these buttons
     }
     return mrCancel;
 }
@@ -1066,6 +1074,31 @@ QVariant MakeVariant(const QVariantList &values)
     if (values.size() == 1)
         return values.front();
     return QVariant(values);
+}
+
+void KillMessage(QObject *receiver, int eventType)
+{
+    if (!receiver || eventType == QEvent::Quit)
+        return;
+    QCoreApplication::removePostedEvents(receiver, eventType);
+}
+
+std::unique_ptr<QLibrary> LoadDLL(const QString &name)
+{
+    auto library = std::make_unique<QLibrary>(name);
+    if (!library->load()) {
+        constexpr int kNotFound = 2; // the code of a file that is not there
+        throw EWin32Error(kNotFound, QStringLiteral("Win32 Error.  Code: %1.\n%2").arg(kNotFound).arg(library->errorString()));
+    }
+    return library;
+}
+
+QString GetWindowsVersion()
+{
+    QString kernel = QSysInfo::kernelType();
+    if (!kernel.isEmpty())
+        kernel[0] = kernel[0].toUpper();
+    return QStringLiteral("%1 %2 %3").arg(kernel, QSysInfo::kernelVersion(), QSysInfo::prettyProductName()).trimmed();
 }
 
 } // namespace kelpa::widgets

@@ -11,6 +11,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QIcon>
+#include <QLibrary>
 #include <QList>
 #include <QPoint>
 #include <QPolygon>
@@ -27,6 +28,7 @@
 
 class QPainter;
 class QPicture;
+class QObject;
 class QWidget;
 
 namespace kelpa::widgets {
@@ -214,10 +216,11 @@ bool IsForegroundTask();
 
 // Message box flags and answers.
 enum MsgBoxFlag : int {
-    MB_OK = 0, MB_OKCANCEL = 1, MB_RETRYCANCEL = 5, MB_YESNOCANCEL = 3, MB_YESNO = 4,
+    MB_OK = 0, MB_OKCANCEL = 1, MB_ABORTRETRYIGNORE = 2, MB_YESNOCANCEL = 3, MB_YESNO = 4,
+    MB_RETRYCANCEL = 5,
     MB_ICONHAND = 0x10, MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30, MB_ICONASTERISK = 0x40,
 };
-enum MsgBoxResult : int { IDOK = 1, IDCANCEL = 2, IDRETRY = 4, IDYES = 6, IDNO = 7 };
+enum MsgBoxResult : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
 int MsgBox(const QString &caption, const QString &text, int flags);
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 enum TMsgDlgBtn : int { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8 };
@@ -236,6 +239,19 @@ void Beep();
 std::function<void()> SetBeepHandler(std::function<void()> handler);
 // Processes events until `msecs` have passed (on a monotonic clock, so it always ends).
 void Delay(int msecs);
+// Removes the events of that type posted to `receiver` and not yet delivered. A quit request
+// is never removed (it stays pending with its exit code).
+void KillMessage(QObject *receiver, int eventType);
+
+// ---- Libraries and the system ---------------------------------------------------------------
+
+// Loads a shared library (a name, or a path); the caller owns it and unloads it when done.
+// A library that does not load throws EWin32Error with the unit's text: "Win32 Error.  Code:
+// 2." and a line break, then why it did not load.
+std::unique_ptr<QLibrary> LoadDLL(const QString &name);
+// The running system and its version, for example "Linux 6.1.0-18-amd64 Debian GNU/Linux 12
+// (bookworm)": kernel, kernel version, product name; trimmed.
+QString GetWindowsVersion();
 
 // ---- Memory, texts, environment ------------------------------------------------------------
 

@@ -244,7 +244,9 @@ int TGraphic::Width() const
     switch (kind) {
     case Kind::Bitmap: return bitmap.Width();
     case Kind::Icon: return icon ? icon->Width() : 0;
-    case Kind::Picture: return picture.width();
+    // In the menu's own (logical) pixels: a picture made for a high-density screen holds
+    // more device pixels than it covers.
+    case Kind::Picture: return qRound(picture.deviceIndependentSize().width());
     }
     return 0;
 }
@@ -254,7 +256,7 @@ int TGraphic::Height() const
     switch (kind) {
     case Kind::Bitmap: return bitmap.Height();
     case Kind::Icon: return icon ? icon->Height() : 0;
-    case Kind::Picture: return picture.height();
+    case Kind::Picture: return qRound(picture.deviceIndependentSize().height());
     }
     return 0;
 }
@@ -756,12 +758,6 @@ void TKpMenuWidget::paintEvent(QPaintEvent *event)
     }
     QPainter p(this);
     p.fillRect(event->rect(), Q(MenuColors(this).menu));
-    QStyleOptionFrame frame;
-    frame.initFrom(this);
-    frame.state = QStyle::State_None;
-    frame.lineWidth = style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, this);
-    frame.midLineWidth = 0;
-    style()->drawPrimitive(QStyle::PE_FrameMenu, &frame, &p, this);
     if (event->region().intersects(owner_->MarginRect(this)))
         owner_->PaintMargin(p, this);
     for (QAction *item : actions()) {
@@ -769,6 +765,19 @@ void TKpMenuWidget::paintEvent(QPaintEvent *event)
         if (!r.isEmpty() && event->region().intersects(r))
             owner_->WMDrawItem(p, this, item, r, ItemState(item, activeAction(), defaultAction()));
     }
+    // The frame last: items reach the menu's edges and would paint over it, leaving a menu
+    // without an outline over a bar of the same colour. Only the panel's own width is the
+    // frame's; what a style paints inside it belongs to the items and the margin.
+    QStyleOptionFrame frame;
+    frame.initFrom(this);
+    frame.state = QStyle::State_None;
+    frame.lineWidth = style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, this);
+    frame.midLineWidth = 0;
+    const int fw = std::max(frame.lineWidth, 1);
+    p.save();
+    p.setClipRegion(QRegion(rect()) - QRegion(rect().adjusted(fw, fw, -fw, -fw)));
+    style()->drawPrimitive(QStyle::PE_FrameMenu, &frame, &p, this);
+    p.restore();
 }
 
 void TKpMenuWidget::keyPressEvent(QKeyEvent *event)

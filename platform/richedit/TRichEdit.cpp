@@ -392,6 +392,28 @@ void TRichEdit::Clear()
     document()->setModified(false);
 }
 
+void TRichEdit::Undo()
+{
+    // A step that changed formats (or replaced text by as much text) leaves the selection where
+    // it was; the control alone would put the caret where the step began.
+    const QTextCursor before = textCursor();
+    bool sameLengths = true;
+    const QMetaObject::Connection watch = connect(document(), &QTextDocument::contentsChange, this,
+                                                  [&sameLengths](int, int removed, int added) {
+                                                      if (removed != added)
+                                                          sameLengths = false;
+                                                  });
+    undo();
+    disconnect(watch);
+    if (!sameLengths)
+        return;
+    const int end = document()->characterCount() - 1;
+    QTextCursor keep(document());
+    keep.setPosition(std::min(before.anchor(), end));
+    keep.setPosition(std::min(before.position(), end), QTextCursor::KeepAnchor);
+    setTextCursor(keep);
+}
+
 bool TRichEdit::CanUndo() const
 {
     return document()->isUndoAvailable();
@@ -974,6 +996,12 @@ void TRichEdit::keyPressEvent(QKeyEvent *event)
             return;
         }
     }
+    if (event->matches(QKeySequence::Undo)) {
+        if (!isReadOnly())
+            Undo();
+        event->accept();
+        return;
+    }
     if (key == Qt::Key_Insert && (shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == 0) {
         setOverwriteMode(!overwriteMode());
         event->accept();
@@ -1250,6 +1278,23 @@ void TTextAttributes::SetStyle(TFontStyles style)
     f.setFontItalic(style & TFontStyle::Italic);
     f.setFontUnderline(style & TFontStyle::Underline);
     f.setFontStrikeOut(style & TFontStyle::StrikeOut);
+    owner_->mergeCurrentCharFormat(f);
+}
+
+void TTextAttributes::ChangeStyle(TFontStyle style, bool on)
+{
+    if (defaults_) {
+        TFontStyles styles = Style();
+        SetStyle(on ? styles | style : styles & ~TFontStyles(style));
+        return;
+    }
+    QTextCharFormat f;
+    switch (style) {
+    case TFontStyle::Bold: f.setFontWeight(on ? QFont::Bold : QFont::Normal); break;
+    case TFontStyle::Italic: f.setFontItalic(on); break;
+    case TFontStyle::Underline: f.setFontUnderline(on); break;
+    case TFontStyle::StrikeOut: f.setFontStrikeOut(on); break;
+    }
     owner_->mergeCurrentCharFormat(f);
 }
 

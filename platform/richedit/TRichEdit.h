@@ -73,6 +73,8 @@ public:
     void SetColor(const QColor &color);
     TFontStyles Style() const;
     void SetStyle(TFontStyles style);
+    // Adds or removes one style and leaves the others of every run of the selection as they are.
+    void ChangeStyle(TFontStyle style, bool on);
 
 private:
     friend class TRichEdit;
@@ -200,7 +202,9 @@ public:
     void Clear();           // text, formatting and the modified flag
     TRichEditLines &Lines() { return lines_; }
     const TRichEditLines &Lines() const { return lines_; }
-    void Undo() { undo(); }
+    // Undoes the last step; a step that changed only formatting leaves the selection where it
+    // was (the text under it is the same).
+    void Undo();
     bool CanUndo() const;
 
     // --- Streams and files (bytes as they are stored)

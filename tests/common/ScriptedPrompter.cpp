@@ -75,6 +75,8 @@ MessageAnswer ScriptedPrompter::message(const MessageRequest &request)
     if (request.buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;
     ++unanswered_;
+    if (request.buttons == MessageButtons::AbortRetryIgnore)
+        return MessageAnswer::Abort;
     return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
 }
 

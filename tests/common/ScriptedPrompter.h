@@ -1,7 +1,8 @@
 #pragma once
 // A prompter for tests: records every request and answers from queues. A request with no
 // queued answer is answered as if the user cancelled (No for yes/no questions, Cancel where
-// there is one, Ok for a box with only Ok) and counted in unanswered().
+// there is one, Abort for Abort/Retry/Ignore, Ok for a box with only Ok) and counted in
+// unanswered().
 #include "support/Prompter.h"
 
 #include <deque>

@@ -165,7 +165,7 @@ TEST_F(EditorTest, SeparatorLengthIsAskedFor)
         prompter.answerInput(c.answer);
         form->Separatorlinelength1Click();
         ASSERT_FALSE(prompter.shown().empty());
-        EXPECT_EQ(prompter.shown().front().caption, "&&Separator Line &&Length...");
+        EXPECT_EQ(prompter.shown().front().caption, "Separator Line Length...");
         EXPECT_EQ(prompter.shown().front().text, "Please enter the width of the separator line (characters)");
         EXPECT_EQ(form->settings().separatorLength, c.length);
         EXPECT_EQ(shownMessage("'abc' is not a valid integer value"), c.complaint);
@@ -388,8 +388,9 @@ TEST_F(EditorTest, ContextMenuFollowsTheSelection)
         form->PopupMenu1Popup();
         for (const char *name : withSelection)
             EXPECT_EQ(form->action(name)->isVisible(), c.shown) << name << " " << c.start;
-        for (const char *name : {"Closepage1", "PastePopup", "CancelPopup"})
+        for (const char *name : {"Closepage1", "Viewfilefolder1", "PastePopup", "Checkword1", "CancelPopup"})
             EXPECT_TRUE(form->action(name)->isVisible()) << name;
+        EXPECT_TRUE(form->pageMenu()->actions().contains(form->action("Viewfilefolder1")));
         EXPECT_EQ(form->checkWord(), c.word) << c.start;
         EXPECT_EQ(e->SelStart(), c.start) << "the word is found without moving the selection";
         EXPECT_EQ(e->SelLength(), c.length);
@@ -411,7 +412,8 @@ TEST_F(EditorTest, PageMenuPaintsItsItemsAndMargin)
     struct Case {
         const char *item;
         bool glyph;
-    } cases[] = {{"CutPopup", true}, {"CopyPopup", true}, {"PastePopup", true}, {"Closepage1", false}, {"BoldPopup", false}};
+    } cases[] = {{"CutPopup", true},    {"CopyPopup", true},  {"PastePopup", true},     {"Checkword1", true},
+                 {"Closepage1", false}, {"BoldPopup", false}, {"Viewfilefolder1", false}};
     for (const Case &c : cases) {
         QFont font;
         kelpa::widgets::TColor colour = 0;

@@ -8,7 +8,14 @@
 #include <QAction>
 #include <QComboBox>
 #include "widgets/Kpspin.h"
+#include <QFontInfo>
+#include <QKeyEvent>
+#include <QTest>
 #include <QToolButton>
+
+#include <algorithm>
+#include <functional>
+#include <string>
 
 using namespace kelpa::editor;
 using namespace kelpa::editor::test;
@@ -223,6 +230,10 @@ TEST_F(EditorTest, MissingDefaultFontIsChosenAnew)
         prompter.answerFont(c.answer);
         start();
         EXPECT_TRUE(shownMessage("Cannot get default font (No Such Font Family) from system. You must choose another one"));
+        // The dialog names the stored family and what stands in for it.
+        const QString substitute = QFontInfo(QFont("No Such Font Family")).family();
+        EXPECT_EQ(prompter.last().caption, "Font - \"No Such Font Family\" is not installed; \"" + substitute
+                                               + "\" is used in its place");
         ASSERT_EQ(openCount(), 1) << "the page opens either way";
         EXPECT_EQ(form->settings().defaultFontName, c.font);
         EXPECT_EQ(editor(0)->DefAttributes().Name(), c.font);
@@ -302,4 +313,171 @@ TEST_F(EditorTest, UndoPutsTheControlsBackWithTheFormat)
     form->UndoButtonClick();
     EXPECT_EQ(e->Paragraph().LeftIndent(), 0);
     EXPECT_EQ(ruler->LeftInd->x(), leftBefore) << "the marker shows the paragraph as it is again";
+}
+
+TEST_F(EditorTest, StyleCommandsChangeOnlyTheirOwnStyleRunByRun)
+{
+    // "the weather" with "weather" italic and "the" underlined; each command on the whole of it.
+    struct Case {
+        const char *name;
+        void (TForm1::*command)();
+        TFontStyle style;
+    } cases[] = {{"bold", &TForm1::Bold1Click, TFontStyle::Bold},
+                 {"italic", &TForm1::Italic1Click, TFontStyle::Italic},
+                 {"underline", &TForm1::Underline1Click, TFontStyle::Underline}};
+    start();
+    TRichEdit *e = editor(0);
+    for (const Case &c : cases) {
+        e->SetText("the weather");
+        e->SetSelStart(0);
+        e->SetSelLength(3);
+        e->SelAttributes().SetStyle(TFontStyle::Underline);
+        e->SetSelStart(4);
+        e->SetSelLength(7);
+        e->SelAttributes().SetStyle(TFontStyle::Italic);
+        auto styleAt = [&](int position) {
+            e->SetSelStart(position);
+            return e->SelAttributes().Style();
+        };
+        const TFontStyles the = TFontStyle::Underline, space = {}, weather = TFontStyle::Italic;
+        // From a start inside the plain blank (the first character decides the button).
+        e->SetSelStart(3);
+        e->SetSelLength(8);
+        (form.get()->*c.command)();
+        EXPECT_EQ(styleAt(4), space | c.style) << c.name << ": the blank";
+        EXPECT_EQ(styleAt(11), weather | c.style) << c.name << ": weather keeps its style";
+        EXPECT_EQ(styleAt(2), the) << c.name << ": outside the selection";
+        // The whole text, and once more to take the style away again.
+        e->SelectAll();
+        (form.get()->*c.command)();
+        const bool on = form->findChild<QToolButton *>(std::string(c.name) == "bold"        ? "BoldButton"
+                                                       : std::string(c.name) == "italic" ? "ItalicButton"
+                                                                                         : "UnderlineButton")
+                            ->isChecked();
+        const TFontStyles added = on ? TFontStyles(c.style) : TFontStyles();
+        EXPECT_EQ(styleAt(2) & ~TFontStyles(c.style), the & ~TFontStyles(c.style)) << c.name;
+        EXPECT_EQ(styleAt(2) & TFontStyles(c.style), added) << c.name;
+        EXPECT_EQ(styleAt(11) & ~TFontStyles(c.style), weather & ~TFontStyles(c.style)) << c.name;
+        EXPECT_EQ(styleAt(11) & TFontStyles(c.style), added) << c.name;
+    }
+}
+
+TEST_F(EditorTest, UndoingAFormatKeepsTheCaretAndSelectionWhereTheChangeWas)
+{
+    start();
+    form->resize(640, 480);
+    pump();
+    TRichEdit *e = editor(0);
+    e->SetText("first paragraph\nsecond paragraph\nthird");
+    TRuler *ruler = form->ruler();
+    struct Case {
+        const char *what;
+        std::function<void()> change;
+    } cases[] = {
+        {"ruler", [&] {
+             form->LeftIndMouseDown(ruler->LeftInd, 4);
+             form->LeftIndMouseMove(ruler->LeftInd, 60 + 4);
+             form->LeftIndMouseUp();
+         }},
+        {"alignment", [&] { form->LeftAlignClick(2); }},
+        {"bold", [&] { form->Bold1Click(); }},
+    };
+    for (const Case &c : cases) {
+        e->SetSelStart(20);
+        e->SetSelLength(4);
+        form->RichEdit1SelectionChange();
+        const int markerBefore = ruler->LeftInd->x();
+        c.change();
+        form->UndoButtonClick();
+        EXPECT_EQ(e->SelStart(), 20) << c.what;
+        EXPECT_EQ(e->SelLength(), 4) << c.what;
+        EXPECT_EQ(form->statusPanel(0), "1 , 4") << c.what;
+        EXPECT_EQ(ruler->LeftInd->x(), markerBefore) << c.what << ": the ruler shows the second paragraph";
+    }
+    // Ctrl+Z in the page does the same.
+    e->SetSelStart(20);
+    form->LeftAlignClick(1);
+    e->setFocus();
+    QKeyEvent undo(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
+    QApplication::sendEvent(e, &undo);
+    EXPECT_EQ(e->Paragraph().Alignment(), TAlignment::LeftJustify);
+    EXPECT_EQ(e->SelStart(), 20);
+    // Undoing typed text still puts the caret at the undone text.
+    e->SetSelStart(5);
+    e->SetSelText("XY");
+    e->SetSelStart(30);
+    form->UndoButtonClick();
+    EXPECT_EQ(e->Text().left(8), "first pa");
+    EXPECT_LE(e->SelStart(), 7);
+}
+
+TEST_F(EditorTest, StatusBarFollowsUndoAndForgetsAClosedPage)
+{
+    writeFile(path("s.txt"), "0123456789\r\n");
+    start();
+    const int slot = form->OpenDocument(path("s.txt"), false, {});
+    TRichEdit *e = editor(slot);
+    e->SetSelStart(e->TextLength());
+    e->setFocus();
+    QTest::keyClicks(e, "ab");
+    EXPECT_EQ(form->statusPanel(3), QString::number(e->TextLength()) + " bytes");
+    form->UndoButtonClick();
+    EXPECT_FALSE(e->Modified()) << "back at the saved text";
+    EXPECT_EQ(form->statusPanel(3), QString::number(e->TextLength()) + " bytes");
+
+    e->SetSelStart(3);
+    form->Wraptext1Click();
+    ASSERT_EQ(form->statusPanel(2), "W");
+    form->Closeall1Click();
+    ASSERT_EQ(openCount(), 0);
+    for (int panel : {0, 1, 2})
+        EXPECT_EQ(form->statusPanel(panel), "") << panel;
+    EXPECT_EQ(form->statusPanel(3), "All files have been closed");
+}
+
+TEST_F(EditorTest, EnterInTheFontSizeBoxTakesTheSizeAndGoesBackToThePage)
+{
+    start();
+    form->activateWindow();
+    TRichEdit *e = editor(0);
+    e->SetText("some words");
+    e->SelectAll();
+    auto *size = form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize");
+    size->setFocus();
+    pump();
+    size->setText("22");
+    QTest::keyClick(size, Qt::Key_Return);
+    EXPECT_EQ(e->SelAttributes().Size(), 22);
+    EXPECT_TRUE(e->hasFocus() || QApplication::focusWidget() == e);
+    // The next arrow key moves the caret, not the size.
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : e, Qt::Key_Up);
+    EXPECT_EQ(size->GetAsInteger(), 22);
+}
+
+TEST_F(EditorTest, FormattingBarWrapsRatherThanSqueezeItsControls)
+{
+    start();
+    QWidget *bar = form->findChild<QWidget *>("FontsPanel");
+    for (const int width : {1000, 520, 360, 250}) {
+        form->resize(width, 400);
+        pump(50);
+        std::vector<QWidget *> controls;
+        for (QWidget *w : bar->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (w->isVisible())
+                controls.push_back(w);
+        ASSERT_GE(controls.size(), 15u);
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            QWidget *a = controls[i];
+            // Its own size, within the limits it sets itself (the size box is fixed).
+            const int wanted = std::clamp(a->sizeHint().width(), a->minimumWidth(), a->maximumWidth());
+            EXPECT_GE(a->width(), wanted) << width << " " << a->objectName().toStdString();
+            EXPECT_LE(a->geometry().bottom(), bar->height()) << width << " " << a->objectName().toStdString();
+            for (std::size_t j = i + 1; j < controls.size(); ++j)
+                EXPECT_FALSE(a->geometry().intersects(controls[j]->geometry()))
+                    << width << ": " << a->objectName().toStdString() << " and "
+                    << controls[j]->objectName().toStdString();
+        }
+        // The ruler and the page start below the bar, however many rows it has.
+        EXPECT_GE(form->ruler()->y(), bar->geometry().bottom()) << width;
+    }
 }

@@ -34,7 +34,7 @@ TEST_F(EditorTest, NewPagesAreNumberedByKindAndNumbersAreNotReused)
     form->ClosePage(2);
     form->NewPage(NewPageKind::Batch);
     EXPECT_EQ(page(2).FileName, "*untitled(4).bat");
-    EXPECT_EQ(editor(2)->Text(), "REM Standard .BAT ready. Please read the help for more info");
+    EXPECT_EQ(editor(2)->Text(), "# Standard .BAT ready. Please read the help for more info");
     EXPECT_EQ(prompter.unanswered(), 0);
 }
 

@@ -4,6 +4,7 @@
 
 #include "editor/NotepadReplacement.h"
 #include "platform/Registry.h"
+#include "platform/Shell.h"
 #include "platform/ProgramFolder.h"
 #include "support/FileHelpers.h"
 #include "support/documents/Documents.h"
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <cstring>
 #include <sys/stat.h>
@@ -30,7 +32,7 @@ void writeRecorder(const QString &script, const QString &record)
 {
     writeFile(script, "#!/bin/sh\npwd > \"" + QFile::encodeName(record) + ".tmp\"\n"
                       "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >> \"" + QFile::encodeName(record) + ".tmp\"\n"
-                      "mv \"" + QFile::encodeName(record) + ".tmp\" \"" + QFile::encodeName(record) + "\"\n");
+                      "/bin/mv \"" + QFile::encodeName(record) + ".tmp\" \"" + QFile::encodeName(record) + "\"\n");
     QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
@@ -350,6 +352,118 @@ TEST_F(ToolsTest, WithTheBatchWindowOnTheBatchRunsInTheDesktopsTerminal)
     EXPECT_EQ(lines, (QStringList{path("Batches"), "-e", "/bin/sh", path("Batches/zip.bat"), path("doc.txt")}));
 }
 
+TEST_F(ToolsTest, ListedBatchesRunWhateverTheirSuffixAndLineEnds)
+{
+    // Each batch writes its working folder and its argument into "<document>.<tag>".
+    struct Case {
+        const char *file, *item, *tag;
+        QByteArray lineEnd;
+    } cases[] = {
+        {"Upper.BAT", "Upper", "upper", "\n"},
+        {"dos.bat", "dos", "dos", "\r\n"},
+        {"Mixed.Bat", "Mixed", "mixed", "\r\n"},
+    };
+    start();
+    writeFile(path("doc.txt"), "text\r\n");
+    form->OpenDocument(path("doc.txt"), false, {});
+    for (const Case &c : cases) {
+        writeFile(path(QStringLiteral("Batches/") + c.file),
+                  "pwd > \"$1." + QByteArray(c.tag) + "\"" + c.lineEnd + "echo \"$1\" >> \"$1." + c.tag + "\""
+                      + c.lineEnd);
+        form->Tools1Click();
+        ASSERT_NE(batchItem(c.item), nullptr) << c.file;
+        batchItem(c.item)->trigger();
+        const QString out = path(QStringLiteral("doc.txt.") + c.tag);
+        // Redirections name the file itself, not one whose name ends in a carriage return.
+        const QStringList lines = recorded(out);
+        EXPECT_EQ(lines, (QStringList{path("Batches"), path("doc.txt")})) << c.file;
+        EXPECT_FALSE(QFile::exists(out + "\r")) << c.file;
+    }
+    pump(200);
+    EXPECT_TRUE(prompter.messages().empty()) << "no failure reported";
+}
+
+TEST_F(ToolsTest, AHiddenBatchThatFailsIsReportedWithItsStatusAndErrorOutput)
+{
+    start();
+    writeFile(path("doc.txt"), "text\r\n");
+    form->OpenDocument(path("doc.txt"), false, {});
+    QByteArray script = "for i in 1 2 3 4 5 6 7 8 9 10 11 12; do echo \"line $i\" >&2; done\nexit 3\n";
+    writeFile(path("Batches/fails.bat"), script);
+    writeFile(path("Batches/nothing.bat"), "nosuchcommand-xyz\n");
+    form->Tools1Click();
+    batchItem("fails")->trigger();
+    ASSERT_TRUE(waitFor([&] { return !prompter.messages().empty(); }, 10000));
+    const QString text = prompter.messages().back().text;
+    EXPECT_TRUE(text.contains("fails.bat")) << text.toStdString();
+    EXPECT_TRUE(text.contains("status 3")) << text.toStdString();
+    EXPECT_TRUE(text.contains("line 12")) << text.toStdString();
+    EXPECT_TRUE(text.contains("line 3\n")) << "the last ten lines";
+    EXPECT_FALSE(text.contains("line 2\n")) << text.toStdString();
+    EXPECT_EQ(prompter.messages().back().icon, kelpa::MessageIcon::Error);
+
+    prompter.clear();
+    batchItem("nothing")->trigger();
+    ASSERT_TRUE(waitFor([&] { return !prompter.messages().empty(); }, 10000));
+    EXPECT_TRUE(prompter.messages().back().text.contains("nosuchcommand-xyz")) << prompter.messages().back().text.toStdString();
+    EXPECT_TRUE(prompter.messages().back().text.contains("status 127"));
+}
+
+TEST_F(ToolsTest, BatchWindowTriesTheUsersTerminalThenTheCommonOnesThenSaysWhatToInstall)
+{
+    ASSERT_TRUE(QDir(folder).mkdir("bin"));
+    const QByteArray oldPath = qgetenv("PATH");
+    const QByteArray oldTerminal = qgetenv("TERMINAL");
+    auto restore = qScopeGuard([&] {
+        qputenv("PATH", oldPath);
+        if (oldTerminal.isNull())
+            qunsetenv("TERMINAL");
+        else
+            qputenv("TERMINAL", oldTerminal);
+    });
+    // Only our own folder is searched: no terminal at first.
+    qputenv("PATH", QFile::encodeName(path("bin")));
+    qunsetenv("TERMINAL");
+    writeFile(path("Kelpa.ini"), "Maximized=N\r\nBatchscope=Y\r\n");
+    start();
+    writeFile(path("Batches/zip.bat"), "");
+    writeFile(path("my doc;$x.txt"), "text\r\n");
+    form->OpenDocument(path("my doc;$x.txt"), false, {});
+    form->Tools1Click();
+    batchItem("zip")->trigger();
+    ASSERT_FALSE(prompter.messages().empty());
+    EXPECT_TRUE(prompter.messages().back().text.contains("xterm")) << prompter.messages().back().text.toStdString();
+    EXPECT_TRUE(prompter.messages().back().text.contains("TERMINAL"));
+
+    // A common terminal with its own form of a command and its arguments.
+    writeRecorder(path("bin/gnome-terminal"), record());
+    batchItem("zip")->trigger();
+    EXPECT_EQ(recorded(record()), (QStringList{path("Batches"), "--", "/bin/sh", path("Batches/zip.bat"), path("my doc;$x.txt")}));
+    QFile::remove(record());
+
+    // The user's own terminal comes first.
+    writeRecorder(path("bin/myterm"), record());
+    qputenv("TERMINAL", "myterm");
+    batchItem("zip")->trigger();
+    EXPECT_EQ(recorded(record()), (QStringList{path("Batches"), "-e", "/bin/sh", path("Batches/zip.bat"), path("my doc;$x.txt")}));
+}
+
+TEST_F(ToolsTest, ANewBatchIsAShellScriptSavedWithLineFeedsInTheBatchFolder)
+{
+    start();
+    form->NewPage(NewPageKind::Batch);
+    TRichEdit *e = editor(form->pages().CurrentPage);
+    EXPECT_TRUE(e->Text().startsWith("# ")) << e->Text().toStdString();
+    e->SetText("# a batch\necho \"$1\" > \"$1.out\"");
+    prompter.answerFile(path("Batches/mine.bat"), 4);
+    form->Saveas1Click();
+    ASSERT_EQ(prompter.last().kind, kelpa::ScriptedPrompter::Shown::Kind::File);
+    EXPECT_EQ(prompter.last().folder, path("Batches"));
+    const QByteArray saved = fileBytes(path("Batches/mine.bat"));
+    EXPECT_FALSE(saved.contains('\r')) << saved.constData();
+    EXPECT_TRUE(saved.startsWith("# a batch\necho")) << saved.constData();
+}
+
 TEST_F(ToolsTest, BatchWindowSettingIsWrittenBack)
 {
     start();
@@ -479,4 +593,38 @@ TEST_F(ToolsTest, ThePageMenuNamesTheWordItWouldCheck)
     EXPECT_TRUE(menu->actions().contains(item));
     emit menu->aboutToShow();
     EXPECT_EQ(item->text(), "Chec&k \"two\"");
+    EXPECT_TRUE(item->isEnabled());
+    // Below the last line there is no word to check; the shortcut works again afterwards.
+    editor(form->CurrentPage())->SetText("one\n");
+    editor(form->CurrentPage())->SetSelStart(4);
+    emit menu->aboutToShow();
+    EXPECT_EQ(item->text(), "Chec&k \"\"");
+    EXPECT_FALSE(item->isEnabled());
+    emit menu->aboutToHide();
+    EXPECT_TRUE(item->isEnabled());
+}
+
+TEST_F(ToolsTest, ThePageMenuViewsTheFolderOfATitledPage)
+{
+    std::vector<QUrl> opened;
+    kelpa::platform::setUrlOpener([&](const QUrl &url) {
+        opened.push_back(url);
+        return true;
+    });
+    auto restore = qScopeGuard([] { kelpa::platform::setUrlOpener({}); });
+    start();
+    auto *menu = form->findChild<QMenu *>("PopupMenu1");
+    QAction *item = form->action("Viewfilefolder1");
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(menu->actions().contains(item));
+    emit menu->aboutToShow();
+    EXPECT_FALSE(item->isEnabled()) << "an untitled page has no folder";
+    ASSERT_TRUE(QDir(folder).mkdir("docs"));
+    writeFile(path("docs/a.txt"), "text\r\n");
+    form->OpenDocument(path("docs/a.txt"), false, {});
+    emit menu->aboutToShow();
+    EXPECT_TRUE(item->isEnabled());
+    item->trigger();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(QDir::cleanPath(opened[0].toLocalFile()), QDir::cleanPath(path("docs")));
 }

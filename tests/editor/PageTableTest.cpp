@@ -105,6 +105,19 @@ TEST(PageTable, EscapeMenuCaptionDoublesAmpersands)
     EXPECT_EQ(EscapeMenuCaption("plain"), "plain");
 }
 
+TEST(PageTable, MenuCaptionTextIsWhatTheMenuShows)
+{
+    struct Case {
+        const char *caption, *shown;
+    } cases[] = {{"&Separator Line &Length...", "Separator Line Length..."},
+                 {"Tom && Jerry", "Tom & Jerry"},
+                 {"&&&Save", "&Save"},
+                 {"end&", "end"},
+                 {"plain", "plain"}};
+    for (const Case &c : cases)
+        EXPECT_EQ(MenuCaptionText(c.caption), c.shown) << c.caption;
+}
+
 TEST(PageTable, FreshRecordHasNoBookmarksAndInsertMode)
 {
     const PageRecord r;

@@ -1,6 +1,9 @@
 // The recent-file slots, their Reopen captions and the favourites file.
 #include "editor/RecentFiles.h"
 
+#include "common/TempDir.h"
+
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace kelpa::editor;
@@ -30,7 +33,7 @@ TEST(RecentList, MovesAndDrops)
         {"new on empty", slotsOf({}), "/a", slotsOf({"/a"})},
         {"already newest", slotsOf({"/a", "/b", "/c"}), "/a", slotsOf({"/a", "/b", "/c"})},
         {"third moves up", slotsOf({"/a", "/b", "/c", "/d"}), "/c", slotsOf({"/c", "/a", "/b", "/d"})},
-        {"other letter case", slotsOf({"/a", "/B.txt"}), "/b.TXT", slotsOf({"/b.TXT", "/a"})},
+        {"other letter case is another file", slotsOf({"/a", "/B.txt"}), "/b.TXT", slotsOf({"/b.TXT", "/a", "/B.txt"})},
         {"last occurrence counts", slotsOf({"/a", "/x", "/b", "/x", "/c"}), "/x", slotsOf({"/x", "/a", "/x", "/b", "/c"})},
         {"thirteenth drops the oldest",
          slotsOf({"/1", "/2", "/3", "/4", "/5", "/6", "/7", "/8", "/9", "/10", "/11", "/12"}), "/13",
@@ -43,6 +46,27 @@ TEST(RecentList, MovesAndDrops)
         addToRecent(c.before, QString::fromUtf8(c.added));
         EXPECT_EQ(c.before, c.after) << c.what;
     }
+}
+
+TEST(RecentList, FilesAreToldApartAsTheFileSystemDoes)
+{
+    kelpa::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string()) + QLatin1Char('/');
+    for (const char *name : {"Case.txt", "case.txt"}) {
+        QFile f(folder + QLatin1String(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QFile::link(folder + "Case.txt", folder + "link.txt"));
+    RecentSlots s = slotsOf({});
+    addToRecent(s, folder + "Case.txt");
+    addToRecent(s, folder + "case.txt");
+    EXPECT_EQ(s[0], folder + "case.txt");
+    EXPECT_EQ(s[1], folder + "Case.txt") << "two files, two entries";
+    // Another name of the same file moves its entry up.
+    addToRecent(s, folder + "link.txt");
+    EXPECT_EQ(s[0], folder + "link.txt");
+    EXPECT_EQ(s[1], folder + "case.txt");
+    EXPECT_EQ(s[2], kEmptyRecent);
 }
 
 TEST(RecentList, TidyAndCaptions)

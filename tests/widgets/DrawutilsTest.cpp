@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPicture>
 #include <QScreen>
+#include <QSysInfo>
 #include <QWidget>
 #include <cerrno>
 #include <cstring>
@@ -518,12 +519,93 @@ TEST(Drawutils, ErrorsAndMessages)
     EXPECT_EQ(prompter.last().caption, QStringLiteral("Cap"));
     EXPECT_EQ(prompter.last().buttons, kelpa::MessageButtons::YesNo);
     EXPECT_EQ(prompter.last().icon, kelpa::MessageIcon::Question);
-    prompter.answer(kelpa::MessageAnswer::Ok);
-    EXPECT_EQ(MsgBox(QStringLiteral("Cap"), QStringLiteral("Again"), MB_RETRYCANCEL), IDRETRY);
+    // Each set of buttons is offered as it is and each answer comes back as its own code.
+    struct Case {
+        int flags;
+        kelpa::MessageButtons buttons;
+        kelpa::MessageAnswer answer;
+        int result;
+    } cases[] = {
+        {MB_OK, kelpa::MessageButtons::Ok, kelpa::MessageAnswer::Ok, IDOK},
+        {MB_OKCANCEL, kelpa::MessageButtons::OkCancel, kelpa::MessageAnswer::Cancel, IDCANCEL},
+        {MB_RETRYCANCEL, kelpa::MessageButtons::RetryCancel, kelpa::MessageAnswer::Retry, IDRETRY},
+        {MB_RETRYCANCEL, kelpa::MessageButtons::RetryCancel, kelpa::MessageAnswer::Cancel, IDCANCEL},
+        {MB_ABORTRETRYIGNORE, kelpa::MessageButtons::AbortRetryIgnore, kelpa::MessageAnswer::Abort, IDABORT},
+        {MB_ABORTRETRYIGNORE, kelpa::MessageButtons::AbortRetryIgnore, kelpa::MessageAnswer::Retry, IDRETRY},
+        {MB_ABORTRETRYIGNORE, kelpa::MessageButtons::AbortRetryIgnore, kelpa::MessageAnswer::Ignore, IDIGNORE},
+        {MB_YESNOCANCEL, kelpa::MessageButtons::YesNoCancel, kelpa::MessageAnswer::Yes, IDYES},
+    };
+    for (const Case &c : cases) {
+        prompter.answer(c.answer);
+        EXPECT_EQ(MsgBox(QStringLiteral("Cap"), QStringLiteral("Again"), c.flags), c.result) << c.flags;
+        EXPECT_EQ(prompter.last().buttons, c.buttons) << c.flags;
+    }
+    // Unanswered, Abort/Retry/Ignore stops (it has no Cancel).
+    EXPECT_EQ(MsgBox(QStringLiteral("Cap"), QStringLiteral("Again"), MB_ABORTRETRYIGNORE), IDABORT);
     prompter.answer(kelpa::MessageAnswer::Yes);
     EXPECT_EQ(MsgDlg(QStringLiteral("Sure?"), mtConfirmation, mbYes | mbNo | mbCancel, 0), mrYes);
     EXPECT_EQ(prompter.last().caption, QStringLiteral("Confirm"));
     EXPECT_EQ(prompter.last().buttons, kelpa::MessageButtons::YesNoCancel);
+}
+
+TEST(Drawutils, LoadDLLLoadsALibraryOrSaysWhyNot)
+{
+    const std::unique_ptr<QLibrary> zlib = LoadDLL(QStringLiteral("z"));
+    ASSERT_TRUE(zlib && zlib->isLoaded());
+    EXPECT_NE(zlib->resolve("zlibVersion"), nullptr);
+    zlib->unload();
+    try {
+        LoadDLL(QStringLiteral("/nonexistent/libnothing.so"));
+        FAIL() << "no library there";
+    } catch (const EWin32Error &e) {
+        EXPECT_EQ(e.ErrorCode(), 2);
+        const QString text = QString::fromStdString(e.what());
+        EXPECT_TRUE(text.startsWith(QStringLiteral("Win32 Error.  Code: 2.\n"))) << e.what();
+        EXPECT_TRUE(text.contains(QStringLiteral("libnothing"))) << e.what();
+    }
+}
+
+TEST(Drawutils, KillMessageRemovesPendingEventsButNeverAQuit)
+{
+    struct Counter : QObject {
+        int user = 0, other = 0, quit = 0;
+        bool event(QEvent *e) override
+        {
+            if (e->type() == QEvent::Quit) {
+                ++quit;
+                return true;
+            }
+            if (e->type() == QEvent::User)
+                ++user;
+            else if (e->type() == QEvent::Type(QEvent::User + 1))
+                ++other;
+            return QObject::event(e);
+        }
+    } receiver, bystander;
+    QCoreApplication::postEvent(&receiver, new QEvent(QEvent::User));
+    QCoreApplication::postEvent(&receiver, new QEvent(QEvent::User));
+    QCoreApplication::postEvent(&receiver, new QEvent(QEvent::Type(QEvent::User + 1)));
+    QCoreApplication::postEvent(&bystander, new QEvent(QEvent::User));
+    KillMessage(&receiver, QEvent::User);
+    KillMessage(nullptr, QEvent::User);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(receiver.user, 0);
+    EXPECT_EQ(receiver.other, 1);
+    EXPECT_EQ(bystander.user, 1) << "another receiver keeps its events";
+    // A quit request stays.
+    QCoreApplication::postEvent(&receiver, new QEvent(QEvent::Quit));
+    KillMessage(&receiver, QEvent::Quit);
+    QCoreApplication::sendPostedEvents(&receiver, QEvent::Quit);
+    EXPECT_EQ(receiver.quit, 1);
+}
+
+TEST(Drawutils, GetWindowsVersionNamesTheRunningSystem)
+{
+    const QString version = GetWindowsVersion();
+    EXPECT_EQ(version, version.trimmed());
+    EXPECT_TRUE(version.contains(QSysInfo::kernelVersion())) << version.toStdString();
+    EXPECT_TRUE(version.contains(QSysInfo::prettyProductName())) << version.toStdString();
+    EXPECT_TRUE(version.startsWith(QStringLiteral("Linux "))) << version.toStdString();
 }
 
 TEST(Drawutils, WaitCursorNests)

@@ -9,6 +9,8 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -193,6 +195,17 @@ TEST(MenuMeasure, ItemSizesFollowCaptionsFontsGlyphsAndSeparators)
          [&](const QFont &f) { return QSize(-1, std::max(textHeight(f) / 2, 9)); }},
         {"16-pixel glyph", open, small, TGraphic::Bitmap(SolidGlyph(16, 16, Qt::red)), 1, nullptr, -1,
          0, false,
+         [&](const QFont &f) {
+             return QSize(plain(f, QStringLiteral("Open"), 18),
+                          std::max({m.standardHeight, textHeight(f), 20}));
+         }},
+        // A picture for a screen of twice the density covers 16 of the menu's pixels.
+        {"16-pixel picture at ratio 2", open, small, TGraphic::Picture([] {
+             QImage image = SolidGlyph(32, 32, Qt::red);
+             image.setDevicePixelRatio(2);
+             return image;
+         }()),
+         1, nullptr, -1, 0, false,
          [&](const QFont &f) {
              return QSize(plain(f, QStringLiteral("Open"), 18),
                           std::max({m.standardHeight, textHeight(f), 20}));
@@ -558,8 +571,10 @@ TEST(PopupMenu, MarginWidensTopLevelItemsAndIsPaintedOverTheWholeHeight)
     const QRect m = menu.MarginRect(&menu);
     ASSERT_EQ(m.width(), 16);
     EXPECT_EQ(m.height(), menu.height() - 2 * (m.top()));
-    EXPECT_EQ(shot.pixelColor(m.left(), m.top()), QColor(0, 0, 255));
-    EXPECT_EQ(shot.pixelColor(m.left() + 5, m.bottom()), QColor(0, 0, 63));
+    // (The menu's outline lies over the margin's outermost pixels.)
+    EXPECT_EQ(shot.pixelColor(m.left() + 1, m.top() + 1).rgb() & 0xFFFF00u, 0u);
+    EXPECT_GE(shot.pixelColor(m.left() + 1, m.top() + 1).blue(), 240);
+    EXPECT_EQ(shot.pixelColor(m.left() + 5, m.bottom() - 1), QColor(0, 0, 63));
     EXPECT_EQ(shot.pixelColor(m.left() + 13, m.top() + 2), kMenu);
     EXPECT_EQ(shot.pixelColor(m.left() + 14, m.top() + 2), kShadow);
     EXPECT_EQ(shot.pixelColor(m.left() + 15, m.top() + 2), kLight);
@@ -569,7 +584,45 @@ TEST(PopupMenu, MarginWidensTopLevelItemsAndIsPaintedOverTheWholeHeight)
     const QRect item = menu.actionGeometry(open);
     EXPECT_EQ(selected.pixelColor(m.right() + 1, item.center().y()), kMenu);
     EXPECT_EQ(selected.pixelColor(m.right() + 2, item.center().y()), kHighlight);
-    EXPECT_EQ(selected.pixelColor(m.left(), m.top()), QColor(0, 0, 255));
+    EXPECT_EQ(selected.pixelColor(m.left() + 1, m.top() + 1), shot.pixelColor(m.left() + 1, m.top() + 1));
+    menu.close();
+}
+
+TEST(PopupMenu, OutlineIsDrawnOverTheItemsOnEveryEdge)
+{
+    QWidget window;
+    TKpPopupMenu menu(&window);
+    UseTestPalette(menu);
+    menu.addAction(QStringLiteral("&Open a rather long caption"));
+    menu.addAction(QStringLiteral("&Close"));
+    menu.SetStyle(TKpMenuStyle::msOwnerDraw);
+    menu.SetLeftMargin(16);
+    // Items as wide and tall as the menu itself, as a style may lay them out.
+    menu.OnMeasureItem = [](QObject *, QAction *, int &width, int &height) {
+        width += 40;
+        height += 4;
+    };
+    menu.Popup(10, 10);
+    QCoreApplication::processEvents();
+    const QImage shot = menu.grab().toImage();
+    QStyleOptionFrame frame;
+    frame.initFrom(&menu);
+    frame.lineWidth = menu.style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, &menu);
+    QImage outline(shot.size(), shot.format());
+    outline.fill(kMenu);
+    {
+        QPainter p(&outline);
+        menu.style()->drawPrimitive(QStyle::PE_FrameMenu, &frame, &p, &menu);
+    }
+    const int w = shot.width(), h = shot.height();
+    struct Edge {
+        const char *name;
+        QPoint at;
+    } edges[] = {{"top", {w / 2, 0}}, {"right", {w - 1, h / 2}}, {"bottom", {w / 2, h - 1}}};
+    for (const Edge &e : edges) {
+        ASSERT_NE(outline.pixelColor(e.at), kMenu) << e.name << ": the style draws a frame there";
+        EXPECT_EQ(shot.pixelColor(e.at), outline.pixelColor(e.at)) << e.name;
+    }
     menu.close();
 }
 
@@ -591,7 +644,7 @@ TEST(PopupMenu, EditorStyleMarginHandlerPaintsThroughTheCanvas)
     const QImage shot = menu->grab().toImage();
     EXPECT_TRUE(hadCanvas);
     EXPECT_EQ(handed, menu->MarginRect(menu));
-    EXPECT_EQ(shot.pixelColor(handed.left() + 12, handed.top()), QColor(0, 255, 0));
+    EXPECT_EQ(shot.pixelColor(handed.left() + 12, handed.top() + 1), QColor(0, 255, 0));
     // The word is written in white inside the margin.
     bool white = false;
     for (int y = handed.top(); y <= handed.bottom(); ++y)
