@@ -81,9 +81,8 @@ int TForm1::openDocument(const QString &path, bool addToRecent, const QString &p
     ReadOutcome outcome = ReadOutcome::Read;
     if (isUntitledName(path)) {
         if (isBatchName(path)) {
-            // Batches run in the shell: a shell comment, and lines that end as the shell reads them.
+            // Batches run in the shell: a shell comment (a new page's lines end in LF).
             table_[slot].Editor->SetText(QStringLiteral("# Standard .BAT ready. Please read the help for more info"));
-            table_[slot].LfLineEnds = true;
         }
         table_[slot].Password.clear();
     } else {
