@@ -36,10 +36,11 @@ void writeRecorder(const QString &script, const QString &record)
     QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-// The recorded lines once the record is there.
+// The recorded lines once the record is there. A batch runs beside the editor: a record made
+// by one redirection is taken once its last line has ended.
 QStringList recorded(const QString &record, int ms = 10000)
 {
-    if (!waitFor([&] { return QFile::exists(record); }, ms))
+    if (!waitFor([&] { return fileBytes(record).endsWith('\n'); }, ms))
         return {};
     return QString::fromUtf8(fileBytes(record)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
@@ -287,7 +288,9 @@ TEST_F(ToolsTest, ToolsMenuListsTheBatchesInNameOrderAboveTheFixedItems)
 TEST_F(ToolsTest, ABatchRunsOnTheSavedDocumentInTheBatchFolder)
 {
     start();
-    writeFile(path("Batches/rec.bat"), "pwd > \"$1.out\"\nprintf '%s\\n' \"$0\" \"$1\" \"$#\" >> \"$1.out\"\n");
+    // Batches run beside the editor: the record appears whole, by a rename.
+    writeFile(path("Batches/rec.bat"), "{ pwd; printf '%s\\n' \"$0\" \"$1\" \"$#\"; } > \"$1.part\"\n"
+                                       "mv \"$1.part\" \"$1.out\"\n");
     ASSERT_TRUE(QDir(folder).mkdir("my docs"));
     const QString doc = path("my docs/it's a \"note\".txt");
     writeFile(doc, "text\r\n");
@@ -367,8 +370,10 @@ TEST_F(ToolsTest, ListedBatchesRunWhateverTheirSuffixAndLineEnds)
     writeFile(path("doc.txt"), "text\r\n");
     form->OpenDocument(path("doc.txt"), false, {});
     for (const Case &c : cases) {
+        // The record appears whole, by a rename: batches run beside the editor.
+        const QByteArray target = "\"$1." + QByteArray(c.tag) + "\"";
         writeFile(path(QStringLiteral("Batches/") + c.file),
-                  "pwd > \"$1." + QByteArray(c.tag) + "\"" + c.lineEnd + "echo \"$1\" >> \"$1." + c.tag + "\""
+                  "pwd > \"$1.part\"" + c.lineEnd + "echo \"$1\" >> \"$1.part\"" + c.lineEnd + "mv \"$1.part\" " + target
                       + c.lineEnd);
         form->Tools1Click();
         ASSERT_NE(batchItem(c.item), nullptr) << c.file;
