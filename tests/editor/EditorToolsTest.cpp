@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QProcess>
 #include <QMenuBar>
 #include <QProcess>
 #include <QScopeGuard>
@@ -47,6 +48,19 @@ QStringList recorded(const QString &record, int ms = 10000)
 
 class ToolsTest : public EditorTest {
 protected:
+    // A batch still running when the window goes outlives it on purpose; a test waits for its
+    // batches, so that each ends within its own test.
+    void TearDown() override
+    {
+        if (form)
+            waitFor([&] {
+                for (QProcess *p : form->findChildren<QProcess *>(QStringLiteral("batchRun"), Qt::FindDirectChildrenOnly))
+                    if (p->state() != QProcess::NotRunning)
+                        return false;
+                return true;
+            }, 10000);
+        EditorTest::TearDown();
+    }
     QString record() const { return path("record.txt"); }
     QStringList batchItems() const
     {
