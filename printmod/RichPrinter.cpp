@@ -1,23 +1,18 @@
+// The rich-text printer's page layout: geometry, header and footer lines, documents and
+// the runs that print a TRichEdit or lay it out into the preview.
 #include "printmod/RichPrinter.h"
 
-#include "platform/Registry.h"
 #include "platform/richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
 #include "support/SteppedRun.h"
 
 #include <QDate>
 #include <QDialog>
-#include <QFrame>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QLocale>
-#include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrinter>
-#include <QPushButton>
-#include <QScreen>
 #include <QTime>
-#include <QtEndian>
 
 #include <cmath>
 
@@ -26,7 +21,6 @@ namespace kelpa::printmod {
 namespace {
 
 constexpr double kMmPerInch = 25.4;
-const QString kSettingsKey = QStringLiteral("RichPrint.Settings");
 
 PreviewFactory &previewFactory()
 {
@@ -46,31 +40,6 @@ QColor paintColor(std::int32_t color)
         return Qt::black; // system colours: the window text colour of a printed page
     const auto c = static_cast<std::uint32_t>(color);
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
-}
-
-QByteArray doubleBytes(double value)
-{
-    QByteArray bytes(8, '\0');
-    qToLittleEndian(value, bytes.data());
-    return bytes;
-}
-
-std::optional<double> bytesDouble(const std::optional<QByteArray> &bytes)
-{
-    if (!bytes || bytes->size() != 8)
-        return std::nullopt;
-    const double value = qFromLittleEndian<double>(bytes->constData());
-    if (!std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-// Decimal integer of a registry text; nothing when it is not one.
-std::optional<int> decimal(const QString &text)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
 }
 
 } // namespace
@@ -177,35 +146,35 @@ DeviceMetrics TRichPrinter::metricsOrFallback(bool *available) const
     return m;
 }
 
-int TRichPrinter::MeasureUnitsToPixelsH(double value) const
+TRichPrinter::Dpi TRichPrinter::dpi() const
 {
     bool ok = false;
     const DeviceMetrics m = metricsOrFallback(&ok);
+    // Without a printer the pages are laid out as for a common laser printer.
+    return ok ? Dpi{m.dpiX, m.dpiY} : Dpi{600, 600};
+}
+
+int TRichPrinter::MeasureUnitsToPixelsH(double value) const
+{
     const double inches = measureUnit_ == TMeasureUnit::muMillimeters ? value / kMmPerInch : value;
-    return roundEven(inches * (ok ? m.dpiX : 600));
+    return roundEven(inches * dpi().x);
 }
 
 int TRichPrinter::MeasureUnitsToPixelsV(double value) const
 {
-    bool ok = false;
-    const DeviceMetrics m = metricsOrFallback(&ok);
     const double inches = measureUnit_ == TMeasureUnit::muMillimeters ? value / kMmPerInch : value;
-    return roundEven(inches * (ok ? m.dpiY : 600));
+    return roundEven(inches * dpi().y);
 }
 
 double TRichPrinter::PixelsToMeasureUnitsH(int pixels) const
 {
-    bool ok = false;
-    const DeviceMetrics m = metricsOrFallback(&ok);
-    const double inches = double(pixels) / (ok ? m.dpiX : 600);
+    const double inches = double(pixels) / dpi().x;
     return measureUnit_ == TMeasureUnit::muMillimeters ? inches * kMmPerInch : inches;
 }
 
 double TRichPrinter::PixelsToMeasureUnitsV(int pixels) const
 {
-    bool ok = false;
-    const DeviceMetrics m = metricsOrFallback(&ok);
-    const double inches = double(pixels) / (ok ? m.dpiY : 600);
+    const double inches = double(pixels) / dpi().y;
     return measureUnit_ == TMeasureUnit::muMillimeters ? inches * kMmPerInch : inches;
 }
 
@@ -308,13 +277,11 @@ QFont TRichPrinter::deviceFont() const
 {
     // In pixels of the printer, so that a page device of another resolution (a recorder of
     // the preview) gets the same page.
-    bool ok = false;
-    const DeviceMetrics m = metricsOrFallback(&ok);
     QFont f = font_;
     qreal points = f.pointSizeF();
     if (points <= 0)
         points = f.pixelSize() > 0 ? f.pixelSize() * 72.0 / 96.0 : 10;
-    f.setPixelSize(std::max(1, roundEven(points * (ok ? m.dpiY : 600) / 72.0)));
+    f.setPixelSize(std::max(1, roundEven(points * dpi().y / 72.0)));
     f.setHintingPreference(QFont::PreferNoHinting);
     return f;
 }
@@ -409,9 +376,7 @@ void TRichPrinter::WriteTableLine(const QString &text)
     const QStringList formats = TokenizeString(columnFormat_);
     const QStringList pieces = TokenizeString(text);
     cursorX_ = StartingLeft();
-    bool ok = false;
-    const DeviceMetrics m = metricsOrFallback(&ok);
-    const int inset = ((ok ? m.dpiX : 600) / 600) * 6;
+    const int inset = (dpi().x / 600) * 6;
     for (qsizetype i = 0; i < formats.size(); ++i) {
         QString token = formats[i];
         TAlignmentToken alignment;
@@ -489,20 +454,19 @@ void TRichPrinter::doNewPageProcessing()
     QPainter *p = canvas();
     if (!p || borders_ == 0)
         return;
-    bool ok = false;
-    const DeviceMetrics m = metricsOrFallback(&ok);
+    const Dpi resolution = dpi();
     const int left = StartingLeft();
     const int width = PixelPrintWidth();
     const int height = PixelPrintHeight();
     p->save();
     const int bv = MeasureUnitsToPixelsV(borderOffset_);
-    p->setPen(QPen(Qt::black, ((ok ? m.dpiY : 600) / 600) * 2));
+    p->setPen(QPen(Qt::black, (resolution.y / 600) * 2));
     if (borders_ & pbTop)
         p->drawLine(left - bv, top - bv, left + width + bv, top - bv);
     if (borders_ & pbBottom)
         p->drawLine(left - bv, top + height + 2 * bv, left + width + bv, top + height + 2 * bv);
     const int bh = MeasureUnitsToPixelsH(borderOffset_);
-    p->setPen(QPen(Qt::black, ((ok ? m.dpiX : 600) / 600) * 2));
+    p->setPen(QPen(Qt::black, (resolution.x / 600) * 2));
     if (borders_ & pbLeft)
         p->drawLine(left - bh, top - bh, left - bh, top + height + 2 * bh);
     if (borders_ & pbRight)
@@ -524,11 +488,10 @@ void TRichPrinter::BeginDoc()
     }
     if (!previewMode_ && !printedPages_.isEmpty()) {
         // Same resolution as the printer, so that measuring gives the same lines.
-        bool ok = false;
-        const DeviceMetrics m = metricsOrFallback(&ok);
+        const Dpi resolution = dpi();
         scratch_ = QImage(1, 1, QImage::Format_RGB32);
-        scratch_.setDotsPerMeterX(qRound((ok ? m.dpiX : 600) / 0.0254));
-        scratch_.setDotsPerMeterY(qRound((ok ? m.dpiY : 600) / 0.0254));
+        scratch_.setDotsPerMeterX(qRound(resolution.x / 0.0254));
+        scratch_.setDotsPerMeterY(qRound(resolution.y / 0.0254));
         scratchPainter_ = std::make_unique<QPainter>(&scratch_);
     }
     devicePageUsed_ = pageGoesOut(static_cast<int>(startPage_));
@@ -663,10 +626,7 @@ void TRichPrinter::SplitLineAndPrint(const QString &text)
 
 void TRichPrinter::fillRange(TFormatRange &range) const
 {
-    bool ok = false;
-    const DeviceMetrics m = metricsOrFallback(&ok);
-    const int dpiX = ok ? m.dpiX : 600;
-    const int dpiY = ok ? m.dpiY : 600;
+    const auto [dpiX, dpiY] = dpi();
     range.painter = canvas();
     range.dpiX = dpiX;
     range.dpiY = dpiY;
@@ -799,13 +759,12 @@ void TRichPrinter::StartRichEditPreview(TRichEdit *richEdit, std::function<void(
         if (!pages)
             throw ELinePrinter(QStringLiteral("The preview window cannot be opened."));
         runPages_ = pages;
-        bool ok = false;
-        const DeviceMetrics m = metricsOrFallback(&ok);
         PreviewSetup setup;
         setup.printerPageWidth = MeasureUnitsToPixelsH(GetPhysicalPageWidth());
         setup.printerPageHeight = MeasureUnitsToPixelsV(GetPhysicalPageHeight());
-        setup.dpiX = ok ? m.dpiX : 600;
-        setup.dpiY = ok ? m.dpiY : 600;
+        const Dpi resolution = dpi();
+        setup.dpiX = resolution.x;
+        setup.dpiY = resolution.y;
         setup.rulerUnit = measureUnit_;
         setup.pageWidth = GetPhysicalPageWidth();
         setup.pageHeight = GetPhysicalPageHeight();
@@ -919,81 +878,6 @@ void TRichPrinter::finishPreview()
     }
     if (done)
         done();
-}
-
-// --- Progress window
-
-void TRichPrinter::updateProgressDlg(const QString &status)
-{
-    if (!(showProgress_ && (port_->printing() || previewMode_)) || previewAborted_) {
-        closeProgress();
-        return;
-    }
-    if (!progress_) {
-        progress_ = std::make_unique<QDialog>(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                                                           Qt::WindowTitleHint);
-        progress_->setObjectName(QStringLiteral("RichPrntProgDlg"));
-        progress_->setWindowTitle(QStringLiteral("Print Progress"));
-        // Below the framed texts, a preview run has its Cancel (Escape too).
-        const bool cancellable = stepping_;
-        const int height = cancellable ? 119 : 85;
-        progress_->setFixedSize(284, height);
-        auto *bevel = new QFrame(progress_.get());
-        bevel->setFrameShape(QFrame::Box);
-        bevel->setFrameShadow(QFrame::Sunken);
-        bevel->setGeometry(8, 8, 268, 69);
-        lblStatus_ = new QLabel(progress_.get());
-        lblStatus_->setObjectName(QStringLiteral("lblStatus"));
-        lblStatus_->setGeometry(16, 14, 252, 16);
-        lblTitle_ = new QLabel(progress_.get());
-        lblTitle_->setObjectName(QStringLiteral("lblTitle"));
-        lblTitle_->setGeometry(16, 32, 252, 16);
-        auto *desc = new QLabel(QStringLiteral("Page Number:"), progress_.get());
-        desc->setGeometry(16, 52, 90, 16);
-        lblPageNumber_ = new QLabel(progress_.get());
-        lblPageNumber_->setObjectName(QStringLiteral("lblPageNumber"));
-        lblPageNumber_->setGeometry(110, 52, 150, 16);
-        if (cancellable) {
-            auto *cancel = new QPushButton(QStringLiteral("Cancel"), progress_.get());
-            cancel->setObjectName(QStringLiteral("btnCancel"));
-            cancel->setGeometry(196, 85, 80, 26);
-            cancel->setDefault(true);
-            // Queued: the window goes with the run, not inside its own signal.
-            QObject::connect(cancel, &QPushButton::clicked, steps_.get(), [this] { CancelPreview(); },
-                             Qt::QueuedConnection);
-            QObject::connect(progress_.get(), &QDialog::rejected, steps_.get(), [this] { CancelPreview(); },
-                             Qt::QueuedConnection);
-        }
-        if (QScreen *screen = QGuiApplication::primaryScreen()) {
-            const QRect s = screen->availableGeometry();
-            progress_->move(s.left() + (s.width() - 284) / 2, s.top() + (s.height() - height) / 2);
-        }
-    }
-    if (!progress_->isVisible())
-        progress_->show();
-    if (!status.isEmpty())
-        lblStatus_->setText(status);
-    lblTitle_->setText(Title());
-    lblPageNumber_->setText(QString::number(pageNumber_));
-    // A run in steps is painted by the event loop between its slices.
-    if (stepping_)
-        progress_->update();
-    else
-        progress_->repaint();
-}
-
-void TRichPrinter::closeProgress()
-{
-    if (!progress_)
-        return;
-    progress_->close();
-    progress_.reset();
-    lblStatus_ = lblTitle_ = lblPageNumber_ = nullptr;
-}
-
-QDialog *TRichPrinter::ProgressWindow() const
-{
-    return progress_.get();
 }
 
 // --- Properties
@@ -1118,102 +1002,6 @@ void TRichPrinter::Refresh()
     SetMarginBottom(marginBottom_);
     SetMarginLeft(marginLeft_);
     SetMarginRight(marginRight_);
-}
-
-// --- Registry
-
-void TRichPrinter::ReadIniFile()
-{
-    platform::RegistryKey probe;
-    if (!probe.keyExists(kSettingsKey + QStringLiteral("\\Marges"))) {
-        Refresh();
-        return;
-    }
-    platform::RegIniFile ini(kSettingsKey);
-    const QString section = QStringLiteral("Marges");
-    const auto margin = [&](const char *name) { return bytesDouble(ini.readBinaryData(section, QLatin1String(name))); };
-    if (const auto v = margin("MarginLeft"))
-        SetMarginLeft(*v);
-    if (const auto v = margin("MarginTop"))
-        SetMarginTop(*v);
-    if (const auto v = margin("MarginBottom"))
-        SetMarginBottom(*v);
-    if (const auto v = margin("MarginRight"))
-        SetMarginRight(*v);
-    const auto unit = decimal(ini.readString(section, QStringLiteral("CodeMeasurement"), QStringLiteral("1")));
-    SetMeasureUnit(!unit || *unit == 1 ? TMeasureUnit::muMillimeters : TMeasureUnit::muInches);
-    const auto direction = decimal(ini.readString(section, QStringLiteral("CodeDirection"), QStringLiteral("1")));
-    SetOrientation(!direction || *direction == 1 ? QPageLayout::Portrait : QPageLayout::Landscape);
-}
-
-void TRichPrinter::WriteIniFile()
-{
-    platform::RegIniFile ini(kSettingsKey);
-    const QString section = QStringLiteral("Marges");
-    ini.writeBinaryData(section, QStringLiteral("MarginLeft"), doubleBytes(marginLeft_));
-    ini.writeBinaryData(section, QStringLiteral("MarginTop"), doubleBytes(marginTop_));
-    ini.writeBinaryData(section, QStringLiteral("MarginBottom"), doubleBytes(marginBottom_));
-    ini.writeBinaryData(section, QStringLiteral("MarginRight"), doubleBytes(marginRight_));
-    ini.writeString(section, QStringLiteral("CodeMeasurement"),
-                    measureUnit_ == TMeasureUnit::muMillimeters ? QStringLiteral("1") : QStringLiteral("0"));
-    ini.writeString(section, QStringLiteral("CodeDirection"),
-                    Orientation() == QPageLayout::Portrait ? QStringLiteral("1") : QStringLiteral("0"));
-}
-
-void TRichPrinter::WriteIniFileCompress()
-{
-    platform::RegIniFile(kSettingsKey).writeBool(QStringLiteral("Compress"), QStringLiteral("CompressPreview"), compressPreview_);
-}
-
-// --- Page setup
-
-bool TRichPrinter::PageDialog(QWidget *owner)
-{
-    if (saveMargins_)
-        ReadIniFile();
-    port_->setOrientation(Orientation());
-    const double factor = measureUnit_ == TMeasureUnit::muInches ? 1000.0 : 100.0;
-    // The dialog works in whole hundredths of a millimetre or thousandths of an inch.
-    double margins[4] = {std::nearbyint(marginLeft_ * factor) / factor, std::nearbyint(marginTop_ * factor) / factor,
-                         std::nearbyint(marginRight_ * factor) / factor,
-                         std::nearbyint(marginBottom_ * factor) / factor};
-    QPrinter *printer = port_->printer();
-    bool accepted = false;
-    if (pageSetupRunner_) {
-        accepted = pageSetupRunner_(margins, printer);
-    } else if (printer) {
-        const QPageLayout::Unit unit = measureUnit_ == TMeasureUnit::muInches ? QPageLayout::Inch : QPageLayout::Millimeter;
-        const QPageLayout device = printer->pageLayout();
-        QPageLayout shown = device;
-        shown.setUnits(unit);
-        shown.setMode(QPageLayout::StandardMode);
-        shown.setMargins(QMarginsF(margins[0], margins[1], margins[2], margins[3]));
-        printer->setPageLayout(shown);
-        QPageSetupDialog dialog(printer, owner);
-        dialog.adjustSize();
-        if (QScreen *screen = QGuiApplication::primaryScreen()) {
-            const QRect s = screen->geometry();
-            dialog.move((s.width() - dialog.width()) / 2, (s.height() - dialog.height()) / 3);
-        }
-        accepted = dialog.exec() == QDialog::Accepted;
-        const QMarginsF chosen = printer->pageLayout().margins(unit);
-        margins[0] = chosen.left();
-        margins[1] = chosen.top();
-        margins[2] = chosen.right();
-        margins[3] = chosen.bottom();
-        // The printer keeps its own least margins; ours are kept by the component.
-        QPageLayout back = printer->pageLayout();
-        back.setMargins(back.minimumMargins());
-        printer->setPageLayout(back);
-    }
-    SetMarginLeft(margins[0]);
-    SetMarginTop(margins[1]);
-    SetMarginRight(margins[2]);
-    SetMarginBottom(margins[3]);
-    Refresh();
-    if (saveMargins_)
-        WriteIniFile();
-    return accepted;
 }
 
 } // namespace kelpa::printmod

@@ -262,6 +262,12 @@ public:
 
 private:
     DeviceMetrics metricsOrFallback(bool *available) const;
+    // The printer's resolution, or the one pages are laid out at without a printer.
+    struct Dpi {
+        int x;
+        int y;
+    };
+    Dpi dpi() const;
     // A device length in the measure unit, or its fallback without a printer.
     double deviceLength(int DeviceMetrics::*field, bool across, double mm, double inches) const;
     double clampMargin(double value, double low, double high) const;

@@ -141,6 +141,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Words the dictionary pane shows at a time.
+    static constexpr int PageSize = 10;
+
     void setupComponents();
     void setupCheckActions();
     void setupDictionaryActions();

@@ -245,15 +245,21 @@ TRichPreviewForm::TRichPreviewForm(double ratioPage, const PreviewOptions &optio
     applyButtons();
     move(std::max(0, (screen.width() - width() - kFrameWidth) / 2),
          std::max(0, (screen.height() - height() - 27) / 2));
-    qApp->installEventFilter(this);
+    watchKeys(this);
     show();
 }
 
 TRichPreviewForm::~TRichPreviewForm()
 {
-    qApp->removeEventFilter(this);
     if (cache_)
         cache_->close();
+}
+
+void TRichPreviewForm::watchKeys(QWidget *widget)
+{
+    widget->installEventFilter(this);
+    for (QWidget *child : widget->findChildren<QWidget *>())
+        child->installEventFilter(this);
 }
 
 void TRichPreviewForm::buildControls()
@@ -931,37 +937,42 @@ bool TRichPreviewForm::eventFilter(QObject *watched, QEvent *e)
         Label7DblClick();
         return true;
     }
-    const bool key = e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease;
-    if (!key || !watched->isWidgetType())
+    if (e->type() == QEvent::ChildAdded) {
+        // Controls added later take the window's keys too.
+        if (auto *child = qobject_cast<QWidget *>(static_cast<QChildEvent *>(e)->child()))
+            watchKeys(child);
+        return QWidget::eventFilter(watched, e);
+    }
+    if (e->type() != QEvent::KeyPress || e == keyInDelivery_ || !watched->isWidgetType())
         return QWidget::eventFilter(watched, e);
     auto *w = static_cast<QWidget *>(watched);
     if (w->window() != this)
         return QWidget::eventFilter(watched, e);
-    // The window sees each key once, before the control it is for: a key a control leaves
-    // goes on to its parents as the same event, and is not seen again there. The next key
-    // may come in an event at the same address, so the event is told by its time as well.
+    // The window acts on each key once, before the control it is for. The key is then handed
+    // to that control here, and on to its parents as Qt would, while the window lets it pass.
     auto *k = static_cast<QKeyEvent *>(e);
-    const bool passedOn = e == lastKey_ && k->timestamp() == lastKeyTime_ && e->type() == lastKeyType_
-                          && lastKeyTarget_ && w != lastKeyTarget_ && w->isAncestorOf(lastKeyTarget_);
-    if (passedOn)
-        return QWidget::eventFilter(watched, e);
-    lastKey_ = e;
-    lastKeyTime_ = k->timestamp();
-    lastKeyType_ = e->type();
-    lastKeyTarget_ = w;
-    if (e->type() == QEvent::KeyPress && k->key() == Qt::Key_Escape && formatting_ && cancelFormatting_) {
+    const QPointer<QWidget> target = w;
+    const QPointer<TRichPreviewForm> self = this;
+    if (k->key() == Qt::Key_Escape && formatting_ && cancelFormatting_) {
         auto cancel = cancelFormatting_;
         cancel();
         return true;
     }
-    if (e->type() == QEvent::KeyPress) {
-        FormKeyDown(k);
-        FormKeyPress(k->text());
-        // A typed number is taken whole: on Enter, or after a pause (see typedPause_).
-        if (w == edit1_ && (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter))
-            Edit1KeyUp();
-    }
-    return QWidget::eventFilter(watched, e);
+    FormKeyDown(k);
+    FormKeyPress(k->text());
+    // A typed number is taken whole: on Enter, or after a pause (see typedPause_).
+    if (w == edit1_ && (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter))
+        Edit1KeyUp();
+    if (!self || !target)
+        return true;
+    // notify, not sendEvent: a key from the window system stays one (spontaneous).
+    const QEvent *outer = std::exchange(keyInDelivery_, e);
+    QCoreApplication::instance()->notify(target, e);
+    // Delivered whole; Qt is not to pass it on a second time.
+    e->accept();
+    if (self)
+        keyInDelivery_ = outer;
+    return true;
 }
 
 void TRichPreviewForm::closeEvent(QCloseEvent *event)

@@ -132,6 +132,8 @@ protected:
 
 private:
     void buildControls();
+    // The window's keys are seen by `widget` and all that come into it.
+    void watchKeys(QWidget *widget);
     void layoutBar();
     void FormPaint();
     void paintNow();
@@ -167,10 +169,7 @@ private:
     std::string cacheError_;              // why the page folder could not be made
     std::map<int, Page> memoryPages_;     // pages that could not be stored on disk
     bool busyPrinting_ = false;
-    const QEvent *lastKey_ = nullptr;
-    quint64 lastKeyTime_ = 0;
-    QEvent::Type lastKeyType_ = QEvent::None;
-    QPointer<QWidget> lastKeyTarget_;
+    const QEvent *keyInDelivery_ = nullptr; // the key the window handled, on its way through the controls
     Page pageCache_;
     int freshPage_ = -1; // the page just stored, still in pageCache_
     double ratioPage_ = 0;
