@@ -39,6 +39,16 @@ void SteppedRun::turn()
         explicit InStep(bool &f) : flag(f) { flag = true; }
         ~InStep() { flag = false; }
     } inStep(inStep_);
+    runSteps(sliceMs_);
+}
+
+void SteppedRun::runToEnd()
+{
+    runSteps(-1);
+}
+
+void SteppedRun::runSteps(int sliceMs)
+{
     QElapsedTimer clock;
     clock.start();
     // Kept here: a step may stop the run, or start another, while it runs.
@@ -50,21 +60,8 @@ void SteppedRun::turn()
                 finish();
             return;
         }
-        if (clock.elapsed() >= sliceMs_)
+        if (sliceMs >= 0 && clock.elapsed() >= sliceMs)
             return; // the event loop's turn; the timer brings the next slice
-    }
-}
-
-void SteppedRun::runToEnd()
-{
-    const Step step = step_;
-    const quint64 generation = generation_;
-    while (step && generation == generation_) {
-        if (!step()) {
-            if (generation == generation_)
-                finish();
-            return;
-        }
     }
 }
 

@@ -29,6 +29,8 @@ public:
 
 private:
     void turn();
+    // Steps until the run ends or, with a slice of 0 ms or more, the slice is used up.
+    void runSteps(int sliceMs);
     void finish();
     Step step_;
     std::function<void()> finished_;
