@@ -1,7 +1,7 @@
 #include "printmod/RichPrinter.h"
 
 #include "platform/Registry.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
 #include "support/SteppedRun.h"
 

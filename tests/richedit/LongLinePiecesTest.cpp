@@ -1,6 +1,6 @@
 // A plain page holds a very long line in pieces; nothing a caller sees may tell. Every case runs
 // on two pages: one with pieces of a few characters, one that keeps every line whole.
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,11 +1,11 @@
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 
-#include "platform/richedit/PieceBreak.h"
-#include "platform/richedit/PlainPageLayout.h"
-#include "platform/richedit/TRichEditConvert.h"
-#include "platform/richedit/TRichEditPrinter.h"
-#include "platform/richedit/rtf/RtfReader.h"
-#include "platform/richedit/rtf/RtfWriter.h"
+#include "richedit/PieceBreak.h"
+#include "richedit/PlainPageLayout.h"
+#include "richedit/TRichEditConvert.h"
+#include "richedit/TRichEditPrinter.h"
+#include "richedit/rtf/RtfReader.h"
+#include "richedit/rtf/RtfWriter.h"
 #include "platform/safefile/SafeFile.h"
 
 #include <QContextMenuEvent>
