@@ -28,6 +28,7 @@
 // Colours are QColor; an invalid QColor() stands for the window text colour (clWindowText).
 // Font sizes and paragraph indents are in points.
 #include "richedit/PageLines.h"
+#include "richedit/TRichEditLines.h"
 #include "platform/codepage/CodePage.h"
 
 #include <QColor>
@@ -101,31 +102,6 @@ public:
 private:
     friend class TRichEdit;
     explicit TParaAttributes(TRichEdit *owner) : owner_(owner) {}
-    TRichEdit *owner_;
-};
-
-// The control's lines (paragraphs) as a list of strings.
-class TRichEditLines {
-public:
-    int Count() const;
-    QString Strings(int index) const; // empty for an index out of range
-    QString operator[](int index) const { return Strings(index); }
-    void Add(const QString &line);
-    void Insert(int index, const QString &line);
-    void Delete(int index); // the line and its break; out of range: nothing
-    void Clear();
-    QString Text() const;   // every line followed by CR LF
-    void SetText(const QString &text);
-
-    // Same as the control's stream and file operations.
-    void LoadFromStream(const QByteArray &bytes);
-    QByteArray SaveToStream() const;
-    bool LoadFromFile(const QString &fileName);
-    bool SaveToFile(const QString &fileName);
-
-private:
-    friend class TRichEdit;
-    explicit TRichEditLines(TRichEdit *owner) : owner_(owner) {}
     TRichEdit *owner_;
 };
 
@@ -297,6 +273,7 @@ private:
     int lineTotal() const;
     int lineAt(int position) const;
     bool lineSpan(int line, int &start, int &end) const; // end: before the line's break
+    QString spanText(int start, int end) const;          // as Text() has it
 
     bool plainText_ = false;
     bool hideSelection_ = true;
