@@ -2,7 +2,7 @@
 
 #include "editor/Licence.h"
 
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "support/StoredText.h"
 
 #include <QIcon>

@@ -1,6 +1,6 @@
 #include "editor/PageSet.h"
 
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 
 #include <string>
 #include <string_view>

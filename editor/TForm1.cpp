@@ -15,7 +15,7 @@
 #include "platform/LastError.h"
 #include "platform/Screens.h"
 #include "platform/WindowMessages.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "support/Abort.h"
 #include "support/MessageBoxes.h"
 #include "support/Shell.h"

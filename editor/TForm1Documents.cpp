@@ -6,8 +6,8 @@
 
 #include "engine/TOBRINEngine.h"
 #include "platform/codepage/CodePage.h"
-#include "platform/richedit/TRichEdit.h"
-#include "platform/richedit/rtf/RtfDocument.h"
+#include "richedit/TRichEdit.h"
+#include "richedit/rtf/RtfDocument.h"
 #include "support/Abort.h"
 #include "support/MessageBoxes.h"
 #include "support/Prompter.h"

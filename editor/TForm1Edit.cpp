@@ -6,7 +6,7 @@
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
 
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
 #include "support/Prompter.h"
 #include "widgets/Drawutils.h"

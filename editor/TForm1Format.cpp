@@ -11,7 +11,7 @@
 
 #include "platform/Colors.h"
 #include "platform/Fonts.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
 #include "support/Prompter.h"
 #include "widgets/Kpspin.h"

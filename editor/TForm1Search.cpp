@@ -6,7 +6,7 @@
 #include "editor/AppIcon.h"
 #include "editor/FindDialogs.h"
 
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
 
 #include <QCoreApplication>

@@ -9,7 +9,7 @@
 #include "engine/TOBRINEngine.h"
 #include "platform/LastError.h"
 #include "platform/ProgramFolder.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "widgets/Kpmenus.h"
 #include "support/Abort.h"
 #include "support/CheckerHandOff.h"

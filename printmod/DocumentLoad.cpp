@@ -3,7 +3,7 @@
 #include "engine/TOBRINEngine.h"
 #include "support/documents/Documents.h"
 #include "platform/codepage/CodePage.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "printmod/PasswordList.h"
 #include "support/MessageBoxes.h"
 

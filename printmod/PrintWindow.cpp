@@ -4,7 +4,7 @@
 #include "engine/TOBRINEngine.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Screens.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "printmod/DocumentLoad.h"
 #include "printmod/PrintSettingsFile.h"
 #include "support/MessageBoxes.h"

@@ -2,7 +2,7 @@
 // the runs that print a TRichEdit or lay it out into the preview.
 #include "printmod/RichPrinter.h"
 
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
 #include "support/SteppedRun.h"
 

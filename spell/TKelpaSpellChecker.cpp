@@ -1,7 +1,7 @@
 #include "spell/TKelpaSpellChecker.h"
 
 #include "platform/codepage/CodePage.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "spell/CheckRun.h"
 #include "spell/ClipboardKeeper.h"
 #include "spell/CheckerFiles.h"

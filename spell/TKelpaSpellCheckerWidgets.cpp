@@ -2,7 +2,7 @@
 // and the status line, and what their buttons and lists are wired to.
 #include "spell/TKelpaSpellChecker.h"
 
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "support/Abort.h"
 
 #include <QComboBox>

@@ -6,7 +6,7 @@
 #include "editor/FindDialogs.h"
 #include "editor/TForm1.h"
 
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "common/ScriptedPrompter.h"
 
 #include <QApplication>

@@ -9,9 +9,9 @@
 // --rtf-mb=5 (about 3 GB of memory for the three widgets one after another).
 #include "editor/FindDialogs.h"
 #include "editor/TForm1.h"
-#include "platform/richedit/TRichEdit.h"
-#include "platform/richedit/rtf/RtfDocument.h"
-#include "platform/richedit/rtf/RtfWriter.h"
+#include "richedit/TRichEdit.h"
+#include "richedit/rtf/RtfDocument.h"
+#include "richedit/rtf/RtfWriter.h"
 #include "support/Prompter.h"
 #include "common/ScriptedPrompter.h"
 

@@ -4,7 +4,7 @@
 // often the progress text changed, and how long Cancel took to end the run.
 //
 //   DISPLAY=:N build/bench/preview_onscreen_bench [paragraphs]   (default 60000, ~3,000 pages)
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "printmod/RichPrinter.h"
 #include "printmod/preview/RichPreviewPages.h"
 #include "printmod/preview/TRichPreviewForm.h"

@@ -2,7 +2,7 @@
 // breaking, header and footer on every page) beside Qt's own QTextDocument::print of the same
 // text to the same kind of printer, in one run.
 // Run: QT_QPA_PLATFORM=offscreen build/bench/printmod_bench
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "printmod/RichPrinter.h"
 
 #include <QApplication>

@@ -8,10 +8,10 @@
 //   RTF tables: N distinct fonts or colours written, N list paragraphs read (time per entry
 //   stays flat as N grows)
 // Run: QT_QPA_PLATFORM=offscreen build/bench/richedit_bench
-#include "platform/richedit/TRichEdit.h"
-#include "platform/richedit/rtf/RtfDocument.h"
-#include "platform/richedit/rtf/RtfReader.h"
-#include "platform/richedit/rtf/RtfWriter.h"
+#include "richedit/TRichEdit.h"
+#include "richedit/rtf/RtfDocument.h"
+#include "richedit/rtf/RtfReader.h"
+#include "richedit/rtf/RtfWriter.h"
 
 #include <QApplication>
 #include <QKeyEvent>

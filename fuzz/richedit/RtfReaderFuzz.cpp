@@ -1,7 +1,7 @@
 // Any bytes into the RTF reader: no crash, no hang; the text it reads survives writing and
 // reading again, and from then on a document reads back exactly as written.
-#include "platform/richedit/rtf/RtfReader.h"
-#include "platform/richedit/rtf/RtfWriter.h"
+#include "richedit/rtf/RtfReader.h"
+#include "richedit/rtf/RtfWriter.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -6,7 +6,7 @@
 #include "common/TempDir.h"
 #include "engine/TOBRINEngine.h"
 #include "platform/WindowMessages.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "support/PasswordDialog.h"
 #include "common/ScriptedPrompter.h"
 

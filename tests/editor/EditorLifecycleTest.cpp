@@ -5,7 +5,7 @@
 #include "editor/AboutBox.h"
 #include "editor/HandOff.h"
 #include "platform/Shell.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "support/StoredText.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 #include "editor/PageSet.h"
 
 #include "common/TempDir.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 
 #include <QFile>
 #include <QSignalSpy>

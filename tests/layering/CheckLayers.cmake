@@ -1,5 +1,5 @@
 # Checks the #include lines of every library against the layers of the source tree:
-#   platform/  <  engine/  <  support/  <  widgets/  <  editor/, printmod/, spell/, caller/
+#   platform/  <  engine/  <  richedit/  <  support/  <  widgets/  <  editor/, printmod/, spell/, caller/
 # A file includes headers of its own layer or of lower ones only, and the programs' folders do
 # not include each other. A Qt-free library includes no Qt header and no header of a library
 # that is not Qt-free.
@@ -10,7 +10,7 @@ file(STRINGS ${MANIFEST} lines)
 
 function(layer_of rel out)
   string(REGEX MATCH "^[^/]+" top "${rel}")
-  set(levels platform 0 engine 1 support 2 widgets 3 editor 4 printmod 4 spell 4 caller 4)
+  set(levels platform 0 engine 1 richedit 2 support 3 widgets 4 editor 5 printmod 5 spell 5 caller 5)
   list(FIND levels "${top}" at)
   if(at LESS 0)
     set(${out} -1 PARENT_SCOPE)
@@ -60,7 +60,7 @@ foreach(line IN LISTS lines)
       string(REGEX MATCH "^[^/]+" included_top "${name}")
       if(level GREATER_EQUAL 0 AND included GREATER level)
         list(APPEND failures "${rel}: includes ${name} of a higher layer")
-      elseif(level EQUAL 4 AND included EQUAL 4 AND NOT included_top STREQUAL top)
+      elseif(level EQUAL 5 AND included EQUAL 5 AND NOT included_top STREQUAL top)
         list(APPEND failures "${rel}: includes ${name} of another program")
       endif()
       if(flag STREQUAL "QT_FREE")

@@ -4,7 +4,7 @@
 // queue.
 #include "printmod/CupsServer.h"
 
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "printmod/RichPrinter.h"
 
 #include <QPrinter>

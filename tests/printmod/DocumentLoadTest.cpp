@@ -4,7 +4,7 @@
 #include "common/TempDir.h"
 
 #include "engine/TOBRINEngine.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "printmod/DocumentLoad.h"
 #include "support/documents/Documents.h"
 #include "support/MessageBoxes.h"

@@ -7,7 +7,7 @@
 #include "common/TempDir.h"
 #include <QDir>
 
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "printmod/PrintWindow.h"
 #include "support/MessageBoxes.h"
 #include "common/ScriptedPrompter.h"

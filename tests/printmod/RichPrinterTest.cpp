@@ -3,7 +3,7 @@
 #include "printmod/FakePrinter.h"
 
 #include "platform/Registry.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "printmod/RichPrinter.h"
 #include "support/MessageBoxes.h"
 #include "common/ScriptedPrompter.h"

@@ -1,6 +1,6 @@
 // Range formatting into a PDF at printer resolution, read back with pdftotext.
-#include "platform/richedit/TRichEdit.h"
-#include "platform/richedit/rtf/RtfDocument.h"
+#include "richedit/TRichEdit.h"
+#include "richedit/rtf/RtfDocument.h"
 
 #include "common/TempDir.h"
 

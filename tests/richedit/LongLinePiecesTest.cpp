@@ -1,6 +1,6 @@
 // A plain page holds a very long line in pieces; nothing a caller sees may tell. Every case runs
 // on two pages: one with pieces of a few characters, one that keeps every line whole.
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -15,12 +15,6 @@
 
 namespace {
 
-struct PieceLength {
-    explicit PieceLength(int length) : old(TRichEdit::PieceLength()) { TRichEdit::SetPieceLength(length); }
-    ~PieceLength() { TRichEdit::SetPieceLength(old); }
-    int old;
-};
-
 void key(TRichEdit &e, int k, const QString &text = {}, Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
     QKeyEvent press(QEvent::KeyPress, k, mods, text);
@@ -33,8 +27,10 @@ enum class Fill { Load, SetText, Paste };
 
 std::unique_ptr<TRichEdit> page(const QString &text, int pieceLength, Fill fill)
 {
-    PieceLength length(pieceLength);
+    // The piece length given counts for the fill only; later edits use the usual one.
     auto e = std::make_unique<TRichEdit>();
+    const int usual = e->PieceLength();
+    e->SetPieceLength(pieceLength);
     e->SetPlainText(true);
     switch (fill) {
     case Fill::Load:
@@ -51,6 +47,7 @@ std::unique_ptr<TRichEdit> page(const QString &text, int pieceLength, Fill fill)
         e->PasteFromClipboard();
         break;
     }
+    e->SetPieceLength(usual);
     return e;
 }
 
@@ -224,19 +221,20 @@ TEST(LongLinePieces, AMegabyteLineIsHeldInPiecesOfTheDefaultLength)
     e.LoadFromStream(line.toUtf8());
     EXPECT_EQ(e.Lines().Count(), 1);
     EXPECT_EQ(e.Text(), line);
-    EXPECT_GT(e.document()->blockCount(), line.size() / TRichEdit::PieceLength() - 2);
+    EXPECT_GT(e.document()->blockCount(), line.size() / e.PieceLength() - 2);
     int longest = 0;
     for (QTextBlock b = e.document()->begin(); b.isValid(); b = b.next())
         longest = std::max(longest, b.length());
-    EXPECT_LE(longest, TRichEdit::PieceLength() + 1);
+    EXPECT_LE(longest, e.PieceLength() + 1);
 }
 
 namespace {
 
 std::unique_ptr<TRichEdit> shownPage(const QString &text, int pieceLength, bool wrap, int width)
 {
-    PieceLength length(pieceLength);
     auto e = std::make_unique<TRichEdit>();
+    const int usual = e->PieceLength();
+    e->SetPieceLength(pieceLength);
     e->SetPlainText(true);
     e->setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 11));
     e->SetWordWrap(wrap);
@@ -246,6 +244,7 @@ std::unique_ptr<TRichEdit> shownPage(const QString &text, int pieceLength, bool 
     e->SetHideSelection(false);
     e->show();
     e->LoadFromStream(text.toUtf8());
+    e->SetPieceLength(usual);
     QApplication::processEvents();
     return e;
 }

@@ -1,7 +1,7 @@
 // The plain page's own layout against Qt's: the same page (one with our layout, one with Qt's
 // put back) must place blocks, carets and clicks alike.
-#include "platform/richedit/PlainPageLayout.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/PlainPageLayout.h"
+#include "richedit/TRichEdit.h"
 
 #include "common/WaitUntil.h"
 

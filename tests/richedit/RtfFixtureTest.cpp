@@ -1,5 +1,5 @@
 // The RTF of real word-processing tools, read into the model.
-#include "platform/richedit/rtf/RtfReader.h"
+#include "richedit/rtf/RtfReader.h"
 
 #include <gtest/gtest.h>
 

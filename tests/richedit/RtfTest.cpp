@@ -1,5 +1,5 @@
-#include "platform/richedit/rtf/RtfReader.h"
-#include "platform/richedit/rtf/RtfWriter.h"
+#include "richedit/rtf/RtfReader.h"
+#include "richedit/rtf/RtfWriter.h"
 
 #include <gtest/gtest.h>
 

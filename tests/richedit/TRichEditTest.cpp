@@ -1,7 +1,7 @@
-#include "platform/richedit/TRichEdit.h"
-#include "platform/richedit/rtf/RtfDocument.h"
-#include "platform/richedit/rtf/RtfReader.h"
-#include "platform/richedit/rtf/RtfWriter.h"
+#include "richedit/TRichEdit.h"
+#include "richedit/rtf/RtfDocument.h"
+#include "richedit/rtf/RtfReader.h"
+#include "richedit/rtf/RtfWriter.h"
 
 #include "common/TempDir.h"
 

@@ -6,7 +6,7 @@
 #include "common/WaitUntil.h"
 #include "engine/TOBRINEngine.h"
 #include "platform/WindowMessages.h"
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "spell/TForm_Merge.h"
 #include "spell/TKelpaSpellChecker.h"
 #include "spell/Words.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Pages of a rich-text document recorded as the printer component records them: the control
 // lays out each page by range formatting, drawn on a page recording at printer resolution.
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 #include "printmod/preview/PageRecording.h"
 
 #include <QPainter>

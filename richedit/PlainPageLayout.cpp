@@ -1,5 +1,5 @@
-#include "platform/richedit/PlainPageLayout.h"
-#include "platform/richedit/PieceBreak.h"
+#include "richedit/PlainPageLayout.h"
+#include "richedit/PieceBreak.h"
 
 #include <QElapsedTimer>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "platform/richedit/rtf/RtfDocument.h"
+#include "richedit/rtf/RtfDocument.h"
 
 namespace kelpa::rtf {
 

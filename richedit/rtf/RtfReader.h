@@ -4,7 +4,7 @@
 // It never fails and never throws: braces that do not balance, truncated files, huge numbers,
 // deep nesting and binary junk are read as far as they make sense, and whatever is not
 // understood as RTF ends up as text rather than being dropped.
-#include "platform/richedit/rtf/RtfDocument.h"
+#include "richedit/rtf/RtfDocument.h"
 
 #include <string_view>
 

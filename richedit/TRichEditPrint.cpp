@@ -1,5 +1,5 @@
-#include "platform/richedit/TRichEditConvert.h"
-#include "platform/richedit/TRichEditPrinter.h"
+#include "richedit/TRichEditConvert.h"
+#include "richedit/TRichEditPrinter.h"
 
 #include <QPainter>
 #include <QTextBlock>

@@ -27,6 +27,8 @@
 //
 // Colours are QColor; an invalid QColor() stands for the window text colour (clWindowText).
 // Font sizes and paragraph indents are in points.
+#include "richedit/PageLines.h"
+#include "richedit/TRichEditLines.h"
 #include "platform/codepage/CodePage.h"
 
 #include <QColor>
@@ -105,31 +107,6 @@ private:
     TRichEdit *owner_;
 };
 
-// The control's lines (paragraphs) as a list of strings.
-class TRichEditLines {
-public:
-    int Count() const;
-    QString Strings(int index) const; // empty for an index out of range
-    QString operator[](int index) const { return Strings(index); }
-    void Add(const QString &line);
-    void Insert(int index, const QString &line);
-    void Delete(int index); // the line and its break; out of range: nothing
-    void Clear();
-    QString Text() const;   // every line followed by CR LF
-    void SetText(const QString &text);
-
-    // Same as the control's stream and file operations.
-    void LoadFromStream(const QByteArray &bytes);
-    QByteArray SaveToStream() const;
-    bool LoadFromFile(const QString &fileName);
-    bool SaveToFile(const QString &fileName);
-
-private:
-    friend class TRichEdit;
-    explicit TRichEditLines(TRichEdit *owner) : owner_(owner) {}
-    TRichEdit *owner_;
-};
-
 // Rectangle in twips, edges as a device rectangle has them (right and bottom exclusive).
 struct TTwipsRect {
     int left = 0, top = 0, right = 0, bottom = 0;
@@ -165,9 +142,9 @@ public:
 
     // A plain page holds a line longer than this many characters in pieces of about this
     // length, split at a space or tab, else at an ASCII punctuation mark (a line with neither
-    // stays whole). For tests.
-    static void SetPieceLength(int characters);
-    static int PieceLength();
+    // stays whole). For tests; it counts for what comes in afterwards.
+    void SetPieceLength(int characters) { pages_.SetPieceLength(characters); }
+    int PieceLength() const { return pages_.PieceLength(); }
 
     // --- Mode and state
     bool PlainText() const { return plainText_; }
@@ -293,13 +270,6 @@ private:
     class Printer;
 
     void insertPlain(QTextCursor &cursor, const QString &text);
-    // Inserts a text whose '\n' start lines and whose U+2029 start pieces of a long line (the
-    // character each stands for in `stands`, in order).
-    void insertPieces(QTextCursor &cursor, const QString &text, const std::vector<char16_t> &stands);
-    // The document's text from docStart with the breaks before pieces turned back into the
-    // characters they stand for.
-    void restoreBreaks(QString &raw, int docStart) const;
-    QString rangeText(int from, int to) const;
     void applyShaping();
     // Lines: paragraphs, and on a plain page also the line separators that hold long texts
     // together in fewer paragraphs (the text engine's work per keystroke grows with the
@@ -307,21 +277,16 @@ private:
     int lineTotal() const;
     int lineAt(int position) const;
     bool lineSpan(int line, int &start, int &end) const; // end: before the line's break
-    // Counts lines up to paragraph `block` (or until more than `line` lines are counted), so
-    // that an edit costs only the paragraphs before the line asked for.
-    void ensureLineIndex(int block, int line = -1) const;
-    void noteChange(int from, int added);
+    QString spanText(int start, int end) const;          // as Text() has it
 
     bool plainText_ = false;
-    bool pieces_ = false; // the page may hold a line in pieces
     bool hideSelection_ = true;
     TScrollStyle scrollBars_ = TScrollStyle::Both;
     qint64 textLimit_ = 0x7FFFFFFF;
     QMenu *popupMenu_ = nullptr;
     QColor defaultColor_;
-    // Plain pages: lines before each paragraph; entries [0, linesKnown_] hold.
-    mutable std::vector<int> firstLine_{0};
-    mutable int linesKnown_ = 0;
+    // Plain pages: long lines in pieces and the line index.
+    kelpa::richedit::PageLines pages_{document()};
     int lastAnchor_ = 0;
     int lastPosition_ = 0;
     kelpa::codepage::TextEncoding encoding_ = kelpa::codepage::TextEncoding::Utf8;

@@ -2,7 +2,7 @@
 // RTF writer: our document model -> RTF that word processors and our reader open with the same
 // text and formatting. Characters of the run font's code page go out as \'hh, all others as
 // \uN with a '?' fallback.
-#include "platform/richedit/rtf/RtfDocument.h"
+#include "richedit/rtf/RtfDocument.h"
 
 #include <string>
 #include <unordered_map>

@@ -1,11 +1,11 @@
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 
-#include "platform/richedit/PieceBreak.h"
-#include "platform/richedit/PlainPageLayout.h"
-#include "platform/richedit/TRichEditConvert.h"
-#include "platform/richedit/TRichEditPrinter.h"
-#include "platform/richedit/rtf/RtfReader.h"
-#include "platform/richedit/rtf/RtfWriter.h"
+#include "richedit/PieceBreak.h"
+#include "richedit/PlainPageLayout.h"
+#include "richedit/TRichEditConvert.h"
+#include "richedit/TRichEditPrinter.h"
+#include "richedit/rtf/RtfReader.h"
+#include "richedit/rtf/RtfWriter.h"
 #include "platform/safefile/SafeFile.h"
 
 #include <QContextMenuEvent>
@@ -94,67 +94,6 @@ void groupLines(QString &text)
             c = QChar(QChar::LineSeparator);
 }
 
-// A line longer than this is held in pieces (see splitLongLines).
-int pieceLength = 1024;
-
-// The text engine lays out a paragraph whole on every edit; a line of megabytes in pieces of
-// about pieceLength characters costs a piece, and as each break takes the place of a character
-// of the line, every position stays what it is in the line.
-// (Where the paragraph after a break records the character it stands for: PieceBreak.h.)
-
-bool canBreakAt(QChar c, bool mark)
-{
-    return mark ? piecebreak::isMark(c.unicode()) : piecebreak::isBlank(c.unicode());
-}
-
-struct PieceBreak {
-    qsizetype at;
-    char16_t stands; // the character of the line the break stands for
-};
-
-// In lines ('\n' breaks) longer than pieceLength, a character about every pieceLength characters
-// becomes U+2029: the last blank within the next pieceLength characters, else the last
-// punctuation mark there (minified data), else the first blank after them, else the first mark.
-// Returns the characters replaced, in order.
-std::vector<PieceBreak> splitLongLines(QString &text)
-{
-    std::vector<PieceBreak> breaks;
-    const qsizetype n = text.size();
-    if (n <= pieceLength)
-        return breaks;
-    QChar *p = text.data();
-    qsizetype lineStart = 0;
-    while (lineStart < n) {
-        qsizetype lineEnd = text.indexOf(QChar(u'\n'), lineStart);
-        if (lineEnd < 0)
-            lineEnd = n;
-        qsizetype from = lineStart;
-        while (lineEnd - from > pieceLength) {
-            qsizetype at = -1;
-            for (bool mark : {false, true})
-                for (qsizetype i = from + pieceLength; at < 0 && i > from; --i)
-                    if (canBreakAt(p[i], mark))
-                        at = i;
-            for (bool mark : {false, true})
-                for (qsizetype i = from + pieceLength + 1; at < 0 && i < lineEnd; ++i)
-                    if (canBreakAt(p[i], mark))
-                        at = i;
-            if (at < 0)
-                break;
-            breaks.push_back({at, p[at].unicode()});
-            p[at] = QChar(QChar::ParagraphSeparator);
-            from = at + 1;
-        }
-        lineStart = lineEnd + 1;
-    }
-    return breaks;
-}
-
-int countSeparators(QStringView text)
-{
-    return static_cast<int>(text.count(QChar(QChar::LineSeparator)));
-}
-
 int toPoints(qreal pixels)
 {
     return static_cast<int>(std::lround(pixels / kPixelsPerPoint));
@@ -184,16 +123,6 @@ void forEachSelectedBlock(const QTextCursor &selection, Fn fn)
 
 // ---------------------------------------------------------------- TRichEdit
 
-void TRichEdit::SetPieceLength(int characters)
-{
-    pieceLength = std::max(2, characters);
-}
-
-int TRichEdit::PieceLength()
-{
-    return pieceLength;
-}
-
 TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent)
 {
     setAcceptRichText(true);
@@ -216,7 +145,7 @@ TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent)
     };
     connect(this, &QTextEdit::cursorPositionChanged, this, selectionMoved);
     connect(document(), &QTextDocument::contentsChange, this,
-            [this](int from, int, int added) { noteChange(from, added); });
+            [this](int from, int, int added) { pages_.NoteChange(from, added); });
     connect(this, &QTextEdit::selectionChanged, this, selectionMoved);
 }
 
@@ -229,7 +158,7 @@ TRichEdit::~TRichEdit()
 
 void TRichEdit::SetPlainText(bool plain)
 {
-    if (plainText_ && !plain && (pieces_ || document()->toRawText().contains(QChar(QChar::LineSeparator)))) {
+    if (plainText_ && !plain && (pages_.HasPieces() || document()->toRawText().contains(QChar(QChar::LineSeparator)))) {
         // The lines a plain page holds together become paragraphs of their own.
         const bool modified = Modified();
         const QString text = Text();
@@ -237,8 +166,8 @@ void TRichEdit::SetPlainText(bool plain)
         SetModified(modified);
     }
     plainText_ = plain;
-    pieces_ = pieces_ && plain;
-    linesKnown_ = 0;
+    pages_.SetHasPieces(pages_.HasPieces() && plain);
+    pages_.Forget();
     setAcceptRichText(!plain);
     applyShaping();
     // A plain page lays out only what is shown, so that an edit costs what it touches; rich
@@ -333,38 +262,8 @@ void TRichEdit::SetRect(int left, int top, int right, int bottom)
 QString TRichEdit::Text() const
 {
     QString raw = document()->toRawText();
-    restoreBreaks(raw, 0);
+    pages_.Restore(raw, 0);
     return positionsText(std::move(raw), plainText_);
-}
-
-void TRichEdit::restoreBreaks(QString &raw, int docStart) const
-{
-    if (!pieces_ || raw.isEmpty())
-        return;
-    const qsizetype end = docStart + raw.size();
-    for (QTextBlock b = document()->findBlock(docStart); b.isValid() && b.position() <= end; b = b.next()) {
-        const qsizetype at = b.position() - 1;
-        if (at < docStart || at >= end)
-            continue;
-        if (const char16_t c = piecebreak::before(b))
-            raw[at - docStart] = QChar(c);
-    }
-}
-
-QString TRichEdit::rangeText(int from, int to) const
-{
-    const QTextBlock block = document()->findBlock(from);
-    QString raw;
-    if (to <= block.position() + block.length() - 1) {
-        raw = block.text().mid(from - block.position(), to - from);
-    } else {
-        QTextCursor c(document());
-        c.setPosition(from);
-        c.setPosition(to, QTextCursor::KeepAnchor);
-        raw = c.selectedText();
-        restoreBreaks(raw, from);
-    }
-    return raw;
 }
 
 void TRichEdit::SetText(const QString &text)
@@ -373,7 +272,7 @@ void TRichEdit::SetText(const QString &text)
     c.beginEditBlock();
     c.select(QTextCursor::Document);
     c.removeSelectedText();
-    pieces_ = false;
+    pages_.SetHasPieces(false);
     insertPlain(c, text);
     c.endEditBlock();
     setTextCursor(c);
@@ -387,7 +286,7 @@ int TRichEdit::TextLength() const
 void TRichEdit::Clear()
 {
     clear();
-    pieces_ = false;
+    pages_.SetHasPieces(false);
     setCurrentCharFormat(QTextCharFormat());
     document()->setModified(false);
 }
@@ -423,16 +322,16 @@ void TRichEdit::insertPlain(QTextCursor &cursor, const QString &text)
 {
     // A new paragraph takes the format of the one it comes from: in a piece, every line break
     // would become another piece.
-    const bool inPiece = pieces_ && piecebreak::before(cursor.block()) != 0;
+    const bool inPiece = pages_.HasPieces() && piecebreak::before(cursor.block()) != 0;
     if (!needsNormalizing(text) && !(inPiece && text.contains(QChar(u'\n'))) &&
-        !(plainText_ && (text.size() > pieceLength || text.count(QChar(u'\n')) >= kLinesPerParagraph))) {
+        !(plainText_ && (text.size() > pages_.PieceLength() || text.count(QChar(u'\n')) >= kLinesPerParagraph))) {
         cursor.insertText(text);
         return;
     }
     QString normal = normalizeBreaks(text, plainText_);
-    std::vector<PieceBreak> breaks;
+    std::vector<richedit::PageLines::Break> breaks;
     if (plainText_) {
-        breaks = splitLongLines(normal);
+        breaks = pages_.Split(normal);
         groupLines(normal);
     }
     if (breaks.empty() && !inPiece) {
@@ -441,97 +340,28 @@ void TRichEdit::insertPlain(QTextCursor &cursor, const QString &text)
     }
     std::vector<char16_t> stands;
     stands.reserve(breaks.size());
-    for (const PieceBreak &b : breaks)
+    for (const richedit::PageLines::Break &b : breaks)
         stands.push_back(b.stands);
-    insertPieces(cursor, normal, stands);
-}
-
-void TRichEdit::insertPieces(QTextCursor &cursor, const QString &text, const std::vector<char16_t> &stands)
-{
-    pieces_ = pieces_ || !stands.empty();
-    QTextBlockFormat line = cursor.blockFormat();
-    line.clearProperty(piecebreak::kProperty);
-    std::size_t next = 0;
-    qsizetype from = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i <= n; ++i) {
-        if (i < n && text[i] != u'\n' && text[i] != QChar::ParagraphSeparator)
-            continue;
-        if (i > from)
-            cursor.insertText(text.mid(from, i - from));
-        if (i == n)
-            break;
-        if (text[i] == u'\n' || next >= stands.size()) {
-            cursor.insertBlock(line);
-        } else {
-            QTextBlockFormat piece = line;
-            piece.setProperty(piecebreak::kProperty, stands[next++]);
-            cursor.insertBlock(piece);
-        }
-        from = i + 1;
-    }
-}
-
-void TRichEdit::noteChange(int from, int added)
-{
-    // The paragraphs the change touched count their lines again, and the index holds up to
-    // the first of them.
-    QTextBlock block = document()->findBlock(from);
-    // (A paragraph's entry also depends on whether the next one is a piece.)
-    linesKnown_ = std::min(linesKnown_, std::max(0, block.blockNumber() - 1));
-    const QTextBlock last = document()->findBlock(from + added);
-    while (block.isValid()) {
-        block.setUserState(-1);
-        if (block == last)
-            break;
-        block = block.next();
-    }
-}
-
-void TRichEdit::ensureLineIndex(int upTo, int line) const
-{
-    const int blocks = document()->blockCount();
-    upTo = std::clamp(upTo, 0, blocks);
-    if (linesKnown_ >= upTo && (line < 0 || firstLine_[static_cast<std::size_t>(linesKnown_)] > line))
-        return;
-    firstLine_.resize(static_cast<std::size_t>(blocks) + 1);
-    int i = linesKnown_;
-    int total = firstLine_[static_cast<std::size_t>(i)];
-    for (QTextBlock b = document()->findBlockByNumber(i); b.isValid() && i < blocks; b = b.next(), ++i) {
-        if (i >= upTo && (line < 0 || total > line))
-            break;
-        int separators = b.userState();
-        if (separators < 0) {
-            separators = countSeparators(b.text());
-            b.setUserState(separators);
-        }
-        // The next paragraph starts a line unless it continues this one.
-        const bool piece = pieces_ && i + 1 < blocks && piecebreak::before(b.next()) != 0;
-        total += separators + (piece ? 0 : 1);
-        firstLine_[static_cast<std::size_t>(i) + 1] = total;
-    }
-    linesKnown_ = i;
+    pages_.InsertPieces(cursor, normal, stands);
 }
 
 int TRichEdit::lineTotal() const
 {
     if (!plainText_)
         return document()->blockCount();
-    const int blocks = document()->blockCount();
-    ensureLineIndex(blocks);
-    return firstLine_[static_cast<std::size_t>(blocks)];
+    return pages_.Count();
 }
 
 int TRichEdit::lineAt(int position) const
 {
-    const QTextBlock block = document()->findBlock(std::clamp(position, 0, TextLength()));
     if (!plainText_)
-        return block.blockNumber();
-    ensureLineIndex(block.blockNumber());
-    const QString text = block.text();
-    const int inBlock = std::clamp(position - block.position(), 0, static_cast<int>(text.size()));
-    return firstLine_[static_cast<std::size_t>(block.blockNumber())] +
-           countSeparators(QStringView(text).left(inBlock));
+        return document()->findBlock(std::clamp(position, 0, TextLength())).blockNumber();
+    return pages_.LineAt(position);
+}
+
+QString TRichEdit::spanText(int start, int end) const
+{
+    return positionsText(pages_.Range(start, end), plainText_);
 }
 
 bool TRichEdit::lineSpan(int line, int &start, int &end) const
@@ -546,39 +376,7 @@ bool TRichEdit::lineSpan(int line, int &start, int &end) const
         end = start + block.length() - 1;
         return true;
     }
-    // Counted until the paragraph after the one holding the line.
-    ensureLineIndex(0, line);
-    const auto known = static_cast<std::ptrdiff_t>(linesKnown_);
-    if (firstLine_[static_cast<std::size_t>(known)] <= line)
-        return false; // past the last line
-    // The line ends in the last paragraph starting on or before it; it starts there too unless
-    // that paragraph is one of its pieces.
-    const auto it = std::upper_bound(firstLine_.begin(), firstLine_.begin() + known + 1, line);
-    const auto last = static_cast<int>(it - firstLine_.begin()) - 1;
-    int first = last;
-    if (pieces_ && firstLine_[static_cast<std::size_t>(last)] == line) {
-        first = static_cast<int>(std::lower_bound(firstLine_.begin(), it, line) - firstLine_.begin());
-        if (first > 0 && piecebreak::before(document()->findBlockByNumber(first)) != 0)
-            --first; // begins after a line separator in the paragraph before the first piece
-    }
-    const auto skipLines = [](const QString &text, int lines) {
-        qsizetype at = 0;
-        for (; lines > 0; --lines)
-            at = text.indexOf(QChar(QChar::LineSeparator), at) + 1;
-        return at;
-    };
-    const QTextBlock startBlock = document()->findBlockByNumber(first);
-    start = startBlock.position() +
-            static_cast<int>(skipLines(startBlock.text(), line - firstLine_[static_cast<std::size_t>(first)]));
-    const QTextBlock endBlock = first == last ? startBlock : document()->findBlockByNumber(last);
-    const QString text = endBlock.text();
-    const qsizetype from = first == last ? start - endBlock.position()
-                                         : skipLines(text, line - firstLine_[static_cast<std::size_t>(last)]);
-    qsizetype to = text.indexOf(QChar(QChar::LineSeparator), from);
-    if (to < 0)
-        to = text.size();
-    end = endBlock.position() + static_cast<int>(to);
-    return true;
+    return pages_.Span(line, start, end);
 }
 
 // ---- streams
@@ -593,7 +391,7 @@ void TRichEdit::LoadFromStream(std::string_view bytes)
     if (printer_)
         printer_->reset();
     omitted_ = 0;
-    pieces_ = false;
+    pages_.SetHasPieces(false);
     if (!plainText_ && rtf::looksLikeRtf(bytes)) {
         const rtf::Document model = rtf::readRtf(bytes);
         omitted_ = model.omitted;
@@ -608,28 +406,13 @@ void TRichEdit::LoadFromStream(std::string_view bytes)
         // The break after the last line ends that line; it starts no new one.
         if (text.endsWith(QChar(u'\n')))
             text.chop(1);
-        std::vector<PieceBreak> breaks;
+        std::vector<richedit::PageLines::Break> breaks;
         if (plainText_) {
-            breaks = splitLongLines(text);
+            breaks = pages_.Split(text);
             groupLines(text);
         }
         setPlainText(text);
-        pieces_ = !breaks.empty();
-        if (pieces_) {
-            const bool undo = document()->isUndoRedoEnabled();
-            document()->setUndoRedoEnabled(false);
-            QTextCursor c(document());
-            c.beginEditBlock();
-            for (const PieceBreak &b : breaks) {
-                c.setPosition(static_cast<int>(b.at) + 1);
-                QTextBlockFormat f = c.blockFormat();
-                f.setProperty(piecebreak::kProperty, b.stands);
-                c.setBlockFormat(f);
-            }
-            c.endEditBlock();
-            document()->setUndoRedoEnabled(undo);
-            linesKnown_ = 0;
-        }
+        pages_.MarkPieces(breaks);
     }
     setCurrentCharFormat(QTextCursor(document()).charFormat());
     document()->setModified(false);
@@ -704,7 +487,7 @@ TRichEdit::PlainBytes TRichEdit::PlainStream() const
     for (QTextBlock b = document()->begin(); b.isValid();) {
         appendUtf8Lines(out, b.text());
         b = b.next();
-        const char16_t c = pieces_ && b.isValid() ? piecebreak::before(b) : 0;
+        const char16_t c = pages_.HasPieces() && b.isValid() ? piecebreak::before(b) : 0;
         if (c)
             out.append(static_cast<char>(c));
         else
@@ -778,7 +561,7 @@ QString TRichEdit::SelText() const
 {
     const QTextCursor c = textCursor();
     QString raw = c.selectedText();
-    restoreBreaks(raw, c.selectionStart());
+    pages_.Restore(raw, c.selectionStart());
     return positionsText(std::move(raw), plainText_);
 }
 
@@ -873,47 +656,8 @@ int TRichEdit::FindText(const QString &text, int start, int length, TSearchTypes
         }
         from.setPosition(hit.selectionStart() + 1);
     }
-    // A hit across the break before a piece holds the character that break stands for; the
-    // search within paragraphs cannot see it.
-    if (!pieces_ || std::none_of(text.begin(), text.end(), [](QChar c) {
-            return piecebreak::isBlank(c.unicode()) || piecebreak::isMark(c.unicode());
-        }))
-        return found;
-    const auto canHold = [&text](char16_t c) {
-        return piecebreak::isBlank(c) ? text.contains(QChar(u' ')) || text.contains(QChar(u'\t'))
-                                      : text.contains(QChar(c));
-    };
-    const int n = static_cast<int>(text.size());
-    const Qt::CaseSensitivity cs = (options & TSearchType::MatchCase) ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    int best = found >= 0 ? found : static_cast<int>(end); // hits start before this
-    for (QTextBlock b = document()->findBlock(start).next(); b.isValid(); b = b.next()) {
-        const int at = b.position() - 1;
-        if (at - n + 1 >= best || at >= end)
-            break;
-        if (const char16_t c = piecebreak::before(b); c == 0 || !canHold(c))
-            continue;
-        const int from0 = std::max(start, at - n + 1);
-        const int w0 = std::max(0, from0 - 1);
-        const int w1 = std::min<int>(total, std::min<long long>(end, at + n) + 1);
-        QString window = rangeText(w0, w1);
-        window.replace(QChar::Nbsp, QChar(u' ')); // as the search within paragraphs has it
-        for (qsizetype i = window.indexOf(text, from0 - w0, cs); i >= 0; i = window.indexOf(text, i + 1, cs)) {
-            const int h = w0 + static_cast<int>(i);
-            if (h > at || h >= best || h + n > end)
-                break;
-            if (h + n <= at)
-                continue;
-            if (options & TSearchType::WholeWord) {
-                const bool before = i > 0 && window[i - 1].isLetterOrNumber();
-                const bool after = i + n < window.size() && window[i + n].isLetterOrNumber();
-                if (before || after)
-                    continue;
-            }
-            best = h;
-            break;
-        }
-    }
-    return best < (found >= 0 ? found : static_cast<int>(end)) ? best : found;
+    return pages_.FindAcrossBreaks(text, start, static_cast<int>(end), found, bool(options & TSearchType::MatchCase),
+                                   bool(options & TSearchType::WholeWord));
 }
 
 // ---- model
@@ -1007,7 +751,7 @@ void TRichEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    if (plainText_ && pieces_ && !isReadOnly() && (key == Qt::Key_Return || key == Qt::Key_Enter) &&
+    if (plainText_ && pages_.HasPieces() && !isReadOnly() && (key == Qt::Key_Return || key == Qt::Key_Enter) &&
         (shift & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == 0) {
         // A new line in a piece starts a line, not another piece.
         // (What a selection leaves keeps the paragraph format of its start.)
@@ -1071,7 +815,7 @@ QMimeData *TRichEdit::createMimeDataFromSelection() const
     auto *mime = new QMimeData;
     const QTextCursor c = textCursor();
     QString text = c.selectedText();
-    restoreBreaks(text, c.selectionStart());
+    pages_.Restore(text, c.selectionStart());
     for (QChar &ch : text)
         if (ch.unicode() == 0x2029 || ch.unicode() == 0x2028)
             ch = QChar(u'\n');
@@ -1412,130 +1156,4 @@ void TParaAttributes::SetNumbering(TNumberingStyle numbering)
         }
     }
     c.endEditBlock();
-}
-
-// ---------------------------------------------------------------- lines
-
-int TRichEditLines::Count() const
-{
-    return owner_->TextLength() == 0 ? 0 : owner_->lineTotal();
-}
-
-QString TRichEditLines::Strings(int index) const
-{
-    int start = 0;
-    int end = 0;
-    if (owner_->TextLength() == 0 || !owner_->lineSpan(index, start, end))
-        return {};
-    return positionsText(owner_->rangeText(start, end), owner_->plainText_);
-}
-
-void TRichEditLines::Add(const QString &line)
-{
-    QTextCursor c(owner_->document());
-    c.movePosition(QTextCursor::End);
-    c.beginEditBlock();
-    if (owner_->TextLength() > 0)
-        c.insertBlock();
-    owner_->insertPlain(c, line);
-    c.endEditBlock();
-}
-
-void TRichEditLines::Insert(int index, const QString &line)
-{
-    int start = 0;
-    int end = 0;
-    if (index >= Count() || !owner_->lineSpan(std::max(index, 0), start, end)) {
-        Add(line);
-        return;
-    }
-    QTextCursor c(owner_->document());
-    c.setPosition(start);
-    c.beginEditBlock();
-    owner_->insertPlain(c, line);
-    c.insertBlock();
-    c.endEditBlock();
-}
-
-void TRichEditLines::Delete(int index)
-{
-    int start = 0;
-    int end = 0;
-    if (index < 0 || index >= Count() || !owner_->lineSpan(index, start, end))
-        return;
-    QTextCursor c(owner_->document());
-    if (index + 1 < Count()) {
-        c.setPosition(start);
-        c.setPosition(end + 1, QTextCursor::KeepAnchor); // with its break
-    } else if (index > 0) {
-        // The last line goes with the break before it.
-        c.setPosition(start - 1);
-        c.setPosition(end, QTextCursor::KeepAnchor);
-    } else {
-        c.setPosition(start);
-        c.setPosition(end, QTextCursor::KeepAnchor);
-    }
-    c.removeSelectedText();
-}
-
-void TRichEditLines::Clear()
-{
-    owner_->Clear();
-}
-
-QString TRichEditLines::Text() const
-{
-    if (owner_->TextLength() == 0)
-        return {};
-    QString raw = owner_->document()->toRawText();
-    owner_->restoreBreaks(raw, 0);
-    const char16_t *in = reinterpret_cast<const char16_t *>(raw.utf16());
-    const qsizetype n = raw.size();
-    qsizetype breaks = 0;
-    for (qsizetype i = 0; i < n; ++i)
-        breaks += in[i] == 0x2029 || in[i] == 0x2028;
-    // Sized first and written in place: pages run to hundreds of megabytes.
-    QString out(n + breaks + 2, Qt::Uninitialized);
-    char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    for (qsizetype i = 0; i < n; ++i) {
-        if (in[i] == 0x2029 || in[i] == 0x2028) {
-            *o++ = u'\r';
-            *o++ = u'\n';
-        } else {
-            *o++ = in[i];
-        }
-    }
-    *o++ = u'\r';
-    *o = u'\n';
-    return out;
-}
-
-void TRichEditLines::SetText(const QString &text)
-{
-    QString t = text;
-    if (t.endsWith(QStringLiteral("\r\n")))
-        t.chop(2);
-    else if (t.endsWith(QChar(u'\n')) || t.endsWith(QChar(u'\r')))
-        t.chop(1);
-    owner_->SetText(t);
-}
-
-void TRichEditLines::LoadFromStream(const QByteArray &bytes)
-{
-    owner_->LoadFromStream(bytes);
-}
-
-QByteArray TRichEditLines::SaveToStream() const
-{
-    return owner_->SaveToStream();
-}
-
-bool TRichEditLines::LoadFromFile(const QString &fileName)
-{
-    return owner_->LoadFromFile(fileName);
-}
-
-bool TRichEditLines::SaveToFile(const QString &fileName)
-{
-    return owner_->SaveToFile(fileName);
 }

@@ -1,6 +1,6 @@
-#include "platform/richedit/TRichEditConvert.h"
+#include "richedit/TRichEditConvert.h"
 
-#include "platform/richedit/rtf/RtfWriter.h"
+#include "richedit/rtf/RtfWriter.h"
 
 #include <QTextBlock>
 #include <QTextCursor>

@@ -2,7 +2,7 @@
 // Between our document model and QTextDocument. Lengths: the control keeps paragraph indents
 // and spacing in pixels of 96 per inch (4/3 pixels per point, as the ruler counts), the model
 // in twips, so one pixel is 15 twips.
-#include "platform/richedit/rtf/RtfDocument.h"
+#include "richedit/rtf/RtfDocument.h"
 
 #include <QTextCharFormat>
 

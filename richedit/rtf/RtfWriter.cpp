@@ -1,4 +1,4 @@
-#include "platform/richedit/rtf/RtfWriter.h"
+#include "richedit/rtf/RtfWriter.h"
 
 #include "platform/codepage/CodePage.h"
 

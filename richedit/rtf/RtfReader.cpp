@@ -1,4 +1,4 @@
-#include "platform/richedit/rtf/RtfReader.h"
+#include "richedit/rtf/RtfReader.h"
 
 #include "platform/codepage/CodePage.h"
 

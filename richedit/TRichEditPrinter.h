@@ -2,7 +2,7 @@
 // Range formatting of a TRichEdit's document for a device of a given resolution: the blocks are
 // laid out once per device and width (fonts in device pixels, no hinting) and the same layout
 // serves measuring and drawing, so both give the same page breaks.
-#include "platform/richedit/TRichEdit.h"
+#include "richedit/TRichEdit.h"
 
 #include <QTextLayout>
 
