@@ -1,10 +1,24 @@
 #include "richedit/TRichEditLines.h"
 
 #include "richedit/TRichEdit.h"
+#include "richedit/PieceBreak.h"
 
 #include <QTextCursor>
 
 #include <algorithm>
+
+namespace {
+
+// A new paragraph would take the format of the one it comes from: after a piece of a long
+// line it would be another piece, joining the next line to that one.
+void insertLineBreak(QTextCursor &c)
+{
+    QTextBlockFormat line = c.blockFormat();
+    line.clearProperty(piecebreak::kProperty);
+    c.insertBlock(line);
+}
+
+} // namespace
 
 int TRichEditLines::Count() const
 {
@@ -26,7 +40,7 @@ void TRichEditLines::Add(const QString &line)
     c.movePosition(QTextCursor::End);
     c.beginEditBlock();
     if (owner_->TextLength() > 0)
-        c.insertBlock();
+        insertLineBreak(c);
     owner_->insertPlain(c, line);
     c.endEditBlock();
 }
@@ -43,7 +57,7 @@ void TRichEditLines::Insert(int index, const QString &line)
     c.setPosition(start);
     c.beginEditBlock();
     owner_->insertPlain(c, line);
-    c.insertBlock();
+    insertLineBreak(c);
     c.endEditBlock();
 }
 

@@ -2,15 +2,20 @@
 // on two pages: one with pieces of a few characters, one that keeps every line whole.
 #include "richedit/TRichEdit.h"
 
+#include "common/TempDir.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QStringList>
 #include <QTextBlock>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -319,4 +324,87 @@ TEST(LongLinePieces, AWrappedPieceLeavesRoomForItsMark)
         EXPECT_EQ(tl->lineCount(), letters == perRow ? 2 : 1);
         EXPECT_EQ(e->Text(), line);
     }
+}
+
+namespace {
+
+// Words with their place in them, so that a line put back wrong shows.
+QString numberedLine(int length, char tag)
+{
+    QString line;
+    for (int i = 0; line.size() < length; ++i)
+        line += QStringLiteral("%1%2 ").arg(QChar(tag)).arg(i, 4, 10, QChar(u'0'));
+    line.truncate(length);
+    return line;
+}
+
+} // namespace
+
+// A line put in by Insert or Add is a line of its own, however long; the line after it too.
+TEST(LongLinePieces, InsertedAndAddedLongLinesStayLines)
+{
+    constexpr int kAdd = -1, kBeforeLast = -2, kPastEnd = -3;
+    struct Where {
+        const char *name;
+        std::vector<int> at; // line indexes to insert at, one line each, or the above
+    };
+    const Where wheres[] = {
+        {"insert at the start", {0}},
+        {"insert at the second line", {1}},
+        {"insert at the third line", {2}},
+        {"insert before the last line", {kBeforeLast}},
+        {"insert past the end", {kPastEnd}},
+        {"add", {kAdd}},
+        {"two adds", {kAdd, kAdd}},
+        {"two inserts at one place", {1, 1}},
+    };
+    TRichEdit probe;
+    const int piece = probe.PieceLength();
+    // Many lines are kept several to a paragraph; there the line after a long one starts in
+    // its last piece.
+    QStringList many{"first", numberedLine(2 * piece + 100, 'z')};
+    for (int i = 2; i < 80; ++i)
+        many << QStringLiteral("line %1").arg(i);
+    const QStringList pages[] = {{"first", "second", "last"}, many};
+    kelpa::test::TempDir dir;
+    const QString file = QString::fromStdString(dir.file("page.txt"));
+    for (const QStringList &lines : pages)
+        for (const Where &w : wheres)
+            for (int length : {piece - 1, piece, piece + 1, 2 * piece, 2 * piece + 5, 3 * piece, 3 * piece + 1}) {
+                SCOPED_TRACE(std::to_string(lines.size()) + " lines, " + w.name + ", length " +
+                             std::to_string(length));
+                TRichEdit e;
+                e.SetPlainText(true);
+                e.LoadFromStream(lines.join('\n').toUtf8());
+                QStringList expected = lines;
+                char tag = 'a';
+                for (int at : w.at) {
+                    const QString line = numberedLine(length, tag++);
+                    if (at == kAdd) {
+                        e.Lines().Add(line);
+                        expected.append(line);
+                        continue;
+                    }
+                    const int index = at == kBeforeLast ? e.Lines().Count() - 1
+                                      : at == kPastEnd  ? e.Lines().Count()
+                                                        : at;
+                    e.Lines().Insert(index, line);
+                    expected.insert(std::min<qsizetype>(index, expected.size()), line);
+                }
+                e.Lines().Add("after");
+                expected.append("after");
+
+                const QString text = expected.join("\r\n") + "\r\n";
+                EXPECT_EQ(e.Lines().Count(), expected.size());
+                for (int i = 0; i < expected.size(); ++i)
+                    EXPECT_EQ(e.Lines()[i], expected[i]) << i;
+                EXPECT_EQ(e.Lines().Text(), text);
+                EXPECT_EQ(e.SaveToStream(), text.toUtf8());
+                ASSERT_TRUE(e.SaveToFile(file));
+                TRichEdit reloaded;
+                reloaded.SetPlainText(true);
+                ASSERT_TRUE(reloaded.LoadFromFile(file));
+                EXPECT_EQ(reloaded.Lines().Count(), expected.size());
+                EXPECT_EQ(reloaded.Lines().Text(), text);
+            }
 }
