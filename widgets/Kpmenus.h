@@ -5,9 +5,9 @@
 // items (the margin) that an OnDrawMargin handler paints.
 //
 // Qt's menu keeps the geometry, hover, keyboard navigation and commands; the item measurer
-// (MeasureMenuItem) and painter (PaintMenuItem) size and paint each item, reached through the
-// menu's measure and draw requests (WMMeasureItem, WMDrawItem) with the same parameters as the
-// platform's owner-draw requests.
+// and painter (Kpmenuitem.h) size and paint each item, reached through the menu's measure and
+// draw requests (WMMeasureItem, WMDrawItem) with the same parameters as the platform's
+// owner-draw requests.
 //
 // A short example, the editor's page menu:
 //     auto *menu = new TKpPopupMenu(window);
@@ -24,10 +24,9 @@
 //         if (item->data().toInt() == 1) graphic = TGraphic::Bitmap(cutGlyph);
 //     };
 //     menu->addAction(cut);  ...  menu->Popup(x, y);
-#include "widgets/Clipicon.h"
-#include "widgets/Drawutils.h"
 #include "widgets/Graphics.h"
 #include "widgets/Kphook.h"
+#include "widgets/Kpmenuitem.h"
 
 #include <QAction>
 #include <QColor>
@@ -52,91 +51,8 @@ namespace kelpa::widgets {
 
 enum class TKpMenuStyle { msStandard, msOwnerDraw, msBtnLowered, msBtnRaised };
 
-// The state of an item being drawn: element n is bit n, the same bits as the platform's
-// owner-draw item state, so a draw request passes that byte unchanged.
-enum TMenuOwnerDrawStateBit : std::uint8_t {
-    mdSelected = 0x01,
-    mdGrayed = 0x02,
-    mdDisabled = 0x04,
-    mdChecked = 0x08,
-    mdFocused = 0x10,
-    mdDefault = 0x20,
-};
-using TMenuOwnerDrawState = std::uint8_t;
-
-// How a checked or selected item is framed when it is drawn as a button.
-enum class TMenuButtonStyle { None, Lowered, Raised };
-
 // Where Popup puts the menu relative to the point it is given.
 enum class TPopupAlignment { paLeft, paRight, paCenter };
-
-// An item's glyph: a bitmap (a row of NumGlyphs cells when the item says so), an icon drawn at
-// its own size, or any other picture drawn as it is.
-struct TGraphic {
-    enum class Kind { Bitmap, Icon, Picture };
-    Kind kind = Kind::Bitmap;
-    TBitmap bitmap;                      // Bitmap
-    QImage picture;                      // Picture
-    std::shared_ptr<const TIcon> icon;   // Icon
-
-    // A bitmap drawn without its transparent colour (clDefault: its bottom-left pixel's); an
-    // image with an alpha channel is drawn with it.
-    static TGraphic Bitmap(const QImage &image, TColor transparent = clDefault);
-    static TGraphic Icon(std::shared_ptr<const TIcon> icon);
-    static TGraphic Picture(const QImage &image);
-    bool Empty() const;
-    int Width() const;
-    int Height() const;
-};
-
-// What measuring and painting draw with: the painter (none while measuring), the font, its
-// colour and the brush colour; `menu` is the menu the item is in (its palette, its other items).
-struct TMenuCanvas {
-    QPainter *painter = nullptr;
-    QFont font;
-    TColor fontColor = clBlack;
-    TColor brushColor = clWhite;
-    const QWidget *menu = nullptr;
-};
-
-// Sizes derived from the screen, recomputed on every use.
-struct TMenuMetrics {
-    QSize checkMark;          // the check mark's width and height
-    int glyphGap = 0;         // Round(0.3 x check-mark width)
-    int standardHeight = 0;   // the standard item height
-};
-TMenuMetrics MenuMetrics(const QWidget *widget = nullptr);
-// The gap beside glyphs for a check mark of this width.
-int GlyphGap(int checkMarkWidth);
-
-// The system colours menus are painted with, as RGB values of the widget's palette (the menu
-// palette without one).
-struct TMenuColors {
-    TColor menu, menuText, highlight, highlightText, grayText, btnShadow, btnHighlight;
-};
-TMenuColors MenuColors(const QWidget *widget = nullptr);
-
-// False only for an item on a menu bar.
-bool IsItemPopup(const QAction *item);
-// The desktop's menu font; its colour is left alone.
-void SetDefaultMenuFont(QFont &font);
-
-// The width the item measurer gives a text: tabs count as two average characters each.
-int MenuTextWidth(const QFontMetrics &metrics, const QString &text);
-// The caption without its accelerator markers ("&").
-QString CaptionWithoutAccelerators(const QString &caption);
-
-// The item measurer: width and height of one item.
-QSize MeasureMenuItem(const QAction *item, const TMenuCanvas &canvas, int imageIndex,
-                      const TImageList *images, int minTextOffset, int numGlyphs,
-                      const std::optional<TGraphic> &graphic, bool showCheckMarks);
-
-// The item painter: paints the item into r on the canvas, whose brush and font are set; it does
-// not fill the background.
-void PaintMenuItem(const QAction *item, const std::optional<TGraphic> &graphic, int numGlyphs,
-                   TMenuCanvas &canvas, bool showCheckMarks, TMenuButtonStyle buttonStyle, QRect r,
-                   int minTextOffset, TMenuOwnerDrawState state, const TImageList *images,
-                   int imageIndex);
 
 // A key typed in an owner-drawn menu: code 0 ignore, 1 close, 2 execute, 3 select, with the
 // position (among `items`) of the item to execute or select; `highlighted` is the item under
@@ -245,6 +161,8 @@ protected:
     // The item under the highlight (or none) of one of this owner's menus.
     virtual void MenuSelect(QWidget *menuWidget, QAction *item, bool highlighted);
     TMenuButtonStyle ButtonStyle() const;
+    // The item with this menu's options and no glyph yet.
+    TMenuItemLook Look(const QAction *item) const;
 
     TMenuCanvas canvas_;
 

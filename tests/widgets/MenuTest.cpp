@@ -75,8 +75,8 @@ struct Painted {
     {
         QPainter p(&image);
         canvas.painter = &p;
-        PaintMenuItem(item, graphic, numGlyphs, canvas, showCheckMarks, button, r, minTextOffset,
-                      state, images, imageIndex);
+        PaintMenuItem({item, graphic, numGlyphs, images, imageIndex, minTextOffset, showCheckMarks},
+                      canvas, r, state, button);
         canvas.painter = nullptr;
     }
     QColor At(int x, int y) const { return image.pixelColor(x, y); }
@@ -245,8 +245,9 @@ TEST(MenuMeasure, ItemSizesFollowCaptionsFontsGlyphsAndSeparators)
         TMenuCanvas canvas;
         canvas.font = c.font;
         canvas.menu = c.item == recentItem ? &menu : &menu;
-        const QSize got = MeasureMenuItem(c.item, canvas, c.imageIndex, c.images, c.minTextOffset,
-                                          c.numGlyphs, c.graphic, c.showCheckMarks);
+        const QSize got = MeasureMenuItem(
+            {c.item, c.graphic, c.numGlyphs, c.images, c.imageIndex, c.minTextOffset, c.showCheckMarks},
+            canvas);
         const QSize want = c.expected(c.font);
         if (want.width() >= 0) {
             EXPECT_EQ(got.width(), want.width());
@@ -267,10 +268,10 @@ TEST(MenuMeasure, MenuBarItemsMeasureTheirCaptionOnly)
     canvas.font = PlainFont();
     const QFontMetrics fm(canvas.font);
     const int gap = MenuMetrics(nullptr).glyphGap;
-    EXPECT_EQ(MeasureMenuItem(file, canvas, -1, nullptr, 40, 1, {}, true).width(),
+    EXPECT_EQ(MeasureMenuItem({file, {}, 1, nullptr, -1, 40, true}, canvas).width(),
               fm.horizontalAdvance(QStringLiteral("File")));
-    EXPECT_EQ(MeasureMenuItem(file, canvas, -1, nullptr, 0, 1,
-                              TGraphic::Bitmap(SolidGlyph(16, 16, Qt::red)), true)
+    EXPECT_EQ(MeasureMenuItem({file, TGraphic::Bitmap(SolidGlyph(16, 16, Qt::red)), 1, nullptr, -1, 0, true},
+                              canvas)
                   .width(),
               fm.horizontalAdvance(QStringLiteral("File")) + 18 + gap);
 }
@@ -885,7 +886,7 @@ TEST(MainMenu, PaintsTheBarAndItsDropDownsThroughTheHookedWindow)
     SetDefaultMenuFont(canvas.font);
     canvas.menu = file;
     EXPECT_EQ(bar->WMMeasureItem(file, open),
-              MeasureMenuItem(open, canvas, -1, nullptr, 0, 1, {}, true));
+              MeasureMenuItem({open, {}, 1, nullptr, -1, 0, true}, canvas));
 
     form.resize(300, 200);
     form.show();
