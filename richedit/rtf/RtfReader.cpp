@@ -429,27 +429,42 @@ private:
     void apply(const WordInfo &info, bool hasParam, long long param)
     {
         State &s = top();
-        const bool on = !hasParam || param != 0;
-        switch (info.word) {
-        case W_Unknown:
-        case W_Rtf:
+        // Destinations, the document, the tables and lists: wherever the word stands.
+        if (applyDestination(s, info.word) || applyDocument(s, info.word, hasParam, param) ||
+            applyTableEntry(s, info.word, param) || applyList(s, info.word, param))
             return;
+        // Formatting and text below: only where text goes.
+        if (s.dest != Dest::Body && s.dest != Dest::Fallback)
+            return;
+        if (!applyCharacterFormat(s, info.word, hasParam, param) &&
+            !applyParagraphFormat(s, info.word, hasParam, param))
+            applyBreakOrCharacter(s, info);
+        formatDirty_ = true;
+    }
+
+    // The groups of control words: each returns whether the word is one of its own.
+
+    // Words that start a destination: the rest of their group goes to a table, is dropped or
+    // is read as text.
+    bool applyDestination(State &s, Word word)
+    {
+        switch (word) {
         case W_FontTbl:
             s.dest = Dest::FontTable;
-            return;
+            return true;
         case W_ColorTbl:
             s.dest = Dest::ColorTable;
-            return;
+            return true;
         case W_ListTable:
             s.dest = Dest::ListTable;
-            return;
+            return true;
         case W_ListOverrideTable:
             s.dest = Dest::OverrideTable;
-            return;
+            return true;
         case W_Pn:
             s.dest = Dest::Pn;
             s.pnKind = ListKind::None;
-            return;
+            return true;
         case W_PnText:
         case W_ListText:
             if (s.dest == Dest::Body) {
@@ -458,24 +473,24 @@ private:
                     fallbackAt_ = currentLength();
                 fallbackPending_ = true;
             }
-            return;
+            return true;
         case W_SkipDest:
             s.dest = Dest::Skip;
-            return;
+            return true;
         case W_Header:
         case W_Footer:
         case W_Footnote:
         case W_Comment:
-            doc_.omitted |= info.word == W_Header   ? Omitted::Headers
-                            : info.word == W_Footer ? Omitted::Footers
-                            : info.word == W_Footnote ? Omitted::Footnotes
-                                                      : Omitted::Comments;
+            doc_.omitted |= word == W_Header   ? Omitted::Headers
+                            : word == W_Footer ? Omitted::Footers
+                            : word == W_Footnote ? Omitted::Footnotes
+                                                 : Omitted::Comments;
             s.dest = Dest::Skip;
-            return;
+            return true;
         case W_DrawingDest:
             if (s.dest == Dest::Body || s.dest == Dest::Fallback)
                 s.dest = Dest::Drawing;
-            return;
+            return true;
         case W_TextBox:
             if (s.dest == Dest::Drawing || s.dest == Dest::Body) {
                 if (!paragraphEmpty())
@@ -483,35 +498,56 @@ private:
                 s.dest = Dest::Body;
                 s.textBox = true;
             }
-            return;
+            return true;
         case W_ResultDest:
-            return;
-        case W_Ansi: docCodePage_ = 1252; return;
-        case W_Mac: docCodePage_ = 10000; return;
-        case W_Pc: docCodePage_ = 437; return;
-        case W_Pca: docCodePage_ = 850; return;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // The document's character set and default font, Unicode characters and their fallbacks;
+    // unknown words change nothing.
+    bool applyDocument(State &s, Word word, bool hasParam, long long param)
+    {
+        switch (word) {
+        case W_Unknown:
+        case W_Rtf:
+        case W_Bin: // its data is skipped where it is read
+            return true;
+        case W_Ansi: docCodePage_ = 1252; return true;
+        case W_Mac: docCodePage_ = 10000; return true;
+        case W_Pc: docCodePage_ = 437; return true;
+        case W_Pca: docCodePage_ = 850; return true;
         case W_AnsiCpg:
             // \ansicpg0 is written by some tools: it means no particular code page.
             docCodePage_ = hasParam && param > 0 && param < 100000 ? static_cast<int>(param) : 1252;
             formatDirty_ = true;
-            return;
+            return true;
         case W_Deff:
             defaultFont_ = clampInt(param, INT_MIN, INT_MAX);
             formatDirty_ = true;
-            return;
+            return true;
         case W_Uc:
             s.uc = clampInt(param, 0, 255);
-            return;
+            return true;
         case W_U: {
             long long v = param;
             if (v < 0)
                 v += 65536;
             skipFallback_ = s.uc;
             character(v >= 0 && v <= 0xFFFF ? static_cast<char16_t>(v) : char16_t(0xFFFD));
-            return;
+            return true;
         }
-        case W_Bin:
-            return;
+        default:
+            return false;
+        }
+    }
+
+    // Entries of the font and colour tables; \f outside the font table picks the text's font.
+    bool applyTableEntry(State &s, Word word, long long param)
+    {
+        switch (word) {
         case W_F:
             if (s.dest == Dest::FontTable) {
                 if (s.fontEntryOpen || entryOpen_)
@@ -524,39 +560,47 @@ private:
                 s.font = clampInt(param, INT_MIN, INT_MAX);
                 formatDirty_ = true;
             }
-            return;
+            return true;
         case W_FCharset:
             if (s.dest == Dest::FontTable) {
                 entry_.charset = clampInt(param, 0, 255);
                 entry_.hasCharset = true;
             }
-            return;
+            return true;
         case W_Cpg:
             if (s.dest == Dest::FontTable)
                 entry_.codePage = clampInt(param, 0, 100000);
-            return;
+            return true;
         case W_Red:
         case W_Green:
         case W_Blue:
             if (s.dest == Dest::ColorTable) {
                 const auto v = static_cast<std::uint8_t>(clampInt(param, 0, 255));
-                (info.word == W_Red ? colorEntry_.red
-                                    : info.word == W_Green ? colorEntry_.green : colorEntry_.blue) = v;
+                (word == W_Red ? colorEntry_.red : word == W_Green ? colorEntry_.green : colorEntry_.blue) = v;
                 colorEntry_.automatic = false;
             }
-            return;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // The list and override tables, a paragraph's list and level, old-style numbering.
+    bool applyList(State &s, Word word, long long param)
+    {
+        switch (word) {
         case W_List:
             if (s.dest == Dest::ListTable)
                 lists_.emplace_back();
-            return;
+            return true;
         case W_ListLevel:
             if (s.dest == Dest::ListTable && !lists_.empty())
                 lists_.back().levelFormats.push_back(0);
-            return;
+            return true;
         case W_LevelNfc:
             if (s.dest == Dest::ListTable && !lists_.empty() && !lists_.back().levelFormats.empty())
                 lists_.back().levelFormats.back() = clampInt(param, 0, 255);
-            return;
+            return true;
         case W_ListId:
             if (s.dest == Dest::ListTable && !lists_.empty()) {
                 lists_.back().id = clampInt(param, INT_MIN, INT_MAX);
@@ -564,69 +608,88 @@ private:
             }
             else if (s.dest == Dest::OverrideTable)
                 overrideListId_ = clampInt(param, INT_MIN, INT_MAX);
-            return;
+            return true;
         case W_ListOverride:
             if (s.dest == Dest::OverrideTable)
                 overrideListId_ = 0;
-            return;
+            return true;
         case W_Ls:
             if (s.dest == Dest::OverrideTable) {
                 overrides_[clampInt(param, INT_MIN, INT_MAX)] = overrideListId_;
             } else {
                 s.para.ls = clampInt(param, INT_MIN, INT_MAX);
             }
-            return;
+            return true;
         case W_Ilvl:
             s.para.level = clampInt(param, 0, 8);
-            return;
+            return true;
         case W_PnLvlBlt:
             if (s.dest == Dest::Pn)
                 s.pnKind = ListKind::Bullet;
-            return;
+            return true;
         case W_PnNumbered:
             if (s.dest == Dest::Pn && s.pnKind == ListKind::None)
                 s.pnKind = ListKind::Other;
-            return;
+            return true;
         default:
-            break;
+            return false;
         }
+    }
 
-        // Formatting and text below: only where text goes.
-        if (s.dest != Dest::Body && s.dest != Dest::Fallback)
-            return;
+    bool applyCharacterFormat(State &s, Word word, bool hasParam, long long param)
+    {
         CharFormat &chr = s.chr;
-        ParagraphFormat &para = s.para.format;
-        switch (info.word) {
+        const bool on = !hasParam || param != 0;
+        switch (word) {
         case W_Plain:
             chr = CharFormat{};
             s.font = -1;
-            break;
-        case W_B: chr.bold = on; break;
-        case W_I: chr.italic = on; break;
-        case W_V: chr.hidden = on; break;
-        case W_Ul: chr.underline = on; break;
-        case W_UlNone: chr.underline = false; break;
-        case W_Strike: chr.strike = on; break;
+            return true;
+        case W_B: chr.bold = on; return true;
+        case W_I: chr.italic = on; return true;
+        case W_V: chr.hidden = on; return true;
+        case W_Ul: chr.underline = on; return true;
+        case W_UlNone: chr.underline = false; return true;
+        case W_Strike: chr.strike = on; return true;
         case W_Fs:
             chr.sizeHalfPoints = hasParam && param > 0 ? clampInt(param, 2, 3276) : 24;
-            break;
-        case W_Cf: chr.color = colorAt(param); break;
+            return true;
+        case W_Cf: chr.color = colorAt(param); return true;
         case W_Highlight:
-        case W_Cb: chr.highlight = hasParam && param > 0 ? colorAt(param) : Color{}; break;
+        case W_Cb: chr.highlight = hasParam && param > 0 ? colorAt(param) : Color{}; return true;
+        default:
+            return false;
+        }
+    }
+
+    bool applyParagraphFormat(State &s, Word word, bool hasParam, long long param)
+    {
+        ParagraphFormat &para = s.para.format;
+        const bool on = !hasParam || param != 0;
+        switch (word) {
         case W_Pard:
             if (s.dest == Dest::Body)
                 s.para = ParaState{};
-            break;
-        case W_Ql: para.alignment = Alignment::Left; break;
-        case W_Qc: para.alignment = Alignment::Center; break;
-        case W_Qr: para.alignment = Alignment::Right; break;
-        case W_Qj: para.alignment = Alignment::Justify; break;
-        case W_Li: para.leftIndent = clampInt(param, -kMaxTwips, kMaxTwips); break;
-        case W_Ri: para.rightIndent = clampInt(param, -kMaxTwips, kMaxTwips); break;
-        case W_Fi: para.firstIndent = clampInt(param, -kMaxTwips, kMaxTwips); break;
-        case W_Sb: para.spaceBefore = clampInt(param, 0, kMaxTwips); break;
-        case W_Sa: para.spaceAfter = clampInt(param, 0, kMaxTwips); break;
-        case W_PageBB: para.pageBreakBefore = on; break;
+            return true;
+        case W_Ql: para.alignment = Alignment::Left; return true;
+        case W_Qc: para.alignment = Alignment::Center; return true;
+        case W_Qr: para.alignment = Alignment::Right; return true;
+        case W_Qj: para.alignment = Alignment::Justify; return true;
+        case W_Li: para.leftIndent = clampInt(param, -kMaxTwips, kMaxTwips); return true;
+        case W_Ri: para.rightIndent = clampInt(param, -kMaxTwips, kMaxTwips); return true;
+        case W_Fi: para.firstIndent = clampInt(param, -kMaxTwips, kMaxTwips); return true;
+        case W_Sb: para.spaceBefore = clampInt(param, 0, kMaxTwips); return true;
+        case W_Sa: para.spaceAfter = clampInt(param, 0, kMaxTwips); return true;
+        case W_PageBB: para.pageBreakBefore = on; return true;
+        default:
+            return false;
+        }
+    }
+
+    // Paragraph, section and page breaks, and the words that stand for a character.
+    void applyBreakOrCharacter(State &s, const WordInfo &info)
+    {
+        switch (info.word) {
         case W_Par:
         case W_Row:
             // The paragraph a text box ended is not followed by an empty one.
@@ -651,7 +714,6 @@ private:
         case W_Char: character(info.ch); break;
         default: break;
         }
-        formatDirty_ = true;
     }
 
     // Entry of the colour table; entry 0 is normally the empty "automatic" one.
