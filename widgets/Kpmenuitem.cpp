@@ -40,13 +40,12 @@ QString ShortcutText(const QAction *item)
     return item->shortcut().toString(QKeySequence::NativeText);
 }
 
-
 bool IsMonochrome(const QImage &image)
 {
     return image.depth() == 1;
 }
 
-// ---- drawing helpers the menus alone use (the rest is in Drawutils) ----
+// ---- drawing helpers the menus alone use (the rest is in Drawpaint) ----
 
 QColor Q(TColor c)
 {
@@ -128,8 +127,9 @@ QImage CheckMarkBitmap(QSize size, bool radio)
     return mark.convertToFormat(QImage::Format_Mono);
 }
 
-
 } // namespace
+
+// ---- what an item is ----
 
 bool IsSeparator(const QAction *item)
 {
@@ -149,7 +149,6 @@ QList<QAction *> VisibleItems(const QWidget *menu)
             items << a;
     return items;
 }
-
 
 // ---- TGraphic ----
 
@@ -280,7 +279,6 @@ QString CaptionWithoutAccelerators(const QString &caption)
 {
     return QString::fromStdString(DelChars(caption.toStdString(), '&'));
 }
-
 
 namespace {
 

@@ -1,20 +1,14 @@
 #include "widgets/Kpmenus.h"
 
-#include "widgets/Minmax.h"
-#include "widgets/Strutils.h"
-
 #include <QActionEvent>
-#include <QActionGroup>
 #include <QApplication>
 #include <QKeyEvent>
-#include <QKeySequence>
 #include <QMenuBar>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOptionFrame>
 #include <QStyleOptionMenuItem>
-#include <cmath>
 
 namespace kelpa::widgets {
 
@@ -104,7 +98,6 @@ QChar AcceleratorOf(const QString &caption)
     }
     return {};
 }
-
 
 TMenuCharResult MenuChar(const QList<QAction *> &items, QChar typed, const QAction *highlighted)
 {
