@@ -1,5 +1,7 @@
 #include "printmod/PrintSettingsFile.h"
 
+#include "platform/numbers/IntegerText.h"
+
 #include <cctype>
 #include <cmath>
 #include <limits>
@@ -86,44 +88,7 @@ std::string NameValueList::ToBytes() const
 
 std::optional<std::int32_t> StrToInt(std::string_view text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    int base = 10;
-    if (i < text.size() && text[i] == '$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i >= text.size())
-        return std::nullopt;
-    std::int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        int digit;
-        if (std::isdigit(c))
-            digit = c - '0';
-        else if (base == 16 && std::isxdigit(c))
-            digit = std::tolower(c) - 'a' + 10;
-        else
-            return std::nullopt;
-        value = value * base + digit;
-        // Hexadecimal texts may give the full 32 bits (colours); decimal ones the signed range.
-        if (value > (base == 16 ? 0xFFFFFFFFLL : 0x80000000LL))
-            return std::nullopt;
-    }
-    if (base == 16 && !negative)
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-    if (negative)
-        value = -value;
-    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(value);
+    return parseInteger(text, IntegerSyntax::PrefixedSigned);
 }
 
 PrintSettingsRead ReadPrintSettings(std::string_view bytes)

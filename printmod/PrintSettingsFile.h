@@ -24,8 +24,8 @@ private:
     std::vector<std::string> lines_;
 };
 
-// A whole integer as the run-time library converts one: blanks before it, a sign, decimal digits
-// or hexadecimal after "$" or "0x"; nothing else, and within 32 bits.
+// A whole integer of the file: blanks before it, a sign, decimal digits or hexadecimal after "$"
+// or "0x"; nothing else, and within 32 bits (a negative hexadecimal one within the signed range).
 std::optional<std::int32_t> StrToInt(std::string_view text);
 
 enum HeaderFooterStyle : unsigned { StyleBold = 1, StyleItalic = 2, StyleUnderline = 4, StyleStrikeOut = 8 };

@@ -1,5 +1,6 @@
 #include "support/settings/NameValueFile.h"
 
+#include "platform/numbers/IntegerText.h"
 #include "platform/safefile/SafeFile.h"
 
 #include <QFile>
@@ -55,29 +56,7 @@ QByteArray NameValueLines::toBytes() const
 
 std::optional<int> parseDecimal(const QString &text)
 {
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+'))) {
-        negative = t[i] == QLatin1Char('-');
-        ++i;
-    }
-    if (i == t.size())
-        return std::nullopt;
-    long long value = 0;
-    for (; i < t.size(); ++i) {
-        const QChar c = t[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        value = value * 10 + (c.unicode() - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            return std::nullopt;
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX || value < INT_MIN)
-        return std::nullopt;
-    return static_cast<int>(value);
+    return parseInteger(text.trimmed().toStdString(), IntegerSyntax::Decimal);
 }
 
 std::optional<bool> parseYN(const std::optional<QString> &text)
