@@ -6,53 +6,49 @@
 #include <QFile>
 
 #include <cerrno>
-#include <climits>
 
 namespace kelpa {
+
+namespace {
+
+bool sameNameAnyCase(std::string_view a, std::string_view b)
+{
+    const auto q = [](std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); };
+    return sameAsciiName(a, b) || q(a).compare(q(b), Qt::CaseInsensitive) == 0;
+}
+
+constexpr SettingsSyntax kEditorSettings{SettingsSyntax::LineEnds::Lf, false, true, sameNameAnyCase};
+
+std::string_view bytesOf(const QByteArray &bytes)
+{
+    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+NameValueLines::NameValueLines() : text_(kEditorSettings) {}
 
 NameValueLines NameValueLines::parse(const QByteArray &bytes)
 {
     NameValueLines result;
-    for (QByteArray line : bytes.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.isEmpty())
-            continue;
-        const QString text = QString::fromUtf8(line);
-        const qsizetype eq = text.indexOf(QLatin1Char('='));
-        if (eq < 0)
-            result.lines_.append({text, QString()});
-        else
-            result.lines_.append({text.left(eq), text.mid(eq + 1)});
-    }
+    result.text_ = SettingsText::parse(bytesOf(bytes), kEditorSettings);
     return result;
 }
 
 std::optional<QString> NameValueLines::value(const QString &name) const
 {
-    for (const auto &[key, value] : lines_)
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    return std::nullopt;
+    const auto v = text_.value(bytesOf(name.toUtf8()));
+    if (!v)
+        return std::nullopt;
+    return QString::fromStdString(*v);
 }
 
 void NameValueLines::set(const QString &name, const QString &value)
 {
-    for (auto &line : lines_)
-        if (line.first.compare(name, Qt::CaseInsensitive) == 0) {
-            line.second = value;
-            return;
-        }
-    lines_.append({name, value});
+    text_.set(bytesOf(name.toUtf8()), bytesOf(value.toUtf8()));
 }
 
-QByteArray NameValueLines::toBytes() const
-{
-    QByteArray out;
-    for (const auto &[key, value] : lines_)
-        out += key.toUtf8() + '=' + value.toUtf8() + "\r\n";
-    return out;
-}
+QByteArray NameValueLines::toBytes() const { return QByteArray::fromStdString(text_.toBytes()); }
 
 std::optional<int> parseDecimal(const QString &text)
 {
