@@ -1,12 +1,12 @@
 #pragma once
-// The programs' settings files ("Kelpa.ini", "kpp.ini", "kpsc.ini"): lines of a name, an equals
-// sign and a value. Values are read one by one, each with its own default; the file is written
-// back whole, through a temporary file.
+// The editor's settings file "Kelpa.ini" as Qt text: lines of a name, an equals sign and a value
+// (UTF-8). Values are read one by one, each with its own default; the file is written back whole,
+// through a temporary file.
 //
-//   NameValueLines lines = readNameValueFile(folder + "kpsc.ini");   // missing: no lines
-//   QString dictionary = lines.value("Dictionary").value_or(QString());
-//   lines.set("Dictionary", name);
-//   if (const int error = writeNameValueFile(folder + "kpsc.ini", lines)) ShowErrorBox(..., error);
+//   NameValueLines lines = readNameValueFile(folder + "Kelpa.ini");   // missing: no lines
+//   QString name = lines.value("DefaultFontName").value_or(QString());
+//   lines.set("DefaultFontName", name);
+//   if (const int error = writeNameValueFile(folder + "Kelpa.ini", lines)) ShowErrorBox(..., error);
 #include "support/settings/SettingsText.h"
 
 #include <QByteArray>
