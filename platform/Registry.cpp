@@ -1,5 +1,7 @@
 #include "platform/Registry.h"
 
+#include "platform/numbers/IntegerText.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -416,9 +418,7 @@ bool RegIniFile::writeString(const QString &section, const QString &name, const 
 
 int RegIniFile::readInteger(const QString &section, const QString &name, int def) const
 {
-    bool ok = false;
-    const int v = readString(section, name, QString()).toInt(&ok);
-    return ok ? v : def;
+    return parseInteger(readString(section, name, QString()).toStdString(), IntegerSyntax::Decimal).value_or(def);
 }
 
 bool RegIniFile::writeInteger(const QString &section, const QString &name, int value)

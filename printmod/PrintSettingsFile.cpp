@@ -1,22 +1,14 @@
 #include "printmod/PrintSettingsFile.h"
 
-#include <cctype>
+#include "platform/numbers/IntegerText.h"
+#include "support/settings/SettingsText.h"
+
 #include <cmath>
 #include <limits>
 
 namespace kelpa::printmod {
 
 namespace {
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // "Y"/"N" after upper-casing; anything else ends the group.
 std::optional<bool> yesNo(const std::string &text)
@@ -40,105 +32,26 @@ std::string truncated(double value)
 
 } // namespace
 
-NameValueList NameValueList::Parse(std::string_view bytes)
-{
-    NameValueList list;
-    std::size_t start = 0;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const char c = bytes[i];
-        if (c == '\r' || c == '\n') {
-            list.lines_.emplace_back(bytes.substr(start, i - start));
-            i += (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ? 2 : 1;
-            start = i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < bytes.size())
-        list.lines_.emplace_back(bytes.substr(start));
-    return list;
-}
-
-std::string NameValueList::Value(std::string_view name) const
-{
-    for (const std::string &line : lines_) {
-        const std::size_t eq = line.find('=');
-        if (eq != std::string::npos && sameName(std::string_view(line).substr(0, eq), name))
-            return line.substr(eq + 1);
-    }
-    return {};
-}
-
-void NameValueList::Add(const std::string &name, const std::string &value)
-{
-    if (!value.empty())
-        lines_.push_back(name + "=" + value);
-}
-
-std::string NameValueList::ToBytes() const
-{
-    std::string out;
-    for (const std::string &line : lines_)
-        out += line + "\r\n";
-    return out;
-}
-
 std::optional<std::int32_t> StrToInt(std::string_view text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    int base = 10;
-    if (i < text.size() && text[i] == '$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i >= text.size())
-        return std::nullopt;
-    std::int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        int digit;
-        if (std::isdigit(c))
-            digit = c - '0';
-        else if (base == 16 && std::isxdigit(c))
-            digit = std::tolower(c) - 'a' + 10;
-        else
-            return std::nullopt;
-        value = value * base + digit;
-        // Hexadecimal texts may give the full 32 bits (colours); decimal ones the signed range.
-        if (value > (base == 16 ? 0xFFFFFFFFLL : 0x80000000LL))
-            return std::nullopt;
-    }
-    if (base == 16 && !negative)
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-    if (negative)
-        value = -value;
-    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(value);
+    return parseInteger(text, IntegerSyntax::PrefixedSigned);
 }
 
 PrintSettingsRead ReadPrintSettings(std::string_view bytes)
 {
-    const NameValueList list = NameValueList::Parse(bytes);
+    const SettingsText text = SettingsText::parse(bytes, kPrintSettings);
+    // A missing name reads as an empty value.
+    const auto value = [&](std::string_view name) { return text.value(name).value_or(std::string()); };
     PrintSettingsRead r;
-    r.header = list.Value("Header");
-    r.footer = list.Value("Footer");
+    r.header = value("Header");
+    r.footer = value("Footer");
 
-    r.fontName = list.Value("HF-Font:Name");
+    r.fontName = value("HF-Font:Name");
     [&] {
-        r.fontSize = StrToInt(list.Value("HF-Font:Size"));
+        r.fontSize = StrToInt(value("HF-Font:Size"));
         if (!r.fontSize)
             return;
-        r.fontColor = StrToInt(list.Value("HF-Font:Color"));
+        r.fontColor = StrToInt(value("HF-Font:Color"));
         if (!r.fontColor)
             return;
         const std::pair<const char *, unsigned> styles[] = {{"HF-Font:Bold", StyleBold},
@@ -146,7 +59,7 @@ PrintSettingsRead ReadPrintSettings(std::string_view bytes)
                                                             {"HF-Font:Underline", StyleUnderline},
                                                             {"HF-Font:StrikeOut", StyleStrikeOut}};
         for (const auto &[name, style] : styles) {
-            const auto yes = yesNo(list.Value(name));
+            const auto yes = yesNo(value(name));
             if (!yes)
                 return;
             if (*yes)
@@ -154,37 +67,37 @@ PrintSettingsRead ReadPrintSettings(std::string_view bytes)
         }
     }();
 
-    r.marginTop = StrToInt(list.Value("Margin:Top"));
-    r.marginLeft = StrToInt(list.Value("Margin:Left"));
-    r.marginRight = StrToInt(list.Value("Margin:Right"));
-    r.marginBottom = StrToInt(list.Value("Margin:Bottom"));
-    r.portrait = yesNo(list.Value("PortraitOrientation"));
+    r.marginTop = StrToInt(value("Margin:Top"));
+    r.marginLeft = StrToInt(value("Margin:Left"));
+    r.marginRight = StrToInt(value("Margin:Right"));
+    r.marginBottom = StrToInt(value("Margin:Bottom"));
+    r.portrait = yesNo(value("PortraitOrientation"));
     return r;
 }
 
 std::string WritePrintSettings(const PrintSettingsValues &v)
 {
-    NameValueList list;
+    SettingsText list(kPrintSettings);
     const auto yn = [](bool b) { return std::string(b ? "Y" : "N"); };
-    list.Add("Version", v.version);
-    list.AddSeparator();
-    list.Add("Header", v.header);
-    list.Add("Footer", v.footer);
-    list.Add("HF-Font:Name", v.fontName);
-    list.Add("HF-Font:Size", std::to_string(v.fontSize));
-    list.Add("HF-Font:Color", std::to_string(v.fontColor));
-    list.Add("HF-Font:Bold", yn(v.styles & StyleBold));
-    list.Add("HF-Font:Italic", yn(v.styles & StyleItalic));
-    list.Add("HF-Font:Underline", yn(v.styles & StyleUnderline));
-    list.Add("HF-Font:StrikeOut", yn(v.styles & StyleStrikeOut));
-    list.AddSeparator();
-    list.Add("PortraitOrientation", yn(v.portrait));
-    list.AddSeparator();
-    list.Add("Margin:Top", truncated(v.marginTop));
-    list.Add("Margin:Left", truncated(v.marginLeft));
-    list.Add("Margin:Right", truncated(v.marginRight));
-    list.Add("Margin:Bottom", truncated(v.marginBottom));
-    return list.ToBytes();
+    list.add("Version", v.version);
+    list.addGroupBreak();
+    list.add("Header", v.header);
+    list.add("Footer", v.footer);
+    list.add("HF-Font:Name", v.fontName);
+    list.add("HF-Font:Size", std::to_string(v.fontSize));
+    list.add("HF-Font:Color", std::to_string(v.fontColor));
+    list.add("HF-Font:Bold", yn(v.styles & StyleBold));
+    list.add("HF-Font:Italic", yn(v.styles & StyleItalic));
+    list.add("HF-Font:Underline", yn(v.styles & StyleUnderline));
+    list.add("HF-Font:StrikeOut", yn(v.styles & StyleStrikeOut));
+    list.addGroupBreak();
+    list.add("PortraitOrientation", yn(v.portrait));
+    list.addGroupBreak();
+    list.add("Margin:Top", truncated(v.marginTop));
+    list.add("Margin:Left", truncated(v.marginLeft));
+    list.add("Margin:Right", truncated(v.marginRight));
+    list.add("Margin:Bottom", truncated(v.marginBottom));
+    return list.toBytes();
 }
 
 } // namespace kelpa::printmod

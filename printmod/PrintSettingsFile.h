@@ -1,31 +1,16 @@
 #pragma once
 // The print module's settings file "kpp.ini": lines of a name, "=" and a value, looked up as a
-// string list's Values (the first line whose name matches without regard to case), groups
+// string list's Values (the first line whose name matches without regard to ASCII case), groups
 // separated by lines holding one blank. UTF-8 text; plain C++ so that the reader can be fuzzed.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace kelpa::printmod {
 
-class NameValueList {
-public:
-    static NameValueList Parse(std::string_view bytes);
-    // The value of the first line named `name`; empty when there is none.
-    std::string Value(std::string_view name) const;
-    // Appends "name=value"; an empty value writes nothing, as the string list does.
-    void Add(const std::string &name, const std::string &value);
-    void AddSeparator() { lines_.emplace_back(" "); }
-    std::string ToBytes() const; // every line followed by CR LF
-
-private:
-    std::vector<std::string> lines_;
-};
-
-// A whole integer as the run-time library converts one: blanks before it, a sign, decimal digits
-// or hexadecimal after "$" or "0x"; nothing else, and within 32 bits.
+// A whole integer of the file: blanks before it, a sign, decimal digits or hexadecimal after "$"
+// or "0x"; nothing else, and within 32 bits (a negative hexadecimal one within the signed range).
 std::optional<std::int32_t> StrToInt(std::string_view text);
 
 enum HeaderFooterStyle : unsigned { StyleBold = 1, StyleItalic = 2, StyleUnderline = 4, StyleStrikeOut = 8 };

@@ -2,6 +2,7 @@
 #include "printmod/RichPrinter.h"
 
 #include "platform/Registry.h"
+#include "platform/numbers/IntegerText.h"
 
 #include <QGuiApplication>
 #include <QPageSetupDialog>
@@ -38,9 +39,7 @@ std::optional<double> bytesDouble(const std::optional<QByteArray> &bytes)
 // Decimal integer of a registry text; nothing when it is not one.
 std::optional<int> decimal(const QString &text)
 {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
+    return parseInteger(text.trimmed().toStdString(), IntegerSyntax::Decimal);
 }
 
 } // namespace

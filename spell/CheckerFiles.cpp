@@ -2,8 +2,8 @@
 
 #include "platform/safefile/SafeFile.h"
 #include "engine/TOBRINEngine.h"
-#include "spell/SettingsText.h"
 #include "support/documents/Documents.h"
+#include "support/settings/SettingsText.h"
 
 #include <QFile>
 
@@ -58,16 +58,19 @@ QString ReadDictionarySetting(const QString &folder)
         return {};
     // Settings files are short; anything past 64 KB is not ours.
     const QByteArray bytes = file.read(65536);
-    return QString::fromStdString(
-        SettingValue(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), "Dictionary"));
+    const SettingsText text =
+        SettingsText::parse(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), kCheckerSettings);
+    return QString::fromStdString(text.value("Dictionary").value_or(std::string()));
 }
 
 bool WriteDictionarySetting(const QString &folder, const QString &dictionary)
 {
-    const QByteArray bytes = dictionary.isEmpty() ? QByteArray()
-                                                  : "Dictionary=" + dictionary.toUtf8() + "\r\n";
+    // An empty name leaves the file empty.
+    SettingsText text(kCheckerSettings);
+    text.add("Dictionary", dictionary.toStdString());
+    const std::string bytes = text.toBytes();
     SafeFileWriter writer((folder + QLatin1String(SettingsFileName)).toStdString());
-    return writer.isOpen() && writer.write(bytes.constData(), static_cast<std::size_t>(bytes.size()))
+    return writer.isOpen() && writer.write(bytes.data(), bytes.size())
            && writer.commit();
 }
 

@@ -1,6 +1,7 @@
 #include "widgets/Strutils.h"
 
 #include "platform/codepage/CodePage.h"
+#include "platform/numbers/IntegerText.h"
 
 #include <QChar>
 #include <QCollator>
@@ -74,17 +75,6 @@ int compareLocale(const std::string &a, const std::string &b, Qt::CaseSensitivit
     return sign(collator.compare(toQt(a), toQt(b)));
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // 1-based start of the N-th word, its length through `length`; 0 when there are fewer.
 int wordStart(int N, const std::string &S, const TSysCharSet &delims, std::size_t &length)
 {
@@ -154,41 +144,10 @@ std::string AnsiLowerCase(const std::string &S)
 
 bool TryStrToInt(std::string_view S, std::int32_t &Value)
 {
-    std::size_t i = 0;
-    while (i < S.size() && S[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < S.size() && (S[i] == '+' || S[i] == '-'))
-        negative = S[i++] == '-';
-    bool hex = false;
-    if (i < S.size() && S[i] == '$') {
-        hex = true;
-        ++i;
-    } else if (i + 1 < S.size() && S[i] == '0' && (S[i + 1] == 'x' || S[i + 1] == 'X')) {
-        hex = true;
-        i += 2;
-    }
-    if (i >= S.size())
-        return false;
-    std::uint64_t v = 0;
-    for (; i < S.size(); ++i) {
-        const int d = hex ? hexDigit(S[i]) : (S[i] >= '0' && S[i] <= '9' ? S[i] - '0' : -1);
-        if (d < 0)
-            return false;
-        v = v * (hex ? 16 : 10) + static_cast<std::uint64_t>(d);
-        if (v > (hex ? 0xFFFFFFFFull : 0x80000000ull))
-            return false;
-    }
-    if (hex) {
-        const auto bits = static_cast<std::uint32_t>(v);
-        Value = static_cast<std::int32_t>(negative ? 0u - bits : bits);
-        return true;
-    }
-    if (!negative && v > 0x7FFFFFFFull)
-        return false;
-    Value = negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(v))
-                     : static_cast<std::int32_t>(v);
-    return true;
+    const auto value = parseInteger(S, IntegerSyntax::Prefixed);
+    if (value)
+        Value = *value;
+    return value.has_value();
 }
 
 std::string DelChars(const std::string &S, char Chr)

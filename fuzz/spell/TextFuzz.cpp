@@ -3,9 +3,9 @@
 // splitter loses nothing, the words taken for a merge are words the dictionary can hold.
 #include "spell/CheckRun.h"
 #include "spell/Cp1251.h"
-#include "spell/SettingsText.h"
 #include "spell/TKPD.h"
 #include "spell/WordFiles.h"
+#include "support/settings/SettingsText.h"
 
 #include <cstdlib>
 #include <string>
@@ -74,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 std::abort();
     }
 
-    const std::string value = SettingValue(input, "Dictionary");
+    const std::string value =
+        kelpa::SettingsText::parse(input, kelpa::kCheckerSettings).value("Dictionary").value_or(std::string());
     if (value.size() > size || value.find_first_of("\r\n") != std::string::npos)
         std::abort();
     return 0;

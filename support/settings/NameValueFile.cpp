@@ -1,83 +1,58 @@
 #include "support/settings/NameValueFile.h"
 
+#include "platform/numbers/IntegerText.h"
 #include "platform/safefile/SafeFile.h"
 
 #include <QFile>
 
 #include <cerrno>
-#include <climits>
 
 namespace kelpa {
+
+namespace {
+
+bool sameNameAnyCase(std::string_view a, std::string_view b)
+{
+    const auto q = [](std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); };
+    return sameAsciiName(a, b) || q(a).compare(q(b), Qt::CaseInsensitive) == 0;
+}
+
+constexpr SettingsSyntax kEditorSettings{SettingsSyntax::LineEnds::Lf, false, true, sameNameAnyCase};
+
+std::string_view bytesOf(const QByteArray &bytes)
+{
+    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+NameValueLines::NameValueLines() : text_(kEditorSettings) {}
 
 NameValueLines NameValueLines::parse(const QByteArray &bytes)
 {
     NameValueLines result;
-    for (QByteArray line : bytes.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.isEmpty())
-            continue;
-        const QString text = QString::fromUtf8(line);
-        const qsizetype eq = text.indexOf(QLatin1Char('='));
-        if (eq < 0)
-            result.lines_.append({text, QString()});
-        else
-            result.lines_.append({text.left(eq), text.mid(eq + 1)});
-    }
+    result.text_ = SettingsText::parse(bytesOf(bytes), kEditorSettings);
     return result;
 }
 
 std::optional<QString> NameValueLines::value(const QString &name) const
 {
-    for (const auto &[key, value] : lines_)
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    return std::nullopt;
+    const auto v = text_.value(bytesOf(name.toUtf8()));
+    if (!v)
+        return std::nullopt;
+    return QString::fromStdString(*v);
 }
 
 void NameValueLines::set(const QString &name, const QString &value)
 {
-    for (auto &line : lines_)
-        if (line.first.compare(name, Qt::CaseInsensitive) == 0) {
-            line.second = value;
-            return;
-        }
-    lines_.append({name, value});
+    text_.set(bytesOf(name.toUtf8()), bytesOf(value.toUtf8()));
 }
 
-QByteArray NameValueLines::toBytes() const
-{
-    QByteArray out;
-    for (const auto &[key, value] : lines_)
-        out += key.toUtf8() + '=' + value.toUtf8() + "\r\n";
-    return out;
-}
+QByteArray NameValueLines::toBytes() const { return QByteArray::fromStdString(text_.toBytes()); }
 
 std::optional<int> parseDecimal(const QString &text)
 {
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+'))) {
-        negative = t[i] == QLatin1Char('-');
-        ++i;
-    }
-    if (i == t.size())
-        return std::nullopt;
-    long long value = 0;
-    for (; i < t.size(); ++i) {
-        const QChar c = t[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        value = value * 10 + (c.unicode() - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            return std::nullopt;
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX || value < INT_MIN)
-        return std::nullopt;
-    return static_cast<int>(value);
+    return parseInteger(text.trimmed().toStdString(), IntegerSyntax::Decimal);
 }
 
 std::optional<bool> parseYN(const std::optional<QString> &text)

@@ -1,34 +1,36 @@
 #pragma once
-// The programs' settings files ("Kelpa.ini", "kpp.ini", "kpsc.ini"): lines of a name, an equals
-// sign and a value. Values are read one by one, each with its own default; the file is written
-// back whole, through a temporary file.
+// The editor's settings file "Kelpa.ini" as Qt text: lines of a name, an equals sign and a value
+// (UTF-8). Values are read one by one, each with its own default; the file is written back whole,
+// through a temporary file.
 //
-//   NameValueLines lines = readNameValueFile(folder + "kpsc.ini");   // missing: no lines
-//   QString dictionary = lines.value("Dictionary").value_or(QString());
-//   lines.set("Dictionary", name);
-//   if (const int error = writeNameValueFile(folder + "kpsc.ini", lines)) ShowErrorBox(..., error);
+//   NameValueLines lines = readNameValueFile(folder + "Kelpa.ini");   // missing: no lines
+//   QString name = lines.value("DefaultFontName").value_or(QString());
+//   lines.set("DefaultFontName", name);
+//   if (const int error = writeNameValueFile(folder + "Kelpa.ini", lines)) ShowErrorBox(..., error);
+#include "support/settings/SettingsText.h"
+
 #include <QByteArray>
-#include <QList>
 #include <QString>
 
 #include <optional>
-#include <utility>
 
 namespace kelpa {
 
-// The parsed lines of a name=value file; lookup as a string list's Values does it: the first
-// line whose part before the first "=" equals the name without regard to case.
+// The parsed lines of a name=value file as UTF-8 text; lookup as a string list's Values does it:
+// the first line whose part before the first "=" equals the name without regard to case (any
+// letter, not only ASCII). Lines end at LF; a line without "=" names an empty value.
 class NameValueLines {
 public:
+    NameValueLines();
     static NameValueLines parse(const QByteArray &bytes);
     // Nothing when no line carries the name.
     std::optional<QString> value(const QString &name) const;
     void set(const QString &name, const QString &value);
     QByteArray toBytes() const; // one "name=value" CR LF per line
-    bool isEmpty() const { return lines_.isEmpty(); }
+    bool isEmpty() const { return text_.isEmpty(); }
 
 private:
-    QList<std::pair<QString, QString>> lines_;
+    SettingsText text_;
 };
 
 // A decimal integer as a settings file holds it: blanks around, an optional sign and digits;

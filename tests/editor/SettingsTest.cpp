@@ -147,6 +147,34 @@ TEST(Settings, GoldenFileInKeyOrder)
     EXPECT_EQ(KelpaSettings::fromBytes(golden).toBytes(), golden);
 }
 
+// The file as the editor writes it, kept beside the tests: a recent file whose name holds "=" and
+// non-ASCII letters, negative and largest numbers.
+TEST(Settings, WritesTheStoredFileByteForByte)
+{
+    KelpaSettings s;
+    s.normalWidth = -20;
+    s.separatorLength = 2147483647;
+    s.defaultFontColor = -2147483647 - 1;
+    s.prevLoaded[0] = QStringLiteral("/home/u/a=b \u00e4\u0436.txt");
+    s.prevLoaded[11] = QStringLiteral("/tmp/last.eco");
+    const std::string golden = kelpa::test::readText(KELPA_SOURCE_DIR "/tests/editor/fixtures/Kelpa.ini");
+    ASSERT_FALSE(golden.empty());
+    EXPECT_EQ(s.toBytes().toStdString(), golden);
+    EXPECT_EQ(KelpaSettings::fromBytes(QByteArray::fromStdString(golden)).toBytes().toStdString(), golden);
+}
+
+// A file edited by hand (names in other cases, blanks, CR-only and bare lines, a repeated name,
+// bytes that are not UTF-8) is read and saved again as the editor always has.
+TEST(Settings, HandEditedFileSavedAsBefore)
+{
+    const std::string edited = kelpa::test::readText(KELPA_SOURCE_DIR "/tests/editor/fixtures/Kelpa-edited.ini");
+    ASSERT_FALSE(edited.empty());
+    const std::string saved = kelpa::test::readText(KELPA_SOURCE_DIR "/tests/editor/fixtures/Kelpa-edited-saved.ini");
+    const std::string now = KelpaSettings::fromBytes(QByteArray::fromStdString(edited)).toBytes().toStdString();
+    ASSERT_FALSE(saved.empty());
+    EXPECT_EQ(now, saved);
+}
+
 TEST(Settings, DefaultColourWrittenSigned)
 {
     EXPECT_TRUE(KelpaSettings().toBytes().contains("DefaultFontColor=-2147483640\r\n"));

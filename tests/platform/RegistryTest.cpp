@@ -135,6 +135,11 @@ TEST(Registry, IniStyleAccessStoresNumbersAsTextAndLengthsAsDoubles)
     EXPECT_EQ(ini.readInteger(QStringLiteral("Page"), QStringLiteral("Missing"), 9), 9);
     ini.writeString(QStringLiteral("Page"), QStringLiteral("Bad"), QStringLiteral("x1"));
     EXPECT_EQ(ini.readInteger(QStringLiteral("Page"), QStringLiteral("Bad"), 9), 9);
+    // Numbers as text: decimal only, blanks around allowed.
+    for (const auto &[text, value] : {std::pair{" -12\t", -12}, {"+7", 7}, {"$10", 9}, {"0x10", 9}, {"12 3", 9}}) {
+        ini.writeString(QStringLiteral("Page"), QStringLiteral("Bad"), QString::fromLatin1(text));
+        EXPECT_EQ(ini.readInteger(QStringLiteral("Page"), QStringLiteral("Bad"), 9), value) << text;
+    }
     EXPECT_FALSE(ini.readFloat(QStringLiteral("Page"), QStringLiteral("Copies")).has_value());
     EXPECT_TRUE(ini.eraseSection(QStringLiteral("Page")));
     EXPECT_EQ(ini.readInteger(QStringLiteral("Page"), QStringLiteral("Copies"), 1), 1);

@@ -3,6 +3,8 @@
 #include "printmod/PasswordList.h"
 #include "printmod/PrintSettingsFile.h"
 
+#include "common/TempDir.h"
+
 #include <gtest/gtest.h>
 
 using namespace kelpa::printmod;
@@ -30,6 +32,35 @@ const char kDefaults[] =
     "Margin:Left=25\r\n"
     "Margin:Right=15\r\n"
     "Margin:Bottom=25\r\n";
+
+// The file as the print module writes it, kept beside the tests: texts holding "=" and non-ASCII
+// letters, every style, landscape, margins to truncate and one beyond 32 bits, an empty footer.
+TEST(PrintSettingsFile, WritesTheStoredFileByteForByte)
+{
+    PrintSettingsValues v;
+    v.version = "Kelpa Print Module";
+    v.header = "a=b {$TITLE} \xc3\xa4";
+    v.footer = "";
+    v.fontName = "Liberation Serif";
+    v.fontSize = 12;
+    v.fontColor = 255;
+    v.styles = StyleBold | StyleItalic | StyleUnderline | StyleStrikeOut;
+    v.portrait = false;
+    v.marginTop = -3.7;
+    v.marginLeft = 0;
+    v.marginRight = 19.99;
+    v.marginBottom = 1e12;
+    const std::string golden = kelpa::test::readText(KELPA_SOURCE_DIR "/tests/printmod/fixtures/kpp.ini");
+    ASSERT_FALSE(golden.empty());
+    EXPECT_EQ(WritePrintSettings(v), golden);
+    const PrintSettingsRead r = ReadPrintSettings(golden);
+    EXPECT_EQ(r.header, v.header);
+    EXPECT_EQ(r.footer, "");
+    EXPECT_EQ(r.addStyles, v.styles);
+    EXPECT_EQ(r.portrait, false);
+    EXPECT_EQ(r.marginTop, -3);
+    EXPECT_EQ(r.marginBottom, 0);
+}
 
 TEST(PrintSettingsFile, WritesTheGoldenFile)
 {

@@ -7,6 +7,7 @@
 #include "engine/TOBRINEngine.h"
 #include "platform/WindowMessages.h"
 #include "richedit/TRichEdit.h"
+#include "spell/CheckerFiles.h"
 #include "spell/TForm_Merge.h"
 #include "spell/TKelpaSpellChecker.h"
 #include "spell/Words.h"
@@ -139,6 +140,21 @@ protected:
     TForm_Merge merge;
     std::unique_ptr<TKelpaSpellChecker> form;
 };
+
+// The settings file as the checker writes it, kept beside the tests; an empty name empties it.
+TEST(CheckerSettingsFile, WritesTheStoredFileByteForByte)
+{
+    kelpa::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string() + "/");
+    const QString dictionary = QStringLiteral(" Deutsch a=b \u00e4.kpd");
+    ASSERT_TRUE(kelpa::spell::WriteDictionarySetting(folder, dictionary));
+    const std::string golden = kelpa::test::readText(KELPA_SOURCE_DIR "/tests/spell/fixtures/kpsc.ini");
+    ASSERT_FALSE(golden.empty());
+    EXPECT_EQ(kelpa::test::readText(dir.file("kpsc.ini")), golden);
+    EXPECT_EQ(kelpa::spell::ReadDictionarySetting(folder), dictionary.trimmed()) << "blanks around a value are dropped";
+    ASSERT_TRUE(kelpa::spell::WriteDictionarySetting(folder, QString()));
+    EXPECT_EQ(kelpa::test::readText(dir.file("kpsc.ini")), "");
+}
 
 TEST_F(SpellChecker, TextFromTheExchangeFileIsCheckedAndHandedBack)
 {

@@ -1,6 +1,5 @@
 #include "spell/CheckRun.h"
 #include "spell/TKPD.h"
-#include "spell/SettingsText.h"
 #include "spell/WordFiles.h"
 #include "spell/Words.h"
 
@@ -189,30 +188,6 @@ TEST(FileSplitter, SliceNames)
     EXPECT_EQ(SliceFileName("/home/u/big.txt", 1), "/home/u/(SL1)big.txt");
     EXPECT_EQ(SliceFileName("big.txt", 12), "(SL12)big.txt");
     EXPECT_EQ(SliceFileName("./a b/c.TXT", 3), "./a b/(SL3)c.TXT");
-}
-
-} // namespace
-
-namespace {
-
-TEST(SettingsText, Values)
-{
-    const struct {
-        const char *text;
-        const char *expected;
-    } cases[] = {
-        {"Dictionary=English.kpd\r\n", "English.kpd"},
-        {"dictionary = My Words.kpd \n", "My Words.kpd"},
-        {"Other=1\rDictionary=b.kpd", "b.kpd"},
-        {"Dictionary=a.kpd\nDictionary=b.kpd\n", "a.kpd"},
-        {"Dictionary\n=x\n", ""},
-        {"Dictionaryx=a.kpd\n", ""},
-        {"", ""},
-        {"Dictionary=", ""},
-        {"Dictionary=a=b", "a=b"},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(SettingValue(c.text, "Dictionary"), c.expected) << c.text;
 }
 
 } // namespace

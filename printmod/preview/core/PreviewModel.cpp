@@ -1,5 +1,7 @@
 #include "PreviewModel.h"
 
+#include "platform/numbers/IntegerText.h"
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -49,39 +51,7 @@ double parseZoomStep(const std::string &text)
 
 std::optional<int> parsePageNumber(const std::string &text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    int base = 10;
-    if (i < text.size() && text[i] == '$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    long long v = 0;
-    bool digits = false;
-    for (; i < text.size(); ++i) {
-        const int c = static_cast<unsigned char>(text[i]);
-        int d;
-        if (std::isdigit(c))
-            d = c - '0';
-        else if (base == 16 && std::isxdigit(c))
-            d = std::tolower(c) - 'a' + 10;
-        else
-            break;
-        v = v * base + d;
-        digits = true;
-        if (v > INT_MAX)
-            return std::nullopt;
-    }
-    if (!digits)
-        return std::nullopt;
-    return int(negative ? -v : v);
+    return parseInteger(text, IntegerSyntax::PrefixedLeading);
 }
 
 namespace {
