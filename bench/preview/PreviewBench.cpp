@@ -231,14 +231,3 @@ BENCHMARK(BM_Kelpa_LayoutAndRecordOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillis
 BENCHMARK(BM_Qt_FirstPageShown)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_Kelpa_PageTurn)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK(BM_Qt_PageTurn)->Unit(benchmark::kMillisecond)->Iterations(30);
-
-int main(int argc, char **argv)
-{
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -52,10 +52,7 @@ protected:
     int call(const QStringList &arguments)
     {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KELPA_PROGRAM_DIR"), folder);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(kelpa::test::childEnvironment(folder));
         p.setWorkingDirectory(QString::fromStdString(dir.path().string()));
         p.start(QStringLiteral(KELPA_PROGRAM_DIR "/caller"), arguments);
         if (!p.waitForFinished(20000))

@@ -2,6 +2,7 @@
 // Fixtures of the tests above the engine: paths as Qt strings, the desktop's opener watched,
 // and the current folder or the program folder set for the length of one test.
 #include "platform/Shell.h"
+#include "common/Processes.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,7 +77,7 @@ class ProgramFolderOverride {
 public:
     explicit ProgramFolderOverride(const std::string &folder)
     {
-        ::setenv("KELPA_PROGRAM_DIR", folder.c_str(), 1);
+        setProgramFolder(QString::fromStdString(folder));
     }
     ~ProgramFolderOverride() { ::unsetenv("KELPA_PROGRAM_DIR"); }
     ProgramFolderOverride(const ProgramFolderOverride &) = delete;

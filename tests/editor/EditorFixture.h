@@ -4,6 +4,7 @@
 #include "editor/TForm1.h"
 
 #include "common/TempDir.h"
+#include "common/Processes.h"
 #include "engine/TOBRINEngine.h"
 #include "platform/WindowMessages.h"
 #include "richedit/TRichEdit.h"
@@ -123,7 +124,7 @@ protected:
 
     void SetUp() override
     {
-        setenv("KELPA_PROGRAM_DIR", QFile::encodeName(folder).constData(), 1);
+        kelpa::test::setProgramFolder(folder);
     }
     void TearDown() override
     {

@@ -278,7 +278,7 @@ TEST_F(EditorTest, HomePageOpensTheReadmeInstalledBesideThePrograms)
     ASSERT_TRUE(QDir().mkpath(path("share/doc/kelpa")));
     writeFile(path("share/doc/kelpa/README.md"), "# Kelpa\n");
     writeFile(path("bin/Kelpa.ini"), "Maximized=N\r\n");
-    setenv("KELPA_PROGRAM_DIR", QFile::encodeName(path("bin")).constData(), 1);
+    kelpa::test::setProgramFolder(path("bin"));
     start();
     QList<QUrl> opened;
     kelpa::platform::setUrlOpener([&](const QUrl &url) {
