@@ -199,7 +199,7 @@ public:
     QTabWidget *pageControl() const { return PageControl1; }
     QString statusPanel(int index) const;
     const KelpaSettings &settings() const { return settings_; }
-    // The folder of the editor's own files (see KeptFilesFolder).
+    // The folder of the editor's own files (see platform::keptFilesFolder).
     QString programFolder() const { return programFolder_; }
     bool activated() const { return Activated; }
     // The size that NormalWidth and NormalHeight hold: the window without its menu bar.

@@ -1,7 +1,7 @@
 #pragma once
 // Fixtures of the tests above the engine: paths as Qt strings, the desktop's opener watched,
 // and the current folder or the program folder set for the length of one test.
-#include "platform/Shell.h"
+#include "platform/ShellExecute.h"
 #include "common/Processes.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 
 #include "editor/AboutBox.h"
 #include "editor/HandOff.h"
-#include "platform/Shell.h"
+#include "platform/ShellExecute.h"
 #include "richedit/TRichEdit.h"
 #include "support/StoredText.h"
 

@@ -2,7 +2,8 @@
 #include "common/QtFixtures.h"
 #include "common/TempDir.h"
 #include "common/ScriptedPrompter.h"
-#include "support/Shell.h"
+#include "platform/ProgramFolder.h"
+#include "support/Launch.h"
 
 #include <QDir>
 #include <QFile>
@@ -301,7 +302,7 @@ TEST(PathHelpers, FolderIsUsableLeavesTheCurrentFolderAlone)
 
 TEST(PathHelpers, ProgramFolderEndsWithASlashAndFollowsTheOverride)
 {
-    EXPECT_TRUE(ProgramFolder().endsWith(QLatin1Char('/')));
+    EXPECT_TRUE(platform::programFolder().endsWith(QLatin1Char('/')));
     ProgramFolderOverride over("/opt/kelpa/");
-    EXPECT_EQ(ProgramFolder(), QStringLiteral("/opt/kelpa/"));
+    EXPECT_EQ(platform::programFolder(), QStringLiteral("/opt/kelpa/"));
 }
