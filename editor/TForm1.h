@@ -25,7 +25,6 @@ class QComboBox;
 class QKeyEvent;
 class QLabel;
 class QMenu;
-enum class TFontStyle;
 
 namespace kelpa::widgets {
 class TKpPopupMenu;
@@ -35,7 +34,6 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class QWidget;
-class TOBRINEngine;
 
 namespace kelpa::editor {
 

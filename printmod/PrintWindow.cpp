@@ -36,6 +36,9 @@
 
 namespace kelpa::printmod {
 
+using engine::TOBRINEngine;
+using richedit::TRichEdit;
+
 namespace {
 
 const QString kOpenFilter = QStringLiteral(

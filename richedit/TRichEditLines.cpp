@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace kelpa::richedit {
+
 int TRichEditLines::Count() const
 {
     return owner_->TextLength() == 0 ? 0 : owner_->lineTotal();
@@ -129,3 +131,5 @@ bool TRichEditLines::SaveToFile(const QString &fileName)
 {
     return owner_->SaveToFile(fileName);
 }
+
+} // namespace kelpa::richedit

@@ -46,6 +46,9 @@
 
 namespace kelpa::spell {
 
+using richedit::TNumberingStyle;
+using richedit::TRichEdit;
+
 namespace {
 
 using codepage::Windows1251;

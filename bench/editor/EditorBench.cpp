@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <memory>
 
+using kelpa::richedit::TRichEdit;
+
 namespace {
 
 constexpr int kHits = 100000;

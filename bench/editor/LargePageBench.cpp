@@ -43,6 +43,8 @@
 #include <string>
 #include <vector>
 
+using kelpa::richedit::TRichEdit;
+
 using kelpa::editor::TForm1;
 
 namespace {

@@ -28,6 +28,8 @@
 #include <cstdlib>
 #include <functional>
 
+using kelpa::richedit::TRichEdit;
+
 using kelpa::preview::RichPreviewPages;
 using kelpa::preview::TRichPreviewForm;
 using kelpa::printmod::TRichPrinter;

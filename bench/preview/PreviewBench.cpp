@@ -17,6 +17,9 @@
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 
+using kelpa::richedit::TFormatRange;
+using kelpa::richedit::TRichEdit;
+
 using namespace kelpa::preview;
 
 namespace {

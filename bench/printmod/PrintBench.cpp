@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <random>
 
+using kelpa::richedit::TRichEdit;
+
 namespace {
 
 // About 200 A4 pages at 11 points with the default margins.

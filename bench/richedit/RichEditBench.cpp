@@ -26,6 +26,9 @@
 #include <cstdlib>
 #include <random>
 
+using kelpa::richedit::TFormatRange;
+using kelpa::richedit::TRichEdit;
+
 namespace {
 
 const char *const kWords[] = {"lorem", "ipsum", "dolor", "sit", "amet", "consectetur", "adipiscing",

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+using kelpa::engine::DecipherFailureText;
+using kelpa::engine::TOBRINEngine;
+
 using namespace kelpa::documents;
 
 TEST(DocumentCore, LinesEndInCrLf)

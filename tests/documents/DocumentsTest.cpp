@@ -14,6 +14,11 @@
 #include <unistd.h>
 #include <vector>
 
+using kelpa::engine::EC_FOpen;
+using kelpa::engine::EC_NoPwd;
+using kelpa::engine::EC_NonOBRIN;
+using kelpa::engine::TOBRINEngine;
+
 using namespace kelpa::documents;
 using kelpa::codepage::TextEncoding;
 using kelpa::test::TempDir;

@@ -13,6 +13,7 @@
 #include <memory>
 
 using namespace kelpa::editor;
+using kelpa::engine::EC_FOpen;
 using kelpa::codepage::TextEncoding;
 
 namespace {

@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+using namespace kelpa::richedit;
+
 namespace {
 
 void key(TRichEdit &e, int k, const QString &text = {}, Qt::KeyboardModifiers mods = Qt::NoModifier)

@@ -34,6 +34,8 @@
 #include <memory>
 #include <vector>
 
+using kelpa::engine::TOBRINEngine;
+
 using namespace kelpa;
 using namespace kelpa::spell;
 using kelpa::spell::test::cp;

@@ -17,6 +17,8 @@
 
 #include <memory>
 
+using kelpa::engine::TOBRINEngine;
+
 using namespace kelpa;
 using kelpa::test::q;
 
