@@ -10,6 +10,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 #include <csignal>
 #include <cstdlib>
 #include <sys/types.h>
@@ -119,11 +120,21 @@ inline QStringList visibleWindows(qint64 pid, const QStringList &options = {}, c
     return QString::fromUtf8(search.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-// Asks every running process of `program` to end, for what the code under test started.
+// Ends every running process of `program`, for what the code under test started: asked first,
+// then killed, and gone on return, so that nothing of it outlives the test's folder.
 inline void endProcessesOf(const QString &program)
 {
     for (const pid_t pid : processesOf(program))
         ::kill(pid, SIGTERM);
+    QElapsedTimer t;
+    t.start();
+    while (!processesOf(program).empty() && t.elapsed() < 5000)
+        QThread::msleep(20);
+    for (const pid_t pid : processesOf(program))
+        ::kill(pid, SIGKILL);
+    t.restart();
+    while (!processesOf(program).empty() && t.elapsed() < 5000)
+        QThread::msleep(20);
 }
 
 } // namespace kelpa::test

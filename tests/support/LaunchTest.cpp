@@ -1,4 +1,5 @@
 // Launching through the shell, its failure texts, the web-page opener and the path helpers.
+#include "common/EnvironmentOverride.h"
 #include "common/QtFixtures.h"
 #include "common/TempDir.h"
 #include "common/ScriptedPrompter.h"
@@ -116,20 +117,17 @@ namespace {
 // A desktop opener of the test's own first on PATH.
 class FakeOpener {
 public:
-    FakeOpener(const TempDir &dir, const std::string &body) : path_(qgetenv("PATH"))
+    FakeOpener(const TempDir &dir, const std::string &body)
+        : path_("PATH", dir.file("bin") + ":" + qgetenv("PATH").toStdString())
     {
         const std::string file = dir.file("bin/xdg-open");
         QDir().mkpath(QString::fromStdString(dir.file("bin")));
         kelpa::test::writeText(file, "#!/bin/sh\n" + body + "\n");
         QFile::setPermissions(QString::fromStdString(file), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        qputenv("PATH", QByteArray::fromStdString(dir.file("bin")) + ":" + path_);
     }
-    ~FakeOpener() { qputenv("PATH", path_); }
-    FakeOpener(const FakeOpener &) = delete;
-    FakeOpener &operator=(const FakeOpener &) = delete;
 
 private:
-    QByteArray path_;
+    kelpa::test::EnvironmentOverride path_;
 };
 
 } // namespace
