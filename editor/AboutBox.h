@@ -1,11 +1,12 @@
 #pragma once
 // The "Information" window of Help > About: the program's caption, the two product texts and
 // the licence text, which is kept enciphered inside the program.
+#include "editor/Names.h"
+
 #include <QDialog>
 
 class QIcon;
 class QLabel;
-class TRichEdit;
 
 namespace kelpa::editor {
 

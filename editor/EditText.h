@@ -2,6 +2,8 @@
 // Text work of the editing and search commands, without widgets: inserted date and separator
 // texts, the keystroke repair, word letters and the word at the caret, case changes, the
 // search hits of Replace All and bookmarks that move with the text.
+#include "editor/Names.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,5 @@
 #include "editor/Licence.h"
+#include "editor/Names.h"
 
 #include "engine/LegacyCipher.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 // The editor's fixed table of 16 pages: slot search, untitled names, kinds by extension and the
 // "already loaded" test. Widgets are referenced, not owned, so the table runs without a window.
+#include "editor/Names.h"
 #include "support/documents/Documents.h"
 
 #include <QByteArray>
@@ -8,7 +9,6 @@
 #include <array>
 
 class QWidget;
-class TRichEdit;
 
 namespace kelpa::editor {
 

@@ -10,7 +10,8 @@
 #include "support/MessageBoxes.h"
 #include "support/PasswordDialog.h"
 #include "support/Prompter.h"
-#include "support/Shell.h"
+#include "platform/ProgramFolder.h"
+#include "support/Launch.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -71,7 +72,7 @@ StartDecision HandOffToRunningInstance(const QStringList &arguments)
     QCoreApplication::setApplicationName(kApplicationTitle);
     if (!running)
         return decision;
-    const QString folder = KeptFilesFolder();
+    const QString folder = platform::keptFilesFolder();
     if (multipleWindowsAllowed(folder))
         return decision;
     // Several documents go one request at a time. A request that cannot be written would be

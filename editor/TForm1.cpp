@@ -18,7 +18,8 @@
 #include "richedit/TRichEdit.h"
 #include "support/Abort.h"
 #include "support/MessageBoxes.h"
-#include "support/Shell.h"
+#include "platform/ProgramFolder.h"
+#include "support/Launch.h"
 #include "support/StoredText.h"
 #include "widgets/Kpmenus.h"
 #include "widgets/Kpspin.h"
@@ -453,7 +454,7 @@ TRichEdit *TForm1::currentEditor() const
 // Lifecycle
 
 namespace {
-QString settingsFile() { return kelpa::SettingsFolder() + QStringLiteral("Kelpa.ini"); }
+QString settingsFile() { return platform::settingsFolder() + QStringLiteral("Kelpa.ini"); }
 } // namespace
 
 void TForm1::FormCreate()
@@ -461,7 +462,7 @@ void TForm1::FormCreate()
     setWindowIcon(appIcon());
     // The files the editor keeps beside itself; a folder of the user's own when the program
     // folder cannot be written.
-    programFolder_ = kelpa::KeptFilesFolder();
+    programFolder_ = platform::keptFilesFolder();
     QDir::setCurrent(programFolder_);
     // A file of that name cannot be entered either.
     if (!QFileInfo(programFolder_ + QStringLiteral("Batches")).isDir() && !QDir(programFolder_).mkdir(QStringLiteral("Batches")))

@@ -25,7 +25,6 @@ class QComboBox;
 class QKeyEvent;
 class QLabel;
 class QMenu;
-enum class TFontStyle;
 
 namespace kelpa::widgets {
 class TKpPopupMenu;
@@ -35,7 +34,6 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class QWidget;
-class TOBRINEngine;
 
 namespace kelpa::editor {
 
@@ -199,7 +197,7 @@ public:
     QTabWidget *pageControl() const { return PageControl1; }
     QString statusPanel(int index) const;
     const KelpaSettings &settings() const { return settings_; }
-    // The folder of the editor's own files (see KeptFilesFolder).
+    // The folder of the editor's own files (see platform::keptFilesFolder).
     QString programFolder() const { return programFolder_; }
     bool activated() const { return Activated; }
     // The size that NormalWidth and NormalHeight hold: the window without its menu bar.

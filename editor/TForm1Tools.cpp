@@ -15,7 +15,7 @@
 #include "support/CheckerHandOff.h"
 #include "support/FileHelpers.h"
 #include "support/MessageBoxes.h"
-#include "support/Shell.h"
+#include "support/Launch.h"
 #include "support/StoredText.h"
 #include "support/documents/Documents.h"
 

@@ -2,6 +2,8 @@
 // first the 18 P-array words, then the four S-boxes of 256 words each.
 #include "engine/BlowfishTables.h"
 
+namespace kelpa::engine {
+
 namespace blowfish_tables {
 
 const std::uint32_t InitialP[18] = {
@@ -194,3 +196,5 @@ const std::uint32_t InitialS[4][256] = {
 };
 
 } // namespace blowfish_tables
+
+} // namespace kelpa::engine

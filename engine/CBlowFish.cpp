@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace kelpa::engine {
+
 namespace {
 
 inline std::uint32_t loadLe32(const std::uint8_t *p)
@@ -122,3 +124,5 @@ void CBlowFish::DecryptBuffer(const std::uint8_t *input, std::uint8_t *output,
     if (at < length && input != output)
         std::memmove(output + at, input + at, length - at);
 }
+
+} // namespace kelpa::engine

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace kelpa::engine {
+
 class CBlowFish {
 public:
     CBlowFish();
@@ -30,3 +32,5 @@ private:
     std::vector<std::uint32_t> P;  // 18 words
     std::vector<std::uint32_t> S;  // 4 x 256 words
 };
+
+} // namespace kelpa::engine

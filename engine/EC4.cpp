@@ -3,6 +3,8 @@
 #include <array>
 #include <new>
 
+namespace kelpa::engine {
+
 namespace {
 
 const std::int8_t Salt[32] = {
@@ -214,3 +216,5 @@ std::vector<std::uint8_t> EC4Decrypt(std::int32_t &errorCell, std::string_view p
 {
     return cipher<true>(errorCell, password, data, length);
 }
+
+} // namespace kelpa::engine

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace kelpa::engine {
+
 constexpr std::size_t EC4TableSize = 10240;
 
 // Fills T (EC4TableSize bytes). An empty password leaves T all zeros.
@@ -20,3 +22,5 @@ std::vector<std::uint8_t> EC4Encrypt(std::int32_t &errorCell, std::string_view p
 // Returns length + 1 bytes: the plain text and a 0 byte. errorCell as above.
 std::vector<std::uint8_t> EC4Decrypt(std::int32_t &errorCell, std::string_view password,
     const std::uint8_t *data, std::size_t length);
+
+} // namespace kelpa::engine

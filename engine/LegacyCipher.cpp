@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace kelpa::engine {
+
 namespace {
 
 // The password with its even positions reversed among themselves, odd positions in place.
@@ -141,3 +143,5 @@ std::optional<std::string> DecipherText(std::string_view password, std::string_v
     }
     return plain;
 }
+
+} // namespace kelpa::engine

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace kelpa::engine {
+
 // Text returned for a password that is found to be wrong.
 inline constexpr std::string_view DecipherFailureText =
     "Deciphering unsuccessful: please, check your password";
@@ -16,3 +18,5 @@ std::string EncipherText(std::string_view password, std::string_view plainText);
 // cipher text is damaged: its first seven characters are no number, or it ends before the
 // announced length is read.
 std::optional<std::string> DecipherText(std::string_view password, std::string_view cipherText);
+
+} // namespace kelpa::engine

@@ -19,6 +19,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace kelpa::engine {
+
 namespace {
 
 constexpr char Magic[9] = {'V', 'O', 'K', 'A', 'T', 0x01, 'E', 'C', 'O'};
@@ -552,3 +554,5 @@ bool TOBRINEngine::LoadOpened(std::string_view password, std::FILE *f)
     }
     return Decrypt(password, body.data(), bodyLength);
 }
+
+} // namespace kelpa::engine

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+namespace kelpa::engine {
+
 enum EngineErrorCode : std::int32_t {
     EC_AllOk = 0,
     EC_SupVer = 1,        // version above "5.0" or block format byte above '3'
@@ -99,3 +101,5 @@ private:
     bool LoadBody(std::string_view password, const std::string &fileName);
     bool LoadOpened(std::string_view password, std::FILE *f);
 };
+
+} // namespace kelpa::engine

@@ -7,6 +7,8 @@
 #include <limits>
 #include <new>
 
+namespace kelpa::engine {
+
 namespace {
 
 // The code words come in pairs (n = 0..127) running through groups g = 0, 1, ... and, inside a
@@ -443,3 +445,5 @@ bool TQCmp::CopyOutput(std::vector<std::uint8_t> &out) const
     }
     return true;
 }
+
+} // namespace kelpa::engine

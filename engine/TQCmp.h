@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace kelpa::engine {
+
 class TQCmp {
 public:
     // Values of ErrorCode.
@@ -63,3 +65,5 @@ private:
     std::array<std::uint8_t, 256> codeLength_{};
     bool ready_ = false;
 };
+
+} // namespace kelpa::engine

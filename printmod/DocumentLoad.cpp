@@ -19,6 +19,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+using kelpa::engine::TOBRINEngine;
+using kelpa::richedit::TRichEdit;
+
 
 namespace kelpa::printmod {
 

@@ -10,8 +10,12 @@
 #include <functional>
 #include <optional>
 
+namespace kelpa::engine {
 class TOBRINEngine;
+}
+namespace kelpa::richedit {
 class TRichEdit;
+}
 
 namespace kelpa::printmod {
 
@@ -28,8 +32,8 @@ enum class LoadResult { Loaded, Cancelled, Failed };
 // Asks for the password of an encrypted document; nothing when the user cancelled.
 using PasswordAsker = std::function<std::optional<QString>()>;
 
-LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, TOBRINEngine &engine,
-                                TRichEdit &edit, const PasswordAsker &askPassword,
+LoadResult LoadDocumentForPrint(const QString &path, const QString &programDir, engine::TOBRINEngine &engine,
+                                richedit::TRichEdit &edit, const PasswordAsker &askPassword,
                                 const QDate &today = QDate::currentDate());
 
 } // namespace kelpa::printmod

@@ -10,7 +10,7 @@
 #include "support/MessageBoxes.h"
 #include "support/PasswordDialog.h"
 #include "support/Prompter.h"
-#include "support/Shell.h"
+#include "support/Launch.h"
 #include "support/StoredText.h"
 
 #include <QApplication>
@@ -35,6 +35,9 @@
 #include <limits>
 
 namespace kelpa::printmod {
+
+using engine::TOBRINEngine;
+using richedit::TRichEdit;
 
 namespace {
 

@@ -15,8 +15,12 @@ class QLabel;
 class QLineEdit;
 class QPrinter;
 class QPushButton;
+namespace kelpa::engine {
 class TOBRINEngine;
+}
+namespace kelpa::richedit {
 class TRichEdit;
+}
 
 namespace kelpa::printmod {
 
@@ -49,7 +53,7 @@ public:
     // Components, by their form names.
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;
-    TRichEdit *RichEdit1 = nullptr;
+    richedit::TRichEdit *RichEdit1 = nullptr;
     QGroupBox *GroupBox3 = nullptr;
     QLabel *Label5 = nullptr;
     QLineEdit *Edit_Header = nullptr;
@@ -85,7 +89,7 @@ private:
     void applyColumnFormats();
 
     bool activated_ = false;
-    std::unique_ptr<TOBRINEngine> engine_;
+    std::unique_ptr<engine::TOBRINEngine> engine_;
     QString programDir_;
     static QString settingsFile();
     QString savedCaption_;

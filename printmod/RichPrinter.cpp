@@ -18,6 +18,9 @@
 
 namespace kelpa::printmod {
 
+using richedit::TFormatRange;
+using richedit::TRichEdit;
+
 namespace {
 
 constexpr double kMmPerInch = 25.4;

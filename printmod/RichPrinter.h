@@ -33,8 +33,10 @@ class QLabel;
 class QPainter;
 class QPrinter;
 class QWidget;
+namespace kelpa::richedit {
 class TRichEdit;
 struct TFormatRange;
+}
 
 namespace kelpa {
 class SteppedRun;
@@ -129,17 +131,17 @@ public:
     PrinterPort &Port() { return *port_; }
 
     // --- Printing
-    void PrintRichEdit(TRichEdit *richEdit, unsigned startPage);
+    void PrintRichEdit(richedit::TRichEdit *richEdit, unsigned startPage);
     // Renders into the preview; without a preview factory it prints the pages instead.
     // Failures are reported to the user; the canvas, preview mode and progress window are
     // restored whatever happens. Returns when the run is over.
-    void PrintRichEditPreview(TRichEdit *richEdit);
+    void PrintRichEditPreview(richedit::TRichEdit *richEdit);
     // The same run, laid out a page at a time from the event loop: the first page is laid out
     // before it returns, the others follow while the windows are painted and used. The
     // progress window's Cancel (or Escape) stops it and keeps the pages laid out so far. A
     // run already going is left alone. `richEdit` must stay until the run is over; `done`
     // runs when it is (also after a failure; not when the printer goes first).
-    void StartRichEditPreview(TRichEdit *richEdit, std::function<void()> done = {});
+    void StartRichEditPreview(richedit::TRichEdit *richEdit, std::function<void()> done = {});
     bool PreviewRunning() const;
     // What Cancel does: the run stops at its next page, the pages so far stay in the preview.
     void CancelPreview();
@@ -282,14 +284,14 @@ private:
     void updateProgressDlg(const QString &status);
     void closeProgress();
     void fillingOnePage(bool last);
-    void fillRange(::TFormatRange &range) const;
+    void fillRange(richedit::TFormatRange &range) const;
 
     bool pageGoesOut(int page) const;
 
     // The layout of the control's text, a page per step; a failure ends the document and
     // passes on.
     struct Layout;
-    void beginLayout(TRichEdit *richEdit, unsigned startPage);
+    void beginLayout(richedit::TRichEdit *richEdit, unsigned startPage);
     bool layoutStep();
     void endLayout();
     void layoutFailed();
@@ -323,7 +325,7 @@ private:
     int ascent_ = 0;
     QString columnFormat_;
     bool previewMode_ = false;
-    TRichEdit *richEdit_ = nullptr;
+    richedit::TRichEdit *richEdit_ = nullptr;
     int cursorX_ = 0;
     int cursorY_ = 0;
     int lineHeight_ = 10;

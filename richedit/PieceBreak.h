@@ -4,7 +4,7 @@
 #include <QTextBlock>
 #include <QTextFormat>
 
-namespace piecebreak {
+namespace kelpa::richedit::piecebreak {
 
 constexpr int kProperty = QTextFormat::UserProperty + 0x4B;
 
@@ -33,4 +33,4 @@ inline char16_t shownAfter(const QTextBlock &block)
     return isMark(c) ? c : 0;
 }
 
-} // namespace piecebreak
+} // namespace kelpa::richedit::piecebreak

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace kelpa::richedit {
+
 namespace {
 
 // Far enough for any update rectangle: the view clips it.
@@ -563,3 +565,5 @@ void PlainPageLayout::timerEvent(QTimerEvent *event)
     else
         timer_.start(quiet ? 0 : kQuietMs, this);
 }
+
+} // namespace kelpa::richedit

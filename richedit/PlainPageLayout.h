@@ -16,6 +16,8 @@ class QTextLayout;
 
 #include <vector>
 
+namespace kelpa::richedit {
+
 class PlainPageLayout : public QAbstractTextDocumentLayout {
     Q_OBJECT
 public:
@@ -94,3 +96,5 @@ private:
     QElapsedTimer lastPaint_; // the last paint the background pass did not ask for
     bool selfUpdate_ = false;
 };
+
+} // namespace kelpa::richedit

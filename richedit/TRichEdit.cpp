@@ -22,8 +22,7 @@
 
 #include <cmath>
 
-using namespace kelpa;
-using kelpa::richedit::kPixelsPerPoint;
+namespace kelpa::richedit {
 
 namespace {
 
@@ -1157,3 +1156,5 @@ void TParaAttributes::SetNumbering(TNumberingStyle numbering)
     }
     c.endEditBlock();
 }
+
+} // namespace kelpa::richedit

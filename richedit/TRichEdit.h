@@ -47,6 +47,8 @@ namespace kelpa::rtf {
 struct Document;
 }
 
+namespace kelpa::richedit {
+
 enum class TFontStyle { Bold = 1, Italic = 2, Underline = 4, StrikeOut = 8 };
 Q_DECLARE_FLAGS(TFontStyles, TFontStyle)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFontStyles)
@@ -297,3 +299,5 @@ private:
     TParaAttributes paragraph_{this};
     std::unique_ptr<Printer> printer_;
 };
+
+} // namespace kelpa::richedit

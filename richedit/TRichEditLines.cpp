@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace kelpa::richedit {
+
 namespace {
 
 // A new paragraph would take the format of the one it comes from: after a piece of a long
@@ -143,3 +145,5 @@ bool TRichEditLines::SaveToFile(const QString &fileName)
 {
     return owner_->SaveToFile(fileName);
 }
+
+} // namespace kelpa::richedit

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace kelpa::richedit {
+
 class TRichEdit;
 
 // The control's lines (paragraphs) as a list of strings.
@@ -30,3 +32,5 @@ private:
     explicit TRichEditLines(TRichEdit *owner) : owner_(owner) {}
     TRichEdit *owner_;
 };
+
+} // namespace kelpa::richedit

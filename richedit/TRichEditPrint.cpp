@@ -8,6 +8,8 @@
 
 #include <cmath>
 
+namespace kelpa::richedit {
+
 namespace {
 
 // Pixels of the control's own unit (96 per inch) to device pixels.
@@ -198,3 +200,5 @@ int TRichEdit::Printer::format(const TFormatRange &range, bool render)
     }
     return std::min(pos, cpMax);
 }
+
+} // namespace kelpa::richedit

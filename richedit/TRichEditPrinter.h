@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+namespace kelpa::richedit {
+
 class TRichEdit::Printer {
 public:
     explicit Printer(QTextDocument *document) : document_(document) {}
@@ -38,3 +40,5 @@ private:
     int revision_ = -1;
     std::vector<std::unique_ptr<BlockLayout>> blocks_; // by block number, made when needed
 };
+
+} // namespace kelpa::richedit

@@ -9,6 +9,8 @@
 
 namespace kelpa::spell {
 
+using engine::TOBRINEngine;
+
 namespace {
 
 QString errorText(const documents::DocumentError &e)

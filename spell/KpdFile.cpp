@@ -18,6 +18,8 @@
 
 namespace kelpa::spell {
 
+using engine::TQCmp;
+
 namespace {
 
 constexpr char Magic[] = "VOKAT.KPD";

@@ -10,7 +10,8 @@
 #include "support/CheckerHandOff.h"
 #include "support/MessageBoxes.h"
 #include "support/Prompter.h"
-#include "support/Shell.h"
+#include "platform/ProgramFolder.h"
+#include "support/Launch.h"
 
 namespace kelpa::spell {
 
@@ -27,7 +28,7 @@ int RunSpellChecker(int &argc, char **argv)
     const platform::WindowHandle editor = platform::FindWindow(EditorApplicationClass, EditorApplicationTitle);
     if (!editor) {
         // Never without the editor: start it instead.
-        LaunchFile(ProgramFolder() + QStringLiteral("Kelpa32.exe"), QString(), QString(), true, SW_SHOW);
+        LaunchFile(platform::programFolder() + QStringLiteral("Kelpa32.exe"), QString(), QString(), true, SW_SHOW);
         return 0;
     }
     platform::PostMessage(editor, WM_CLOSECHECKER, 0, 0);

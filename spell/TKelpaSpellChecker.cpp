@@ -12,7 +12,8 @@
 #include "support/CheckerHandOff.h"
 #include "support/MessageBoxes.h"
 #include "support/Prompter.h"
-#include "support/Shell.h"
+#include "platform/ProgramFolder.h"
+#include "support/Launch.h"
 #include "support/StoredText.h"
 #include "platform/safefile/SafeFile.h"
 
@@ -44,6 +45,9 @@
 #include <algorithm>
 
 namespace kelpa::spell {
+
+using richedit::TNumberingStyle;
+using richedit::TRichEdit;
 
 namespace {
 
@@ -134,8 +138,8 @@ void TKelpaSpellChecker::FormCreate()
     BaseCaption = StoredTextString(StoredTextId::SpellCheckerCaption) + QStringLiteral(" 3.0r1");
     setWindowTitle(BaseCaption);
     QCoreApplication::setApplicationName(QStringLiteral("Kelpa Spell Checker"));
-    HomeFolder = KeptFilesFolder();
-    SettingsHome = SettingsFolder();
+    HomeFolder = platform::keptFilesFolder();
+    SettingsHome = platform::settingsFolder();
     resize(400, 260);
     refreshDictionaryList(ReadDictionarySetting(SettingsHome));
 }
@@ -144,15 +148,15 @@ void TKelpaSpellChecker::FormCreate()
 // otherwise the first. No load happens here.
 QString TKelpaSpellChecker::dictionaryFolder(const QString &file) const
 {
-    return QFileInfo::exists(HomeFolder + file) ? HomeFolder : ProgramFolder();
+    return QFileInfo::exists(HomeFolder + file) ? HomeFolder : platform::programFolder();
 }
 
 void TKelpaSpellChecker::refreshDictionaryList(const QString &select)
 {
     // The user's own dictionaries and those installed with the program, one entry per name.
     QStringList files = QDir(HomeFolder).entryList({QStringLiteral("*.kpd")}, QDir::Files, QDir::Name);
-    if (ProgramFolder() != HomeFolder) {
-        for (const QString &f : QDir(ProgramFolder()).entryList({QStringLiteral("*.kpd")}, QDir::Files, QDir::Name))
+    if (platform::programFolder() != HomeFolder) {
+        for (const QString &f : QDir(platform::programFolder()).entryList({QStringLiteral("*.kpd")}, QDir::Files, QDir::Name))
             if (!files.contains(f))
                 files << f;
         files.sort();

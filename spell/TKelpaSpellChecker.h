@@ -20,7 +20,10 @@ class QPushButton;
 class QScrollBar;
 class QToolButton;
 class QWidget;
+
+namespace kelpa::richedit {
 class TRichEdit;
+}
 
 namespace kelpa::spell {
 
@@ -104,12 +107,12 @@ public:
     QWidget *Panel_Text = nullptr;
     QComboBox *DictioSelection = nullptr;
     QToolButton *Btn_DictioEdit = nullptr;
-    TRichEdit *RichEdit2 = nullptr;
+    richedit::TRichEdit *RichEdit2 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *PositionLabel = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
-    TRichEdit *RichEdit1 = nullptr;
+    richedit::TRichEdit *RichEdit1 = nullptr;
     QWidget *Panel_DM = nullptr;
     QToolButton *Btn_LemmaAdd = nullptr;
     QToolButton *Btn_LemmaDel = nullptr;
@@ -153,7 +156,7 @@ private:
     void FormClose();
     void closeWithoutAsking();
 
-    void SetupRichEdit(TRichEdit *edit);
+    void SetupRichEdit(richedit::TRichEdit *edit);
     void ShowWorkingText();
     // Enables the correction buttons and lets waiting events run.
     void EnableCorrection(bool on);

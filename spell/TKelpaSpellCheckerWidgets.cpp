@@ -22,6 +22,8 @@
 
 namespace kelpa::spell {
 
+using richedit::TRichEdit;
+
 namespace {
 
 QToolButton *speedButton(QWidget *parent, const QString &caption, const QString &hint)

@@ -2,7 +2,7 @@
 
 #include "platform/Registry.h"
 #include "support/MessageBoxes.h"
-#include "support/Shell.h"
+#include "support/Launch.h"
 
 #include <QFileInfo>
 

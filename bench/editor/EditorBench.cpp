@@ -7,6 +7,7 @@
 #include "editor/TForm1.h"
 
 #include "richedit/TRichEdit.h"
+#include "common/Processes.h"
 #include "common/ScriptedPrompter.h"
 
 #include <QApplication>
@@ -19,6 +20,8 @@
 
 #include <cstdlib>
 #include <memory>
+
+using kelpa::richedit::TRichEdit;
 
 namespace {
 
@@ -57,7 +60,7 @@ struct Window {
 
     Window()
     {
-        setenv("KELPA_PROGRAM_DIR", QFile::encodeName(folder.path() + QLatin1Char('/')).constData(), 1);
+        kelpa::test::setProgramFolder(folder.path() + QLatin1Char('/'));
         QFile ini(folder.path() + QStringLiteral("/Kelpa.ini"));
         if (ini.open(QIODevice::WriteOnly))
             ini.write("Maximized=N\r\n");

@@ -13,6 +13,8 @@
 #include "richedit/rtf/RtfDocument.h"
 #include "richedit/rtf/RtfWriter.h"
 #include "support/Prompter.h"
+#include "common/Processes.h"
+#include "common/QtBench.h"
 #include "common/ScriptedPrompter.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -40,6 +42,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+using kelpa::richedit::TRichEdit;
 
 using kelpa::editor::TForm1;
 
@@ -239,7 +243,7 @@ public:
         if (ini.open(QIODevice::WriteOnly))
             ini.write("Maximized=N\r\n");
         ini.close();
-        setenv("KELPA_PROGRAM_DIR", QFile::encodeName(program).constData(), 1);
+        kelpa::test::setProgramFolder(program);
         form_ = std::make_unique<TForm1>();
         form_->resize(1000, 700);
         form_->show();
@@ -660,8 +664,7 @@ void takeSizes(int &argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    kelpa::bench::offscreenUnlessNamed();
     takeSizes(argc, argv);
     QApplication app(argc, argv);
     kelpa::ScriptedPrompter prompter;

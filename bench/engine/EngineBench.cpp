@@ -15,6 +15,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace kelpa::engine;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

@@ -28,6 +28,8 @@
 #include <cstdlib>
 #include <functional>
 
+using kelpa::richedit::TRichEdit;
+
 using kelpa::preview::RichPreviewPages;
 using kelpa::preview::TRichPreviewForm;
 using kelpa::printmod::TRichPrinter;
@@ -158,21 +160,11 @@ void qts(TRichEdit &edit)
     int pages = 0;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, [&](QPrinter *p) {
         QPainter painter(p);
-        const int dpi = p->resolution();
-        edit.FormatRange(nullptr, false);
-        int pos = 0;
-        pages = 0;
-        do {
-            if (pages > 0)
+        pages = kelpa::test::layOutPages(edit, p->resolution(), [&](int index, const auto &layOut) {
+            if (index > 0)
                 p->newPage();
-            const TFormatRange r = kelpa::test::a4Request(&painter, dpi, pos);
-            const int next = edit.FormatRange(&r, true);
-            ++pages;
-            if (next <= pos)
-                break;
-            pos = next;
-        } while (pos < edit.TextLength());
-        edit.FormatRange(nullptr, false);
+            layOut(&painter);
+        });
     });
     QElapsedTimer clock;
     clock.start();

@@ -17,6 +17,9 @@
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 
+using kelpa::richedit::TFormatRange;
+using kelpa::richedit::TRichEdit;
+
 using namespace kelpa::preview;
 
 namespace {
@@ -231,14 +234,3 @@ BENCHMARK(BM_Kelpa_LayoutAndRecordOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillis
 BENCHMARK(BM_Qt_FirstPageShown)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_Kelpa_PageTurn)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK(BM_Qt_PageTurn)->Unit(benchmark::kMillisecond)->Iterations(30);
-
-int main(int argc, char **argv)
-{
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <random>
 
+using kelpa::richedit::TRichEdit;
+
 namespace {
 
 // About 200 A4 pages at 11 points with the default margins.
@@ -88,14 +90,3 @@ void BM_QTextDocumentPrint_200Pages(benchmark::State &state)
 
 BENCHMARK(BM_RichPrinter_200Pages)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_QTextDocumentPrint_200Pages)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-int main(int argc, char **argv)
-{
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -26,6 +26,9 @@
 #include <cstdlib>
 #include <random>
 
+using kelpa::richedit::TFormatRange;
+using kelpa::richedit::TRichEdit;
+
 namespace {
 
 const char *const kWords[] = {"lorem", "ipsum", "dolor", "sit", "amet", "consectetur", "adipiscing",
@@ -412,14 +415,3 @@ BENCHMARK(BM_Keystroke_10MB)->Args({0, 0})->Args({0, 50})->Args({0, 100})->Args(
 BENCHMARK(BM_Keystroke_10MB_QTextEdit)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(50);
 BENCHMARK(BM_LongLineLoad)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_LongLineKeystroke)->ArgsProduct({{0, 1}, {0, 50, 100}})->Unit(benchmark::kMillisecond)->Iterations(5);
-
-int main(int argc, char **argv)
-{
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

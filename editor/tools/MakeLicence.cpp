@@ -8,6 +8,8 @@
 #include <iterator>
 #include <string>
 
+using kelpa::engine::TOBRINEngine;
+
 int main(int argc, char **argv)
 {
     if (argc != 3) {

@@ -3,6 +3,7 @@
 // beside its target. Stops on a broken promise.
 #include "platform/safefile/SafeFile.h"
 #include "support/documents/DocumentCore.h"
+#include "documents/PageOf.h"
 
 #include <cstdlib>
 #include <string>
@@ -12,36 +13,7 @@ using namespace kelpa::documents;
 
 namespace {
 
-// The file's lines as a page holds them, each ended by CR LF; one empty line writes nothing.
-std::string pageOf(std::string_view file, bool utf8)
-{
-    std::string page;
-    std::size_t start = 0;
-    std::size_t lines = 0;
-    for (std::size_t i = 0; i < file.size();) {
-        std::size_t n = 0;
-        if (file[i] == '\r')
-            n = i + 1 < file.size() && file[i + 1] == '\n' ? 2 : 1;
-        else if (file[i] == '\n' || file[i] == '\v')
-            n = 1;
-        else if (utf8 && file.substr(i, 2) == "\xE2\x80" && i + 2 < file.size()
-                 && (file[i + 2] == '\xA8' || file[i + 2] == '\xA9'))
-            n = 3;
-        if (n == 0) {
-            ++i;
-            continue;
-        }
-        page.append(file.substr(start, i - start)).append("\r\n");
-        ++lines;
-        i += n;
-        start = i;
-    }
-    if (start < file.size()) {
-        page.append(file.substr(start)).append("\r\n");
-        ++lines;
-    }
-    return lines == 1 && page == "\r\n" ? std::string() : page;
-}
+using kelpa::test::pageOf;
 
 // An unedited page gives its file back; an edited one (its middle line dropped) writes without
 // failing.

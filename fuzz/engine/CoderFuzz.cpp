@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+using namespace kelpa::engine;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     TQCmp decoder;

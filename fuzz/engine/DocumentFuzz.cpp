@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+using namespace kelpa::engine;
+
 namespace {
 
 // One file per process, rewritten for every input; kept in memory-backed storage when there is.

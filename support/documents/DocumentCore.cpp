@@ -8,6 +8,9 @@
 
 namespace kelpa::documents {
 
+using engine::DecipherFailureText;
+using engine::TOBRINEngine;
+
 std::string asLines(std::string_view bytes)
 {
     std::string out;

@@ -17,6 +17,11 @@
 
 namespace kelpa::documents {
 
+using engine::EC_AllOk;
+using engine::EC_BadFile;
+using engine::EC_FOpen;
+using engine::TOBRINEngine;
+
 namespace {
 
 std::string fileName(const QString &path) { return QFile::encodeName(path).toStdString(); }

@@ -27,7 +27,7 @@ namespace kelpa::documents {
 
 struct DocumentError {
     Failure failure = Failure::None;
-    int engineCode = EC_AllOk;
+    int engineCode = engine::EC_AllOk;
     int systemError = 0; // 0 when the system reported no error
 
     bool ok() const { return failure == Failure::None; }
@@ -71,9 +71,9 @@ QByteArray asLines(const QByteArray &bytes);
 // --- Documents
 ReadResult readTextFile(const QString &path);
 // An empty password is refused by the engine (EC:No pwd).
-ReadResult readEncrypted(TOBRINEngine &engine, const QString &path, const QString &password);
+ReadResult readEncrypted(engine::TOBRINEngine &engine, const QString &path, const QString &password);
 // By name: encrypted documents through the engine, anything else as a text file.
-ReadResult readDocument(TOBRINEngine &engine, const QString &path, const QString &password);
+ReadResult readDocument(engine::TOBRINEngine &engine, const QString &path, const QString &password);
 
 // Any file of bytes, through a temporary file; an existing file keeps its permission bits.
 DocumentError writeTextFile(const QString &path, const QByteArray &bytes);
@@ -101,9 +101,9 @@ enum class FileChange {
 FileChange changeSince(const FileIdentity &then, const FileIdentity &now);
 // Writes text (a page's stream; its lines are ended by CR LF first) as an encrypted document:
 // kind Legacy in the legacy form, refused before anything is written from LegacyTextLimit + 1
-// bytes on; kind Encrypted with `cipher` (TOBRINEngine::CipherEC4 or CipherBlowfish). Leaves
+// bytes on; kind Encrypted with `cipher` (engine::TOBRINEngine::CipherEC4 or CipherBlowfish). Leaves
 // the engine's CipherId as it used it.
-DocumentError writeEncrypted(TOBRINEngine &engine, const QString &path, DocumentKind kind, std::uint8_t cipher,
+DocumentError writeEncrypted(engine::TOBRINEngine &engine, const QString &path, DocumentKind kind, std::uint8_t cipher,
                              const QString &password, const QByteArray &text);
 
 // --- The exchange file "~t.dat" in the program folder (with its trailing separator)
@@ -117,13 +117,13 @@ QString exchangePassword(ExchangePassword which, const QDate &date = QDate::curr
 // EC4 whatever the engine's cipher was; the text's lines are ended by CR LF. Written as a file
 // of the user's alone (mode 0600) that replaces whatever stands under the name (a link or a
 // pipe is never written through); a failure to write is EC:FOpen with the system's error.
-DocumentError writeExchangeFile(TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,
+DocumentError writeExchangeFile(engine::TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,
                                 const QByteArray &text, const QDate &date = QDate::currentDate());
 // Read as any encrypted document, but only a regular file of the user's own, opened without
 // following a link or waiting on a pipe (anything else is EC:FOpen, EPERM or ELOOP). `after`: the file is deleted after
 // the read, as the spell-check path wants; the result does not depend on the deletion.
 enum class AfterReading { Keep, Remove };
-ReadResult readExchangeFile(TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,
+ReadResult readExchangeFile(engine::TOBRINEngine &engine, const QString &programFolder, ExchangePassword which,
                             AfterReading after, const QDate &date = QDate::currentDate());
 
 } // namespace kelpa::documents

@@ -1,5 +1,6 @@
 // The caller as a real process: it starts the editor with its arguments whole, in the desktop
 // folder, and a running editor gets the document through the editor's own hand-off.
+#include "common/QtFiles.h"
 #include "common/TempDir.h"
 #include "caller/Launcher.h"
 #include "platform/PeerProcess.h"
@@ -13,18 +14,8 @@
 
 namespace {
 
-QByteArray bytes(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void write(const QString &file, const QByteArray &b)
-{
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(b);
-}
+using kelpa::test::fileBytes;
+using kelpa::test::writeFile;
 
 class CallerTest : public ::testing::Test {
 protected:
@@ -44,7 +35,7 @@ protected:
     void recorder(const QString &program)
     {
         const QByteArray r = QFile::encodeName(record);
-        write(program, "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"" + r + ".tmp\"\n"
+        writeFile(program, "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"" + r + ".tmp\"\n"
                        "mv \"" + r + ".tmp\" \"" + r + "\"\n");
         QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
@@ -52,10 +43,7 @@ protected:
     int call(const QStringList &arguments)
     {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KELPA_PROGRAM_DIR"), folder);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(kelpa::test::childEnvironment(folder));
         p.setWorkingDirectory(QString::fromStdString(dir.path().string()));
         p.start(QStringLiteral(KELPA_PROGRAM_DIR "/caller"), arguments);
         if (!p.waitForFinished(20000))
@@ -66,7 +54,7 @@ protected:
     {
         if (!kelpa::test::waitUntil([&] { return QFile::exists(record); }))
             return {};
-        return QString::fromUtf8(bytes(record)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return QString::fromUtf8(fileBytes(record)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 };
 
@@ -133,7 +121,7 @@ TEST(CallerArguments, NamesAreMadeAbsoluteInTheCallersFolder)
 TEST_F(CallerTest, TheDesktopShortcutNamesTheEditorWhenItIsThere)
 {
     recorder(folder + QStringLiteral("/elsewhere"));
-    write(desktop + QStringLiteral("/Kelpa.desktop"),
+    writeFile(desktop + QStringLiteral("/Kelpa.desktop"),
           "[Desktop Entry]\nType=Application\nName=Kelpa\nExec=\"" + QFile::encodeName(folder) + "/elsewhere\"\n");
     EXPECT_EQ(call({"n.txt"}), 0);
     EXPECT_EQ(recorded(), (QStringList{desktop, QString::fromStdString(dir.file("n.txt"))}));
@@ -150,7 +138,7 @@ TEST_F(CallerTest, WithoutADesktopFolderTheHomeFolderIsUsed)
 TEST_F(CallerTest, FailsWhenTheEditorCannotBeStarted)
 {
     EXPECT_NE(call({"n.txt"}), 0);
-    write(folder + QStringLiteral("/Kelpa32"), "not a program");
+    writeFile(folder + QStringLiteral("/Kelpa32"), "not a program");
     EXPECT_NE(call({"n.txt"}), 0);
 }
 
@@ -163,13 +151,13 @@ TEST_F(CallerTest, ARunningEditorGetsTheDocument)
     kelpa::test::startPeer(running, {"serve", "TApplication", "Kelpa", record});
     ASSERT_TRUE(kelpa::test::firstLine(running).startsWith("ready"));
     // The same name on the desktop and in the folder the caller runs in: the latter is meant.
-    write(desktop + QStringLiteral("/a b.txt"), "text");
+    writeFile(desktop + QStringLiteral("/a b.txt"), "text");
     const QString meant = QString::fromStdString(dir.path().string()) + QStringLiteral("/a b.txt");
-    write(meant, "text");
+    writeFile(meant, "text");
 
     EXPECT_EQ(call({"a b.txt"}), 0);
-    EXPECT_TRUE(kelpa::test::waitUntil([&] { return bytes(record).contains("ctrl+j"); }, 20000));
-    EXPECT_EQ(bytes(folder + QStringLiteral("/loadreq")), QFile::encodeName(meant));
+    EXPECT_TRUE(kelpa::test::waitUntil([&] { return fileBytes(record).contains("ctrl+j"); }, 20000));
+    EXPECT_EQ(fileBytes(folder + QStringLiteral("/loadreq")), QFile::encodeName(meant));
     // Taken, as the running editor confirms it: the second start ends.
     EXPECT_TRUE(QFile::rename(folder + QStringLiteral("/loadreq"), folder + QStringLiteral("/loadreq.done")));
     EXPECT_TRUE(kelpa::test::waitUntil([&] { return QFile::exists(folder + QStringLiteral("/loadreq.done")) == false; }, 10000))

@@ -1,7 +1,8 @@
 #pragma once
 // Fixtures of the tests above the engine: paths as Qt strings, the desktop's opener watched,
 // and the current folder or the program folder set for the length of one test.
-#include "platform/Shell.h"
+#include "platform/ShellExecute.h"
+#include "common/EnvironmentOverride.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,15 +73,8 @@ private:
 };
 
 // Points the program folder elsewhere through its environment variable.
-class ProgramFolderOverride {
-public:
-    explicit ProgramFolderOverride(const std::string &folder)
-    {
-        ::setenv("KELPA_PROGRAM_DIR", folder.c_str(), 1);
-    }
-    ~ProgramFolderOverride() { ::unsetenv("KELPA_PROGRAM_DIR"); }
-    ProgramFolderOverride(const ProgramFolderOverride &) = delete;
-    ProgramFolderOverride &operator=(const ProgramFolderOverride &) = delete;
+struct ProgramFolderOverride : EnvironmentOverride {
+    explicit ProgramFolderOverride(const std::string &folder) : EnvironmentOverride("KELPA_PROGRAM_DIR", folder) {}
 };
 
 } // namespace kelpa::test

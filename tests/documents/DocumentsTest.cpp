@@ -1,6 +1,7 @@
 #include "support/documents/Documents.h"
 
 #include "common/TempDir.h"
+#include "common/QtFiles.h"
 #include "engine/LegacyCipher.h"
 
 #include <QDir>
@@ -14,6 +15,11 @@
 #include <unistd.h>
 #include <vector>
 
+using kelpa::engine::EC_FOpen;
+using kelpa::engine::EC_NoPwd;
+using kelpa::engine::EC_NonOBRIN;
+using kelpa::engine::TOBRINEngine;
+
 using namespace kelpa::documents;
 using kelpa::codepage::TextEncoding;
 using kelpa::test::TempDir;
@@ -24,18 +30,8 @@ namespace {
 
 QString qpath(const TempDir &dir, const std::string &name) { return QString::fromStdString(dir.file(name)); }
 
-QByteArray fileBytes(const QString &name)
-{
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString &name, const QByteArray &bytes)
-{
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+using kelpa::test::fileBytes;
+using kelpa::test::writeFile;
 
 QString folderOf(const TempDir &dir) { return QString::fromStdString(dir.path().string()) + QLatin1Char('/'); }
 

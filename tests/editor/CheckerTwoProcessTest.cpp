@@ -1,6 +1,7 @@
 // The spell-check hand-off between the editor and a checker in another process, on the real
 // message layer, the clipboard and the exchange file.
 #include "EditorFixture.h"
+#include "common/Processes.h"
 
 #include "support/CheckerHandOff.h"
 
@@ -27,7 +28,7 @@ protected:
         EditorTest::SetUp();
         setenv("KELPA_STANDIN_RECORD", QFile::encodeName(record()).constData(), 1);
         // The checker shares the clipboard through the X server, as this process does.
-        setenv("QT_QPA_PLATFORM", QGuiApplication::platformName().toUtf8().constData(), 1);
+        kelpa::test::shareDisplayWithChildren();
         ASSERT_TRUE(QFile::link(QStringLiteral(KELPA_CHECKER_STANDIN), path("kpsc")));
     }
     void TearDown() override
@@ -333,35 +334,18 @@ TEST_F(CheckerTest, AReplyAfterThePageChangedChangesNothing)
 
 namespace {
 
-// Processes started from `program` (their first argument), for ending what a test left.
-std::vector<pid_t> processesOf(const QString &program)
-{
-    std::vector<pid_t> out;
-    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
-        bool number = false;
-        const int pid = entry.toInt(&number);
-        if (!number)
-            continue;
-        const QByteArray cmdline = fileBytes("/proc/" + entry + "/cmdline");
-        if (cmdline.left(cmdline.indexOf('\0')) == QFile::encodeName(program))
-            out.push_back(pid);
-    }
-    return out;
-}
-
 class RealCheckerTest : public RunningEditorTest {
 protected:
     void SetUp() override
     {
         RunningEditorTest::SetUp();
-        setenv("QT_QPA_PLATFORM", QGuiApplication::platformName().toUtf8().constData(), 1);
+        kelpa::test::shareDisplayWithChildren();
         ASSERT_TRUE(QFile::link(QStringLiteral(KELPA_PROGRAM_DIR "/kpsc"), path("kpsc")));
         ASSERT_TRUE(QFile::link(QStringLiteral(KELPA_PROGRAM_DIR "/English.kpd"), path("English.kpd")));
     }
     void TearDown() override
     {
-        for (pid_t pid : processesOf(path("kpsc")))
-            ::kill(pid, SIGTERM);
+        kelpa::test::endProcessesOf(path("kpsc"));
         RunningEditorTest::TearDown();
     }
 };
@@ -382,7 +366,7 @@ TEST_F(RealCheckerTest, TheSpellCheckerTakesThePageAndClosesWithTheEditor)
     editor(form->CurrentPage())->SetModified(false);
     form->close();
     EXPECT_TRUE(waitFor([&] { return kelpa::platform::FindWindow("TKelpaSpellChecker") == 0; }, 10000));
-    EXPECT_TRUE(waitFor([&] { return processesOf(path("kpsc")).empty(); }, 10000));
+    EXPECT_TRUE(waitFor([&] { return kelpa::test::processesOf(path("kpsc")).empty(); }, 10000));
 }
 
 TEST_F(CheckerTest, AResultThatNoCheckAskedForIsIgnored)

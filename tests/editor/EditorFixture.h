@@ -4,6 +4,8 @@
 #include "editor/TForm1.h"
 
 #include "common/TempDir.h"
+#include "common/Processes.h"
+#include "common/QtFiles.h"
 #include "engine/TOBRINEngine.h"
 #include "platform/WindowMessages.h"
 #include "richedit/TRichEdit.h"
@@ -74,18 +76,8 @@ inline bool waitFor(const std::function<bool()> &done, int ms = 5000)
     return done();
 }
 
-inline QByteArray fileBytes(const QString &name)
-{
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline void writeFile(const QString &name, const QByteArray &bytes)
-{
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+using kelpa::test::fileBytes;
+using kelpa::test::writeFile;
 
 // An encrypted document written by the engine.
 inline void writeDocument(const QString &name, const std::string &password, const QByteArray &text,
@@ -123,7 +115,7 @@ protected:
 
     void SetUp() override
     {
-        setenv("KELPA_PROGRAM_DIR", QFile::encodeName(folder).constData(), 1);
+        kelpa::test::setProgramFolder(folder);
     }
     void TearDown() override
     {

@@ -4,7 +4,7 @@
 
 #include "editor/AboutBox.h"
 #include "editor/HandOff.h"
-#include "platform/Shell.h"
+#include "platform/ShellExecute.h"
 #include "richedit/TRichEdit.h"
 #include "support/StoredText.h"
 
@@ -278,7 +278,7 @@ TEST_F(EditorTest, HomePageOpensTheReadmeInstalledBesideThePrograms)
     ASSERT_TRUE(QDir().mkpath(path("share/doc/kelpa")));
     writeFile(path("share/doc/kelpa/README.md"), "# Kelpa\n");
     writeFile(path("bin/Kelpa.ini"), "Maximized=N\r\n");
-    setenv("KELPA_PROGRAM_DIR", QFile::encodeName(path("bin")).constData(), 1);
+    kelpa::test::setProgramFolder(path("bin"));
     start();
     QList<QUrl> opened;
     kelpa::platform::setUrlOpener([&](const QUrl &url) {

@@ -4,7 +4,7 @@
 
 #include "editor/NotepadReplacement.h"
 #include "platform/Registry.h"
-#include "platform/Shell.h"
+#include "platform/ShellExecute.h"
 #include "platform/ProgramFolder.h"
 #include "support/FileHelpers.h"
 #include "support/documents/Documents.h"

@@ -29,23 +29,14 @@ void prepare(QProcess &child, const QStringList &arguments,
     child.setProgram(editorProgram());
     child.setArguments(arguments);
     child.setProcessChannelMode(QProcess::ForwardedChannels);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
+    QProcessEnvironment env = kelpa::test::childEnvironment();
     for (const auto &[name, value] : changes)
         env.insert(name, value);
     child.setProcessEnvironment(env);
 }
 
-// Ends a start that became an editor of its own (SIGTERM, then SIGKILL).
-void end(QProcess &child)
-{
-    if (child.state() == QProcess::NotRunning)
-        return;
-    child.terminate();
-    if (!child.waitForFinished(5000))
-        child.kill();
-    child.waitForFinished(5000);
-}
+// Ends a start that became an editor of its own.
+using kelpa::test::endProgram;
 
 class InstanceTest : public RunningEditorTest {
 protected:
@@ -131,10 +122,7 @@ TEST_F(InstanceTest, WithMultiDatTheSecondStartKeepsItsOwnWindow)
     EXPECT_EQ(child.state(), QProcess::Running) << "the second editor stays";
     EXPECT_FALSE(QFile::exists(path("loadreq")));
     EXPECT_EQ(form->pages().findLoaded(doc), -1) << "the first editor opened nothing";
-    child.terminate();
-    if (!child.waitForFinished(5000))
-        child.kill();
-    child.waitForFinished(5000);
+    endProgram(child);
 }
 
 // Names that the toolkit would take for its own options are documents like any other.
@@ -180,7 +168,7 @@ TEST_F(InstanceTest, StartsAtTheSameMomentEachHandTheirDocumentOver)
         EXPECT_TRUE(waitFor([&] { return form->pages().findLoaded(path(name)) >= 0; }, 5000)) << name.toStdString();
     EXPECT_FALSE(QFile::exists(path("loadreq")));
     for (auto &child : children)
-        end(*child);
+        endProgram(*child);
 }
 
 // With no editor running, starts at the same moment give one editor; the others hand over.
@@ -216,7 +204,7 @@ TEST_F(InstanceTest, StartsAtTheSameMomentGiveOneEditor)
     EXPECT_EQ(running(), 1);
     EXPECT_FALSE(QFile::exists(path("loadreq")));
     for (auto &child : children)
-        end(*child);
+        endProgram(*child);
 }
 
 namespace {
@@ -288,8 +276,8 @@ TEST_F(InstanceTest, AHandOffNobodyConfirmsOpensTheDocumentInANewEditor)
         EXPECT_EQ(child.state(), QProcess::Running) << "an editor of its own";
         EXPECT_FALSE(QFile::exists(path("loadreq")));
         ::kill(static_cast<pid_t>(stopped.processId()), SIGCONT);
-        end(child);
-        end(stopped);
+        endProgram(child);
+        endProgram(stopped);
     }
 
     startRunning();
@@ -313,7 +301,7 @@ TEST_F(InstanceTest, AHandOffNobodyConfirmsOpensTheDocumentInANewEditor)
         EXPECT_EQ(child.state(), QProcess::Running) << c.what << ": an editor of its own";
         EXPECT_FALSE(QFile::exists(c.folder + "loadreq")) << c.what;
         EXPECT_EQ(form->pages().findLoaded(doc), -1) << c.what << ": the running editor opened nothing";
-        end(child);
+        endProgram(child);
     }
 }
 

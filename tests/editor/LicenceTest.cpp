@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace kelpa::editor;
+using kelpa::engine::TOBRINEngine;
 
 TEST(Licence, CaptionMarkIsTheFirstAfterTheFirstCharacter)
 {

@@ -2,6 +2,7 @@
 // puts the user's list back.
 #include "editor/NotepadReplacement.h"
 
+#include "common/QtFiles.h"
 #include "common/TempDir.h"
 
 #include <QDir>
@@ -35,17 +36,8 @@ protected:
         f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    static QByteArray bytes(const QString &file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static void write(const QString &file, const QByteArray &b)
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(b);
-    }
+    static QByteArray bytes(const QString &file) { return kelpa::test::fileBytes(file); }
+    static void write(const QString &file, const QByteArray &b) { kelpa::test::writeFile(file, b); }
     QString defaultFor(const QString &mime) const
     {
         QProcess p;

@@ -2,6 +2,7 @@
 #include "editor/PageSet.h"
 
 #include "common/TempDir.h"
+#include "common/QtFiles.h"
 #include "richedit/TRichEdit.h"
 
 #include <QFile>
@@ -13,22 +14,13 @@
 #include <memory>
 
 using namespace kelpa::editor;
+using kelpa::engine::EC_FOpen;
 using kelpa::codepage::TextEncoding;
 
 namespace {
 
-QByteArray fileBytes(const QString &name)
-{
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString &name, const QByteArray &bytes)
-{
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+using kelpa::test::fileBytes;
+using kelpa::test::writeFile;
 
 struct Fixture {
     kelpa::test::TempDir dir;

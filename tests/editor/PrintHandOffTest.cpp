@@ -1,5 +1,6 @@
 // The print hand-off with the real print module in another process.
 #include "EditorFixture.h"
+#include "common/Processes.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -11,27 +12,12 @@ using namespace kelpa::editor::test;
 
 namespace {
 
-std::vector<pid_t> startedFrom(const QString &program)
-{
-    std::vector<pid_t> out;
-    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
-        bool number = false;
-        const int pid = entry.toInt(&number);
-        const QByteArray cmdline = number ? fileBytes("/proc/" + entry + "/cmdline") : QByteArray();
-        if (number && cmdline.left(cmdline.indexOf('\0')) == QFile::encodeName(program))
-            out.push_back(pid);
-    }
-    return out;
-}
+using kelpa::test::processesOf;
 
 // Titles of the visible windows of a process.
 QStringList windowTitles(pid_t pid)
 {
-    QProcess search;
-    search.start("xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", ".",
-                             "getwindowname", "%@"});
-    search.waitForFinished(10000);
-    return QString::fromUtf8(search.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    return kelpa::test::visibleWindows(pid, {"--all", "--name", "."}, {"getwindowname", "%@"});
 }
 
 class RealPrintTest : public EditorTest {
@@ -39,13 +25,12 @@ protected:
     void SetUp() override
     {
         EditorTest::SetUp();
-        setenv("QT_QPA_PLATFORM", QGuiApplication::platformName().toUtf8().constData(), 1);
+        kelpa::test::shareDisplayWithChildren();
         ASSERT_TRUE(QFile::link(QStringLiteral(KELPA_PROGRAM_DIR "/kpp"), path("kpp")));
     }
     void TearDown() override
     {
-        for (pid_t pid : startedFrom(path("kpp")))
-            ::kill(pid, SIGTERM);
+        kelpa::test::endProcessesOf(path("kpp"));
         EditorTest::TearDown();
     }
 };
@@ -62,7 +47,7 @@ TEST_F(RealPrintTest, ThePrintModuleReadsTheExchangeFileOfAModifiedPage)
     editor(form->CurrentPage())->SetModified(true);
     form->action("Print1")->trigger();
     std::vector<pid_t> kpp;
-    ASSERT_TRUE(waitFor([&] { return !(kpp = startedFrom(path("kpp"))).empty(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return !(kpp = processesOf(path("kpp"))).empty(); }, 10000));
     // Its window alone: a document it could not read would have brought an error box and closed it.
     QStringList titles;
     EXPECT_TRUE(waitFor([&] { return (titles = windowTitles(kpp.front())).contains("Kelpa Print Module"); }, 15000))

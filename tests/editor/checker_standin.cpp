@@ -26,6 +26,7 @@
 
 using namespace kelpa::platform;
 namespace documents = kelpa::documents;
+using kelpa::engine::TOBRINEngine;
 
 namespace {
 

@@ -18,6 +18,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace kelpa::engine;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelpa::engine;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

@@ -1,4 +1,5 @@
 // The per-user key store.
+#include "common/EnvironmentOverride.h"
 #include "common/QtFixtures.h"
 #include "common/TempDir.h"
 #include "common/Unprivileged.h"
@@ -174,8 +175,7 @@ TEST(Registry, AStoreThatCannotBeReadIsNeverWrittenOver)
     // A configuration folder of the unprivileged user's own, where it owns the store.
     kelpa::test::TempDir config;
     ASSERT_EQ(::chmod(config.path().c_str(), 0777), 0);
-    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(QString::fromStdString(config.path().string())));
+    const kelpa::test::EnvironmentOverride configHome("XDG_CONFIG_HOME", config.path().string());
     const QString store = registryFolder() + QStringLiteral("/HKEY_CURRENT_USER.json");
     enum Step { Written = 1, Hidden = 2, WriteRefused = 4, ReadBack = 8, StillWritable = 16 };
     const int steps = kelpa::test::runUnprivileged([&] {
@@ -194,7 +194,6 @@ TEST(Registry, AStoreThatCannotBeReadIsNeverWrittenOver)
             done |= StillWritable;
         return done;
     });
-    qputenv("XDG_CONFIG_HOME", oldConfig);
     EXPECT_EQ(steps, Written | Hidden | WriteRefused | ReadBack | StillWritable);
     EXPECT_FALSE(QFile::exists(store + QStringLiteral(".damaged")));
 }

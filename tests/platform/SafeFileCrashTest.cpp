@@ -2,6 +2,7 @@
 // removed by a later save, never a file that a live writer is still filling.
 #include "platform/safefile/SafeFile.h"
 
+#include "common/EnvironmentOverride.h"
 #include "common/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -246,8 +247,7 @@ TEST(SafeFileCrash, OnlyTheTargetsOwnAbandonedFilesAreRemoved)
 TEST(SafeFileCrash, AWriterKilledBetweenTheCopyAndTheWriteLeavesTheCopy)
 {
     TempDir dir;
-    const std::string data = dir.file("data");
-    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    const kelpa::test::EnvironmentOverride data("XDG_DATA_HOME", dir.file("data"));
     const std::string target = dir.file("doc.txt");
     // A second link: the file is written in place.
     kelpa::test::writeText(target, "old content");
@@ -290,5 +290,4 @@ TEST(SafeFileCrash, AWriterKilledBetweenTheCopyAndTheWriteLeavesTheCopy)
     ASSERT_TRUE(live.inPlace());
     EXPECT_EQ(SafeFileWriter::leftCopies().size(), 1u);
     EXPECT_TRUE(fs::exists(live.tempName()));
-    ::unsetenv("XDG_DATA_HOME");
 }

@@ -1,5 +1,6 @@
 #include "platform/safefile/SafeFile.h"
 
+#include "common/EnvironmentOverride.h"
 #include "common/FileSizeLimit.h"
 #include "common/TempDir.h"
 #include "common/Unprivileged.h"
@@ -271,28 +272,8 @@ TEST(SafeFileWriter, NamesThatAreNoFileAreRefusedUnopened)
 }
 
 // The writer's copy folder, inside a test's own folder while the object lives.
-class CopyFolderIn {
-public:
-    explicit CopyFolderIn(const fs::path &data)
-    {
-        if (const char *old = std::getenv("XDG_DATA_HOME"))
-            old_ = old;
-        had_ = std::getenv("XDG_DATA_HOME") != nullptr;
-        ::setenv("XDG_DATA_HOME", data.c_str(), 1);
-    }
-    ~CopyFolderIn()
-    {
-        if (had_)
-            ::setenv("XDG_DATA_HOME", old_.c_str(), 1);
-        else
-            ::unsetenv("XDG_DATA_HOME");
-    }
-    CopyFolderIn(const CopyFolderIn &) = delete;
-    CopyFolderIn &operator=(const CopyFolderIn &) = delete;
-
-private:
-    std::string old_;
-    bool had_ = false;
+struct CopyFolderIn : kelpa::test::EnvironmentOverride {
+    explicit CopyFolderIn(const fs::path &data) : EnvironmentOverride("XDG_DATA_HOME", data.string()) {}
 };
 
 std::vector<std::string> copiesIn(const std::string &folder)

@@ -177,15 +177,14 @@ TEST(WindowsBetweenProcesses, OnlyWindowsOfTheSameDisplayAreFound)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Peer peer;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env = kelpa::test::childEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), c.platform);
         if (!c.display.isEmpty())
             env.insert(QStringLiteral("DISPLAY"), c.display);
-        peer.process.setProcessEnvironment(env);
-        peer.process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        peer.process.start(QStringLiteral(PEER_PATH), {QStringLiteral("serve"), QStringLiteral("TApplication"),
-                                                       QStringLiteral("Kelpa"), record});
-        ASSERT_TRUE(peer.process.waitForStarted(10000));
+        ASSERT_TRUE(kelpa::test::startProgram(peer.process, QStringLiteral(PEER_PATH),
+                                              {QStringLiteral("serve"), QStringLiteral("TApplication"),
+                                               QStringLiteral("Kelpa"), record},
+                                              env));
         const QByteArray line = firstLine(peer.process);
         ASSERT_TRUE(line.startsWith("ready ")) << line.constData();
         peer.handle = line.mid(6).toULongLong();

@@ -15,6 +15,8 @@
 
 #include <map>
 
+using kelpa::richedit::TRichEdit;
+
 using namespace kelpa::printmod;
 
 namespace {

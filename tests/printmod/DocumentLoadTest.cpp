@@ -18,6 +18,9 @@
 #include <stdexcept>
 #include <gtest/gtest.h>
 
+using kelpa::engine::TOBRINEngine;
+using kelpa::richedit::TRichEdit;
+
 using namespace kelpa::printmod;
 using kelpa::test::q;
 

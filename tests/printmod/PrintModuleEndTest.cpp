@@ -1,5 +1,6 @@
 // The print module as a real process under X: ended by the session (SIGTERM at logout, SIGHUP),
 // it removes its preview's page folder on the way out, as on a normal close.
+#include "common/Processes.h"
 #include "common/TempDir.h"
 #include "common/WaitUntil.h"
 
@@ -15,12 +16,7 @@ namespace {
 
 QString firstVisibleWindow(qint64 pid)
 {
-    QProcess search;
-    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                              QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"),
-                                              QStringLiteral("Kelpa Print Module")});
-    search.waitForFinished(10000);
-    return QString::fromUtf8(search.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0).trimmed();
+    return kelpa::test::visibleWindows(pid, {QStringLiteral("--name"), QStringLiteral("Kelpa Print Module")}).value(0);
 }
 
 QStringList pageFolders(const QString &tmp)
@@ -43,15 +39,7 @@ TEST(PrintModuleEnd, ASessionsEndRemovesThePreviewPages)
         ::chmod((at + "/run").toUtf8().constData(), 0700);
         kelpa::test::writeText(dir.file("letter.txt"), "a few lines\nto preview\n");
         QProcess kpp;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("KELPA_PROGRAM_DIR"), at + "/prog");
-        env.insert(QStringLiteral("TMPDIR"), at + "/tmp");
-        env.insert(QStringLiteral("HOME"), at + "/home");
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), at + "/run");
-        env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-        env.remove(QStringLiteral("XDG_DATA_HOME"));
-        kpp.setProcessEnvironment(env);
+        kpp.setProcessEnvironment(kelpa::test::privateEnvironment(at));
         kpp.start(QStringLiteral(KELPA_PROGRAM_DIR "/kpp"), {at + "/letter.txt"});
         ASSERT_TRUE(kpp.waitForStarted(10000));
         QString window;

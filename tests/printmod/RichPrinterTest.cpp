@@ -19,6 +19,8 @@
 
 #include <cmath>
 
+using kelpa::richedit::TRichEdit;
+
 using namespace kelpa::printmod;
 using kelpa::test::FakePort;
 

@@ -15,6 +15,8 @@
 
 #include <cmath>
 
+using namespace kelpa::richedit;
+
 namespace {
 
 constexpr int kDpi = 600;

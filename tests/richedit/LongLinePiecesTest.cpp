@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+using namespace kelpa::richedit;
+
 namespace {
 
 void key(TRichEdit &e, int k, const QString &text = {}, Qt::KeyboardModifiers mods = Qt::NoModifier)

@@ -20,6 +20,8 @@
 #include <functional>
 #include <memory>
 
+using namespace kelpa::richedit;
+
 namespace {
 
 struct TextCase {

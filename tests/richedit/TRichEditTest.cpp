@@ -18,6 +18,8 @@
 #include <fstream>
 #include <iterator>
 
+using namespace kelpa::richedit;
+
 using kelpa::codepage::TextEncoding;
 
 namespace {

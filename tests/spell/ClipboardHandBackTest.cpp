@@ -1,90 +1,38 @@
 // The text the checker hands back on the clipboard, between real processes on an X server: a
 // clipboard's content there lives only as long as the program that owns it.
-#include "common/QtFixtures.h"
-#include "common/TempDir.h"
+#include "CheckerProcessFixture.h"
 #include "common/WaitUntil.h"
 #include "platform/NamedMutex.h"
 #include "platform/WindowMessages.h"
 #include "spell/ClipboardKeeper.h"
-#include "spell/TKPD.h"
 #include "support/CheckerHandOff.h"
 
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace kelpa;
-using kelpa::test::q;
 
 namespace {
 
 using kelpa::test::waitUntil;
 
-class ClipboardHandBack : public ::testing::Test {
+class ClipboardHandBack : public test::CheckerProcessTest {
 protected:
-    void SetUp() override
-    {
-        spell::TKPD d;
-        for (const char *w : {"the", "cat", "sat"})
-            d.Add(w);
-        ASSERT_TRUE(d.SaveToFile(dir.file("English.kpd")));
-    }
-
-    void TearDown() override
-    {
-        for (QProcess *p : {&checker, &editor}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(5000);
-            }
-        }
-    }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), qEnvironmentVariable("XDG_RUNTIME_DIR"));
-        env.insert(QStringLiteral("KELPA_PROGRAM_DIR"), q(dir.path().string() + "/"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
-        return env;
-    }
-
-    void start(QProcess &p, const QString &program, const QStringList &arguments)
-    {
-        p.setProcessEnvironment(environment());
-        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p.start(program, arguments);
-        ASSERT_TRUE(p.waitForStarted(10000));
-    }
-
     void startBoth()
     {
-        start(editor, QStringLiteral(STANDIN_PATH), {q(record())});
-        QElapsedTimer t;
-        t.start();
-        while (!editor.canReadLine() && t.elapsed() < 10000)
-            editor.waitForReadyRead(100);
-        ASSERT_TRUE(editor.readLine().startsWith("ready "));
-        start(checker, QStringLiteral(KPSC_PATH), {QString::fromStdString(LaunchToken())});
+        startEditor();
+        startChecker({token()});
         ASSERT_TRUE(waitUntil([] { return platform::FindWindow(SpellCheckerWindowClass) != 0; }));
     }
 
     // The checker's visible windows, its main window first.
     QStringList checkerWindows()
     {
-        const auto search = [this](const QStringList &extra) {
-            QProcess p;
-            p.start(QStringLiteral("xdotool"), QStringList{QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                           QStringLiteral("--pid"), QString::number(checker.processId())}
-                                                   + extra);
-            p.waitForFinished(10000);
-            return QString::fromLatin1(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        };
+        const auto search = [this](const QStringList &extra) { return test::visibleWindows(checker.processId(), extra); };
         QStringList windows = search({QStringLiteral("--name"), QStringLiteral("3\\.0r1")});
         for (const QString &w : search({}))
             if (!windows.contains(w))
@@ -115,13 +63,6 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return checkerWindows().size() == 1; }));
         ASSERT_TRUE(typeInto(windows.at(0), {QStringLiteral("alt+o")}));
     }
-
-    std::string record() const { return dir.file("record.txt"); }
-    std::string recorded() const { return test::readText(record()); }
-
-    test::TempDir dir;
-    QProcess editor;
-    QProcess checker;
 };
 
 TEST_F(ClipboardHandBack, TheEditorPastesTheCorrectedTextAfterTheWindowHasGone)
@@ -152,7 +93,7 @@ TEST_F(ClipboardHandBack, WhileTheTextWaitsANewCheckerStartsAndAnotherOwnerEndsT
 
     // Neither the lock nor the window is held meanwhile.
     QProcess second;
-    start(second, QStringLiteral(KPSC_PATH), {QString::fromStdString(LaunchToken())});
+    startChecker(second, {token()});
     EXPECT_TRUE(waitUntil([] { return platform::FindWindow(SpellCheckerWindowClass) != 0; }));
     EXPECT_EQ(checker.state(), QProcess::Running);
 

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <filesystem>
 
+using kelpa::engine::TQCmp;
+
 using namespace kelpa::spell;
 using kelpa::spell::test::cp;
 using kelpa::test::readBytes;

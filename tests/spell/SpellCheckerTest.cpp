@@ -35,6 +35,8 @@
 #include <memory>
 #include <vector>
 
+using kelpa::engine::TOBRINEngine;
+
 using namespace kelpa;
 using namespace kelpa::spell;
 using kelpa::spell::test::cp;

@@ -1,25 +1,23 @@
 // The spell checker program started as the editor starts it, beside a stand-in editor process:
 // the gates at its start (single instance, launch token, editor window) and the hand-off over
 // the real message layer.
+#include "CheckerProcessFixture.h"
 #include "common/QtFixtures.h"
-#include "common/TempDir.h"
 #include "common/WaitUntil.h"
 #include "engine/TOBRINEngine.h"
 #include "platform/NamedMutex.h"
 #include "platform/WindowMessages.h"
-#include "spell/TKPD.h"
 #include "support/CheckerHandOff.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDevice>
-#include <QGuiApplication>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QThread>
 #include <gtest/gtest.h>
 
 #include <memory>
+
+using kelpa::engine::TOBRINEngine;
 
 using namespace kelpa;
 using kelpa::test::q;
@@ -28,72 +26,13 @@ namespace {
 
 using kelpa::test::waitUntil;
 
-class SpellCheckerStart : public ::testing::Test {
+class SpellCheckerStart : public test::CheckerProcessTest {
 protected:
-    void SetUp() override
-    {
-        spell::TKPD d;
-        for (const char *w : {"the", "cat"})
-            d.Add(w);
-        ASSERT_TRUE(d.SaveToFile(dir.file("English.kpd")));
-    }
-
-    void TearDown() override
-    {
-        for (QProcess *p : {&checker, &editor}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(5000);
-            }
-        }
-    }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), qEnvironmentVariable("XDG_RUNTIME_DIR"));
-        env.insert(QStringLiteral("KELPA_PROGRAM_DIR"), q(dir.path().string() + "/"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
-        return env;
-    }
-
-    void startEditor()
-    {
-        editor.setProcessEnvironment(environment());
-        editor.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        editor.start(QStringLiteral(STANDIN_PATH), {q(record())});
-        ASSERT_TRUE(editor.waitForStarted(10000));
-        QElapsedTimer t;
-        t.start();
-        while (!editor.canReadLine() && t.elapsed() < 10000)
-            editor.waitForReadyRead(100);
-        const QByteArray line = editor.readLine().trimmed();
-        ASSERT_TRUE(line.startsWith("ready ")) << line.toStdString();
-        editorMain = line.mid(6).toULongLong();
-    }
-
-    void startChecker(const QStringList &arguments)
-    {
-        checker.setProcessEnvironment(environment());
-        checker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        checker.start(QStringLiteral(KPSC_PATH), arguments);
-        ASSERT_TRUE(checker.waitForStarted(10000));
-    }
-
     bool checkerEnds(int ms = 10000)
     {
         return checker.waitForFinished(ms) && checker.exitStatus() == QProcess::NormalExit
                && checker.exitCode() == 0;
     }
-
-    std::string record() const { return dir.file("record.txt"); }
-    std::string recorded() const { return test::readText(record()); }
-    static QString token() { return QString::fromStdString(LaunchToken()); }
-
-    test::TempDir dir;
-    QProcess editor;
-    QProcess checker;
-    platform::WindowHandle editorMain = 0;
 };
 
 TEST_F(SpellCheckerStart, WithoutTheTokenNothingHappens)

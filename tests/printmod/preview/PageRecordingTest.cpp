@@ -8,6 +8,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+using kelpa::richedit::TFormatRange;
+using kelpa::richedit::TRichEdit;
+
 using namespace kelpa::preview;
 
 namespace {

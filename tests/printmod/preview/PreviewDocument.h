@@ -13,9 +13,9 @@ namespace kelpa::test {
 // A4 with margins of one inch, in twips.
 inline constexpr int kA4WidthTwips = 11906, kA4HeightTwips = 16838;
 
-inline TFormatRange a4Request(QPainter *painter, int dpi, int cpMin)
+inline richedit::TFormatRange a4Request(QPainter *painter, int dpi, int cpMin)
 {
-    TFormatRange r;
+    richedit::TFormatRange r;
     r.painter = painter;
     r.dpiX = r.dpiY = dpi;
     r.rc = {1440, 1440, kA4WidthTwips - 1440, kA4HeightTwips - 1440};
@@ -30,7 +30,7 @@ inline int a4Pixels(int twips, int dpi)
 }
 
 // A document of `paragraphs` numbered paragraphs of ordinary prose.
-inline void fillDocument(TRichEdit &edit, int paragraphs)
+inline void fillDocument(richedit::TRichEdit &edit, int paragraphs)
 {
     QString text;
     for (int i = 1; i <= paragraphs; ++i) {
@@ -43,19 +43,19 @@ inline void fillDocument(TRichEdit &edit, int paragraphs)
     edit.setPlainText(text);
 }
 
-// Draws page after page until the text is laid out; `onPage` gets each recorded page.
+// Lays the text out page after page on A4 and returns the count of pages: `onPage(index,
+// layOut)` readies page `index` and calls `layOut(painter)` to have the control draw its part.
 template <typename F>
-int recordPages(TRichEdit &edit, int dpi, F onPage)
+int layOutPages(richedit::TRichEdit &edit, int dpi, F onPage)
 {
     edit.FormatRange(nullptr, false);
     int pos = 0, pages = 0;
     do {
-        preview::PageRecording rec(a4Pixels(kA4WidthTwips, dpi), a4Pixels(kA4HeightTwips, dpi), dpi, dpi);
-        QPainter painter(&rec);
-        const TFormatRange r = a4Request(&painter, dpi, pos);
-        const int next = edit.FormatRange(&r, true);
-        painter.end();
-        onPage(rec.takePage());
+        int next = pos;
+        onPage(pages, [&](QPainter *painter) {
+            const richedit::TFormatRange r = a4Request(painter, dpi, pos);
+            next = edit.FormatRange(&r, true);
+        });
         ++pages;
         if (next <= pos)
             break;
@@ -63,6 +63,19 @@ int recordPages(TRichEdit &edit, int dpi, F onPage)
     } while (pos < edit.TextLength());
     edit.FormatRange(nullptr, false);
     return pages;
+}
+
+// Draws page after page until the text is laid out; `onPage` gets each recorded page.
+template <typename F>
+int recordPages(richedit::TRichEdit &edit, int dpi, F onPage)
+{
+    return layOutPages(edit, dpi, [&](int, const auto &layOut) {
+        preview::PageRecording rec(a4Pixels(kA4WidthTwips, dpi), a4Pixels(kA4HeightTwips, dpi), dpi, dpi);
+        QPainter painter(&rec);
+        layOut(&painter);
+        painter.end();
+        onPage(rec.takePage());
+    });
 }
 
 } // namespace kelpa::test

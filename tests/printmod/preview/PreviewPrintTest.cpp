@@ -25,6 +25,8 @@
 #include <set>
 #include <string>
 
+using kelpa::richedit::TRichEdit;
+
 using namespace kelpa::preview;
 using kelpa::test::CupsServer;
 using kelpa::test::PreviewTest;

@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+using kelpa::richedit::TRichEdit;
+
 using namespace kelpa::preview;
 
 TEST(PreviewOnScreen, TwoWindowsSideBySide)

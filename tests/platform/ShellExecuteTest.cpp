@@ -5,7 +5,7 @@
 #include "platform/Desktop.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Screens.h"
-#include "platform/Shell.h"
+#include "platform/ShellExecute.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,10 @@
 // Launching through the shell, its failure texts, the web-page opener and the path helpers.
+#include "common/EnvironmentOverride.h"
 #include "common/QtFixtures.h"
 #include "common/TempDir.h"
 #include "common/ScriptedPrompter.h"
-#include "support/Shell.h"
+#include "platform/ProgramFolder.h"
+#include "support/Launch.h"
 
 #include <QDir>
 #include <QFile>
@@ -115,20 +117,17 @@ namespace {
 // A desktop opener of the test's own first on PATH.
 class FakeOpener {
 public:
-    FakeOpener(const TempDir &dir, const std::string &body) : path_(qgetenv("PATH"))
+    FakeOpener(const TempDir &dir, const std::string &body)
+        : path_("PATH", dir.file("bin") + ":" + qgetenv("PATH").toStdString())
     {
         const std::string file = dir.file("bin/xdg-open");
         QDir().mkpath(QString::fromStdString(dir.file("bin")));
         kelpa::test::writeText(file, "#!/bin/sh\n" + body + "\n");
         QFile::setPermissions(QString::fromStdString(file), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        qputenv("PATH", QByteArray::fromStdString(dir.file("bin")) + ":" + path_);
     }
-    ~FakeOpener() { qputenv("PATH", path_); }
-    FakeOpener(const FakeOpener &) = delete;
-    FakeOpener &operator=(const FakeOpener &) = delete;
 
 private:
-    QByteArray path_;
+    kelpa::test::EnvironmentOverride path_;
 };
 
 } // namespace
@@ -301,7 +300,7 @@ TEST(PathHelpers, FolderIsUsableLeavesTheCurrentFolderAlone)
 
 TEST(PathHelpers, ProgramFolderEndsWithASlashAndFollowsTheOverride)
 {
-    EXPECT_TRUE(ProgramFolder().endsWith(QLatin1Char('/')));
+    EXPECT_TRUE(platform::programFolder().endsWith(QLatin1Char('/')));
     ProgramFolderOverride over("/opt/kelpa/");
-    EXPECT_EQ(ProgramFolder(), QStringLiteral("/opt/kelpa/"));
+    EXPECT_EQ(platform::programFolder(), QStringLiteral("/opt/kelpa/"));
 }

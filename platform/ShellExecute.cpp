@@ -1,4 +1,4 @@
-#include "platform/Shell.h"
+#include "platform/ShellExecute.h"
 
 #include "platform/Desktop.h"
 #include "platform/ProgramFolder.h"

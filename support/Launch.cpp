@@ -1,4 +1,4 @@
-#include "support/Shell.h"
+#include "support/Launch.h"
 
 #include "platform/ProgramFolder.h"
 #include "platform/handoff/HandOffFile.h"
@@ -11,21 +11,6 @@
 #include <cerrno>
 
 namespace kelpa {
-
-QString ProgramFolder()
-{
-    return platform::programFolder();
-}
-
-QString KeptFilesFolder()
-{
-    return platform::keptFilesFolder();
-}
-
-QString SettingsFolder()
-{
-    return platform::settingsFolder();
-}
 
 MissingFile MissingFileOf(const QString &file, const QString &folder)
 {
@@ -177,7 +162,7 @@ bool OpenStoredAddress(const QString &address)
 {
     if (address.contains(QLatin1Char(':')))
         return OpenWebPage(address);
-    const QString file = QDir::cleanPath(ProgramFolder() + address);
+    const QString file = QDir::cleanPath(platform::programFolder() + address);
     return launched(platform::openDocument(file), file, QString(), true);
 }
 

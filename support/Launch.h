@@ -1,7 +1,7 @@
 #pragma once
-// Starting files and programs through the shell with a message for each failure, the web-page
-// opener, and the program folder.
-#include "platform/Shell.h"
+// Starting files and programs through the shell with a message for each failure, and the
+// web-page opener. The program folder and the folders of kept files are platform/ProgramFolder.h.
+#include "platform/ShellExecute.h"
 
 #include <QString>
 
@@ -11,13 +11,6 @@ using platform::SW_HIDE;
 using platform::SW_SHOW;
 using platform::SW_SHOWMAXIMIZED;
 using platform::SW_SHOWNORMAL;
-
-// The folder of the running program, with a trailing "/".
-QString ProgramFolder();
-// Where the program keeps its own files and its settings (see platform/ProgramFolder.h):
-// the program folder while it is writable, else folders of the user's own.
-QString KeptFilesFolder();
-QString SettingsFolder();
 
 // The failure text for a shell result code, or "" for success and for codes without a text.
 // `file` and `folder` (where the file was looked for) go into the texts that name them, as
