@@ -396,8 +396,9 @@ TEST_F(SpellChecker, SuggestionsComeFromTheMainDictionary)
 TEST_F(SpellChecker, MessagesDuringARunDoNotCorruptIt)
 {
     open();
+    form->ScanSliceMs = 0;
     std::string big;
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < 30000; ++i)
         big += "the cat sat on the mat ";
     big += "qqqz\r\n";
     writeExchange(big);
@@ -420,6 +421,50 @@ TEST_F(SpellChecker, MessagesDuringARunDoNotCorruptIt)
     settle();
     EXPECT_EQ(received, (std::vector<Received>{{WM_CLOSECHECKER, 0, 0}}));
     EXPECT_FALSE(form->Btn_CHKReplace->isEnabled());
+}
+
+// A long run goes on from the event loop: the window answers meanwhile, Stop ends the run
+// before it reports anything, and a new Start runs again from the top.
+TEST_F(SpellChecker, StopEndsALongRunAndTheWindowAnswers)
+{
+    open();
+    form->ScanSliceMs = 0;
+    std::string big;
+    for (int i = 0; i < 3000; ++i)
+        big += "the cat sat on the mat ";
+    big += "qqqz\r\n";
+    writeExchange(big);
+    // The user presses Stop once the bar has moved, a few steps into the run.
+    int moves = 0, movesAfterStop = 0;
+    bool stopped = false;
+    const QMetaObject::Connection pressStop =
+        QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
+            if (stopped) {
+                if (value > 0)
+                    ++movesAfterStop;
+                return;
+            }
+            if (value > 0 && ++moves == 3) {
+                EXPECT_FALSE(form->Btn_CHKReplace->isEnabled()) << "the run is still going";
+                stopped = true;
+                form->Btn_CHKStop->click();
+            }
+        });
+    handOver(TransferExchangeFile + TransferPlainText);
+    ASSERT_TRUE(waitUntil([&] { return stopped; }));
+    settle();
+    QObject::disconnect(pressStop);
+    EXPECT_EQ(movesAfterStop, 0) << "no step after Stop";
+    EXPECT_FALSE(form->Btn_CHKReplace->isEnabled());
+    EXPECT_FALSE(form->Btn_CHKStop->isEnabled());
+    EXPECT_TRUE(form->Btn_CHKStart->isEnabled());
+    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    EXPECT_EQ(form->RichEdit1->SelLength(), 0);
+    EXPECT_TRUE(messageTexts().empty()) << "a stopped run reports nothing";
+
+    form->Btn_CHKStart->click();
+    ASSERT_TRUE(waitUntil([&] { return form->Btn_CHKReplace->isEnabled(); }));
+    EXPECT_EQ(selected(), QStringLiteral("qqqz"));
 }
 
 TEST_F(SpellChecker, SettingsChooseTheDictionary)
