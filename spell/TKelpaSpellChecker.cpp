@@ -472,7 +472,7 @@ void TKelpaSpellChecker::Btn_CHKIgnoreClick()
             setProgress(start + static_cast<long long>(scan->words.position()), scan->all.size());
             return true;
         },
-        [this, scan, start] { scanEnded(scan->words.outcome(), start, scan->all); }, ScanSliceMs);
+        [this, scan, start] { scanEnded(scan->words.outcome(), start, scan->all); }, StepSliceMs);
 }
 
 void TKelpaSpellChecker::scanEnded(const ScanOutcome &outcome, long long start, const QString &all)

@@ -90,9 +90,9 @@ public:
     bool FormShown = false;
     bool CheckPending = false;
     platform::PostedMessage PendingCheckMessage;
-    // How long the scan runs before the event loop has its turn; tests shorten it so that a run
-    // outlasts one slice.
-    int ScanSliceMs = SteppedRun::kSliceMs;
+    // How long a scan, merge or split runs before the event loop has its turn; tests shorten it
+    // so that a run outlasts one slice.
+    int StepSliceMs = SteppedRun::kSliceMs;
 
     // Components, named as the window's resource names them.
     QWidget *Panel_Check = nullptr;
@@ -180,6 +180,8 @@ private:
     // The name a new dictionary is saved under in the dictionary folder, asked with the save
     // dialog; an existing dictionary is replaced only when the user says so. Empty: cancelled.
     QString askDictionaryName();
+    // Merges a word list (as TKPD::Merge takes it) into the dictionary and says how it went.
+    void mergeWordList(const std::string &list);
     struct FoundWord {
         int start;
         int length;

@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -396,7 +397,7 @@ TEST_F(SpellChecker, SuggestionsComeFromTheMainDictionary)
 TEST_F(SpellChecker, MessagesDuringARunDoNotCorruptIt)
 {
     open();
-    form->ScanSliceMs = 0;
+    form->StepSliceMs = 0;
     std::string big;
     for (int i = 0; i < 30000; ++i)
         big += "the cat sat on the mat ";
@@ -428,7 +429,7 @@ TEST_F(SpellChecker, MessagesDuringARunDoNotCorruptIt)
 TEST_F(SpellChecker, StopEndsALongRunAndTheWindowAnswers)
 {
     open();
-    form->ScanSliceMs = 0;
+    form->StepSliceMs = 0;
     std::string big;
     for (int i = 0; i < 3000; ++i)
         big += "the cat sat on the mat ";
@@ -446,8 +447,11 @@ TEST_F(SpellChecker, StopEndsALongRunAndTheWindowAnswers)
             }
             if (value > 0 && ++moves == 3) {
                 EXPECT_FALSE(form->Btn_CHKReplace->isEnabled()) << "the run is still going";
-                stopped = true;
-                form->Btn_CHKStop->click();
+                // Pressed from the event loop, between two steps.
+                QTimer::singleShot(0, form.get(), [&] {
+                    stopped = true;
+                    form->Btn_CHKStop->click();
+                });
             }
         });
     handOver(TransferExchangeFile + TransferPlainText);
@@ -860,6 +864,72 @@ TEST_F(SpellChecker, AMergeCanBeCancelled)
     form->Btn_MergeFileClick();
     EXPECT_EQ(form->MainDictionary.Count, 8);
     EXPECT_TRUE(form->isEnabled());
+}
+
+// Cancel pressed in the progress window while a long merge or split goes on from the event
+// loop: the work ends there, nothing is merged, and the window is usable again.
+TEST_F(SpellChecker, ALongMergeOrSplitStopsOnCancel)
+{
+    open();
+    form->StepSliceMs = 0;
+    form->Btn_DictioEditClick();
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += "word" + std::to_string(i) + "\r\n";
+    const std::string source = dir.file("many.txt");
+    kelpa::test::writeText(source, text);
+    const struct {
+        const char *name;
+        std::function<void()> start;
+    } cases[] = {
+        {"merge",
+         [&] {
+             prompter.answerFile(q(source));
+             prompter.answer(MessageAnswer::No);
+             form->Btn_MergeFileClick();
+         }},
+        {"split",
+         [&] {
+             prompter.answerFile(q(source));
+             form->Btn_FileSplitterClick();
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        prompter.clear();
+        bool pressed = false;
+        const QMetaObject::Connection pressCancel =
+            QObject::connect(merge.ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
+                if (value >= 3 && !pressed) {
+                    pressed = true;
+                    QTimer::singleShot(0, &merge, [&] { merge.CancelButton->click(); });
+                }
+            });
+        c.start();
+        EXPECT_FALSE(form->isEnabled()) << "the work goes on after the click";
+        ASSERT_TRUE(waitUntil([&] { return form->isEnabled(); }));
+        QObject::disconnect(pressCancel);
+        EXPECT_TRUE(pressed);
+        EXPECT_FALSE(merge.isVisible());
+        EXPECT_EQ(form->MainDictionary.Count, 8);
+        if (std::string(c.name) == "merge") {
+            for (const QString &m : messageTexts())
+                EXPECT_FALSE(m.endsWith(QStringLiteral("new words found"))) << m.toStdString();
+        } else {
+            ASSERT_FALSE(messageTexts().empty());
+            EXPECT_NE(messageTexts().back(), QStringLiteral("20 file(s) have been created."));
+            EXPECT_FALSE(QFile::exists(q(dir.file("(SL20)many.txt"))));
+        }
+    }
+    // The window is usable again: a short merge runs through.
+    const std::string few = dir.file("few.txt");
+    kelpa::test::writeText(few, "alpha beta\r\n");
+    prompter.clear();
+    prompter.answerFile(q(few));
+    prompter.answer(MessageAnswer::No);
+    form->Btn_MergeFileClick();
+    ASSERT_TRUE(waitUntil([&] { return form->isEnabled(); }));
+    EXPECT_EQ(messageTexts().back(), QStringLiteral("2 new words found"));
 }
 
 TEST_F(SpellChecker, FileSplitterLeavesTheSourceAlone)
