@@ -392,8 +392,8 @@ TEST_F(SpellChecker, SuggestionsComeFromTheMainDictionary)
     EXPECT_EQ(form->ListBox1->count(), 1) << "a click keeps the list";
 }
 
-// A new text or a close that arrives while a run pumps messages ends that run; the run left
-// behind must not act on the text that replaced it.
+// A new text or a close that arrives while a run goes on ends that run; the run left behind
+// must not act on the text that replaced it.
 TEST_F(SpellChecker, MessagesDuringARunDoNotCorruptIt)
 {
     open();
@@ -413,7 +413,7 @@ TEST_F(SpellChecker, MessagesDuringARunDoNotCorruptIt)
     EXPECT_EQ(form->RichEdit1->SelStart(), 6);
     EXPECT_EQ(form->Edit1->text(), QStringLiteral("wrld"));
 
-    // A close while the run pumps.
+    // A close while the run goes on.
     form->Btn_CHKStopClick();
     writeExchange(big);
     handOver(TransferExchangeFile + TransferPlainText);
