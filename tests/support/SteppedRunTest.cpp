@@ -138,3 +138,27 @@ TEST(SteppedRun, StartNowRunsTheFirstSliceAtOnce)
         EXPECT_EQ(finished, c.expectFinished);
     }
 }
+
+// A run restarted now from inside one of its own steps does not step into the new work there:
+// the new work starts at the next turn, and the old work stops.
+TEST(SteppedRun, StartNowFromInsideAStepWaitsForTheLoop)
+{
+    SteppedRun run;
+    int oldSteps = 0, newSteps = 0, newStepsWhenStarted = -1;
+    bool oldFinished = false, newFinished = false;
+    run.startNow(
+        [&] {
+            if (++oldSteps == 2) {
+                run.startNow([&] { return ++newSteps < 5; }, [&] { newFinished = true; });
+                newStepsWhenStarted = newSteps;
+            }
+            return true;
+        },
+        [&] { oldFinished = true; });
+    EXPECT_EQ(oldSteps, 2);
+    EXPECT_EQ(newStepsWhenStarted, 0);
+    ASSERT_TRUE(turnUntil([&] { return newFinished; }));
+    EXPECT_EQ(newSteps, 5);
+    EXPECT_EQ(oldSteps, 2);
+    EXPECT_FALSE(oldFinished);
+}
