@@ -233,19 +233,30 @@ bool IsKnownWord(std::string_view word, const TKPD &dictionary)
     return true;
 }
 
+bool UnknownWordScan::step()
+{
+    WordSpan word;
+    for (int count = 0; count < WordsPerTick; ++count) {
+        if (!scanner_.next(pos_, word)) {
+            outcome_ = {ScanResult::End, 0, 0};
+            return false;
+        }
+        position_ = word.start;
+        if (word.length > 1 && !IsKnownWord(text_.substr(word.start, word.length), dictionary_)) {
+            outcome_ = {ScanResult::Found, word.start, word.length};
+            return false;
+        }
+    }
+    return true;
+}
+
 ScanOutcome FindUnknownWord(std::string_view text, const TKPD &dictionary, const ScanTick &tick)
 {
-    WordScanner scanner(text);
-    std::size_t pos = 0;
-    WordSpan word;
-    int count = 0;
-    while (scanner.next(pos, word)) {
-        if (word.length > 1 && !IsKnownWord(text.substr(word.start, word.length), dictionary))
-            return {ScanResult::Found, word.start, word.length};
-        if (++count % WordsPerTick == 0 && tick && !tick(word.start))
+    UnknownWordScan scan(text, dictionary);
+    while (scan.step())
+        if (tick && !tick(scan.position()))
             return {ScanResult::Stopped, 0, 0};
-    }
-    return {ScanResult::End, 0, 0};
+    return scan.outcome();
 }
 
 bool IsCapital(char16_t c)

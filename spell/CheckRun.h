@@ -73,6 +73,27 @@ std::string LookupForm(std::string_view word);
 // an abbreviation.
 bool IsKnownWord(std::string_view word, const TKPD &dictionary);
 
+// FindUnknownWord a piece at a time, for work done in steps: each step looks at up to
+// WordsPerTick words. The text and the dictionary must outlive the scan.
+class UnknownWordScan {
+public:
+    UnknownWordScan(std::string_view text, const TKPD &dictionary)
+        : text_(text), dictionary_(dictionary), scanner_(text) {}
+    // False once the scan is over; outcome() then says how it ended.
+    bool step();
+    // Where the last word looked at began.
+    std::size_t position() const { return position_; }
+    const ScanOutcome &outcome() const { return outcome_; }
+
+private:
+    std::string_view text_;
+    const TKPD &dictionary_;
+    WordScanner scanner_;
+    std::size_t pos_ = 0;
+    std::size_t position_ = 0;
+    ScanOutcome outcome_;
+};
+
 // The first word of more than one character that is not known (IsKnownWord).
 ScanOutcome FindUnknownWord(std::string_view text, const TKPD &dictionary, const ScanTick &tick = {});
 

@@ -1,7 +1,5 @@
 #include "spell/TForm_Merge.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -36,13 +34,7 @@ void TForm_Merge::begin(const QString &caption, const QString &label)
 
 bool TForm_Merge::step(int percent)
 {
-    // Called every hundred words: the window is brought up to date only when there is
-    // something new to show or a moment has passed, so the pumping costs little.
-    if (percent != ProgressBar1->value() || !sincePump_.isValid() || sincePump_.elapsed() >= 30) {
-        ProgressBar1->setValue(percent);
-        QApplication::processEvents();
-        sincePump_.start();
-    }
+    ProgressBar1->setValue(percent);
     return !cancelled_;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 // The progress window of a merge or a split: a bar, a line of text and a Cancel button.
 #include <QDialog>
-#include <QElapsedTimer>
 
 class QLabel;
 class QProgressBar;
@@ -16,7 +15,7 @@ public:
 
     // Starts a merge or a split: clears the cancel request.
     void begin(const QString &caption, const QString &label);
-    // Sets the bar, lets the window's events run, and tells whether the work may go on.
+    // Sets the bar and tells whether the work may go on (Cancel not pressed).
     bool step(int percent);
     bool cancelled() const { return cancelled_; }
 
@@ -29,7 +28,6 @@ protected:
 
 private:
     bool cancelled_ = false;
-    QElapsedTimer sincePump_;
 };
 
 } // namespace kelpa::spell

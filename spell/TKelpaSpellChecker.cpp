@@ -235,7 +235,7 @@ void TKelpaSpellChecker::closeEvent(QCloseEvent *event)
 void TKelpaSpellChecker::FormClose()
 {
     closing_ = true;
-    ++runGeneration_;
+    scanRun_.stop();
     WriteDictionarySetting(SettingsHome, rememberedDictionary());
     if (EditorWindow) {
         platform::PostMessage(EditorWindow, WM_CLOSECHECKER, 0, 0);
@@ -301,7 +301,7 @@ void TKelpaSpellChecker::WMCheckText(platform::WPARAM wParam, platform::LPARAM l
         CheckPending = true;
         return;
     }
-    ++runGeneration_;
+    scanRun_.stop();
     closing_ = false;
     // The text is checked in the checking pane; the dictionary pane's changes are kept.
     if (inPane_)
@@ -380,7 +380,7 @@ void TKelpaSpellChecker::Btn_OkClick()
         // Before the editor is told: it pastes as soon as it hears.
         ServeClipboardContent();
     }
-    ++runGeneration_;
+    scanRun_.stop();
     closing_ = true;
     const platform::WindowHandle editor = EditorWindow;
     if (editor)
@@ -397,7 +397,7 @@ void TKelpaSpellChecker::Btn_CancelClick()
 {
     if (!FormCloseQuery())
         return;
-    ++runGeneration_;
+    scanRun_.stop();
     closing_ = true;
     const platform::WindowHandle editor = EditorWindow;
     if (editor)
@@ -414,12 +414,6 @@ void TKelpaSpellChecker::Btn_CancelClick()
 bool TKelpaSpellChecker::runInProgress() const
 {
     return Btn_CHKStop->isEnabled();
-}
-
-void TKelpaSpellChecker::EnableCorrection(bool on)
-{
-    setCorrectionEnabled(on);
-    QApplication::processEvents();
 }
 
 void TKelpaSpellChecker::setCorrectionEnabled(bool on)
@@ -441,7 +435,7 @@ void TKelpaSpellChecker::Btn_CHKStartClick()
 {
     if (!textReady_)
         return;
-    ++runGeneration_;
+    scanRun_.stop();
     Btn_CHKStart->setEnabled(false);
     Btn_CHKStop->setEnabled(true);
     RunDictionary.Assign(MainDictionary);
@@ -458,24 +452,36 @@ void TKelpaSpellChecker::Btn_CHKIgnoreClick()
     // Ignore goes on after the word the run stopped on, wherever the pane's caret is now.
     selectFoundWord();
     foundWord_.reset();
-    const unsigned generation = runGeneration_;
-    EnableCorrection(false);
-    // Pumping may have brought a new text, a stop or a close: that run is over.
-    if (generation != runGeneration_ || !runInProgress())
-        return;
+    setCorrectionEnabled(false);
     if (RichEdit1->SelLength() > 0)
         RichEdit1->SetSelStart(RichEdit1->SelStart() + RichEdit1->SelLength());
     const long long start = RichEdit1->SelStart();
-    const QString all = RichEdit1->Text();
+    // The scan keeps its own copy of the text: it is what the positions it finds refer to.
+    struct Scan {
+        QString all;
+        std::string rest;
+        UnknownWordScan words;
+        Scan(QString text, long long from, const TKPD &dictionary)
+            : all(std::move(text)),
+              rest(ToCheckBytes(QStringView(all).mid(from).toString().toStdU16String())),
+              words(rest, dictionary)
+        {
+        }
+    };
+    const auto scan = std::make_shared<Scan>(RichEdit1->Text(), start, RunDictionary);
+    scanRun_.startNow(
+        [this, scan, start] {
+            if (!scan->words.step())
+                return false;
+            setProgress(start + static_cast<long long>(scan->words.position()), scan->all.size());
+            return true;
+        },
+        [this, scan, start] { scanEnded(scan->words.outcome(), start, scan->all); }, StepSliceMs);
+}
+
+void TKelpaSpellChecker::scanEnded(const ScanOutcome &outcome, long long start, const QString &all)
+{
     const long long total = all.size();
-    const std::string rest = ToCheckBytes(QStringView(all).mid(start).toString().toStdU16String());
-    const ScanOutcome outcome = FindUnknownWord(rest, RunDictionary, [&](std::size_t position) {
-        setProgress(start + static_cast<long long>(position), total);
-        QApplication::processEvents();
-        return generation == runGeneration_ && runInProgress();
-    });
-    if (generation != runGeneration_)
-        return;
     switch (outcome.result) {
     case ScanResult::Found: {
         MisspellingMet = true;
@@ -484,9 +490,7 @@ void TKelpaSpellChecker::Btn_CHKIgnoreClick()
         RichEdit1->SetSelLength(static_cast<int>(outcome.length));
         foundWord_ = FoundWord{static_cast<int>(at), static_cast<int>(outcome.length)};
         Edit1->setText(all.mid(at, static_cast<qsizetype>(outcome.length)).toLower());
-        EnableCorrection(true);
-        if (generation != runGeneration_)
-            return;
+        setCorrectionEnabled(true);
         Edit1->setEnabled(true);
         ShowWorkingText();
         setProgress(at, total);
@@ -513,9 +517,9 @@ void TKelpaSpellChecker::selectFoundWord()
 
 void TKelpaSpellChecker::Btn_CHKStopClick()
 {
-    ++runGeneration_;
+    scanRun_.stop();
     foundWord_.reset();
-    EnableCorrection(false);
+    setCorrectionEnabled(false);
     Btn_CHKStart->setEnabled(textReady_);
     Btn_CHKStop->setEnabled(false);
     RichEdit1->SetSelStart(0);
@@ -523,7 +527,6 @@ void TKelpaSpellChecker::Btn_CHKStopClick()
     Edit1->clear();
     ListBox1->clear();
     ShowWorkingText();
-    QApplication::processEvents();
 }
 
 void TKelpaSpellChecker::Btn_CHKIgnoreAllClick()
@@ -573,7 +576,7 @@ void TKelpaSpellChecker::Btn_CHKReplaceAllClick()
         ShowMessage(QStringLiteral("Please correct the word or click on the list"));
         return;
     }
-    EnableCorrection(false);
+    setCorrectionEnabled(false);
     std::u16string text = RichEdit1->Text().toStdU16String();
     const std::size_t caret = ReplaceAllWords(text, old.toStdU16String(), replacement,
                                               static_cast<std::size_t>(RichEdit1->SelStart()),

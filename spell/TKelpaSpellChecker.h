@@ -3,6 +3,7 @@
 // corrections and suggestions, and the dictionary pane.
 #include "platform/WindowMessages.h"
 #include "spell/TKPD.h"
+#include "support/SteppedRun.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -28,6 +29,7 @@ class TRichEdit;
 namespace kelpa::spell {
 
 class TForm_Merge;
+struct ScanOutcome;
 
 class TKelpaSpellChecker : public QDialog {
     Q_OBJECT
@@ -91,6 +93,9 @@ public:
     bool FormShown = false;
     bool CheckPending = false;
     platform::PostedMessage PendingCheckMessage;
+    // How long a scan, merge or split runs before the event loop has its turn; tests shorten it
+    // so that a run outlasts one slice.
+    int StepSliceMs = SteppedRun::kSliceMs;
 
     // Components, named as the window's resource names them.
     QWidget *Panel_Check = nullptr;
@@ -158,8 +163,6 @@ private:
 
     void SetupRichEdit(richedit::TRichEdit *edit);
     void ShowWorkingText();
-    // Enables the correction buttons and lets waiting events run.
-    void EnableCorrection(bool on);
     void setCorrectionEnabled(bool on);
     void setProgress(long long done, long long total);
     bool runInProgress() const;
@@ -175,9 +178,13 @@ private:
 
     // Puts the working selection back on the word the run stopped on.
     void selectFoundWord();
+    // The scan from `start` ended with `outcome` over the text `all`.
+    void scanEnded(const ScanOutcome &outcome, long long start, const QString &all);
     // The name a new dictionary is saved under in the dictionary folder, asked with the save
     // dialog; an existing dictionary is replaced only when the user says so. Empty: cancelled.
     QString askDictionaryName();
+    // Merges a word list (as TKPD::Merge takes it) into the dictionary and says how it went.
+    void mergeWordList(const std::string &list);
     struct FoundWord {
         int start;
         int length;
@@ -192,9 +199,11 @@ private:
     std::unique_ptr<platform::Window> window_;
     std::unique_ptr<TForm_Merge> ownMerge_;
     TForm_Merge *merge_ = nullptr;
-    // Changes whenever the working text or the run is replaced (a new text, Start, Stop, close):
-    // a step interrupted by message pumping gives up when it finds it changed.
-    unsigned runGeneration_ = 0;
+    // The scan for the next unknown word, in steps from the event loop; stopped whenever the
+    // working text or the run is replaced (a new text, Start, Stop, close).
+    SteppedRun scanRun_;
+    // A merge or a split, in steps from the event loop.
+    SteppedRun fileRun_;
     bool textReady_ = false;
     bool closing_ = false;
     bool closeConfirmed_ = false;

@@ -42,26 +42,28 @@ void TKelpaSpellChecker::Btn_MergeFileClick()
     if (!chosen.accepted || chosen.file().isEmpty())
         return;
     const QString file = chosen.file();
-    ExtractedWords words;
-    bool haveList = false;
+    // What the steps work on: the text's bytes, the words taken from them so far, the list.
+    struct Work {
+        std::string text;
+        std::unique_ptr<WordExtractor> extractor;
+        std::string list;
+        bool haveList = false;
+    };
+    const auto work = std::make_shared<Work>();
     setEnabled(false);
     merge_->begin(windowTitle(), QStringLiteral("Extracting words..."));
-    struct Restore {
-        TKelpaSpellChecker *form;
-        ~Restore()
-        {
-            form->merge_->hide();
-            form->setEnabled(true);
-            form->UpdateWordList();
-        }
-    } restore{this};
+    const auto restore = [this] {
+        merge_->hide();
+        setEnabled(true);
+        UpdateWordList();
+    };
     if (file.toLower().endsWith(QLatin1String(".kpd"))) {
         merge_->show();
         merge_->raise();
         TKPD other;
         if (other.LoadFromFile(file.toStdString())) {
-            words.list = other.WordList();
-            haveList = true;
+            work->list = other.WordList();
+            work->haveList = true;
         } else {
             ShowMessage(QString::fromStdString(other.ErrorText()));
         }
@@ -73,24 +75,44 @@ void TKelpaSpellChecker::Btn_MergeFileClick()
         QFile in(file);
         if (!in.open(QIODevice::ReadOnly)) {
             ShowErrorBox(QStringLiteral("Cannot open %1").arg(file), errno);
+            restore();
             return;
         }
         const QByteArray bytes = in.readAll();
-        words = ExtractWords(TextFileToCheckBytes(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))),
-                             ignoreProperNouns, [this](int percent) { return merge_->step(percent); });
-        haveList = !words.cancelled;
+        work->text = TextFileToCheckBytes(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        work->extractor = std::make_unique<WordExtractor>(work->text, ignoreProperNouns);
     }
-    if (!haveList)
-        return;
+    fileRun_.startNow(
+        [this, work] {
+            if (!work->extractor)
+                return false;
+            if (work->extractor->step())
+                return merge_->step(work->extractor->percent());
+            work->list = work->extractor->take().list;
+            work->extractor.reset();
+            work->haveList = true;
+            return false;
+        },
+        [this, work, restore] {
+            if (work->haveList)
+                mergeWordList(work->list);
+            restore();
+        },
+        StepSliceMs);
+}
+
+void TKelpaSpellChecker::mergeWordList(const std::string &list)
+{
     const int n0 = MainDictionary.Count;
     merge_->Label1->setText(QStringLiteral("Merging and sorting..."));
     merge_->ProgressBar1->setValue(0);
-    QApplication::processEvents();
+    // The merge is one piece of work: the window shows where it is before it starts.
+    merge_->repaint();
     if (merge_->cancelled())
         return;
-    if (!MainDictionary.Merge(words.list, [this](int percent) {
+    if (!MainDictionary.Merge(list, [this](int percent) {
             merge_->ProgressBar1->setValue(percent);
-            QApplication::processEvents();
+            merge_->ProgressBar1->repaint();
         })) {
         ShowMessage(QStringLiteral("DataIndex %1/%2 unavailable: %3")
                         .arg(MainDictionary.Count)
@@ -121,34 +143,47 @@ void TKelpaSpellChecker::Btn_FileSplitterClick()
         ShowErrorBox(file, error);
         return;
     }
-    const QByteArray bytes = in.readAll();
+    struct Work {
+        QByteArray bytes;
+        std::string source;
+        QString failedSlice;
+        int failure = 0;
+        std::unique_ptr<TextSplitter> splitter;
+    };
+    const auto work = std::make_shared<Work>();
+    work->bytes = in.readAll();
     in.close();
+    work->source = file.toStdString();
     setEnabled(false);
     merge_->begin(windowTitle(), QStringLiteral("Splitting..."));
     merge_->show();
-    const std::string source = file.toStdString();
-    QString failedSlice;
-    int failure = 0;
-    const SplitOutcome outcome = SplitText(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-        [&](int number, std::string_view slice) {
+    // The writer holds the work weakly: the work holds the splitter, which holds the writer.
+    const std::weak_ptr<Work> weak = work;
+    work->splitter = std::make_unique<TextSplitter>(
+        std::string_view(work->bytes.constData(), static_cast<std::size_t>(work->bytes.size())),
+        [this, weak](int number, std::string_view slice) {
+            const std::shared_ptr<Work> w = weak.lock();
             StatusPanel0->setText(QStringLiteral("Saving slice %1...").arg(number - 1));
-            QApplication::processEvents();
-            const std::string name = SliceFileName(source, number);
+            const std::string name = SliceFileName(w->source, number);
             errno = 0;
             if (writeWholeFile(name, slice))
                 return true;
-            failure = errno;
-            failedSlice = QString::fromStdString(name);
+            w->failure = errno;
+            w->failedSlice = QString::fromStdString(name);
             return false;
+        });
+    fileRun_.startNow(
+        [this, work] { return work->splitter->step() && merge_->step(work->splitter->percent()); },
+        [this, work] {
+            const SplitOutcome outcome = work->splitter->outcome();
+            merge_->hide();
+            setEnabled(true);
+            QApplication::restoreOverrideCursor();
+            if (outcome.failed)
+                ShowErrorBox(QStringLiteral("Cannot Save \"%1\"").arg(QDir::toNativeSeparators(work->failedSlice)), work->failure);
+            ShowMessage(QStringLiteral("%1 file(s) have been created.").arg(outcome.written));
         },
-        [this](int percent) { return merge_->step(percent); });
-    merge_->hide();
-    setEnabled(true);
-    QApplication::restoreOverrideCursor();
-    if (outcome.failed)
-        ShowErrorBox(QStringLiteral("Cannot Save \"%1\"").arg(QDir::toNativeSeparators(failedSlice)), failure);
-    ShowMessage(QStringLiteral("%1 file(s) have been created.").arg(outcome.written));
+        StepSliceMs);
 }
 
 } // namespace kelpa::spell

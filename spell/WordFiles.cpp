@@ -19,47 +19,69 @@ constexpr std::size_t WordsPerProgress = 100;
 
 } // namespace
 
-ExtractedWords ExtractWords(std::string_view text, bool ignoreProperNouns, const Progress &progress)
+WordExtractor::WordExtractor(std::string_view text, bool ignoreProperNouns)
+    : text_(text), ignoreProperNouns_(ignoreProperNouns)
 {
-    ExtractedWords out;
-    std::unordered_set<std::string> seen;
+}
+
+bool WordExtractor::step()
+{
+    const std::string_view text = text_;
     const std::size_t n = text.size();
-    std::size_t pos = 0;
-    std::size_t runs = 0;
+    std::size_t &pos = pos_;
     std::string lower;
-    while (pos < n) {
+    for (std::size_t runs = 0; runs < WordsPerProgress;) {
         while (pos < n && !IsCheckWordChar(static_cast<unsigned char>(text[pos])))
             ++pos;
         if (pos >= n)
-            break;
+            return false;
         const std::size_t start = pos;
         bool foreign = false;
         while (pos < n && IsCheckWordChar(static_cast<unsigned char>(text[pos]))) {
             foreign = foreign || static_cast<unsigned char>(text[pos]) == ForeignLetter;
             ++pos;
         }
-        if (++runs % WordsPerProgress == 0 && progress && !progress(percentOf(pos, n))) {
-            out.cancelled = true;
-            out.list.clear();
-            out.words = 0;
-            return out;
-        }
+        ++runs;
         const std::string_view word = text.substr(start, pos - start);
         if (foreign || word.size() < 2 || word.size() >= MergeWordLimit)
             continue;
         if (word.front() == '-' || word.back() == '-')
             continue;
-        if (ignoreProperNouns && IsCapitalLetter(static_cast<unsigned char>(word.front())))
+        if (ignoreProperNouns_ && IsCapitalLetter(static_cast<unsigned char>(word.front())))
             continue;
         lower = AnsiLowerCase(word);
-        if (!seen.insert(lower).second)
+        if (!seen_.insert(lower).second)
             continue;
-        out.list.append(lower);
-        out.list.push_back('\r');
-        ++out.words;
+        out_.list.append(lower);
+        out_.list.push_back('\r');
+        ++out_.words;
     }
+    return true;
+}
+
+int WordExtractor::percent() const
+{
+    return percentOf(pos_, text_.size());
+}
+
+ExtractedWords WordExtractor::take()
+{
+    ExtractedWords out = std::move(out_);
+    out_ = {};
     out.list.push_back('\0');
     return out;
+}
+
+ExtractedWords ExtractWords(std::string_view text, bool ignoreProperNouns, const Progress &progress)
+{
+    WordExtractor extractor(text, ignoreProperNouns);
+    while (extractor.step())
+        if (progress && !progress(extractor.percent())) {
+            ExtractedWords out;
+            out.cancelled = true;
+            return out;
+        }
+    return extractor.take();
 }
 
 std::string TextFileToCheckBytes(std::string_view bytes)
@@ -75,50 +97,64 @@ std::string TextFileToCheckBytes(std::string_view bytes)
     return ToCheckBytes(codepage::utf8ToUtf16(bytes));
 }
 
-SplitOutcome SplitText(std::string_view text,
-                       const std::function<bool(int number, std::string_view slice)> &slice,
-                       const Progress &progress)
+bool TextSplitter::emitSlice(std::size_t end)
 {
-    SplitOutcome out;
+    if (!slice_(out_.written + 1, text_.substr(sliceStart_, end - sliceStart_))) {
+        out_.failed = true;
+        return false;
+    }
+    ++out_.written;
+    sliceStart_ = end;
+    lines_ = 0;
+    return true;
+}
+
+bool TextSplitter::step()
+{
+    const std::string_view text = text_;
     const std::size_t n = text.size();
-    std::size_t sliceStart = 0;
-    std::size_t lines = 0;
-    std::size_t pos = 0;
-    auto emit = [&](std::size_t end) {
-        if (!slice(out.written + 1, text.substr(sliceStart, end - sliceStart))) {
-            out.failed = true;
+    if (out_.failed)
+        return false;
+    for (int count = 0; count < 1000; ++count) {
+        if (pos_ >= n) {
+            if (lines_ > 0 || out_.written == 0)
+                emitSlice(n);
             return false;
         }
-        ++out.written;
-        sliceStart = end;
-        lines = 0;
-        return true;
-    };
-    std::size_t count = 0;
-    while (pos < n) {
         // One line with its line end (CR LF, LF or CR).
-        std::size_t end = text.find_first_of("\r\n", pos);
+        std::size_t end = text.find_first_of("\r\n", pos_);
         if (end == std::string_view::npos)
             end = n;
         else if (text[end] == '\r' && end + 1 < n && text[end + 1] == '\n')
             end += 2;
         else
             end += 1;
-        const bool full = lines >= SliceLineLimit || end - sliceStart > SliceByteLimit;
+        const bool full = lines_ >= SliceLineLimit || end - sliceStart_ > SliceByteLimit;
         // A slice is only ever cut after at least one line, so an over-long line never leaves
         // an empty slice behind.
-        if (full && lines > 0 && !emit(pos))
-            return out;
-        ++lines;
-        pos = end;
-        if (++count % 1000 == 0 && progress && !progress(percentOf(pos, n))) {
+        if (full && lines_ > 0 && !emitSlice(pos_))
+            return false;
+        ++lines_;
+        pos_ = end;
+    }
+    return true;
+}
+
+int TextSplitter::percent() const
+{
+    return percentOf(pos_, text_.size());
+}
+
+SplitOutcome SplitText(std::string_view text, const SliceWriter &slice, const Progress &progress)
+{
+    TextSplitter splitter(text, slice);
+    while (splitter.step())
+        if (progress && !progress(splitter.percent())) {
+            SplitOutcome out = splitter.outcome();
             out.cancelled = true;
             return out;
         }
-    }
-    if (lines > 0 || out.written == 0)
-        emit(n);
-    return out;
+    return splitter.outcome();
 }
 
 std::string SliceFileName(const std::string &fileName, int number)

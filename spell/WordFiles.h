@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace kelpa::spell {
 
@@ -26,6 +27,25 @@ struct ExtractedWords {
 // left out.
 ExtractedWords ExtractWords(std::string_view text, bool ignoreProperNouns, const Progress &progress = {});
 
+// ExtractWords a piece at a time, for work done in steps. The text must outlive it.
+class WordExtractor {
+public:
+    WordExtractor(std::string_view text, bool ignoreProperNouns);
+    // Looks at up to a hundred more runs of word characters; false once the text is done.
+    bool step();
+    // How far it got.
+    int percent() const;
+    // The words found (the whole list once step has returned false).
+    ExtractedWords take();
+
+private:
+    std::string_view text_;
+    bool ignoreProperNouns_;
+    std::size_t pos_ = 0;
+    ExtractedWords out_;
+    std::unordered_set<std::string> seen_;
+};
+
 // The bytes of a text file as the merge scans them: a file of valid UTF-8 that is not plain
 // ASCII is turned into Windows-1251 (letters it lacks become ForeignLetter); anything else is
 // taken as Windows-1251 bytes already.
@@ -46,9 +66,27 @@ struct SplitOutcome {
     bool failed = false;    // `slice` returned false
     bool cancelled = false;
 };
-SplitOutcome SplitText(std::string_view text,
-                       const std::function<bool(int number, std::string_view slice)> &slice,
-                       const Progress &progress = {});
+using SliceWriter = std::function<bool(int number, std::string_view slice)>;
+SplitOutcome SplitText(std::string_view text, const SliceWriter &slice, const Progress &progress = {});
+
+// SplitText a piece at a time, for work done in steps. The text must outlive it.
+class TextSplitter {
+public:
+    TextSplitter(std::string_view text, SliceWriter slice) : text_(text), slice_(std::move(slice)) {}
+    // Takes up to a thousand more lines; false once the text is done or a slice failed.
+    bool step();
+    int percent() const;
+    const SplitOutcome &outcome() const { return out_; }
+
+private:
+    bool emitSlice(std::size_t end);
+    std::string_view text_;
+    SliceWriter slice_;
+    std::size_t sliceStart_ = 0;
+    std::size_t lines_ = 0;
+    std::size_t pos_ = 0;
+    SplitOutcome out_;
+};
 
 // The name of slice `number` of the file `fileName` (folder kept): "(SL<number>)" in front of
 // the name.

@@ -4,6 +4,16 @@
 
 namespace kelpa {
 
+namespace {
+
+struct InStep {
+    bool &flag;
+    explicit InStep(bool &f) : flag(f) { flag = true; }
+    ~InStep() { flag = false; }
+};
+
+} // namespace
+
 SteppedRun::SteppedRun(QObject *parent) : QObject(parent)
 {
     timer_.setInterval(0);
@@ -20,6 +30,15 @@ void SteppedRun::start(Step step, std::function<void()> finished, int sliceMs)
     timer_.start();
 }
 
+void SteppedRun::startNow(Step step, std::function<void()> finished, int sliceMs)
+{
+    start(std::move(step), std::move(finished), sliceMs);
+    if (inStep_)
+        return;
+    const InStep inStep(inStep_);
+    runSteps(sliceMs_);
+}
+
 void SteppedRun::stop()
 {
     ++generation_;
@@ -34,11 +53,7 @@ void SteppedRun::turn()
     // again: the run goes on once that step is over.
     if (inStep_)
         return;
-    struct InStep {
-        bool &flag;
-        explicit InStep(bool &f) : flag(f) { flag = true; }
-        ~InStep() { flag = false; }
-    } inStep(inStep_);
+    const InStep inStep(inStep_);
     runSteps(sliceMs_);
 }
 

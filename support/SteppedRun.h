@@ -21,6 +21,9 @@ public:
     explicit SteppedRun(QObject *parent = nullptr);
     // Starts stepping at the next turn of the event loop; a run still going is stopped first.
     void start(Step step, std::function<void()> finished, int sliceMs = kSliceMs);
+    // As start, but the first slice runs at once: work that fits in one slice is over when this
+    // returns, as if done in one go. From inside one of this run's steps it waits for the loop.
+    void startNow(Step step, std::function<void()> finished, int sliceMs = kSliceMs);
     bool running() const { return static_cast<bool>(step_); }
     // No more steps; `finished` is not called.
     void stop();

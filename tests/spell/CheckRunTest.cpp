@@ -90,6 +90,23 @@ TEST_F(CheckingRun, TicksEveryTwoHundredWordsAndCanBeStopped)
     EXPECT_EQ(calls, 2);
 }
 
+// A scan in steps goes on where the last step left it and finds what one call finds.
+TEST_F(CheckingRun, AScanInStepsResumesWhereItStopped)
+{
+    std::string text;
+    for (int i = 0; i < 450; ++i)
+        text += "cat ";
+    text += "xyz cat";
+    UnknownWordScan scan(text, dict);
+    std::vector<std::size_t> positions;
+    while (scan.step())
+        positions.push_back(scan.position());
+    EXPECT_EQ(positions, (std::vector<std::size_t>{199 * 4, 399 * 4}));
+    EXPECT_EQ(scan.outcome().result, ScanResult::Found);
+    EXPECT_EQ(scan.outcome().start, 450u * 4);
+    EXPECT_EQ(scan.outcome().length, 3u);
+}
+
 // Every word a run over the whole text reports, in order, as written.
 std::vector<std::u16string> reportedWords(std::u16string_view text, const TKPD &dict)
 {

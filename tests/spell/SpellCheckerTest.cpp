@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -409,13 +410,14 @@ TEST_F(SpellChecker, SuggestionsComeFromTheMainDictionary)
     EXPECT_EQ(form->ListBox1->count(), 1) << "a click keeps the list";
 }
 
-// A new text or a close that arrives while a run pumps messages ends that run; the run left
-// behind must not act on the text that replaced it.
+// A new text or a close that arrives while a run goes on ends that run; the run left behind
+// must not act on the text that replaced it.
 TEST_F(SpellChecker, MessagesDuringARunDoNotCorruptIt)
 {
     open();
+    form->StepSliceMs = 0;
     std::string big;
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < 30000; ++i)
         big += "the cat sat on the mat ";
     big += "qqqz\r\n";
     writeExchange(big);
@@ -429,7 +431,7 @@ TEST_F(SpellChecker, MessagesDuringARunDoNotCorruptIt)
     EXPECT_EQ(form->RichEdit1->SelStart(), 6);
     EXPECT_EQ(form->Edit1->text(), QStringLiteral("wrld"));
 
-    // A close while the run pumps.
+    // A close while the run goes on.
     form->Btn_CHKStopClick();
     writeExchange(big);
     handOver(TransferExchangeFile + TransferPlainText);
@@ -438,6 +440,53 @@ TEST_F(SpellChecker, MessagesDuringARunDoNotCorruptIt)
     settle();
     EXPECT_EQ(received, (std::vector<Received>{{WM_CLOSECHECKER, 0, 0}}));
     EXPECT_FALSE(form->Btn_CHKReplace->isEnabled());
+}
+
+// A long run goes on from the event loop: the window answers meanwhile, Stop ends the run
+// before it reports anything, and a new Start runs again from the top.
+TEST_F(SpellChecker, StopEndsALongRunAndTheWindowAnswers)
+{
+    open();
+    form->StepSliceMs = 0;
+    std::string big;
+    for (int i = 0; i < 3000; ++i)
+        big += "the cat sat on the mat ";
+    big += "qqqz\r\n";
+    writeExchange(big);
+    // The user presses Stop once the bar has moved, a few steps into the run.
+    int moves = 0, movesAfterStop = 0;
+    bool stopped = false;
+    const QMetaObject::Connection pressStop =
+        QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
+            if (stopped) {
+                if (value > 0)
+                    ++movesAfterStop;
+                return;
+            }
+            if (value > 0 && ++moves == 3) {
+                EXPECT_FALSE(form->Btn_CHKReplace->isEnabled()) << "the run is still going";
+                // Pressed from the event loop, between two steps.
+                QTimer::singleShot(0, form.get(), [&] {
+                    stopped = true;
+                    form->Btn_CHKStop->click();
+                });
+            }
+        });
+    handOver(TransferExchangeFile + TransferPlainText);
+    ASSERT_TRUE(waitUntil([&] { return stopped; }));
+    settle();
+    QObject::disconnect(pressStop);
+    EXPECT_EQ(movesAfterStop, 0) << "no step after Stop";
+    EXPECT_FALSE(form->Btn_CHKReplace->isEnabled());
+    EXPECT_FALSE(form->Btn_CHKStop->isEnabled());
+    EXPECT_TRUE(form->Btn_CHKStart->isEnabled());
+    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    EXPECT_EQ(form->RichEdit1->SelLength(), 0);
+    EXPECT_TRUE(messageTexts().empty()) << "a stopped run reports nothing";
+
+    form->Btn_CHKStart->click();
+    ASSERT_TRUE(waitUntil([&] { return form->Btn_CHKReplace->isEnabled(); }));
+    EXPECT_EQ(selected(), QStringLiteral("qqqz"));
 }
 
 TEST_F(SpellChecker, SettingsChooseTheDictionary)
@@ -833,6 +882,72 @@ TEST_F(SpellChecker, AMergeCanBeCancelled)
     form->Btn_MergeFileClick();
     EXPECT_EQ(form->MainDictionary.Count, 8);
     EXPECT_TRUE(form->isEnabled());
+}
+
+// Cancel pressed in the progress window while a long merge or split goes on from the event
+// loop: the work ends there, nothing is merged, and the window is usable again.
+TEST_F(SpellChecker, ALongMergeOrSplitStopsOnCancel)
+{
+    open();
+    form->StepSliceMs = 0;
+    form->Btn_DictioEditClick();
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += "word" + std::to_string(i) + "\r\n";
+    const std::string source = dir.file("many.txt");
+    kelpa::test::writeText(source, text);
+    const struct {
+        const char *name;
+        std::function<void()> start;
+    } cases[] = {
+        {"merge",
+         [&] {
+             prompter.answerFile(q(source));
+             prompter.answer(MessageAnswer::No);
+             form->Btn_MergeFileClick();
+         }},
+        {"split",
+         [&] {
+             prompter.answerFile(q(source));
+             form->Btn_FileSplitterClick();
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        prompter.clear();
+        bool pressed = false;
+        const QMetaObject::Connection pressCancel =
+            QObject::connect(merge.ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
+                if (value >= 3 && !pressed) {
+                    pressed = true;
+                    QTimer::singleShot(0, &merge, [&] { merge.CancelButton->click(); });
+                }
+            });
+        c.start();
+        EXPECT_FALSE(form->isEnabled()) << "the work goes on after the click";
+        ASSERT_TRUE(waitUntil([&] { return form->isEnabled(); }));
+        QObject::disconnect(pressCancel);
+        EXPECT_TRUE(pressed);
+        EXPECT_FALSE(merge.isVisible());
+        EXPECT_EQ(form->MainDictionary.Count, 8);
+        if (std::string(c.name) == "merge") {
+            for (const QString &m : messageTexts())
+                EXPECT_FALSE(m.endsWith(QStringLiteral("new words found"))) << m.toStdString();
+        } else {
+            ASSERT_FALSE(messageTexts().empty());
+            EXPECT_NE(messageTexts().back(), QStringLiteral("20 file(s) have been created."));
+            EXPECT_FALSE(QFile::exists(q(dir.file("(SL20)many.txt"))));
+        }
+    }
+    // The window is usable again: a short merge runs through.
+    const std::string few = dir.file("few.txt");
+    kelpa::test::writeText(few, "alpha beta\r\n");
+    prompter.clear();
+    prompter.answerFile(q(few));
+    prompter.answer(MessageAnswer::No);
+    form->Btn_MergeFileClick();
+    ASSERT_TRUE(waitUntil([&] { return form->isEnabled(); }));
+    EXPECT_EQ(messageTexts().back(), QStringLiteral("2 new words found"));
 }
 
 TEST_F(SpellChecker, FileSplitterLeavesTheSourceAlone)

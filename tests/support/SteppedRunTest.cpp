@@ -93,3 +93,72 @@ TEST(SteppedRun, RunToEndFinishesAtOnce)
     QTest::qWait(10);
     EXPECT_EQ(steps, 50);
 }
+
+// A run started now does its first slice before returning: short work is over at once, long
+// work goes on from the event loop, and it still stops between two steps.
+TEST(SteppedRun, StartNowRunsTheFirstSliceAtOnce)
+{
+    const struct {
+        const char *name;
+        int steps;     // the work's length
+        int stopAfter; // 0: not stopped
+        int expectedSteps;
+        bool expectFinished;
+    } cases[] = {
+        {"short work", 50, 0, 50, true},
+        {"long work", 400, 0, 400, true},
+        {"stopped", 400, 250, 250, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SteppedRun run;
+        int steps = 0;
+        bool finished = false;
+        run.startNow(
+            [&] {
+                QElapsedTimer t;
+                t.start();
+                while (t.nsecsElapsed() < 100000) {
+                }
+                if (++steps == c.stopAfter)
+                    run.stop();
+                return steps < c.steps;
+            },
+            [&] { finished = true; }, 10);
+        if (c.steps == 50) {
+            EXPECT_TRUE(finished) << "done before startNow returned";
+            EXPECT_FALSE(run.running());
+        } else {
+            EXPECT_GT(steps, 0);
+            EXPECT_LT(steps, c.steps) << "the rest waits for the event loop";
+        }
+        ASSERT_TRUE(turnUntil([&] { return !run.running(); }));
+        QTest::qWait(20);
+        EXPECT_EQ(steps, c.expectedSteps);
+        EXPECT_EQ(finished, c.expectFinished);
+    }
+}
+
+// A run restarted now from inside one of its own steps does not step into the new work there:
+// the new work starts at the next turn, and the old work stops.
+TEST(SteppedRun, StartNowFromInsideAStepWaitsForTheLoop)
+{
+    SteppedRun run;
+    int oldSteps = 0, newSteps = 0, newStepsWhenStarted = -1;
+    bool oldFinished = false, newFinished = false;
+    run.startNow(
+        [&] {
+            if (++oldSteps == 2) {
+                run.startNow([&] { return ++newSteps < 5; }, [&] { newFinished = true; });
+                newStepsWhenStarted = newSteps;
+            }
+            return true;
+        },
+        [&] { oldFinished = true; });
+    EXPECT_EQ(oldSteps, 2);
+    EXPECT_EQ(newStepsWhenStarted, 0);
+    ASSERT_TRUE(turnUntil([&] { return newFinished; }));
+    EXPECT_EQ(newSteps, 5);
+    EXPECT_EQ(oldSteps, 2);
+    EXPECT_FALSE(oldFinished);
+}
