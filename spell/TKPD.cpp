@@ -260,18 +260,19 @@ std::string TKPD::WordList() const
 
 bool TKPD::Merge(std::string_view data, const std::function<void(int)> &progress)
 {
+    return ApplyMerge(PrepareMerge(data, progress), progress);
+}
+
+TKPD::MergeList TKPD::PrepareMerge(std::string_view data, const std::function<void(int)> &progress)
+{
     const std::size_t end = std::min(data.find('\0'), data.size());
     data = data.substr(0, end);
     const std::size_t total = data.size();
+    MergeList out;
     try {
-        // The new words, normalised, one after another in `fresh`.
-        std::string fresh;
-        struct Piece {
-            std::uint32_t offset;
-            std::uint16_t length;
-            std::uint64_t key;
-        };
-        std::vector<Piece> pieces;
+        std::string &fresh = out.fresh;
+        using Piece = MergeList::Piece;
+        std::vector<Piece> &pieces = out.pieces;
         std::size_t pos = 0;
         std::size_t lines = 0;
         while (pos < total) {
@@ -304,6 +305,22 @@ bool TKPD::Merge(std::string_view data, const std::function<void(int)> &progress
                      pieces.end());
         if (progress)
             progress(60);
+    } catch (const std::bad_alloc &) {
+        out = MergeList();
+        out.outOfMemory = true;
+    }
+    return out;
+}
+
+bool TKPD::ApplyMerge(MergeList list, const std::function<void(int)> &progress)
+{
+    try {
+        if (list.outOfMemory)
+            throw std::bad_alloc();
+        using Piece = MergeList::Piece;
+        const std::string &fresh = list.fresh;
+        auto view = [&fresh](const Piece &p) { return std::string_view(fresh.data() + p.offset, p.length); };
+        std::vector<Piece> &pieces = list.pieces;
 
         // Drop the words already present (one pass over both sorted lists).
         std::size_t kept = 0;

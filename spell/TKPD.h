@@ -93,6 +93,21 @@ public:
     // end. Out of memory: Error kpdMAlloc, false, and the store is as it was.
     bool Merge(std::string_view data, const std::function<void(int)> &progress = {});
 
+    // Merge in two halves. The first reads the list without the store (so on any thread): the
+    // words normalised, sorted and each once, with progress up to 60. The second adds them.
+    struct MergeList {
+        struct Piece {
+            std::uint32_t offset;
+            std::uint16_t length;
+            std::uint64_t key;
+        };
+        std::string fresh; // the words one after another
+        std::vector<Piece> pieces;
+        bool outOfMemory = false;
+    };
+    static MergeList PrepareMerge(std::string_view data, const std::function<void(int)> &progress = {});
+    bool ApplyMerge(MergeList list, const std::function<void(int)> &progress = {});
+
     // Every word followed by CR, then one NUL: the text saved in a dictionary file.
     std::string WordList() const;
 

@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -183,8 +184,10 @@ private:
     // The name a new dictionary is saved under in the dictionary folder, asked with the save
     // dialog; an existing dictionary is replaced only when the user says so. Empty: cancelled.
     QString askDictionaryName();
-    // Merges a word list (as TKPD::Merge takes it) into the dictionary and says how it went.
-    void mergeWordList(const std::string &list);
+    // Merges a word list (as TKPD::Merge takes it) into the dictionary and says how it went,
+    // then calls `done`; a long list is read and sorted on a worker meanwhile.
+    void mergeWordList(std::string list, std::function<void()> done);
+    void applyMergeList(TKPD::MergeList words, const std::function<void()> &done);
     struct FoundWord {
         int start;
         int length;

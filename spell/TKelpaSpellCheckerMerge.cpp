@@ -15,11 +15,21 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QFutureWatcher>
 #include <QProgressBar>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <atomic>
+#include <functional>
+#include <memory>
 
 namespace kelpa::spell {
 
 namespace {
+
+// Lists longer than this are read and sorted on a worker.
+constexpr std::size_t LargeMergeList = 1 << 20;
 
 // The slice file is new: written through a temporary file all the same, so a failed write
 // leaves nothing half-written under its name.
@@ -95,22 +105,60 @@ void TKelpaSpellChecker::Btn_MergeFileClick()
         },
         [this, work, restore] {
             if (work->haveList)
-                mergeWordList(work->list);
-            restore();
+                mergeWordList(std::move(work->list), restore);
+            else
+                restore();
         },
         StepSliceMs);
 }
 
-void TKelpaSpellChecker::mergeWordList(const std::string &list)
+void TKelpaSpellChecker::mergeWordList(std::string list, std::function<void()> done)
 {
-    const int n0 = MainDictionary.Count;
     merge_->Label1->setText(QStringLiteral("Merging and sorting..."));
     merge_->ProgressBar1->setValue(0);
-    // The merge is one piece of work: the window shows where it is before it starts.
     merge_->repaint();
-    if (merge_->cancelled())
+    if (list.size() < LargeMergeList) {
+        applyMergeList(TKPD::PrepareMerge(list,
+                                          [this](int percent) {
+                                              merge_->ProgressBar1->setValue(percent);
+                                              merge_->ProgressBar1->repaint();
+                                          }),
+                       done);
         return;
-    if (!MainDictionary.Merge(list, [this](int percent) {
+    }
+    // A long list is read and sorted on a worker, the window answering meanwhile; a Cancel ends
+    // the merge at once and what the worker makes is left unused.
+    auto percent = std::make_shared<std::atomic<int>>(0);
+    auto *watcher = new QFutureWatcher<TKPD::MergeList>(this);
+    auto *poll = new QTimer(watcher);
+    connect(poll, &QTimer::timeout, watcher, [this, percent, watcher, poll, done] {
+        if (merge_->step(percent->load()))
+            return;
+        poll->stop();
+        watcher->disconnect(this);
+        watcher->deleteLater();
+        done();
+    });
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, poll, done] {
+        poll->stop();
+        watcher->deleteLater();
+        applyMergeList(watcher->result(), done);
+    });
+    watcher->setFuture(QtConcurrent::run([list = std::move(list), percent] {
+        return TKPD::PrepareMerge(list, [&percent](int p) { percent->store(p); });
+    }));
+    poll->start(50);
+}
+
+void TKelpaSpellChecker::applyMergeList(TKPD::MergeList words, const std::function<void()> &done)
+{
+    if (merge_->cancelled()) {
+        done();
+        return;
+    }
+    const int n0 = MainDictionary.Count;
+    // The store changes in one go; the bar is drawn as it moves.
+    if (!MainDictionary.ApplyMerge(std::move(words), [this](int percent) {
             merge_->ProgressBar1->setValue(percent);
             merge_->ProgressBar1->repaint();
         })) {
@@ -118,9 +166,10 @@ void TKelpaSpellChecker::mergeWordList(const std::string &list)
                         .arg(MainDictionary.Count)
                         .arg(MainDictionary.IndexCapacity)
                         .arg(QString::fromStdString(MainDictionary.Name)));
-        return;
+    } else {
+        ShowMessage(QStringLiteral("%1 new words found").arg(MainDictionary.Count - n0));
     }
-    ShowMessage(QStringLiteral("%1 new words found").arg(MainDictionary.Count - n0));
+    done();
 }
 
 void TKelpaSpellChecker::Btn_FileSplitterClick()

@@ -950,6 +950,64 @@ TEST_F(SpellChecker, ALongMergeOrSplitStopsOnCancel)
     EXPECT_EQ(messageTexts().back(), QStringLiteral("2 new words found"));
 }
 
+// A long list is sorted while the window answers: Cancel pressed then leaves the dictionary as
+// it was; left alone, the list goes in whole. A short one is merged within the click.
+TEST_F(SpellChecker, ALongListIsSortedWhileTheWindowAnswers)
+{
+    open();
+    form->Btn_DictioEditClick();
+    const struct {
+        const char *name;
+        int words;
+        bool cancel;
+    } cases[] = {
+        {"long, cancelled while sorting", 1000000, true},
+        {"long", 1000000, false},
+        {"short", 50, false},
+    };
+    int count = form->MainDictionary.Count;
+    char prefix = 'a';
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        // Words of letters only, each new: the case's letter, then the number in letters.
+        std::string text;
+        for (int i = 0; i < c.words; ++i) {
+            std::string word(1, prefix);
+            for (int n = i; word.size() < 6; n /= 26)
+                word += static_cast<char>('a' + n % 26);
+            text += word + "\r\n";
+        }
+        ++prefix;
+        const std::string words = dir.file("list.txt");
+        kelpa::test::writeText(words, text);
+        prompter.clear();
+        prompter.answerFile(q(words));
+        prompter.answer(MessageAnswer::No);
+        form->Btn_MergeFileClick();
+        if (c.words < 1000) {
+            EXPECT_TRUE(form->isEnabled()) << "merged within the click";
+        } else {
+            const auto sorting = [&] {
+                return !form->isEnabled() && merge.isVisible() &&
+                       merge.Label1->text() == QStringLiteral("Merging and sorting...");
+            };
+            ASSERT_TRUE(waitUntil(sorting, 30000)) << "the window answers while the list is sorted";
+            if (c.cancel)
+                merge.CancelButton->click();
+        }
+        ASSERT_TRUE(waitUntil([&] { return form->isEnabled(); }, 60000));
+        EXPECT_FALSE(merge.isVisible());
+        if (c.cancel) {
+            EXPECT_EQ(form->MainDictionary.Count, count);
+            EXPECT_EQ(messageTexts().size(), 1u) << "only the question about proper nouns";
+            continue;
+        }
+        count += c.words;
+        EXPECT_EQ(form->MainDictionary.Count, count);
+        EXPECT_EQ(messageTexts().back(), QStringLiteral("%1 new words found").arg(c.words));
+    }
+}
+
 TEST_F(SpellChecker, FileSplitterLeavesTheSourceAlone)
 {
     open();
