@@ -86,6 +86,7 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     layout->addStretch(0);
     setCentralWidget(Panel1);
 
+    buildMenus();
     setupFileActions();
     setupRecentActions();
     setupEditActions();
@@ -135,10 +136,30 @@ void TForm1::destroyPages()
 // ---------------------------------------------------------------------------------------------
 // Actions and menus
 
+void TForm1::buildMenus()
+{
+    auto menu = [this](const char *name, const QString &caption) {
+        QMenu *m = menuBar()->addMenu(caption);
+        m->setObjectName(QLatin1String(name));
+        return m;
+    };
+    menus_.File1 = menu("File1", QStringLiteral("&File"));
+    menus_.Edit1 = menu("Edit1", QStringLiteral("&Edit"));
+    menus_.Search1 = menu("Search1", QStringLiteral("&Search"));
+    menus_.Preferences1 = menu("Preferences1", QStringLiteral("&Preferences"));
+    menus_.View1 = menu("View1", QStringLiteral("&View"));
+    menus_.Tools1 = menu("Tools1", QStringLiteral("&Tools"));
+    menus_.Help1 = menu("Help1", QStringLiteral("&Help"));
+    menus_.Reopen1 = new QMenu(QStringLiteral("&Reopen"), menus_.File1);
+    menus_.Reopen1->setObjectName(QStringLiteral("Reopen1"));
+    menus_.PopupMenu1 = makePaintedMenu(QStringLiteral("PopupMenu1"));
+    menus_.toolBar = EditPanel;
+    menus_.toolRow = new QHBoxLayout(EditPanel);
+}
+
 void TForm1::setupFileActions()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("File1"));
+    QMenu *file = menus_.File1;
 
     New1 = makeAction(this, "New1", QStringLiteral("&New..."), QKeySequence(Qt::CTRL | Qt::Key_N),
                       QStringLiteral("Creates a new document"));
@@ -166,6 +187,8 @@ void TForm1::setupFileActions()
 
     file->addAction(New1);
     file->addAction(Open1);
+    file->addSeparator();
+    file->addMenu(menus_.Reopen1);
     file->addSeparator();
     file->addAction(Save1);
     file->addAction(Saveas1);
@@ -199,8 +222,7 @@ void TForm1::setupFileActions()
 
 void TForm1::setupPreferencesActions()
 {
-    QMenu *prefs = menuBar()->addMenu(QStringLiteral("&Preferences"));
-    prefs->setObjectName(QStringLiteral("Preferences1"));
+    QMenu *prefs = menus_.Preferences1;
 
     Allowmultipleinstances1 = makeAction(this, "Allowmultipleinstances1", QStringLiteral("Allow &Multiple Windows"), {},
                                          QStringLiteral("Open files with a single or multiple windows"));
@@ -291,8 +313,7 @@ void TForm1::setupPreferencesActions()
 
 void TForm1::setupHelpActions()
 {
-    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("Help1"));
+    QMenu *help = menus_.Help1;
     HomePage1 = makeAction(this, "HomePage1", QStringLiteral("Home Page"), {}, QStringLiteral("Opens the home page"));
     About1 = makeAction(this, "About1", QStringLiteral("About"), {}, QStringLiteral("About this program"));
     bind(HomePage1, [this] { HomePage1Click(); });
@@ -303,7 +324,7 @@ void TForm1::setupHelpActions()
 
 void TForm1::setupToolbar()
 {
-    auto *row = new QHBoxLayout(EditPanel);
+    QHBoxLayout *row = menus_.toolRow;
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(1);
     auto button = [&](const char *name, const QIcon &icon, const QString &hint, auto command) {

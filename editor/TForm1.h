@@ -3,6 +3,7 @@
 // four-panel status bar, and the prompts of opening, saving and closing documents in their four
 // kinds (the documents themselves are the page set's, editor/PageSet.h).
 #include "editor/EditText.h"
+#include "editor/EditorMenus.h"
 #include "editor/HandOff.h"
 #include "editor/PageSet.h"
 #include "editor/PageTable.h"
@@ -229,6 +230,9 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // Makes the menu bar's menus in the order the user sees them, the page context menu and
+    // the tool-button row, for the command groups to fill.
+    void buildMenus();
     void setupFileActions();
     void setupPreferencesActions();
     void setupHelpActions();
@@ -399,14 +403,15 @@ private:
     QTabWidget *PageControl1 = nullptr;
     QWidget *EditPanel = nullptr;
     QMenu *PopupMenu2 = nullptr;
+    EditorMenus menus_;
     std::array<QLabel *, 4> panels_{};
     // The message panel's whole text; the panel may show it with its file name shortened.
     QString note_;
     void fitNote();
-    QMenu *Edit1 = nullptr;
-    QMenu *Search1 = nullptr;
-    QMenu *Reopen1 = nullptr;
-    widgets::TKpPopupMenu *PopupMenu1 = nullptr;
+    QMenu *&Edit1 = menus_.Edit1;
+    QMenu *&Search1 = menus_.Search1;
+    QMenu *&Reopen1 = menus_.Reopen1;
+    widgets::TKpPopupMenu *&PopupMenu1 = menus_.PopupMenu1;
     widgets::TKpPopupMenu *PopupMenu3 = nullptr;
     QWidget *HiddenPanel = nullptr;
     QWidget *FontsPanel = nullptr;
@@ -499,7 +504,7 @@ private:
     QAction *Batchwindow1 = nullptr;
     QAction *Viewfilefolder2 = nullptr;
     QAction *ReplNotepad1 = nullptr;
-    QMenu *Tools1 = nullptr;
+    QMenu *&Tools1 = menus_.Tools1;
     QToolButton *PrintButton = nullptr;
     QToolButton *SpellCheckerButton = nullptr;
     platform::Window *messageWindow_ = nullptr;

@@ -11,6 +11,7 @@
 #include "support/Abort.h"
 #include "support/MessageBoxes.h"
 #include "support/Prompter.h"
+#include "support/ScopeGuard.h"
 #include "support/documents/Documents.h"
 
 #include <QComboBox>
@@ -22,7 +23,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QScopeGuard>
 #include <QTabWidget>
 #include <QUrl>
 
@@ -313,7 +313,7 @@ void TForm1::CheckAutoWrap(int slot)
         return;
     // No command may start while the lines are looked at; a failure is told and the open goes on.
     setEnabled(false);
-    const auto enable = qScopeGuard([this] { setEnabled(true); });
+    const ScopeGuard enable([this] { setEnabled(true); });
     try {
         const int count = editor->Lines().Count();
         if (count >= kAutoWrapLineLimit)
@@ -541,8 +541,7 @@ void TForm1::writeEncryptedPage(int slot)
     if (error.failure == documents::Failure::TooLongForLegacy)
         ShowMessageBox(QStringLiteral("$ECannot save the file"), legacyTooLongText(page.FileName));
     else if (error.failure == documents::Failure::Engine)
-        ShowErrorBox(QStringLiteral("E") + QString::number(error.engineCode) + QStringLiteral(": ") + error.engineText(),
-                     error.systemError);
+        ShowErrorBox(documents::failureMessage(error), error.systemError);
     else
         ShowErrorBox(QStringLiteral("Cannot save the file \"") + page.FileName + QStringLiteral("\""), error.systemError);
     throw Abort();
@@ -615,7 +614,7 @@ int TForm1::Saveas1Click()
     SaveOutcome saved;
     {
         // A failed save leaves the page as it was.
-        auto keepOld = qScopeGuard([&] {
+        ScopeGuard keepOld([&] {
             page.FileName = oldName;
             page.Kind = oldKind;
         });
@@ -708,7 +707,7 @@ void TForm1::SaveAll1Click()
     {
         // Each page is saved as the current one; the user's page is current again afterwards.
         const QPointer<QWidget> userPage = currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
-        const auto restore = qScopeGuard([&] {
+        const ScopeGuard restore([&] {
             if (userPage && PageControl1->indexOf(userPage) >= 0) {
                 PageControl1->setCurrentWidget(userPage);
                 PageControl1Change();
@@ -824,10 +823,10 @@ CloseResult TForm1::closeAll()
 {
     const Operation operation(*this);
     PageControl1->setEnabled(false);
+    const ScopeGuard enable([this] { PageControl1->setEnabled(true); });
     CloseResult result = CloseResult::Closed;
     for (int i = 0; i < kPageCount && result == CloseResult::Closed; ++i)
         result = ClosePage(i);
-    PageControl1->setEnabled(true);
     return result;
 }
 

@@ -50,8 +50,6 @@ QString asPositionsText(QString text)
 
 void TForm1::setupEditActions()
 {
-    Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
-    Edit1->setObjectName(QStringLiteral("Edit1"));
     Undo1 = makeAction(this, "Undo1", QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
                        QStringLiteral("Undoes the last change"));
     Cut1 = makeAction(this, "Cut1", QStringLiteral("&Cut"), QKeySequence(Qt::CTRL | Qt::Key_X),
@@ -118,7 +116,6 @@ void TForm1::setupEditActions()
 
 void TForm1::setupPageMenu()
 {
-    PopupMenu1 = makePaintedMenu(QStringLiteral("PopupMenu1"));
     // Every item in Arial; the items with Tag 1, 2, 3 and 5 show the glyphs of the Cut, Copy,
     // Paste and spelling buttons.
     PopupMenu1->OnGetItemParams = [this](QObject *, QAction *item, widgets::TMenuOwnerDrawState, QFont &font,

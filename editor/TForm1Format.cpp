@@ -22,7 +22,6 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -165,7 +164,7 @@ void TForm1::setupRuler()
 void TForm1::setupFormatActions()
 {
     // Preferences > Default Font
-    QMenu *prefs = menuBar()->findChild<QMenu *>(QStringLiteral("Preferences1"));
+    QMenu *prefs = menus_.Preferences1;
     QMenu *defaults = prefs->addMenu(QStringLiteral("Default &Font"));
     defaults->setObjectName(QStringLiteral("DefaultFont1"));
     Defaultfont1 = makeAction(this, "Defaultfont1", QStringLiteral("&Font and size..."), {},

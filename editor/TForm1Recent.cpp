@@ -21,11 +21,7 @@ namespace kelpa::editor {
 
 void TForm1::setupRecentActions()
 {
-    QMenu *file = menuBar()->findChild<QMenu *>(QStringLiteral("File1"));
-    Reopen1 = new QMenu(QStringLiteral("&Reopen"), file);
-    Reopen1->setObjectName(QStringLiteral("Reopen1"));
-    file->insertMenu(Save1, Reopen1);
-    file->insertSeparator(Save1);
+    QMenu *file = menus_.File1;
     Favourite1 = makeAction(this, "Favourite1", QStringLiteral("&Favourite..."), {}, QStringLiteral("Favourite Files"));
     Favourite1->setIcon(editorIcon(EditorIcon::Favourites));
     bind(Favourite1, [this] { SysEditButtonClick(); });

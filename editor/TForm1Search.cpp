@@ -22,8 +22,6 @@ namespace kelpa::editor {
 
 void TForm1::setupSearchActions()
 {
-    Search1 = menuBar()->addMenu(QStringLiteral("&Search"));
-    Search1->setObjectName(QStringLiteral("Search1"));
     Find1 = makeAction(this, "Find1", QStringLiteral("&Find..."), QKeySequence(Qt::CTRL | Qt::Key_F),
                        QStringLiteral("Find Text"));
     Replace1 = makeAction(this, "Replace1", QStringLiteral("&Replace..."), QKeySequence(Qt::CTRL | Qt::Key_R),
