@@ -6,6 +6,7 @@
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
 #include "editor/FindDialogs.h"
+#include "editor/SearchCommands.h"
 #include "editor/TRuler.h"
 #include "editor/HandOff.h"
 
@@ -90,8 +91,9 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     setupFileActions();
     setupRecentActions();
     setupEditActions();
-    setupSearchActions();
     setupPreferencesActions();
+    search_ = new SearchCommands(*this, pageSet_, menus_, FindCapture1);
+    connect(search_, &SearchCommands::message, this, [this](const QString &text) { setPanel(3, text); });
     setupFormatActions();
     setupHelpActions();
     setupPageMenu();
@@ -354,9 +356,9 @@ void TForm1::setupToolbar()
     PasteButton = button("PasteButton", editorIcon(EditorIcon::Paste), QStringLiteral("Paste"),
                          [this] { PasteButtonClick(); });
     row->addSpacing(8);
-    FindButton = button("FindButton", editorIcon(EditorIcon::Find), QStringLiteral("Find Text"), [this] { FindButtonClick(); });
+    FindButton = button("FindButton", editorIcon(EditorIcon::Find), QStringLiteral("Find Text"), [this] { search_->FindButtonClick(); });
     ReplaceButton = button("ReplaceButton", editorIcon(EditorIcon::Replace), QStringLiteral("Replace Text"),
-                           [this] { Replace1Click(); });
+                           [this] { search_->Replace1Click(); });
     row->addSpacing(8);
     SysEditButton = button("SysEditButton", editorIcon(EditorIcon::Favourites), QStringLiteral("Favourite Files"),
                            [this] { SysEditButtonClick(); });
@@ -399,7 +401,7 @@ void TForm1::updateActionState()
     Edit1->setEnabled(open);
     Search1->setEnabled(open);
     for (QAction *a : {Undo1, Cut1, Copy1, Paste1, Selectall1, Insertcurrentdate1, Insertcurrenttime1, Insertseparatorline1,
-                       Insertheader1, Deleteline1, Find1, Replace1, Findnext1, Left1, Center1, Right1, Bullets1})
+                       Insertheader1, Deleteline1, Left1, Center1, Right1, Bullets1})
         a->setEnabled(open);
     for (QToolButton *b : {UndoButton, CutButton, CopyButton, PasteButton, FindButton, ReplaceButton})
         b->setEnabled(open);
@@ -412,8 +414,11 @@ void TForm1::updateActionState()
             a->setEnabled(true);
     TRichEdit *editor = currentEditor();
     SaveButton->setEnabled(editor && editor->Modified() && isVisible());
+    search_->updateActionState();
     updateToolsActionState();
 }
+
+QString TForm1::WordAtCaret(bool select) { return search_->WordAtCaret(select); }
 
 QAction *TForm1::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
 

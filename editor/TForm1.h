@@ -40,7 +40,7 @@ class TOBRINEngine;
 
 namespace kelpa::editor {
 
-class TFindDialog;
+class SearchCommands;
 class TRuler;
 class TRulerMarker;
 struct BatchLaunch;
@@ -159,17 +159,9 @@ public:
     TRuler *ruler() const { return Ruler; }
     QColor defaultFontColor() const;
 
-    // --- find, replace and bookmarks (TForm1Search.cpp)
+    // --- find, replace and bookmarks (editor/SearchCommands.h)
+    SearchCommands &search() const { return *search_; }
     QString WordAtCaret(bool select);
-    void FindButtonClick();
-    void Replace1Click();
-    void Findnext1Click();
-    void ReplaceDialog1Replace();
-    void N01Click(int n);
-    void N02Click(int n);
-    TFindDialog *findDialog() const { return FindDialog1; }
-    TFindDialog *replaceDialog() const { return ReplaceDialog1; }
-    bool replaceMode() const { return ReplaceMode; }
 
     // --- recent files and favourites (TForm1Recent.cpp)
     void RebuildReopenMenu();
@@ -197,6 +189,9 @@ public:
     PageTable &pages() { return table_; }
     int CurrentPage() const { return table_.CurrentPage; }
     TRichEdit *currentEditor() const;
+    // The current editor when a command that changes text or format may act: a page is open,
+    // the controls are not being refreshed and the page is not read-only.
+    TRichEdit *editableEditor() const;
     QTabWidget *pageControl() const { return PageControl1; }
     QString statusPanel(int index) const;
     const KelpaSettings &settings() const { return settings_; }
@@ -237,7 +232,6 @@ private:
     void setupPreferencesActions();
     void setupHelpActions();
     void setupEditActions();
-    void setupSearchActions();
     void setupFormatActions();
     void setupRecentActions();
     void setupPageMenu();
@@ -277,24 +271,14 @@ private:
     void setPanel(int index, const QString &text);
     void RichEdit1Change();
     void attachEditorEvents(int slot);
-    // The current editor when a command that changes text or format may act: a page is open,
-    // the controls are not being refreshed and the page is not read-only.
-    TRichEdit *editableEditor() const;
     // False for a key the window's edit commands take before the page editor.
     bool editorClaimsShortcut(QKeyEvent *event) const;
     void styleButtonClick(QToolButton *button, TFontStyle bit);
     void changeCase(bool upper);
     void placeMarkers();
     void setDefaultFontColor(const QColor &color);
-    void findNext(bool replaceAllRequested);
-    // Replaces the hits from `from` on (starting before `limit`, -1: to the end) as one step of
-    // undo, joined to the previous step when asked; gives the number replaced and where the
-    // last replacement ends.
-    int replaceAllHits(TRichEdit *editor, const QString &what, const QString &with, int from, int limit,
-                       bool joinPrevious, int *endOfLast);
     void parkFormatting();
     widgets::TKpPopupMenu *makePaintedMenu(const QString &name);
-    void trackBookmarks(int slot);
     QString favouritesPath() const;
     ReadOutcome readTextFile(int slot, const QString &path);
     ReadOutcome readEncryptedDocument(int slot, const QString &path, const QString &password);
@@ -395,7 +379,6 @@ private:
     // The size applied at start-up, written back while the window is maximised.
     QSize normalSize_;
     KeystrokeRepair keystrokes_;
-    bool ReplaceMode = false;
     int DragOffset = 0;
     bool RulerDragging = false;
 
@@ -410,6 +393,7 @@ private:
     void fitNote();
     QMenu *&Edit1 = menus_.Edit1;
     QMenu *&Search1 = menus_.Search1;
+    SearchCommands *search_ = nullptr;
     QMenu *&Reopen1 = menus_.Reopen1;
     widgets::TKpPopupMenu *&PopupMenu1 = menus_.PopupMenu1;
     widgets::TKpPopupMenu *PopupMenu3 = nullptr;
@@ -418,8 +402,6 @@ private:
     TRuler *Ruler = nullptr;
     QComboBox *FontName = nullptr;
     widgets::TKpSpinEdit *FontSize = nullptr;
-    TFindDialog *FindDialog1 = nullptr;
-    TFindDialog *ReplaceDialog1 = nullptr;
 
     // File
     QAction *New1 = nullptr;
@@ -468,10 +450,6 @@ private:
     std::array<QAction *, 4> dateFormats_{};
     QAction *Defaultfont1 = nullptr;
     QAction *DefaultColor1 = nullptr;
-    // Search
-    QAction *Find1 = nullptr;
-    QAction *Replace1 = nullptr;
-    QAction *Findnext1 = nullptr;
     // File
     QAction *Favourite1 = nullptr;
     std::array<QAction *, kRecentCount> reopenItems_{};

@@ -2,6 +2,7 @@
 // and header, deleting a line, the separator length and date format, the page editor's key
 // and mouse events, and the page context menu.
 #include "editor/TForm1.h"
+#include "editor/SearchCommands.h"
 
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
@@ -241,7 +242,7 @@ void TForm1::attachEditorEvents(int slot)
     });
     editor->SetPopupMenu(PopupMenu1);
     editor->installEventFilter(this);
-    trackBookmarks(slot);
+    search_->trackBookmarks(slot);
 }
 
 bool TForm1::editorClaimsShortcut(QKeyEvent *event) const
