@@ -4,8 +4,10 @@
 #include "support/Abort.h"
 
 #include <QAction>
+#include <QHBoxLayout>
 #include <QKeySequence>
 #include <QString>
+#include <QToolButton>
 
 namespace kelpa::editor {
 
@@ -25,6 +27,22 @@ inline QAction *makeAction(QObject *owner, const char *objectName, const QString
     if (!hint.isEmpty())
         a->setStatusTip(hint);
     return a;
+}
+
+// A tool button put before the row's closing stretch; a button runs its command itself, not
+// through a menu item, so that it follows its own enabled state.
+template <class F>
+QToolButton *addToolButton(QHBoxLayout *row, const char *objectName, const QIcon &icon, const QString &hint, F command)
+{
+    auto *b = new QToolButton(row->parentWidget());
+    b->setObjectName(QLatin1String(objectName));
+    b->setAutoRaise(true);
+    b->setIcon(icon);
+    b->setToolTip(hint);
+    b->setStatusTip(hint);
+    QObject::connect(b, &QToolButton::clicked, b, [command](bool) { RunGuarded(command); });
+    row->insertWidget(row->count() - 1, b);
+    return b;
 }
 
 } // namespace kelpa::editor

@@ -6,6 +6,7 @@
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
 #include "editor/FindDialogs.h"
+#include "editor/RecentCommands.h"
 #include "editor/SearchCommands.h"
 #include "editor/TRuler.h"
 #include "editor/HandOff.h"
@@ -89,7 +90,6 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
 
     buildMenus();
     setupFileActions();
-    setupRecentActions();
     setupEditActions();
     setupPreferencesActions();
     search_ = new SearchCommands(*this, pageSet_, menus_, FindCapture1);
@@ -100,6 +100,7 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     setupFontsPanel();
     setupRuler();
     setupToolbar();
+    recent_ = new RecentCommands(*this, pageSet_, menus_, settings_.prevLoaded);
     setupToolsActions();
     setupStatusBar();
     Panel1->installEventFilter(this);
@@ -359,9 +360,6 @@ void TForm1::setupToolbar()
     FindButton = button("FindButton", editorIcon(EditorIcon::Find), QStringLiteral("Find Text"), [this] { search_->FindButtonClick(); });
     ReplaceButton = button("ReplaceButton", editorIcon(EditorIcon::Replace), QStringLiteral("Replace Text"),
                            [this] { search_->Replace1Click(); });
-    row->addSpacing(8);
-    SysEditButton = button("SysEditButton", editorIcon(EditorIcon::Favourites), QStringLiteral("Favourite Files"),
-                           [this] { SysEditButtonClick(); });
     row->addStretch(1);
 }
 
@@ -417,6 +415,8 @@ void TForm1::updateActionState()
     search_->updateActionState();
     updateToolsActionState();
 }
+
+void TForm1::AddToRecent(const QString &path) { recent_->AddToRecent(path); }
 
 QString TForm1::WordAtCaret(bool select) { return search_->WordAtCaret(select); }
 
@@ -522,7 +522,7 @@ void TForm1::applySettings()
     dateFormats_.at(option >= 1 && option <= 3 ? static_cast<std::size_t>(option) : 0)->setChecked(true);
     FindCapture1->setChecked(settings_.findCapture);
     setDefaultFontColor(platform::colorFromValue(settings_.defaultFontColor));
-    RebuildReopenMenu();
+    recent_->RebuildReopenMenu();
 }
 
 int TForm1::menuBarHeight() const { return menuBar()->sizeHint().height(); }

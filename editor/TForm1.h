@@ -40,6 +40,7 @@ class TOBRINEngine;
 
 namespace kelpa::editor {
 
+class RecentCommands;
 class SearchCommands;
 class TRuler;
 class TRulerMarker;
@@ -163,19 +164,13 @@ public:
     SearchCommands &search() const { return *search_; }
     QString WordAtCaret(bool select);
 
-    // --- recent files and favourites (TForm1Recent.cpp)
-    void RebuildReopenMenu();
-    void PrevLoaded0Click(int slot);
-    void File1Click();
-    void SysEditButtonClick();
-    void PopupMenuItemsClick(const QString &path);
-    void Editfavourites1Click();
-    void Addtofavourites1Click();
-    void EnsureFavouritesFile();
-    widgets::TKpPopupMenu *favouritesMenu() const { return PopupMenu3; }
+    // --- recent files and favourites (editor/RecentCommands.h)
+    RecentCommands &recent() const { return *recent_; }
     widgets::TKpPopupMenu *pageMenu() const { return PopupMenu1; }
     // The margin of the page and favourites menus.
     void PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect);
+    // A context menu painted as the page and favourites menus are.
+    widgets::TKpPopupMenu *makePaintedMenu(const QString &name);
 
     // --- lifecycle steps (called from the window's events) ---
     void FormCreate();
@@ -233,7 +228,6 @@ private:
     void setupHelpActions();
     void setupEditActions();
     void setupFormatActions();
-    void setupRecentActions();
     void setupPageMenu();
     void setupFontsPanel();
     void setupRuler();
@@ -278,8 +272,6 @@ private:
     void placeMarkers();
     void setDefaultFontColor(const QColor &color);
     void parkFormatting();
-    widgets::TKpPopupMenu *makePaintedMenu(const QString &name);
-    QString favouritesPath() const;
     ReadOutcome readTextFile(int slot, const QString &path);
     ReadOutcome readEncryptedDocument(int slot, const QString &path, const QString &password);
     static ReadOutcome passwordOutcome(documents::PasswordCheck check);
@@ -394,9 +386,9 @@ private:
     QMenu *&Edit1 = menus_.Edit1;
     QMenu *&Search1 = menus_.Search1;
     SearchCommands *search_ = nullptr;
+    RecentCommands *recent_ = nullptr;
     QMenu *&Reopen1 = menus_.Reopen1;
     widgets::TKpPopupMenu *&PopupMenu1 = menus_.PopupMenu1;
-    widgets::TKpPopupMenu *PopupMenu3 = nullptr;
     QWidget *HiddenPanel = nullptr;
     QWidget *FontsPanel = nullptr;
     TRuler *Ruler = nullptr;
@@ -451,10 +443,6 @@ private:
     QAction *Defaultfont1 = nullptr;
     QAction *DefaultColor1 = nullptr;
     // File
-    QAction *Favourite1 = nullptr;
-    std::array<QAction *, kRecentCount> reopenItems_{};
-    QAction *Editfavourites1 = nullptr;
-    QAction *Addtofavourites1 = nullptr;
     // Page context menu
     QAction *Closepage1 = nullptr;
     QAction *Viewfilefolder1 = nullptr;
@@ -517,7 +505,6 @@ private:
     QToolButton *PasteButton = nullptr;
     QToolButton *FindButton = nullptr;
     QToolButton *ReplaceButton = nullptr;
-    QToolButton *SysEditButton = nullptr;
     // Formatting bar
     QToolButton *ColorButton = nullptr;
     QToolButton *BoldButton = nullptr;

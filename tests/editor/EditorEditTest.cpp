@@ -2,6 +2,8 @@
 // insert mode, the keystroke repair, the context menu, and nothing changing a read-only page.
 #include "EditorFixture.h"
 
+#include "editor/RecentCommands.h"
+
 #include "editor/EditText.h"
 #include "editor/TRuler.h"
 
@@ -408,7 +410,7 @@ TEST_F(EditorTest, PageMenuPaintsItsItemsAndMargin)
     EXPECT_EQ(menu->LeftMargin(), 16u);
     EXPECT_FALSE(menu->ShowCheckMarks());
     EXPECT_TRUE(menu->IsOwnerDrawMenu());
-    EXPECT_EQ(form->favouritesMenu()->LeftMargin(), 16u);
+    EXPECT_EQ(form->recent().favouritesMenu()->LeftMargin(), 16u);
     struct Case {
         const char *item;
         bool glyph;
