@@ -5,6 +5,7 @@
 #include "editor/AboutBox.h"
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
+#include "editor/EditCommands.h"
 #include "editor/FindDialogs.h"
 #include "editor/TRuler.h"
 #include "editor/HandOff.h"
@@ -20,6 +21,7 @@
 #include "support/MessageBoxes.h"
 #include "support/Shell.h"
 #include "support/StoredText.h"
+#include "widgets/Drawutils.h"
 #include "widgets/Kpmenus.h"
 #include "widgets/Kpspin.h"
 
@@ -35,6 +37,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -89,12 +92,11 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     buildMenus();
     setupFileActions();
     setupRecentActions();
-    setupEditActions();
+    edit_ = new EditCommands(*this, menus_, settings_);
     setupSearchActions();
     setupPreferencesActions();
     setupFormatActions();
     setupHelpActions();
-    setupPageMenu();
     setupFontsPanel();
     setupRuler();
     setupToolbar();
@@ -272,28 +274,7 @@ void TForm1::setupPreferencesActions()
     wrap->addAction(Wraptext1);
     wrap->addAction(Automatic1);
 
-    PlainCopyPaste1 = makeAction(this, "PlainCopyPaste1", QStringLiteral("&Plain Copy && Paste"), QKeySequence(Qt::Key_F8),
-                                 QStringLiteral("For some programs (e.g. Netscape Composer 4.x)"));
-    PlainCopyPaste1->setCheckable(true);
-    prefs->addAction(PlainCopyPaste1);
-    Separatorlinelength1 = makeAction(this, "Separatorlinelength1", QStringLiteral("&Separator Line &Length..."), {},
-                                      QStringLiteral("Sets the width of separator lines and headers"));
-    bind(Separatorlinelength1, [this] { Separatorlinelength1Click(); });
-    prefs->addAction(Separatorlinelength1);
-    QMenu *dates = prefs->addMenu(QStringLiteral("&Date Format"));
-    dates->setObjectName(QStringLiteral("DateFormat1"));
-    auto *dateGroup = new QActionGroup(this);
-    const char *dateCaptions[4] = {"dd/mm/yyyy", "mm/dd/yyyy", "dd/monthname/yyyy", "monthname/dd/yyyy"};
-    for (int i = 0; i < 4; ++i) {
-        QAction *a = makeAction(this, "", QLatin1String(dateCaptions[i]), {}, QStringLiteral("Format of the inserted date"));
-        a->setObjectName(QStringLiteral("DateFormat%1").arg(i));
-        a->setCheckable(true);
-        dateGroup->addAction(a);
-        dates->addAction(a);
-        bind(a, [this, i] { ddmmyyyy1Click(i); });
-        dateFormats_.at(static_cast<std::size_t>(i)) = a;
-    }
-    dateFormats_[0]->setChecked(true);
+    edit_->addPreferences(prefs);
     FindCapture1 = makeAction(this, "FindCapture1", QStringLiteral("Find Dialog-Box: &Auto-Fill"), {},
                               QStringLiteral("The find and replace dialogs start with the word at the caret"));
     FindCapture1->setCheckable(true);
@@ -328,16 +309,7 @@ void TForm1::setupToolbar()
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(1);
     auto button = [&](const char *name, const QIcon &icon, const QString &hint, auto command) {
-        auto *b = new QToolButton(EditPanel);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoRaise(true);
-        b->setIcon(icon);
-        b->setToolTip(hint);
-        b->setStatusTip(hint);
-        // The handler itself, not the menu item: a button follows its own enabled state.
-        connect(b, &QToolButton::clicked, this, [command](bool) { RunGuarded(command); });
-        row->addWidget(b);
-        return b;
+        return makeToolButton(row, EditPanel, name, icon, hint, command);
     };
     button("NewButton", themedIcon("document-new", style()->standardIcon(QStyle::SP_FileIcon)), QStringLiteral("New document"),
            [this] { NewButtonClick(); });
@@ -348,11 +320,7 @@ void TForm1::setupToolbar()
     PasswordButton = button("PasswordButton", passwordIcon(), QStringLiteral("Change password"),
                             [this] { Changepassword1Click(); });
     row->addSpacing(8);
-    UndoButton = button("UndoButton", editorIcon(EditorIcon::Undo), QStringLiteral("Undo"), [this] { UndoButtonClick(); });
-    CutButton = button("CutButton", editorIcon(EditorIcon::Cut), QStringLiteral("Cut"), [this] { CutButtonClick(); });
-    CopyButton = button("CopyButton", editorIcon(EditorIcon::Copy), QStringLiteral("Copy"), [this] { CopyButtonClick(); });
-    PasteButton = button("PasteButton", editorIcon(EditorIcon::Paste), QStringLiteral("Paste"),
-                         [this] { PasteButtonClick(); });
+    edit_->addToolButtons(row);
     row->addSpacing(8);
     FindButton = button("FindButton", editorIcon(EditorIcon::Find), QStringLiteral("Find Text"), [this] { FindButtonClick(); });
     ReplaceButton = button("ReplaceButton", editorIcon(EditorIcon::Replace), QStringLiteral("Replace Text"),
@@ -389,6 +357,12 @@ void TForm1::setupStatusBar()
     setPanel(3, QStringLiteral("Ready to create a new file or to load an old one"));
 }
 
+QString TForm1::checkWord() { return edit_->checkWord(); }
+
+QString TForm1::checkWordCaption(const QString &word) { return EditCommands::checkWordCaption(word); }
+
+QIcon TForm1::spellCheckerIcon() const { return SpellCheckerButton ? SpellCheckerButton->icon() : QIcon(); }
+
 void TForm1::updateActionState()
 {
     const bool open = table_.openCount() > 0;
@@ -396,26 +370,50 @@ void TForm1::updateActionState()
         a->setEnabled(open);
     Changepassword1->setEnabled(open && changePasswordAllowed_);
     PasswordButton->setEnabled(open);
-    Edit1->setEnabled(open);
+    edit_->updateActionState(open);
     Search1->setEnabled(open);
-    for (QAction *a : {Undo1, Cut1, Copy1, Paste1, Selectall1, Insertcurrentdate1, Insertcurrenttime1, Insertseparatorline1,
-                       Insertheader1, Deleteline1, Find1, Replace1, Findnext1, Left1, Center1, Right1, Bullets1})
+    for (QAction *a : {Find1, Replace1, Findnext1})
         a->setEnabled(open);
-    for (QToolButton *b : {UndoButton, CutButton, CopyButton, PasteButton, FindButton, ReplaceButton})
+    for (QToolButton *b : {FindButton, ReplaceButton})
         b->setEnabled(open);
-    if (!open)
-        for (QAction *a : {CopyPopup, PastePopup, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup,
-                           DefaultFontPopup, DefaultColorPopup})
-            a->setEnabled(false);
-    else
-        for (QAction *a : {CopyPopup, PastePopup, LowerPopup, UpperPopup})
-            a->setEnabled(true);
     TRichEdit *editor = currentEditor();
     SaveButton->setEnabled(editor && editor->Modified() && isVisible());
     updateToolsActionState();
 }
 
 QAction *TForm1::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
+
+widgets::TKpPopupMenu *TForm1::makePaintedMenu(const QString &name)
+{
+    auto *menu = new widgets::TKpPopupMenu(this);
+    menu->setObjectName(name);
+    menu->SetStyle(widgets::TKpMenuStyle::msOwnerDraw);
+    menu->SetLeftMargin(16);
+    menu->SetShowCheckMarks(false);
+    menu->OnDrawMargin = [this, menu](QObject *, QRect rect) { PopupMenu1DrawMargin(menu, rect); };
+    return menu;
+}
+
+void TForm1::PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect)
+{
+    // From lime at the top to black, with the program's name written upwards at the bottom.
+    menu->DefaultDrawMargin(rect, widgets::RGB(0, 255, 0), widgets::clBlack);
+    QPainter *painter = menu->Canvas();
+    if (!painter)
+        return;
+    painter->save();
+    const widgets::TRotatedFont font = widgets::CreateRotatedFont(QFont(QStringLiteral("Courier New"), 8), 90);
+    painter->setPen(QColor(255, 255, 255));
+    painter->setClipRect(rect);
+    font.DrawText(*painter, rect.left(), rect.bottom() + 1 - 5, QStringLiteral("Kelpa"));
+    painter->restore();
+}
+
+TRichEdit *TForm1::editableEditor() const
+{
+    TRichEdit *editor = currentEditor();
+    return editor && !Updating() && !editor->ReadOnly() ? editor : nullptr;
+}
 
 void TForm1::setPanel(int index, const QString &text)
 {
@@ -513,8 +511,7 @@ void TForm1::applySettings()
     EditPanel->setVisible(settings_.showToolbar);
     if (!settings_.commonPassword)
         Usecommonpassword1Click();
-    const int option = settings_.dateFormatOption;
-    dateFormats_.at(option >= 1 && option <= 3 ? static_cast<std::size_t>(option) : 0)->setChecked(true);
+    edit_->applySettings();
     FindCapture1->setChecked(settings_.findCapture);
     setDefaultFontColor(platform::colorFromValue(settings_.defaultFontColor));
     RebuildReopenMenu();
@@ -681,7 +678,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         }
     }
     if (event->type() == QEvent::ShortcutOverride && qobject_cast<TRichEdit *>(watched)
-        && !editorClaimsShortcut(static_cast<QKeyEvent *>(event))) {
+        && !edit_->editorClaimsShortcut(static_cast<QKeyEvent *>(event))) {
         event->ignore();
         return true;
     }
@@ -818,7 +815,9 @@ void TForm1::InitializeKPTxt(int slot)
         if (editor == currentEditor())
             RichEdit1SelectionChange();
     });
-    attachEditorEvents(slot);
+    edit_->attachEditor(editor);
+    editor->installEventFilter(this);
+    trackBookmarks(slot);
 }
 
 bool TForm1::CheckNotAlreadyLoaded(const QString &path)

@@ -40,6 +40,7 @@ class TOBRINEngine;
 
 namespace kelpa::editor {
 
+class EditCommands;
 class TFindDialog;
 class TRuler;
 class TRulerMarker;
@@ -108,27 +109,16 @@ public:
     // The window the spell checker answers to.
     platform::WindowHandle messageWindow() const;
     QMenu *toolsMenu() const { return Tools1; }
-    // --- editing (TForm1Edit.cpp)
-    void UndoButtonClick();
-    void CutButtonClick();
-    void CopyButtonClick();
-    void PasteButtonClick();
-    void Selectall1Click();
-    void Insertcurrentdate1Click();
-    void Insertcurrenttime1Click();
-    void Insertseparatorline1Click(bool header);
-    void Deleteline1Click();
-    void Separatorlinelength1Click();
-    void ddmmyyyy1Click(int option);
-    void PopupMenu1Popup();
-    // The check word of the context menu: the selection's first word, else the word at the
-    // caret; and the caption of its item.
+    // --- editing (EditCommands)
+    EditCommands &edit() const { return *edit_; }
     QString checkWord();
     static QString checkWordCaption(const QString &word);
-    void RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift);
-    void RichEdit1KeyPress(QChar &key);
-    void RichEdit1KeyUp(int &key, Qt::KeyboardModifiers shift);
-    void RichEdit1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+    // The current editor when a command that changes text or format may act: a page is open,
+    // the controls are not being refreshed and the page is not read-only.
+    TRichEdit *editableEditor() const;
+    void setPanel(int index, const QString &text);
+    // The spell checker button's glyph, which its context-menu item shows too.
+    QIcon spellCheckerIcon() const;
 
     // --- formatting and ruler (TForm1Format.cpp)
     void FontNameChange();
@@ -236,11 +226,9 @@ private:
     void setupFileActions();
     void setupPreferencesActions();
     void setupHelpActions();
-    void setupEditActions();
     void setupSearchActions();
     void setupFormatActions();
     void setupRecentActions();
-    void setupPageMenu();
     void setupFontsPanel();
     void setupRuler();
     void setupToolbar();
@@ -274,14 +262,7 @@ private:
     void EnableDocumentCommands();
     void DisableDocumentCommands();
     void AddToRecent(const QString &path);
-    void setPanel(int index, const QString &text);
     void RichEdit1Change();
-    void attachEditorEvents(int slot);
-    // The current editor when a command that changes text or format may act: a page is open,
-    // the controls are not being refreshed and the page is not read-only.
-    TRichEdit *editableEditor() const;
-    // False for a key the window's edit commands take before the page editor.
-    bool editorClaimsShortcut(QKeyEvent *event) const;
     void styleButtonClick(QToolButton *button, TFontStyle bit);
     void changeCase(bool upper);
     void placeMarkers();
@@ -394,7 +375,6 @@ private:
     bool changePasswordAllowed_ = true;
     // The size applied at start-up, written back while the window is maximised.
     QSize normalSize_;
-    KeystrokeRepair keystrokes_;
     bool ReplaceMode = false;
     int DragOffset = 0;
     bool RulerDragging = false;
@@ -404,6 +384,7 @@ private:
     QWidget *EditPanel = nullptr;
     QMenu *PopupMenu2 = nullptr;
     EditorMenus menus_;
+    EditCommands *edit_ = nullptr;
     std::array<QLabel *, 4> panels_{};
     // The message panel's whole text; the panel may show it with its file name shortened.
     QString note_;
@@ -446,26 +427,8 @@ private:
     // Help
     QAction *HomePage1 = nullptr;
     QAction *About1 = nullptr;
-    // Edit
-    QAction *Undo1 = nullptr;
-    QAction *Cut1 = nullptr;
-    QAction *Copy1 = nullptr;
-    QAction *Paste1 = nullptr;
-    QAction *Selectall1 = nullptr;
-    QAction *Insertcurrentdate1 = nullptr;
-    QAction *Insertcurrenttime1 = nullptr;
-    QAction *Insertseparatorline1 = nullptr;
-    QAction *Insertheader1 = nullptr;
-    QAction *Deleteline1 = nullptr;
-    QAction *Left1 = nullptr;
-    QAction *Center1 = nullptr;
-    QAction *Right1 = nullptr;
-    QAction *Bullets1 = nullptr;
     // Preferences
-    QAction *PlainCopyPaste1 = nullptr;
-    QAction *Separatorlinelength1 = nullptr;
     QAction *FindCapture1 = nullptr;
-    std::array<QAction *, 4> dateFormats_{};
     QAction *Defaultfont1 = nullptr;
     QAction *DefaultColor1 = nullptr;
     // Search
@@ -477,21 +440,6 @@ private:
     std::array<QAction *, kRecentCount> reopenItems_{};
     QAction *Editfavourites1 = nullptr;
     QAction *Addtofavourites1 = nullptr;
-    // Page context menu
-    QAction *Closepage1 = nullptr;
-    QAction *Viewfilefolder1 = nullptr;
-    QAction *CutPopup = nullptr;
-    QAction *CopyPopup = nullptr;
-    QAction *PastePopup = nullptr;
-    QAction *CheckSeparator = nullptr;
-    QAction *BoldPopup = nullptr;
-    QAction *ItalicPopup = nullptr;
-    QAction *UnderlinePopup = nullptr;
-    QAction *LowerPopup = nullptr;
-    QAction *UpperPopup = nullptr;
-    QAction *DefaultSeparator = nullptr;
-    QAction *DefaultFontPopup = nullptr;
-    QAction *DefaultColorPopup = nullptr;
     // Tool buttons whose state differs from their menu item
     QToolButton *SaveButton = nullptr;
     QToolButton *PasswordButton = nullptr;
@@ -533,10 +481,6 @@ private:
     bool checkerAlreadyBusy();
     void keepClipboard();
     void restoreClipboard();
-    QToolButton *UndoButton = nullptr;
-    QToolButton *CutButton = nullptr;
-    QToolButton *CopyButton = nullptr;
-    QToolButton *PasteButton = nullptr;
     QToolButton *FindButton = nullptr;
     QToolButton *ReplaceButton = nullptr;
     QToolButton *SysEditButton = nullptr;

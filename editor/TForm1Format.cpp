@@ -5,6 +5,7 @@
 
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
+#include "editor/EditCommands.h"
 #include "editor/FlowLayout.h"
 #include "editor/RulerGeometry.h"
 #include "editor/TRuler.h"
@@ -190,8 +191,7 @@ void TForm1::SetRulerEnabled(bool enabled)
         FontsPanel->show();
         Ruler->show();
     }
-    for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, DefaultFontPopup, DefaultColorPopup})
-        a->setEnabled(enabled);
+    edit_->enableFormatItems(enabled);
 }
 
 void TForm1::parkFormatting()

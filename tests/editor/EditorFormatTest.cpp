@@ -179,7 +179,7 @@ TEST_F(EditorTest, CaseChangeKeepsSelectionAndFormatting)
     e->SetSelLength(e->TextLength());
     form->Makelovercase1Click();
     EXPECT_EQ(e->Text(), QString::fromUtf8("stra\xc3\x9f" "e caf\xc3\xa9"));
-    form->UndoButtonClick();
+    form->edit().UndoButtonClick();
     EXPECT_EQ(e->Text(), QString::fromUtf8("STRA\xc3\x9f" "E CAF\xc3\xa9")) << "one step of undo";
 }
 
@@ -310,7 +310,7 @@ TEST_F(EditorTest, UndoPutsTheControlsBackWithTheFormat)
     form->LeftIndMouseMove(ruler->LeftInd, 100 + 4);
     form->LeftIndMouseUp();
     ASSERT_NE(e->Paragraph().LeftIndent(), 0);
-    form->UndoButtonClick();
+    form->edit().UndoButtonClick();
     EXPECT_EQ(e->Paragraph().LeftIndent(), 0);
     EXPECT_EQ(ruler->LeftInd->x(), leftBefore) << "the marker shows the paragraph as it is again";
 }
@@ -388,7 +388,7 @@ TEST_F(EditorTest, UndoingAFormatKeepsTheCaretAndSelectionWhereTheChangeWas)
         form->RichEdit1SelectionChange();
         const int markerBefore = ruler->LeftInd->x();
         c.change();
-        form->UndoButtonClick();
+        form->edit().UndoButtonClick();
         EXPECT_EQ(e->SelStart(), 20) << c.what;
         EXPECT_EQ(e->SelLength(), 4) << c.what;
         EXPECT_EQ(form->statusPanel(0), "1 , 4") << c.what;
@@ -406,7 +406,7 @@ TEST_F(EditorTest, UndoingAFormatKeepsTheCaretAndSelectionWhereTheChangeWas)
     e->SetSelStart(5);
     e->SetSelText("XY");
     e->SetSelStart(30);
-    form->UndoButtonClick();
+    form->edit().UndoButtonClick();
     EXPECT_EQ(e->Text().left(8), "first pa");
     EXPECT_LE(e->SelStart(), 7);
 }
@@ -421,7 +421,7 @@ TEST_F(EditorTest, StatusBarFollowsUndoAndForgetsAClosedPage)
     e->setFocus();
     QTest::keyClicks(e, "ab");
     EXPECT_EQ(form->statusPanel(3), QString::number(e->TextLength()) + " bytes");
-    form->UndoButtonClick();
+    form->edit().UndoButtonClick();
     EXPECT_FALSE(e->Modified()) << "back at the saved text";
     EXPECT_EQ(form->statusPanel(3), QString::number(e->TextLength()) + " bytes");
 
