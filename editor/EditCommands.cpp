@@ -4,6 +4,7 @@
 
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
+#include "editor/FormatCommands.h"
 
 #include "richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
@@ -111,10 +112,10 @@ void EditCommands::setupEditActions()
     Center1 = makeAction(this, "Center1", QStringLiteral("Center"), QKeySequence(Qt::SHIFT | Qt::Key_F11));
     Right1 = makeAction(this, "Right1", QStringLiteral("Right"), QKeySequence(Qt::SHIFT | Qt::Key_F12));
     Bullets1 = makeAction(this, "Bullets1", QStringLiteral("Bullets"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
-    bind(Left1, [this] { form_.LeftAlignClick(0); });
-    bind(Center1, [this] { form_.LeftAlignClick(2); });
-    bind(Right1, [this] { form_.LeftAlignClick(1); });
-    bind(Bullets1, [this] { form_.Bullets1Click(); });
+    bind(Left1, [this] { form_.format().LeftAlignClick(0); });
+    bind(Center1, [this] { form_.format().LeftAlignClick(2); });
+    bind(Right1, [this] { form_.format().LeftAlignClick(1); });
+    bind(Bullets1, [this] { form_.format().Bullets1Click(); });
     for (QAction *a : {Left1, Center1, Right1, Bullets1}) {
         a->setShortcutContext(Qt::WindowShortcut);
         form_.addAction(a);
@@ -229,13 +230,13 @@ void EditCommands::setupPageMenu()
     bind(CutPopup, [this] { CutButtonClick(); });
     bind(CopyPopup, [this] { CopyButtonClick(); });
     bind(PastePopup, [this] { PasteButtonClick(); });
-    bind(BoldPopup, [this] { form_.Bold1Click(); });
-    bind(ItalicPopup, [this] { form_.Italic1Click(); });
-    bind(UnderlinePopup, [this] { form_.Underline1Click(); });
-    bind(LowerPopup, [this] { form_.Makelovercase1Click(); });
-    bind(UpperPopup, [this] { form_.Makeuppercase1Click(); });
-    bind(DefaultFontPopup, [this] { form_.DefaultFButtonClick(); });
-    bind(DefaultColorPopup, [this] { form_.DefaultFColButtonClick(); });
+    bind(BoldPopup, [this] { form_.format().Bold1Click(); });
+    bind(ItalicPopup, [this] { form_.format().Italic1Click(); });
+    bind(UnderlinePopup, [this] { form_.format().Underline1Click(); });
+    bind(LowerPopup, [this] { form_.format().Makelovercase1Click(); });
+    bind(UpperPopup, [this] { form_.format().Makeuppercase1Click(); });
+    bind(DefaultFontPopup, [this] { form_.format().DefaultFButtonClick(); });
+    bind(DefaultColorPopup, [this] { form_.format().DefaultFColButtonClick(); });
     PopupMenu1->addAction(Closepage1);
     PopupMenu1->addAction(Viewfilefolder1);
     PopupMenu1->addSeparator();
@@ -314,7 +315,7 @@ void EditCommands::UndoButtonClick()
     editor->Undo();
     // An undone format leaves the selection where it was, so nothing else tells the
     // formatting bar and the ruler that the text under them changed.
-    form_.RichEdit1SelectionChange();
+    form_.format().RichEdit1SelectionChange();
 }
 
 void EditCommands::CopyButtonClick()
@@ -422,7 +423,7 @@ void EditCommands::Insertseparatorline1Click(bool header)
         settings_.separatorLength = 72;
     const QString text = separatorText(header, settings_.separatorLength);
     if (rich)
-        form_.DefaultFButtonClick();
+        form_.format().DefaultFButtonClick();
     editor->SetSelText(text);
     if (rich) {
         attributes.SetName(name);

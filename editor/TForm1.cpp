@@ -6,6 +6,7 @@
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
 #include "editor/EditCommands.h"
+#include "editor/FormatCommands.h"
 #include "editor/FindDialogs.h"
 #include "editor/TRuler.h"
 #include "editor/HandOff.h"
@@ -95,10 +96,8 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     edit_ = new EditCommands(*this, menus_, settings_);
     setupSearchActions();
     setupPreferencesActions();
-    setupFormatActions();
+    format_ = new FormatCommands(*this, menus_, settings_);
     setupHelpActions();
-    setupFontsPanel();
-    setupRuler();
     setupToolbar();
     setupToolsActions();
     setupStatusBar();
@@ -127,7 +126,7 @@ TForm1::~TForm1()
 
 void TForm1::destroyPages()
 {
-    parkFormatting();
+    format_->parkFormatting();
     for (auto &page : table_.pages) {
         delete page.Sheet; // and its editor
         page.Sheet = nullptr;
@@ -415,6 +414,18 @@ TRichEdit *TForm1::editableEditor() const
     return editor && !Updating() && !editor->ReadOnly() ? editor : nullptr;
 }
 
+void TForm1::Panel1Resize()
+{
+    TRichEdit *editor = currentEditor();
+    if (!editor)
+        return;
+    SetEditorMargins();
+    const bool modified = editor->Modified();
+    format_->RichEdit1SelectionChange();
+    editor->SetModified(modified);
+    SaveButton->setEnabled(modified);
+}
+
 void TForm1::setPanel(int index, const QString &text)
 {
     if (index == 3) {
@@ -488,7 +499,7 @@ void TForm1::FormCreate()
                        QStringLiteral("Cannot create the folder \"") + programFolder_ + QStringLiteral("Batches\""), this);
     // The Windows core fonts that documents and settings name draw in their metric twins.
     platform::installFontSubstitutions();
-    FontName->addItems(platform::installedFontFamilies());
+    format_->addFontNames(platform::installedFontFamilies());
     for (auto &page : table_.pages)
         page = PageRecord();
     settings_ = loadSettings(settingsFile());
@@ -513,7 +524,7 @@ void TForm1::applySettings()
         Usecommonpassword1Click();
     edit_->applySettings();
     FindCapture1->setChecked(settings_.findCapture);
-    setDefaultFontColor(platform::colorFromValue(settings_.defaultFontColor));
+    format_->applySettings();
     RebuildReopenMenu();
 }
 
@@ -665,18 +676,6 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         RunGuarded([this] { Panel1Resize(); });
     if (watched == panels_[3] && event->type() == QEvent::Resize)
         fitNote();
-    if (watched == FontSize && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            // The size is taken; the arrow keys that follow belong to the page again.
-            RunGuarded([this] {
-                FontSizeChange();
-                if (TRichEdit *editor = currentEditor())
-                    editor->setFocus();
-            });
-            return true;
-        }
-    }
     if (event->type() == QEvent::ShortcutOverride && qobject_cast<TRichEdit *>(watched)
         && !edit_->editorClaimsShortcut(static_cast<QKeyEvent *>(event))) {
         event->ignore();
@@ -771,8 +770,8 @@ void TForm1::AllocatePage(int slot)
 {
     PageRecord &page = table_[slot];
     if (page.InUse) {
-        if (FontsPanel->parentWidget() == page.Sheet)
-            parkFormatting();
+        if (format_->isOn(page.Sheet))
+            format_->parkFormatting();
         delete page.Sheet;
         page.Sheet = nullptr;
         page.Editor = nullptr;
@@ -813,7 +812,7 @@ void TForm1::InitializeKPTxt(int slot)
     });
     connect(editor, &TRichEdit::SelectionChange, this, [this, editor] {
         if (editor == currentEditor())
-            RichEdit1SelectionChange();
+            format_->RichEdit1SelectionChange();
     });
     edit_->attachEditor(editor);
     editor->installEventFilter(this);
@@ -882,7 +881,7 @@ void TForm1::EnableDocumentCommands()
 void TForm1::DisableDocumentCommands()
 {
     PageControl1->setVisible(false);
-    SetRulerEnabled(false);
+    format_->SetRulerEnabled(false);
     // Caret, mode and wrap belong to a page.
     for (int panel : {0, 1, 2})
         setPanel(panel, QString());
@@ -902,7 +901,7 @@ void TForm1::PageControl1Change()
         table_.CurrentPage = i;
         if (!page.isUntitled())
             shownFolder_ = folderPart(page.FileName);
-        SetRulerEnabled(page.Kind != PageKind::Plain);
+        format_->SetRulerEnabled(page.Kind != PageKind::Plain);
         Wraptext1->setChecked(page.Editor->WordWrap());
         setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
         // A page whose password is unconfirmed keeps saying why it is read-only.
@@ -910,7 +909,7 @@ void TForm1::PageControl1Change()
                                              : QString::number(page.Editor->TextLength()) + QStringLiteral(" bytes"));
         setPanel(2, Wraptext1->isChecked() ? QStringLiteral("W") : QString());
         SetEditorMargins();
-        RichEdit1SelectionChange();
+        format_->RichEdit1SelectionChange();
         emit documentStateChanged();
         return;
     }

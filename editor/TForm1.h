@@ -41,6 +41,7 @@ class TOBRINEngine;
 namespace kelpa::editor {
 
 class EditCommands;
+class FormatCommands;
 class TFindDialog;
 class TRuler;
 class TRulerMarker;
@@ -120,34 +121,9 @@ public:
     // The spell checker button's glyph, which its context-menu item shows too.
     QIcon spellCheckerIcon() const;
 
-    // --- formatting and ruler (TForm1Format.cpp)
-    void FontNameChange();
-    void FontSizeChange();
-    void ColorButtonClick();
-    void BoldButtonClick();
-    void ItalicButtonClick();
-    void UnderlineButtonClick();
-    void Bold1Click();
-    void Italic1Click();
-    void Underline1Click();
-    void LeftAlignClick(int tag);
-    void BulletsButtonClick();
-    void Bullets1Click();
-    void Makelovercase1Click();
-    void Makeuppercase1Click();
-    void DefaultFButtonClick();
-    void DefaultFColButtonClick();
-    void Defaultfont1Click();
-    void DefaultFColSetClick();
-    void RichEdit1SelectionChange();
-    void LeftIndMouseDown(TRulerMarker *marker, int x);
-    void LeftIndMouseMove(TRulerMarker *marker, int x);
-    void FirstIndMouseUp();
-    void LeftIndMouseUp();
-    void RightIndMouseUp();
+    // --- formatting bar and ruler (FormatCommands)
+    FormatCommands &format() const { return *format_; }
     void Panel1Resize();
-    TRuler *ruler() const { return Ruler; }
-    QColor defaultFontColor() const;
 
     // --- find, replace and bookmarks (TForm1Search.cpp)
     QString WordAtCaret(bool select);
@@ -195,7 +171,6 @@ public:
     bool activated() const { return Activated; }
     // The size that NormalWidth and NormalHeight hold: the window without its menu bar.
     QSize clientSize() const;
-    bool rulerEnabled() const { return rulerEnabled_; }
     // Handed-over requests that wait for the window to be idle.
     int pendingHandOffs() const { return static_cast<int>(handOffQueue_.size()); }
     QAction *action(const QString &objectName) const;
@@ -203,6 +178,18 @@ public:
     PageSet &pageSet() { return pageSet_; }
     // Why a legacy page too long for its kind is not saved.
     static QString legacyTooLongText(const QString &path);
+
+    // Set while the window changes pages itself: tab and activation handlers then do nothing.
+    class UpdatingScope {
+    public:
+        explicit UpdatingScope(TForm1 &form) : form_(form) { ++form_.updating_; }
+        ~UpdatingScope() { --form_.updating_; }
+        UpdatingScope(const UpdatingScope &) = delete;
+        UpdatingScope &operator=(const UpdatingScope &) = delete;
+
+    private:
+        TForm1 &form_;
+    };
 
 signals:
     // A page was opened, closed, saved or changed its modified state.
@@ -227,10 +214,7 @@ private:
     void setupPreferencesActions();
     void setupHelpActions();
     void setupSearchActions();
-    void setupFormatActions();
     void setupRecentActions();
-    void setupFontsPanel();
-    void setupRuler();
     void setupToolbar();
     void setupToolsActions();
     void applyToolsSettings();
@@ -257,23 +241,17 @@ private:
     void CloseEmptyUntitledPage(const QString &path);
     void CheckAutoWrap(int slot);
     QString AskPassword();
-    void SetRulerEnabled(bool enabled);
     void SetEditorMargins();
     void EnableDocumentCommands();
     void DisableDocumentCommands();
     void AddToRecent(const QString &path);
     void RichEdit1Change();
-    void styleButtonClick(QToolButton *button, TFontStyle bit);
-    void changeCase(bool upper);
-    void placeMarkers();
-    void setDefaultFontColor(const QColor &color);
     void findNext(bool replaceAllRequested);
     // Replaces the hits from `from` on (starting before `limit`, -1: to the end) as one step of
     // undo, joined to the previous step when asked; gives the number replaced and where the
     // last replacement ends.
     int replaceAllHits(TRichEdit *editor, const QString &what, const QString &with, int from, int limit,
                        bool joinPrevious, int *endOfLast);
-    void parkFormatting();
     widgets::TKpPopupMenu *makePaintedMenu(const QString &name);
     void trackBookmarks(int slot);
     QString favouritesPath() const;
@@ -344,21 +322,9 @@ private:
     const QString documentPathArgument_;
     const QStringList moreDocumentArguments_;
 
-    // Set while the window changes pages itself: tab and activation handlers then do nothing.
-    class UpdatingScope {
-    public:
-        explicit UpdatingScope(TForm1 &form) : form_(form) { ++form_.updating_; }
-        ~UpdatingScope() { --form_.updating_; }
-        UpdatingScope(const UpdatingScope &) = delete;
-        UpdatingScope &operator=(const UpdatingScope &) = delete;
-
-    private:
-        TForm1 &form_;
-    };
     bool Updating() const { return updating_ > 0; }
     int updating_ = 0;
     bool Activated = false;
-    bool rulerEnabled_ = false;
     bool shown_ = false;
     bool closed_ = false;
     // Where Save As of a new page starts: the folder of the last page shown that has a file,
@@ -376,8 +342,6 @@ private:
     // The size applied at start-up, written back while the window is maximised.
     QSize normalSize_;
     bool ReplaceMode = false;
-    int DragOffset = 0;
-    bool RulerDragging = false;
 
     QWidget *Panel1 = nullptr;
     QTabWidget *PageControl1 = nullptr;
@@ -385,6 +349,7 @@ private:
     QMenu *PopupMenu2 = nullptr;
     EditorMenus menus_;
     EditCommands *edit_ = nullptr;
+    FormatCommands *format_ = nullptr;
     std::array<QLabel *, 4> panels_{};
     // The message panel's whole text; the panel may show it with its file name shortened.
     QString note_;
@@ -394,11 +359,6 @@ private:
     QMenu *&Reopen1 = menus_.Reopen1;
     widgets::TKpPopupMenu *&PopupMenu1 = menus_.PopupMenu1;
     widgets::TKpPopupMenu *PopupMenu3 = nullptr;
-    QWidget *HiddenPanel = nullptr;
-    QWidget *FontsPanel = nullptr;
-    TRuler *Ruler = nullptr;
-    QComboBox *FontName = nullptr;
-    widgets::TKpSpinEdit *FontSize = nullptr;
     TFindDialog *FindDialog1 = nullptr;
     TFindDialog *ReplaceDialog1 = nullptr;
 
@@ -429,8 +389,6 @@ private:
     QAction *About1 = nullptr;
     // Preferences
     QAction *FindCapture1 = nullptr;
-    QAction *Defaultfont1 = nullptr;
-    QAction *DefaultColor1 = nullptr;
     // Search
     QAction *Find1 = nullptr;
     QAction *Replace1 = nullptr;
@@ -484,21 +442,6 @@ private:
     QToolButton *FindButton = nullptr;
     QToolButton *ReplaceButton = nullptr;
     QToolButton *SysEditButton = nullptr;
-    // Formatting bar
-    QToolButton *ColorButton = nullptr;
-    QToolButton *BoldButton = nullptr;
-    QToolButton *ItalicButton = nullptr;
-    QToolButton *UnderlineButton = nullptr;
-    QToolButton *LeftAlign = nullptr;
-    QToolButton *CenterAlign = nullptr;
-    QToolButton *RightAlign = nullptr;
-    QToolButton *BulletsButton = nullptr;
-    QToolButton *LowercaseButton = nullptr;
-    QToolButton *UppercaseButton = nullptr;
-    QToolButton *DefaultFButton = nullptr;
-    QToolButton *DefaultFSet = nullptr;
-    QToolButton *DefaultFColButton = nullptr;
-    QToolButton *DefaultFColSet = nullptr;
 };
 
 } // namespace kelpa::editor

@@ -474,21 +474,21 @@ TEST_F(EditorTest, ReadOnlyPageIgnoresEveryCommandThatChangesIt)
         {"separator", [&] { form->edit().Insertseparatorline1Click(false); }},
         {"header", [&] { form->edit().Insertseparatorline1Click(true); }},
         {"delete line", [&] { form->edit().Deleteline1Click(); }},
-        {"bold", [&] { form->Bold1Click(); }},
-        {"italic", [&] { form->Italic1Click(); }},
-        {"underline", [&] { form->Underline1Click(); }},
-        {"centre", [&] { form->LeftAlignClick(2); }},
-        {"bullets", [&] { form->Bullets1Click(); }},
-        {"lower case", [&] { form->Makelovercase1Click(); }},
-        {"upper case", [&] { form->Makeuppercase1Click(); }},
-        {"default font", [&] { form->DefaultFButtonClick(); }},
-        {"default colour", [&] { form->DefaultFColButtonClick(); }},
-        {"colour", [&] { form->ColorButtonClick(); }},
+        {"bold", [&] { form->format().Bold1Click(); }},
+        {"italic", [&] { form->format().Italic1Click(); }},
+        {"underline", [&] { form->format().Underline1Click(); }},
+        {"centre", [&] { form->format().LeftAlignClick(2); }},
+        {"bullets", [&] { form->format().Bullets1Click(); }},
+        {"lower case", [&] { form->format().Makelovercase1Click(); }},
+        {"upper case", [&] { form->format().Makeuppercase1Click(); }},
+        {"default font", [&] { form->format().DefaultFButtonClick(); }},
+        {"default colour", [&] { form->format().DefaultFColButtonClick(); }},
+        {"colour", [&] { form->format().ColorButtonClick(); }},
         {"font name", [&] { form->findChild<QComboBox *>("FontName")->setCurrentIndex(2); }},
         {"font size", [&] { form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize")->SetAsInteger(30); }},
-        {"left marker", [&] { form->LeftIndMouseDown(form->ruler()->LeftInd, 40); form->LeftIndMouseUp(); }},
-        {"first marker", [&] { form->LeftIndMouseDown(form->ruler()->FirstInd, 40); form->FirstIndMouseUp(); }},
-        {"right marker", [&] { form->LeftIndMouseDown(form->ruler()->RightInd, -40); form->RightIndMouseUp(); }},
+        {"left marker", [&] { form->format().LeftIndMouseDown(form->format().ruler()->LeftInd, 40); form->format().LeftIndMouseUp(); }},
+        {"first marker", [&] { form->format().LeftIndMouseDown(form->format().ruler()->FirstInd, 40); form->format().FirstIndMouseUp(); }},
+        {"right marker", [&] { form->format().LeftIndMouseDown(form->format().ruler()->RightInd, -40); form->format().RightIndMouseUp(); }},
     };
     for (const auto &[name, run] : commands) {
         run();
@@ -513,7 +513,7 @@ TEST_F(EditorTest, RefreshingTheControlsChangesNothingInTheText)
     // The selection of both shows the first one's font; the second keeps its own.
     e->SetSelStart(0);
     e->SetSelLength(2);
-    form->RichEdit1SelectionChange();
+    form->format().RichEdit1SelectionChange();
     EXPECT_EQ(form->findChild<QComboBox *>("FontName")->currentText(), "Liberation Serif");
     EXPECT_EQ(form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize")->GetAsInteger(), 20);
     e->SetSelStart(1);

@@ -3,6 +3,7 @@
 // dialog, for the window tests.
 #include "editor/TForm1.h"
 #include "editor/EditCommands.h"
+#include "editor/FormatCommands.h"
 
 #include "common/TempDir.h"
 #include "engine/TOBRINEngine.h"
