@@ -4,7 +4,8 @@
 #include "support/Abort.h"
 
 #include <QAction>
-#include <QHBoxLayout>
+#include <QBoxLayout>
+#include <QIcon>
 #include <QKeySequence>
 #include <QString>
 #include <QToolButton>
@@ -29,19 +30,23 @@ inline QAction *makeAction(QObject *owner, const char *objectName, const QString
     return a;
 }
 
-// A tool button put before the row's closing stretch; a button runs its command itself, not
-// through a menu item, so that it follows its own enabled state.
+// A flat tool button that runs its command itself, not a menu item's: a button follows its
+// own enabled state. Placed before the row's closing stretch when the row has one.
 template <class F>
-QToolButton *addToolButton(QHBoxLayout *row, const char *objectName, const QIcon &icon, const QString &hint, F command)
+QToolButton *makeToolButton(QBoxLayout *row, QWidget *parent, const char *objectName, const QIcon &icon,
+                            const QString &hint, F command, bool beforeStretch = false)
 {
-    auto *b = new QToolButton(row->parentWidget());
+    auto *b = new QToolButton(parent);
     b->setObjectName(QLatin1String(objectName));
     b->setAutoRaise(true);
     b->setIcon(icon);
     b->setToolTip(hint);
     b->setStatusTip(hint);
     QObject::connect(b, &QToolButton::clicked, b, [command](bool) { RunGuarded(command); });
-    row->insertWidget(row->count() - 1, b);
+    if (beforeStretch)
+        row->insertWidget(row->count() - 1, b);
+    else
+        row->addWidget(b);
     return b;
 }
 

@@ -55,8 +55,8 @@ RecentCommands::RecentCommands(TForm1 &form, PageSet &pages, const EditorMenus &
     PopupMenu3->addAction(Addtofavourites1);
 
     menus.toolRow->insertSpacing(menus.toolRow->count() - 1, 8);
-    SysEditButton = addToolButton(menus.toolRow, "SysEditButton", editorIcon(EditorIcon::Favourites),
-                                  QStringLiteral("Favourite Files"), [this] { SysEditButtonClick(); });
+    SysEditButton = makeToolButton(menus.toolRow, menus.toolBar, "SysEditButton", editorIcon(EditorIcon::Favourites),
+                                   QStringLiteral("Favourite Files"), [this] { SysEditButtonClick(); }, true);
 }
 
 void RecentCommands::AddToRecent(const QString &path)

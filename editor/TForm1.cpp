@@ -5,6 +5,8 @@
 #include "editor/AboutBox.h"
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
+#include "editor/EditCommands.h"
+#include "editor/FormatCommands.h"
 #include "editor/FindDialogs.h"
 #include "editor/RecentCommands.h"
 #include "editor/SearchCommands.h"
@@ -22,6 +24,7 @@
 #include "support/MessageBoxes.h"
 #include "support/Shell.h"
 #include "support/StoredText.h"
+#include "widgets/Drawutils.h"
 #include "widgets/Kpmenus.h"
 #include "widgets/Kpspin.h"
 
@@ -37,6 +40,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -90,15 +94,12 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
 
     buildMenus();
     setupFileActions();
-    setupEditActions();
+    edit_ = new EditCommands(*this, menus_, settings_);
     setupPreferencesActions();
     search_ = new SearchCommands(*this, pageSet_, menus_, FindCapture1);
     connect(search_, &SearchCommands::message, this, [this](const QString &text) { setPanel(3, text); });
-    setupFormatActions();
+    format_ = new FormatCommands(*this, menus_, settings_);
     setupHelpActions();
-    setupPageMenu();
-    setupFontsPanel();
-    setupRuler();
     setupToolbar();
     recent_ = new RecentCommands(*this, pageSet_, menus_, settings_.prevLoaded);
     setupToolsActions();
@@ -128,7 +129,7 @@ TForm1::~TForm1()
 
 void TForm1::destroyPages()
 {
-    parkFormatting();
+    format_->parkFormatting();
     for (auto &page : table_.pages) {
         delete page.Sheet; // and its editor
         page.Sheet = nullptr;
@@ -275,28 +276,7 @@ void TForm1::setupPreferencesActions()
     wrap->addAction(Wraptext1);
     wrap->addAction(Automatic1);
 
-    PlainCopyPaste1 = makeAction(this, "PlainCopyPaste1", QStringLiteral("&Plain Copy && Paste"), QKeySequence(Qt::Key_F8),
-                                 QStringLiteral("For some programs (e.g. Netscape Composer 4.x)"));
-    PlainCopyPaste1->setCheckable(true);
-    prefs->addAction(PlainCopyPaste1);
-    Separatorlinelength1 = makeAction(this, "Separatorlinelength1", QStringLiteral("&Separator Line &Length..."), {},
-                                      QStringLiteral("Sets the width of separator lines and headers"));
-    bind(Separatorlinelength1, [this] { Separatorlinelength1Click(); });
-    prefs->addAction(Separatorlinelength1);
-    QMenu *dates = prefs->addMenu(QStringLiteral("&Date Format"));
-    dates->setObjectName(QStringLiteral("DateFormat1"));
-    auto *dateGroup = new QActionGroup(this);
-    const char *dateCaptions[4] = {"dd/mm/yyyy", "mm/dd/yyyy", "dd/monthname/yyyy", "monthname/dd/yyyy"};
-    for (int i = 0; i < 4; ++i) {
-        QAction *a = makeAction(this, "", QLatin1String(dateCaptions[i]), {}, QStringLiteral("Format of the inserted date"));
-        a->setObjectName(QStringLiteral("DateFormat%1").arg(i));
-        a->setCheckable(true);
-        dateGroup->addAction(a);
-        dates->addAction(a);
-        bind(a, [this, i] { ddmmyyyy1Click(i); });
-        dateFormats_.at(static_cast<std::size_t>(i)) = a;
-    }
-    dateFormats_[0]->setChecked(true);
+    edit_->addPreferences(prefs);
     FindCapture1 = makeAction(this, "FindCapture1", QStringLiteral("Find Dialog-Box: &Auto-Fill"), {},
                               QStringLiteral("The find and replace dialogs start with the word at the caret"));
     FindCapture1->setCheckable(true);
@@ -331,16 +311,7 @@ void TForm1::setupToolbar()
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(1);
     auto button = [&](const char *name, const QIcon &icon, const QString &hint, auto command) {
-        auto *b = new QToolButton(EditPanel);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoRaise(true);
-        b->setIcon(icon);
-        b->setToolTip(hint);
-        b->setStatusTip(hint);
-        // The handler itself, not the menu item: a button follows its own enabled state.
-        connect(b, &QToolButton::clicked, this, [command](bool) { RunGuarded(command); });
-        row->addWidget(b);
-        return b;
+        return makeToolButton(row, EditPanel, name, icon, hint, command);
     };
     button("NewButton", themedIcon("document-new", style()->standardIcon(QStyle::SP_FileIcon)), QStringLiteral("New document"),
            [this] { NewButtonClick(); });
@@ -351,11 +322,7 @@ void TForm1::setupToolbar()
     PasswordButton = button("PasswordButton", passwordIcon(), QStringLiteral("Change password"),
                             [this] { Changepassword1Click(); });
     row->addSpacing(8);
-    UndoButton = button("UndoButton", editorIcon(EditorIcon::Undo), QStringLiteral("Undo"), [this] { UndoButtonClick(); });
-    CutButton = button("CutButton", editorIcon(EditorIcon::Cut), QStringLiteral("Cut"), [this] { CutButtonClick(); });
-    CopyButton = button("CopyButton", editorIcon(EditorIcon::Copy), QStringLiteral("Copy"), [this] { CopyButtonClick(); });
-    PasteButton = button("PasteButton", editorIcon(EditorIcon::Paste), QStringLiteral("Paste"),
-                         [this] { PasteButtonClick(); });
+    edit_->addToolButtons(row);
     row->addSpacing(8);
     FindButton = button("FindButton", editorIcon(EditorIcon::Find), QStringLiteral("Find Text"), [this] { search_->FindButtonClick(); });
     ReplaceButton = button("ReplaceButton", editorIcon(EditorIcon::Replace), QStringLiteral("Replace Text"),
@@ -389,6 +356,12 @@ void TForm1::setupStatusBar()
     setPanel(3, QStringLiteral("Ready to create a new file or to load an old one"));
 }
 
+QString TForm1::checkWord() { return edit_->checkWord(); }
+
+QString TForm1::checkWordCaption(const QString &word) { return EditCommands::checkWordCaption(word); }
+
+QIcon TForm1::spellCheckerIcon() const { return SpellCheckerButton ? SpellCheckerButton->icon() : QIcon(); }
+
 void TForm1::updateActionState()
 {
     const bool open = table_.openCount() > 0;
@@ -396,20 +369,10 @@ void TForm1::updateActionState()
         a->setEnabled(open);
     Changepassword1->setEnabled(open && changePasswordAllowed_);
     PasswordButton->setEnabled(open);
-    Edit1->setEnabled(open);
+    edit_->updateActionState(open);
     Search1->setEnabled(open);
-    for (QAction *a : {Undo1, Cut1, Copy1, Paste1, Selectall1, Insertcurrentdate1, Insertcurrenttime1, Insertseparatorline1,
-                       Insertheader1, Deleteline1, Left1, Center1, Right1, Bullets1})
-        a->setEnabled(open);
-    for (QToolButton *b : {UndoButton, CutButton, CopyButton, PasteButton, FindButton, ReplaceButton})
+    for (QToolButton *b : {FindButton, ReplaceButton})
         b->setEnabled(open);
-    if (!open)
-        for (QAction *a : {CopyPopup, PastePopup, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup,
-                           DefaultFontPopup, DefaultColorPopup})
-            a->setEnabled(false);
-    else
-        for (QAction *a : {CopyPopup, PastePopup, LowerPopup, UpperPopup})
-            a->setEnabled(true);
     TRichEdit *editor = currentEditor();
     SaveButton->setEnabled(editor && editor->Modified() && isVisible());
     search_->updateActionState();
@@ -421,6 +384,50 @@ void TForm1::AddToRecent(const QString &path) { recent_->AddToRecent(path); }
 QString TForm1::WordAtCaret(bool select) { return search_->WordAtCaret(select); }
 
 QAction *TForm1::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
+
+widgets::TKpPopupMenu *TForm1::makePaintedMenu(const QString &name)
+{
+    auto *menu = new widgets::TKpPopupMenu(this);
+    menu->setObjectName(name);
+    menu->SetStyle(widgets::TKpMenuStyle::msOwnerDraw);
+    menu->SetLeftMargin(16);
+    menu->SetShowCheckMarks(false);
+    menu->OnDrawMargin = [this, menu](QObject *, QRect rect) { PopupMenu1DrawMargin(menu, rect); };
+    return menu;
+}
+
+void TForm1::PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect)
+{
+    // From lime at the top to black, with the program's name written upwards at the bottom.
+    menu->DefaultDrawMargin(rect, widgets::RGB(0, 255, 0), widgets::clBlack);
+    QPainter *painter = menu->Canvas();
+    if (!painter)
+        return;
+    painter->save();
+    const widgets::TRotatedFont font = widgets::CreateRotatedFont(QFont(QStringLiteral("Courier New"), 8), 90);
+    painter->setPen(QColor(255, 255, 255));
+    painter->setClipRect(rect);
+    font.DrawText(*painter, rect.left(), rect.bottom() + 1 - 5, QStringLiteral("Kelpa"));
+    painter->restore();
+}
+
+TRichEdit *TForm1::editableEditor() const
+{
+    TRichEdit *editor = currentEditor();
+    return editor && !Updating() && !editor->ReadOnly() ? editor : nullptr;
+}
+
+void TForm1::Panel1Resize()
+{
+    TRichEdit *editor = currentEditor();
+    if (!editor)
+        return;
+    SetEditorMargins();
+    const bool modified = editor->Modified();
+    format_->RichEdit1SelectionChange();
+    editor->SetModified(modified);
+    SaveButton->setEnabled(modified);
+}
 
 void TForm1::setPanel(int index, const QString &text)
 {
@@ -495,7 +502,7 @@ void TForm1::FormCreate()
                        QStringLiteral("Cannot create the folder \"") + programFolder_ + QStringLiteral("Batches\""), this);
     // The Windows core fonts that documents and settings name draw in their metric twins.
     platform::installFontSubstitutions();
-    FontName->addItems(platform::installedFontFamilies());
+    format_->addFontNames(platform::installedFontFamilies());
     for (auto &page : table_.pages)
         page = PageRecord();
     settings_ = loadSettings(settingsFile());
@@ -518,10 +525,9 @@ void TForm1::applySettings()
     EditPanel->setVisible(settings_.showToolbar);
     if (!settings_.commonPassword)
         Usecommonpassword1Click();
-    const int option = settings_.dateFormatOption;
-    dateFormats_.at(option >= 1 && option <= 3 ? static_cast<std::size_t>(option) : 0)->setChecked(true);
+    edit_->applySettings();
     FindCapture1->setChecked(settings_.findCapture);
-    setDefaultFontColor(platform::colorFromValue(settings_.defaultFontColor));
+    format_->applySettings();
     recent_->RebuildReopenMenu();
 }
 
@@ -673,20 +679,8 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         RunGuarded([this] { Panel1Resize(); });
     if (watched == panels_[3] && event->type() == QEvent::Resize)
         fitNote();
-    if (watched == FontSize && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            // The size is taken; the arrow keys that follow belong to the page again.
-            RunGuarded([this] {
-                FontSizeChange();
-                if (TRichEdit *editor = currentEditor())
-                    editor->setFocus();
-            });
-            return true;
-        }
-    }
     if (event->type() == QEvent::ShortcutOverride && qobject_cast<TRichEdit *>(watched)
-        && !editorClaimsShortcut(static_cast<QKeyEvent *>(event))) {
+        && !edit_->editorClaimsShortcut(static_cast<QKeyEvent *>(event))) {
         event->ignore();
         return true;
     }
@@ -779,8 +773,8 @@ void TForm1::AllocatePage(int slot)
 {
     PageRecord &page = table_[slot];
     if (page.InUse) {
-        if (FontsPanel->parentWidget() == page.Sheet)
-            parkFormatting();
+        if (format_->isOn(page.Sheet))
+            format_->parkFormatting();
         delete page.Sheet;
         page.Sheet = nullptr;
         page.Editor = nullptr;
@@ -821,9 +815,11 @@ void TForm1::InitializeKPTxt(int slot)
     });
     connect(editor, &TRichEdit::SelectionChange, this, [this, editor] {
         if (editor == currentEditor())
-            RichEdit1SelectionChange();
+            format_->RichEdit1SelectionChange();
     });
-    attachEditorEvents(slot);
+    edit_->attachEditor(editor);
+    editor->installEventFilter(this);
+    search_->trackBookmarks(slot);
 }
 
 bool TForm1::CheckNotAlreadyLoaded(const QString &path)
@@ -888,7 +884,7 @@ void TForm1::EnableDocumentCommands()
 void TForm1::DisableDocumentCommands()
 {
     PageControl1->setVisible(false);
-    SetRulerEnabled(false);
+    format_->SetRulerEnabled(false);
     // Caret, mode and wrap belong to a page.
     for (int panel : {0, 1, 2})
         setPanel(panel, QString());
@@ -908,7 +904,7 @@ void TForm1::PageControl1Change()
         table_.CurrentPage = i;
         if (!page.isUntitled())
             shownFolder_ = folderPart(page.FileName);
-        SetRulerEnabled(page.Kind != PageKind::Plain);
+        format_->SetRulerEnabled(page.Kind != PageKind::Plain);
         Wraptext1->setChecked(page.Editor->WordWrap());
         setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
         // A page whose password is unconfirmed keeps saying why it is read-only.
@@ -916,7 +912,7 @@ void TForm1::PageControl1Change()
                                              : QString::number(page.Editor->TextLength()) + QStringLiteral(" bytes"));
         setPanel(2, Wraptext1->isChecked() ? QStringLiteral("W") : QString());
         SetEditorMargins();
-        RichEdit1SelectionChange();
+        format_->RichEdit1SelectionChange();
         emit documentStateChanged();
         return;
     }

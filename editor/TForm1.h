@@ -40,6 +40,8 @@ class TOBRINEngine;
 
 namespace kelpa::editor {
 
+class EditCommands;
+class FormatCommands;
 class RecentCommands;
 class SearchCommands;
 class TRuler;
@@ -109,56 +111,20 @@ public:
     // The window the spell checker answers to.
     platform::WindowHandle messageWindow() const;
     QMenu *toolsMenu() const { return Tools1; }
-    // --- editing (TForm1Edit.cpp)
-    void UndoButtonClick();
-    void CutButtonClick();
-    void CopyButtonClick();
-    void PasteButtonClick();
-    void Selectall1Click();
-    void Insertcurrentdate1Click();
-    void Insertcurrenttime1Click();
-    void Insertseparatorline1Click(bool header);
-    void Deleteline1Click();
-    void Separatorlinelength1Click();
-    void ddmmyyyy1Click(int option);
-    void PopupMenu1Popup();
-    // The check word of the context menu: the selection's first word, else the word at the
-    // caret; and the caption of its item.
+    // --- editing (EditCommands)
+    EditCommands &edit() const { return *edit_; }
     QString checkWord();
     static QString checkWordCaption(const QString &word);
-    void RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift);
-    void RichEdit1KeyPress(QChar &key);
-    void RichEdit1KeyUp(int &key, Qt::KeyboardModifiers shift);
-    void RichEdit1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+    // The current editor when a command that changes text or format may act: a page is open,
+    // the controls are not being refreshed and the page is not read-only.
+    TRichEdit *editableEditor() const;
+    void setPanel(int index, const QString &text);
+    // The spell checker button's glyph, which its context-menu item shows too.
+    QIcon spellCheckerIcon() const;
 
-    // --- formatting and ruler (TForm1Format.cpp)
-    void FontNameChange();
-    void FontSizeChange();
-    void ColorButtonClick();
-    void BoldButtonClick();
-    void ItalicButtonClick();
-    void UnderlineButtonClick();
-    void Bold1Click();
-    void Italic1Click();
-    void Underline1Click();
-    void LeftAlignClick(int tag);
-    void BulletsButtonClick();
-    void Bullets1Click();
-    void Makelovercase1Click();
-    void Makeuppercase1Click();
-    void DefaultFButtonClick();
-    void DefaultFColButtonClick();
-    void Defaultfont1Click();
-    void DefaultFColSetClick();
-    void RichEdit1SelectionChange();
-    void LeftIndMouseDown(TRulerMarker *marker, int x);
-    void LeftIndMouseMove(TRulerMarker *marker, int x);
-    void FirstIndMouseUp();
-    void LeftIndMouseUp();
-    void RightIndMouseUp();
+    // --- formatting bar and ruler (FormatCommands)
+    FormatCommands &format() const { return *format_; }
     void Panel1Resize();
-    TRuler *ruler() const { return Ruler; }
-    QColor defaultFontColor() const;
 
     // --- find, replace and bookmarks (editor/SearchCommands.h)
     SearchCommands &search() const { return *search_; }
@@ -184,9 +150,6 @@ public:
     PageTable &pages() { return table_; }
     int CurrentPage() const { return table_.CurrentPage; }
     TRichEdit *currentEditor() const;
-    // The current editor when a command that changes text or format may act: a page is open,
-    // the controls are not being refreshed and the page is not read-only.
-    TRichEdit *editableEditor() const;
     QTabWidget *pageControl() const { return PageControl1; }
     QString statusPanel(int index) const;
     const KelpaSettings &settings() const { return settings_; }
@@ -195,7 +158,6 @@ public:
     bool activated() const { return Activated; }
     // The size that NormalWidth and NormalHeight hold: the window without its menu bar.
     QSize clientSize() const;
-    bool rulerEnabled() const { return rulerEnabled_; }
     // Handed-over requests that wait for the window to be idle.
     int pendingHandOffs() const { return static_cast<int>(handOffQueue_.size()); }
     QAction *action(const QString &objectName) const;
@@ -203,6 +165,18 @@ public:
     PageSet &pageSet() { return pageSet_; }
     // Why a legacy page too long for its kind is not saved.
     static QString legacyTooLongText(const QString &path);
+
+    // Set while the window changes pages itself: tab and activation handlers then do nothing.
+    class UpdatingScope {
+    public:
+        explicit UpdatingScope(TForm1 &form) : form_(form) { ++form_.updating_; }
+        ~UpdatingScope() { --form_.updating_; }
+        UpdatingScope(const UpdatingScope &) = delete;
+        UpdatingScope &operator=(const UpdatingScope &) = delete;
+
+    private:
+        TForm1 &form_;
+    };
 
 signals:
     // A page was opened, closed, saved or changed its modified state.
@@ -226,11 +200,6 @@ private:
     void setupFileActions();
     void setupPreferencesActions();
     void setupHelpActions();
-    void setupEditActions();
-    void setupFormatActions();
-    void setupPageMenu();
-    void setupFontsPanel();
-    void setupRuler();
     void setupToolbar();
     void setupToolsActions();
     void applyToolsSettings();
@@ -257,21 +226,11 @@ private:
     void CloseEmptyUntitledPage(const QString &path);
     void CheckAutoWrap(int slot);
     QString AskPassword();
-    void SetRulerEnabled(bool enabled);
     void SetEditorMargins();
     void EnableDocumentCommands();
     void DisableDocumentCommands();
     void AddToRecent(const QString &path);
-    void setPanel(int index, const QString &text);
     void RichEdit1Change();
-    void attachEditorEvents(int slot);
-    // False for a key the window's edit commands take before the page editor.
-    bool editorClaimsShortcut(QKeyEvent *event) const;
-    void styleButtonClick(QToolButton *button, TFontStyle bit);
-    void changeCase(bool upper);
-    void placeMarkers();
-    void setDefaultFontColor(const QColor &color);
-    void parkFormatting();
     ReadOutcome readTextFile(int slot, const QString &path);
     ReadOutcome readEncryptedDocument(int slot, const QString &path, const QString &password);
     static ReadOutcome passwordOutcome(documents::PasswordCheck check);
@@ -339,21 +298,9 @@ private:
     const QString documentPathArgument_;
     const QStringList moreDocumentArguments_;
 
-    // Set while the window changes pages itself: tab and activation handlers then do nothing.
-    class UpdatingScope {
-    public:
-        explicit UpdatingScope(TForm1 &form) : form_(form) { ++form_.updating_; }
-        ~UpdatingScope() { --form_.updating_; }
-        UpdatingScope(const UpdatingScope &) = delete;
-        UpdatingScope &operator=(const UpdatingScope &) = delete;
-
-    private:
-        TForm1 &form_;
-    };
     bool Updating() const { return updating_ > 0; }
     int updating_ = 0;
     bool Activated = false;
-    bool rulerEnabled_ = false;
     bool shown_ = false;
     bool closed_ = false;
     // Where Save As of a new page starts: the folder of the last page shown that has a file,
@@ -370,15 +317,14 @@ private:
     bool changePasswordAllowed_ = true;
     // The size applied at start-up, written back while the window is maximised.
     QSize normalSize_;
-    KeystrokeRepair keystrokes_;
-    int DragOffset = 0;
-    bool RulerDragging = false;
 
     QWidget *Panel1 = nullptr;
     QTabWidget *PageControl1 = nullptr;
     QWidget *EditPanel = nullptr;
     QMenu *PopupMenu2 = nullptr;
     EditorMenus menus_;
+    EditCommands *edit_ = nullptr;
+    FormatCommands *format_ = nullptr;
     std::array<QLabel *, 4> panels_{};
     // The message panel's whole text; the panel may show it with its file name shortened.
     QString note_;
@@ -389,11 +335,6 @@ private:
     RecentCommands *recent_ = nullptr;
     QMenu *&Reopen1 = menus_.Reopen1;
     widgets::TKpPopupMenu *&PopupMenu1 = menus_.PopupMenu1;
-    QWidget *HiddenPanel = nullptr;
-    QWidget *FontsPanel = nullptr;
-    TRuler *Ruler = nullptr;
-    QComboBox *FontName = nullptr;
-    widgets::TKpSpinEdit *FontSize = nullptr;
 
     // File
     QAction *New1 = nullptr;
@@ -420,44 +361,8 @@ private:
     // Help
     QAction *HomePage1 = nullptr;
     QAction *About1 = nullptr;
-    // Edit
-    QAction *Undo1 = nullptr;
-    QAction *Cut1 = nullptr;
-    QAction *Copy1 = nullptr;
-    QAction *Paste1 = nullptr;
-    QAction *Selectall1 = nullptr;
-    QAction *Insertcurrentdate1 = nullptr;
-    QAction *Insertcurrenttime1 = nullptr;
-    QAction *Insertseparatorline1 = nullptr;
-    QAction *Insertheader1 = nullptr;
-    QAction *Deleteline1 = nullptr;
-    QAction *Left1 = nullptr;
-    QAction *Center1 = nullptr;
-    QAction *Right1 = nullptr;
-    QAction *Bullets1 = nullptr;
     // Preferences
-    QAction *PlainCopyPaste1 = nullptr;
-    QAction *Separatorlinelength1 = nullptr;
     QAction *FindCapture1 = nullptr;
-    std::array<QAction *, 4> dateFormats_{};
-    QAction *Defaultfont1 = nullptr;
-    QAction *DefaultColor1 = nullptr;
-    // File
-    // Page context menu
-    QAction *Closepage1 = nullptr;
-    QAction *Viewfilefolder1 = nullptr;
-    QAction *CutPopup = nullptr;
-    QAction *CopyPopup = nullptr;
-    QAction *PastePopup = nullptr;
-    QAction *CheckSeparator = nullptr;
-    QAction *BoldPopup = nullptr;
-    QAction *ItalicPopup = nullptr;
-    QAction *UnderlinePopup = nullptr;
-    QAction *LowerPopup = nullptr;
-    QAction *UpperPopup = nullptr;
-    QAction *DefaultSeparator = nullptr;
-    QAction *DefaultFontPopup = nullptr;
-    QAction *DefaultColorPopup = nullptr;
     // Tool buttons whose state differs from their menu item
     QToolButton *SaveButton = nullptr;
     QToolButton *PasswordButton = nullptr;
@@ -499,27 +404,8 @@ private:
     bool checkerAlreadyBusy();
     void keepClipboard();
     void restoreClipboard();
-    QToolButton *UndoButton = nullptr;
-    QToolButton *CutButton = nullptr;
-    QToolButton *CopyButton = nullptr;
-    QToolButton *PasteButton = nullptr;
     QToolButton *FindButton = nullptr;
     QToolButton *ReplaceButton = nullptr;
-    // Formatting bar
-    QToolButton *ColorButton = nullptr;
-    QToolButton *BoldButton = nullptr;
-    QToolButton *ItalicButton = nullptr;
-    QToolButton *UnderlineButton = nullptr;
-    QToolButton *LeftAlign = nullptr;
-    QToolButton *CenterAlign = nullptr;
-    QToolButton *RightAlign = nullptr;
-    QToolButton *BulletsButton = nullptr;
-    QToolButton *LowercaseButton = nullptr;
-    QToolButton *UppercaseButton = nullptr;
-    QToolButton *DefaultFButton = nullptr;
-    QToolButton *DefaultFSet = nullptr;
-    QToolButton *DefaultFColButton = nullptr;
-    QToolButton *DefaultFColSet = nullptr;
 };
 
 } // namespace kelpa::editor

@@ -2,6 +2,7 @@
 // with the question about unsaved changes.
 #include "editor/TForm1.h"
 
+#include "editor/FormatCommands.h"
 #include "editor/SaveAsRules.h"
 
 #include "engine/TOBRINEngine.h"
@@ -205,7 +206,7 @@ void TForm1::showOpenedPage(int slot, const QString &path, bool addToRecent)
     if (Activated) {
         PageControl1Change();
         setPanel(3, loadedText(page.FileName, editor->OmittedParts()));
-        RichEdit1SelectionChange();
+        format_->RichEdit1SelectionChange();
     }
 }
 
@@ -285,11 +286,11 @@ void TForm1::ConfigurePageEditor(int slot, const QString &path)
     if (rich) {
         editor->SetPlainText(false);
         page.Kind = PageKind::Rich;
-        SetRulerEnabled(true);
-        if (FontName->findText(settings_.defaultFontName, Qt::MatchFixedString) < 0) {
+        format_->SetRulerEnabled(true);
+        if (!format_->hasFont(settings_.defaultFontName)) {
             ShowMessage(QStringLiteral("Cannot get default font (") + settings_.defaultFontName
                         + QStringLiteral(") from system. You must choose another one"));
-            Defaultfont1Click();
+            format_->Defaultfont1Click();
         }
         editor->setFont(defaultFont());
         editor->DefAttributes().SetName(settings_.defaultFontName);
@@ -301,7 +302,7 @@ void TForm1::ConfigurePageEditor(int slot, const QString &path)
         editor->setFont(font);
         page.Kind = PageKind::Plain;
         editor->SetPlainText(true);
-        SetRulerEnabled(false);
+        format_->SetRulerEnabled(false);
     }
     editor->SetSelLength(0);
 }

@@ -4,6 +4,7 @@
 #include "editor/TForm1.h"
 
 #include "editor/Batches.h"
+#include "editor/EditCommands.h"
 #include "editor/NotepadReplacement.h"
 
 #include "engine/TOBRINEngine.h"
@@ -129,7 +130,7 @@ void TForm1::setupToolsActions()
     bindTool(Checkword1, [this] { Checkwordatcorsor1Click(); });
     addAction(Checkword1);
     if (PopupMenu1) {
-        PopupMenu1->insertAction(CheckSeparator, Checkword1);
+        PopupMenu1->insertAction(edit_->checkPlace(), Checkword1);
         // After the menu's own preparation: the item names the word it would check.
         Checkword1->setData(5);
         connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {

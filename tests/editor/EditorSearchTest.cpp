@@ -243,7 +243,7 @@ TEST_F(EditorTest, ReplaceAllIsOneStepAndCannotLoop)
         if (c.wrap == kelpa::MessageAnswer::Yes) {
             EXPECT_EQ(prompter.last().text, noMore(c.what));
         }
-        form->UndoButtonClick();
+        form->edit().UndoButtonClick();
         EXPECT_EQ(e->Text(), text) << "one undo takes it all back: " << c.what << " @" << c.caret;
     }
 }
