@@ -10,6 +10,7 @@
 #include "editor/FindDialogs.h"
 #include "editor/RecentCommands.h"
 #include "editor/SearchCommands.h"
+#include "editor/ToolsCommands.h"
 #include "editor/TRuler.h"
 #include "editor/HandOff.h"
 
@@ -102,7 +103,7 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     setupHelpActions();
     setupToolbar();
     recent_ = new RecentCommands(*this, pageSet_, menus_, settings_.prevLoaded);
-    setupToolsActions();
+    tools_ = new ToolsCommands(*this, pageSet_, menus_, Exit1, edit_->checkPlace());
     setupStatusBar();
     Panel1->installEventFilter(this);
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
@@ -114,7 +115,7 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
 
     // A failure here is shown, and the window is still made.
     RunGuarded([this] { FormCreate(); });
-    applyToolsSettings();
+    tools_->setBatchWindow(settings_.batchScope);
     Allowmultipleinstances1->setChecked(multipleWindowsAllowed(programFolder_));
     updateActionState();
 }
@@ -123,7 +124,6 @@ TForm1::~TForm1()
 {
     // Tabs that go with the window report no page changes to a half-destroyed window.
     PageControl1->disconnect(this);
-    letRunningBatchesGo();
     destroyPages();
 }
 
@@ -360,7 +360,9 @@ QString TForm1::checkWord() { return edit_->checkWord(); }
 
 QString TForm1::checkWordCaption(const QString &word) { return EditCommands::checkWordCaption(word); }
 
-QIcon TForm1::spellCheckerIcon() const { return SpellCheckerButton ? SpellCheckerButton->icon() : QIcon(); }
+QIcon TForm1::spellCheckerIcon() const { return tools_ ? tools_->spellCheckerIcon() : QIcon(); }
+
+void TForm1::Viewfilefolder1Click() { tools_->Viewfilefolder1Click(); }
 
 void TForm1::updateActionState()
 {
@@ -376,7 +378,8 @@ void TForm1::updateActionState()
     TRichEdit *editor = currentEditor();
     SaveButton->setEnabled(editor && editor->Modified() && isVisible());
     search_->updateActionState();
-    updateToolsActionState();
+    if (tools_)
+        tools_->updateActionState();
 }
 
 void TForm1::AddToRecent(const QString &path) { recent_->AddToRecent(path); }
@@ -546,7 +549,7 @@ void TForm1::collectSettings()
     settings_.commonPassword = Usecommonpassword1->isChecked();
     settings_.showToolbar = ShowToolbar1->isChecked();
     settings_.encEC4 = EC41->isChecked();
-    settings_.batchScope = Batchwindow1->isChecked();
+    settings_.batchScope = tools_->batchWindow();
     settings_.findCapture = FindCapture1->isChecked();
 }
 

@@ -44,6 +44,7 @@ class EditCommands;
 class FormatCommands;
 class RecentCommands;
 class SearchCommands;
+class ToolsCommands;
 class TRuler;
 class TRulerMarker;
 struct BatchLaunch;
@@ -89,28 +90,9 @@ public:
     void PageControl1Change();
     void WMDropFiles(const QStringList &files);
 
-    // --- print, spell check, batches and shell tools (TForm1Tools.cpp) ---
-    void PrintButtonClick();
-    void SpellCheckerButtonClick();
-    // A spell check is open or its checker is being started.
-    bool checkOpen() const { return openCheck_.has_value() || checkStarting_; }
-    void Checkwordatcorsor1Click();
-    void WMCheckText();
-    void WMCloseChecker();
-    void Tools1Click();
-    // Runs the batch file (as listed in the batch folder) on the current page's file.
-    void runbatch1Click(const QString &file);
-    void EditbatchClick();
-    void BatchFolder1Click();
-    void Linkondesktop1Click();
+    // --- print, spell check, batches and shell tools (editor/ToolsCommands.h)
+    ToolsCommands &tools() const { return *tools_; }
     void Viewfilefolder1Click();
-    void Insertspecialcharacter1Click();
-    void AssociateFileType(const QString &ext, const QString &description);
-    void Preferences1Click();
-    void ReplNotepad1Click();
-    // The window the spell checker answers to.
-    platform::WindowHandle messageWindow() const;
-    QMenu *toolsMenu() const { return Tools1; }
     // --- editing (EditCommands)
     EditCommands &edit() const { return *edit_; }
     QString checkWord();
@@ -201,14 +183,6 @@ private:
     void setupPreferencesActions();
     void setupHelpActions();
     void setupToolbar();
-    void setupToolsActions();
-    void applyToolsSettings();
-    void updateToolsActionState();
-    void runHiddenBatch(const QString &file, const BatchLaunch &launch);
-    void letRunningBatchesGo();
-    bool writeExchangeFile(int slot, bool dated, int *engineCode, QString *engineText, int *systemError);
-    // True while an open page is edited by that editor.
-    bool pageHolds(const TRichEdit *editor) const;
     void setupStatusBar();
     void applySettings();
     void collectSettings();
@@ -333,6 +307,7 @@ private:
     QMenu *&Search1 = menus_.Search1;
     SearchCommands *search_ = nullptr;
     RecentCommands *recent_ = nullptr;
+    ToolsCommands *tools_ = nullptr;
     QMenu *&Reopen1 = menus_.Reopen1;
     widgets::TKpPopupMenu *&PopupMenu1 = menus_.PopupMenu1;
 
@@ -367,43 +342,6 @@ private:
     QToolButton *SaveButton = nullptr;
     QToolButton *PasswordButton = nullptr;
 
-    // Print, spell check, batches, shell tools
-    QAction *Print1 = nullptr;
-    QAction *Checkspelling1 = nullptr;
-    QAction *Checkwordatcorsor1 = nullptr;
-    QAction *Checkword1 = nullptr;
-    QAction *Batchwindow1 = nullptr;
-    QAction *Viewfilefolder2 = nullptr;
-    QAction *ReplNotepad1 = nullptr;
-    QMenu *&Tools1 = menus_.Tools1;
-    QToolButton *PrintButton = nullptr;
-    QToolButton *SpellCheckerButton = nullptr;
-    platform::Window *messageWindow_ = nullptr;
-    bool SpellCheckStartPending = false;
-    // The check in progress: the page sent, how, and its state then, so that a late reply
-    // never lands on another page or over later edits.
-    struct OpenCheck {
-        QPointer<QObject> page; // the page's editor; null once the page is closed
-        TRichEdit *editor = nullptr;
-        int mode = 0;          // 1 exchange file, 2 clipboard
-        int revision = 0;      // the page's edit count when sent
-        int selStart = 0;
-        int selLength = 0;
-    };
-    std::optional<OpenCheck> openCheck_;
-    // A checker is being started and its window waited for.
-    bool checkStarting_ = false;
-    // What the clipboard held before a selection went through it to the checker; put back once
-    // the check has ended.
-    std::unique_ptr<QMimeData> keptClipboard_;
-    bool clipboardKept_ = false;
-    // Looks for the checker's window every 50 ms, letting the window run, for up to `ms`.
-    platform::WindowHandle waitForChecker(int ms);
-    // A check is open or being started: brings its window to the front. False when there is
-    // none (a check whose checker has gone is ended here).
-    bool checkerAlreadyBusy();
-    void keepClipboard();
-    void restoreClipboard();
     QToolButton *FindButton = nullptr;
     QToolButton *ReplaceButton = nullptr;
 };

@@ -2,6 +2,8 @@
 // the programs they start.
 #include "EditorFixture.h"
 
+#include "editor/ToolsCommands.h"
+
 #include "editor/NotepadReplacement.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
@@ -65,7 +67,7 @@ protected:
     QStringList batchItems() const
     {
         QStringList names;
-        for (QAction *a : form->toolsMenu()->actions()) {
+        for (QAction *a : form->tools().toolsMenu()->actions()) {
             if (a->isSeparator())
                 break;
             names << a->text();
@@ -74,7 +76,7 @@ protected:
     }
     QAction *batchItem(const QString &name) const
     {
-        for (QAction *a : form->toolsMenu()->actions())
+        for (QAction *a : form->tools().toolsMenu()->actions())
             if (a->text() == name)
                 return a;
         return nullptr;
@@ -250,7 +252,7 @@ TEST_F(ToolsTest, AProgramFolderOthersCanWriteKeepsNothingOfTheUsers)
     writeFile(path("multi.dat"), "");
     writeFile(kept + "Batches/mine.bat", "");
     start(false);
-    form->Tools1Click();
+    form->tools().Tools1Click();
     EXPECT_EQ(batchItems(), QStringList{"mine"});
     EXPECT_FALSE(form->action("Allowmultipleinstances1")->isChecked()) << "another user's marker";
     form->action("Allowmultipleinstances1")->trigger();
@@ -285,16 +287,16 @@ TEST_F(ToolsTest, ToolsMenuListsTheBatchesInNameOrderAboveTheFixedItems)
     writeFile(path("Batches/b.bat"), "");
     writeFile(path("Batches/a.bat"), "");
     writeFile(path("Batches/notes.txt"), "");
-    form->Tools1Click();
+    form->tools().Tools1Click();
     EXPECT_EQ(batchItems(), (QStringList{"a", "b"}));
     // Built anew each time the menu opens.
     QFile::remove(path("Batches/a.bat"));
     writeFile(path("Batches/c&d.bat"), "");
-    form->Tools1Click();
+    form->tools().Tools1Click();
     EXPECT_EQ(batchItems(), (QStringList{"b", "c&&d"}));
     EXPECT_TRUE(batchItem("b")->isEnabled());
     form->Closeall1Click();
-    form->Tools1Click();
+    form->tools().Tools1Click();
     EXPECT_FALSE(batchItem("b")->isEnabled());
     EXPECT_NE(form->findChild<QAction *>("Specialcharacters1"), nullptr);
 }
@@ -309,7 +311,7 @@ TEST_F(ToolsTest, ABatchRunsOnTheSavedDocumentInTheBatchFolder)
     const QString doc = path("my docs/it's a \"note\".txt");
     writeFile(doc, "text\r\n");
     form->OpenDocument(doc, false, {});
-    form->Tools1Click();
+    form->tools().Tools1Click();
     batchItem("rec")->trigger();
     const QStringList lines = recorded(doc + ".out");
     ASSERT_EQ(lines.size(), 4) << lines.join('|').toStdString();
@@ -327,7 +329,7 @@ TEST_F(ToolsTest, AModifiedOrUntitledPageMustBeSavedBeforeABatchRuns)
     const int slot = form->OpenDocument(path("doc.txt"), false, {});
     editor(slot)->SetText("changed");
     editor(slot)->SetModified(true);
-    form->Tools1Click();
+    form->tools().Tools1Click();
 
     prompter.answer(MessageAnswer::No);
     batchItem("rec")->trigger();
@@ -362,7 +364,7 @@ TEST_F(ToolsTest, WithTheBatchWindowOnTheBatchRunsInTheDesktopsTerminal)
     writeFile(path("Batches/zip.bat"), "");
     writeFile(path("doc.txt"), "text\r\n");
     form->OpenDocument(path("doc.txt"), false, {});
-    form->Tools1Click();
+    form->tools().Tools1Click();
     batchItem("zip")->trigger();
     const QStringList lines = recorded(record());
     qputenv("PATH", oldPath);
@@ -389,7 +391,7 @@ TEST_F(ToolsTest, ListedBatchesRunWhateverTheirSuffixAndLineEnds)
         writeFile(path(QStringLiteral("Batches/") + c.file),
                   "pwd > \"$1.part\"" + c.lineEnd + "echo \"$1\" >> \"$1.part\"" + c.lineEnd + "mv \"$1.part\" " + target
                       + c.lineEnd);
-        form->Tools1Click();
+        form->tools().Tools1Click();
         ASSERT_NE(batchItem(c.item), nullptr) << c.file;
         batchItem(c.item)->trigger();
         const QString out = path(QStringLiteral("doc.txt.") + c.tag);
@@ -410,7 +412,7 @@ TEST_F(ToolsTest, AHiddenBatchThatFailsIsReportedWithItsStatusAndErrorOutput)
     QByteArray script = "for i in 1 2 3 4 5 6 7 8 9 10 11 12; do echo \"line $i\" >&2; done\nexit 3\n";
     writeFile(path("Batches/fails.bat"), script);
     writeFile(path("Batches/nothing.bat"), "nosuchcommand-xyz\n");
-    form->Tools1Click();
+    form->tools().Tools1Click();
     batchItem("fails")->trigger();
     ASSERT_TRUE(waitFor([&] { return !prompter.messages().empty(); }, 10000));
     const QString text = prompter.messages().back().text;
@@ -448,7 +450,7 @@ TEST_F(ToolsTest, BatchWindowTriesTheUsersTerminalThenTheCommonOnesThenSaysWhatT
     writeFile(path("Batches/zip.bat"), "");
     writeFile(path("my doc;$x.txt"), "text\r\n");
     form->OpenDocument(path("my doc;$x.txt"), false, {});
-    form->Tools1Click();
+    form->tools().Tools1Click();
     batchItem("zip")->trigger();
     ASSERT_FALSE(prompter.messages().empty());
     EXPECT_TRUE(prompter.messages().back().text.contains("xterm")) << prompter.messages().back().text.toStdString();
@@ -591,7 +593,7 @@ TEST_F(ToolsTest, ReplaceNotepadAndItsUndoFromThePreferencesMenu)
 
     // The check mark follows the backup when the menu opens.
     item->setChecked(false);
-    form->Preferences1Click();
+    form->tools().Preferences1Click();
     EXPECT_TRUE(item->isChecked());
 
     item->trigger();
