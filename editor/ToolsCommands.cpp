@@ -518,14 +518,18 @@ void ToolsCommands::runbatch1Click(const QString &file)
     }
     const QString batchFolder = form_.programFolder() + QStringLiteral("Batches");
     const QString caption = QStringLiteral("Cannot run the batch");
-    QFile script(QDir(batchFolder).absoluteFilePath(file));
-    if (!script.open(QIODevice::ReadOnly) || script.size() > kMaxBatchSize) {
-        const int error = script.error() == QFileDevice::NoError ? EFBIG : errno;
-        ShowErrorBox(QStringLiteral("Cannot read the batch \"") + script.fileName() + QStringLiteral("\""), error);
+    const QString script = QDir(batchFolder).absoluteFilePath(file);
+    // The reader gives the system's reason with its failure.
+    documents::ReadResult read;
+    if (QFileInfo(script).size() > kMaxBatchSize)
+        read.error = {documents::Failure::Read, EC_AllOk, EFBIG};
+    else
+        read = documents::readTextFile(script);
+    if (!read.ok()) {
+        ShowErrorBox(QStringLiteral("Cannot read the batch \"") + script + QStringLiteral("\""), read.error.systemError);
         return;
     }
-    const QByteArray text = script.readAll();
-    script.close();
+    const QByteArray text = read.bytes;
 
     const bool inWindow = Batchwindow1->isChecked();
     std::optional<Terminal> terminal;

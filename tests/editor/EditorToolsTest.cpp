@@ -5,6 +5,7 @@
 #include "editor/ToolsCommands.h"
 
 #include "editor/NotepadReplacement.h"
+#include "platform/LastError.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/ProgramFolder.h"
@@ -13,6 +14,7 @@
 #include "common/QtFixtures.h"
 
 #include <QAction>
+#include <cerrno>
 #include <QMenu>
 #include <QProcess>
 #include <QMenuBar>
@@ -56,7 +58,7 @@ protected:
     {
         if (form)
             waitFor([&] {
-                for (QProcess *p : form->findChildren<QProcess *>(QStringLiteral("batchRun"), Qt::FindDirectChildrenOnly))
+                for (QProcess *p : form->tools().findChildren<QProcess *>(QStringLiteral("batchRun"), Qt::FindDirectChildrenOnly))
                     if (p->state() != QProcess::NotRunning)
                         return false;
                 return true;
@@ -319,6 +321,27 @@ TEST_F(ToolsTest, ABatchRunsOnTheSavedDocumentInTheBatchFolder)
     EXPECT_EQ(lines[1], path("Batches/rec.bat"));
     EXPECT_EQ(lines[2], doc);
     EXPECT_EQ(lines[3], "1");
+}
+
+// A batch that cannot be read is named with the system's reason, not whatever error came last.
+TEST_F(ToolsTest, ABatchThatCannotBeReadIsReportedWithItsReason)
+{
+    start();
+    writeFile(path("doc.txt"), "text\r\n");
+    form->OpenDocument(path("doc.txt"), false, {});
+    ASSERT_TRUE(QDir(folder).mkpath("Batches/folder.bat"));
+    const struct {
+        const char *file;
+        int error;
+    } cases[] = {{"folder.bat", EISDIR}, {"gone.bat", ENOENT}};
+    for (const auto &c : cases) {
+        prompter.clear();
+        form->tools().runbatch1Click(QString::fromUtf8(c.file));
+        ASSERT_EQ(prompter.shown().size(), 1u) << c.file;
+        EXPECT_EQ(prompter.shown().front().text, QStringLiteral("Cannot read the batch \"") + path("Batches/") + c.file
+                                                     + QStringLiteral("\".\n") + kelpa::platform::errorText(c.error))
+            << c.file;
+    }
 }
 
 TEST_F(ToolsTest, AModifiedOrUntitledPageMustBeSavedBeforeABatchRuns)
