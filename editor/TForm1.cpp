@@ -575,7 +575,6 @@ void TForm1::FormShow()
             OpenDocument(more, true, QString());
     } else
         NewPage(NewPageKind::Rich);
-    QCoreApplication::processEvents();
 }
 
 void TForm1::changeEvent(QEvent *event)
@@ -596,7 +595,6 @@ void TForm1::FormActivate()
                 table_[i].Editor->SetModified(false);
         if (TRichEdit *editor = currentEditor()) {
             editor->setFocus();
-            QCoreApplication::processEvents();
             PageControl1Change();
         }
         if (!QFile::exists(settingsFile())) {
