@@ -97,6 +97,7 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     setupSearchActions();
     setupPreferencesActions();
     format_ = new FormatCommands(*this, menus_, settings_);
+    connect(format_, &FormatCommands::rulerEnabledChanged, edit_, &EditCommands::enableFormatItems);
     setupHelpActions();
     setupToolbar();
     setupToolsActions();
