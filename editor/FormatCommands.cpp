@@ -4,7 +4,6 @@
 
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
-#include "editor/EditCommands.h"
 #include "editor/PageTable.h"
 #include "editor/FlowLayout.h"
 #include "editor/RulerGeometry.h"
@@ -224,7 +223,7 @@ void FormatCommands::SetRulerEnabled(bool enabled)
         FontsPanel->show();
         Ruler->show();
     }
-    form_.edit().enableFormatItems(enabled);
+    emit rulerEnabledChanged(enabled);
 }
 
 void FormatCommands::parkFormatting()

@@ -75,6 +75,10 @@ public:
     void LeftIndMouseUp();
     void RightIndMouseUp();
 
+signals:
+    // The ruler was put on a page or taken away; the formatting items elsewhere follow it.
+    void rulerEnabledChanged(bool enabled);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

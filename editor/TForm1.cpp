@@ -100,6 +100,7 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     search_ = new SearchCommands(*this, pageSet_, menus_, FindCapture1);
     connect(search_, &SearchCommands::message, this, [this](const QString &text) { setPanel(3, text); });
     format_ = new FormatCommands(*this, menus_, settings_);
+    connect(format_, &FormatCommands::rulerEnabledChanged, edit_, &EditCommands::enableFormatItems);
     setupHelpActions();
     setupToolbar();
     recent_ = new RecentCommands(*this, pageSet_, menus_, settings_.prevLoaded);
@@ -581,7 +582,6 @@ void TForm1::FormShow()
             OpenDocument(more, true, QString());
     } else
         NewPage(NewPageKind::Rich);
-    QCoreApplication::processEvents();
 }
 
 void TForm1::changeEvent(QEvent *event)
@@ -602,7 +602,6 @@ void TForm1::FormActivate()
                 table_[i].Editor->SetModified(false);
         if (TRichEdit *editor = currentEditor()) {
             editor->setFocus();
-            QCoreApplication::processEvents();
             PageControl1Change();
         }
         if (!QFile::exists(settingsFile())) {

@@ -1,7 +1,8 @@
 #pragma once
-// The editor's main window: menus, tool buttons, the page control with up to 16 pages, the
-// four-panel status bar, and the prompts of opening, saving and closing documents in their four
-// kinds (the documents themselves are the page set's, editor/PageSet.h).
+// The editor's main window: the menus it builds and hands to its command groups (editing in
+// EditCommands, the formatting bar and ruler in FormatCommands), tool buttons, the page control
+// with up to 16 pages, the four-panel status bar, and the prompts of opening, saving and closing
+// documents in their four kinds (the documents themselves are the page set's, editor/PageSet.h).
 #include "editor/EditText.h"
 #include "editor/EditorMenus.h"
 #include "editor/HandOff.h"
@@ -22,15 +23,11 @@
 #include <optional>
 
 class QAction;
-class QComboBox;
-class QKeyEvent;
 class QLabel;
 class QMenu;
-enum class TFontStyle;
 
 namespace kelpa::widgets {
 class TKpPopupMenu;
-class TKpSpinEdit;
 }
 class QTabWidget;
 class QTimer;
@@ -45,8 +42,6 @@ class FormatCommands;
 class RecentCommands;
 class SearchCommands;
 class ToolsCommands;
-class TRuler;
-class TRulerMarker;
 struct BatchLaunch;
 
 // How closing a page ended: closed, or kept open (the user cancelled, or saving failed).

@@ -235,7 +235,6 @@ void TForm1::askTextCorrect(int slot)
         table_.CurrentPage = slot;
     }
     raise();
-    QCoreApplication::processEvents();
     MessageRequest question;
     question.caption = QStringLiteral("Please Confirm");
     question.text = QStringLiteral("\"") + page.FileName
@@ -464,7 +463,6 @@ TForm1::SaveOutcome TForm1::savePage(int slot)
     setPanel(3, savedText(path, outcome.movedToUtf8));
     pageSet_.saved(slot);
     reportLeftCopies();
-    QCoreApplication::processEvents();
     return outcome;
 }
 
