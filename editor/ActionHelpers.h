@@ -4,8 +4,11 @@
 #include "support/Abort.h"
 
 #include <QAction>
+#include <QBoxLayout>
+#include <QIcon>
 #include <QKeySequence>
 #include <QString>
+#include <QToolButton>
 
 namespace kelpa::editor {
 
@@ -25,6 +28,26 @@ inline QAction *makeAction(QObject *owner, const char *objectName, const QString
     if (!hint.isEmpty())
         a->setStatusTip(hint);
     return a;
+}
+
+// A flat tool button that runs its command itself, not a menu item's: a button follows its
+// own enabled state. Placed before the row's closing stretch when the row has one.
+template <class F>
+QToolButton *makeToolButton(QBoxLayout *row, QWidget *parent, const char *objectName, const QIcon &icon,
+                            const QString &hint, F command, bool beforeStretch = false)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(QLatin1String(objectName));
+    b->setAutoRaise(true);
+    b->setIcon(icon);
+    b->setToolTip(hint);
+    b->setStatusTip(hint);
+    QObject::connect(b, &QToolButton::clicked, b, [command](bool) { RunGuarded(command); });
+    if (beforeStretch)
+        row->insertWidget(row->count() - 1, b);
+    else
+        row->addWidget(b);
+    return b;
 }
 
 } // namespace kelpa::editor

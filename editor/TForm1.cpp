@@ -5,7 +5,12 @@
 #include "editor/AboutBox.h"
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
+#include "editor/EditCommands.h"
+#include "editor/FormatCommands.h"
 #include "editor/FindDialogs.h"
+#include "editor/RecentCommands.h"
+#include "editor/SearchCommands.h"
+#include "editor/ToolsCommands.h"
 #include "editor/TRuler.h"
 #include "editor/HandOff.h"
 
@@ -21,6 +26,7 @@
 #include "platform/ProgramFolder.h"
 #include "support/Launch.h"
 #include "support/StoredText.h"
+#include "widgets/Drawutils.h"
 #include "widgets/Kpmenus.h"
 #include "widgets/Kpspin.h"
 
@@ -36,6 +42,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -87,18 +94,18 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     layout->addStretch(0);
     setCentralWidget(Panel1);
 
+    buildMenus();
     setupFileActions();
-    setupRecentActions();
-    setupEditActions();
-    setupSearchActions();
+    edit_ = new EditCommands(*this, menus_, settings_);
     setupPreferencesActions();
-    setupFormatActions();
+    search_ = new SearchCommands(*this, pageSet_, menus_, FindCapture1);
+    connect(search_, &SearchCommands::message, this, [this](const QString &text) { setPanel(3, text); });
+    format_ = new FormatCommands(*this, menus_, settings_);
+    connect(format_, &FormatCommands::rulerEnabledChanged, edit_, &EditCommands::enableFormatItems);
     setupHelpActions();
-    setupPageMenu();
-    setupFontsPanel();
-    setupRuler();
     setupToolbar();
-    setupToolsActions();
+    recent_ = new RecentCommands(*this, pageSet_, menus_, settings_.prevLoaded);
+    tools_ = new ToolsCommands(*this, pageSet_, menus_, Exit1, edit_->checkPlace());
     setupStatusBar();
     Panel1->installEventFilter(this);
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
@@ -110,7 +117,7 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
 
     // A failure here is shown, and the window is still made.
     RunGuarded([this] { FormCreate(); });
-    applyToolsSettings();
+    tools_->setBatchWindow(settings_.batchScope);
     Allowmultipleinstances1->setChecked(multipleWindowsAllowed(programFolder_));
     updateActionState();
 }
@@ -119,13 +126,12 @@ TForm1::~TForm1()
 {
     // Tabs that go with the window report no page changes to a half-destroyed window.
     PageControl1->disconnect(this);
-    letRunningBatchesGo();
     destroyPages();
 }
 
 void TForm1::destroyPages()
 {
-    parkFormatting();
+    format_->parkFormatting();
     for (auto &page : table_.pages) {
         delete page.Sheet; // and its editor
         page.Sheet = nullptr;
@@ -136,10 +142,30 @@ void TForm1::destroyPages()
 // ---------------------------------------------------------------------------------------------
 // Actions and menus
 
+void TForm1::buildMenus()
+{
+    auto menu = [this](const char *name, const QString &caption) {
+        QMenu *m = menuBar()->addMenu(caption);
+        m->setObjectName(QLatin1String(name));
+        return m;
+    };
+    menus_.File1 = menu("File1", QStringLiteral("&File"));
+    menus_.Edit1 = menu("Edit1", QStringLiteral("&Edit"));
+    menus_.Search1 = menu("Search1", QStringLiteral("&Search"));
+    menus_.Preferences1 = menu("Preferences1", QStringLiteral("&Preferences"));
+    menus_.View1 = menu("View1", QStringLiteral("&View"));
+    menus_.Tools1 = menu("Tools1", QStringLiteral("&Tools"));
+    menus_.Help1 = menu("Help1", QStringLiteral("&Help"));
+    menus_.Reopen1 = new QMenu(QStringLiteral("&Reopen"), menus_.File1);
+    menus_.Reopen1->setObjectName(QStringLiteral("Reopen1"));
+    menus_.PopupMenu1 = makePaintedMenu(QStringLiteral("PopupMenu1"));
+    menus_.toolBar = EditPanel;
+    menus_.toolRow = new QHBoxLayout(EditPanel);
+}
+
 void TForm1::setupFileActions()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("File1"));
+    QMenu *file = menus_.File1;
 
     New1 = makeAction(this, "New1", QStringLiteral("&New..."), QKeySequence(Qt::CTRL | Qt::Key_N),
                       QStringLiteral("Creates a new document"));
@@ -167,6 +193,8 @@ void TForm1::setupFileActions()
 
     file->addAction(New1);
     file->addAction(Open1);
+    file->addSeparator();
+    file->addMenu(menus_.Reopen1);
     file->addSeparator();
     file->addAction(Save1);
     file->addAction(Saveas1);
@@ -200,8 +228,7 @@ void TForm1::setupFileActions()
 
 void TForm1::setupPreferencesActions()
 {
-    QMenu *prefs = menuBar()->addMenu(QStringLiteral("&Preferences"));
-    prefs->setObjectName(QStringLiteral("Preferences1"));
+    QMenu *prefs = menus_.Preferences1;
 
     Allowmultipleinstances1 = makeAction(this, "Allowmultipleinstances1", QStringLiteral("Allow &Multiple Windows"), {},
                                          QStringLiteral("Open files with a single or multiple windows"));
@@ -251,28 +278,7 @@ void TForm1::setupPreferencesActions()
     wrap->addAction(Wraptext1);
     wrap->addAction(Automatic1);
 
-    PlainCopyPaste1 = makeAction(this, "PlainCopyPaste1", QStringLiteral("&Plain Copy && Paste"), QKeySequence(Qt::Key_F8),
-                                 QStringLiteral("For some programs (e.g. Netscape Composer 4.x)"));
-    PlainCopyPaste1->setCheckable(true);
-    prefs->addAction(PlainCopyPaste1);
-    Separatorlinelength1 = makeAction(this, "Separatorlinelength1", QStringLiteral("&Separator Line &Length..."), {},
-                                      QStringLiteral("Sets the width of separator lines and headers"));
-    bind(Separatorlinelength1, [this] { Separatorlinelength1Click(); });
-    prefs->addAction(Separatorlinelength1);
-    QMenu *dates = prefs->addMenu(QStringLiteral("&Date Format"));
-    dates->setObjectName(QStringLiteral("DateFormat1"));
-    auto *dateGroup = new QActionGroup(this);
-    const char *dateCaptions[4] = {"dd/mm/yyyy", "mm/dd/yyyy", "dd/monthname/yyyy", "monthname/dd/yyyy"};
-    for (int i = 0; i < 4; ++i) {
-        QAction *a = makeAction(this, "", QLatin1String(dateCaptions[i]), {}, QStringLiteral("Format of the inserted date"));
-        a->setObjectName(QStringLiteral("DateFormat%1").arg(i));
-        a->setCheckable(true);
-        dateGroup->addAction(a);
-        dates->addAction(a);
-        bind(a, [this, i] { ddmmyyyy1Click(i); });
-        dateFormats_.at(static_cast<std::size_t>(i)) = a;
-    }
-    dateFormats_[0]->setChecked(true);
+    edit_->addPreferences(prefs);
     FindCapture1 = makeAction(this, "FindCapture1", QStringLiteral("Find Dialog-Box: &Auto-Fill"), {},
                               QStringLiteral("The find and replace dialogs start with the word at the caret"));
     FindCapture1->setCheckable(true);
@@ -292,8 +298,7 @@ void TForm1::setupPreferencesActions()
 
 void TForm1::setupHelpActions()
 {
-    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("Help1"));
+    QMenu *help = menus_.Help1;
     HomePage1 = makeAction(this, "HomePage1", QStringLiteral("Home Page"), {}, QStringLiteral("Opens the home page"));
     About1 = makeAction(this, "About1", QStringLiteral("About"), {}, QStringLiteral("About this program"));
     bind(HomePage1, [this] { HomePage1Click(); });
@@ -304,20 +309,11 @@ void TForm1::setupHelpActions()
 
 void TForm1::setupToolbar()
 {
-    auto *row = new QHBoxLayout(EditPanel);
+    QHBoxLayout *row = menus_.toolRow;
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(1);
     auto button = [&](const char *name, const QIcon &icon, const QString &hint, auto command) {
-        auto *b = new QToolButton(EditPanel);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoRaise(true);
-        b->setIcon(icon);
-        b->setToolTip(hint);
-        b->setStatusTip(hint);
-        // The handler itself, not the menu item: a button follows its own enabled state.
-        connect(b, &QToolButton::clicked, this, [command](bool) { RunGuarded(command); });
-        row->addWidget(b);
-        return b;
+        return makeToolButton(row, EditPanel, name, icon, hint, command);
     };
     button("NewButton", themedIcon("document-new", style()->standardIcon(QStyle::SP_FileIcon)), QStringLiteral("New document"),
            [this] { NewButtonClick(); });
@@ -328,18 +324,11 @@ void TForm1::setupToolbar()
     PasswordButton = button("PasswordButton", passwordIcon(), QStringLiteral("Change password"),
                             [this] { Changepassword1Click(); });
     row->addSpacing(8);
-    UndoButton = button("UndoButton", editorIcon(EditorIcon::Undo), QStringLiteral("Undo"), [this] { UndoButtonClick(); });
-    CutButton = button("CutButton", editorIcon(EditorIcon::Cut), QStringLiteral("Cut"), [this] { CutButtonClick(); });
-    CopyButton = button("CopyButton", editorIcon(EditorIcon::Copy), QStringLiteral("Copy"), [this] { CopyButtonClick(); });
-    PasteButton = button("PasteButton", editorIcon(EditorIcon::Paste), QStringLiteral("Paste"),
-                         [this] { PasteButtonClick(); });
+    edit_->addToolButtons(row);
     row->addSpacing(8);
-    FindButton = button("FindButton", editorIcon(EditorIcon::Find), QStringLiteral("Find Text"), [this] { FindButtonClick(); });
+    FindButton = button("FindButton", editorIcon(EditorIcon::Find), QStringLiteral("Find Text"), [this] { search_->FindButtonClick(); });
     ReplaceButton = button("ReplaceButton", editorIcon(EditorIcon::Replace), QStringLiteral("Replace Text"),
-                           [this] { Replace1Click(); });
-    row->addSpacing(8);
-    SysEditButton = button("SysEditButton", editorIcon(EditorIcon::Favourites), QStringLiteral("Favourite Files"),
-                           [this] { SysEditButtonClick(); });
+                           [this] { search_->Replace1Click(); });
     row->addStretch(1);
 }
 
@@ -369,6 +358,14 @@ void TForm1::setupStatusBar()
     setPanel(3, QStringLiteral("Ready to create a new file or to load an old one"));
 }
 
+QString TForm1::checkWord() { return edit_->checkWord(); }
+
+QString TForm1::checkWordCaption(const QString &word) { return EditCommands::checkWordCaption(word); }
+
+QIcon TForm1::spellCheckerIcon() const { return tools_ ? tools_->spellCheckerIcon() : QIcon(); }
+
+void TForm1::Viewfilefolder1Click() { tools_->Viewfilefolder1Click(); }
+
 void TForm1::updateActionState()
 {
     const bool open = table_.openCount() > 0;
@@ -376,26 +373,66 @@ void TForm1::updateActionState()
         a->setEnabled(open);
     Changepassword1->setEnabled(open && changePasswordAllowed_);
     PasswordButton->setEnabled(open);
-    Edit1->setEnabled(open);
+    edit_->updateActionState(open);
     Search1->setEnabled(open);
-    for (QAction *a : {Undo1, Cut1, Copy1, Paste1, Selectall1, Insertcurrentdate1, Insertcurrenttime1, Insertseparatorline1,
-                       Insertheader1, Deleteline1, Find1, Replace1, Findnext1, Left1, Center1, Right1, Bullets1})
-        a->setEnabled(open);
-    for (QToolButton *b : {UndoButton, CutButton, CopyButton, PasteButton, FindButton, ReplaceButton})
+    for (QToolButton *b : {FindButton, ReplaceButton})
         b->setEnabled(open);
-    if (!open)
-        for (QAction *a : {CopyPopup, PastePopup, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup,
-                           DefaultFontPopup, DefaultColorPopup})
-            a->setEnabled(false);
-    else
-        for (QAction *a : {CopyPopup, PastePopup, LowerPopup, UpperPopup})
-            a->setEnabled(true);
     TRichEdit *editor = currentEditor();
     SaveButton->setEnabled(editor && editor->Modified() && isVisible());
-    updateToolsActionState();
+    search_->updateActionState();
+    if (tools_)
+        tools_->updateActionState();
 }
 
+void TForm1::AddToRecent(const QString &path) { recent_->AddToRecent(path); }
+
+QString TForm1::WordAtCaret(bool select) { return search_->WordAtCaret(select); }
+
 QAction *TForm1::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
+
+widgets::TKpPopupMenu *TForm1::makePaintedMenu(const QString &name)
+{
+    auto *menu = new widgets::TKpPopupMenu(this);
+    menu->setObjectName(name);
+    menu->SetStyle(widgets::TKpMenuStyle::msOwnerDraw);
+    menu->SetLeftMargin(16);
+    menu->SetShowCheckMarks(false);
+    menu->OnDrawMargin = [this, menu](QObject *, QRect rect) { PopupMenu1DrawMargin(menu, rect); };
+    return menu;
+}
+
+void TForm1::PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect)
+{
+    // From lime at the top to black, with the program's name written upwards at the bottom.
+    menu->DefaultDrawMargin(rect, widgets::RGB(0, 255, 0), widgets::clBlack);
+    QPainter *painter = menu->Canvas();
+    if (!painter)
+        return;
+    painter->save();
+    const widgets::TRotatedFont font = widgets::CreateRotatedFont(QFont(QStringLiteral("Courier New"), 8), 90);
+    painter->setPen(QColor(255, 255, 255));
+    painter->setClipRect(rect);
+    font.DrawText(*painter, rect.left(), rect.bottom() + 1 - 5, QStringLiteral("Kelpa"));
+    painter->restore();
+}
+
+TRichEdit *TForm1::editableEditor() const
+{
+    TRichEdit *editor = currentEditor();
+    return editor && !Updating() && !editor->ReadOnly() ? editor : nullptr;
+}
+
+void TForm1::Panel1Resize()
+{
+    TRichEdit *editor = currentEditor();
+    if (!editor)
+        return;
+    SetEditorMargins();
+    const bool modified = editor->Modified();
+    format_->RichEdit1SelectionChange();
+    editor->SetModified(modified);
+    SaveButton->setEnabled(modified);
+}
 
 void TForm1::setPanel(int index, const QString &text)
 {
@@ -470,7 +507,7 @@ void TForm1::FormCreate()
                        QStringLiteral("Cannot create the folder \"") + programFolder_ + QStringLiteral("Batches\""), this);
     // The Windows core fonts that documents and settings name draw in their metric twins.
     platform::installFontSubstitutions();
-    FontName->addItems(platform::installedFontFamilies());
+    format_->addFontNames(platform::installedFontFamilies());
     for (auto &page : table_.pages)
         page = PageRecord();
     settings_ = loadSettings(settingsFile());
@@ -493,11 +530,10 @@ void TForm1::applySettings()
     EditPanel->setVisible(settings_.showToolbar);
     if (!settings_.commonPassword)
         Usecommonpassword1Click();
-    const int option = settings_.dateFormatOption;
-    dateFormats_.at(option >= 1 && option <= 3 ? static_cast<std::size_t>(option) : 0)->setChecked(true);
+    edit_->applySettings();
     FindCapture1->setChecked(settings_.findCapture);
-    setDefaultFontColor(platform::colorFromValue(settings_.defaultFontColor));
-    RebuildReopenMenu();
+    format_->applySettings();
+    recent_->RebuildReopenMenu();
 }
 
 int TForm1::menuBarHeight() const { return menuBar()->sizeHint().height(); }
@@ -515,7 +551,7 @@ void TForm1::collectSettings()
     settings_.commonPassword = Usecommonpassword1->isChecked();
     settings_.showToolbar = ShowToolbar1->isChecked();
     settings_.encEC4 = EC41->isChecked();
-    settings_.batchScope = Batchwindow1->isChecked();
+    settings_.batchScope = tools_->batchWindow();
     settings_.findCapture = FindCapture1->isChecked();
 }
 
@@ -547,7 +583,6 @@ void TForm1::FormShow()
             OpenDocument(more, true, QString());
     } else
         NewPage(NewPageKind::Rich);
-    QCoreApplication::processEvents();
 }
 
 void TForm1::changeEvent(QEvent *event)
@@ -568,7 +603,6 @@ void TForm1::FormActivate()
                 table_[i].Editor->SetModified(false);
         if (TRichEdit *editor = currentEditor()) {
             editor->setFocus();
-            QCoreApplication::processEvents();
             PageControl1Change();
         }
         if (!QFile::exists(settingsFile())) {
@@ -648,20 +682,8 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         RunGuarded([this] { Panel1Resize(); });
     if (watched == panels_[3] && event->type() == QEvent::Resize)
         fitNote();
-    if (watched == FontSize && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            // The size is taken; the arrow keys that follow belong to the page again.
-            RunGuarded([this] {
-                FontSizeChange();
-                if (TRichEdit *editor = currentEditor())
-                    editor->setFocus();
-            });
-            return true;
-        }
-    }
     if (event->type() == QEvent::ShortcutOverride && qobject_cast<TRichEdit *>(watched)
-        && !editorClaimsShortcut(static_cast<QKeyEvent *>(event))) {
+        && !edit_->editorClaimsShortcut(static_cast<QKeyEvent *>(event))) {
         event->ignore();
         return true;
     }
@@ -754,8 +776,8 @@ void TForm1::AllocatePage(int slot)
 {
     PageRecord &page = table_[slot];
     if (page.InUse) {
-        if (FontsPanel->parentWidget() == page.Sheet)
-            parkFormatting();
+        if (format_->isOn(page.Sheet))
+            format_->parkFormatting();
         delete page.Sheet;
         page.Sheet = nullptr;
         page.Editor = nullptr;
@@ -796,9 +818,11 @@ void TForm1::InitializeKPTxt(int slot)
     });
     connect(editor, &TRichEdit::SelectionChange, this, [this, editor] {
         if (editor == currentEditor())
-            RichEdit1SelectionChange();
+            format_->RichEdit1SelectionChange();
     });
-    attachEditorEvents(slot);
+    edit_->attachEditor(editor);
+    editor->installEventFilter(this);
+    search_->trackBookmarks(slot);
 }
 
 bool TForm1::CheckNotAlreadyLoaded(const QString &path)
@@ -863,7 +887,7 @@ void TForm1::EnableDocumentCommands()
 void TForm1::DisableDocumentCommands()
 {
     PageControl1->setVisible(false);
-    SetRulerEnabled(false);
+    format_->SetRulerEnabled(false);
     // Caret, mode and wrap belong to a page.
     for (int panel : {0, 1, 2})
         setPanel(panel, QString());
@@ -883,7 +907,7 @@ void TForm1::PageControl1Change()
         table_.CurrentPage = i;
         if (!page.isUntitled())
             shownFolder_ = folderPart(page.FileName);
-        SetRulerEnabled(page.Kind != PageKind::Plain);
+        format_->SetRulerEnabled(page.Kind != PageKind::Plain);
         Wraptext1->setChecked(page.Editor->WordWrap());
         setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
         // A page whose password is unconfirmed keeps saying why it is read-only.
@@ -891,7 +915,7 @@ void TForm1::PageControl1Change()
                                              : QString::number(page.Editor->TextLength()) + QStringLiteral(" bytes"));
         setPanel(2, Wraptext1->isChecked() ? QStringLiteral("W") : QString());
         SetEditorMargins();
-        RichEdit1SelectionChange();
+        format_->RichEdit1SelectionChange();
         emit documentStateChanged();
         return;
     }

@@ -1,8 +1,10 @@
 #pragma once
-// The editor's main window: menus, tool buttons, the page control with up to 16 pages, the
-// four-panel status bar, and the prompts of opening, saving and closing documents in their four
-// kinds (the documents themselves are the page set's, editor/PageSet.h).
+// The editor's main window: the menus it builds and hands to its command groups (editing in
+// EditCommands, the formatting bar and ruler in FormatCommands), tool buttons, the page control
+// with up to 16 pages, the four-panel status bar, and the prompts of opening, saving and closing
+// documents in their four kinds (the documents themselves are the page set's, editor/PageSet.h).
 #include "editor/EditText.h"
+#include "editor/EditorMenus.h"
 #include "editor/HandOff.h"
 #include "editor/PageSet.h"
 #include "editor/PageTable.h"
@@ -21,14 +23,11 @@
 #include <optional>
 
 class QAction;
-class QComboBox;
-class QKeyEvent;
 class QLabel;
 class QMenu;
 
 namespace kelpa::widgets {
 class TKpPopupMenu;
-class TKpSpinEdit;
 }
 class QTabWidget;
 class QTimer;
@@ -37,9 +36,11 @@ class QWidget;
 
 namespace kelpa::editor {
 
-class TFindDialog;
-class TRuler;
-class TRulerMarker;
+class EditCommands;
+class FormatCommands;
+class RecentCommands;
+class SearchCommands;
+class ToolsCommands;
 struct BatchLaunch;
 
 // How closing a page ended: closed, or kept open (the user cancelled, or saving failed).
@@ -83,104 +84,35 @@ public:
     void PageControl1Change();
     void WMDropFiles(const QStringList &files);
 
-    // --- print, spell check, batches and shell tools (TForm1Tools.cpp) ---
-    void PrintButtonClick();
-    void SpellCheckerButtonClick();
-    // A spell check is open or its checker is being started.
-    bool checkOpen() const { return openCheck_.has_value() || checkStarting_; }
-    void Checkwordatcorsor1Click();
-    void WMCheckText();
-    void WMCloseChecker();
-    void Tools1Click();
-    // Runs the batch file (as listed in the batch folder) on the current page's file.
-    void runbatch1Click(const QString &file);
-    void EditbatchClick();
-    void BatchFolder1Click();
-    void Linkondesktop1Click();
+    // --- print, spell check, batches and shell tools (editor/ToolsCommands.h)
+    ToolsCommands &tools() const { return *tools_; }
     void Viewfilefolder1Click();
-    void Insertspecialcharacter1Click();
-    void AssociateFileType(const QString &ext, const QString &description);
-    void Preferences1Click();
-    void ReplNotepad1Click();
-    // The window the spell checker answers to.
-    platform::WindowHandle messageWindow() const;
-    QMenu *toolsMenu() const { return Tools1; }
-    // --- editing (TForm1Edit.cpp)
-    void UndoButtonClick();
-    void CutButtonClick();
-    void CopyButtonClick();
-    void PasteButtonClick();
-    void Selectall1Click();
-    void Insertcurrentdate1Click();
-    void Insertcurrenttime1Click();
-    void Insertseparatorline1Click(bool header);
-    void Deleteline1Click();
-    void Separatorlinelength1Click();
-    void ddmmyyyy1Click(int option);
-    void PopupMenu1Popup();
-    // The check word of the context menu: the selection's first word, else the word at the
-    // caret; and the caption of its item.
+    // --- editing (EditCommands)
+    EditCommands &edit() const { return *edit_; }
     QString checkWord();
     static QString checkWordCaption(const QString &word);
-    void RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift);
-    void RichEdit1KeyPress(QChar &key);
-    void RichEdit1KeyUp(int &key, Qt::KeyboardModifiers shift);
-    void RichEdit1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+    // The current editor when a command that changes text or format may act: a page is open,
+    // the controls are not being refreshed and the page is not read-only.
+    TRichEdit *editableEditor() const;
+    void setPanel(int index, const QString &text);
+    // The spell checker button's glyph, which its context-menu item shows too.
+    QIcon spellCheckerIcon() const;
 
-    // --- formatting and ruler (TForm1Format.cpp)
-    void FontNameChange();
-    void FontSizeChange();
-    void ColorButtonClick();
-    void BoldButtonClick();
-    void ItalicButtonClick();
-    void UnderlineButtonClick();
-    void Bold1Click();
-    void Italic1Click();
-    void Underline1Click();
-    void LeftAlignClick(int tag);
-    void BulletsButtonClick();
-    void Bullets1Click();
-    void Makelovercase1Click();
-    void Makeuppercase1Click();
-    void DefaultFButtonClick();
-    void DefaultFColButtonClick();
-    void Defaultfont1Click();
-    void DefaultFColSetClick();
-    void RichEdit1SelectionChange();
-    void LeftIndMouseDown(TRulerMarker *marker, int x);
-    void LeftIndMouseMove(TRulerMarker *marker, int x);
-    void FirstIndMouseUp();
-    void LeftIndMouseUp();
-    void RightIndMouseUp();
+    // --- formatting bar and ruler (FormatCommands)
+    FormatCommands &format() const { return *format_; }
     void Panel1Resize();
-    TRuler *ruler() const { return Ruler; }
-    QColor defaultFontColor() const;
 
-    // --- find, replace and bookmarks (TForm1Search.cpp)
+    // --- find, replace and bookmarks (editor/SearchCommands.h)
+    SearchCommands &search() const { return *search_; }
     QString WordAtCaret(bool select);
-    void FindButtonClick();
-    void Replace1Click();
-    void Findnext1Click();
-    void ReplaceDialog1Replace();
-    void N01Click(int n);
-    void N02Click(int n);
-    TFindDialog *findDialog() const { return FindDialog1; }
-    TFindDialog *replaceDialog() const { return ReplaceDialog1; }
-    bool replaceMode() const { return ReplaceMode; }
 
-    // --- recent files and favourites (TForm1Recent.cpp)
-    void RebuildReopenMenu();
-    void PrevLoaded0Click(int slot);
-    void File1Click();
-    void SysEditButtonClick();
-    void PopupMenuItemsClick(const QString &path);
-    void Editfavourites1Click();
-    void Addtofavourites1Click();
-    void EnsureFavouritesFile();
-    widgets::TKpPopupMenu *favouritesMenu() const { return PopupMenu3; }
+    // --- recent files and favourites (editor/RecentCommands.h)
+    RecentCommands &recent() const { return *recent_; }
     widgets::TKpPopupMenu *pageMenu() const { return PopupMenu1; }
     // The margin of the page and favourites menus.
     void PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect);
+    // A context menu painted as the page and favourites menus are.
+    widgets::TKpPopupMenu *makePaintedMenu(const QString &name);
 
     // --- lifecycle steps (called from the window's events) ---
     void FormCreate();
@@ -202,7 +134,6 @@ public:
     bool activated() const { return Activated; }
     // The size that NormalWidth and NormalHeight hold: the window without its menu bar.
     QSize clientSize() const;
-    bool rulerEnabled() const { return rulerEnabled_; }
     // Handed-over requests that wait for the window to be idle.
     int pendingHandOffs() const { return static_cast<int>(handOffQueue_.size()); }
     QAction *action(const QString &objectName) const;
@@ -210,6 +141,18 @@ public:
     PageSet &pageSet() { return pageSet_; }
     // Why a legacy page too long for its kind is not saved.
     static QString legacyTooLongText(const QString &path);
+
+    // Set while the window changes pages itself: tab and activation handlers then do nothing.
+    class UpdatingScope {
+    public:
+        explicit UpdatingScope(TForm1 &form) : form_(form) { ++form_.updating_; }
+        ~UpdatingScope() { --form_.updating_; }
+        UpdatingScope(const UpdatingScope &) = delete;
+        UpdatingScope &operator=(const UpdatingScope &) = delete;
+
+    private:
+        TForm1 &form_;
+    };
 
 signals:
     // A page was opened, closed, saved or changed its modified state.
@@ -227,25 +170,13 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // Makes the menu bar's menus in the order the user sees them, the page context menu and
+    // the tool-button row, for the command groups to fill.
+    void buildMenus();
     void setupFileActions();
     void setupPreferencesActions();
     void setupHelpActions();
-    void setupEditActions();
-    void setupSearchActions();
-    void setupFormatActions();
-    void setupRecentActions();
-    void setupPageMenu();
-    void setupFontsPanel();
-    void setupRuler();
     void setupToolbar();
-    void setupToolsActions();
-    void applyToolsSettings();
-    void updateToolsActionState();
-    void runHiddenBatch(const QString &file, const BatchLaunch &launch);
-    void letRunningBatchesGo();
-    bool writeExchangeFile(int slot, bool dated, int *engineCode, QString *engineText, int *systemError);
-    // True while an open page is edited by that editor.
-    bool pageHolds(const TRichEdit *editor) const;
     void setupStatusBar();
     void applySettings();
     void collectSettings();
@@ -263,33 +194,11 @@ private:
     void CloseEmptyUntitledPage(const QString &path);
     void CheckAutoWrap(int slot);
     QString AskPassword();
-    void SetRulerEnabled(bool enabled);
     void SetEditorMargins();
     void EnableDocumentCommands();
     void DisableDocumentCommands();
     void AddToRecent(const QString &path);
-    void setPanel(int index, const QString &text);
     void RichEdit1Change();
-    void attachEditorEvents(int slot);
-    // The current editor when a command that changes text or format may act: a page is open,
-    // the controls are not being refreshed and the page is not read-only.
-    TRichEdit *editableEditor() const;
-    // False for a key the window's edit commands take before the page editor.
-    bool editorClaimsShortcut(QKeyEvent *event) const;
-    void styleButtonClick(QToolButton *button, TFontStyle bit);
-    void changeCase(bool upper);
-    void placeMarkers();
-    void setDefaultFontColor(const QColor &color);
-    void findNext(bool replaceAllRequested);
-    // Replaces the hits from `from` on (starting before `limit`, -1: to the end) as one step of
-    // undo, joined to the previous step when asked; gives the number replaced and where the
-    // last replacement ends.
-    int replaceAllHits(TRichEdit *editor, const QString &what, const QString &with, int from, int limit,
-                       bool joinPrevious, int *endOfLast);
-    void parkFormatting();
-    widgets::TKpPopupMenu *makePaintedMenu(const QString &name);
-    void trackBookmarks(int slot);
-    QString favouritesPath() const;
     ReadOutcome readTextFile(int slot, const QString &path);
     ReadOutcome readEncryptedDocument(int slot, const QString &path, const QString &password);
     static ReadOutcome passwordOutcome(documents::PasswordCheck check);
@@ -357,21 +266,9 @@ private:
     const QString documentPathArgument_;
     const QStringList moreDocumentArguments_;
 
-    // Set while the window changes pages itself: tab and activation handlers then do nothing.
-    class UpdatingScope {
-    public:
-        explicit UpdatingScope(TForm1 &form) : form_(form) { ++form_.updating_; }
-        ~UpdatingScope() { --form_.updating_; }
-        UpdatingScope(const UpdatingScope &) = delete;
-        UpdatingScope &operator=(const UpdatingScope &) = delete;
-
-    private:
-        TForm1 &form_;
-    };
     bool Updating() const { return updating_ > 0; }
     int updating_ = 0;
     bool Activated = false;
-    bool rulerEnabled_ = false;
     bool shown_ = false;
     bool closed_ = false;
     // Where Save As of a new page starts: the folder of the last page shown that has a file,
@@ -388,31 +285,25 @@ private:
     bool changePasswordAllowed_ = true;
     // The size applied at start-up, written back while the window is maximised.
     QSize normalSize_;
-    KeystrokeRepair keystrokes_;
-    bool ReplaceMode = false;
-    int DragOffset = 0;
-    bool RulerDragging = false;
 
     QWidget *Panel1 = nullptr;
     QTabWidget *PageControl1 = nullptr;
     QWidget *EditPanel = nullptr;
     QMenu *PopupMenu2 = nullptr;
+    EditorMenus menus_;
+    EditCommands *edit_ = nullptr;
+    FormatCommands *format_ = nullptr;
     std::array<QLabel *, 4> panels_{};
     // The message panel's whole text; the panel may show it with its file name shortened.
     QString note_;
     void fitNote();
-    QMenu *Edit1 = nullptr;
-    QMenu *Search1 = nullptr;
-    QMenu *Reopen1 = nullptr;
-    widgets::TKpPopupMenu *PopupMenu1 = nullptr;
-    widgets::TKpPopupMenu *PopupMenu3 = nullptr;
-    QWidget *HiddenPanel = nullptr;
-    QWidget *FontsPanel = nullptr;
-    TRuler *Ruler = nullptr;
-    QComboBox *FontName = nullptr;
-    widgets::TKpSpinEdit *FontSize = nullptr;
-    TFindDialog *FindDialog1 = nullptr;
-    TFindDialog *ReplaceDialog1 = nullptr;
+    QMenu *&Edit1 = menus_.Edit1;
+    QMenu *&Search1 = menus_.Search1;
+    SearchCommands *search_ = nullptr;
+    RecentCommands *recent_ = nullptr;
+    ToolsCommands *tools_ = nullptr;
+    QMenu *&Reopen1 = menus_.Reopen1;
+    widgets::TKpPopupMenu *&PopupMenu1 = menus_.PopupMenu1;
 
     // File
     QAction *New1 = nullptr;
@@ -439,115 +330,14 @@ private:
     // Help
     QAction *HomePage1 = nullptr;
     QAction *About1 = nullptr;
-    // Edit
-    QAction *Undo1 = nullptr;
-    QAction *Cut1 = nullptr;
-    QAction *Copy1 = nullptr;
-    QAction *Paste1 = nullptr;
-    QAction *Selectall1 = nullptr;
-    QAction *Insertcurrentdate1 = nullptr;
-    QAction *Insertcurrenttime1 = nullptr;
-    QAction *Insertseparatorline1 = nullptr;
-    QAction *Insertheader1 = nullptr;
-    QAction *Deleteline1 = nullptr;
-    QAction *Left1 = nullptr;
-    QAction *Center1 = nullptr;
-    QAction *Right1 = nullptr;
-    QAction *Bullets1 = nullptr;
     // Preferences
-    QAction *PlainCopyPaste1 = nullptr;
-    QAction *Separatorlinelength1 = nullptr;
     QAction *FindCapture1 = nullptr;
-    std::array<QAction *, 4> dateFormats_{};
-    QAction *Defaultfont1 = nullptr;
-    QAction *DefaultColor1 = nullptr;
-    // Search
-    QAction *Find1 = nullptr;
-    QAction *Replace1 = nullptr;
-    QAction *Findnext1 = nullptr;
-    // File
-    QAction *Favourite1 = nullptr;
-    std::array<QAction *, kRecentCount> reopenItems_{};
-    QAction *Editfavourites1 = nullptr;
-    QAction *Addtofavourites1 = nullptr;
-    // Page context menu
-    QAction *Closepage1 = nullptr;
-    QAction *Viewfilefolder1 = nullptr;
-    QAction *CutPopup = nullptr;
-    QAction *CopyPopup = nullptr;
-    QAction *PastePopup = nullptr;
-    QAction *CheckSeparator = nullptr;
-    QAction *BoldPopup = nullptr;
-    QAction *ItalicPopup = nullptr;
-    QAction *UnderlinePopup = nullptr;
-    QAction *LowerPopup = nullptr;
-    QAction *UpperPopup = nullptr;
-    QAction *DefaultSeparator = nullptr;
-    QAction *DefaultFontPopup = nullptr;
-    QAction *DefaultColorPopup = nullptr;
     // Tool buttons whose state differs from their menu item
     QToolButton *SaveButton = nullptr;
     QToolButton *PasswordButton = nullptr;
 
-    // Print, spell check, batches, shell tools
-    QAction *Print1 = nullptr;
-    QAction *Checkspelling1 = nullptr;
-    QAction *Checkwordatcorsor1 = nullptr;
-    QAction *Checkword1 = nullptr;
-    QAction *Batchwindow1 = nullptr;
-    QAction *Viewfilefolder2 = nullptr;
-    QAction *ReplNotepad1 = nullptr;
-    QMenu *Tools1 = nullptr;
-    QToolButton *PrintButton = nullptr;
-    QToolButton *SpellCheckerButton = nullptr;
-    platform::Window *messageWindow_ = nullptr;
-    bool SpellCheckStartPending = false;
-    // The check in progress: the page sent, how, and its state then, so that a late reply
-    // never lands on another page or over later edits.
-    struct OpenCheck {
-        QPointer<QObject> page; // the page's editor; null once the page is closed
-        TRichEdit *editor = nullptr;
-        int mode = 0;          // 1 exchange file, 2 clipboard
-        int revision = 0;      // the page's edit count when sent
-        int selStart = 0;
-        int selLength = 0;
-    };
-    std::optional<OpenCheck> openCheck_;
-    // A checker is being started and its window waited for.
-    bool checkStarting_ = false;
-    // What the clipboard held before a selection went through it to the checker; put back once
-    // the check has ended.
-    std::unique_ptr<QMimeData> keptClipboard_;
-    bool clipboardKept_ = false;
-    // Looks for the checker's window every 50 ms, letting the window run, for up to `ms`.
-    platform::WindowHandle waitForChecker(int ms);
-    // A check is open or being started: brings its window to the front. False when there is
-    // none (a check whose checker has gone is ended here).
-    bool checkerAlreadyBusy();
-    void keepClipboard();
-    void restoreClipboard();
-    QToolButton *UndoButton = nullptr;
-    QToolButton *CutButton = nullptr;
-    QToolButton *CopyButton = nullptr;
-    QToolButton *PasteButton = nullptr;
     QToolButton *FindButton = nullptr;
     QToolButton *ReplaceButton = nullptr;
-    QToolButton *SysEditButton = nullptr;
-    // Formatting bar
-    QToolButton *ColorButton = nullptr;
-    QToolButton *BoldButton = nullptr;
-    QToolButton *ItalicButton = nullptr;
-    QToolButton *UnderlineButton = nullptr;
-    QToolButton *LeftAlign = nullptr;
-    QToolButton *CenterAlign = nullptr;
-    QToolButton *RightAlign = nullptr;
-    QToolButton *BulletsButton = nullptr;
-    QToolButton *LowercaseButton = nullptr;
-    QToolButton *UppercaseButton = nullptr;
-    QToolButton *DefaultFButton = nullptr;
-    QToolButton *DefaultFSet = nullptr;
-    QToolButton *DefaultFColButton = nullptr;
-    QToolButton *DefaultFColSet = nullptr;
 };
 
 } // namespace kelpa::editor

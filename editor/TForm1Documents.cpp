@@ -2,6 +2,7 @@
 // with the question about unsaved changes.
 #include "editor/TForm1.h"
 
+#include "editor/FormatCommands.h"
 #include "editor/SaveAsRules.h"
 
 #include "engine/TOBRINEngine.h"
@@ -11,6 +12,7 @@
 #include "support/Abort.h"
 #include "support/MessageBoxes.h"
 #include "support/Prompter.h"
+#include "support/ScopeGuard.h"
 #include "support/documents/Documents.h"
 
 #include <QComboBox>
@@ -22,7 +24,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QScopeGuard>
 #include <QTabWidget>
 #include <QUrl>
 
@@ -205,7 +206,7 @@ void TForm1::showOpenedPage(int slot, const QString &path, bool addToRecent)
     if (Activated) {
         PageControl1Change();
         setPanel(3, loadedText(page.FileName, editor->OmittedParts()));
-        RichEdit1SelectionChange();
+        format_->RichEdit1SelectionChange();
     }
 }
 
@@ -234,7 +235,6 @@ void TForm1::askTextCorrect(int slot)
         table_.CurrentPage = slot;
     }
     raise();
-    QCoreApplication::processEvents();
     MessageRequest question;
     question.caption = QStringLiteral("Please Confirm");
     question.text = QStringLiteral("\"") + page.FileName
@@ -285,11 +285,11 @@ void TForm1::ConfigurePageEditor(int slot, const QString &path)
     if (rich) {
         editor->SetPlainText(false);
         page.Kind = PageKind::Rich;
-        SetRulerEnabled(true);
-        if (FontName->findText(settings_.defaultFontName, Qt::MatchFixedString) < 0) {
+        format_->SetRulerEnabled(true);
+        if (!format_->hasFont(settings_.defaultFontName)) {
             ShowMessage(QStringLiteral("Cannot get default font (") + settings_.defaultFontName
                         + QStringLiteral(") from system. You must choose another one"));
-            Defaultfont1Click();
+            format_->Defaultfont1Click();
         }
         editor->setFont(defaultFont());
         editor->DefAttributes().SetName(settings_.defaultFontName);
@@ -301,7 +301,7 @@ void TForm1::ConfigurePageEditor(int slot, const QString &path)
         editor->setFont(font);
         page.Kind = PageKind::Plain;
         editor->SetPlainText(true);
-        SetRulerEnabled(false);
+        format_->SetRulerEnabled(false);
     }
     editor->SetSelLength(0);
 }
@@ -313,7 +313,7 @@ void TForm1::CheckAutoWrap(int slot)
         return;
     // No command may start while the lines are looked at; a failure is told and the open goes on.
     setEnabled(false);
-    const auto enable = qScopeGuard([this] { setEnabled(true); });
+    const ScopeGuard enable([this] { setEnabled(true); });
     try {
         const int count = editor->Lines().Count();
         if (count >= kAutoWrapLineLimit)
@@ -463,7 +463,6 @@ TForm1::SaveOutcome TForm1::savePage(int slot)
     setPanel(3, savedText(path, outcome.movedToUtf8));
     pageSet_.saved(slot);
     reportLeftCopies();
-    QCoreApplication::processEvents();
     return outcome;
 }
 
@@ -541,8 +540,7 @@ void TForm1::writeEncryptedPage(int slot)
     if (error.failure == documents::Failure::TooLongForLegacy)
         ShowMessageBox(QStringLiteral("$ECannot save the file"), legacyTooLongText(page.FileName));
     else if (error.failure == documents::Failure::Engine)
-        ShowErrorBox(QStringLiteral("E") + QString::number(error.engineCode) + QStringLiteral(": ") + error.engineText(),
-                     error.systemError);
+        ShowErrorBox(documents::failureMessage(error), error.systemError);
     else
         ShowErrorBox(QStringLiteral("Cannot save the file \"") + page.FileName + QStringLiteral("\""), error.systemError);
     throw Abort();
@@ -615,7 +613,7 @@ int TForm1::Saveas1Click()
     SaveOutcome saved;
     {
         // A failed save leaves the page as it was.
-        auto keepOld = qScopeGuard([&] {
+        ScopeGuard keepOld([&] {
             page.FileName = oldName;
             page.Kind = oldKind;
         });
@@ -708,7 +706,7 @@ void TForm1::SaveAll1Click()
     {
         // Each page is saved as the current one; the user's page is current again afterwards.
         const QPointer<QWidget> userPage = currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
-        const auto restore = qScopeGuard([&] {
+        const ScopeGuard restore([&] {
             if (userPage && PageControl1->indexOf(userPage) >= 0) {
                 PageControl1->setCurrentWidget(userPage);
                 PageControl1Change();
@@ -824,10 +822,10 @@ CloseResult TForm1::closeAll()
 {
     const Operation operation(*this);
     PageControl1->setEnabled(false);
+    const ScopeGuard enable([this] { PageControl1->setEnabled(true); });
     CloseResult result = CloseResult::Closed;
     for (int i = 0; i < kPageCount && result == CloseResult::Closed; ++i)
         result = ClosePage(i);
-    PageControl1->setEnabled(true);
     return result;
 }
 

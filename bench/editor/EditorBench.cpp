@@ -4,6 +4,7 @@
 //   Find Next          F3 from hit to hit through the page     vs find from hit to hit
 // Run: QT_QPA_PLATFORM=offscreen build/bench/editor_bench
 #include "editor/FindDialogs.h"
+#include "editor/SearchCommands.h"
 #include "editor/TForm1.h"
 
 #include "richedit/TRichEdit.h"
@@ -95,14 +96,14 @@ void BM_ReplaceAll_Editor(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         w.load();
-        w.form->Replace1Click();
+        w.form->search().Replace1Click();
         w.editor->SetSelStart(0);
-        w.form->replaceDialog()->SetFindText(QStringLiteral("needle"));
-        w.form->replaceDialog()->SetReplaceText(QStringLiteral("pin"));
+        w.form->search().replaceDialog()->SetFindText(QStringLiteral("needle"));
+        w.form->search().replaceDialog()->SetReplaceText(QStringLiteral("pin"));
         w.prompter.clear();
         w.prompter.answer(kelpa::MessageAnswer::No); // nothing before the caret
         state.ResumeTiming();
-        w.form->replaceDialog()->ReplaceAllButton->click();
+        w.form->search().replaceDialog()->ReplaceAllButton->click();
         state.PauseTiming();
         if (w.editor->TextLength() != text().size() - 3 * kHits)
             state.SkipWithError("not every hit was replaced");
@@ -137,11 +138,11 @@ void BM_FindNext_Editor(benchmark::State &state)
 {
     Window &w = window();
     w.load();
-    w.form->findDialog()->SetFindText(QStringLiteral("needle"));
+    w.form->search().findDialog()->SetFindText(QStringLiteral("needle"));
     for (auto _ : state) {
         w.editor->SetSelStart(0);
         for (int i = 0; i < kHits; ++i)
-            w.form->Findnext1Click();
+            w.form->search().Findnext1Click();
         if (w.editor->SelStart() != text().lastIndexOf(QStringLiteral("needle")))
             state.SkipWithError("did not reach the last hit");
     }

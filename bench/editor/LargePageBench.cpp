@@ -8,6 +8,7 @@
 // The sizes default to a quick run; the goals are stated for --page-mb=100 --line-mb=10
 // --rtf-mb=5 (about 3 GB of memory for the three widgets one after another).
 #include "editor/FindDialogs.h"
+#include "editor/SearchCommands.h"
 #include "editor/TForm1.h"
 #include "richedit/TRichEdit.h"
 #include "richedit/rtf/RtfDocument.h"
@@ -392,8 +393,8 @@ public:
     {
         if (TRichEdit *p = page()) {
             // The window's Find Next (F3) with the text set in its find dialog.
-            form_->findDialog()->SetFindText(what);
-            form_->Findnext1Click();
+            form_->search().findDialog()->SetFindText(what);
+            form_->search().Findnext1Click();
             return p->SelLength() == what.size();
         }
         if (auto *plain = qobject_cast<QPlainTextEdit *>(view()))

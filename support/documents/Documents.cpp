@@ -76,6 +76,12 @@ QString DocumentError::systemText() const
     return systemError == 0 ? QString() : QString::fromLocal8Bit(std::strerror(systemError));
 }
 
+QString failureMessage(const DocumentError &error)
+{
+    return QStringLiteral("E") + QString::number(error.engineCode) + QStringLiteral(": ")
+         + (error.failure == Failure::Engine ? error.engineText() : error.systemText());
+}
+
 DocumentKind kindOfName(const QString &path)
 {
     const QString ext = extensionUpper(path);

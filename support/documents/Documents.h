@@ -37,6 +37,10 @@ struct DocumentError {
     QString systemText() const;
 };
 
+// What a message box says of a failure: "E<code>: " and the engine's text, or the system's
+// text where no engine step failed.
+QString failureMessage(const DocumentError &error);
+
 struct ReadResult {
     // Plain and rich files: the file's bytes. Encrypted documents: the deciphered text up to
     // its first 0 byte, every line ended by CR LF, as a string list hands it on.

@@ -174,6 +174,9 @@ TEST(Documents, ErrorsAreValues)
         EXPECT_EQ(e.systemError, c.systemError);
         EXPECT_EQ(e.systemText().isEmpty(), c.systemError == 0);
         EXPECT_EQ(e.engineText().startsWith(QLatin1String("EC:")), c.failure == Failure::Engine);
+        // The box names the code and the engine's text, or the system's where the system failed.
+        EXPECT_EQ(failureMessage(e), QStringLiteral("E%1: %2").arg(e.engineCode).arg(
+                                    c.failure == Failure::Engine ? e.engineText() : e.systemText()));
     }
     // A failed read gives no bytes; the file that was there stays.
     EXPECT_TRUE(readEncrypted(engine, doc, QStringLiteral("wrong")).bytes.isEmpty());

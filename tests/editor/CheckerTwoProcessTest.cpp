@@ -3,6 +3,8 @@
 #include "EditorFixture.h"
 #include "common/Processes.h"
 
+#include "editor/ToolsCommands.h"
+
 #include "support/CheckerHandOff.h"
 
 #include <QClipboard>
@@ -61,7 +63,7 @@ protected:
     }
     QString sent(long long code) const
     {
-        return QString("msg 1124 %1 %2").arg(form->messageWindow()).arg(code);
+        return QString("msg 1124 %1 %2").arg(form->tools().messageWindow()).arg(code);
     }
     int page(NewPageKind kind, const QString &text)
     {
@@ -97,8 +99,8 @@ TEST_F(CheckerTest, TransferCodesByPageKindAndSelection)
         form->action("Checkspelling1")->trigger();
         EXPECT_TRUE(recordHas(sent(c.code)));
         // The checker ends that check (as its Cancel does) before the next one is asked for.
-        ASSERT_TRUE(kelpa::platform::PostMessage(form->messageWindow(), 1134, 0, 0));
-        ASSERT_TRUE(waitFor([&] { return !form->checkOpen(); }));
+        ASSERT_TRUE(kelpa::platform::PostMessage(form->tools().messageWindow(), 1134, 0, 0));
+        ASSERT_TRUE(waitFor([&] { return !form->tools().checkOpen(); }));
     }
     // Started once, with the launch token, and found running afterwards.
     EXPECT_EQ(count("start "), 1);
@@ -375,7 +377,7 @@ TEST_F(CheckerTest, AResultThatNoCheckAskedForIsIgnored)
     const int slot = page(NewPageKind::Plain, "hello world");
     writeFile(path("~t.dat"), "the print module's");
     // Through the message layer, as a checker would send it.
-    ASSERT_TRUE(kelpa::platform::PostMessage(form->messageWindow(), 1124, 0, 0));
+    ASSERT_TRUE(kelpa::platform::PostMessage(form->tools().messageWindow(), 1124, 0, 0));
     pump(500);
     EXPECT_EQ(editor(slot)->Text(), "hello world");
     EXPECT_EQ(fileBytes(path("~t.dat")), "the print module's");

@@ -2,6 +2,8 @@
 // insert mode, the keystroke repair, the context menu, and nothing changing a read-only page.
 #include "EditorFixture.h"
 
+#include "editor/RecentCommands.h"
+
 #include "editor/EditText.h"
 #include "editor/TRuler.h"
 
@@ -81,10 +83,10 @@ TEST_F(EditorTest, CurrentDateTakesTheChosenFormat)
     start();
     const QDate today = QDate::currentDate();
     for (int option : {0, 1, 2, 3}) {
-        form->ddmmyyyy1Click(option);
+        form->edit().ddmmyyyy1Click(option);
         EXPECT_TRUE(form->action(QStringLiteral("DateFormat%1").arg(option))->isChecked());
         editor(0)->Clear();
-        form->Insertcurrentdate1Click();
+        form->edit().Insertcurrentdate1Click();
         EXPECT_EQ(editor(0)->Text(), dateText(option, today, localeDateSeparator(), localeMonthNames())) << option;
     }
     editor(0)->SetModified(false);
@@ -97,7 +99,7 @@ TEST_F(EditorTest, AnUnknownDateFormatInsertsNothing)
     writeFile(path("Kelpa.ini"), "DateFormatOption=7\r\n");
     start();
     EXPECT_TRUE(form->action("DateFormat0")->isChecked());
-    form->Insertcurrentdate1Click();
+    form->edit().Insertcurrentdate1Click();
     EXPECT_EQ(editor(0)->Text(), "");
 }
 
@@ -107,10 +109,10 @@ TEST_F(EditorTest, SeparatorAndHeaderOnAPlainPage)
     start();
     form->NewPage(NewPageKind::Plain);
     TRichEdit *e = editor(1);
-    form->Insertseparatorline1Click(false);
+    form->edit().Insertseparatorline1Click(false);
     EXPECT_EQ(e->Text(), "\n___\n");
     e->Clear();
-    form->Insertseparatorline1Click(true);
+    form->edit().Insertseparatorline1Click(true);
     EXPECT_EQ(e->Text(), "\n___\nTitle\n" + QString(3, QChar(0xAF)) + "\n");
     EXPECT_EQ(e->Lines().Text(), "\r\n___\r\nTitle\r\n" + QString(3, QChar(0xAF)) + "\r\n\r\n");
 }
@@ -119,7 +121,7 @@ TEST_F(EditorTest, SeparatorOfZeroLengthBecomes72AndStays)
 {
     writeFile(path("Kelpa.ini"), "Separator=0\r\n");
     start();
-    form->Insertseparatorline1Click(false);
+    form->edit().Insertseparatorline1Click(false);
     EXPECT_EQ(editor(0)->Text(), "\n" + QString(72, '_') + "\n");
     editor(0)->SetModified(false);
     form->close();
@@ -135,7 +137,7 @@ TEST_F(EditorTest, SeparatorOnARichPageKeepsTheTypingFont)
     e->SelAttributes().SetSize(20);
     e->SelAttributes().SetColor(QColor(Qt::red));
     e->SelAttributes().SetStyle(TFontStyle::Bold);
-    form->Insertseparatorline1Click(false);
+    form->edit().Insertseparatorline1Click(false);
     EXPECT_EQ(e->Text(), "\n____\n");
     // Typing goes on in the font before.
     EXPECT_EQ(e->SelAttributes().Name(), "Liberation Serif");
@@ -163,7 +165,7 @@ TEST_F(EditorTest, SeparatorLengthIsAskedFor)
     for (const Case &c : cases) {
         prompter.clear();
         prompter.answerInput(c.answer);
-        form->Separatorlinelength1Click();
+        form->edit().Separatorlinelength1Click();
         ASSERT_FALSE(prompter.shown().empty());
         EXPECT_EQ(prompter.shown().front().caption, "Separator Line Length...");
         EXPECT_EQ(prompter.shown().front().text, "Please enter the width of the separator line (characters)");
@@ -185,7 +187,7 @@ TEST_F(EditorTest, PasteTakesTextIntoPlainPagesAndFormatsIntoRichOnes)
         form->pageControl()->setCurrentWidget(page(c.slot).Sheet);
         editor(c.slot)->Clear();
         setClipboard("bold", c.rtfOnClipboard ? QByteArray("{\\rtf1\\ansi{\\b bold}}") : QByteArray());
-        form->PasteButtonClick();
+        form->edit().PasteButtonClick();
         EXPECT_EQ(editor(c.slot)->Text(), "bold") << c.slot << c.rtfOnClipboard;
         editor(c.slot)->SetSelStart(1);
         EXPECT_EQ(editor(c.slot)->SelAttributes().Style().testFlag(TFontStyle::Bold), c.bold) << c.slot << c.rtfOnClipboard;
@@ -200,10 +202,10 @@ TEST_F(EditorTest, PasteIntoALargePageIsOneInsertionAndOneUndo)
     e->SetText(big);
     e->SetSelStart(10);
     setClipboard("line one\nline two", "{\\rtf1\\ansi{\\b bold}}");
-    form->PasteButtonClick();
+    form->edit().PasteButtonClick();
     EXPECT_EQ(e->TextLength(), 70000 + 17);
     EXPECT_EQ(e->Text().mid(10, 17), "line one\nline two") << "a large page takes the text";
-    form->UndoButtonClick();
+    form->edit().UndoButtonClick();
     EXPECT_EQ(e->Text(), big);
 }
 
@@ -214,19 +216,19 @@ TEST_F(EditorTest, CutAndCopy)
     e->SetText("hello world");
     e->SetSelStart(0);
     e->SetSelLength(5);
-    form->CopyButtonClick();
+    form->edit().CopyButtonClick();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "hello");
     EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasFormat("text/rtf"));
     e->SetSelStart(6);
     e->SetSelLength(5);
-    form->CutButtonClick();
+    form->edit().CutButtonClick();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "world");
     EXPECT_EQ(e->Text(), "hello ");
     // Plain copy and paste leaves text only on the clipboard.
     form->action("PlainCopyPaste1")->trigger();
     EXPECT_TRUE(form->action("PlainCopyPaste1")->isChecked());
     e->SelectAll();
-    form->CopyButtonClick();
+    form->edit().CopyButtonClick();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "hello ");
     EXPECT_FALSE(QGuiApplication::clipboard()->mimeData()->hasFormat("text/rtf"));
 }
@@ -286,13 +288,13 @@ TEST_F(EditorTest, SelectAllAndDeleteLine)
     TRichEdit *e = editor(0);
     e->SetText("one\ntwo\nthree");
     e->SetSelStart(5);
-    form->Deleteline1Click();
+    form->edit().Deleteline1Click();
     EXPECT_EQ(e->Text(), "one\nthree");
-    form->Selectall1Click();
+    form->edit().Selectall1Click();
     EXPECT_EQ(e->SelStart(), 0);
     EXPECT_EQ(e->SelLength(), e->TextLength());
     e->Clear();
-    form->Deleteline1Click();
+    form->edit().Deleteline1Click();
     EXPECT_EQ(e->Text(), "");
 }
 
@@ -332,18 +334,18 @@ TEST_F(EditorTest, KeystrokeRepairGivesBackOnlyLostCharacters)
     // A character the editor lost is inserted at key-up.
     int k = Qt::Key_D;
     QChar d('d');
-    form->RichEdit1KeyDown(k, Qt::NoModifier);
-    form->RichEdit1KeyPress(d);
-    form->RichEdit1KeyUp(k, Qt::NoModifier);
+    form->edit().RichEdit1KeyDown(k, Qt::NoModifier);
+    form->edit().RichEdit1KeyPress(d);
+    form->edit().RichEdit1KeyUp(k, Qt::NoModifier);
     EXPECT_EQ(e->Text(), "abc\nd");
     // Not while Ctrl is held, nor on a read-only page.
-    form->RichEdit1KeyDown(k, Qt::ControlModifier);
-    form->RichEdit1KeyPress(d);
-    form->RichEdit1KeyUp(k, Qt::ControlModifier);
+    form->edit().RichEdit1KeyDown(k, Qt::ControlModifier);
+    form->edit().RichEdit1KeyPress(d);
+    form->edit().RichEdit1KeyUp(k, Qt::ControlModifier);
     e->SetReadOnly(true);
-    form->RichEdit1KeyDown(k, Qt::NoModifier);
-    form->RichEdit1KeyPress(d);
-    form->RichEdit1KeyUp(k, Qt::NoModifier);
+    form->edit().RichEdit1KeyDown(k, Qt::NoModifier);
+    form->edit().RichEdit1KeyPress(d);
+    form->edit().RichEdit1KeyUp(k, Qt::NoModifier);
     EXPECT_EQ(e->Text(), "abc\nd");
 }
 
@@ -354,11 +356,11 @@ TEST_F(EditorTest, RightClickMovesTheCaretOnlyWithoutSelection)
     e->SetText("hello world");
     const QPoint end = e->cursorRect(e->textCursor()).center();
     e->SetSelStart(0);
-    form->RichEdit1MouseDown(Qt::RightButton, Qt::NoModifier, e->viewport()->mapTo(e, end));
+    form->edit().RichEdit1MouseDown(Qt::RightButton, Qt::NoModifier, e->viewport()->mapTo(e, end));
     EXPECT_GT(e->SelStart(), 5);
     e->SetSelStart(0);
     e->SetSelLength(3);
-    form->RichEdit1MouseDown(Qt::RightButton, Qt::NoModifier, QPoint(1, 1));
+    form->edit().RichEdit1MouseDown(Qt::RightButton, Qt::NoModifier, QPoint(1, 1));
     EXPECT_EQ(e->SelStart(), 0);
     EXPECT_EQ(e->SelLength(), 3);
 }
@@ -385,7 +387,7 @@ TEST_F(EditorTest, ContextMenuFollowsTheSelection)
     for (const Case &c : cases) {
         e->SetSelStart(c.start);
         e->SetSelLength(c.length);
-        form->PopupMenu1Popup();
+        form->edit().PopupMenu1Popup();
         for (const char *name : withSelection)
             EXPECT_EQ(form->action(name)->isVisible(), c.shown) << name << " " << c.start;
         for (const char *name : {"Closepage1", "Viewfilefolder1", "PastePopup", "Checkword1", "CancelPopup"})
@@ -408,7 +410,7 @@ TEST_F(EditorTest, PageMenuPaintsItsItemsAndMargin)
     EXPECT_EQ(menu->LeftMargin(), 16u);
     EXPECT_FALSE(menu->ShowCheckMarks());
     EXPECT_TRUE(menu->IsOwnerDrawMenu());
-    EXPECT_EQ(form->favouritesMenu()->LeftMargin(), 16u);
+    EXPECT_EQ(form->recent().favouritesMenu()->LeftMargin(), 16u);
     struct Case {
         const char *item;
         bool glyph;
@@ -466,29 +468,29 @@ TEST_F(EditorTest, ReadOnlyPageIgnoresEveryCommandThatChangesIt)
     setClipboard("pasted");
     prompter.answerColor(QColor(Qt::red));
     const std::pair<const char *, std::function<void()>> commands[] = {
-        {"cut", [&] { form->CutButtonClick(); }},
-        {"paste", [&] { form->PasteButtonClick(); }},
-        {"undo", [&] { form->UndoButtonClick(); }},
-        {"date", [&] { form->Insertcurrentdate1Click(); }},
-        {"time", [&] { form->Insertcurrenttime1Click(); }},
-        {"separator", [&] { form->Insertseparatorline1Click(false); }},
-        {"header", [&] { form->Insertseparatorline1Click(true); }},
-        {"delete line", [&] { form->Deleteline1Click(); }},
-        {"bold", [&] { form->Bold1Click(); }},
-        {"italic", [&] { form->Italic1Click(); }},
-        {"underline", [&] { form->Underline1Click(); }},
-        {"centre", [&] { form->LeftAlignClick(2); }},
-        {"bullets", [&] { form->Bullets1Click(); }},
-        {"lower case", [&] { form->Makelovercase1Click(); }},
-        {"upper case", [&] { form->Makeuppercase1Click(); }},
-        {"default font", [&] { form->DefaultFButtonClick(); }},
-        {"default colour", [&] { form->DefaultFColButtonClick(); }},
-        {"colour", [&] { form->ColorButtonClick(); }},
+        {"cut", [&] { form->edit().CutButtonClick(); }},
+        {"paste", [&] { form->edit().PasteButtonClick(); }},
+        {"undo", [&] { form->edit().UndoButtonClick(); }},
+        {"date", [&] { form->edit().Insertcurrentdate1Click(); }},
+        {"time", [&] { form->edit().Insertcurrenttime1Click(); }},
+        {"separator", [&] { form->edit().Insertseparatorline1Click(false); }},
+        {"header", [&] { form->edit().Insertseparatorline1Click(true); }},
+        {"delete line", [&] { form->edit().Deleteline1Click(); }},
+        {"bold", [&] { form->format().Bold1Click(); }},
+        {"italic", [&] { form->format().Italic1Click(); }},
+        {"underline", [&] { form->format().Underline1Click(); }},
+        {"centre", [&] { form->format().LeftAlignClick(2); }},
+        {"bullets", [&] { form->format().Bullets1Click(); }},
+        {"lower case", [&] { form->format().Makelovercase1Click(); }},
+        {"upper case", [&] { form->format().Makeuppercase1Click(); }},
+        {"default font", [&] { form->format().DefaultFButtonClick(); }},
+        {"default colour", [&] { form->format().DefaultFColButtonClick(); }},
+        {"colour", [&] { form->format().ColorButtonClick(); }},
         {"font name", [&] { form->findChild<QComboBox *>("FontName")->setCurrentIndex(2); }},
         {"font size", [&] { form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize")->SetAsInteger(30); }},
-        {"left marker", [&] { form->LeftIndMouseDown(form->ruler()->LeftInd, 40); form->LeftIndMouseUp(); }},
-        {"first marker", [&] { form->LeftIndMouseDown(form->ruler()->FirstInd, 40); form->FirstIndMouseUp(); }},
-        {"right marker", [&] { form->LeftIndMouseDown(form->ruler()->RightInd, -40); form->RightIndMouseUp(); }},
+        {"left marker", [&] { form->format().LeftIndMouseDown(form->format().ruler()->LeftInd, 40); form->format().LeftIndMouseUp(); }},
+        {"first marker", [&] { form->format().LeftIndMouseDown(form->format().ruler()->FirstInd, 40); form->format().FirstIndMouseUp(); }},
+        {"right marker", [&] { form->format().LeftIndMouseDown(form->format().ruler()->RightInd, -40); form->format().RightIndMouseUp(); }},
     };
     for (const auto &[name, run] : commands) {
         run();
@@ -513,7 +515,7 @@ TEST_F(EditorTest, RefreshingTheControlsChangesNothingInTheText)
     // The selection of both shows the first one's font; the second keeps its own.
     e->SetSelStart(0);
     e->SetSelLength(2);
-    form->RichEdit1SelectionChange();
+    form->format().RichEdit1SelectionChange();
     EXPECT_EQ(form->findChild<QComboBox *>("FontName")->currentText(), "Liberation Serif");
     EXPECT_EQ(form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize")->GetAsInteger(), 20);
     e->SetSelStart(1);

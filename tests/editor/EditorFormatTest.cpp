@@ -35,17 +35,17 @@ TEST_F(EditorTest, FormattingRoundTripsThroughSaveAndReopen)
     TRichEdit *e = editor(slot);
     e->SetSelStart(0);
     e->SetSelLength(5);
-    form->Bold1Click();
-    form->Italic1Click();
+    form->format().Bold1Click();
+    form->format().Italic1Click();
     prompter.answerColor(QColor(200, 0, 0));
-    form->ColorButtonClick();
+    form->format().ColorButtonClick();
     form->findChild<kelpa::widgets::TKpSpinEdit *>("FontSize")->SetAsInteger(18);
     QComboBox *names = form->findChild<QComboBox *>("FontName");
     names->setCurrentIndex(names->findText("Liberation Serif"));
-    form->LeftAlignClick(2);
+    form->format().LeftAlignClick(2);
     e->SetSelStart(15);
-    form->Bullets1Click();
-    form->Underline1Click();
+    form->format().Bullets1Click();
+    form->format().Underline1Click();
     e->SetSelText("u");
     form->SaveButtonClick();
     form->ClosePage(slot);
@@ -118,11 +118,11 @@ TEST_F(EditorTest, FormattingBarAndRulerFollowRichPages)
     start();
     QWidget *bar = form->findChild<QWidget *>("FontsPanel");
     EXPECT_EQ(bar->parentWidget(), page(0).Sheet);
-    EXPECT_EQ(form->ruler()->parentWidget(), page(0).Sheet);
-    EXPECT_TRUE(form->ruler()->isEnabled());
+    EXPECT_EQ(form->format().ruler()->parentWidget(), page(0).Sheet);
+    EXPECT_TRUE(form->format().ruler()->isEnabled());
     form->NewPage(NewPageKind::Plain);
     EXPECT_EQ(bar->parentWidget()->objectName(), "HiddenPanel");
-    EXPECT_FALSE(form->ruler()->isEnabled());
+    EXPECT_FALSE(form->format().ruler()->isEnabled());
     for (const char *name : {"BoldPopup", "ItalicPopup", "UnderlinePopup", "DefaultFontPopup", "DefaultColorPopup"})
         EXPECT_FALSE(form->action(name)->isEnabled()) << name;
     // The bar is not refreshed from a plain page.
@@ -148,12 +148,12 @@ TEST_F(EditorTest, FormattingIsForRichPagesOnly)
     e->SetText("plain text");
     e->SelectAll();
     const QByteArray before = e->SaveToStream();
-    form->LeftAlignClick(2);
-    form->Bullets1Click();
+    form->format().LeftAlignClick(2);
+    form->format().Bullets1Click();
     EXPECT_EQ(e->SaveToStream(), before);
     EXPECT_EQ(e->Paragraph().Alignment(), TAlignment::LeftJustify);
     // Case changes are text.
-    form->Makeuppercase1Click();
+    form->format().Makeuppercase1Click();
     EXPECT_EQ(e->Text(), "PLAIN TEXT");
 }
 
@@ -167,7 +167,7 @@ TEST_F(EditorTest, CaseChangeKeepsSelectionAndFormatting)
     e->SelAttributes().SetStyle(TFontStyle::Bold);
     e->SetSelStart(1);
     e->SetSelLength(9);
-    form->Makeuppercase1Click();
+    form->format().Makeuppercase1Click();
     EXPECT_EQ(e->Text(), QString::fromUtf8("STRA\xc3\x9f" "E CAF\xc3\xa9"));
     EXPECT_EQ(e->SelStart(), 1);
     EXPECT_EQ(e->SelLength(), 9);
@@ -177,9 +177,9 @@ TEST_F(EditorTest, CaseChangeKeepsSelectionAndFormatting)
     EXPECT_FALSE(e->SelAttributes().Style().testFlag(TFontStyle::Bold));
     e->SetSelStart(0);
     e->SetSelLength(e->TextLength());
-    form->Makelovercase1Click();
+    form->format().Makelovercase1Click();
     EXPECT_EQ(e->Text(), QString::fromUtf8("stra\xc3\x9f" "e caf\xc3\xa9"));
-    form->UndoButtonClick();
+    form->edit().UndoButtonClick();
     EXPECT_EQ(e->Text(), QString::fromUtf8("STRA\xc3\x9f" "E CAF\xc3\xa9")) << "one step of undo";
 }
 
@@ -187,26 +187,26 @@ TEST_F(EditorTest, DefaultFontAndDefaultColour)
 {
     writeFile(path("Kelpa.ini"), "DefaultFontName=Liberation Serif\r\nDefaultFontSize=14\r\nDefaultFontColor=255\r\n");
     start();
-    EXPECT_EQ(form->defaultFontColor(), QColor(255, 0, 0)) << "255 is red";
+    EXPECT_EQ(form->format().defaultFontColor(), QColor(255, 0, 0)) << "255 is red";
     TRichEdit *e = editor(0);
     e->SetText("some words");
     e->SetSelStart(0);
     e->SetSelLength(4);
     e->SelAttributes().SetName("DejaVu Sans");
     e->SelAttributes().SetSize(9);
-    form->DefaultFButtonClick();
+    form->format().DefaultFButtonClick();
     EXPECT_EQ(e->SelAttributes().Name(), "Liberation Serif");
     EXPECT_EQ(e->SelAttributes().Size(), 14);
     EXPECT_FALSE(e->SelAttributes().Color().isValid()) << "aA leaves the colour";
-    form->DefaultFColButtonClick();
+    form->format().DefaultFColButtonClick();
     EXPECT_EQ(e->SelAttributes().Color(), QColor(255, 0, 0));
     EXPECT_EQ(e->SelAttributes().Size(), 14);
 
     // New defaults from the dialogs; the page stays as it is.
     prompter.answerFont(QFont("DejaVu Sans", 12));
-    form->Defaultfont1Click();
+    form->format().Defaultfont1Click();
     prompter.answerColor(QColor(0, 0, 255));
-    form->DefaultFColSetClick();
+    form->format().DefaultFColSetClick();
     EXPECT_EQ(e->SelAttributes().Name(), "Liberation Serif");
     EXPECT_EQ(form->settings().defaultFontName, "DejaVu Sans");
     EXPECT_EQ(form->settings().defaultFontSize, 12);
@@ -253,21 +253,21 @@ TEST_F(EditorTest, RulerMarkersFollowAndSetTheParagraph)
     pump();
     TRichEdit *e = editor(0);
     e->SetText("a paragraph");
-    TRuler *ruler = form->ruler();
+    TRuler *ruler = form->format().ruler();
     const int width = ruler->width();
     e->Paragraph().SetFirstIndent(30);
     e->Paragraph().SetLeftIndent(15);
     e->Paragraph().SetRightIndent(10);
-    form->RichEdit1SelectionChange();
+    form->format().RichEdit1SelectionChange();
     const RulerMarkers m = markerPositions(30, 15, 10, width);
     EXPECT_EQ(ruler->FirstInd->x(), 38);
     EXPECT_EQ(ruler->LeftInd->x(), m.left);
     EXPECT_EQ(ruler->RightInd->x(), m.right);
 
     // The left marker dragged onto the right one stops 5 pixels left of it.
-    form->LeftIndMouseDown(ruler->LeftInd, 4);
-    form->LeftIndMouseMove(ruler->LeftInd, m.right - m.left + 4);
-    form->LeftIndMouseUp();
+    form->format().LeftIndMouseDown(ruler->LeftInd, 4);
+    form->format().LeftIndMouseMove(ruler->LeftInd, m.right - m.left + 4);
+    form->format().LeftIndMouseUp();
     const int expectedLeft = dropLeftMarker(m.right, m.right, width, 4, 30).indent;
     EXPECT_EQ(e->Paragraph().LeftIndent(), expectedLeft);
     EXPECT_EQ(e->Paragraph().FirstIndent(), 30);
@@ -276,19 +276,19 @@ TEST_F(EditorTest, RulerMarkersFollowAndSetTheParagraph)
 
     // The right marker dragged to the far left stops 5 pixels right of the left one.
     const int leftNow = ruler->LeftInd->x();
-    form->LeftIndMouseDown(ruler->RightInd, 4);
-    form->LeftIndMouseMove(ruler->RightInd, -2000);
-    form->RightIndMouseUp();
+    form->format().LeftIndMouseDown(ruler->RightInd, 4);
+    form->format().LeftIndMouseMove(ruler->RightInd, -2000);
+    form->format().RightIndMouseUp();
     EXPECT_EQ(e->Paragraph().RightIndent(), dropRightMarker(leftNow + 5, leftNow, width, 4).indent);
 
     // The first-line marker moves alone: the left marker keeps its place on the ruler.
     e->Paragraph().SetFirstIndent(0);
     e->Paragraph().SetLeftIndent(30);
-    form->RichEdit1SelectionChange();
+    form->format().RichEdit1SelectionChange();
     ASSERT_EQ(ruler->LeftInd->x(), 38);
-    form->LeftIndMouseDown(ruler->FirstInd, 4);
-    form->LeftIndMouseMove(ruler->FirstInd, 80 + 4);
-    form->FirstIndMouseUp();
+    form->format().LeftIndMouseDown(ruler->FirstInd, 4);
+    form->format().LeftIndMouseMove(ruler->FirstInd, 80 + 4);
+    form->format().FirstIndMouseUp();
     EXPECT_EQ(e->Paragraph().FirstIndent(), 59);
     EXPECT_EQ(e->Paragraph().LeftIndent(), 29 - 59);
     EXPECT_EQ(ruler->FirstInd->x(), 76);
@@ -303,14 +303,14 @@ TEST_F(EditorTest, UndoPutsTheControlsBackWithTheFormat)
     TRichEdit *e = editor(0);
     e->SetText("a paragraph");
     e->SetModified(false);
-    TRuler *ruler = form->ruler();
-    form->RichEdit1SelectionChange();
+    TRuler *ruler = form->format().ruler();
+    form->format().RichEdit1SelectionChange();
     const int leftBefore = ruler->LeftInd->x();
-    form->LeftIndMouseDown(ruler->LeftInd, 4);
-    form->LeftIndMouseMove(ruler->LeftInd, 100 + 4);
-    form->LeftIndMouseUp();
+    form->format().LeftIndMouseDown(ruler->LeftInd, 4);
+    form->format().LeftIndMouseMove(ruler->LeftInd, 100 + 4);
+    form->format().LeftIndMouseUp();
     ASSERT_NE(e->Paragraph().LeftIndent(), 0);
-    form->UndoButtonClick();
+    form->edit().UndoButtonClick();
     EXPECT_EQ(e->Paragraph().LeftIndent(), 0);
     EXPECT_EQ(ruler->LeftInd->x(), leftBefore) << "the marker shows the paragraph as it is again";
 }
@@ -320,11 +320,11 @@ TEST_F(EditorTest, StyleCommandsChangeOnlyTheirOwnStyleRunByRun)
     // "the weather" with "weather" italic and "the" underlined; each command on the whole of it.
     struct Case {
         const char *name;
-        void (TForm1::*command)();
+        void (FormatCommands::*command)();
         TFontStyle style;
-    } cases[] = {{"bold", &TForm1::Bold1Click, TFontStyle::Bold},
-                 {"italic", &TForm1::Italic1Click, TFontStyle::Italic},
-                 {"underline", &TForm1::Underline1Click, TFontStyle::Underline}};
+    } cases[] = {{"bold", &FormatCommands::Bold1Click, TFontStyle::Bold},
+                 {"italic", &FormatCommands::Italic1Click, TFontStyle::Italic},
+                 {"underline", &FormatCommands::Underline1Click, TFontStyle::Underline}};
     start();
     TRichEdit *e = editor(0);
     for (const Case &c : cases) {
@@ -343,13 +343,13 @@ TEST_F(EditorTest, StyleCommandsChangeOnlyTheirOwnStyleRunByRun)
         // From a start inside the plain blank (the first character decides the button).
         e->SetSelStart(3);
         e->SetSelLength(8);
-        (form.get()->*c.command)();
+        (form->format().*c.command)();
         EXPECT_EQ(styleAt(4), space | c.style) << c.name << ": the blank";
         EXPECT_EQ(styleAt(11), weather | c.style) << c.name << ": weather keeps its style";
         EXPECT_EQ(styleAt(2), the) << c.name << ": outside the selection";
         // The whole text, and once more to take the style away again.
         e->SelectAll();
-        (form.get()->*c.command)();
+        (form->format().*c.command)();
         const bool on = form->findChild<QToolButton *>(std::string(c.name) == "bold"        ? "BoldButton"
                                                        : std::string(c.name) == "italic" ? "ItalicButton"
                                                                                          : "UnderlineButton")
@@ -369,26 +369,26 @@ TEST_F(EditorTest, UndoingAFormatKeepsTheCaretAndSelectionWhereTheChangeWas)
     pump();
     TRichEdit *e = editor(0);
     e->SetText("first paragraph\nsecond paragraph\nthird");
-    TRuler *ruler = form->ruler();
+    TRuler *ruler = form->format().ruler();
     struct Case {
         const char *what;
         std::function<void()> change;
     } cases[] = {
         {"ruler", [&] {
-             form->LeftIndMouseDown(ruler->LeftInd, 4);
-             form->LeftIndMouseMove(ruler->LeftInd, 60 + 4);
-             form->LeftIndMouseUp();
+             form->format().LeftIndMouseDown(ruler->LeftInd, 4);
+             form->format().LeftIndMouseMove(ruler->LeftInd, 60 + 4);
+             form->format().LeftIndMouseUp();
          }},
-        {"alignment", [&] { form->LeftAlignClick(2); }},
-        {"bold", [&] { form->Bold1Click(); }},
+        {"alignment", [&] { form->format().LeftAlignClick(2); }},
+        {"bold", [&] { form->format().Bold1Click(); }},
     };
     for (const Case &c : cases) {
         e->SetSelStart(20);
         e->SetSelLength(4);
-        form->RichEdit1SelectionChange();
+        form->format().RichEdit1SelectionChange();
         const int markerBefore = ruler->LeftInd->x();
         c.change();
-        form->UndoButtonClick();
+        form->edit().UndoButtonClick();
         EXPECT_EQ(e->SelStart(), 20) << c.what;
         EXPECT_EQ(e->SelLength(), 4) << c.what;
         EXPECT_EQ(form->statusPanel(0), "1 , 4") << c.what;
@@ -396,7 +396,7 @@ TEST_F(EditorTest, UndoingAFormatKeepsTheCaretAndSelectionWhereTheChangeWas)
     }
     // Ctrl+Z in the page does the same.
     e->SetSelStart(20);
-    form->LeftAlignClick(1);
+    form->format().LeftAlignClick(1);
     e->setFocus();
     QKeyEvent undo(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
     QApplication::sendEvent(e, &undo);
@@ -406,7 +406,7 @@ TEST_F(EditorTest, UndoingAFormatKeepsTheCaretAndSelectionWhereTheChangeWas)
     e->SetSelStart(5);
     e->SetSelText("XY");
     e->SetSelStart(30);
-    form->UndoButtonClick();
+    form->edit().UndoButtonClick();
     EXPECT_EQ(e->Text().left(8), "first pa");
     EXPECT_LE(e->SelStart(), 7);
 }
@@ -421,7 +421,7 @@ TEST_F(EditorTest, StatusBarFollowsUndoAndForgetsAClosedPage)
     e->setFocus();
     QTest::keyClicks(e, "ab");
     EXPECT_EQ(form->statusPanel(3), QString::number(e->TextLength()) + " bytes");
-    form->UndoButtonClick();
+    form->edit().UndoButtonClick();
     EXPECT_FALSE(e->Modified()) << "back at the saved text";
     EXPECT_EQ(form->statusPanel(3), QString::number(e->TextLength()) + " bytes");
 
@@ -478,6 +478,6 @@ TEST_F(EditorTest, FormattingBarWrapsRatherThanSqueezeItsControls)
                     << controls[j]->objectName().toStdString();
         }
         // The ruler and the page start below the bar, however many rows it has.
-        EXPECT_GE(form->ruler()->y(), bar->geometry().bottom()) << width;
+        EXPECT_GE(form->format().ruler()->y(), bar->geometry().bottom()) << width;
     }
 }

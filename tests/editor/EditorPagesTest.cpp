@@ -16,7 +16,7 @@ TEST_F(EditorTest, StartsWithOneUntitledRichPage)
     EXPECT_EQ(form->CurrentPage(), 0);
     EXPECT_EQ(form->pageControl()->tabText(0), "*untitled.rtf");
     EXPECT_TRUE(form->pageControl()->isVisible());
-    EXPECT_TRUE(form->rulerEnabled());
+    EXPECT_TRUE(form->format().rulerEnabled());
     EXPECT_FALSE(editor(0)->Modified());
     EXPECT_TRUE(form->action("Save1")->isEnabled());
 }
@@ -159,14 +159,14 @@ TEST_F(EditorTest, SwitchingToAPlainPageDisablesTheRuler)
 {
     start();
     form->NewPage(NewPageKind::Plain);
-    EXPECT_FALSE(form->rulerEnabled());
+    EXPECT_FALSE(form->format().rulerEnabled());
     form->pageControl()->setCurrentWidget(page(0).Sheet);
     pump();
     EXPECT_EQ(form->CurrentPage(), 0);
-    EXPECT_TRUE(form->rulerEnabled());
+    EXPECT_TRUE(form->format().rulerEnabled());
     form->pageControl()->setCurrentWidget(page(1).Sheet);
     pump();
-    EXPECT_FALSE(form->rulerEnabled());
+    EXPECT_FALSE(form->format().rulerEnabled());
     EXPECT_EQ(form->statusPanel(2), "");
 }
 

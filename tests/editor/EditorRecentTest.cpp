@@ -1,6 +1,8 @@
 // The Reopen menu of recent files and the favourites menu with "qckload.ini".
 #include "EditorFixture.h"
 
+#include "editor/RecentCommands.h"
+
 #include <QAction>
 #include "widgets/Kpmenus.h"
 
@@ -34,7 +36,7 @@ TEST_F(EditorTest, ReopenMenuShowsTheRecentFiles)
     writeFile(path("second.txt"), "y");
     form->OpenDocument(path("second.txt"), true, {});
     form->OpenDocument(path("a & b.txt"), true, {});
-    form->File1Click();
+    form->recent().File1Click();
     QAction *first = form->action("PrevLoaded0");
     EXPECT_EQ(first->text(), "&1 a && b.txt");
     EXPECT_EQ(first->statusTip(), path("a & b.txt"));
@@ -61,24 +63,24 @@ TEST_F(EditorTest, FavouritesFileIsWrittenWhenMissingAndFillsTheMenu)
 {
     start();
     ASSERT_FALSE(QFile::exists(path("qckload.ini")));
-    form->SysEditButtonClick();
+    form->recent().SysEditButtonClick();
     EXPECT_EQ(fileBytes(path("qckload.ini")), kDefaultFavourites);
-    EXPECT_EQ(captions(form->favouritesMenu()),
+    EXPECT_EQ(captions(form->recent().favouritesMenu()),
               QStringList({"hosts", "fstab", "-", "profile", "environment", "os-release", "-", "&Edit favourites...",
                            "&Add to favourites"}));
-    form->favouritesMenu()->hide();
-    EXPECT_EQ(form->favouritesMenu()->actions().at(0)->statusTip(), "/etc/hosts");
+    form->recent().favouritesMenu()->hide();
+    EXPECT_EQ(form->recent().favouritesMenu()->actions().at(0)->statusTip(), "/etc/hosts");
     EXPECT_EQ(form->action("Editfavourites1")->statusTip(), "Edits the list of  favourite documents");
     EXPECT_EQ(form->action("Addtofavourites1")->statusTip(), "Adds the current document to the list of  favourites");
 
     // The user's own lines: comments and blank lines are no entries; the menu is built anew.
     writeFile(path("qckload.ini"), ";mine\r\n\r\n   \r\n" + path("one.txt").toUtf8() + "\r\n ;spaced\r\n-\r\n");
     writeFile(path("one.txt"), "favourite");
-    form->SysEditButtonClick();
-    form->favouritesMenu()->hide();
-    EXPECT_EQ(captions(form->favouritesMenu()),
+    form->recent().SysEditButtonClick();
+    form->recent().favouritesMenu()->hide();
+    EXPECT_EQ(captions(form->recent().favouritesMenu()),
               QStringList({"one.txt", " ;spaced", "-", "-", "&Edit favourites...", "&Add to favourites"}));
-    form->favouritesMenu()->actions().at(0)->trigger();
+    form->recent().favouritesMenu()->actions().at(0)->trigger();
     EXPECT_EQ(page(form->CurrentPage()).FileName, path("one.txt"));
     EXPECT_NE(form->settings().prevLoaded[0], path("one.txt")) << "favourites are no recent files";
 }
@@ -88,13 +90,13 @@ TEST_F(EditorTest, AddAndEditFavourites)
     start();
     writeFile(path("doc.txt"), "x");
     form->OpenDocument(path("doc.txt"), true, {});
-    form->Addtofavourites1Click();
+    form->recent().Addtofavourites1Click();
     EXPECT_EQ(fileBytes(path("qckload.ini")), kDefaultFavourites + path("doc.txt").toUtf8() + "\r\n");
     // An untitled page has no file to add.
     form->NewPage(NewPageKind::Plain);
-    form->Addtofavourites1Click();
+    form->recent().Addtofavourites1Click();
     EXPECT_EQ(fileBytes(path("qckload.ini")), kDefaultFavourites + path("doc.txt").toUtf8() + "\r\n");
-    form->Editfavourites1Click();
+    form->recent().Editfavourites1Click();
     const PageRecord &list = page(form->CurrentPage());
     EXPECT_EQ(list.FileName, path("qckload.ini"));
     EXPECT_EQ(list.Kind, PageKind::Plain);

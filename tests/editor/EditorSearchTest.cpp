@@ -2,6 +2,7 @@
 #include "EditorFixture.h"
 
 #include "editor/FindDialogs.h"
+#include "editor/SearchCommands.h"
 
 #include <QCheckBox>
 #include <QMenu>
@@ -53,21 +54,21 @@ TEST_F(EditorTest, FindTakesTheWordAtTheCaretWhenAutoFillIsOn)
     TRichEdit *e = editor(0);
     e->SetText("alpha beta gamma");
     e->SetSelStart(7);
-    form->FindButtonClick();
-    EXPECT_TRUE(form->findDialog()->isVisible());
-    EXPECT_EQ(form->findDialog()->FindText(), "beta");
+    form->search().FindButtonClick();
+    EXPECT_TRUE(form->search().findDialog()->isVisible());
+    EXPECT_EQ(form->search().findDialog()->FindText(), "beta");
     EXPECT_EQ(e->SelText(), "beta");
-    form->findDialog()->CloseDialog();
+    form->search().findDialog()->CloseDialog();
     form->action("FindCapture1")->trigger();
     e->SetSelStart(0);
-    form->FindButtonClick();
-    EXPECT_EQ(form->findDialog()->FindText(), "beta") << "without auto-fill the text stays";
+    form->search().FindButtonClick();
+    EXPECT_EQ(form->search().findDialog()->FindText(), "beta") << "without auto-fill the text stays";
     // Replace takes the word and leaves the caret at its start.
     form->action("FindCapture1")->trigger();
     e->SetSelStart(13);
-    form->Replace1Click();
-    EXPECT_TRUE(form->replaceMode());
-    EXPECT_EQ(form->replaceDialog()->FindText(), "gamma");
+    form->search().Replace1Click();
+    EXPECT_TRUE(form->search().replaceMode());
+    EXPECT_EQ(form->search().replaceDialog()->FindText(), "gamma");
     EXPECT_EQ(e->SelStart(), 11);
     EXPECT_EQ(e->SelLength(), 0);
 }
@@ -76,8 +77,8 @@ TEST_F(EditorTest, FindNextWithAnEmptyTextOnlyOpensTheDialog)
 {
     start();
     editor(0)->SetText("text");
-    form->Findnext1Click();
-    EXPECT_TRUE(form->findDialog()->isVisible());
+    form->search().Findnext1Click();
+    EXPECT_TRUE(form->search().findDialog()->isVisible());
     EXPECT_EQ(editor(0)->SelLength(), 0);
     EXPECT_TRUE(prompter.shown().empty());
 }
@@ -87,35 +88,35 @@ TEST_F(EditorTest, FindNextWrapsAroundOnceWithTheQuestion)
     start();
     TRichEdit *e = editor(0);
     e->SetText("one two one two one");
-    form->findDialog()->SetFindText("one");
+    form->search().findDialog()->SetFindText("one");
     e->SetSelStart(5);
     // From the caret on: 8, then 16; the end asks; after wrapping 0, then the starting point ends it.
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     EXPECT_EQ(e->SelStart(), 8);
     EXPECT_EQ(e->SelLength(), 3);
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     EXPECT_EQ(e->SelStart(), 16);
     EXPECT_TRUE(prompter.shown().empty());
     prompter.answer(kelpa::MessageAnswer::Yes);
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     EXPECT_EQ(prompter.last().text, kWrapQuestion);
     EXPECT_EQ(e->SelStart(), 0) << "wrapped to the start";
     // The hit at 0 and further on are checked against the starting point of the last run.
     prompter.clear();
     e->SetSelStart(5);
-    form->Findnext1Click();
-    form->Findnext1Click();
+    form->search().Findnext1Click();
+    form->search().Findnext1Click();
     prompter.answer(kelpa::MessageAnswer::Yes);
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     ASSERT_EQ(e->SelStart(), 0);
     prompter.clear();
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     EXPECT_EQ(e->SelStart(), 8);
     // Declining stops where it is.
     prompter.clear();
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     prompter.answer(kelpa::MessageAnswer::No);
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     EXPECT_EQ(prompter.messages().size(), 1u);
     EXPECT_EQ(e->SelStart(), 16);
 }
@@ -125,20 +126,20 @@ TEST_F(EditorTest, FindNextAfterWrappingStopsAtTheStartingPoint)
     start();
     TRichEdit *e = editor(0);
     e->SetText("xx one xx");
-    form->findDialog()->SetFindText("one");
+    form->search().findDialog()->SetFindText("one");
     // The only hit is selected: after the question it is found again, before the starting point.
     e->SetSelStart(3);
     e->SetSelLength(3);
     prompter.answer(kelpa::MessageAnswer::Yes);
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     EXPECT_EQ(prompter.last().text, kWrapQuestion);
     EXPECT_EQ(e->SelStart(), 3);
     EXPECT_EQ(e->SelLength(), 3);
     // Without any hit: the question, then "no more".
     prompter.clear();
-    form->findDialog()->SetFindText("none");
+    form->search().findDialog()->SetFindText("none");
     prompter.answer(kelpa::MessageAnswer::Yes);
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     ASSERT_EQ(prompter.messages().size(), 2u);
     EXPECT_EQ(prompter.messages()[0].text, kWrapQuestion);
     EXPECT_EQ(prompter.messages()[1].text, noMore("none"));
@@ -149,14 +150,14 @@ TEST_F(EditorTest, SearchOptionsComeFromTheDialog)
     start();
     TRichEdit *e = editor(0);
     e->SetText("Cat concat cat");
-    form->findDialog()->SetFindText("cat");
-    form->findDialog()->MatchCaseBox->setChecked(true);
+    form->search().findDialog()->SetFindText("cat");
+    form->search().findDialog()->MatchCaseBox->setChecked(true);
     e->SetSelStart(0);
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     EXPECT_EQ(e->SelStart(), 7);
-    form->findDialog()->WholeWordBox->setChecked(true);
+    form->search().findDialog()->WholeWordBox->setChecked(true);
     e->SetSelStart(0);
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     EXPECT_EQ(e->SelStart(), 11);
 }
 
@@ -165,16 +166,16 @@ TEST_F(EditorTest, ReplaceReplacesHitsOnlyAndFindsOn)
     start();
     TRichEdit *e = editor(0);
     e->SetText("red green red");
-    form->Replace1Click();
-    form->replaceDialog()->SetFindText("red");
-    form->replaceDialog()->SetReplaceText("blue");
+    form->search().Replace1Click();
+    form->search().replaceDialog()->SetFindText("red");
+    form->search().replaceDialog()->SetReplaceText("blue");
     e->SetSelStart(4);
     e->SetSelLength(5); // "green": no hit, stays
-    form->replaceDialog()->ReplaceButton->click();
+    form->search().replaceDialog()->ReplaceButton->click();
     EXPECT_EQ(e->Text(), "red green red");
     EXPECT_EQ(e->SelStart(), 10);
     EXPECT_EQ(e->SelText(), "red");
-    form->replaceDialog()->ReplaceButton->click();
+    form->search().replaceDialog()->ReplaceButton->click();
     EXPECT_EQ(e->Text(), "red green blue");
     // Nothing further: the question, then from the start.
     EXPECT_EQ(prompter.last().text, kWrapQuestion);
@@ -186,21 +187,21 @@ TEST_F(EditorTest, ReplaceGoesOnWithItsTextAfterWrapping)
     TRichEdit *e = editor(0);
     e->SetText("alpha red beta red");
     e->SetSelStart(10);
-    form->Replace1Click();
-    form->replaceDialog()->SetFindText("red");
-    form->replaceDialog()->SetReplaceText("blue");
-    form->replaceDialog()->ReplaceButton->click();
+    form->search().Replace1Click();
+    form->search().replaceDialog()->SetFindText("red");
+    form->search().replaceDialog()->SetReplaceText("blue");
+    form->search().replaceDialog()->ReplaceButton->click();
     ASSERT_EQ(e->SelStart(), 15);
     prompter.answer(kelpa::MessageAnswer::Yes);
-    form->replaceDialog()->ReplaceButton->click();
+    form->search().replaceDialog()->ReplaceButton->click();
     ASSERT_EQ(e->Text(), "alpha red beta blue");
     // Wrapped to the start: the dialog shows again with the text being replaced, not with
     // the first word of the page, and the next press replaces the hit it found there.
-    EXPECT_TRUE(form->replaceDialog()->isVisible());
-    EXPECT_EQ(form->replaceDialog()->FindText(), "red");
+    EXPECT_TRUE(form->search().replaceDialog()->isVisible());
+    EXPECT_EQ(form->search().replaceDialog()->FindText(), "red");
     EXPECT_EQ(e->SelStart(), 6);
     EXPECT_EQ(e->SelText(), "red");
-    form->replaceDialog()->ReplaceButton->click();
+    form->search().replaceDialog()->ReplaceButton->click();
     EXPECT_EQ(e->Text(), "alpha blue beta blue");
 }
 
@@ -229,20 +230,20 @@ TEST_F(EditorTest, ReplaceAllIsOneStepAndCannotLoop)
         e->SetModified(false);
         prompter.clear();
         prompter.answer(c.wrap);
-        form->Replace1Click();
+        form->search().Replace1Click();
         e->SetSelStart(c.caret);
-        form->replaceDialog()->SetFindText(c.what);
-        form->replaceDialog()->SetReplaceText(c.with);
-        form->replaceDialog()->ReplaceAllButton->click();
+        form->search().replaceDialog()->SetFindText(c.what);
+        form->search().replaceDialog()->SetReplaceText(c.with);
+        form->search().replaceDialog()->ReplaceAllButton->click();
         EXPECT_EQ(e->Text(), c.result) << c.what << " @" << c.caret;
-        EXPECT_FALSE(form->replaceDialog()->isVisible());
-        EXPECT_FALSE(form->replaceMode());
+        EXPECT_FALSE(form->search().replaceDialog()->isVisible());
+        EXPECT_FALSE(form->search().replaceMode());
         ASSERT_FALSE(prompter.messages().empty());
         EXPECT_EQ(prompter.messages()[0].text, kWrapQuestion);
         if (c.wrap == kelpa::MessageAnswer::Yes) {
             EXPECT_EQ(prompter.last().text, noMore(c.what));
         }
-        form->UndoButtonClick();
+        form->edit().UndoButtonClick();
         EXPECT_EQ(e->Text(), text) << "one undo takes it all back: " << c.what << " @" << c.caret;
     }
 }
@@ -253,16 +254,16 @@ TEST_F(EditorTest, FindNextAfterReplaceAllDoesNotReplaceAgain)
     TRichEdit *e = editor(0);
     e->SetText("x1 x2 x3");
     e->SetSelStart(0);
-    form->Replace1Click();
-    form->replaceDialog()->SetFindText("x");
-    form->replaceDialog()->SetReplaceText("y");
+    form->search().Replace1Click();
+    form->search().replaceDialog()->SetFindText("x");
+    form->search().replaceDialog()->SetReplaceText("y");
     prompter.answer(kelpa::MessageAnswer::No);
-    form->replaceDialog()->ReplaceAllButton->click();
+    form->search().replaceDialog()->ReplaceAllButton->click();
     EXPECT_EQ(e->Text(), "y1 y2 y3");
     e->SetText("x1 x2");
     e->SetSelStart(0);
-    form->Replace1Click();
-    form->Findnext1Click();
+    form->search().Replace1Click();
+    form->search().Findnext1Click();
     EXPECT_EQ(e->Text(), "x1 x2") << "F3 finds only";
     EXPECT_EQ(e->SelText(), "x1");
 }
@@ -273,20 +274,20 @@ TEST_F(EditorTest, ReplaceModeLastsUntilASearchEnds)
     TRichEdit *e = editor(0);
     e->SetText("word other word");
     e->SetSelStart(0);
-    form->Replace1Click();
-    EXPECT_TRUE(form->replaceMode());
-    form->replaceDialog()->CloseDialog();
-    form->findDialog()->SetFindText("other");
-    form->Findnext1Click();
+    form->search().Replace1Click();
+    EXPECT_TRUE(form->search().replaceMode());
+    form->search().replaceDialog()->CloseDialog();
+    form->search().findDialog()->SetFindText("other");
+    form->search().Findnext1Click();
     EXPECT_EQ(e->SelText(), "word") << "F3 takes the replace dialog's text while replace mode lasts";
     EXPECT_EQ(e->SelStart(), 0);
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     EXPECT_EQ(e->SelStart(), 11);
-    EXPECT_TRUE(form->replaceMode());
+    EXPECT_TRUE(form->search().replaceMode());
     prompter.answer(kelpa::MessageAnswer::No);
-    form->Findnext1Click();
-    EXPECT_FALSE(form->replaceMode());
-    EXPECT_EQ(form->findDialog()->FindText(), "word");
+    form->search().Findnext1Click();
+    EXPECT_FALSE(form->search().replaceMode());
+    EXPECT_EQ(form->search().findDialog()->FindText(), "word");
 }
 
 TEST_F(EditorTest, FindDialogSearchesItsOwnTextAfterAReplace)
@@ -295,21 +296,21 @@ TEST_F(EditorTest, FindDialogSearchesItsOwnTextAfterAReplace)
     TRichEdit *e = editor(0);
     e->SetText("word other word");
     e->SetSelStart(0);
-    form->Replace1Click();
-    form->replaceDialog()->FindNextButton->click();
+    form->search().Replace1Click();
+    form->search().replaceDialog()->FindNextButton->click();
     ASSERT_EQ(e->SelText(), "word");
-    form->replaceDialog()->CloseDialog();
+    form->search().replaceDialog()->CloseDialog();
     // The find dialog opened afterwards searches what the user typed into it, by its button
     // and by F3.
     e->SetSelStart(0);
-    form->FindButtonClick();
-    form->findDialog()->SetFindText("other");
-    form->findDialog()->FindNextButton->click();
+    form->search().FindButtonClick();
+    form->search().findDialog()->SetFindText("other");
+    form->search().findDialog()->FindNextButton->click();
     EXPECT_EQ(e->SelText(), "other");
-    EXPECT_EQ(form->findDialog()->FindText(), "other");
-    EXPECT_FALSE(form->findDialog()->isVisible());
+    EXPECT_EQ(form->search().findDialog()->FindText(), "other");
+    EXPECT_FALSE(form->search().findDialog()->isVisible());
     e->SetSelStart(0);
-    form->Findnext1Click();
+    form->search().Findnext1Click();
     EXPECT_EQ(e->SelText(), "other");
 }
 
@@ -318,14 +319,14 @@ TEST_F(EditorTest, SearchWithoutAPageDoesNothing)
     start();
     form->ClosePage(0);
     ASSERT_EQ(form->CurrentPage(), -1);
-    form->FindButtonClick();
-    form->Replace1Click();
-    form->findDialog()->SetFindText("x");
-    form->Findnext1Click();
-    form->N01Click(1);
-    form->N02Click(1);
-    EXPECT_FALSE(form->findDialog()->isVisible());
-    EXPECT_FALSE(form->replaceDialog()->isVisible());
+    form->search().FindButtonClick();
+    form->search().Replace1Click();
+    form->search().findDialog()->SetFindText("x");
+    form->search().Findnext1Click();
+    form->search().N01Click(1);
+    form->search().N02Click(1);
+    EXPECT_FALSE(form->search().findDialog()->isVisible());
+    EXPECT_FALSE(form->search().replaceDialog()->isVisible());
     EXPECT_TRUE(prompter.shown().empty());
     EXPECT_FALSE(form->findChild<QWidget *>("FindButton")->isEnabled());
     EXPECT_FALSE(form->findChild<QWidget *>("ReplaceButton")->isEnabled());
@@ -345,16 +346,16 @@ TEST_F(EditorTest, BookmarksSetAndGo)
     TRichEdit *e = editor(1);
     e->SetText("0123456789 abcdefghij");
     e->SetSelStart(12);
-    form->N01Click(3);
+    form->search().N01Click(3);
     EXPECT_EQ(form->statusPanel(3), "Bookmark 3 ready.");
     EXPECT_EQ(page(1).Bookmarks[3], 12);
     e->SetSelStart(0);
-    form->N02Click(3);
+    form->search().N02Click(3);
     EXPECT_EQ(e->SelStart(), 12);
     EXPECT_EQ(form->statusPanel(3), "Jumped to bookmark 3");
     // Unset: the caret stays and the jump is still reported.
     e->SetSelStart(4);
-    form->N02Click(7);
+    form->search().N02Click(7);
     EXPECT_EQ(e->SelStart(), 4);
     EXPECT_EQ(form->statusPanel(3), "Jumped to bookmark 7");
     // The mark moves with text put in or taken out before it.
@@ -366,10 +367,10 @@ TEST_F(EditorTest, BookmarksSetAndGo)
     e->SetSelText("");
     EXPECT_EQ(page(1).Bookmarks[3], 10);
     // Text taken from under it leaves it at the end.
-    form->N01Click(9);
+    form->search().N01Click(9);
     e->SetText("short");
     e->SetSelStart(0);
-    form->N02Click(9);
+    form->search().N02Click(9);
     EXPECT_LE(e->SelStart(), e->TextLength());
     // The shortcuts of the menus.
     EXPECT_EQ(form->action("SetBookmark5")->shortcut(), QKeySequence("Ctrl+Shift+5"));

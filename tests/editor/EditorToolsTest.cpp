@@ -2,7 +2,10 @@
 // the programs they start.
 #include "EditorFixture.h"
 
+#include "editor/ToolsCommands.h"
+
 #include "editor/NotepadReplacement.h"
+#include "platform/LastError.h"
 #include "platform/Registry.h"
 #include "platform/ShellExecute.h"
 #include "platform/ProgramFolder.h"
@@ -11,6 +14,7 @@
 #include "common/QtFixtures.h"
 
 #include <QAction>
+#include <cerrno>
 #include <QMenu>
 #include <QProcess>
 #include <QMenuBar>
@@ -54,7 +58,7 @@ protected:
     {
         if (form)
             waitFor([&] {
-                for (QProcess *p : form->findChildren<QProcess *>(QStringLiteral("batchRun"), Qt::FindDirectChildrenOnly))
+                for (QProcess *p : form->tools().findChildren<QProcess *>(QStringLiteral("batchRun"), Qt::FindDirectChildrenOnly))
                     if (p->state() != QProcess::NotRunning)
                         return false;
                 return true;
@@ -65,7 +69,7 @@ protected:
     QStringList batchItems() const
     {
         QStringList names;
-        for (QAction *a : form->toolsMenu()->actions()) {
+        for (QAction *a : form->tools().toolsMenu()->actions()) {
             if (a->isSeparator())
                 break;
             names << a->text();
@@ -74,7 +78,7 @@ protected:
     }
     QAction *batchItem(const QString &name) const
     {
-        for (QAction *a : form->toolsMenu()->actions())
+        for (QAction *a : form->tools().toolsMenu()->actions())
             if (a->text() == name)
                 return a;
         return nullptr;
@@ -250,7 +254,7 @@ TEST_F(ToolsTest, AProgramFolderOthersCanWriteKeepsNothingOfTheUsers)
     writeFile(path("multi.dat"), "");
     writeFile(kept + "Batches/mine.bat", "");
     start(false);
-    form->Tools1Click();
+    form->tools().Tools1Click();
     EXPECT_EQ(batchItems(), QStringList{"mine"});
     EXPECT_FALSE(form->action("Allowmultipleinstances1")->isChecked()) << "another user's marker";
     form->action("Allowmultipleinstances1")->trigger();
@@ -285,16 +289,16 @@ TEST_F(ToolsTest, ToolsMenuListsTheBatchesInNameOrderAboveTheFixedItems)
     writeFile(path("Batches/b.bat"), "");
     writeFile(path("Batches/a.bat"), "");
     writeFile(path("Batches/notes.txt"), "");
-    form->Tools1Click();
+    form->tools().Tools1Click();
     EXPECT_EQ(batchItems(), (QStringList{"a", "b"}));
     // Built anew each time the menu opens.
     QFile::remove(path("Batches/a.bat"));
     writeFile(path("Batches/c&d.bat"), "");
-    form->Tools1Click();
+    form->tools().Tools1Click();
     EXPECT_EQ(batchItems(), (QStringList{"b", "c&&d"}));
     EXPECT_TRUE(batchItem("b")->isEnabled());
     form->Closeall1Click();
-    form->Tools1Click();
+    form->tools().Tools1Click();
     EXPECT_FALSE(batchItem("b")->isEnabled());
     EXPECT_NE(form->findChild<QAction *>("Specialcharacters1"), nullptr);
 }
@@ -309,7 +313,7 @@ TEST_F(ToolsTest, ABatchRunsOnTheSavedDocumentInTheBatchFolder)
     const QString doc = path("my docs/it's a \"note\".txt");
     writeFile(doc, "text\r\n");
     form->OpenDocument(doc, false, {});
-    form->Tools1Click();
+    form->tools().Tools1Click();
     batchItem("rec")->trigger();
     const QStringList lines = recorded(doc + ".out");
     ASSERT_EQ(lines.size(), 4) << lines.join('|').toStdString();
@@ -317,6 +321,27 @@ TEST_F(ToolsTest, ABatchRunsOnTheSavedDocumentInTheBatchFolder)
     EXPECT_EQ(lines[1], path("Batches/rec.bat"));
     EXPECT_EQ(lines[2], doc);
     EXPECT_EQ(lines[3], "1");
+}
+
+// A batch that cannot be read is named with the system's reason, not whatever error came last.
+TEST_F(ToolsTest, ABatchThatCannotBeReadIsReportedWithItsReason)
+{
+    start();
+    writeFile(path("doc.txt"), "text\r\n");
+    form->OpenDocument(path("doc.txt"), false, {});
+    ASSERT_TRUE(QDir(folder).mkpath("Batches/folder.bat"));
+    const struct {
+        const char *file;
+        int error;
+    } cases[] = {{"folder.bat", EISDIR}, {"gone.bat", ENOENT}};
+    for (const auto &c : cases) {
+        prompter.clear();
+        form->tools().runbatch1Click(QString::fromUtf8(c.file));
+        ASSERT_EQ(prompter.shown().size(), 1u) << c.file;
+        EXPECT_EQ(prompter.shown().front().text, QStringLiteral("Cannot read the batch \"") + path("Batches/") + c.file
+                                                     + QStringLiteral("\".\n") + kelpa::platform::errorText(c.error))
+            << c.file;
+    }
 }
 
 TEST_F(ToolsTest, AModifiedOrUntitledPageMustBeSavedBeforeABatchRuns)
@@ -327,7 +352,7 @@ TEST_F(ToolsTest, AModifiedOrUntitledPageMustBeSavedBeforeABatchRuns)
     const int slot = form->OpenDocument(path("doc.txt"), false, {});
     editor(slot)->SetText("changed");
     editor(slot)->SetModified(true);
-    form->Tools1Click();
+    form->tools().Tools1Click();
 
     prompter.answer(MessageAnswer::No);
     batchItem("rec")->trigger();
@@ -362,7 +387,7 @@ TEST_F(ToolsTest, WithTheBatchWindowOnTheBatchRunsInTheDesktopsTerminal)
     writeFile(path("Batches/zip.bat"), "");
     writeFile(path("doc.txt"), "text\r\n");
     form->OpenDocument(path("doc.txt"), false, {});
-    form->Tools1Click();
+    form->tools().Tools1Click();
     batchItem("zip")->trigger();
     const QStringList lines = recorded(record());
     qputenv("PATH", oldPath);
@@ -389,7 +414,7 @@ TEST_F(ToolsTest, ListedBatchesRunWhateverTheirSuffixAndLineEnds)
         writeFile(path(QStringLiteral("Batches/") + c.file),
                   "pwd > \"$1.part\"" + c.lineEnd + "echo \"$1\" >> \"$1.part\"" + c.lineEnd + "mv \"$1.part\" " + target
                       + c.lineEnd);
-        form->Tools1Click();
+        form->tools().Tools1Click();
         ASSERT_NE(batchItem(c.item), nullptr) << c.file;
         batchItem(c.item)->trigger();
         const QString out = path(QStringLiteral("doc.txt.") + c.tag);
@@ -410,7 +435,7 @@ TEST_F(ToolsTest, AHiddenBatchThatFailsIsReportedWithItsStatusAndErrorOutput)
     QByteArray script = "for i in 1 2 3 4 5 6 7 8 9 10 11 12; do echo \"line $i\" >&2; done\nexit 3\n";
     writeFile(path("Batches/fails.bat"), script);
     writeFile(path("Batches/nothing.bat"), "nosuchcommand-xyz\n");
-    form->Tools1Click();
+    form->tools().Tools1Click();
     batchItem("fails")->trigger();
     ASSERT_TRUE(waitFor([&] { return !prompter.messages().empty(); }, 10000));
     const QString text = prompter.messages().back().text;
@@ -448,7 +473,7 @@ TEST_F(ToolsTest, BatchWindowTriesTheUsersTerminalThenTheCommonOnesThenSaysWhatT
     writeFile(path("Batches/zip.bat"), "");
     writeFile(path("my doc;$x.txt"), "text\r\n");
     form->OpenDocument(path("my doc;$x.txt"), false, {});
-    form->Tools1Click();
+    form->tools().Tools1Click();
     batchItem("zip")->trigger();
     ASSERT_FALSE(prompter.messages().empty());
     EXPECT_TRUE(prompter.messages().back().text.contains("xterm")) << prompter.messages().back().text.toStdString();
@@ -591,7 +616,7 @@ TEST_F(ToolsTest, ReplaceNotepadAndItsUndoFromThePreferencesMenu)
 
     // The check mark follows the backup when the menu opens.
     item->setChecked(false);
-    form->Preferences1Click();
+    form->tools().Preferences1Click();
     EXPECT_TRUE(item->isChecked());
 
     item->trigger();

@@ -1,10 +1,10 @@
-// The main window's formatting bar and ruler: font, size, colour, styles, alignment, bullets,
-// case, the default font and colour, the controls following the selection, and the indent
-// markers.
+#include "editor/FormatCommands.h"
+
 #include "editor/TForm1.h"
 
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
+#include "editor/PageTable.h"
 #include "editor/FlowLayout.h"
 #include "editor/RulerGeometry.h"
 #include "editor/TRuler.h"
@@ -20,9 +20,9 @@
 #include <QCoreApplication>
 #include <QFontInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -50,9 +50,56 @@ QColor fontColor(const QToolButton *button) { return button->property("fontColor
 
 } // namespace
 
-void TForm1::setupFontsPanel()
+FormatCommands::FormatCommands(TForm1 &form, const EditorMenus &menus, KelpaSettings &settings)
+    : QObject(&form), form_(form), settings_(settings)
 {
-    HiddenPanel = new QWidget(this);
+    // Preferences > Default Font
+    QMenu *prefs = menus.Preferences1;
+    QMenu *defaults = prefs->addMenu(QStringLiteral("Default &Font"));
+    defaults->setObjectName(QStringLiteral("DefaultFont1"));
+    Defaultfont1 = makeAction(this, "Defaultfont1", QStringLiteral("&Font and size..."), {},
+                              QStringLiteral("Change default font"));
+    DefaultColor1 = makeAction(this, "DefaultColor1", QStringLiteral("&Color..."), {},
+                               QStringLiteral("Change default font color"));
+    bind(Defaultfont1, [this] { Defaultfont1Click(); });
+    bind(DefaultColor1, [this] { DefaultFColSetClick(); });
+    defaults->addAction(Defaultfont1);
+    defaults->addAction(DefaultColor1);
+    setupFontsPanel();
+    setupRuler();
+}
+
+bool FormatCommands::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == FontSize && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // The size is taken; the arrow keys that follow belong to the page again.
+            RunGuarded([this] {
+                FontSizeChange();
+                if (TRichEdit *editor = form_.currentEditor())
+                    editor->setFocus();
+            });
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void FormatCommands::applySettings() { setDefaultFontColor(platform::colorFromValue(settings_.defaultFontColor)); }
+
+bool FormatCommands::isOn(const QWidget *sheet) const { return FontsPanel->parentWidget() == sheet; }
+
+void FormatCommands::addFontNames(const QStringList &families) { FontName->addItems(families); }
+
+bool FormatCommands::hasFont(const QString &family) const
+{
+    return FontName->findText(family, Qt::MatchFixedString) >= 0;
+}
+
+void FormatCommands::setupFontsPanel()
+{
+    HiddenPanel = new QWidget(&form_);
     HiddenPanel->setObjectName(QStringLiteral("HiddenPanel"));
     HiddenPanel->setVisible(false);
     new QVBoxLayout(HiddenPanel);
@@ -148,7 +195,7 @@ void TForm1::setupFontsPanel()
     showFontColor(DefaultFColButton, QColor());
 }
 
-void TForm1::setupRuler()
+void FormatCommands::setupRuler()
 {
     Ruler = new TRuler(HiddenPanel);
     Ruler->setEnabled(false);
@@ -162,28 +209,13 @@ void TForm1::setupRuler()
     connect(Ruler->RightInd, &TRulerMarker::released, this, Guarded([this](int) { RightIndMouseUp(); }));
 }
 
-void TForm1::setupFormatActions()
-{
-    // Preferences > Default Font
-    QMenu *prefs = menuBar()->findChild<QMenu *>(QStringLiteral("Preferences1"));
-    QMenu *defaults = prefs->addMenu(QStringLiteral("Default &Font"));
-    defaults->setObjectName(QStringLiteral("DefaultFont1"));
-    Defaultfont1 = makeAction(this, "Defaultfont1", QStringLiteral("&Font and size..."), {},
-                              QStringLiteral("Change default font"));
-    DefaultColor1 = makeAction(this, "DefaultColor1", QStringLiteral("&Color..."), {},
-                               QStringLiteral("Change default font color"));
-    bind(Defaultfont1, [this] { Defaultfont1Click(); });
-    bind(DefaultColor1, [this] { DefaultFColSetClick(); });
-    defaults->addAction(Defaultfont1);
-    defaults->addAction(DefaultColor1);
-}
-
 // The five formatting items of the page context menu follow the ruler.
-void TForm1::SetRulerEnabled(bool enabled)
+void FormatCommands::SetRulerEnabled(bool enabled)
 {
     rulerEnabled_ = enabled;
     Ruler->setEnabled(enabled);
-    QWidget *sheet = enabled && table_.CurrentPage >= 0 ? table_[table_.CurrentPage].Sheet : nullptr;
+    const PageTable &pages = form_.pages();
+    QWidget *sheet = enabled && pages.CurrentPage >= 0 ? pages[pages.CurrentPage].Sheet : nullptr;
     auto *layout = static_cast<QVBoxLayout *>(sheet ? sheet->layout() : HiddenPanel->layout());
     if (FontsPanel->parentWidget() != (sheet ? sheet : HiddenPanel)) {
         layout->insertWidget(0, FontsPanel);
@@ -191,11 +223,10 @@ void TForm1::SetRulerEnabled(bool enabled)
         FontsPanel->show();
         Ruler->show();
     }
-    for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, DefaultFontPopup, DefaultColorPopup})
-        a->setEnabled(enabled);
+    emit rulerEnabledChanged(enabled);
 }
 
-void TForm1::parkFormatting()
+void FormatCommands::parkFormatting()
 {
     // Sheets are destroyed with their children; the bar and the ruler outlive them.
     if (FontsPanel && FontsPanel->parentWidget() != HiddenPanel) {
@@ -207,17 +238,17 @@ void TForm1::parkFormatting()
 // ---------------------------------------------------------------------------------------------
 // Commands
 
-void TForm1::FontNameChange()
+void FormatCommands::FontNameChange()
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     const int index = FontName->currentIndex();
     if (editor && index >= 0)
         editor->SelAttributes().SetName(FontName->itemText(index));
 }
 
-void TForm1::FontSizeChange()
+void FormatCommands::FontSizeChange()
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor)
         return;
     // Text that is no number yet changes nothing; a number is taken within the box's range,
@@ -228,24 +259,24 @@ void TForm1::FontSizeChange()
         editor->SelAttributes().SetSize(std::clamp(size, 4, 200));
 }
 
-void TForm1::ColorButtonClick()
+void FormatCommands::ColorButtonClick()
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor)
         return;
     ColorRequest request;
     request.caption = QStringLiteral("Color");
     request.initial = fontColor(ColorButton);
-    request.owner = this;
+    request.owner = &form_;
     if (const std::optional<QColor> color = CurrentPrompter().color(request)) {
         editor->SelAttributes().SetColor(*color);
         RichEdit1SelectionChange();
     }
 }
 
-void TForm1::styleButtonClick(QToolButton *button, TFontStyle bit)
+void FormatCommands::styleButtonClick(QToolButton *button, TFontStyle bit)
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor)
         return;
     // Only this style changes: each run of a mixed selection keeps its others.
@@ -253,60 +284,60 @@ void TForm1::styleButtonClick(QToolButton *button, TFontStyle bit)
     RichEdit1SelectionChange();
 }
 
-void TForm1::BoldButtonClick() { styleButtonClick(BoldButton, TFontStyle::Bold); }
-void TForm1::ItalicButtonClick() { styleButtonClick(ItalicButton, TFontStyle::Italic); }
-void TForm1::UnderlineButtonClick() { styleButtonClick(UnderlineButton, TFontStyle::Underline); }
+void FormatCommands::BoldButtonClick() { styleButtonClick(BoldButton, TFontStyle::Bold); }
+void FormatCommands::ItalicButtonClick() { styleButtonClick(ItalicButton, TFontStyle::Italic); }
+void FormatCommands::UnderlineButtonClick() { styleButtonClick(UnderlineButton, TFontStyle::Underline); }
 
-void TForm1::Bold1Click()
+void FormatCommands::Bold1Click()
 {
     BoldButton->setChecked(!BoldButton->isChecked());
     BoldButtonClick();
 }
 
-void TForm1::Italic1Click()
+void FormatCommands::Italic1Click()
 {
     ItalicButton->setChecked(!ItalicButton->isChecked());
     ItalicButtonClick();
 }
 
-void TForm1::Underline1Click()
+void FormatCommands::Underline1Click()
 {
     UnderlineButton->setChecked(!UnderlineButton->isChecked());
     UnderlineButtonClick();
 }
 
-void TForm1::LeftAlignClick(int tag)
+void FormatCommands::LeftAlignClick(int tag)
 {
     // One group that may be all up: the pressed button is the only one down, or none.
     QToolButton *pressed = tag == 0 ? LeftAlign : tag == 1 ? RightAlign : CenterAlign;
     for (QToolButton *b : {LeftAlign, CenterAlign, RightAlign})
         if (b != pressed)
             b->setChecked(false);
-    TRichEdit *editor = editableEditor();
-    if (!editor || table_[table_.CurrentPage].Kind == PageKind::Plain)
+    TRichEdit *editor = form_.editableEditor();
+    if (!editor || form_.pages()[form_.pages().CurrentPage].Kind == PageKind::Plain)
         return;
     editor->Paragraph().SetAlignment(static_cast<TAlignment>(tag));
     RichEdit1SelectionChange();
 }
 
-void TForm1::BulletsButtonClick()
+void FormatCommands::BulletsButtonClick()
 {
-    TRichEdit *editor = editableEditor();
-    if (!editor || table_[table_.CurrentPage].Kind == PageKind::Plain)
+    TRichEdit *editor = form_.editableEditor();
+    if (!editor || form_.pages()[form_.pages().CurrentPage].Kind == PageKind::Plain)
         return;
     editor->Paragraph().SetNumbering(BulletsButton->isChecked() ? TNumberingStyle::Bullet : TNumberingStyle::None);
     RichEdit1SelectionChange();
 }
 
-void TForm1::Bullets1Click()
+void FormatCommands::Bullets1Click()
 {
     BulletsButton->setChecked(!BulletsButton->isChecked());
     BulletsButtonClick();
 }
 
-void TForm1::changeCase(bool upper)
+void FormatCommands::changeCase(bool upper)
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor)
         return;
     const int start = editor->SelStart();
@@ -345,12 +376,12 @@ void TForm1::changeCase(bool upper)
     editor->SetSelLength(length);
 }
 
-void TForm1::Makelovercase1Click() { changeCase(false); }
-void TForm1::Makeuppercase1Click() { changeCase(true); }
+void FormatCommands::Makelovercase1Click() { changeCase(false); }
+void FormatCommands::Makeuppercase1Click() { changeCase(true); }
 
-void TForm1::DefaultFButtonClick()
+void FormatCommands::DefaultFButtonClick()
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor)
         return;
     editor->SelAttributes().SetName(settings_.defaultFontName);
@@ -359,16 +390,16 @@ void TForm1::DefaultFButtonClick()
     RichEdit1SelectionChange();
 }
 
-void TForm1::DefaultFColButtonClick()
+void FormatCommands::DefaultFColButtonClick()
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor)
         return;
     editor->SelAttributes().SetColor(defaultFontColor());
     RichEdit1SelectionChange();
 }
 
-void TForm1::Defaultfont1Click()
+void FormatCommands::Defaultfont1Click()
 {
     FontRequest request;
     request.caption = QStringLiteral("Font");
@@ -379,7 +410,7 @@ void TForm1::Defaultfont1Click()
         request.caption += QStringLiteral(" - \"") + settings_.defaultFontName
                          + QStringLiteral("\" is not installed; \"") + QFontInfo(request.initial).family()
                          + QStringLiteral("\" is used in its place");
-    request.owner = this;
+    request.owner = &form_;
     if (const std::optional<QFont> font = CurrentPrompter().font(request)) {
         settings_.defaultFontName = font->family();
         const int size = font->pointSize() > 0 ? font->pointSize() : qRound(font->pointSizeF());
@@ -388,19 +419,19 @@ void TForm1::Defaultfont1Click()
     }
 }
 
-void TForm1::DefaultFColSetClick()
+void FormatCommands::DefaultFColSetClick()
 {
     ColorRequest request;
     request.caption = QStringLiteral("Color");
     request.initial = fontColor(ColorButton);
-    request.owner = this;
+    request.owner = &form_;
     if (const std::optional<QColor> color = CurrentPrompter().color(request))
         setDefaultFontColor(*color);
 }
 
-QColor TForm1::defaultFontColor() const { return fontColor(DefaultFColButton); }
+QColor FormatCommands::defaultFontColor() const { return fontColor(DefaultFColButton); }
 
-void TForm1::setDefaultFontColor(const QColor &color)
+void FormatCommands::setDefaultFontColor(const QColor &color)
 {
     showFontColor(DefaultFColButton, color);
     settings_.defaultFontColor = platform::valueFromColor(color);
@@ -409,17 +440,17 @@ void TForm1::setDefaultFontColor(const QColor &color)
 // ---------------------------------------------------------------------------------------------
 // The controls follow the selection
 
-void TForm1::RichEdit1SelectionChange()
+void FormatCommands::RichEdit1SelectionChange()
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     if (!editor)
         return;
     const int start = editor->SelStart();
     const int line = editor->LineFromChar(start);
-    setPanel(0, QString::number(line) + QStringLiteral(" , ") + QString::number(start - editor->LineIndex(line)));
-    if (FontsPanel->parentWidget() != table_[table_.CurrentPage].Sheet)
+    form_.setPanel(0, QString::number(line) + QStringLiteral(" , ") + QString::number(start - editor->LineIndex(line)));
+    if (FontsPanel->parentWidget() != form_.pages()[form_.pages().CurrentPage].Sheet)
         return;
-    const UpdatingScope updating(*this);
+    const TForm1::UpdatingScope updating(form_);
     if (Ruler->isEnabled())
         placeMarkers();
     TTextAttributes &attributes = editor->SelAttributes();
@@ -437,9 +468,9 @@ void TForm1::RichEdit1SelectionChange()
     CenterAlign->setChecked(alignment == TAlignment::Center);
 }
 
-void TForm1::placeMarkers()
+void FormatCommands::placeMarkers()
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     if (!editor)
         return;
     TParaAttributes &paragraph = editor->Paragraph();
@@ -453,23 +484,23 @@ void TForm1::placeMarkers()
 // ---------------------------------------------------------------------------------------------
 // Ruler drag
 
-void TForm1::LeftIndMouseDown(TRulerMarker *marker, int x)
+void FormatCommands::LeftIndMouseDown(TRulerMarker *marker, int x)
 {
     DragOffset = marker->width() / 2;
     marker->move(marker->x() + x - DragOffset, marker->y());
     RulerDragging = true;
 }
 
-void TForm1::LeftIndMouseMove(TRulerMarker *marker, int x)
+void FormatCommands::LeftIndMouseMove(TRulerMarker *marker, int x)
 {
     if (RulerDragging)
         marker->move(marker->x() + x - DragOffset, marker->y());
 }
 
-void TForm1::LeftIndMouseUp()
+void FormatCommands::LeftIndMouseUp()
 {
     RulerDragging = false;
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor) {
         placeMarkers();
         return;
@@ -482,10 +513,10 @@ void TForm1::LeftIndMouseUp()
     RichEdit1SelectionChange();
 }
 
-void TForm1::FirstIndMouseUp()
+void FormatCommands::FirstIndMouseUp()
 {
     RulerDragging = false;
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor) {
         placeMarkers();
         return;
@@ -498,10 +529,10 @@ void TForm1::FirstIndMouseUp()
     LeftIndMouseUp();
 }
 
-void TForm1::RightIndMouseUp()
+void FormatCommands::RightIndMouseUp()
 {
     RulerDragging = false;
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor) {
         placeMarkers();
         return;
@@ -511,18 +542,6 @@ void TForm1::RightIndMouseUp()
     right->move(drop.position, right->y());
     editor->Paragraph().SetRightIndent(drop.indent);
     RichEdit1SelectionChange();
-}
-
-void TForm1::Panel1Resize()
-{
-    TRichEdit *editor = currentEditor();
-    if (!editor)
-        return;
-    SetEditorMargins();
-    const bool modified = editor->Modified();
-    RichEdit1SelectionChange();
-    editor->SetModified(modified);
-    SaveButton->setEnabled(modified);
 }
 
 } // namespace kelpa::editor

@@ -1,10 +1,10 @@
-// The main window's editing commands: undo and the clipboard, inserted date, time, separator
-// and header, deleting a line, the separator length and date format, the page editor's key
-// and mouse events, and the page context menu.
+#include "editor/EditCommands.h"
+
 #include "editor/TForm1.h"
 
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
+#include "editor/FormatCommands.h"
 
 #include "richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
@@ -48,10 +48,16 @@ QString asPositionsText(QString text)
 
 } // namespace
 
-void TForm1::setupEditActions()
+EditCommands::EditCommands(TForm1 &form, const EditorMenus &menus, KelpaSettings &settings)
+    : QObject(&form), form_(form), menus_(menus), settings_(settings)
 {
-    Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
-    Edit1->setObjectName(QStringLiteral("Edit1"));
+    setupEditActions();
+    setupPageMenu();
+}
+
+void EditCommands::setupEditActions()
+{
+    QMenu *Edit1 = menus_.Edit1;
     Undo1 = makeAction(this, "Undo1", QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
                        QStringLiteral("Undoes the last change"));
     Cut1 = makeAction(this, "Cut1", QStringLiteral("&Cut"), QKeySequence(Qt::CTRL | Qt::Key_X),
@@ -106,19 +112,87 @@ void TForm1::setupEditActions()
     Center1 = makeAction(this, "Center1", QStringLiteral("Center"), QKeySequence(Qt::SHIFT | Qt::Key_F11));
     Right1 = makeAction(this, "Right1", QStringLiteral("Right"), QKeySequence(Qt::SHIFT | Qt::Key_F12));
     Bullets1 = makeAction(this, "Bullets1", QStringLiteral("Bullets"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
-    bind(Left1, [this] { LeftAlignClick(0); });
-    bind(Center1, [this] { LeftAlignClick(2); });
-    bind(Right1, [this] { LeftAlignClick(1); });
-    bind(Bullets1, [this] { Bullets1Click(); });
+    bind(Left1, [this] { form_.format().LeftAlignClick(0); });
+    bind(Center1, [this] { form_.format().LeftAlignClick(2); });
+    bind(Right1, [this] { form_.format().LeftAlignClick(1); });
+    bind(Bullets1, [this] { form_.format().Bullets1Click(); });
     for (QAction *a : {Left1, Center1, Right1, Bullets1}) {
         a->setShortcutContext(Qt::WindowShortcut);
-        addAction(a);
+        form_.addAction(a);
     }
 }
 
-void TForm1::setupPageMenu()
+void EditCommands::addPreferences(QMenu *prefs)
 {
-    PopupMenu1 = makePaintedMenu(QStringLiteral("PopupMenu1"));
+    PlainCopyPaste1 = makeAction(this, "PlainCopyPaste1", QStringLiteral("&Plain Copy && Paste"), QKeySequence(Qt::Key_F8),
+                                 QStringLiteral("For some programs (e.g. Netscape Composer 4.x)"));
+    PlainCopyPaste1->setCheckable(true);
+    prefs->addAction(PlainCopyPaste1);
+    Separatorlinelength1 = makeAction(this, "Separatorlinelength1", QStringLiteral("&Separator Line &Length..."), {},
+                                      QStringLiteral("Sets the width of separator lines and headers"));
+    bind(Separatorlinelength1, [this] { Separatorlinelength1Click(); });
+    prefs->addAction(Separatorlinelength1);
+    QMenu *dates = prefs->addMenu(QStringLiteral("&Date Format"));
+    dates->setObjectName(QStringLiteral("DateFormat1"));
+    auto *dateGroup = new QActionGroup(this);
+    const char *dateCaptions[4] = {"dd/mm/yyyy", "mm/dd/yyyy", "dd/monthname/yyyy", "monthname/dd/yyyy"};
+    for (int i = 0; i < 4; ++i) {
+        QAction *a = makeAction(this, "", QLatin1String(dateCaptions[i]), {}, QStringLiteral("Format of the inserted date"));
+        a->setObjectName(QStringLiteral("DateFormat%1").arg(i));
+        a->setCheckable(true);
+        dateGroup->addAction(a);
+        dates->addAction(a);
+        bind(a, [this, i] { ddmmyyyy1Click(i); });
+        dateFormats_.at(static_cast<std::size_t>(i)) = a;
+    }
+    dateFormats_[0]->setChecked(true);
+}
+
+void EditCommands::addToolButtons(QHBoxLayout *row)
+{
+    QWidget *bar = menus_.toolBar;
+    UndoButton = makeToolButton(row, bar, "UndoButton", editorIcon(EditorIcon::Undo), QStringLiteral("Undo"),
+                                [this] { UndoButtonClick(); });
+    CutButton = makeToolButton(row, bar, "CutButton", editorIcon(EditorIcon::Cut), QStringLiteral("Cut"),
+                               [this] { CutButtonClick(); });
+    CopyButton = makeToolButton(row, bar, "CopyButton", editorIcon(EditorIcon::Copy), QStringLiteral("Copy"),
+                                [this] { CopyButtonClick(); });
+    PasteButton = makeToolButton(row, bar, "PasteButton", editorIcon(EditorIcon::Paste), QStringLiteral("Paste"),
+                                 [this] { PasteButtonClick(); });
+}
+
+void EditCommands::applySettings()
+{
+    const int option = settings_.dateFormatOption;
+    dateFormats_.at(option >= 1 && option <= 3 ? static_cast<std::size_t>(option) : 0)->setChecked(true);
+}
+
+void EditCommands::updateActionState(bool open)
+{
+    menus_.Edit1->setEnabled(open);
+    for (QAction *a : {Undo1, Cut1, Copy1, Paste1, Selectall1, Insertcurrentdate1, Insertcurrenttime1, Insertseparatorline1,
+                       Insertheader1, Deleteline1, Left1, Center1, Right1, Bullets1})
+        a->setEnabled(open);
+    for (QToolButton *b : {UndoButton, CutButton, CopyButton, PasteButton})
+        b->setEnabled(open);
+    if (!open)
+        for (QAction *a : {CopyPopup, PastePopup, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup,
+                           DefaultFontPopup, DefaultColorPopup})
+            a->setEnabled(false);
+    else
+        for (QAction *a : {CopyPopup, PastePopup, LowerPopup, UpperPopup})
+            a->setEnabled(true);
+}
+
+void EditCommands::enableFormatItems(bool enabled)
+{
+    for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, DefaultFontPopup, DefaultColorPopup})
+        a->setEnabled(enabled);
+}
+
+void EditCommands::setupPageMenu()
+{
+    widgets::TKpPopupMenu *PopupMenu1 = menus_.PopupMenu1;
     // Every item in Arial; the items with Tag 1, 2, 3 and 5 show the glyphs of the Cut, Copy,
     // Paste and spelling buttons.
     PopupMenu1->OnGetItemParams = [this](QObject *, QAction *item, widgets::TMenuOwnerDrawState, QFont &font,
@@ -128,8 +202,9 @@ void TForm1::setupPageMenu()
         if (tag >= 1 && tag <= 3) {
             const EditorIcon glyphs[] = {EditorIcon::Cut, EditorIcon::Copy, EditorIcon::Paste};
             graphic = widgets::TGraphic::Picture(editorIcon(glyphs[tag - 1]).pixmap(16, 16).toImage());
-        } else if (tag == 5 && SpellCheckerButton) {
-            graphic = widgets::TGraphic::Picture(SpellCheckerButton->icon().pixmap(16, 16).toImage());
+        } else if (tag == 5) {
+            if (const QIcon icon = form_.spellCheckerIcon(); !icon.isNull())
+                graphic = widgets::TGraphic::Picture(icon.pixmap(16, 16).toImage());
         }
     };
     Closepage1 = makeAction(this, "Closepage1", QStringLiteral("Cl&ose page"));
@@ -150,18 +225,18 @@ void TForm1::setupPageMenu()
     CutPopup->setData(1);
     CopyPopup->setData(2);
     PastePopup->setData(3);
-    bind(Closepage1, [this] { Close1Click(); });
-    bind(Viewfilefolder1, [this] { Viewfilefolder1Click(); });
+    bind(Closepage1, [this] { form_.Close1Click(); });
+    bind(Viewfilefolder1, [this] { form_.Viewfilefolder1Click(); });
     bind(CutPopup, [this] { CutButtonClick(); });
     bind(CopyPopup, [this] { CopyButtonClick(); });
     bind(PastePopup, [this] { PasteButtonClick(); });
-    bind(BoldPopup, [this] { Bold1Click(); });
-    bind(ItalicPopup, [this] { Italic1Click(); });
-    bind(UnderlinePopup, [this] { Underline1Click(); });
-    bind(LowerPopup, [this] { Makelovercase1Click(); });
-    bind(UpperPopup, [this] { Makeuppercase1Click(); });
-    bind(DefaultFontPopup, [this] { DefaultFButtonClick(); });
-    bind(DefaultColorPopup, [this] { DefaultFColButtonClick(); });
+    bind(BoldPopup, [this] { form_.format().Bold1Click(); });
+    bind(ItalicPopup, [this] { form_.format().Italic1Click(); });
+    bind(UnderlinePopup, [this] { form_.format().Underline1Click(); });
+    bind(LowerPopup, [this] { form_.format().Makelovercase1Click(); });
+    bind(UpperPopup, [this] { form_.format().Makeuppercase1Click(); });
+    bind(DefaultFontPopup, [this] { form_.format().DefaultFButtonClick(); });
+    bind(DefaultColorPopup, [this] { form_.format().DefaultFColButtonClick(); });
     PopupMenu1->addAction(Closepage1);
     PopupMenu1->addAction(Viewfilefolder1);
     PopupMenu1->addSeparator();
@@ -191,63 +266,34 @@ void TForm1::setupPageMenu()
     for (QAction *a : {CopyPopup, PastePopup, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup,
                        DefaultFontPopup, DefaultColorPopup}) {
         a->setShortcutContext(Qt::WindowShortcut);
-        addAction(a);
+        form_.addAction(a);
     }
 }
 
-widgets::TKpPopupMenu *TForm1::makePaintedMenu(const QString &name)
+void EditCommands::attachEditor(TRichEdit *editor)
 {
-    auto *menu = new widgets::TKpPopupMenu(this);
-    menu->setObjectName(name);
-    menu->SetStyle(widgets::TKpMenuStyle::msOwnerDraw);
-    menu->SetLeftMargin(16);
-    menu->SetShowCheckMarks(false);
-    menu->OnDrawMargin = [this, menu](QObject *, QRect rect) { PopupMenu1DrawMargin(menu, rect); };
-    return menu;
-}
-
-void TForm1::PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect)
-{
-    // From lime at the top to black, with the program's name written upwards at the bottom.
-    menu->DefaultDrawMargin(rect, widgets::RGB(0, 255, 0), widgets::clBlack);
-    QPainter *painter = menu->Canvas();
-    if (!painter)
-        return;
-    painter->save();
-    const widgets::TRotatedFont font = widgets::CreateRotatedFont(QFont(QStringLiteral("Courier New"), 8), 90);
-    painter->setPen(QColor(255, 255, 255));
-    painter->setClipRect(rect);
-    font.DrawText(*painter, rect.left(), rect.bottom() + 1 - 5, QStringLiteral("Kelpa"));
-    painter->restore();
-}
-
-void TForm1::attachEditorEvents(int slot)
-{
-    TRichEdit *editor = table_[slot].Editor;
     // Only the current page's keys and clicks count. Connected directly, so that a handler
     // could change the key.
     connect(editor, &TRichEdit::KeyDown, this, [this, editor](int &key, Qt::KeyboardModifiers shift) {
-        if (editor == currentEditor())
+        if (editor == form_.currentEditor())
             RunGuarded([&] { RichEdit1KeyDown(key, shift); });
     });
     connect(editor, &TRichEdit::KeyPress, this, [this, editor](QChar &key) {
-        if (editor == currentEditor())
+        if (editor == form_.currentEditor())
             RunGuarded([&] { RichEdit1KeyPress(key); });
     });
     connect(editor, &TRichEdit::KeyUp, this, [this, editor](int &key, Qt::KeyboardModifiers shift) {
-        if (editor == currentEditor())
+        if (editor == form_.currentEditor())
             RunGuarded([&] { RichEdit1KeyUp(key, shift); });
     });
     connect(editor, &TRichEdit::MouseDown, this, [this, editor](Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
-        if (editor == currentEditor())
+        if (editor == form_.currentEditor())
             RunGuarded([&] { RichEdit1MouseDown(button, shift, pos); });
     });
-    editor->SetPopupMenu(PopupMenu1);
-    editor->installEventFilter(this);
-    trackBookmarks(slot);
+    editor->SetPopupMenu(menus_.PopupMenu1);
 }
 
-bool TForm1::editorClaimsShortcut(QKeyEvent *event) const
+bool EditCommands::editorClaimsShortcut(QKeyEvent *event) const
 {
     // The editor takes the clipboard keys for itself unless told otherwise; the window's
     // commands for them (plain-text clipboard mode, the checks of cut and paste) come first.
@@ -258,29 +304,23 @@ bool TForm1::editorClaimsShortcut(QKeyEvent *event) const
     return true;
 }
 
-TRichEdit *TForm1::editableEditor() const
-{
-    TRichEdit *editor = currentEditor();
-    return editor && !Updating() && !editor->ReadOnly() ? editor : nullptr;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Undo and the clipboard
 
-void TForm1::UndoButtonClick()
+void EditCommands::UndoButtonClick()
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor)
         return;
     editor->Undo();
     // An undone format leaves the selection where it was, so nothing else tells the
     // formatting bar and the ruler that the text under them changed.
-    RichEdit1SelectionChange();
+    form_.format().RichEdit1SelectionChange();
 }
 
-void TForm1::CopyButtonClick()
+void EditCommands::CopyButtonClick()
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     if (!editor)
         return;
     editor->CopyToClipboard();
@@ -297,9 +337,9 @@ void TForm1::CopyButtonClick()
     }
 }
 
-void TForm1::CutButtonClick()
+void EditCommands::CutButtonClick()
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor || editor->SelLength() == 0)
         return;
     const QString selected = asPositionsText(editor->SelText());
@@ -312,12 +352,12 @@ void TForm1::CutButtonClick()
     editor->SetSelText(QString());
 }
 
-void TForm1::PasteButtonClick()
+void EditCommands::PasteButtonClick()
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor)
         return;
-    const PageRecord &page = table_[table_.CurrentPage];
+    const PageRecord &page = form_.pages()[form_.pages().CurrentPage];
     const bool small = editor->TextLength() <= kSmallPageLimit;
     try {
         if (small && page.Kind != PageKind::Plain)
@@ -328,13 +368,13 @@ void TForm1::PasteButtonClick()
             editor->SetSelText(clipboardText());
     } catch (const std::exception &e) {
         ShowMessage(QString::fromLocal8Bit(e.what()) + QStringLiteral(" while pasting to page ")
-                    + QString::number(table_.CurrentPage) + (small ? QStringLiteral(" (<64K)") : QStringLiteral(" (>64K)")));
+                    + QString::number(form_.pages().CurrentPage) + (small ? QStringLiteral(" (<64K)") : QStringLiteral(" (>64K)")));
     }
 }
 
-void TForm1::Selectall1Click()
+void EditCommands::Selectall1Click()
 {
-    if (TRichEdit *editor = currentEditor()) {
+    if (TRichEdit *editor = form_.currentEditor()) {
         editor->SetSelStart(0);
         editor->SetSelLength(editor->TextLength());
     }
@@ -343,16 +383,16 @@ void TForm1::Selectall1Click()
 // ---------------------------------------------------------------------------------------------
 // Inserted texts
 
-void TForm1::Insertcurrentdate1Click()
+void EditCommands::Insertcurrentdate1Click()
 {
-    if (TRichEdit *editor = editableEditor())
+    if (TRichEdit *editor = form_.editableEditor())
         editor->SetSelText(dateText(settings_.dateFormatOption, QDate::currentDate(), localeDateSeparator(),
                                     localeMonthNames()));
 }
 
-void TForm1::Insertcurrenttime1Click()
+void EditCommands::Insertcurrenttime1Click()
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor)
         return;
     // The long time format without its time zone.
@@ -361,12 +401,12 @@ void TForm1::Insertcurrenttime1Click()
     editor->SetSelText(QLocale::system().toString(QTime::currentTime(), format.trimmed()));
 }
 
-void TForm1::Insertseparatorline1Click(bool header)
+void EditCommands::Insertseparatorline1Click(bool header)
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor)
         return;
-    const bool rich = table_[table_.CurrentPage].Kind != PageKind::Plain;
+    const bool rich = form_.pages()[form_.pages().CurrentPage].Kind != PageKind::Plain;
     TTextAttributes &attributes = editor->SelAttributes();
     const QString name = attributes.Name();
     const int size = attributes.Size();
@@ -383,7 +423,7 @@ void TForm1::Insertseparatorline1Click(bool header)
         settings_.separatorLength = 72;
     const QString text = separatorText(header, settings_.separatorLength);
     if (rich)
-        DefaultFButtonClick();
+        form_.format().DefaultFButtonClick();
     editor->SetSelText(text);
     if (rich) {
         attributes.SetName(name);
@@ -392,21 +432,21 @@ void TForm1::Insertseparatorline1Click(bool header)
     }
 }
 
-void TForm1::Deleteline1Click()
+void EditCommands::Deleteline1Click()
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor || editor->TextLength() == 0)
         return;
     editor->Lines().Delete(editor->LineFromChar(editor->SelStart()));
 }
 
-void TForm1::Separatorlinelength1Click()
+void EditCommands::Separatorlinelength1Click()
 {
     InputRequest request;
     request.caption = MenuCaptionText(Separatorlinelength1->text());
     request.prompt = QStringLiteral("Please enter the width of the separator line (characters)");
     request.initial = QString::number(settings_.separatorLength);
-    request.owner = this;
+    request.owner = &form_;
     const std::optional<QString> answer = CurrentPrompter().input(request);
     if (!answer)
         return;
@@ -418,7 +458,7 @@ void TForm1::Separatorlinelength1Click()
     settings_.separatorLength = *length;
 }
 
-void TForm1::ddmmyyyy1Click(int option)
+void EditCommands::ddmmyyyy1Click(int option)
 {
     dateFormats_.at(static_cast<std::size_t>(option))->setChecked(true);
     settings_.dateFormatOption = option;
@@ -427,27 +467,27 @@ void TForm1::ddmmyyyy1Click(int option)
 // ---------------------------------------------------------------------------------------------
 // Key and mouse events of the page editor
 
-void TForm1::RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift)
+void EditCommands::RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift)
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     if (!editor)
         return;
     const Qt::KeyboardModifiers held = shift & (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier);
     if (key == Qt::Key_Insert && held == Qt::NoModifier) {
-        PageRecord &page = table_[table_.CurrentPage];
+        PageRecord &page = form_.pages()[form_.pages().CurrentPage];
         page.InsertMode = page.InsertMode == 1 ? 0 : 1;
         // The key goes on to the editor, which switches its own mode.
-        setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
+        form_.setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
         return;
     }
     keystrokes_.keyDown(editor->TextLength(), editor->SelStart());
 }
 
-void TForm1::RichEdit1KeyPress(QChar &key) { keystrokes_.keyPress(key); }
+void EditCommands::RichEdit1KeyPress(QChar &key) { keystrokes_.keyPress(key); }
 
-void TForm1::RichEdit1KeyUp(int &, Qt::KeyboardModifiers shift)
+void EditCommands::RichEdit1KeyUp(int &, Qt::KeyboardModifiers shift)
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     if (!editor)
         return;
     const QString lost = keystrokes_.keyUp(editor->TextLength(), editor->SelStart(), editor->ReadOnly(),
@@ -456,10 +496,10 @@ void TForm1::RichEdit1KeyUp(int &, Qt::KeyboardModifiers shift)
         editor->SetSelText(lost);
 }
 
-void TForm1::RichEdit1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint pos)
+void EditCommands::RichEdit1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint pos)
 {
     // A right click without a selection first puts the caret under the pointer.
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     if (editor && button == Qt::RightButton && editor->SelLength() == 0)
         editor->SetSelStart(editor->CharFromPos(pos));
 }
@@ -467,27 +507,27 @@ void TForm1::RichEdit1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, Q
 // ---------------------------------------------------------------------------------------------
 // Page context menu
 
-void TForm1::PopupMenu1Popup()
+void EditCommands::PopupMenu1Popup()
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     const bool selection = editor && editor->SelLength() != 0 && editor->SelStart() != editor->TextLength();
     for (QAction *a : {CutPopup, CopyPopup, CheckSeparator, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup,
                        UpperPopup, DefaultSeparator, DefaultFontPopup, DefaultColorPopup})
         a->setVisible(selection);
-    Viewfilefolder1->setEnabled(editor && !table_[table_.CurrentPage].isUntitled());
+    Viewfilefolder1->setEnabled(editor && !form_.pages()[form_.pages().CurrentPage].isUntitled());
 }
 
-QString TForm1::checkWord()
+QString EditCommands::checkWord()
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     if (!editor)
         return {};
     if (editor->SelLength() != 0 && editor->SelStart() != editor->TextLength())
         return firstWordOf(editor->SelText());
-    return WordAtCaret(false);
+    return form_.WordAtCaret(false);
 }
 
-QString TForm1::checkWordCaption(const QString &word)
+QString EditCommands::checkWordCaption(const QString &word)
 {
     return QStringLiteral("Chec&k \"") + word + QLatin1Char('"');
 }

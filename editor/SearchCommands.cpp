@@ -1,5 +1,10 @@
-// The main window's search commands: the word at the caret, find, find next with the
-// wrap-around question, replace and Replace All, and the ten bookmarks of a page.
+// The search commands: the word at the caret, find, find next with the wrap-around question,
+// replace and Replace All, and the ten bookmarks of a page.
+#include "editor/SearchCommands.h"
+
+#include "editor/EditText.h"
+#include "editor/EditorMenus.h"
+#include "editor/PageSet.h"
 #include "editor/TForm1.h"
 
 #include "editor/ActionHelpers.h"
@@ -11,7 +16,6 @@
 
 #include <QCoreApplication>
 #include <QMenu>
-#include <QMenuBar>
 #include <QScopeGuard>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -20,10 +24,10 @@
 
 namespace kelpa::editor {
 
-void TForm1::setupSearchActions()
+SearchCommands::SearchCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus, const QAction *autoFill)
+    : QObject(&form), form_(form), pages_(pages), FindCapture1(autoFill)
 {
-    Search1 = menuBar()->addMenu(QStringLiteral("&Search"));
-    Search1->setObjectName(QStringLiteral("Search1"));
+    QMenu *Search1 = menus.Search1;
     Find1 = makeAction(this, "Find1", QStringLiteral("&Find..."), QKeySequence(Qt::CTRL | Qt::Key_F),
                        QStringLiteral("Find Text"));
     Replace1 = makeAction(this, "Replace1", QStringLiteral("&Replace..."), QKeySequence(Qt::CTRL | Qt::Key_R),
@@ -55,8 +59,8 @@ void TForm1::setupSearchActions()
         go->addAction(g);
     }
 
-    FindDialog1 = new TFindDialog(false, this);
-    ReplaceDialog1 = new TFindDialog(true, this);
+    FindDialog1 = new TFindDialog(false, &form);
+    ReplaceDialog1 = new TFindDialog(true, &form);
     // A search started from the find dialog is no longer the replace dialog's.
     connect(FindDialog1, &TFindDialog::find, this, Guarded([this] {
         ReplaceMode = false;
@@ -67,12 +71,19 @@ void TForm1::setupSearchActions()
     connect(ReplaceDialog1, &TFindDialog::opened, this, [this] { ReplaceMode = true; });
 }
 
-void TForm1::trackBookmarks(int slot)
+void SearchCommands::updateActionState()
+{
+    const bool open = pages_.table().openCount() > 0;
+    for (QAction *a : {Find1, Replace1, Findnext1})
+        a->setEnabled(open);
+}
+
+void SearchCommands::trackBookmarks(int slot)
 {
     // Bookmarks move with the text inserted or deleted before them.
-    TRichEdit *editor = table_[slot].Editor;
+    TRichEdit *editor = pages_.table()[slot].Editor;
     connect(editor->document(), &QTextDocument::contentsChange, editor, [this, slot, editor](int from, int removed, int added) {
-        PageRecord &page = table_[slot];
+        PageRecord &page = pages_.table()[slot];
         if (page.Editor != editor)
             return;
         for (int &mark : page.Bookmarks)
@@ -80,9 +91,9 @@ void TForm1::trackBookmarks(int slot)
     });
 }
 
-QString TForm1::WordAtCaret(bool select)
+QString SearchCommands::WordAtCaret(bool select)
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     if (!editor)
         return {};
     const QString text = editor->Text();
@@ -102,9 +113,9 @@ QString TForm1::WordAtCaret(bool select)
     return word;
 }
 
-void TForm1::FindButtonClick()
+void SearchCommands::FindButtonClick()
 {
-    if (!currentEditor())
+    if (!form_.currentEditor())
         return;
     // From now on F3 searches what this dialog shows, not the replace dialog's text.
     ReplaceMode = false;
@@ -113,9 +124,9 @@ void TForm1::FindButtonClick()
     FindDialog1->Execute();
 }
 
-void TForm1::Replace1Click()
+void SearchCommands::Replace1Click()
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     if (!editor)
         return;
     if (FindCapture1->isChecked()) {
@@ -149,9 +160,9 @@ bool selectionIsHit(TRichEdit *editor, const QString &what, TSearchTypes options
 
 } // namespace
 
-void TForm1::ReplaceDialog1Replace()
+void SearchCommands::ReplaceDialog1Replace()
 {
-    TRichEdit *editor = editableEditor();
+    TRichEdit *editor = form_.editableEditor();
     if (!editor)
         return;
     // Only a hit is replaced: a selection made for another reason stays.
@@ -160,11 +171,11 @@ void TForm1::ReplaceDialog1Replace()
     findNext(ReplaceDialog1->ReplaceAll());
 }
 
-void TForm1::Findnext1Click() { findNext(false); }
+void SearchCommands::Findnext1Click() { findNext(false); }
 
-void TForm1::findNext(bool replaceAllRequested)
+void SearchCommands::findNext(bool replaceAllRequested)
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     if (!editor)
         return;
     if (ReplaceMode)
@@ -187,7 +198,7 @@ void TForm1::findNext(bool replaceAllRequested)
         // need not be laid out to its end at once to show it.
         const int caret = editor->SelStart();
         const int from = editor->SelLength() > 0 ? caret + 1 : caret;
-        const bool replaced = replaceAllHits(editor, what, ReplaceDialog1->ReplaceText(), from, -1, false, nullptr) > 0;
+        const bool replaced = replaceAllHits(editor, what, ReplaceDialog1->ReplaceText(), from, -1, false).count > 0;
         editor->SetSelStart(caret);
         QCoreApplication::processEvents();
         if (!ConfirmYesNo(QStringLiteral("End of document reached. Do you want to continue through the rest of the document?"))) {
@@ -195,9 +206,9 @@ void TForm1::findNext(bool replaceAllRequested)
             return;
         }
         // Up to where the first run began, once: what was put in is not searched again.
-        int end = 0;
-        if (replaceAllHits(editor, what, ReplaceDialog1->ReplaceText(), 0, from, replaced, &end) > 0)
-            editor->SetSelStart(end);
+        if (const Replaced rest = replaceAllHits(editor, what, ReplaceDialog1->ReplaceText(), 0, from, replaced);
+            rest.count > 0)
+            editor->SetSelStart(rest.endOfLast);
         ShowMessage(QStringLiteral("Searched through the entire document:\nthere are no more \"") + what
                     + QLatin1Char('"'));
         ReplaceMode = false;
@@ -244,18 +255,18 @@ void TForm1::findNext(bool replaceAllRequested)
     }
 }
 
-int TForm1::replaceAllHits(TRichEdit *editor, const QString &what, const QString &with, int from, int limit,
-                           bool joinPrevious, int *endOfLast)
+SearchCommands::Replaced SearchCommands::replaceAllHits(TRichEdit *editor, const QString &what, const QString &with,
+                                                        int from, int limit, bool joinPrevious)
 {
     if (editor->ReadOnly())
-        return 0;
+        return {};
     const int length = static_cast<int>(what.size());
     // Every hit of the text as it stands, then all replaced at once (last first, so that the
     // positions hold) as one step of undo.
     const std::vector<int> hits = findHits(editor->Text(), what, from, limit, ReplaceDialog1->WholeWord(),
                                            ReplaceDialog1->MatchCase());
     if (hits.empty())
-        return 0;
+        return {};
     QTextDocument *document = editor->document();
     // The page is laid out again afterwards in steps, as after loading, not at once at the end
     // of the edit: the replacements may touch every line of a long page.
@@ -273,30 +284,28 @@ int TForm1::replaceAllHits(TRichEdit *editor, const QString &what, const QString
         cursor.insertText(with);
     }
     cursor.endEditBlock();
-    if (endOfLast)
-        *endOfLast = hits.back() + static_cast<int>(hits.size() - 1) * (static_cast<int>(with.size()) - length)
-                   + static_cast<int>(with.size());
-    return static_cast<int>(hits.size());
+    return {static_cast<int>(hits.size()), hits.back() + static_cast<int>(hits.size() - 1) * (static_cast<int>(with.size()) - length)
+                                               + static_cast<int>(with.size())};
 }
 
-void TForm1::N01Click(int n)
+void SearchCommands::N01Click(int n)
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     if (!editor)
         return;
-    table_[table_.CurrentPage].Bookmarks.at(static_cast<std::size_t>(n)) = editor->SelStart();
-    setPanel(3, QStringLiteral("Bookmark %1 ready.").arg(n));
+    pages_.table()[pages_.table().CurrentPage].Bookmarks.at(static_cast<std::size_t>(n)) = editor->SelStart();
+    emit message(QStringLiteral("Bookmark %1 ready.").arg(n));
 }
 
-void TForm1::N02Click(int n)
+void SearchCommands::N02Click(int n)
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     if (!editor)
         return;
     // A mark beyond the end of the text goes to the end.
-    if (const int mark = table_[table_.CurrentPage].Bookmarks.at(static_cast<std::size_t>(n)); mark != -1)
+    if (const int mark = pages_.table()[pages_.table().CurrentPage].Bookmarks.at(static_cast<std::size_t>(n)); mark != -1)
         editor->SetSelStart(mark);
-    setPanel(3, QStringLiteral("Jumped to bookmark %1").arg(n));
+    emit message(QStringLiteral("Jumped to bookmark %1").arg(n));
 }
 
 } // namespace kelpa::editor

@@ -1,5 +1,9 @@
-// The main window's Reopen menu of the twelve recent files and the favourites menu with its
-// file "qckload.ini".
+// The Reopen menu of the twelve recent files and the favourites menu with its file
+// "qckload.ini".
+#include "editor/RecentCommands.h"
+
+#include "editor/EditorMenus.h"
+#include "editor/PageSet.h"
 #include "editor/TForm1.h"
 
 #include "editor/ActionHelpers.h"
@@ -14,18 +18,16 @@
 #include <QCursor>
 #include <QFile>
 #include <QMenu>
-#include <QMenuBar>
 #include <QToolButton>
 
 namespace kelpa::editor {
 
-void TForm1::setupRecentActions()
+RecentCommands::RecentCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus,
+                               std::array<QString, kRecentCount> &prevLoaded)
+    : QObject(&form), form_(form), pages_(pages), prevLoaded_(prevLoaded)
 {
-    QMenu *file = menuBar()->findChild<QMenu *>(QStringLiteral("File1"));
-    Reopen1 = new QMenu(QStringLiteral("&Reopen"), file);
-    Reopen1->setObjectName(QStringLiteral("Reopen1"));
-    file->insertMenu(Save1, Reopen1);
-    file->insertSeparator(Save1);
+    QMenu *file = menus.File1;
+    QMenu *Reopen1 = menus.Reopen1;
     Favourite1 = makeAction(this, "Favourite1", QStringLiteral("&Favourite..."), {}, QStringLiteral("Favourite Files"));
     Favourite1->setIcon(editorIcon(EditorIcon::Favourites));
     bind(Favourite1, [this] { SysEditButtonClick(); });
@@ -40,7 +42,7 @@ void TForm1::setupRecentActions()
     }
     connect(file, &QMenu::aboutToShow, this, Guarded([this] { File1Click(); }));
 
-    PopupMenu3 = makePaintedMenu(QStringLiteral("PopupMenu3"));
+    PopupMenu3 = form.makePaintedMenu(QStringLiteral("PopupMenu3"));
     PopupMenu3->setToolTipsVisible(true);
     Editfavourites1 = makeAction(this, "Editfavourites1", QStringLiteral("&Edit favourites..."), {},
                                  QStringLiteral("Edits the list of  favourite documents"));
@@ -51,19 +53,23 @@ void TForm1::setupRecentActions()
     PopupMenu3->addSeparator();
     PopupMenu3->addAction(Editfavourites1);
     PopupMenu3->addAction(Addtofavourites1);
+
+    menus.toolRow->insertSpacing(menus.toolRow->count() - 1, 8);
+    SysEditButton = makeToolButton(menus.toolRow, menus.toolBar, "SysEditButton", editorIcon(EditorIcon::Favourites),
+                                   QStringLiteral("Favourite Files"), [this] { SysEditButtonClick(); }, true);
 }
 
-void TForm1::AddToRecent(const QString &path)
+void RecentCommands::AddToRecent(const QString &path)
 {
-    addToRecent(settings_.prevLoaded, path);
+    addToRecent(prevLoaded_, path);
     RebuildReopenMenu();
 }
 
-void TForm1::RebuildReopenMenu()
+void RecentCommands::RebuildReopenMenu()
 {
     try {
         for (int k = 0; k < kRecentCount; ++k) {
-            const QString &slot = settings_.prevLoaded.at(static_cast<std::size_t>(k));
+            const QString &slot = prevLoaded_.at(static_cast<std::size_t>(k));
             QAction *item = reopenItems_.at(static_cast<std::size_t>(k));
             // Only what changed: a menu whose items change as it opens lays the window out anew.
             const QString caption = reopenCaption(k, slot);
@@ -79,24 +85,24 @@ void TForm1::RebuildReopenMenu()
     }
 }
 
-void TForm1::PrevLoaded0Click(int slot)
+void RecentCommands::PrevLoaded0Click(int slot)
 {
     const QString path = reopenItems_.at(static_cast<std::size_t>(slot))->statusTip();
     if (path != kEmptyRecent)
-        OpenDocument(path, true, QString());
+        form_.OpenDocument(path, true, QString());
 }
 
-void TForm1::File1Click()
+void RecentCommands::File1Click()
 {
-    if (!Activated)
+    if (!form_.activated())
         return;
-    tidyRecent(settings_.prevLoaded);
+    tidyRecent(prevLoaded_);
     RebuildReopenMenu();
 }
 
-QString TForm1::favouritesPath() const { return programFolder_ + kFavouritesFileName; }
+QString RecentCommands::favouritesPath() const { return form_.programFolder() + kFavouritesFileName; }
 
-void TForm1::EnsureFavouritesFile()
+void RecentCommands::EnsureFavouritesFile()
 {
     const QString path = favouritesPath();
     if (QFile::exists(path))
@@ -109,7 +115,7 @@ void TForm1::EnsureFavouritesFile()
     }
 }
 
-void TForm1::SysEditButtonClick()
+void RecentCommands::SysEditButtonClick()
 {
     EnsureFavouritesFile();
     const QList<QAction *> items = PopupMenu3->actions();
@@ -139,19 +145,19 @@ void TForm1::SysEditButtonClick()
     PopupMenu3->Popup(at.x(), at.y());
 }
 
-void TForm1::PopupMenuItemsClick(const QString &path) { OpenDocument(path, false, QString()); }
+void RecentCommands::PopupMenuItemsClick(const QString &path) { form_.OpenDocument(path, false, QString()); }
 
-void TForm1::Editfavourites1Click()
+void RecentCommands::Editfavourites1Click()
 {
     EnsureFavouritesFile();
-    OpenDocument(favouritesPath(), false, QString());
+    form_.OpenDocument(favouritesPath(), false, QString());
 }
 
-void TForm1::Addtofavourites1Click()
+void RecentCommands::Addtofavourites1Click()
 {
-    TRichEdit *editor = currentEditor();
+    TRichEdit *editor = form_.currentEditor();
     // An untitled page has no file to come back to.
-    if (!editor || table_[table_.CurrentPage].isUntitled())
+    if (!editor || pages_.table()[pages_.table().CurrentPage].isUntitled())
         return;
     EnsureFavouritesFile();
     const QString path = favouritesPath();
@@ -161,7 +167,7 @@ void TForm1::Addtofavourites1Click()
         return;
     }
     const documents::DocumentError error =
-        documents::writeTextFile(path, withFavourite(read.bytes, table_[table_.CurrentPage].FileName));
+        documents::writeTextFile(path, withFavourite(read.bytes, pages_.table()[pages_.table().CurrentPage].FileName));
     if (!error.ok())
         ShowErrorBox(QStringLiteral("Cannot save the file ") + path, error.systemError);
 }

@@ -1,9 +1,13 @@
 // The main window's hand-offs to the print module and the spell checker, the user's batches,
 // and the tools that reach out to the desktop (shortcut, folder, character map, file types,
 // the plain-text default).
-#include "editor/TForm1.h"
+#include "editor/ToolsCommands.h"
 
+#include "editor/ActionHelpers.h"
 #include "editor/Batches.h"
+#include "editor/EditorMenus.h"
+#include "editor/PageSet.h"
+#include "editor/TForm1.h"
 #include "editor/NotepadReplacement.h"
 
 #include "engine/TOBRINEngine.h"
@@ -51,41 +55,11 @@ namespace {
 constexpr int kCheckerWaitMs = 10000;
 constexpr int kCheckerPollMs = 50;
 
-QAction *makeToolAction(QObject *owner, const char *objectName, const QString &caption,
-                        const QKeySequence &shortcut = {}, const QString &hint = {})
-{
-    auto *a = new QAction(caption, owner);
-    a->setObjectName(QLatin1String(objectName));
-    if (!shortcut.isEmpty())
-        a->setShortcut(shortcut);
-    if (!hint.isEmpty())
-        a->setStatusTip(hint);
-    return a;
 }
 
-template <class F>
-void bindTool(QAction *action, F f)
+bool ToolsCommands::pageHolds(const TRichEdit *editor) const
 {
-    QObject::connect(action, &QAction::triggered, action, [f](bool) { RunGuarded(f); });
-}
-
-// The menu of that name, made at the end of the menu bar (before Help) when there is none.
-QMenu *menuNamed(QMainWindow *form, const char *objectName, const QString &caption)
-{
-    if (auto *menu = form->menuBar()->findChild<QMenu *>(QLatin1String(objectName)))
-        return menu;
-    auto *menu = new QMenu(caption, form->menuBar());
-    menu->setObjectName(QLatin1String(objectName));
-    auto *help = form->menuBar()->findChild<QMenu *>(QStringLiteral("Help1"));
-    form->menuBar()->insertMenu(help ? help->menuAction() : nullptr, menu);
-    return menu;
-}
-
-}
-
-bool TForm1::pageHolds(const TRichEdit *editor) const
-{
-    for (const PageRecord &page : table_.pages)
+    for (const PageRecord &page : pages_.table().pages)
         if (!page.isFree() && page.Editor == editor)
             return true;
     return false;
@@ -95,10 +69,12 @@ bool TForm1::pageHolds(const TRichEdit *editor) const
 // ---------------------------------------------------------------------------------------------
 // Menus
 
-void TForm1::setupToolsActions()
+ToolsCommands::ToolsCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus, QAction *exitItem,
+                             QAction *checkPlace)
+    : QObject(&form), form_(form), pages_(pages)
 {
     // The window the spell checker's replies come to.
-    messageWindow_ = new platform::Window(QStringLiteral("TForm1"), QStringLiteral("Kelpa"), this, this);
+    messageWindow_ = new platform::Window(QStringLiteral("TForm1"), QStringLiteral("Kelpa"), &form, this);
     connect(messageWindow_, &platform::Window::messageReceived, this,
             [this](std::uint32_t message, platform::WPARAM, platform::LPARAM) {
                 if (message == WM_CHECKTEXT)
@@ -108,39 +84,37 @@ void TForm1::setupToolsActions()
             });
 
     // File: print
-    Print1 = makeToolAction(this, "Print1", QStringLiteral("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P),
+    Print1 = makeAction(this, "Print1", QStringLiteral("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P),
                             QStringLiteral("Print"));
-    bindTool(Print1, [this] { PrintButtonClick(); });
-    if (auto *file = menuBar()->findChild<QMenu *>(QStringLiteral("File1"))) {
-        file->insertAction(Exit1, Print1);
-        file->insertSeparator(Exit1);
-    }
+    bind(Print1, [this] { PrintButtonClick(); });
+    menus.File1->insertAction(exitItem, Print1);
+    menus.File1->insertSeparator(exitItem);
 
     // Search: spell check
-    QMenu *search = menuNamed(this, "Search1", QStringLiteral("&Search"));
-    Checkspelling1 = makeToolAction(this, "Checkspelling1", QStringLiteral("&Check Spelling"), QKeySequence(Qt::Key_F7),
+    QMenu *search = menus.Search1;
+    Checkspelling1 = makeAction(this, "Checkspelling1", QStringLiteral("&Check Spelling"), QKeySequence(Qt::Key_F7),
                                     QStringLiteral("Checks the selected text (or all if nothing is selected)"));
-    Checkwordatcorsor1 = makeToolAction(this, "Checkwordatcorsor1", QStringLiteral("Check &Word"),
+    Checkwordatcorsor1 = makeAction(this, "Checkwordatcorsor1", QStringLiteral("Check &Word"),
                                         QKeySequence(Qt::CTRL | Qt::Key_F7), QStringLiteral("Checks the current word"));
     // The page context menu's item; its shortcut works wherever the window has the focus.
-    Checkword1 = makeToolAction(this, "Checkword1", QStringLiteral("Check Word"), QKeySequence(Qt::SHIFT | Qt::Key_F7));
-    bindTool(Checkspelling1, [this] { SpellCheckerButtonClick(); });
-    bindTool(Checkwordatcorsor1, [this] { Checkwordatcorsor1Click(); });
-    bindTool(Checkword1, [this] { Checkwordatcorsor1Click(); });
-    addAction(Checkword1);
-    if (PopupMenu1) {
-        PopupMenu1->insertAction(CheckSeparator, Checkword1);
+    Checkword1 = makeAction(this, "Checkword1", QStringLiteral("Check Word"), QKeySequence(Qt::SHIFT | Qt::Key_F7));
+    bind(Checkspelling1, [this] { SpellCheckerButtonClick(); });
+    bind(Checkwordatcorsor1, [this] { Checkwordatcorsor1Click(); });
+    bind(Checkword1, [this] { Checkwordatcorsor1Click(); });
+    form.addAction(Checkword1);
+    if (widgets::TKpPopupMenu *PopupMenu1 = menus.PopupMenu1) {
+        PopupMenu1->insertAction(checkPlace, Checkword1);
         // After the menu's own preparation: the item names the word it would check.
         Checkword1->setData(5);
         connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
             RunGuarded([this] {
-                const QString word = checkWord();
-                Checkword1->setText(checkWordCaption(word));
+                const QString word = form_.checkWord();
+                Checkword1->setText(TForm1::checkWordCaption(word));
                 Checkword1->setEnabled(!word.isEmpty());
             });
         });
         // Its shortcut works again once the menu has gone, as for any open page.
-        connect(PopupMenu1, &QMenu::aboutToHide, this, [this] { Checkword1->setEnabled(table_.openCount() > 0); });
+        connect(PopupMenu1, &QMenu::aboutToHide, this, [this] { Checkword1->setEnabled(pages_.table().openCount() > 0); });
     }
     if (!search->isEmpty())
         search->addSeparator();
@@ -148,89 +122,94 @@ void TForm1::setupToolsActions()
     search->addAction(Checkwordatcorsor1);
 
     // View
-    QMenu *view = menuNamed(this, "View1", QStringLiteral("&View"));
-    Batchwindow1 = makeToolAction(this, "Batchwindow1", QStringLiteral("&Batch Window"), {},
+    QMenu *view = menus.View1;
+    Batchwindow1 = makeAction(this, "Batchwindow1", QStringLiteral("&Batch Window"), {},
                                   QStringLiteral("Shows/Hides the batch window"));
     Batchwindow1->setCheckable(true);
-    Viewfilefolder2 = makeToolAction(this, "Viewfilefolder2", QStringLiteral("&View file folder"));
-    bindTool(Viewfilefolder2, [this] { Viewfilefolder1Click(); });
+    Viewfilefolder2 = makeAction(this, "Viewfilefolder2", QStringLiteral("&View file folder"));
+    bind(Viewfilefolder2, [this] { Viewfilefolder1Click(); });
     view->addAction(Batchwindow1);
     view->addAction(Viewfilefolder2);
 
     // Tools: the batches above the separator, then the fixed items
-    Tools1 = menuNamed(this, "Tools1", QStringLiteral("&Tools"));
+    Tools1 = menus.Tools1;
     Tools1->addSeparator();
-    auto *chars = makeToolAction(this, "Specialcharacters1", QStringLiteral("Special Characters..."), {},
+    auto *chars = makeAction(this, "Specialcharacters1", QStringLiteral("Special Characters..."), {},
                                  QStringLiteral("Opens Charmap.exe"));
-    bindTool(chars, [this] { Insertspecialcharacter1Click(); });
-    auto *link = makeToolAction(this, "Createshortcutondesktop1", QStringLiteral("Create Shortcut on Desktop"), {},
+    bind(chars, [this] { Insertspecialcharacter1Click(); });
+    auto *link = makeAction(this, "Createshortcutondesktop1", QStringLiteral("Create Shortcut on Desktop"), {},
                                 QStringLiteral("Creates an icon on the Desktop"));
-    bindTool(link, [this] { Linkondesktop1Click(); });
+    bind(link, [this] { Linkondesktop1Click(); });
     Tools1->addAction(chars);
     Tools1->addAction(link);
     QMenu *types = Tools1->addMenu(QStringLiteral("Associated File Types..."));
     types->setObjectName(QStringLiteral("Associatefiletypes1"));
     types->menuAction()->setStatusTip(QStringLiteral("Associates .txt, .rtf, and .eco file extensions to Kelpa"));
-    auto *txt = makeToolAction(this, "TXTfiles1", QStringLiteral(".TXT files"));
-    auto *rtf = makeToolAction(this, "RTFfiles1", QStringLiteral(".RTF files"));
-    auto *eco = makeToolAction(this, "ECOfiles1", QStringLiteral(".ECO files"));
-    bindTool(txt, [this] { AssociateFileType(QStringLiteral("TXT"), QStringLiteral("Plain text file")); });
-    bindTool(rtf, [this] { AssociateFileType(QStringLiteral("RTF"), QStringLiteral("Rich text file")); });
-    bindTool(eco, [this] { AssociateFileType(QStringLiteral("ECO"), QStringLiteral("Encrypted and COmpressed file")); });
+    auto *txt = makeAction(this, "TXTfiles1", QStringLiteral(".TXT files"));
+    auto *rtf = makeAction(this, "RTFfiles1", QStringLiteral(".RTF files"));
+    auto *eco = makeAction(this, "ECOfiles1", QStringLiteral(".ECO files"));
+    bind(txt, [this] { AssociateFileType(QStringLiteral("TXT"), QStringLiteral("Plain text file")); });
+    bind(rtf, [this] { AssociateFileType(QStringLiteral("RTF"), QStringLiteral("Rich text file")); });
+    bind(eco, [this] { AssociateFileType(QStringLiteral("ECO"), QStringLiteral("Encrypted and COmpressed file")); });
     types->addAction(txt);
     types->addAction(rtf);
     types->addAction(eco);
     QMenu *configure = Tools1->addMenu(QStringLiteral("Configure Tools"));
     configure->setObjectName(QStringLiteral("Configuretools1"));
     configure->menuAction()->setStatusTip(QStringLiteral("Configures this menu"));
-    auto *add = makeToolAction(this, "Addnewbatch1", QStringLiteral("&Add New Batch"), {},
+    auto *add = makeAction(this, "Addnewbatch1", QStringLiteral("&Add New Batch"), {},
                                QStringLiteral("Creates a new batch"));
-    auto *edit = makeToolAction(this, "Editbatch1", QStringLiteral("&Edit Batch..."), {},
+    auto *edit = makeAction(this, "Editbatch1", QStringLiteral("&Edit Batch..."), {},
                                 QStringLiteral("Edits or deletes batches"));
-    auto *folder = makeToolAction(this, "BatchFolder1", QStringLiteral("Batch &Folder..."), {},
+    auto *folder = makeAction(this, "BatchFolder1", QStringLiteral("Batch &Folder..."), {},
                                   QStringLiteral("Shows the batch folder "));
-    bindTool(add, [this] { NewPage(NewPageKind::Batch); });
-    bindTool(edit, [this] { EditbatchClick(); });
-    bindTool(folder, [this] { BatchFolder1Click(); });
+    bind(add, [this] { form_.NewPage(NewPageKind::Batch); });
+    bind(edit, [this] { EditbatchClick(); });
+    bind(folder, [this] { BatchFolder1Click(); });
     configure->addAction(add);
     configure->addAction(edit);
     configure->addAction(folder);
     connect(Tools1, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { Tools1Click(); }); });
 
     // Preferences: the plain-text default
-    if (auto *prefs = menuBar()->findChild<QMenu *>(QStringLiteral("Preferences1"))) {
-        ReplNotepad1 = makeToolAction(this, "ReplNotepad1", QStringLiteral("Replace Notepad"));
+    if (QMenu *prefs = menus.Preferences1) {
+        ReplNotepad1 = makeAction(this, "ReplNotepad1", QStringLiteral("Replace Notepad"));
         ReplNotepad1->setCheckable(true);
-        bindTool(ReplNotepad1, [this] { ReplNotepad1Click(); });
+        bind(ReplNotepad1, [this] { ReplNotepad1Click(); });
         prefs->addAction(ReplNotepad1);
         connect(prefs, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { Preferences1Click(); }); });
     }
 
     // Tool buttons, before the row's closing stretch
-    if (auto *row = qobject_cast<QHBoxLayout *>(EditPanel->layout())) {
-        auto button = [&](const char *name, const QIcon &icon, const QString &hint, auto command) {
-            auto *b = new QToolButton(EditPanel);
-            b->setObjectName(QLatin1String(name));
-            b->setAutoRaise(true);
-            b->setIcon(icon);
-            b->setToolTip(hint);
-            b->setStatusTip(hint);
-            connect(b, &QToolButton::clicked, this, [command](bool) { RunGuarded(command); });
-            row->insertWidget(row->count() - 1, b);
-            return b;
-        };
-        PrintButton = button("PrintButton", style()->standardIcon(QStyle::SP_FileDialogDetailedView),
-                             QStringLiteral("Print"), [this] { PrintButtonClick(); });
-        SpellCheckerButton = button("SpellCheckerButton", style()->standardIcon(QStyle::SP_DialogApplyButton),
-                                    QStringLiteral("Check Spelling"), [this] { SpellCheckerButtonClick(); });
-    }
+    PrintButton = makeToolButton(menus.toolRow, menus.toolBar, "PrintButton",
+                                 form.style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("Print"),
+                                 [this] { PrintButtonClick(); }, true);
+    SpellCheckerButton = makeToolButton(menus.toolRow, menus.toolBar, "SpellCheckerButton",
+                                        form.style()->standardIcon(QStyle::SP_DialogApplyButton),
+                                        QStringLiteral("Check Spelling"), [this] { SpellCheckerButtonClick(); }, true);
 }
 
-void TForm1::applyToolsSettings() { Batchwindow1->setChecked(settings_.batchScope); }
-
-void TForm1::updateToolsActionState()
+ToolsCommands::~ToolsCommands()
 {
-    const bool open = table_.openCount() > 0;
+    // Closing the editor does not end a batch it started: the process object outlives the
+    // window (its destructor would kill the batch) and goes when the batch ends.
+    static std::vector<QProcess *> outliving;
+    for (const QPointer<QProcess> &process : batches_)
+        if (process && process->state() != QProcess::NotRunning) {
+            process->setParent(nullptr);
+            outliving.push_back(process);
+        }
+}
+
+QIcon ToolsCommands::spellCheckerIcon() const { return SpellCheckerButton ? SpellCheckerButton->icon() : QIcon(); }
+
+bool ToolsCommands::batchWindow() const { return Batchwindow1->isChecked(); }
+
+void ToolsCommands::setBatchWindow(bool on) { Batchwindow1->setChecked(on); }
+
+void ToolsCommands::updateActionState()
+{
+    const bool open = pages_.table().openCount() > 0;
     for (QAction *a : {Print1, Checkspelling1, Checkwordatcorsor1, Checkword1, Viewfilefolder2})
         if (a)
             a->setEnabled(open);
@@ -239,50 +218,51 @@ void TForm1::updateToolsActionState()
             b->setEnabled(open);
 }
 
-platform::WindowHandle TForm1::messageWindow() const { return messageWindow_ ? messageWindow_->handle() : 0; }
+platform::WindowHandle ToolsCommands::messageWindow() const { return messageWindow_ ? messageWindow_->handle() : 0; }
 
 // ---------------------------------------------------------------------------------------------
 // Print and spell check
 
-bool TForm1::writeExchangeFile(int slot, bool dated, int *engineCode, QString *engineText, int *systemError)
+documents::DocumentError ToolsCommands::writeExchangeFile(int slot, bool dated)
 {
-    TRichEdit *editor = table_[slot].Editor;
-    const documents::DocumentError e = documents::writeExchangeFile(
-        engine(), programFolder_, dated ? documents::ExchangePassword::Dated : documents::ExchangePassword::Key,
-        editor->SaveToStream());
-    if (e.ok())
-        return true;
-    *engineCode = e.engineCode;
-    *engineText = e.failure == documents::Failure::Engine ? QString::fromStdString(TOBRINEngine::ErrorText(e.engineCode))
-                                                          : e.systemText();
-    *systemError = e.systemError;
-    return false;
+    TRichEdit *editor = pages_.table()[slot].Editor;
+    return documents::writeExchangeFile(pages_.engine(), form_.programFolder(),
+                                        dated ? documents::ExchangePassword::Dated : documents::ExchangePassword::Key,
+                                        editor->SaveToStream());
 }
 
-void TForm1::PrintButtonClick()
+namespace {
+
+// The engine's text for an engine failure, else the system's.
+QString exchangeFailureText(const documents::DocumentError &e)
 {
-    TRichEdit *editor = currentEditor();
+    return e.failure == documents::Failure::Engine ? QString::fromStdString(TOBRINEngine::ErrorText(e.engineCode))
+                                                   : e.systemText();
+}
+
+} // namespace
+
+void ToolsCommands::PrintButtonClick()
+{
+    TRichEdit *editor = form_.currentEditor();
     if (!editor)
         return;
-    const int slot = table_.CurrentPage;
-    QString argument = table_[slot].FileName;
-    if (editor->Modified() || table_[slot].isUntitled()) {
-        int code = 0;
-        int error = 0;
-        QString text;
-        if (!writeExchangeFile(slot, true, &code, &text, &error)) {
-            ShowErrorBox(QStringLiteral("Cannot print the document\n") + text, error);
+    const int slot = pages_.table().CurrentPage;
+    QString argument = pages_.table()[slot].FileName;
+    if (editor->Modified() || pages_.table()[slot].isUntitled()) {
+        if (const documents::DocumentError e = writeExchangeFile(slot, true); !e.ok()) {
+            ShowErrorBox(QStringLiteral("Cannot print the document\n") + exchangeFailureText(e), e.systemError);
             return;
         }
-        argument = documents::exchangeFilePath(programFolder_);
+        argument = documents::exchangeFilePath(form_.programFolder());
     }
-    if (LaunchFile(QStringLiteral("kpp.exe"), argument, programFolder_, false, SW_SHOW))
+    if (LaunchFile(QStringLiteral("kpp.exe"), argument, form_.programFolder(), false, SW_SHOW))
         return;
-    if (ConfirmYesNo(QStringLiteral("Print module not found.\nDo you want to download it from Internet?"), this))
+    if (ConfirmYesNo(QStringLiteral("Print module not found.\nDo you want to download it from Internet?"), &form_))
         OpenStoredAddress(StoredTextString(StoredTextId::PrintModuleDownload));
 }
 
-platform::WindowHandle TForm1::waitForChecker(int ms)
+platform::WindowHandle ToolsCommands::waitForChecker(int ms)
 {
     platform::WindowHandle checker = 0;
     QElapsedTimer waited;
@@ -300,7 +280,7 @@ platform::WindowHandle TForm1::waitForChecker(int ms)
     return checker;
 }
 
-bool TForm1::checkerAlreadyBusy()
+bool ToolsCommands::checkerAlreadyBusy()
 {
     // Its window comes to the front when it opens.
     if (checkStarting_)
@@ -318,7 +298,7 @@ bool TForm1::checkerAlreadyBusy()
     return false;
 }
 
-void TForm1::keepClipboard()
+void ToolsCommands::keepClipboard()
 {
     keptClipboard_.reset();
     clipboardKept_ = true;
@@ -333,7 +313,7 @@ void TForm1::keepClipboard()
     keptClipboard_ = std::move(copy);
 }
 
-void TForm1::restoreClipboard()
+void ToolsCommands::restoreClipboard()
 {
     if (!clipboardKept_)
         return;
@@ -344,17 +324,17 @@ void TForm1::restoreClipboard()
         QApplication::clipboard()->clear();
 }
 
-void TForm1::SpellCheckerButtonClick()
+void ToolsCommands::SpellCheckerButtonClick()
 {
     // One check at a time: a second hand-off would overwrite the first one's text.
     if (checkerAlreadyBusy())
         return;
     for (;;) {
-        TRichEdit *editor = currentEditor();
+        TRichEdit *editor = form_.currentEditor();
         if (!editor)
             return;
         if (editor->TextLength() == 0) {
-            ShowMessageBox(QStringLiteral("$WSpell Checker"), QStringLiteral("Nothing to check"), this);
+            ShowMessageBox(QStringLiteral("$WSpell Checker"), QStringLiteral("Nothing to check"), &form_);
             return;
         }
         // A checker just started gets a while to open its window; one already running is found
@@ -362,7 +342,7 @@ void TForm1::SpellCheckerButtonClick()
         platform::WindowHandle checker = platform::FindWindow(SpellCheckerWindowClass);
         const bool wasStarted = SpellCheckStartPending;
         if (!checker) {
-            const QPointer<TForm1> self(this);
+            const QPointer<ToolsCommands> self(this);
             checkStarting_ = true;
             checker = waitForChecker(wasStarted ? kCheckerWaitMs : kCheckerPollMs);
             if (!self)
@@ -376,21 +356,21 @@ void TForm1::SpellCheckerButtonClick()
         if (!checker) {
             if (wasStarted) {
                 ShowMessageBox(QStringLiteral("$WSpell Checker"),
-                               QStringLiteral("The spell checker was started but did not open its window."), this);
+                               QStringLiteral("The spell checker was started but did not open its window."), &form_);
                 return;
             }
-            if (LaunchFile(QStringLiteral("kpsc.exe"), QString::fromStdString(LaunchToken()), programFolder_, true,
+            if (LaunchFile(QStringLiteral("kpsc.exe"), QString::fromStdString(LaunchToken()), form_.programFolder(), true,
                            SW_SHOW)) {
                 SpellCheckStartPending = true;
                 continue;
             }
             if (ConfirmYesNo(QStringLiteral("Spell checker module not found.\nDo you want to download it from Internet?"),
-                             this))
+                             &form_))
                 OpenStoredAddress(StoredTextString(StoredTextId::SpellCheckerDownload));
             return;
         }
 
-        const int slot = table_.CurrentPage;
+        const int slot = pages_.table().CurrentPage;
         OpenCheck check;
         check.page = editor;
         check.editor = editor;
@@ -402,18 +382,17 @@ void TForm1::SpellCheckerButtonClick()
             editor->CopyToClipboard();
             code = TransferClipboard;
         } else {
-            int engineCode = 0;
-            int error = 0;
-            QString text;
-            if (!writeExchangeFile(slot, false, &engineCode, &text, &error)) {
-                ShowErrorBox(QStringLiteral("E") + QString::number(engineCode) + QStringLiteral(": ") + text, error);
+            if (const documents::DocumentError e = writeExchangeFile(slot, false); !e.ok()) {
+                ShowErrorBox(QStringLiteral("E") + QString::number(e.engineCode) + QStringLiteral(": ")
+                                 + exchangeFailureText(e),
+                             e.systemError);
                 return;
             }
             code = TransferExchangeFile;
         }
         check.mode = static_cast<int>(code);
         check.revision = editor->document()->revision();
-        if (table_[slot].Kind == PageKind::Plain)
+        if (pages_.table()[slot].Kind == PageKind::Plain)
             code += TransferPlainText;
         openCheck_ = check;
         platform::BringWindowToFront(checker);
@@ -422,23 +401,23 @@ void TForm1::SpellCheckerButtonClick()
     }
 }
 
-void TForm1::Checkwordatcorsor1Click()
+void ToolsCommands::Checkwordatcorsor1Click()
 {
     // The word is not selected for a check that cannot start.
     if (checkerAlreadyBusy())
         return;
-    WordAtCaret(true);
+    form_.WordAtCaret(true);
     SpellCheckerButtonClick();
 }
 
-void TForm1::WMCheckText()
+void ToolsCommands::WMCheckText()
 {
     const std::optional<OpenCheck> check = std::exchange(openCheck_, std::nullopt);
     // A result nobody asked for (no check open) is no one's: the exchange file may be the
     // print module's.
     if (!check)
         return;
-    const QString exchange = documents::exchangeFilePath(programFolder_);
+    const QString exchange = documents::exchangeFilePath(form_.programFolder());
     const bool pageGone = !check->page || !pageHolds(check->editor);
     const bool changed = !pageGone && check->editor->document()->revision() != check->revision;
     if (pageGone || changed) {
@@ -449,7 +428,7 @@ void TForm1::WMCheckText()
         ShowMessageBox(QStringLiteral("$WSpell Checker"),
                        pageGone ? QStringLiteral("The checked page was closed: the corrected text is not applied.")
                                 : QStringLiteral("The checked page was changed meanwhile: the corrected text is not applied."),
-                       this);
+                       &form_);
         return;
     }
     TRichEdit *editor = check->editor;
@@ -461,7 +440,7 @@ void TForm1::WMCheckText()
         return;
     }
     const documents::ReadResult reply =
-        documents::readExchangeFile(engine(), programFolder_, documents::ExchangePassword::Key,
+        documents::readExchangeFile(pages_.engine(), form_.programFolder(), documents::ExchangePassword::Key,
                                     documents::AfterReading::Remove);
     if (!reply.ok()) {
         QString text = reply.error.failure == documents::Failure::Engine
@@ -471,21 +450,21 @@ void TForm1::WMCheckText()
         if (reply.error.failure == documents::Failure::Engine && reply.error.systemError != 0)
             text += QStringLiteral(", ") + reply.error.systemText();
         ShowMessageBox(QStringLiteral("$ESpell Checker"),
-                       QStringLiteral("Cannot read the corrected text: the page is left as it was.\n") + text, this);
+                       QStringLiteral("Cannot read the corrected text: the page is left as it was.\n") + text, &form_);
         return;
     }
     editor->LoadFromStream(reply.bytes);
     editor->SetModified(true);
     editor->SetSelStart(0);
-    emit documentStateChanged();
+    emit form_.documentStateChanged();
 }
 
-void TForm1::WMCloseChecker()
+void ToolsCommands::WMCloseChecker()
 {
     const std::optional<OpenCheck> check = std::exchange(openCheck_, std::nullopt);
     if (check)
         restoreClipboard();
-    TRichEdit *editor = check && check->page && pageHolds(check->editor) ? check->editor : currentEditor();
+    TRichEdit *editor = check && check->page && pageHolds(check->editor) ? check->editor : form_.currentEditor();
     if (editor)
         editor->SetSelLength(0);
 }
@@ -493,20 +472,20 @@ void TForm1::WMCloseChecker()
 // ---------------------------------------------------------------------------------------------
 // Batches
 
-void TForm1::Tools1Click()
+void ToolsCommands::Tools1Click()
 {
-    if (!Activated)
+    if (!form_.activated())
         return;
     while (!Tools1->actions().isEmpty() && !Tools1->actions().first()->isSeparator())
         delete Tools1->actions().first();
     QAction *first = Tools1->actions().isEmpty() ? nullptr : Tools1->actions().first();
-    const bool open = table_.openCount() > 0;
-    for (const BatchFile &batch : listBatches(programFolder_ + QStringLiteral("Batches"))) {
+    const bool open = pages_.table().openCount() > 0;
+    for (const BatchFile &batch : listBatches(form_.programFolder() + QStringLiteral("Batches"))) {
         auto *item = new QAction(EscapeMenuCaption(batch.name), Tools1);
         item->setObjectName(QStringLiteral("runbatch"));
         item->setEnabled(open);
         // The file as it was listed: its suffix may be in any case.
-        bindTool(item, [this, file = batch.file] { runbatch1Click(file); });
+        bind(item, [this, file = batch.file] { runbatch1Click(file); });
         Tools1->insertAction(first, item);
     }
 }
@@ -521,32 +500,36 @@ constexpr int kShownErrorLines = 10;
 
 } // namespace
 
-void TForm1::runbatch1Click(const QString &file)
+void ToolsCommands::runbatch1Click(const QString &file)
 {
-    if (!currentEditor())
+    if (!form_.currentEditor())
         return;
     auto needsSave = [this] {
-        const PageRecord &page = table_[table_.CurrentPage];
+        const PageRecord &page = pages_.table()[pages_.table().CurrentPage];
         return page.Editor->Modified() || page.isUntitled();
     };
     if (needsSave()) {
-        if (!ConfirmYesNo(QStringLiteral("You must save this file, before to continue. Do you confirm?"), this))
+        if (!ConfirmYesNo(QStringLiteral("You must save this file, before to continue. Do you confirm?"), &form_))
             return;
-        Saveas1Click();
+        form_.Saveas1Click();
         // The batch works on the file: only a page that is saved as it stands may go.
-        if (!currentEditor() || needsSave())
+        if (!form_.currentEditor() || needsSave())
             return;
     }
-    const QString batchFolder = programFolder_ + QStringLiteral("Batches");
+    const QString batchFolder = form_.programFolder() + QStringLiteral("Batches");
     const QString caption = QStringLiteral("Cannot run the batch");
-    QFile script(QDir(batchFolder).absoluteFilePath(file));
-    if (!script.open(QIODevice::ReadOnly) || script.size() > kMaxBatchSize) {
-        const int error = script.error() == QFileDevice::NoError ? EFBIG : errno;
-        ShowErrorBox(QStringLiteral("Cannot read the batch \"") + script.fileName() + QStringLiteral("\""), error);
+    const QString script = QDir(batchFolder).absoluteFilePath(file);
+    // The reader gives the system's reason with its failure.
+    documents::ReadResult read;
+    if (QFileInfo(script).size() > kMaxBatchSize)
+        read.error = {documents::Failure::Read, engine::EC_AllOk, EFBIG};
+    else
+        read = documents::readTextFile(script);
+    if (!read.ok()) {
+        ShowErrorBox(QStringLiteral("Cannot read the batch \"") + script + QStringLiteral("\""), read.error.systemError);
         return;
     }
-    const QByteArray text = script.readAll();
-    script.close();
+    const QByteArray text = read.bytes;
 
     const bool inWindow = Batchwindow1->isChecked();
     std::optional<Terminal> terminal;
@@ -560,14 +543,14 @@ void TForm1::runbatch1Click(const QString &file)
                                            + commonTerminals().join(QStringLiteral(", "))
                                            + QStringLiteral(").\nInstall one, for example the package \"xterm\", or "
                                                             "turn View > Batch Window off."),
-                                       MessageIcon::Error, MessageButtons::Ok, this});
+                                       MessageIcon::Error, MessageButtons::Ok, &form_});
             return;
         }
     }
-    const BatchLaunch launch = batchLaunch(batchFolder, file, table_[table_.CurrentPage].FileName, text,
+    const BatchLaunch launch = batchLaunch(batchFolder, file, pages_.table()[pages_.table().CurrentPage].FileName, text,
                                            terminal ? &*terminal : nullptr);
     if (!launch.error.isEmpty()) {
-        CurrentPrompter().message({caption, launch.error, MessageIcon::Error, MessageButtons::Ok, this});
+        CurrentPrompter().message({caption, launch.error, MessageIcon::Error, MessageButtons::Ok, &form_});
         return;
     }
     if (inWindow) {
@@ -577,12 +560,14 @@ void TForm1::runbatch1Click(const QString &file)
     runHiddenBatch(file, launch);
 }
 
-void TForm1::runHiddenBatch(const QString &file, const BatchLaunch &launch)
+void ToolsCommands::runHiddenBatch(const QString &file, const BatchLaunch &launch)
 {
     // Nobody sees a hidden batch: the editor waits for its end without blocking and tells the
     // user when it failed, with the end of what it wrote to its error output.
     auto *process = new QProcess(this);
     process->setObjectName(QStringLiteral("batchRun"));
+    std::erase_if(batches_, [](const QPointer<QProcess> &p) { return !p; });
+    batches_.emplace_back(process);
     process->setProgram(launch.program);
     process->setArguments(launch.arguments);
     process->setWorkingDirectory(launch.folder);
@@ -599,7 +584,7 @@ void TForm1::runHiddenBatch(const QString &file, const BatchLaunch &launch)
         const QString tail = lastLines(*errors, kShownErrorLines);
         if (!tail.isEmpty())
             text += QStringLiteral("\n\nIts last error output:\n") + tail;
-        CurrentPrompter().message({QStringLiteral("Batch"), text, MessageIcon::Error, MessageButtons::Ok, this});
+        CurrentPrompter().message({QStringLiteral("Batch"), text, MessageIcon::Error, MessageButtons::Ok, &form_});
     };
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
     connect(process, &QProcess::finished, this, [process, errors, report](int code, QProcess::ExitStatus status) {
@@ -618,97 +603,85 @@ void TForm1::runHiddenBatch(const QString &file, const BatchLaunch &launch)
     process->start();
 }
 
-void TForm1::letRunningBatchesGo()
-{
-    // Closing the editor does not end a batch it started: the process object outlives the
-    // window (its destructor would kill the batch) and goes when the batch ends.
-    static std::vector<QProcess *> outliving;
-    for (QProcess *process : findChildren<QProcess *>(QStringLiteral("batchRun"), Qt::FindDirectChildrenOnly))
-        if (process->state() != QProcess::NotRunning) {
-            process->setParent(nullptr);
-            outliving.push_back(process);
-        }
-}
-
-void TForm1::EditbatchClick()
+void ToolsCommands::EditbatchClick()
 {
     FileDialogRequest request;
     request.kind = FileDialogKind::Open;
-    request.folder = programFolder_ + QStringLiteral("Batches");
+    request.folder = form_.programFolder() + QStringLiteral("Batches");
     request.fileName = QStringLiteral("*.bat");
     request.filter = QStringLiteral("Batches (*.bat);;All files (*)");
     request.filterIndex = 1;
-    request.owner = this;
+    request.owner = &form_;
     const FileDialogResult result = CurrentPrompter().file(request);
     if (result.accepted && !result.file().isEmpty())
-        OpenDocument(result.file(), true, QString());
+        form_.OpenDocument(result.file(), true, QString());
 }
 
-void TForm1::BatchFolder1Click()
+void ToolsCommands::BatchFolder1Click()
 {
-    LaunchFile(programFolder_ + QStringLiteral("Batches"), QString(), QString(), true, SW_SHOWNORMAL);
+    LaunchFile(form_.programFolder() + QStringLiteral("Batches"), QString(), QString(), true, SW_SHOWNORMAL);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Shell tools
 
-void TForm1::Linkondesktop1Click()
+void ToolsCommands::Linkondesktop1Click()
 {
     const QString title = QStringLiteral("Kelpa"); // the application's title
     if (!QFileInfo::exists(ShortcutPath(title, CSIDL_DESKTOPDIRECTORY)))
         CreateShortcut(platform::programFilePath(), title, CSIDL_DESKTOPDIRECTORY);
 }
 
-void TForm1::Viewfilefolder1Click()
+void ToolsCommands::Viewfilefolder1Click()
 {
-    if (!currentEditor())
+    if (!form_.currentEditor())
         return;
-    const PageRecord &page = table_[table_.CurrentPage];
+    const PageRecord &page = pages_.table()[pages_.table().CurrentPage];
     // An untitled page has no folder of its own: the working folder stands for it.
     const QString folder = page.isUntitled() ? QString() : folderPart(page.FileName);
-    LaunchFile(folder.isEmpty() ? programFolder_ : folder, QString(), QString(), true, SW_SHOWNORMAL);
+    LaunchFile(folder.isEmpty() ? form_.programFolder() : folder, QString(), QString(), true, SW_SHOWNORMAL);
 }
 
-void TForm1::Insertspecialcharacter1Click()
+void ToolsCommands::Insertspecialcharacter1Click()
 {
     if (!LaunchFile(QStringLiteral("CHARMAP.EXE"), QString(), QString(), true, SW_SHOWNORMAL))
         ShowMessage(QStringLiteral("No character map found: install gucharmap, kcharselect or gnome-characters"));
 }
 
-void TForm1::AssociateFileType(const QString &ext, const QString &description)
+void ToolsCommands::AssociateFileType(const QString &ext, const QString &description)
 {
     if (!ConfirmYesNo(description + QStringLiteral(" (") + ext
                           + QStringLiteral("): do you want to associate this kind of file to Kelpa?"),
-                      this))
+                      &form_))
         return;
     errno = 0;
     if (!RegisterFileType(ext, description, platform::programFilePath(), 1)) {
         ShowErrorBox(QStringLiteral("Cannot associate the ") + ext + QStringLiteral(" files"), errno);
         return;
     }
-    setPanel(3, ext + QStringLiteral(" Association completed."));
+    form_.setPanel(3, ext + QStringLiteral(" Association completed."));
 }
 
-void TForm1::Preferences1Click()
+void ToolsCommands::Preferences1Click()
 {
     if (ReplNotepad1)
-        ReplNotepad1->setChecked(notepadReplaced(programFolder_));
+        ReplNotepad1->setChecked(notepadReplaced(form_.programFolder()));
 }
 
-void TForm1::ReplNotepad1Click()
+void ToolsCommands::ReplNotepad1Click()
 {
-    const QString backup = notepadBackupFile(programFolder_);
+    const QString backup = notepadBackupFile(form_.programFolder());
     const ReadOnlyQuestion askReadOnly = [this](const QString &file) {
-        return ConfirmYesNo(readOnlyListQuestion(file), this);
+        return ConfirmYesNo(readOnlyListQuestion(file), &form_);
     };
-    if (notepadReplaced(programFolder_)) {
-        switch (restoreNotepad(programFolder_, askReadOnly)) {
+    if (notepadReplaced(form_.programFolder())) {
+        switch (restoreNotepad(form_.programFolder(), askReadOnly)) {
         case NotepadResult::Done:
         case NotepadResult::Declined: break;
         case NotepadResult::BadBackup:
             ShowMessageBox(QStringLiteral("$EReplace Notepad"),
                            QStringLiteral("\"") + backup + QStringLiteral("\" is not a backup of the default applications"),
-                           this);
+                           &form_);
             break;
         default:
             ShowErrorBox(QStringLiteral("Cannot write the file ") + mimeAppsListFile(), errno);
@@ -717,11 +690,11 @@ void TForm1::ReplNotepad1Click()
         const QString caller = platform::mapProgramName(QStringLiteral("caller.exe"));
         if (!QFileInfo(caller).isExecutable()) {
             ShowMessageBox(QStringLiteral("Can not copy file"),
-                           QStringLiteral("\"") + caller + QStringLiteral("\" not found"), this);
+                           QStringLiteral("\"") + caller + QStringLiteral("\" not found"), &form_);
         } else {
             // The caller reaches the editor through the desktop shortcut, so it comes first.
             Linkondesktop1Click();
-            switch (replaceNotepad(programFolder_, caller, askReadOnly)) {
+            switch (replaceNotepad(form_.programFolder(), caller, askReadOnly)) {
             case NotepadResult::Done:
             case NotepadResult::Declined: break;
             case NotepadResult::BackupFailed: ShowErrorBox(QStringLiteral("Cannot write the file ") + backup, errno); break;
@@ -729,7 +702,7 @@ void TForm1::ReplNotepad1Click()
             }
         }
     }
-    ReplNotepad1->setChecked(notepadReplaced(programFolder_));
+    ReplNotepad1->setChecked(notepadReplaced(form_.programFolder()));
 }
 
 } // namespace kelpa::editor
