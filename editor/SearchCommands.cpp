@@ -14,7 +14,6 @@
 #include "richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
 
-#include <QCoreApplication>
 #include <QMenu>
 #include <QScopeGuard>
 #include <QTextCursor>
@@ -200,7 +199,6 @@ void SearchCommands::findNext(bool replaceAllRequested)
         const int from = editor->SelLength() > 0 ? caret + 1 : caret;
         const bool replaced = replaceAllHits(editor, what, ReplaceDialog1->ReplaceText(), from, -1, false).count > 0;
         editor->SetSelStart(caret);
-        QCoreApplication::processEvents();
         if (!ConfirmYesNo(QStringLiteral("End of document reached. Do you want to continue through the rest of the document?"))) {
             ReplaceMode = false;
             return;
@@ -229,10 +227,9 @@ void SearchCommands::findNext(bool replaceAllRequested)
                 editor->setFocus();
             return;
         }
-        if (ReplaceMode) {
+        // The question's own event loop paints the page without the dialog.
+        if (ReplaceMode)
             ReplaceDialog1->CloseDialog();
-            QCoreApplication::processEvents();
-        }
         if (wrapped) {
             ShowMessage(QStringLiteral("Searched through the entire document:\nthere are no more \"") + what
                         + QLatin1Char('"'));
