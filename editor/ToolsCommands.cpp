@@ -26,7 +26,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QDir>
 #include <QFileInfo>
@@ -45,14 +44,13 @@
 #include <cerrno>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <sys/stat.h>
 
 namespace kelpa::editor {
 
 namespace {
 
-// How long a started spell checker may take to open its window.
-constexpr int kCheckerWaitMs = 10000;
 constexpr int kCheckerPollMs = 50;
 
 }
@@ -236,8 +234,7 @@ namespace {
 // The engine's text for an engine failure, else the system's.
 QString exchangeFailureText(const documents::DocumentError &e)
 {
-    return e.failure == documents::Failure::Engine ? QString::fromStdString(TOBRINEngine::ErrorText(e.engineCode))
-                                                   : e.systemText();
+    return e.failure == documents::Failure::Engine ? e.engineText() : e.systemText();
 }
 
 } // namespace
@@ -262,22 +259,47 @@ void ToolsCommands::PrintButtonClick()
         OpenStoredAddress(StoredTextString(StoredTextId::PrintModuleDownload));
 }
 
-platform::WindowHandle ToolsCommands::waitForChecker(int ms)
+void ToolsCommands::waitForChecker(int ms)
 {
-    platform::WindowHandle checker = 0;
-    QElapsedTimer waited;
-    waited.start();
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(kCheckerPollMs);
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        checker = platform::FindWindow(SpellCheckerWindowClass);
-        if (checker || waited.elapsed() >= ms)
-            loop.quit();
-    });
-    poll.start();
-    loop.exec();
-    return checker;
+    // The window goes on running while the checker's window is looked for.
+    checkStarting_ = true;
+    checkerWaited_.start();
+    checkerWaitLimit_ = ms;
+    if (!checkerPoll_) {
+        checkerPoll_ = new QTimer(this);
+        checkerPoll_->setInterval(kCheckerPollMs);
+        connect(checkerPoll_, &QTimer::timeout, this, [this] { RunGuarded([this] { checkerPolled(); }); });
+    }
+    checkerPoll_->start();
+}
+
+void ToolsCommands::checkerPolled()
+{
+    const platform::WindowHandle checker = platform::FindWindow(SpellCheckerWindowClass);
+    if (!checker && checkerWaited_.elapsed() < checkerWaitLimit_)
+        return;
+    checkerPoll_->stop();
+    checkStarting_ = false;
+    const bool wasStarted = std::exchange(SpellCheckStartPending, false);
+    if (checker) {
+        // The pages may have changed while waiting: start again from the page.
+        SpellCheckerButtonClick();
+        return;
+    }
+    if (wasStarted) {
+        ShowMessageBox(QStringLiteral("$WSpell Checker"),
+                       QStringLiteral("The spell checker was started but did not open its window."), &form_);
+        return;
+    }
+    if (LaunchFile(QStringLiteral("kpsc.exe"), QString::fromStdString(LaunchToken()), form_.programFolder(), true,
+                   SW_SHOW)) {
+        SpellCheckStartPending = true;
+        waitForChecker(checkerWaitMs_);
+        return;
+    }
+    if (ConfirmYesNo(QStringLiteral("Spell checker module not found.\nDo you want to download it from Internet?"),
+                     &form_))
+        OpenStoredAddress(StoredTextString(StoredTextId::SpellCheckerDownload));
 }
 
 bool ToolsCommands::checkerAlreadyBusy()
@@ -329,76 +351,46 @@ void ToolsCommands::SpellCheckerButtonClick()
     // One check at a time: a second hand-off would overwrite the first one's text.
     if (checkerAlreadyBusy())
         return;
-    for (;;) {
-        TRichEdit *editor = form_.currentEditor();
-        if (!editor)
-            return;
-        if (editor->TextLength() == 0) {
-            ShowMessageBox(QStringLiteral("$WSpell Checker"), QStringLiteral("Nothing to check"), &form_);
-            return;
-        }
-        // A checker just started gets a while to open its window; one already running is found
-        // at the first look. The window goes on running meanwhile.
-        platform::WindowHandle checker = platform::FindWindow(SpellCheckerWindowClass);
-        const bool wasStarted = SpellCheckStartPending;
-        if (!checker) {
-            const QPointer<ToolsCommands> self(this);
-            checkStarting_ = true;
-            checker = waitForChecker(wasStarted ? kCheckerWaitMs : kCheckerPollMs);
-            if (!self)
-                return;
-            checkStarting_ = false;
-            SpellCheckStartPending = false;
-            if (checker)
-                continue; // the pages may have changed while waiting: start again from the page
-        }
-        SpellCheckStartPending = false;
-        if (!checker) {
-            if (wasStarted) {
-                ShowMessageBox(QStringLiteral("$WSpell Checker"),
-                               QStringLiteral("The spell checker was started but did not open its window."), &form_);
-                return;
-            }
-            if (LaunchFile(QStringLiteral("kpsc.exe"), QString::fromStdString(LaunchToken()), form_.programFolder(), true,
-                           SW_SHOW)) {
-                SpellCheckStartPending = true;
-                continue;
-            }
-            if (ConfirmYesNo(QStringLiteral("Spell checker module not found.\nDo you want to download it from Internet?"),
-                             &form_))
-                OpenStoredAddress(StoredTextString(StoredTextId::SpellCheckerDownload));
-            return;
-        }
-
-        const int slot = pages_.table().CurrentPage;
-        OpenCheck check;
-        check.page = editor;
-        check.editor = editor;
-        check.selStart = editor->SelStart();
-        check.selLength = editor->SelLength();
-        std::int64_t code = 0;
-        if (editor->SelLength() != 0) {
-            keepClipboard();
-            editor->CopyToClipboard();
-            code = TransferClipboard;
-        } else {
-            if (const documents::DocumentError e = writeExchangeFile(slot, false); !e.ok()) {
-                ShowErrorBox(QStringLiteral("E") + QString::number(e.engineCode) + QStringLiteral(": ")
-                                 + exchangeFailureText(e),
-                             e.systemError);
-                return;
-            }
-            code = TransferExchangeFile;
-        }
-        check.mode = static_cast<int>(code);
-        check.revision = editor->document()->revision();
-        if (pages_.table()[slot].Kind == PageKind::Plain)
-            code += TransferPlainText;
-        openCheck_ = check;
-        platform::BringWindowToFront(checker);
-        platform::PostMessage(checker, WM_CHECKTEXT, messageWindow(), code);
+    TRichEdit *editor = form_.currentEditor();
+    if (!editor)
+        return;
+    if (editor->TextLength() == 0) {
+        ShowMessageBox(QStringLiteral("$WSpell Checker"), QStringLiteral("Nothing to check"), &form_);
         return;
     }
+    // A checker just started gets a while to open its window; one already running is found at
+    // the first look, and one that is not running is started after a short look.
+    const platform::WindowHandle checker = platform::FindWindow(SpellCheckerWindowClass);
+    if (!checker) {
+        waitForChecker(SpellCheckStartPending ? checkerWaitMs_ : kCheckerPollMs);
+        return;
+    }
+    SpellCheckStartPending = false;
+    const int slot = pages_.table().CurrentPage;
+    OpenCheck check;
+    check.page = editor;
+    check.editor = editor;
+    check.selStart = editor->SelStart();
+    check.selLength = editor->SelLength();
+    std::int64_t code = 0;
+    if (editor->SelLength() != 0) {
+        keepClipboard();
+        editor->CopyToClipboard();
+        code = TransferClipboard;
+    } else {
+        if (const documents::DocumentError e = writeExchangeFile(slot, false); !e.ok()) {
+            ShowErrorBox(documents::failureMessage(e), e.systemError);
+            return;
+        }
+        code = TransferExchangeFile;
+    }
+    check.mode = static_cast<int>(code);
+    check.revision = editor->document()->revision();
+    if (pages_.table()[slot].Kind == PageKind::Plain)
+        code += TransferPlainText;
+    openCheck_ = check;
+    platform::BringWindowToFront(checker);
+    platform::PostMessage(checker, WM_CHECKTEXT, messageWindow(), code);
 }
 
 void ToolsCommands::Checkwordatcorsor1Click()

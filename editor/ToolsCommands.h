@@ -7,6 +7,7 @@
 #include "platform/WindowMessages.h"
 #include "support/documents/Documents.h"
 
+#include <QElapsedTimer>
 #include <QMimeData>
 #include <QObject>
 #include <QPointer>
@@ -20,6 +21,7 @@ class QAction;
 class QIcon;
 class QMenu;
 class QProcess;
+class QTimer;
 class QToolButton;
 
 namespace kelpa::editor {
@@ -57,6 +59,8 @@ public:
     void ReplNotepad1Click();
     // The window the spell checker answers to.
     platform::WindowHandle messageWindow() const;
+    // How long a spell checker just started may take to open its window.
+    void setCheckerWait(int ms) { checkerWaitMs_ = ms; }
     QMenu *toolsMenu() const { return Tools1; }
     QIcon spellCheckerIcon() const;
 
@@ -71,8 +75,10 @@ private:
     documents::DocumentError writeExchangeFile(int slot, bool dated);
     // True while an open page is edited by that editor.
     bool pageHolds(const TRichEdit *editor) const;
-    // Looks for the checker's window every 50 ms, letting the window run, for up to `ms`.
-    platform::WindowHandle waitForChecker(int ms);
+    // Looks for the checker's window every 50 ms for up to `ms`, the window running meanwhile;
+    // then goes on with the check, starts the checker, or tells that it did not come.
+    void waitForChecker(int ms);
+    void checkerPolled();
     // A check is open or being started: brings its window to the front. False when there is
     // none (a check whose checker has gone is ended here).
     bool checkerAlreadyBusy();
@@ -106,6 +112,10 @@ private:
     std::optional<OpenCheck> openCheck_;
     // A checker is being started and its window waited for.
     bool checkStarting_ = false;
+    int checkerWaitMs_ = 10000;
+    QTimer *checkerPoll_ = nullptr;
+    QElapsedTimer checkerWaited_;
+    int checkerWaitLimit_ = 0;
     // What the clipboard held before a selection went through it to the checker; put back once
     // the check has ended.
     std::unique_ptr<QMimeData> keptClipboard_;

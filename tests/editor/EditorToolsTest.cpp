@@ -231,6 +231,8 @@ TEST_F(ToolsTest, SpellCheckOfAnEmptyPageOrWithoutTheCheckerProgram)
     prompter.answer(MessageAnswer::Ok);
     prompter.answer(MessageAnswer::No);
     form->action("Checkspelling1")->trigger();
+    // After a short look for a checker already running.
+    ASSERT_TRUE(waitFor([&] { return prompter.messages().size() >= 2; }));
     const auto shown = prompter.messages();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].caption, "Cannot launch the file");
