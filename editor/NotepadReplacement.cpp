@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace kelpa::editor {
@@ -27,9 +28,9 @@ std::optional<QByteArray> readBackup(const QString &file)
     return QByteArray::fromStdString(read.bytes);
 }
 
-bool writeBackup(const QString &file, const std::string &bytes)
+int writeBackup(const QString &file, const std::string &bytes)
 {
-    return handoff::write(QFile::encodeName(file).toStdString(), bytes).ok();
+    return handoff::write(QFile::encodeName(file).toStdString(), bytes).error;
 }
 
 // The list's mode while it is rewritten: a read-only list is rewritten only after the user
@@ -63,19 +64,28 @@ bool mayRewrite(const QString &list, const ListMode &mode, const ReadOnlyQuestio
     return !mode.readOnly() || !confirmReadOnly || confirmReadOnly(list);
 }
 
-std::optional<QByteArray> readAll(const QString &file)
+// The file's bytes, or the system error of the failed open.
+struct ReadBytes {
+    std::optional<QByteArray> bytes;
+    int error = 0;
+};
+
+ReadBytes readAll(const QString &file)
 {
     QFile f(file);
+    errno = 0;
     if (!f.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return f.readAll();
+        return {std::nullopt, errno != 0 ? errno : EIO};
+    return {f.readAll(), 0};
 }
 
-// Through a temporary file: a failed write leaves the old file whole.
-bool writeFileReplacing(const QString &file, const QByteArray &bytes)
+// Through a temporary file: a failed write leaves the old file whole. 0, or the system error.
+int writeFileReplacing(const QString &file, const QByteArray &bytes)
 {
     SafeFileWriter out(QFile::encodeName(file).toStdString());
-    return out.isOpen() && out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && out.commit();
+    if (out.isOpen() && out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && out.commit())
+        return 0;
+    return out.systemError() != 0 ? out.systemError() : EIO;
 }
 
 } // namespace
@@ -101,72 +111,79 @@ QString mimeAppsListFile()
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/mimeapps.list");
 }
 
-NotepadResult replaceNotepad(const QString &programFolder, const QString &caller,
-                             const ReadOnlyQuestion &confirmReadOnly)
+NotepadOutcome replaceNotepad(const QString &programFolder, const QString &caller,
+                              const ReadOnlyQuestion &confirmReadOnly)
 {
     const QString list = mimeAppsListFile();
     const ListMode mode(list);
     if (!mayRewrite(list, mode, confirmReadOnly))
-        return NotepadResult::Declined;
+        return {NotepadResult::Declined};
     NotepadBackup backup;
     backup.hadList = QFileInfo::exists(list);
     if (backup.hadList) {
-        const auto bytes = readAll(list);
-        if (!bytes)
-            return NotepadResult::BackupFailed;
-        backup.before = bytes->toStdString();
+        const ReadBytes read = readAll(list);
+        if (!read.bytes)
+            return {NotepadResult::BackupFailed, read.error};
+        backup.before = read.bytes->toStdString();
     }
     const QString backupFile = notepadBackupFile(programFolder);
     // The backup first: without it the old default could not be put back.
-    if (!writeBackup(backupFile, encodeNotepadBackup(backup)))
-        return NotepadResult::BackupFailed;
-    if (!platform::associateExtension(QStringLiteral("txt"), QStringLiteral("Plain text file"), caller)) {
+    if (const int error = writeBackup(backupFile, encodeNotepadBackup(backup)))
+        return {NotepadResult::BackupFailed, error};
+    // What failed is told, not what putting things back met afterwards.
+    if (const platform::DesktopResult associated =
+            platform::associateExtension(QStringLiteral("txt"), QStringLiteral("Plain text file"), caller);
+        !associated.ok()) {
         if (backup.hadList)
             writeFileReplacing(list, QByteArray::fromStdString(backup.before));
         else
             QFile::remove(list);
         mode.restore();
         QFile::remove(backupFile);
-        return NotepadResult::AssociationFailed;
+        return {NotepadResult::AssociationFailed, associated.error};
     }
     mode.restore();
-    backup.after = readAll(list).value_or(QByteArray()).toStdString();
+    backup.after = readAll(list).bytes.value_or(QByteArray()).toStdString();
     writeBackup(backupFile, encodeNotepadBackup(backup));
-    return NotepadResult::Done;
+    return {NotepadResult::Done};
 }
 
-NotepadResult restoreNotepad(const QString &programFolder, const ReadOnlyQuestion &confirmReadOnly)
+NotepadOutcome restoreNotepad(const QString &programFolder, const ReadOnlyQuestion &confirmReadOnly)
 {
     const QString backupFile = notepadBackupFile(programFolder);
     NotepadBackup backup;
     const auto bytes = readBackup(backupFile);
     if (!bytes || !decodeNotepadBackup(std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())), backup))
-        return NotepadResult::BadBackup;
+        return {NotepadResult::BadBackup};
     const QString list = mimeAppsListFile();
     const ListMode mode(list);
     if (!mayRewrite(list, mode, confirmReadOnly))
-        return NotepadResult::Declined;
-    const auto current = readAll(list);
-    bool ok = true;
+        return {NotepadResult::Declined};
+    const std::optional<QByteArray> current = readAll(list).bytes;
+    int error = 0;
     if (!current || current->toStdString() == backup.after) {
         // Untouched since (or gone): the list as it was.
-        if (backup.hadList)
-            ok = writeFileReplacing(list, QByteArray::fromStdString(backup.before));
-        else
-            ok = !QFileInfo::exists(list) || QFile::remove(list);
+        if (backup.hadList) {
+            error = writeFileReplacing(list, QByteArray::fromStdString(backup.before));
+        } else if (QFileInfo::exists(list)) {
+            QFile file(list);
+            errno = 0;
+            if (!file.remove())
+                error = errno != 0 ? errno : EIO;
+        }
     } else {
-        ok = writeFileReplacing(list, QByteArray::fromStdString(restorePlainTextKeys(
-                                          std::string_view(current->constData(), static_cast<std::size_t>(current->size())),
-                                          backup.before)));
+        error = writeFileReplacing(list, QByteArray::fromStdString(restorePlainTextKeys(
+                                             std::string_view(current->constData(), static_cast<std::size_t>(current->size())),
+                                             backup.before)));
     }
     mode.restore();
-    if (!ok)
-        return NotepadResult::RestoreFailed;
+    if (error != 0)
+        return {NotepadResult::RestoreFailed, error};
     // The caller's entry exists for the replacement alone.
     QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
                   + QStringLiteral("/applications/kelpa-caller.desktop"));
     QFile::remove(backupFile);
-    return NotepadResult::Done;
+    return {NotepadResult::Done};
 }
 
 } // namespace kelpa::editor

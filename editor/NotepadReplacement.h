@@ -28,6 +28,12 @@ enum class NotepadResult {
     Declined,          // the list is read-only and the user said No: nothing changed
 };
 
+// What a replacement or its undo gave, with the system error of the step that failed.
+struct NotepadOutcome {
+    NotepadResult result = NotepadResult::Done;
+    int systemError = 0;
+};
+
 // Asked before a read-only list is rewritten, with the list's name; No leaves everything as it
 // was. Without one the list is rewritten. A list that is rewritten keeps its mode either way.
 using ReadOnlyQuestion = std::function<bool(const QString &file)>;
@@ -36,11 +42,11 @@ QString readOnlyListQuestion(const QString &file);
 
 // Remembers the list in the backup, then makes `caller` the default for plain text.
 // The backup is the user's alone (mode 0600).
-NotepadResult replaceNotepad(const QString &programFolder, const QString &caller,
+NotepadOutcome replaceNotepad(const QString &programFolder, const QString &caller,
                              const ReadOnlyQuestion &confirmReadOnly = {});
 // Puts the plain-text defaults back as the backup remembers them and removes the backup. When
 // the list was not touched since, it comes back byte for byte; otherwise only the plain-text
 // lines are put back and the user's other changes stay.
-NotepadResult restoreNotepad(const QString &programFolder, const ReadOnlyQuestion &confirmReadOnly = {});
+NotepadOutcome restoreNotepad(const QString &programFolder, const ReadOnlyQuestion &confirmReadOnly = {});
 
 } // namespace kelpa::editor

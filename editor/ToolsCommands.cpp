@@ -667,7 +667,8 @@ void ToolsCommands::ReplNotepad1Click()
         return ConfirmYesNo(readOnlyListQuestion(file), &form_);
     };
     if (notepadReplaced(form_.programFolder())) {
-        switch (restoreNotepad(form_.programFolder(), askReadOnly)) {
+        const NotepadOutcome restored = restoreNotepad(form_.programFolder(), askReadOnly);
+        switch (restored.result) {
         case NotepadResult::Done:
         case NotepadResult::Declined: break;
         case NotepadResult::BadBackup:
@@ -676,7 +677,7 @@ void ToolsCommands::ReplNotepad1Click()
                            &form_);
             break;
         default:
-            ShowErrorBox(QStringLiteral("Cannot write the file ") + mimeAppsListFile(), errno);
+            ShowErrorBox(QStringLiteral("Cannot write the file ") + mimeAppsListFile(), restored.systemError);
         }
     } else {
         const QString caller = platform::mapProgramName(QStringLiteral("caller.exe"));
@@ -686,11 +687,14 @@ void ToolsCommands::ReplNotepad1Click()
         } else {
             // The caller reaches the editor through the desktop shortcut, so it comes first.
             Linkondesktop1Click();
-            switch (replaceNotepad(form_.programFolder(), caller, askReadOnly)) {
+            const NotepadOutcome replaced = replaceNotepad(form_.programFolder(), caller, askReadOnly);
+            switch (replaced.result) {
             case NotepadResult::Done:
             case NotepadResult::Declined: break;
-            case NotepadResult::BackupFailed: ShowErrorBox(QStringLiteral("Cannot write the file ") + backup, errno); break;
-            default: ShowErrorBox(QStringLiteral("Cannot write the file ") + mimeAppsListFile(), errno);
+            case NotepadResult::BackupFailed:
+                ShowErrorBox(QStringLiteral("Cannot write the file ") + backup, replaced.systemError);
+                break;
+            default: ShowErrorBox(QStringLiteral("Cannot write the file ") + mimeAppsListFile(), replaced.systemError);
             }
         }
     }

@@ -10,6 +10,8 @@
 #include <QTextStream>
 #include <QUrl>
 
+#include <cerrno>
+
 namespace kelpa::platform {
 
 namespace {
@@ -40,14 +42,19 @@ QString escapeXml(const QString &text)
     return text.toHtmlEscaped();
 }
 
-bool writeWhole(const QString &fileName, const QByteArray &bytes)
+// 0, or the system error of the step that failed, taken as it fails.
+int writeWhole(const QString &fileName, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(fileName).absolutePath());
     QSaveFile f(fileName);
+    errno = 0;
     if (!f.open(QIODevice::WriteOnly))
-        return false;
+        return errno != 0 ? errno : EIO;
     f.write(bytes);
-    return f.commit();
+    errno = 0;
+    if (!f.commit())
+        return errno != 0 ? errno : EIO;
+    return 0;
 }
 
 QStringList readLines(const QString &fileName)
@@ -128,7 +135,7 @@ bool isOwnType(const QString &mime)
     return mime.startsWith(QLatin1String("application/x-kelpa-"));
 }
 
-bool writeMimePackage(const QString &ext, const QString &mime, const QString &description)
+int writeMimePackage(const QString &ext, const QString &mime, const QString &description)
 {
     const QString mimeFolder = writable(QStandardPaths::GenericDataLocation) + QStringLiteral("/mime");
     const QString package = mimeFolder + QStringLiteral("/packages/kelpa-") + ext.toLower()
@@ -141,8 +148,8 @@ bool writeMimePackage(const QString &ext, const QString &mime, const QString &de
         xml += QStringLiteral("    <comment>%1</comment>\n").arg(escapeXml(description));
     xml += QStringLiteral("    <glob pattern=\"*.%1\"/>\n").arg(escapeXml(ext.toLower()));
     xml += QStringLiteral("  </mime-type>\n</mime-info>\n");
-    if (!writeWhole(package, xml.toUtf8()))
-        return false;
+    if (const int error = writeWhole(package, xml.toUtf8()))
+        return error;
     // The desktop reads compiled tables; without the tool the package still takes effect
     // the next time any program rebuilds them.
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
@@ -151,7 +158,7 @@ bool writeMimePackage(const QString &ext, const QString &mime, const QString &de
         p.start(tool, {mimeFolder});
         p.waitForFinished(20000);
     }
-    return true;
+    return 0;
 }
 
 } // namespace
@@ -315,7 +322,7 @@ bool writeShortcut(const QString &folder, const QString &name, const QString &ta
     if (!description.isEmpty())
         lines << QStringLiteral("Comment=") + escapeValue(description);
     const QString file = shortcutFileName(folder, name);
-    if (!writeWhole(file, joinLines(lines)))
+    if (writeWhole(file, joinLines(lines)) != 0)
         return false;
     return QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                            | QFile::ReadGroup | QFile::ExeGroup
@@ -332,17 +339,22 @@ QStringList mimeTypesForExtension(const QString &ext)
     return {QStringLiteral("application/x-kelpa-") + e};
 }
 
-bool associateExtension(const QString &ext, const QString &description, const QString &exe)
+DesktopResult associateExtension(const QString &ext, const QString &description, const QString &exe)
 {
     // The extension names a file and a MIME type: letters, digits, "_", "-" and "+" only.
     static const QRegularExpression plainName(QStringLiteral("^[A-Za-z0-9_+-]+$"));
     if (!plainName.match(ext).hasMatch() || exe.isEmpty())
-        return false;
+        return {EINVAL};
     const QStringList mimes = mimeTypesForExtension(ext);
-    bool ok = true;
+    // Every file is written even after a failure; the first failure is the one told.
+    DesktopResult result;
+    auto keep = [&result](int error) {
+        if (result.ok())
+            result.error = error;
+    };
     for (const QString &mime : mimes)
         if (isOwnType(mime))
-            ok = writeMimePackage(ext, mime, description) && ok;
+            keep(writeMimePackage(ext, mime, description));
 
     const QFileInfo program(exe);
     const QString entryName = QStringLiteral("kelpa-") + program.completeBaseName().toLower()
@@ -363,7 +375,7 @@ bool associateExtension(const QString &ext, const QString &description, const QS
     setKey(entry, section, QStringLiteral("Terminal"), QStringLiteral("false"));
     setKey(entry, section, QStringLiteral("NoDisplay"), QStringLiteral("true"));
     setKey(entry, section, QStringLiteral("MimeType"), types.join(QLatin1Char(';')) + QLatin1Char(';'));
-    ok = writeWhole(entryFile, joinLines(entry)) && ok;
+    keep(writeWhole(entryFile, joinLines(entry)));
 
     const QString listFile = writable(QStandardPaths::GenericConfigLocation)
                            + QStringLiteral("/mimeapps.list");
@@ -377,8 +389,8 @@ bool associateExtension(const QString &ext, const QString &description, const QS
         setKey(list, QStringLiteral("Added Associations"), mime,
                added.join(QLatin1Char(';')) + QLatin1Char(';'));
     }
-    ok = writeWhole(listFile, joinLines(list)) && ok;
-    return ok;
+    keep(writeWhole(listFile, joinLines(list)));
+    return result;
 }
 
 } // namespace kelpa::platform

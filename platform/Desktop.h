@@ -54,9 +54,14 @@ QStringList mimeTypesForExtension(const QString &ext);
 // Makes `exe` the desktop's default application for the extension's MIME types: a desktop
 // entry "kelpa-<program>.desktop" in $XDG_DATA_HOME/applications listing every type
 // associated so far, the types as defaults in $XDG_CONFIG_HOME/mimeapps.list, and for a type
-// of our own a MIME package that maps "*.ext" to it. False when a file cannot be written, or
-// when `ext` is more than a plain name.
-bool associateExtension(const QString &ext, const QString &description, const QString &exe);
+// of our own a MIME package that maps "*.ext" to it. Fails when a file cannot be written (with
+// the system error of the first write that failed), or when `ext` is more than a plain name
+// (EINVAL).
+struct DesktopResult {
+    int error = 0;
+    bool ok() const { return error == 0; }
+};
+DesktopResult associateExtension(const QString &ext, const QString &description, const QString &exe);
 
 // Quotes a path for the Exec key of a desktop entry.
 QString desktopExecQuote(const QString &path);

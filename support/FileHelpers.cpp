@@ -145,7 +145,7 @@ bool RegisterFileType(const QString &ext, const QString &description, const QStr
         ok = reg.deleteKey(dde) && ok;
     ok = writeDefault(type + QStringLiteral("\\shell"), QStringLiteral("open")) && ok;
 
-    ok = platform::associateExtension(ext, description, exe) && ok;
+    ok = platform::associateExtension(ext, description, exe).ok() && ok;
     return ok;
 }
 

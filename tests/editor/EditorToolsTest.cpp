@@ -627,6 +627,27 @@ TEST_F(ToolsTest, ReplaceNotepadAndItsUndoFromThePreferencesMenu)
     EXPECT_EQ(fileBytes(mimeAppsListFile()), before);
 }
 
+TEST_F(ToolsTest, ReplaceNotepadNamesTheErrorOfTheWriteThatFailed)
+{
+    start();
+    writeRecorder(path("caller"), record());
+    // The folder of desktop entries is a file: the caller's entry cannot be written, and the
+    // steps that put everything back must not change the error shown.
+    const QString applications =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/applications";
+    QDir(applications).removeRecursively();
+    QDir().mkpath(QFileInfo(applications).absolutePath());
+    writeFile(applications, "not a folder");
+    const auto folderBack = qScopeGuard([&] { QFile::remove(applications); });
+    prompter.clear();
+    form->action("ReplNotepad1")->trigger();
+    EXPECT_FALSE(form->action("ReplNotepad1")->isChecked());
+    EXPECT_FALSE(QFile::exists(path("Notepad.bak.exe")));
+    ASSERT_FALSE(prompter.messages().empty());
+    EXPECT_EQ(prompter.messages().back().text.toStdString(),
+              ("Cannot write the file " + mimeAppsListFile() + ".\n" + kelpa::platform::errorText(ENOTDIR)).toStdString());
+}
+
 TEST_F(ToolsTest, ThePageMenuNamesTheWordItWouldCheck)
 {
     start();

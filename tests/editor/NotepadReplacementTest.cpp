@@ -59,14 +59,14 @@ TEST_F(NotepadTest, ReplacingAndUndoingRestoresTheListByteForByte)
           "[Desktop Entry]\nType=Application\nName=Edit\nExec=true %f\nMimeType=text/plain;\n");
     ASSERT_FALSE(notepadReplaced(folder));
 
-    ASSERT_EQ(replaceNotepad(folder, caller), NotepadResult::Done);
+    ASSERT_EQ(replaceNotepad(folder, caller).result, NotepadResult::Done);
     EXPECT_TRUE(notepadReplaced(folder));
     EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("Notepad.bak.exe")));
     if (!QStandardPaths::findExecutable(QStringLiteral("xdg-mime")).isEmpty()) {
         EXPECT_EQ(defaultFor(QStringLiteral("text/plain")), QStringLiteral("kelpa-caller.desktop"));
     }
 
-    ASSERT_EQ(restoreNotepad(folder), NotepadResult::Done);
+    ASSERT_EQ(restoreNotepad(folder).result, NotepadResult::Done);
     EXPECT_FALSE(notepadReplaced(folder));
     EXPECT_EQ(bytes(mimeAppsListFile()), before);
     if (!QStandardPaths::findExecutable(QStringLiteral("xdg-mime")).isEmpty()) {
@@ -78,18 +78,18 @@ TEST_F(NotepadTest, ListWithCarriageReturnsComesBackAsItWas)
 {
     const QByteArray before = "[Default Applications]\r\ntext/plain=gedit.desktop\r\n\r\n";
     write(mimeAppsListFile(), before);
-    ASSERT_EQ(replaceNotepad(folder, caller), NotepadResult::Done);
-    ASSERT_EQ(restoreNotepad(folder), NotepadResult::Done);
+    ASSERT_EQ(replaceNotepad(folder, caller).result, NotepadResult::Done);
+    ASSERT_EQ(restoreNotepad(folder).result, NotepadResult::Done);
     EXPECT_EQ(bytes(mimeAppsListFile()), before);
 }
 
 TEST_F(NotepadTest, WithoutAListBeforeUndoingRemovesIt)
 {
-    ASSERT_EQ(replaceNotepad(folder, caller), NotepadResult::Done);
+    ASSERT_EQ(replaceNotepad(folder, caller).result, NotepadResult::Done);
     EXPECT_TRUE(QFileInfo::exists(mimeAppsListFile()));
     const QString entry = root + QStringLiteral("/data/applications/kelpa-caller.desktop");
     EXPECT_TRUE(QFileInfo::exists(entry));
-    ASSERT_EQ(restoreNotepad(folder), NotepadResult::Done);
+    ASSERT_EQ(restoreNotepad(folder).result, NotepadResult::Done);
     EXPECT_FALSE(QFileInfo::exists(mimeAppsListFile()));
     EXPECT_FALSE(notepadReplaced(folder));
     // The caller no longer offers itself for plain text either.
@@ -99,12 +99,12 @@ TEST_F(NotepadTest, WithoutAListBeforeUndoingRemovesIt)
 TEST_F(NotepadTest, ChangesMadeMeanwhileStayWhenUndoing)
 {
     write(mimeAppsListFile(), "[Default Applications]\ntext/plain=gedit.desktop\n");
-    ASSERT_EQ(replaceNotepad(folder, caller), NotepadResult::Done);
+    ASSERT_EQ(replaceNotepad(folder, caller).result, NotepadResult::Done);
     QByteArray list = bytes(mimeAppsListFile());
     list.replace("[Default Applications]\n", "[Default Applications]\nimage/png=eog.desktop\n");
     write(mimeAppsListFile(), list);
 
-    ASSERT_EQ(restoreNotepad(folder), NotepadResult::Done);
+    ASSERT_EQ(restoreNotepad(folder).result, NotepadResult::Done);
     const QByteArray after = bytes(mimeAppsListFile());
     EXPECT_TRUE(after.contains("image/png=eog.desktop\n")) << after.constData();
     EXPECT_TRUE(after.contains("text/plain=gedit.desktop\n")) << after.constData();
@@ -153,7 +153,7 @@ TEST_F(NotepadTest, ABackupThatIsNotOursChangesNothing)
                                    QByteArray("Kelpa plain-text default backup 2\n2 0 0\n"),
                                    QByteArray("Kelpa plain-text default backup 2\n1 -1 0\n")}) {
         write(notepadBackupFile(folder), junk);
-        EXPECT_EQ(restoreNotepad(folder), NotepadResult::BadBackup);
+        EXPECT_EQ(restoreNotepad(folder).result, NotepadResult::BadBackup);
         EXPECT_EQ(bytes(mimeAppsListFile()), list);
         EXPECT_TRUE(notepadReplaced(folder));
     }
@@ -178,7 +178,7 @@ TEST_F(NotepadTest, AnUnwritableProgramFolderChangesNothing)
     const QByteArray list = "[Default Applications]\ntext/plain=gedit.desktop\n";
     write(mimeAppsListFile(), list);
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-    EXPECT_EQ(replaceNotepad(folder, caller), NotepadResult::BackupFailed);
+    EXPECT_EQ(replaceNotepad(folder, caller).result, NotepadResult::BackupFailed);
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(bytes(mimeAppsListFile()), list);
     EXPECT_FALSE(notepadReplaced(folder));
@@ -196,7 +196,7 @@ TEST_F(NotepadTest, TheBackupIsTheUsersAlone)
     ASSERT_EQ(::symlink(victim.c_str(), backup.c_str()), 0);
     EXPECT_FALSE(notepadReplaced(folder)) << "a link is no backup";
     const mode_t mask = ::umask(022);
-    EXPECT_EQ(replaceNotepad(folder, caller), NotepadResult::Done);
+    EXPECT_EQ(replaceNotepad(folder, caller).result, NotepadResult::Done);
     ::umask(mask);
     EXPECT_EQ(bytes(QString::fromStdString(victim)), "the user's own");
     struct stat st {};
@@ -211,7 +211,7 @@ TEST_F(NotepadTest, TheBackupIsTheUsersAlone)
     const QByteArray replaced = bytes(mimeAppsListFile());
     ASSERT_EQ(::chown(backup.c_str(), 65534, 65534), 0);
     EXPECT_FALSE(notepadReplaced(folder));
-    EXPECT_EQ(restoreNotepad(folder), NotepadResult::BadBackup);
+    EXPECT_EQ(restoreNotepad(folder).result, NotepadResult::BadBackup);
     EXPECT_EQ(bytes(mimeAppsListFile()), replaced);
 }
 
@@ -232,7 +232,7 @@ TEST_F(NotepadTest, AReadOnlyListIsRewrittenOnlyAfterAskingAndStaysReadOnly)
         asked << file;
         return answer;
     };
-    EXPECT_EQ(replaceNotepad(folder, caller, question), NotepadResult::Declined);
+    EXPECT_EQ(replaceNotepad(folder, caller, question).result, NotepadResult::Declined);
     EXPECT_EQ(asked, QStringList{mimeAppsListFile()});
     EXPECT_EQ(bytes(mimeAppsListFile()), list);
     EXPECT_FALSE(notepadReplaced(folder));
@@ -242,7 +242,7 @@ TEST_F(NotepadTest, AReadOnlyListIsRewrittenOnlyAfterAskingAndStaysReadOnly)
         // The user agreed; the owner may give the list write access back for the rewrite only.
         ASSERT_EQ(::chmod(QFile::encodeName(root + QStringLiteral("/config")).constData(), 0755), 0);
     }
-    const NotepadResult replaced = replaceNotepad(folder, caller, question);
+    const NotepadResult replaced = replaceNotepad(folder, caller, question).result;
     if (::geteuid() != 0 && replaced != NotepadResult::Done)
         GTEST_SKIP() << "a read-only list cannot be rewritten without the superuser's rights here";
     EXPECT_EQ(replaced, NotepadResult::Done);
@@ -252,12 +252,12 @@ TEST_F(NotepadTest, AReadOnlyListIsRewrittenOnlyAfterAskingAndStaysReadOnly)
     asked.clear();
     answer = false;
     const QByteArray after = bytes(mimeAppsListFile());
-    EXPECT_EQ(restoreNotepad(folder, question), NotepadResult::Declined);
+    EXPECT_EQ(restoreNotepad(folder, question).result, NotepadResult::Declined);
     EXPECT_EQ(asked.size(), 1);
     EXPECT_EQ(bytes(mimeAppsListFile()), after);
     EXPECT_TRUE(notepadReplaced(folder));
     answer = true;
-    EXPECT_EQ(restoreNotepad(folder, question), NotepadResult::Done);
+    EXPECT_EQ(restoreNotepad(folder, question).result, NotepadResult::Done);
     EXPECT_EQ(bytes(mimeAppsListFile()), list);
     EXPECT_EQ(mode(), 0444u);
     EXPECT_FALSE(notepadReplaced(folder));

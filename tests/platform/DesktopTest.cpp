@@ -136,9 +136,9 @@ TEST(Desktop, AssociationWritesEntryDefaultsAndOwnTypes)
                    "[Added Associations]\ntext/plain=old.desktop;\n");
     }
     const QString exe = QStringLiteral("/opt/kelpa/Kelpa32");
-    ASSERT_TRUE(associateExtension(QStringLiteral("TXT"), QStringLiteral("Plain text file"), exe));
-    ASSERT_TRUE(associateExtension(QStringLiteral("ECO"), QStringLiteral("Encrypted and COmpressed file"), exe));
-    ASSERT_TRUE(associateExtension(QStringLiteral("TXT"), QStringLiteral("Plain text file"), exe));
+    ASSERT_TRUE(associateExtension(QStringLiteral("TXT"), QStringLiteral("Plain text file"), exe).ok());
+    ASSERT_TRUE(associateExtension(QStringLiteral("ECO"), QStringLiteral("Encrypted and COmpressed file"), exe).ok());
+    ASSERT_TRUE(associateExtension(QStringLiteral("TXT"), QStringLiteral("Plain text file"), exe).ok());
 
     const QString entry = readAll(dataHome() + QStringLiteral("/applications/kelpa-kelpa32.desktop"));
     EXPECT_TRUE(entry.contains(QStringLiteral("\nExec=/opt/kelpa/Kelpa32 %f\n"))) << entry.toStdString();
@@ -157,7 +157,7 @@ TEST(Desktop, AssociationWritesEntryDefaultsAndOwnTypes)
     EXPECT_TRUE(package.contains(QStringLiteral("<comment>Encrypted and COmpressed file</comment>")));
     // An extension that is more than a name writes nothing.
     for (const char *bad : {"", "../x", "a b", "e\"co", "x.y"})
-        EXPECT_FALSE(associateExtension(QLatin1String(bad), QString(), exe)) << bad;
+        EXPECT_FALSE(associateExtension(QLatin1String(bad), QString(), exe).ok()) << bad;
     EXPECT_EQ(QDir(dataHome() + QStringLiteral("/mime/packages")).entryList(QDir::Files),
               QStringList{QStringLiteral("kelpa-eco.xml")});
     EXPECT_EQ(mimeTypesForExtension(QStringLiteral("Rtf")),
