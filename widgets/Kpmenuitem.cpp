@@ -1,4 +1,5 @@
 #include "widgets/Kpmenuitem.h"
+#include "widgets/RectEdges.h"
 
 #include "widgets/Minmax.h"
 #include "widgets/Strutils.h"
@@ -20,20 +21,9 @@ namespace {
 constexpr int kCheckMarkSide = 13;
 constexpr int kMenuBarHeight = 19;
 
-int Right(const QRect &r)
-{
-    return r.x() + r.width();   // exclusive, as rectangles are handed over
-}
-
-int Bottom(const QRect &r)
-{
-    return r.y() + r.height();
-}
-
-QRect FromEdges(int left, int top, int right, int bottom)
-{
-    return QRect(left, top, right - left, bottom - top);
-}
+using edges::Bottom;
+using edges::FromEdges;
+using edges::Right;
 
 QString ShortcutText(const QAction *item)
 {

@@ -1,4 +1,5 @@
 #include "widgets/Kpmenus.h"
+#include "widgets/RectEdges.h"
 
 #include <QActionEvent>
 #include <QApplication>
@@ -14,20 +15,9 @@ namespace kelpa::widgets {
 
 namespace {
 
-int Right(const QRect &r)
-{
-    return r.x() + r.width();   // exclusive, as rectangles are handed over
-}
-
-int Bottom(const QRect &r)
-{
-    return r.y() + r.height();
-}
-
-QRect FromEdges(int left, int top, int right, int bottom)
-{
-    return QRect(left, top, right - left, bottom - top);
-}
+using edges::Bottom;
+using edges::FromEdges;
+using edges::Right;
 
 QColor Q(TColor c)
 {
