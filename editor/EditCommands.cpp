@@ -4,6 +4,7 @@
 
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
+#include "editor/DocumentCommands.h"
 #include "editor/FormatCommands.h"
 
 #include "richedit/TRichEdit.h"
@@ -225,7 +226,7 @@ void EditCommands::setupPageMenu()
     CutPopup->setData(1);
     CopyPopup->setData(2);
     PastePopup->setData(3);
-    bind(Closepage1, [this] { form_.Close1Click(); });
+    bind(Closepage1, [this] { form_.documents().Close1Click(); });
     bind(Viewfilefolder1, [this] { form_.Viewfilefolder1Click(); });
     bind(CutPopup, [this] { CutButtonClick(); });
     bind(CopyPopup, [this] { CopyButtonClick(); });

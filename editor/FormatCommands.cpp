@@ -4,6 +4,7 @@
 
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
+#include "editor/EditText.h"
 #include "editor/PageTable.h"
 #include "editor/FlowLayout.h"
 #include "editor/RulerGeometry.h"

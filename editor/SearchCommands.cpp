@@ -5,6 +5,7 @@
 #include "editor/EditText.h"
 #include "editor/EditorMenus.h"
 #include "editor/PageSet.h"
+#include "editor/Settings.h"
 #include "editor/TForm1.h"
 
 #include "editor/ActionHelpers.h"
@@ -15,6 +16,7 @@
 #include "support/MessageBoxes.h"
 
 #include <QMenu>
+#include <QToolButton>
 #include <QScopeGuard>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -23,10 +25,9 @@
 
 namespace kelpa::editor {
 
-SearchCommands::SearchCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus, const QAction *autoFill)
-    : QObject(&form), form_(form), pages_(pages), FindCapture1(autoFill)
+SearchCommands::SearchCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus)
+    : QObject(&form), form_(form), pages_(pages), Search1(menus.Search1), toolBar_(menus.toolBar)
 {
-    QMenu *Search1 = menus.Search1;
     Find1 = makeAction(this, "Find1", QStringLiteral("&Find..."), QKeySequence(Qt::CTRL | Qt::Key_F),
                        QStringLiteral("Find Text"));
     Replace1 = makeAction(this, "Replace1", QStringLiteral("&Replace..."), QKeySequence(Qt::CTRL | Qt::Key_R),
@@ -70,11 +71,35 @@ SearchCommands::SearchCommands(TForm1 &form, PageSet &pages, const EditorMenus &
     connect(ReplaceDialog1, &TFindDialog::opened, this, [this] { ReplaceMode = true; });
 }
 
+void SearchCommands::addPreferences(QMenu *prefs)
+{
+    FindCapture1 = makeAction(this, "FindCapture1", QStringLiteral("Find Dialog-Box: &Auto-Fill"), {},
+                              QStringLiteral("The find and replace dialogs start with the word at the caret"));
+    FindCapture1->setCheckable(true);
+    FindCapture1->setChecked(true);
+    prefs->addAction(FindCapture1);
+}
+
+void SearchCommands::addToolButtons(QBoxLayout *row)
+{
+    FindButton = makeToolButton(row, toolBar_, "FindButton", editorIcon(EditorIcon::Find), QStringLiteral("Find Text"),
+                                [this] { FindButtonClick(); });
+    ReplaceButton = makeToolButton(row, toolBar_, "ReplaceButton", editorIcon(EditorIcon::Replace),
+                                   QStringLiteral("Replace Text"), [this] { Replace1Click(); });
+}
+
+void SearchCommands::applySettings(const KelpaSettings &settings) { FindCapture1->setChecked(settings.findCapture); }
+
+void SearchCommands::collectSettings(KelpaSettings &settings) const { settings.findCapture = FindCapture1->isChecked(); }
+
 void SearchCommands::updateActionState()
 {
     const bool open = pages_.table().openCount() > 0;
     for (QAction *a : {Find1, Replace1, Findnext1})
         a->setEnabled(open);
+    Search1->setEnabled(open);
+    for (QToolButton *b : {FindButton, ReplaceButton})
+        b->setEnabled(open);
 }
 
 void SearchCommands::trackBookmarks(int slot)

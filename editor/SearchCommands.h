@@ -7,11 +7,14 @@
 #include <QString>
 
 class QAction;
+class QBoxLayout;
 class QMenu;
+class QToolButton;
 
 namespace kelpa::editor {
 
 struct EditorMenus;
+struct KelpaSettings;
 class PageSet;
 class TFindDialog;
 class TForm1;
@@ -19,9 +22,14 @@ class TForm1;
 class SearchCommands : public QObject {
     Q_OBJECT
 public:
-    // Fills the Search menu; `autoFill` is the preference that fills a dialog with the word at
-    // the caret.
-    SearchCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus, const QAction *autoFill);
+    // Fills the Search menu.
+    SearchCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus);
+    // The preference that fills a dialog with the word at the caret, where the window places it.
+    void addPreferences(QMenu *prefs);
+    // Find and Replace on the tool row.
+    void addToolButtons(QBoxLayout *row);
+    void applySettings(const KelpaSettings &settings);
+    void collectSettings(KelpaSettings &settings) const;
 
     QString WordAtCaret(bool select);
     void FindButtonClick();
@@ -57,12 +65,16 @@ private:
 
     TForm1 &form_;
     PageSet &pages_;
-    const QAction *FindCapture1;
+    QMenu *Search1 = nullptr;
+    QWidget *toolBar_ = nullptr;
+    QAction *FindCapture1 = nullptr;
     QAction *Find1 = nullptr;
     QAction *Replace1 = nullptr;
     QAction *Findnext1 = nullptr;
     TFindDialog *FindDialog1 = nullptr;
     TFindDialog *ReplaceDialog1 = nullptr;
+    QToolButton *FindButton = nullptr;
+    QToolButton *ReplaceButton = nullptr;
     bool ReplaceMode = false;
 };
 

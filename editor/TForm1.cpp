@@ -1,8 +1,9 @@
-// The main window: menus and tool buttons, the status bar, its lifecycle and settings, the
-// single-instance hand-off, the page table and help. Documents are in TForm1Documents.cpp.
+// The main window: the menus and tool row it hands to the command objects, the status bar, its
+// lifecycle and settings, the single-instance hand-off, the pages' widgets and help.
 #include "editor/TForm1.h"
 
 #include "editor/AboutBox.h"
+#include "editor/DocumentCommands.h"
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
 #include "editor/EditCommands.h"
@@ -34,7 +35,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -95,16 +99,18 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     setCentralWidget(Panel1);
 
     buildMenus();
+    documents_ = new DocumentCommands(*this, pageSet_, menus_, settings_);
     setupFileActions();
     edit_ = new EditCommands(*this, menus_, settings_);
-    setupPreferencesActions();
-    search_ = new SearchCommands(*this, pageSet_, menus_, FindCapture1);
+    search_ = new SearchCommands(*this, pageSet_, menus_);
     connect(search_, &SearchCommands::message, this, [this](const QString &text) { setPanel(3, text); });
     format_ = new FormatCommands(*this, menus_, settings_);
     connect(format_, &FormatCommands::rulerEnabledChanged, edit_, &EditCommands::enableFormatItems);
+    setupPreferencesActions();
     setupHelpActions();
     setupToolbar();
     recent_ = new RecentCommands(*this, pageSet_, menus_, settings_.prevLoaded);
+    connect(documents_, &DocumentCommands::recentFile, recent_, &RecentCommands::AddToRecent);
     tools_ = new ToolsCommands(*this, pageSet_, menus_, Exit1, edit_->checkPlace());
     setupStatusBar();
     Panel1->installEventFilter(this);
@@ -166,42 +172,8 @@ void TForm1::buildMenus()
 void TForm1::setupFileActions()
 {
     QMenu *file = menus_.File1;
-
-    New1 = makeAction(this, "New1", QStringLiteral("&New..."), QKeySequence(Qt::CTRL | Qt::Key_N),
-                      QStringLiteral("Creates a new document"));
-    Open1 = makeAction(this, "Open1", QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O),
-                       QStringLiteral("Opens an existing document"));
-    Save1 = makeAction(this, "Save1", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S),
-                       QStringLiteral("Saves the current document"));
-    Saveas1 = makeAction(this, "Saveas1", QStringLiteral("Sa&ve As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
-                         QStringLiteral("Saves the current document with a new name or kind"));
-    SaveAll1 = makeAction(this, "SaveAll1", QStringLiteral("Save &All"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V),
-                          QStringLiteral("Saves every modified document"));
-    Close1 = makeAction(this, "Close1", QStringLiteral("&Close"), QKeySequence(Qt::CTRL | Qt::Key_F4),
-                        QStringLiteral("Closes the current document"));
-    Closeall1 = makeAction(this, "Closeall1", QStringLiteral("C&lose All"), {}, QStringLiteral("Closes every document"));
     Exit1 = makeAction(this, "Exit1", QStringLiteral("E&xit"), {}, QStringLiteral("Closes the program"));
-
-    bind(New1, [this] { NewButtonClick(); });
-    bind(Open1, [this] { OpenButtonClick(); });
-    bind(Save1, [this] { SaveButtonClick(); });
-    bind(Saveas1, [this] { Saveas1Click(); });
-    bind(SaveAll1, [this] { SaveAll1Click(); });
-    bind(Close1, [this] { Close1Click(); });
-    bind(Closeall1, [this] { Closeall1Click(); });
     bind(Exit1, [this] { Exit1Click(); });
-
-    file->addAction(New1);
-    file->addAction(Open1);
-    file->addSeparator();
-    file->addMenu(menus_.Reopen1);
-    file->addSeparator();
-    file->addAction(Save1);
-    file->addAction(Saveas1);
-    file->addAction(SaveAll1);
-    file->addSeparator();
-    file->addAction(Close1);
-    file->addAction(Closeall1);
     file->addSeparator();
     file->addAction(Exit1);
 
@@ -211,19 +183,6 @@ void TForm1::setupFileActions()
     externappcmd3->setShortcutContext(Qt::WindowShortcut);
     bind(externappcmd3, [this] { MIRTOL1Click(); });
     addAction(externappcmd3);
-
-    // The pop-up of "New...": one item per kind of untitled page.
-    PopupMenu2 = new QMenu(this);
-    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    PlainText1 = makeAction(this, "PlainText1", QStringLiteral("Plain Text"));
-    RichText1 = makeAction(this, "RichText1", QStringLiteral("Rich Text"));
-    EncryptedText1 = makeAction(this, "EncryptedText1", QStringLiteral("Encrypted Text"));
-    bind(PlainText1, [this] { NewPage(NewPageKind::Plain); });
-    bind(RichText1, [this] { NewPage(NewPageKind::Rich); });
-    bind(EncryptedText1, [this] { NewPage(NewPageKind::Encrypted); });
-    PopupMenu2->addAction(PlainText1);
-    PopupMenu2->addAction(RichText1);
-    PopupMenu2->addAction(EncryptedText1);
 }
 
 void TForm1::setupPreferencesActions()
@@ -236,54 +195,9 @@ void TForm1::setupPreferencesActions()
     bind(Allowmultipleinstances1, [this] { Allowmultipleinstances1Click(); });
     prefs->addAction(Allowmultipleinstances1);
 
-    QMenu *encryption = prefs->addMenu(QStringLiteral("&Encryption"));
-    encryption->setObjectName(QStringLiteral("Encryption1"));
-    EC41 = makeAction(this, "EC41", QStringLiteral("EC4"), {}, QStringLiteral("256 bit - polymorphic"));
-    Blowfish1 = makeAction(this, "Blowfish1", QStringLiteral("Blowfish"), {},
-                           QStringLiteral("Encrypted documents are saved with Blowfish"));
-    EC41->setCheckable(true);
-    Blowfish1->setCheckable(true);
-    auto *ciphers = new QActionGroup(this);
-    ciphers->addAction(EC41);
-    ciphers->addAction(Blowfish1);
-    Blowfish1->setChecked(true);
-    Usecommonpassword1 = makeAction(this, "Usecommonpassword1", QStringLiteral("Common password"), {},
-                                    QStringLiteral("One password for every encrypted document of this session"));
-    Usecommonpassword1->setCheckable(true);
-    Usecommonpassword1->setChecked(true);
-    Changepassword1 = makeAction(this, "Changepassword1", QStringLiteral("&Change..."), {},
-                                 QStringLiteral("Sets a new password for the current document"));
-    bind(Usecommonpassword1, [this] {
-                // The item's own toggle already ran; the handler toggles it again itself.
-                Usecommonpassword1->setChecked(!Usecommonpassword1->isChecked());
-                Usecommonpassword1Click();
-            });
-    bind(Changepassword1, [this] { Changepassword1Click(); });
-    encryption->addAction(EC41);
-    encryption->addAction(Blowfish1);
-    encryption->addSeparator();
-    encryption->addAction(Usecommonpassword1);
-    encryption->addAction(Changepassword1);
-
-    QMenu *wrap = prefs->addMenu(QStringLiteral("&Word Wrap"));
-    wrap->setObjectName(QStringLiteral("WordWrap1"));
-    Wraptext1 = makeAction(this, "Wraptext1", QStringLiteral("&Word Wrap"), QKeySequence(Qt::CTRL | Qt::Key_W),
-                           QStringLiteral("Wraps the lines of the current document"));
-    Wraptext1->setCheckable(true);
-    bind(Wraptext1, [this] { Wraptext1Click(); });
-    Automatic1 = makeAction(this, "Automatic1", QStringLiteral("&Automatic"), {},
-                            QStringLiteral("Wraps plain documents with long lines when they are opened"));
-    Automatic1->setCheckable(true);
-    Automatic1->setChecked(true);
-    wrap->addAction(Wraptext1);
-    wrap->addAction(Automatic1);
-
+    documents_->addPreferences(prefs);
     edit_->addPreferences(prefs);
-    FindCapture1 = makeAction(this, "FindCapture1", QStringLiteral("Find Dialog-Box: &Auto-Fill"), {},
-                              QStringLiteral("The find and replace dialogs start with the word at the caret"));
-    FindCapture1->setCheckable(true);
-    FindCapture1->setChecked(true);
-    prefs->addAction(FindCapture1);
+    search_->addPreferences(prefs);
 
     ShowToolbar1 = makeAction(this, "ShowToolbar1", QStringLiteral("&Toolbar"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T),
                               QStringLiteral("Shows or hides the toolbar"));
@@ -312,23 +226,11 @@ void TForm1::setupToolbar()
     QHBoxLayout *row = menus_.toolRow;
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(1);
-    auto button = [&](const char *name, const QIcon &icon, const QString &hint, auto command) {
-        return makeToolButton(row, EditPanel, name, icon, hint, command);
-    };
-    button("NewButton", themedIcon("document-new", style()->standardIcon(QStyle::SP_FileIcon)), QStringLiteral("New document"),
-           [this] { NewButtonClick(); });
-    button("OpenButton", themedIcon("document-open", style()->standardIcon(QStyle::SP_DialogOpenButton)), QStringLiteral("Open document"),
-           [this] { OpenButtonClick(); });
-    SaveButton = button("SaveButton", themedIcon("document-save", style()->standardIcon(QStyle::SP_DialogSaveButton)), QStringLiteral("Save document"),
-                        [this] { SaveButtonClick(); });
-    PasswordButton = button("PasswordButton", passwordIcon(), QStringLiteral("Change password"),
-                            [this] { Changepassword1Click(); });
+    documents_->addToolButtons(row);
     row->addSpacing(8);
     edit_->addToolButtons(row);
     row->addSpacing(8);
-    FindButton = button("FindButton", editorIcon(EditorIcon::Find), QStringLiteral("Find Text"), [this] { search_->FindButtonClick(); });
-    ReplaceButton = button("ReplaceButton", editorIcon(EditorIcon::Replace), QStringLiteral("Replace Text"),
-                           [this] { search_->Replace1Click(); });
+    search_->addToolButtons(row);
     row->addStretch(1);
 }
 
@@ -369,22 +271,12 @@ void TForm1::Viewfilefolder1Click() { tools_->Viewfilefolder1Click(); }
 void TForm1::updateActionState()
 {
     const bool open = table_.openCount() > 0;
-    for (QAction *a : {Wraptext1, Save1, Saveas1, SaveAll1, Close1, Closeall1})
-        a->setEnabled(open);
-    Changepassword1->setEnabled(open && changePasswordAllowed_);
-    PasswordButton->setEnabled(open);
+    documents_->updateActionState(open);
     edit_->updateActionState(open);
-    Search1->setEnabled(open);
-    for (QToolButton *b : {FindButton, ReplaceButton})
-        b->setEnabled(open);
-    TRichEdit *editor = currentEditor();
-    SaveButton->setEnabled(editor && editor->Modified() && isVisible());
     search_->updateActionState();
     if (tools_)
         tools_->updateActionState();
 }
-
-void TForm1::AddToRecent(const QString &path) { recent_->AddToRecent(path); }
 
 QString TForm1::WordAtCaret(bool select) { return search_->WordAtCaret(select); }
 
@@ -431,7 +323,7 @@ void TForm1::Panel1Resize()
     const bool modified = editor->Modified();
     format_->RichEdit1SelectionChange();
     editor->SetModified(modified);
-    SaveButton->setEnabled(modified);
+    updateActionState();
 }
 
 void TForm1::setPanel(int index, const QString &text)
@@ -524,14 +416,11 @@ void TForm1::applySettings()
     normalSize_ = QSize(width, height);
     if (settings_.maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
-    Automatic1->setChecked(settings_.autoWrap);
-    (settings_.encEC4 ? EC41 : Blowfish1)->setChecked(true);
+    documents_->applySettings();
     ShowToolbar1->setChecked(settings_.showToolbar);
     EditPanel->setVisible(settings_.showToolbar);
-    if (!settings_.commonPassword)
-        Usecommonpassword1Click();
     edit_->applySettings();
-    FindCapture1->setChecked(settings_.findCapture);
+    search_->applySettings(settings_);
     format_->applySettings();
     recent_->RebuildReopenMenu();
 }
@@ -547,12 +436,10 @@ void TForm1::collectSettings()
     const QSize size = maximized ? normalSize_ : clientSize();
     settings_.normalWidth = size.width();
     settings_.normalHeight = size.height();
-    settings_.autoWrap = Automatic1->isChecked();
-    settings_.commonPassword = Usecommonpassword1->isChecked();
+    documents_->collectSettings();
     settings_.showToolbar = ShowToolbar1->isChecked();
-    settings_.encEC4 = EC41->isChecked();
     settings_.batchScope = tools_->batchWindow();
-    settings_.findCapture = FindCapture1->isChecked();
+    search_->collectSettings(settings_);
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -609,11 +496,9 @@ void TForm1::FormActivate()
             About1Click();
             ShowMessageBox(QStringLiteral("Kelpa"), QStringLiteral("Welcome!"), this);
         }
-        reportLeftCopies();
+        documents_->reportLeftCopies();
         emit documentStateChanged();
-        // Once the window and its pages are on screen.
-        if (!textChecksPending_.empty())
-            QTimer::singleShot(0, this, [this] { RunGuarded([this] { askPendingTextChecks(); }); });
+        documents_->askPendingTextChecksLater();
     }
     if (TRichEdit *editor = currentEditor(); editor && !Updating()) {
         editor->setFocus();
@@ -637,7 +522,7 @@ bool TForm1::FormCloseQuery()
 {
     const Operation operation(*this);
     PageControl1->setVisible(false);
-    const bool allowed = closeAll() == CloseResult::Closed;
+    const bool allowed = documents_->closeAll() == CloseResult::Closed;
     if (!allowed) {
         PageControl1->setVisible(table_.openCount() > 0);
         showCurrentTab();
@@ -699,6 +584,22 @@ bool TForm1::event(QEvent *event)
         return true;
     }
     return QMainWindow::event(event);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent *event)
+{
+    QStringList files;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    event->acceptProposedAction();
+    documents_->WMDropFiles(files);
 }
 
 void TForm1::ShowToolbar1Click()
@@ -825,37 +726,14 @@ void TForm1::InitializeKPTxt(int slot)
     search_->trackBookmarks(slot);
 }
 
-bool TForm1::CheckNotAlreadyLoaded(const QString &path)
+int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &password)
 {
-    const int slot = table_.findLoaded(path);
-    if (slot < 0)
-        return true;
-    PageControl1->setCurrentWidget(table_[slot].Sheet);
-    table_.CurrentPage = slot;
-    ShowMessage(QStringLiteral("\"") + path + QStringLiteral("\"\nFile already loaded"));
-    return false;
+    return documents_->OpenDocument(path, addToRecent, password);
 }
 
-void TForm1::CloseEmptyUntitledPage(const QString &path)
-{
-    TRichEdit *editor = currentEditor();
-    if (editor && editor->TextLength() == 0 && table_[table_.CurrentPage].isUntitled() && !isUntitledName(path))
-        ClosePage(table_.CurrentPage);
-}
+CloseResult TForm1::ClosePage(int slot) { return documents_->ClosePage(slot); }
 
-void TForm1::NewPage(NewPageKind kind) { OpenDocument(table_.nextUntitledName(kind), false, QString()); }
-
-void TForm1::NewButtonClick()
-{
-    const QPoint at = QCursor::pos();
-    PopupMenu2->popup(at);
-}
-
-void TForm1::Close1Click()
-{
-    if (table_.CurrentPage >= 0)
-        ClosePage(table_.CurrentPage);
-}
+void TForm1::NewPage(NewPageKind kind) { documents_->NewPage(kind); }
 
 QFont TForm1::defaultFont() const
 {
@@ -877,8 +755,6 @@ void TForm1::SetEditorMargins()
 
 void TForm1::EnableDocumentCommands()
 {
-    if (table_.openCount() == 1)
-        changePasswordAllowed_ = true;
     if (Activated)
         PageControl1->setVisible(true);
     emit documentStateChanged();
@@ -905,15 +781,13 @@ void TForm1::PageControl1Change()
         if (page.isFree() || !page.Editor || page.Sheet != active)
             continue;
         table_.CurrentPage = i;
-        if (!page.isUntitled())
-            shownFolder_ = folderPart(page.FileName);
         format_->SetRulerEnabled(page.Kind != PageKind::Plain);
-        Wraptext1->setChecked(page.Editor->WordWrap());
+        documents_->pageShown(page);
         setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
         // A page whose password is unconfirmed keeps saying why it is read-only.
-        setPanel(3, page.PasswordUnconfirmed ? readOnlyPageText()
+        setPanel(3, page.PasswordUnconfirmed ? DocumentCommands::readOnlyPageText()
                                              : QString::number(page.Editor->TextLength()) + QStringLiteral(" bytes"));
-        setPanel(2, Wraptext1->isChecked() ? QStringLiteral("W") : QString());
+        setPanel(2, page.Editor->WordWrap() ? QStringLiteral("W") : QString());
         SetEditorMargins();
         format_->RichEdit1SelectionChange();
         emit documentStateChanged();
@@ -931,28 +805,6 @@ void TForm1::RichEdit1Change()
         return;
     setPanel(3, QString::number(editor->TextLength()) + QStringLiteral(" bytes"));
     emit documentStateChanged();
-}
-
-void TForm1::Usecommonpassword1Click()
-{
-    changePasswordAllowed_ = Usecommonpassword1->isChecked();
-    Usecommonpassword1->setChecked(!Usecommonpassword1->isChecked());
-    updateActionState();
-}
-
-void TForm1::Wraptext1Click()
-{
-    TRichEdit *editor = currentEditor();
-    if (!editor)
-        return;
-    const int caret = editor->SelStart();
-    const bool wrap = !editor->WordWrap();
-    editor->SetWordWrap(wrap);
-    Wraptext1->setChecked(wrap);
-    editor->SetScrollBars(wrap ? TScrollStyle::Vertical : TScrollStyle::Both);
-    setPanel(2, wrap ? QStringLiteral("W") : QString());
-    SetEditorMargins();
-    editor->SetSelStart(caret);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "editor/ActionHelpers.h"
 #include "editor/Batches.h"
+#include "editor/DocumentCommands.h"
 #include "editor/EditorMenus.h"
 #include "editor/PageSet.h"
 #include "editor/TForm1.h"
@@ -503,7 +504,7 @@ void ToolsCommands::runbatch1Click(const QString &file)
     if (needsSave()) {
         if (!ConfirmYesNo(QStringLiteral("You must save this file, before to continue. Do you confirm?"), &form_))
             return;
-        form_.Saveas1Click();
+        form_.documents().Saveas1Click();
         // The batch works on the file: only a page that is saved as it stands may go.
         if (!form_.currentEditor() || needsSave())
             return;

@@ -10,6 +10,7 @@
 #include "editor/FindDialogs.h"
 #include "editor/SearchCommands.h"
 #include "editor/TForm1.h"
+#include "editor/DocumentCommands.h"
 #include "richedit/TRichEdit.h"
 #include "richedit/rtf/RtfDocument.h"
 #include "richedit/rtf/RtfWriter.h"
@@ -337,7 +338,7 @@ public:
         if (wrap() == on)
             return;
         if (form_)
-            form_->Wraptext1Click(); // as the menu command does it
+            form_->documents().Wraptext1Click(); // as the menu command does it
         else if (auto *plain = qobject_cast<QPlainTextEdit *>(view()))
             plain->setLineWrapMode(on ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
         else
@@ -404,7 +405,7 @@ public:
     void save()
     {
         if (form_) {
-            if (!form_->SavePage(slot_))
+            if (!form_->documents().SavePage(slot_))
                 std::abort();
             return;
         }

@@ -448,11 +448,11 @@ TEST_F(EditorTest, WordWrapShowsInTheStatusBar)
     start();
     form->NewPage(NewPageKind::Plain);
     EXPECT_EQ(form->statusPanel(2), "");
-    form->Wraptext1Click();
+    form->documents().Wraptext1Click();
     EXPECT_TRUE(editor(1)->WordWrap());
     EXPECT_EQ(form->statusPanel(2), "W");
     EXPECT_TRUE(form->action("Wraptext1")->isChecked());
-    form->Wraptext1Click();
+    form->documents().Wraptext1Click();
     EXPECT_EQ(form->statusPanel(2), "");
 }
 

@@ -47,7 +47,7 @@ TEST_F(EditorTest, FormattingRoundTripsThroughSaveAndReopen)
     form->format().Bullets1Click();
     form->format().Underline1Click();
     e->SetSelText("u");
-    form->SaveButtonClick();
+    form->documents().SaveButtonClick();
     form->ClosePage(slot);
 
     const int again = form->OpenDocument(path("f.rtf"), true, {});
@@ -426,9 +426,9 @@ TEST_F(EditorTest, StatusBarFollowsUndoAndForgetsAClosedPage)
     EXPECT_EQ(form->statusPanel(3), QString::number(e->TextLength()) + " bytes");
 
     e->SetSelStart(3);
-    form->Wraptext1Click();
+    form->documents().Wraptext1Click();
     ASSERT_EQ(form->statusPanel(2), "W");
-    form->Closeall1Click();
+    form->documents().Closeall1Click();
     ASSERT_EQ(openCount(), 0);
     for (int panel : {0, 1, 2})
         EXPECT_EQ(form->statusPanel(panel), "") << panel;

@@ -112,7 +112,7 @@ TEST_F(HandOffTest, PathHandedWhileABoxIsUpWaitsForTheOperationToEnd)
              editor(slot)->SetText("new words");
              editor(slot)->SetModified(true);
              prompter.answer(MessageAnswer::Yes);
-             form->Close1Click();
+             form->documents().Close1Click();
          },
          [this] {
              EXPECT_EQ(fileBytes(path("closing.txt")), "new words\r\n");

@@ -44,7 +44,7 @@ TEST_F(EditorTest, SixteenPagesAreTheLimit)
     for (int i = 1; i < kPageCount; ++i)
         form->NewPage(NewPageKind::Plain);
     ASSERT_EQ(openCount(), 16);
-    EXPECT_EQ(form->FindFreePage(), -1);
+    EXPECT_EQ(form->pages().FindFreePage(), -1);
     const int counter = form->pages().UntitledCounter;
     form->NewPage(NewPageKind::Rich);
     EXPECT_EQ(openCount(), 16);
@@ -182,13 +182,13 @@ TEST_F(EditorTest, CommandsDoNothingWithoutAPage)
         EXPECT_FALSE(form->action(name)->isEnabled()) << name;
         form->action(name)->trigger(); // a disabled action does not run
     }
-    form->SaveButtonClick();
-    form->Saveas1Click();
-    form->SaveAll1Click();
-    form->Close1Click();
-    form->Changepassword1Click();
-    form->Wraptext1Click();
-    form->Closeall1Click();
+    form->documents().SaveButtonClick();
+    form->documents().Saveas1Click();
+    form->documents().SaveAll1Click();
+    form->documents().Close1Click();
+    form->documents().Changepassword1Click();
+    form->documents().Wraptext1Click();
+    form->documents().Closeall1Click();
     EXPECT_TRUE(prompter.shown().empty());
     EXPECT_EQ(passwords.shown(), 0);
     form->NewPage(NewPageKind::Plain);

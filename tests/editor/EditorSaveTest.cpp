@@ -110,14 +110,14 @@ TEST_F(EditorTest, PlainFilesAreSavedInTheEncodingTheyCameIn)
         EXPECT_TRUE(editor(slot)->Text().startsWith(QStringLiteral("caf\u00e9"))) << c.what;
         editor(slot)->SetSelStart(editor(slot)->TextLength());
         editor(slot)->SetSelText(QStringLiteral("\n") + c.added);
-        ASSERT_TRUE(form->SavePage(slot)) << c.what;
+        ASSERT_TRUE(form->documents().SavePage(slot)) << c.what;
         EXPECT_EQ(fileBytes(name).toHex().toStdString(), c.after.toHex().toStdString()) << c.what;
         // The user is told once, at the save that moves the file to UTF-8.
         const QString saved = "\"" + name + "\" has been saved";
         const QString told = saved + " in UTF-8, as Windows-1252 cannot hold its text";
         EXPECT_EQ(form->statusPanel(3).toStdString(), (c.toldOfUtf8 ? told : saved).toStdString()) << c.what;
         editor(slot)->SetSelText(QStringLiteral("!"));
-        ASSERT_TRUE(form->SavePage(slot)) << c.what;
+        ASSERT_TRUE(form->documents().SavePage(slot)) << c.what;
         EXPECT_EQ(form->statusPanel(3).toStdString(), saved.toStdString()) << c.what;
     }
 
@@ -154,10 +154,10 @@ TEST_F(EditorTest, UneditedPlainFilesAreSavedByteForByte)
         writeFile(path(c.name), c.bytes);
         const int slot = form->OpenDocument(path(c.name), true, {});
         ASSERT_GE(slot, 0) << c.name;
-        ASSERT_TRUE(form->SavePage(slot)) << c.name;
+        ASSERT_TRUE(form->documents().SavePage(slot)) << c.name;
         EXPECT_EQ(fileBytes(path(c.name)).toHex().toStdString(), c.bytes.toHex().toStdString()) << c.name;
         // And once more, from what the first save wrote.
-        ASSERT_TRUE(form->SavePage(slot)) << c.name;
+        ASSERT_TRUE(form->documents().SavePage(slot)) << c.name;
         EXPECT_EQ(fileBytes(path(c.name)).toHex().toStdString(), c.bytes.toHex().toStdString()) << c.name;
         form->ClosePage(slot);
     }
@@ -183,7 +183,7 @@ TEST_F(EditorTest, PlainFilesKeepTheirLineEnds)
         ASSERT_GE(slot, 0) << c.name;
         editor(slot)->SetSelStart(editor(slot)->TextLength());
         editor(slot)->SetSelText(QStringLiteral("\nadded"));
-        ASSERT_TRUE(form->SavePage(slot)) << c.name;
+        ASSERT_TRUE(form->documents().SavePage(slot)) << c.name;
         EXPECT_EQ(fileBytes(path(c.name)).toHex().toStdString(), c.after.toHex().toStdString()) << c.name;
         // Save As keeps them too.
         prompter.answerFile(path(QStringLiteral("copy-") + c.name), 3);
@@ -551,7 +551,7 @@ TEST_F(EditorTest, SavedNoteShowsItsEndInANarrowWindow)
     const int slot = form->OpenDocument(name, true, {});
     ASSERT_GE(slot, 0);
     editor(slot)->SetSelText(QStringLiteral("\u03a9"));
-    ASSERT_TRUE(form->SavePage(slot));
+    ASSERT_TRUE(form->documents().SavePage(slot));
     pump();
     const QString note = "\"" + name + "\" has been saved in UTF-8, as Windows-1252 cannot hold its text";
     EXPECT_EQ(form->statusPanel(3), note);
@@ -798,7 +798,7 @@ TEST_F(EditorTest, YesOnAnUntitledPageRunsSaveAsAndStaysOpenWhenCancelled)
     prompter.clear();
     prompter.answer(MessageAnswer::Yes);
     prompter.answerFile(path("kept.rtf"), 2);
-    form->Close1Click();
+    form->documents().Close1Click();
     EXPECT_EQ(openCount(), 0) << "the saved page closes";
     EXPECT_TRUE(QFile::exists(path("kept.rtf")));
 }
@@ -814,7 +814,7 @@ TEST_F(EditorTest, YesClosesOnlyWhenTheSaveWorked)
         FileSizeLimit limit(64);
         prompter.answer(MessageAnswer::Yes); // save changes?
         prompter.answer(MessageAnswer::No);  // try again?
-        form->Close1Click();
+        form->documents().Close1Click();
     }
     EXPECT_EQ(openCount(), 1);
     EXPECT_EQ(fileBytes(path("a.txt")), "old\r\n");
@@ -897,7 +897,7 @@ TEST_F(EditorTest, LegacyPageTooLongForItsKindIsNotSaved)
     line += QLatin1Char('\n');
     editor(slot)->SetText(line.repeated(100000));
     editor(slot)->SetModified(true);
-    const QString refusal = TForm1::legacyTooLongText(path("old.eco"));
+    const QString refusal = DocumentCommands::legacyTooLongText(path("old.eco"));
 
     struct Case {
         const char *name;

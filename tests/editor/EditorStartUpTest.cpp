@@ -12,15 +12,6 @@
 using namespace kelpa::editor;
 using namespace kelpa::editor::test;
 
-namespace {
-
-class FailingWrapCheck : public TForm1 {
-protected:
-    int autoWrapLineLength(TRichEdit *, int) override { throw std::runtime_error("Line unreadable"); }
-};
-
-} // namespace
-
 TEST_F(EditorTest, PageControlShowsAfterAFailedCommandLineOpen)
 {
     prompter.answer(kelpa::MessageAnswer::Ok);
@@ -51,7 +42,8 @@ TEST_F(EditorTest, StoredSizeStaysOverSeveralStarts)
 
 TEST_F(EditorTest, FailingWordWrapCheckIsToldAndTheOpenGoesOn)
 {
-    start(true, [] { return std::make_unique<FailingWrapCheck>(); });
+    start();
+    form->documents().setAutoWrapLineLength([](TRichEdit *, int) -> int { throw std::runtime_error("Line unreadable"); });
     writeFile(path("short.txt"), "one\r\ntwo\r\n");
     const int slot = form->OpenDocument(path("short.txt"), true, {});
     ASSERT_GE(slot, 0);

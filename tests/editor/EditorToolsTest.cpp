@@ -276,7 +276,7 @@ TEST_F(ToolsTest, AProgramFolderOthersCanWriteKeepsNothingOfTheUsers)
 TEST_F(ToolsTest, CommandsNeedAnOpenPage)
 {
     start();
-    form->Closeall1Click();
+    form->documents().Closeall1Click();
     ASSERT_EQ(openCount(), 0);
     for (const char *name : {"Print1", "Checkspelling1", "Checkwordatcorsor1", "Checkword1", "Viewfilefolder2"})
         EXPECT_FALSE(form->action(name)->isEnabled()) << name;
@@ -299,7 +299,7 @@ TEST_F(ToolsTest, ToolsMenuListsTheBatchesInNameOrderAboveTheFixedItems)
     form->tools().Tools1Click();
     EXPECT_EQ(batchItems(), (QStringList{"b", "c&&d"}));
     EXPECT_TRUE(batchItem("b")->isEnabled());
-    form->Closeall1Click();
+    form->documents().Closeall1Click();
     form->tools().Tools1Click();
     EXPECT_FALSE(batchItem("b")->isEnabled());
     EXPECT_NE(form->findChild<QAction *>("Specialcharacters1"), nullptr);
@@ -502,7 +502,7 @@ TEST_F(ToolsTest, ANewBatchIsAShellScriptSavedWithLineFeedsInTheBatchFolder)
     EXPECT_TRUE(e->Text().startsWith("# ")) << e->Text().toStdString();
     e->SetText("# a batch\necho \"$1\" > \"$1.out\"");
     prompter.answerFile(path("Batches/mine.bat"), 4);
-    form->Saveas1Click();
+    form->documents().Saveas1Click();
     ASSERT_EQ(prompter.last().kind, kelpa::ScriptedPrompter::Shown::Kind::File);
     EXPECT_EQ(prompter.last().folder, path("Batches"));
     const QByteArray saved = fileBytes(path("Batches/mine.bat"));

@@ -1,9 +1,15 @@
-// The main window's documents: opening a page in its kind, saving it, Save As, and closing pages
-// with the question about unsaved changes.
-#include "editor/TForm1.h"
+// The documents' commands: opening a page in its kind, saving it, Save As, closing pages with
+// the question about unsaved changes, and the passwords.
+#include "editor/DocumentCommands.h"
 
+#include "editor/ActionHelpers.h"
+#include "editor/AppIcon.h"
+#include "editor/EditorMenus.h"
 #include "editor/FormatCommands.h"
+#include "editor/PageSet.h"
 #include "editor/SaveAsRules.h"
+#include "editor/Settings.h"
+#include "editor/TForm1.h"
 
 #include "engine/TOBRINEngine.h"
 #include "platform/codepage/CodePage.h"
@@ -15,17 +21,16 @@
 #include "support/ScopeGuard.h"
 #include "support/documents/Documents.h"
 
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
+#include <QActionGroup>
+#include <QBoxLayout>
+#include <QCursor>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMimeData>
+#include <QMenu>
+#include <QStyle>
 #include <QTabWidget>
-#include <QUrl>
+#include <QTimer>
+#include <QToolButton>
 
 
 namespace kelpa::editor {
@@ -46,6 +51,217 @@ bool isEncryptedKind(PageKind kind) { return kind == PageKind::Encrypted || kind
 
 } // namespace
 
+DocumentCommands::DocumentCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus, KelpaSettings &settings)
+    : QObject(&form), form_(form), pageSet_(pages), table_(pages.table()), settings_(settings),
+      PageControl1(form.pageControl()), toolBar_(menus.toolBar),
+      lineLength_([](TRichEdit *editor, int line) { return editor->LineLength(line); })
+{
+    QMenu *file = menus.File1;
+    New1 = makeAction(this, "New1", QStringLiteral("&New..."), QKeySequence(Qt::CTRL | Qt::Key_N),
+                      QStringLiteral("Creates a new document"));
+    Open1 = makeAction(this, "Open1", QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O),
+                       QStringLiteral("Opens an existing document"));
+    Save1 = makeAction(this, "Save1", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S),
+                       QStringLiteral("Saves the current document"));
+    Saveas1 = makeAction(this, "Saveas1", QStringLiteral("Sa&ve As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+                         QStringLiteral("Saves the current document with a new name or kind"));
+    SaveAll1 = makeAction(this, "SaveAll1", QStringLiteral("Save &All"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V),
+                          QStringLiteral("Saves every modified document"));
+    Close1 = makeAction(this, "Close1", QStringLiteral("&Close"), QKeySequence(Qt::CTRL | Qt::Key_F4),
+                        QStringLiteral("Closes the current document"));
+    Closeall1 = makeAction(this, "Closeall1", QStringLiteral("C&lose All"), {}, QStringLiteral("Closes every document"));
+
+    bind(New1, [this] { NewButtonClick(); });
+    bind(Open1, [this] { OpenButtonClick(); });
+    bind(Save1, [this] { SaveButtonClick(); });
+    bind(Saveas1, [this] { Saveas1Click(); });
+    bind(SaveAll1, [this] { SaveAll1Click(); });
+    bind(Close1, [this] { Close1Click(); });
+    bind(Closeall1, [this] { Closeall1Click(); });
+
+    file->addAction(New1);
+    file->addAction(Open1);
+    file->addSeparator();
+    file->addMenu(menus.Reopen1);
+    file->addSeparator();
+    file->addAction(Save1);
+    file->addAction(Saveas1);
+    file->addAction(SaveAll1);
+    file->addSeparator();
+    file->addAction(Close1);
+    file->addAction(Closeall1);
+
+    // The pop-up of "New...": one item per kind of untitled page.
+    PopupMenu2 = new QMenu(&form);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    PlainText1 = makeAction(this, "PlainText1", QStringLiteral("Plain Text"));
+    RichText1 = makeAction(this, "RichText1", QStringLiteral("Rich Text"));
+    EncryptedText1 = makeAction(this, "EncryptedText1", QStringLiteral("Encrypted Text"));
+    bind(PlainText1, [this] { NewPage(NewPageKind::Plain); });
+    bind(RichText1, [this] { NewPage(NewPageKind::Rich); });
+    bind(EncryptedText1, [this] { NewPage(NewPageKind::Encrypted); });
+    PopupMenu2->addAction(PlainText1);
+    PopupMenu2->addAction(RichText1);
+    PopupMenu2->addAction(EncryptedText1);
+}
+
+void DocumentCommands::addPreferences(QMenu *prefs)
+{
+    QMenu *encryption = prefs->addMenu(QStringLiteral("&Encryption"));
+    encryption->setObjectName(QStringLiteral("Encryption1"));
+    EC41 = makeAction(this, "EC41", QStringLiteral("EC4"), {}, QStringLiteral("256 bit - polymorphic"));
+    Blowfish1 = makeAction(this, "Blowfish1", QStringLiteral("Blowfish"), {},
+                           QStringLiteral("Encrypted documents are saved with Blowfish"));
+    EC41->setCheckable(true);
+    Blowfish1->setCheckable(true);
+    auto *ciphers = new QActionGroup(this);
+    ciphers->addAction(EC41);
+    ciphers->addAction(Blowfish1);
+    Blowfish1->setChecked(true);
+    Usecommonpassword1 = makeAction(this, "Usecommonpassword1", QStringLiteral("Common password"), {},
+                                    QStringLiteral("One password for every encrypted document of this session"));
+    Usecommonpassword1->setCheckable(true);
+    Usecommonpassword1->setChecked(true);
+    Changepassword1 = makeAction(this, "Changepassword1", QStringLiteral("&Change..."), {},
+                                 QStringLiteral("Sets a new password for the current document"));
+    bind(Usecommonpassword1, [this] {
+        // The item's own toggle already ran; the handler toggles it again itself.
+        Usecommonpassword1->setChecked(!Usecommonpassword1->isChecked());
+        Usecommonpassword1Click();
+    });
+    bind(Changepassword1, [this] { Changepassword1Click(); });
+    encryption->addAction(EC41);
+    encryption->addAction(Blowfish1);
+    encryption->addSeparator();
+    encryption->addAction(Usecommonpassword1);
+    encryption->addAction(Changepassword1);
+
+    QMenu *wrap = prefs->addMenu(QStringLiteral("&Word Wrap"));
+    wrap->setObjectName(QStringLiteral("WordWrap1"));
+    Wraptext1 = makeAction(this, "Wraptext1", QStringLiteral("&Word Wrap"), QKeySequence(Qt::CTRL | Qt::Key_W),
+                           QStringLiteral("Wraps the lines of the current document"));
+    Wraptext1->setCheckable(true);
+    bind(Wraptext1, [this] { Wraptext1Click(); });
+    Automatic1 = makeAction(this, "Automatic1", QStringLiteral("&Automatic"), {},
+                            QStringLiteral("Wraps plain documents with long lines when they are opened"));
+    Automatic1->setCheckable(true);
+    Automatic1->setChecked(true);
+    wrap->addAction(Wraptext1);
+    wrap->addAction(Automatic1);
+}
+
+void DocumentCommands::addToolButtons(QBoxLayout *row)
+{
+    const QStyle *style = form_.style();
+    auto button = [&](const char *name, const QIcon &icon, const QString &hint, auto command) {
+        return makeToolButton(row, toolBar_, name, icon, hint, command);
+    };
+    button("NewButton", themedIcon("document-new", style->standardIcon(QStyle::SP_FileIcon)), QStringLiteral("New document"),
+           [this] { NewButtonClick(); });
+    button("OpenButton", themedIcon("document-open", style->standardIcon(QStyle::SP_DialogOpenButton)),
+           QStringLiteral("Open document"), [this] { OpenButtonClick(); });
+    SaveButton = button("SaveButton", themedIcon("document-save", style->standardIcon(QStyle::SP_DialogSaveButton)),
+                        QStringLiteral("Save document"), [this] { SaveButtonClick(); });
+    PasswordButton = button("PasswordButton", passwordIcon(), QStringLiteral("Change password"),
+                            [this] { Changepassword1Click(); });
+}
+
+void DocumentCommands::applySettings()
+{
+    Automatic1->setChecked(settings_.autoWrap);
+    (settings_.encEC4 ? EC41 : Blowfish1)->setChecked(true);
+    if (!settings_.commonPassword)
+        Usecommonpassword1Click();
+}
+
+void DocumentCommands::collectSettings()
+{
+    settings_.autoWrap = Automatic1->isChecked();
+    settings_.commonPassword = Usecommonpassword1->isChecked();
+    settings_.encEC4 = EC41->isChecked();
+}
+
+void DocumentCommands::updateActionState(bool open)
+{
+    for (QAction *a : {Wraptext1, Save1, Saveas1, SaveAll1, Close1, Closeall1})
+        a->setEnabled(open);
+    Changepassword1->setEnabled(open && changePasswordAllowed_);
+    PasswordButton->setEnabled(open);
+    TRichEdit *editor = form_.currentEditor();
+    SaveButton->setEnabled(editor && editor->Modified() && form_.isVisible());
+}
+
+void DocumentCommands::pageShown(const PageRecord &page)
+{
+    if (!page.isUntitled())
+        shownFolder_ = folderPart(page.FileName);
+    Wraptext1->setChecked(page.Editor->WordWrap());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pages
+
+bool DocumentCommands::CheckNotAlreadyLoaded(const QString &path)
+{
+    const int slot = table_.findLoaded(path);
+    if (slot < 0)
+        return true;
+    PageControl1->setCurrentWidget(table_[slot].Sheet);
+    table_.CurrentPage = slot;
+    ShowMessage(QStringLiteral("\"") + path + QStringLiteral("\"\nFile already loaded"));
+    return false;
+}
+
+void DocumentCommands::CloseEmptyUntitledPage(const QString &path)
+{
+    TRichEdit *editor = form_.currentEditor();
+    if (editor && editor->TextLength() == 0 && table_[table_.CurrentPage].isUntitled() && !isUntitledName(path))
+        ClosePage(table_.CurrentPage);
+}
+
+void DocumentCommands::NewPage(NewPageKind kind) { OpenDocument(table_.nextUntitledName(kind), false, QString()); }
+
+void DocumentCommands::NewButtonClick()
+{
+    const QPoint at = QCursor::pos();
+    PopupMenu2->popup(at);
+}
+
+void DocumentCommands::Close1Click()
+{
+    if (table_.CurrentPage >= 0)
+        ClosePage(table_.CurrentPage);
+}
+
+void DocumentCommands::Usecommonpassword1Click()
+{
+    changePasswordAllowed_ = Usecommonpassword1->isChecked();
+    Usecommonpassword1->setChecked(!Usecommonpassword1->isChecked());
+    updateActionState(table_.openCount() > 0);
+}
+
+void DocumentCommands::Wraptext1Click()
+{
+    TRichEdit *editor = form_.currentEditor();
+    if (!editor)
+        return;
+    const int caret = editor->SelStart();
+    const bool wrap = !editor->WordWrap();
+    editor->SetWordWrap(wrap);
+    Wraptext1->setChecked(wrap);
+    editor->SetScrollBars(wrap ? TScrollStyle::Vertical : TScrollStyle::Both);
+    form_.setPanel(2, wrap ? QStringLiteral("W") : QString());
+    form_.SetEditorMargins();
+    editor->SetSelStart(caret);
+}
+
+void DocumentCommands::askPendingTextChecksLater()
+{
+    // Once the window and its pages are on screen.
+    if (!textChecksPending_.empty())
+        QTimer::singleShot(0, this, [this] { RunGuarded([this] { askPendingTextChecks(); }); });
+}
+
 // ---------------------------------------------------------------------------------------------
 // Opening
 
@@ -59,14 +275,14 @@ QString notAFileText(const QString &path)
 
 } // namespace
 
-int TForm1::OpenDocument(const QString &path, bool addToRecent, const QString &password)
+int DocumentCommands::OpenDocument(const QString &path, bool addToRecent, const QString &password)
 {
     return openDocument(path, addToRecent, password, false);
 }
 
-int TForm1::openDocument(const QString &path, bool addToRecent, const QString &password, bool justWritten)
+int DocumentCommands::openDocument(const QString &path, bool addToRecent, const QString &password, bool justWritten)
 {
-    const Operation operation(*this);
+    const TForm1::Operation operation(form_);
     if (path.isEmpty() || !CheckNotAlreadyLoaded(path))
         return -1;
     const int slot = table_.FindFreePage();
@@ -74,9 +290,9 @@ int TForm1::openDocument(const QString &path, bool addToRecent, const QString &p
         ShowMessage(QStringLiteral("No more pages available (max.= 16)"));
         return -1;
     }
-    const QPointer<QWidget> previousSheet = currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
+    const QPointer<QWidget> previousSheet = form_.currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
     CloseEmptyUntitledPage(path);
-    AllocatePage(slot);
+    form_.AllocatePage(slot);
     ConfigurePageEditor(slot, path);
 
     ReadOutcome outcome = ReadOutcome::Read;
@@ -100,11 +316,11 @@ int TForm1::openDocument(const QString &path, bool addToRecent, const QString &p
     showOpenedPage(slot, path, addToRecent);
     if (outcome != ReadOutcome::Read)
         markPasswordUnconfirmed(slot, outcome == ReadOutcome::PasswordWrong);
-    emit documentStateChanged();
+    emit form_.documentStateChanged();
     return slot;
 }
 
-TForm1::ReadOutcome TForm1::readTextFile(int slot, const QString &path)
+DocumentCommands::ReadOutcome DocumentCommands::readTextFile(int slot, const QString &path)
 {
     const documents::ReadResult file = pageSet_.read(slot, path, QString());
     if (!file.ok() && file.error.failure == documents::Failure::NotAFile) {
@@ -119,7 +335,7 @@ TForm1::ReadOutcome TForm1::readTextFile(int slot, const QString &path)
     return ReadOutcome::Read;
 }
 
-TForm1::ReadOutcome TForm1::readEncryptedDocument(int slot, const QString &path, const QString &password)
+DocumentCommands::ReadOutcome DocumentCommands::readEncryptedDocument(int slot, const QString &path, const QString &password)
 {
     const QString pwd = password.isEmpty() ? AskPassword() : password;
     if (pwd.isEmpty())
@@ -136,7 +352,7 @@ TForm1::ReadOutcome TForm1::readEncryptedDocument(int slot, const QString &path,
     return passwordOutcome(doc.password);
 }
 
-TForm1::ReadOutcome TForm1::passwordOutcome(documents::PasswordCheck check)
+DocumentCommands::ReadOutcome DocumentCommands::passwordOutcome(documents::PasswordCheck check)
 {
     switch (check) {
     case documents::PasswordCheck::Confirmed:
@@ -149,7 +365,7 @@ TForm1::ReadOutcome TForm1::passwordOutcome(documents::PasswordCheck check)
     return ReadOutcome::PasswordWrong;
 }
 
-void TForm1::releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet)
+void DocumentCommands::releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet)
 {
     // Nothing half open stays behind: the slot is released at once, unasked.
     table_[slot].Editor->SetModified(false);
@@ -157,13 +373,13 @@ void TForm1::releaseFailedPage(int slot, const QPointer<QWidget> &previousSheet)
     ClosePage(slot);
     if (previousSheet && PageControl1->indexOf(previousSheet) >= 0) {
         PageControl1->setCurrentWidget(previousSheet);
-        PageControl1Change();
+        form_.PageControl1Change();
     }
 }
 
 // Saving over a file whose notes and margins the page cannot show drops them: the user is told
 // when it opens.
-QString TForm1::loadedText(const QString &path, unsigned omitted)
+QString DocumentCommands::loadedText(const QString &path, unsigned omitted)
 {
     QString text = QStringLiteral("\"") + path + QStringLiteral("\" has been loaded");
     if (omitted == 0)
@@ -182,12 +398,12 @@ QString TForm1::loadedText(const QString &path, unsigned omitted)
     return text + QStringLiteral(" without its ") + list + QStringLiteral(", which this page cannot hold; saving over it leaves them out");
 }
 
-void TForm1::showOpenedPage(int slot, const QString &path, bool addToRecent)
+void DocumentCommands::showOpenedPage(int slot, const QString &path, bool addToRecent)
 {
     PageRecord &page = table_[slot];
     TRichEdit *editor = page.Editor;
     {
-        const UpdatingScope updating(*this);
+        const TForm1::UpdatingScope updating(form_);
         pageSet_.opened(slot, path);
         PageControl1->addTab(page.Sheet, EscapeMenuCaption(fileNamePart(path)));
         PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
@@ -195,46 +411,48 @@ void TForm1::showOpenedPage(int slot, const QString &path, bool addToRecent)
         table_.CurrentPage = slot;
     }
     editor->SetModified(false);
-    EnableDocumentCommands();
+    if (table_.openCount() == 1)
+        changePasswordAllowed_ = true;
+    form_.EnableDocumentCommands();
     if (!isUntitledName(path) && addToRecent)
-        AddToRecent(path);
-    if (Activated && PageControl1->isEnabled()) {
-        setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
+        emit recentFile(path);
+    if (form_.activated() && PageControl1->isEnabled()) {
+        form_.setPanel(1, page.InsertMode == 1 ? QStringLiteral("Ins") : QStringLiteral("Ovr"));
         editor->setFocus();
     }
-    SetEditorMargins();
-    if (Activated) {
-        PageControl1Change();
-        setPanel(3, loadedText(page.FileName, editor->OmittedParts()));
-        format_->RichEdit1SelectionChange();
+    form_.SetEditorMargins();
+    if (form_.activated()) {
+        form_.PageControl1Change();
+        form_.setPanel(3, loadedText(page.FileName, editor->OmittedParts()));
+        form_.format().RichEdit1SelectionChange();
     }
 }
 
-void TForm1::markPasswordUnconfirmed(int slot, bool knownWrong)
+void DocumentCommands::markPasswordUnconfirmed(int slot, bool knownWrong)
 {
     PageRecord &page = table_[slot];
     page.PasswordUnconfirmed = true;
     page.Editor->SetReadOnly(true);
-    setPanel(3, readOnlyPageText());
+    form_.setPanel(3, readOnlyPageText());
     if (knownWrong)
         return;
     // Only the text can tell whether the password was right: the question waits until the
     // window can show it.
-    if (!Activated) {
+    if (!form_.activated()) {
         textChecksPending_.push_back(page.Sheet);
         return;
     }
     askTextCorrect(slot);
 }
 
-void TForm1::askTextCorrect(int slot)
+void DocumentCommands::askTextCorrect(int slot)
 {
     PageRecord &page = table_[slot];
     if (PageControl1->indexOf(page.Sheet) >= 0) {
         PageControl1->setCurrentWidget(page.Sheet);
         table_.CurrentPage = slot;
     }
-    raise();
+    form_.raise();
     MessageRequest question;
     question.caption = QStringLiteral("Please Confirm");
     question.text = QStringLiteral("\"") + page.FileName
@@ -243,19 +461,19 @@ void TForm1::askTextCorrect(int slot)
                                      "destroy the document.\nIs the text correct?");
     question.icon = MessageIcon::Question;
     question.buttons = MessageButtons::YesNo;
-    question.owner = this;
+    question.owner = &form_;
     question.beside = page.Editor;
     if (CurrentPrompter().message(question) != MessageAnswer::Yes)
         return;
     page.PasswordUnconfirmed = false;
     page.Editor->SetReadOnly(false);
-    setPanel(3, loadedText(page.FileName, page.Editor->OmittedParts()));
+    form_.setPanel(3, loadedText(page.FileName, page.Editor->OmittedParts()));
 }
 
-void TForm1::askPendingTextChecks()
+void DocumentCommands::askPendingTextChecks()
 {
     // A document handed over while the question is up waits for the answer.
-    const Operation operation(*this);
+    const TForm1::Operation operation(form_);
     const std::vector<QPointer<QWidget>> pending = std::move(textChecksPending_);
     textChecksPending_.clear();
     for (const QPointer<QWidget> &sheet : pending)
@@ -264,14 +482,14 @@ void TForm1::askPendingTextChecks()
                 askTextCorrect(slot);
 }
 
-QString TForm1::readOnlyPageText()
+QString DocumentCommands::readOnlyPageText()
 {
     return QStringLiteral("Read-only: enter the password again with Preferences > Encryption > Change...");
 }
 
-void TForm1::ConfigurePageEditor(int slot, const QString &path)
+void DocumentCommands::ConfigurePageEditor(int slot, const QString &path)
 {
-    const UpdatingScope updating(*this);
+    const TForm1::UpdatingScope updating(form_);
     PageRecord &page = table_[slot];
     TRichEdit *editor = page.Editor;
     editor->Clear();
@@ -279,78 +497,76 @@ void TForm1::ConfigurePageEditor(int slot, const QString &path)
     const bool rich = opensAsRich(path);
     editor->SetWordWrap(rich);
     editor->SetScrollBars(rich ? TScrollStyle::Vertical : TScrollStyle::Both);
-    if (Activated)
-        setPanel(2, rich ? QStringLiteral("W") : QString());
+    if (form_.activated())
+        form_.setPanel(2, rich ? QStringLiteral("W") : QString());
     Wraptext1->setChecked(rich);
     if (rich) {
         editor->SetPlainText(false);
         page.Kind = PageKind::Rich;
-        format_->SetRulerEnabled(true);
-        if (!format_->hasFont(settings_.defaultFontName)) {
+        form_.format().SetRulerEnabled(true);
+        if (!form_.format().hasFont(settings_.defaultFontName)) {
             ShowMessage(QStringLiteral("Cannot get default font (") + settings_.defaultFontName
                         + QStringLiteral(") from system. You must choose another one"));
-            format_->Defaultfont1Click();
+            form_.format().Defaultfont1Click();
         }
-        editor->setFont(defaultFont());
+        editor->setFont(form_.defaultFont());
         editor->DefAttributes().SetName(settings_.defaultFontName);
-        editor->DefAttributes().SetSize(defaultFont().pointSize());
+        editor->DefAttributes().SetSize(form_.defaultFont().pointSize());
     } else {
-        QFont font = defaultFont();
+        QFont font = form_.defaultFont();
         font.setStyleHint(QFont::TypeWriter);
         font.setFixedPitch(true);
         editor->setFont(font);
         page.Kind = PageKind::Plain;
         editor->SetPlainText(true);
-        format_->SetRulerEnabled(false);
+        form_.format().SetRulerEnabled(false);
     }
     editor->SetSelLength(0);
 }
 
-void TForm1::CheckAutoWrap(int slot)
+void DocumentCommands::CheckAutoWrap(int slot)
 {
     TRichEdit *editor = table_[slot].Editor;
     if (!editor || table_[slot].Kind != PageKind::Plain || !Automatic1->isChecked())
         return;
     // No command may start while the lines are looked at; a failure is told and the open goes on.
-    setEnabled(false);
-    const ScopeGuard enable([this] { setEnabled(true); });
+    form_.setEnabled(false);
+    const ScopeGuard enable([this] { form_.setEnabled(true); });
     try {
         const int count = editor->Lines().Count();
         if (count >= kAutoWrapLineLimit)
             return;
         // The progress would advance every 300 lines; fewer than 200 never get past the first step.
-        setPanel(3, QStringLiteral("AutoWrap checking: 0%"));
+        form_.setPanel(3, QStringLiteral("AutoWrap checking: 0%"));
         for (int i = 0; i < count; ++i) {
-            if (autoWrapLineLength(editor, i) > kAutoWrapLineLength) {
+            if (lineLength_(editor, i) > kAutoWrapLineLength) {
                 editor->SetWordWrap(true);
                 editor->SetScrollBars(TScrollStyle::Vertical);
-                if (Activated)
-                    setPanel(2, QStringLiteral("W"));
+                if (form_.activated())
+                    form_.setPanel(2, QStringLiteral("W"));
                 Wraptext1->setChecked(true);
                 editor->SetModified(false);
                 break;
             }
         }
-        setPanel(3, QString());
+        form_.setPanel(3, QString());
     } catch (const std::exception &e) {
         ShowMessage(QString::fromLocal8Bit(e.what()) + QStringLiteral(" while checking for AutoWrap"));
     }
 }
 
-int TForm1::autoWrapLineLength(TRichEdit *editor, int line) { return editor->LineLength(line); }
-
-QString TForm1::AskPassword()
+QString DocumentCommands::AskPassword()
 {
     PasswordRequest request;
     request.mode = PasswordMode::Decode;
     request.clear = !Usecommonpassword1->isChecked();
-    request.owner = this;
+    request.owner = &form_;
     return CurrentPrompter().password(request).value_or(QString());
 }
 
-void TForm1::OpenButtonClick()
+void DocumentCommands::OpenButtonClick()
 {
-    const Operation operation(*this);
+    const TForm1::Operation operation(form_);
     FileDialogRequest request;
     request.kind = FileDialogKind::Open;
     request.caption = QStringLiteral("Open");
@@ -362,40 +578,24 @@ void TForm1::OpenButtonClick()
                                     "Plain text files (*.txt) (*.txt *.TXT);;"
                                     "Batch files (*.bat) (*.bat *.BAT);;"
                                     "All files (*.*) (*)");
-    request.owner = this;
+    request.owner = &form_;
     const FileDialogResult result = CurrentPrompter().file(request);
     if (result.accepted && !result.file().isEmpty())
         OpenDocument(result.file(), true, QString());
 }
 
-void TForm1::dragEnterEvent(QDragEnterEvent *event)
+void DocumentCommands::WMDropFiles(const QStringList &files)
 {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void TForm1::dropEvent(QDropEvent *event)
-{
-    QStringList files;
-    for (const QUrl &url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            files << url.toLocalFile();
-    event->acceptProposedAction();
-    WMDropFiles(files);
-}
-
-void TForm1::WMDropFiles(const QStringList &files)
-{
-    const Operation operation(*this);
+    const TForm1::Operation operation(form_);
     // Each file in turn; a failure of one does not stop the others.
     for (const QString &file : files)
         RunGuarded([&] { OpenDocument(file, true, QString()); });
 }
 
-void TForm1::Changepassword1Click()
+void DocumentCommands::Changepassword1Click()
 {
-    const Operation operation(*this);
-    if (!currentEditor())
+    const TForm1::Operation operation(form_);
+    if (!form_.currentEditor())
         return;
     const int slot = table_.CurrentPage;
     PageRecord &page = table_[slot];
@@ -407,15 +607,15 @@ void TForm1::Changepassword1Click()
     request.mode = PasswordMode::Encode;
     request.initial = page.Password;
     request.clear = !Usecommonpassword1->isChecked();
-    request.owner = this;
+    request.owner = &form_;
     if (const std::optional<QString> password = CurrentPrompter().password(request)) {
         page.Password = *password;
         page.Editor->SetModified(true);
-        RichEdit1Change();
+        form_.RichEdit1Change();
     }
 }
 
-void TForm1::reenterPassword(int slot)
+void DocumentCommands::reenterPassword(int slot)
 {
     // The document is read again with the password now given.
     PageRecord &page = table_[slot];
@@ -434,11 +634,11 @@ void TForm1::reenterPassword(int slot)
 // ---------------------------------------------------------------------------------------------
 // Saving
 
-bool TForm1::SavePage(int slot) { return savePage(slot).saved; }
+bool DocumentCommands::SavePage(int slot) { return savePage(slot).saved; }
 
-TForm1::SaveOutcome TForm1::savePage(int slot)
+DocumentCommands::SaveOutcome DocumentCommands::savePage(int slot)
 {
-    const Operation operation(*this);
+    const TForm1::Operation operation(form_);
     PageRecord &page = table_[slot];
     if (page.isFree() || !page.Editor || page.Editor->ReadOnly())
         return {};
@@ -448,7 +648,7 @@ TForm1::SaveOutcome TForm1::savePage(int slot)
         && !ConfirmYesNo(QStringLiteral("\"") + path
                              + QStringLiteral("\" is a read-only file.\nThis program can save it all the same (by "
                                               "removing temporaneously the read-only attribute). Proceed?"),
-                         this))
+                         &form_))
         throw Abort();
     // The new file takes the old one's permission bits, so the read-only attribute is kept
     // whatever happens below.
@@ -459,14 +659,14 @@ TForm1::SaveOutcome TForm1::savePage(int slot)
         outcome.movedToUtf8 = writeTextPage(slot);
     PageControl1->setTabText(PageControl1->indexOf(page.Sheet), EscapeMenuCaption(fileNamePart(path)));
     PageControl1->setTabToolTip(PageControl1->indexOf(page.Sheet), path);
-    AddToRecent(path);
-    setPanel(3, savedText(path, outcome.movedToUtf8));
+    emit recentFile(path);
+    form_.setPanel(3, savedText(path, outcome.movedToUtf8));
     pageSet_.saved(slot);
     reportLeftCopies();
     return outcome;
 }
 
-void TForm1::checkSaveTarget(int slot)
+void DocumentCommands::checkSaveTarget(int slot)
 {
     const QString path = table_[slot].FileName;
     const QString quoted = QStringLiteral("\"") + path + QStringLiteral("\"");
@@ -500,11 +700,11 @@ void TForm1::checkSaveTarget(int slot)
         question = QStringLiteral(" has been deleted or moved since it was opened.\nSave this page there again?");
         break;
     }
-    if (!ConfirmYesNo(quoted + question, this))
+    if (!ConfirmYesNo(quoted + question, &form_))
         throw Abort();
 }
 
-void TForm1::reportLeftCopies()
+void DocumentCommands::reportLeftCopies()
 {
     for (const LeftCopy &left : pageSet_.newLeftCopies()) {
         const QString original = left.original.empty() ? QStringLiteral("a file")
@@ -515,11 +715,11 @@ void TForm1::reportLeftCopies()
                            + QStringLiteral(" in\n\"") + QFile::decodeName(left.copy.c_str())
                            + QStringLiteral("\"\nThe file itself may be incomplete. Delete the copy once it is no "
                                             "longer needed."),
-                       this);
+                       &form_);
     }
 }
 
-void TForm1::writeEncryptedPage(int slot)
+void DocumentCommands::writeEncryptedPage(int slot)
 {
     PageRecord &page = table_[slot];
     if (page.Password.isEmpty()) {
@@ -527,7 +727,7 @@ void TForm1::writeEncryptedPage(int slot)
         request.mode = PasswordMode::Encode;
         // With the common password the last one typed is offered again.
         request.clear = !Usecommonpassword1->isChecked();
-        request.owner = this;
+        request.owner = &form_;
         const std::optional<QString> password = CurrentPrompter().password(request);
         if (!password)
             throw Abort();
@@ -546,14 +746,14 @@ void TForm1::writeEncryptedPage(int slot)
     throw Abort();
 }
 
-QString TForm1::legacyTooLongText(const QString &path)
+QString DocumentCommands::legacyTooLongText(const QString &path)
 {
     return QStringLiteral("\"") + path
          + QStringLiteral("\" is not saved: its text is too long for a document of this old kind (at most 9,999,999 "
                           "bytes).\nSave As can store it as an encrypted document of the current version.");
 }
 
-QString TForm1::savedText(const QString &path, bool movedToUtf8)
+QString DocumentCommands::savedText(const QString &path, bool movedToUtf8)
 {
     QString text = QStringLiteral("\"") + path + QStringLiteral("\" has been saved");
     // Said once, at the save that changes the file's encoding.
@@ -562,7 +762,7 @@ QString TForm1::savedText(const QString &path, bool movedToUtf8)
     return text;
 }
 
-bool TForm1::writeTextPage(int slot)
+bool DocumentCommands::writeTextPage(int slot)
 {
     PageRecord &page = table_[slot];
     for (;;) {
@@ -571,15 +771,15 @@ bool TForm1::writeTextPage(int slot)
             return written.movedToUtf8;
         ShowErrorBox(QStringLiteral("Warning"), written.error.systemError);
         if (!ConfirmYesNo(QStringLiteral("Cannot save the file \"") + page.FileName + QStringLiteral("\"\nTry again?"),
-                          this))
+                          &form_))
             throw Abort();
     }
 }
 
-int TForm1::SaveButtonClick()
+int DocumentCommands::SaveButtonClick()
 {
-    const Operation operation(*this);
-    if (!currentEditor())
+    const TForm1::Operation operation(form_);
+    if (!form_.currentEditor())
         return -1;
     const int slot = table_.CurrentPage;
     if (table_[slot].isUntitled())
@@ -589,10 +789,10 @@ int TForm1::SaveButtonClick()
     return slot;
 }
 
-int TForm1::Saveas1Click()
+int DocumentCommands::Saveas1Click()
 {
-    const Operation operation(*this);
-    if (!currentEditor())
+    const TForm1::Operation operation(form_);
+    if (!form_.currentEditor())
         return -1;
     const int slot = table_.CurrentPage;
     PageRecord &page = table_[slot];
@@ -630,11 +830,11 @@ int TForm1::Saveas1Click()
         table_[reopened].Editor->SetSelStart(caret);
     // The note about the file's new encoding outlives the reopening's message.
     if (saved.movedToUtf8)
-        setPanel(3, savedText(chosen, true));
+        form_.setPanel(3, savedText(chosen, true));
     return reopened;
 }
 
-QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
+QString DocumentCommands::askSaveAsName(const PageRecord &page, PageKind &kind)
 {
     const SaveAsStart start = saveAsStart(page.Kind, page.FileName);
     QStringList filters;
@@ -650,12 +850,12 @@ QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
     request.folder = start.initialFolder.isEmpty() ? newFileFolder() : start.initialFolder;
     // A new batch belongs with the others.
     if (page.isUntitled() && isBatchName(page.FileName))
-        request.folder = programFolder_ + QStringLiteral("Batches");
+        request.folder = form_.programFolder() + QStringLiteral("Batches");
     request.fileName = start.initialName;
     request.filter = filters.join(QStringLiteral(";;"));
     request.filterIndex = start.filterIndex;
     request.confirmOverwrite = true;
-    request.owner = this;
+    request.owner = &form_;
     for (;;) {
         const FileDialogResult result = CurrentPrompter().file(request);
         if (!result.accepted || result.file().isEmpty())
@@ -669,7 +869,7 @@ QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
                             + QStringLiteral(" file extension?");
             question.icon = MessageIcon::Question;
             question.buttons = MessageButtons::YesNoCancel;
-            question.owner = this;
+            question.owner = &form_;
             const MessageAnswer answer = CurrentPrompter().message(question);
             if (answer == MessageAnswer::Cancel)
                 throw Abort();
@@ -679,7 +879,7 @@ QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
         // The dialog confirmed replacing the name it was given, not the one with the extension.
         if (chosen != result.file() && QFileInfo::exists(chosen)
             && !ConfirmYesNo(QStringLiteral("\"") + chosen + QStringLiteral("\" already exists.\nDo you want to replace it?"),
-                             this)) {
+                             &form_)) {
             request.fileName = result.file();
             request.filterIndex = result.filterIndex;
             continue;
@@ -689,7 +889,7 @@ QString TForm1::askSaveAsName(const PageRecord &page, PageKind &kind)
     }
 }
 
-QString TForm1::newFileFolder() const
+QString DocumentCommands::newFileFolder() const
 {
     for (const QString &folder : {shownFolder_, startFolder_})
         if (!folder.isEmpty() && QFileInfo(folder).isDir())
@@ -697,19 +897,19 @@ QString TForm1::newFileFolder() const
     return QDir::homePath();
 }
 
-void TForm1::SaveAll1Click()
+void DocumentCommands::SaveAll1Click()
 {
-    const Operation operation(*this);
+    const TForm1::Operation operation(form_);
     // A page that fails or is cancelled does not stop the others; the user learns which stay
     // unsaved, with the page they were on in view again.
     QStringList unsaved;
     {
         // Each page is saved as the current one; the user's page is current again afterwards.
-        const QPointer<QWidget> userPage = currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
+        const QPointer<QWidget> userPage = form_.currentEditor() ? table_[table_.CurrentPage].Sheet : nullptr;
         const ScopeGuard restore([&] {
             if (userPage && PageControl1->indexOf(userPage) >= 0) {
                 PageControl1->setCurrentWidget(userPage);
-                PageControl1Change();
+                form_.PageControl1Change();
             }
         });
         for (int i = 0; i < kPageCount; ++i) {
@@ -732,9 +932,9 @@ void TForm1::SaveAll1Click()
 // ---------------------------------------------------------------------------------------------
 // Closing
 
-CloseResult TForm1::ClosePage(int slot)
+CloseResult DocumentCommands::ClosePage(int slot)
 {
-    const Operation operation(*this);
+    const TForm1::Operation operation(form_);
     if (slot < 0 || slot >= kPageCount)
         return CloseResult::Closed;
     PageRecord &page = table_[slot];
@@ -761,12 +961,12 @@ CloseResult TForm1::ClosePage(int slot)
     }
     activateFirstOpenPage();
     if (table_.CurrentPage < 0)
-        DisableDocumentCommands();
-    emit documentStateChanged();
+        form_.DisableDocumentCommands();
+    emit form_.documentStateChanged();
     return CloseResult::Closed;
 }
 
-MessageAnswer TForm1::askSaveChanges(int slot)
+MessageAnswer DocumentCommands::askSaveChanges(int slot)
 {
     // The page control may be hidden during a window close; the page asked about is in view.
     PageControl1->setVisible(true);
@@ -779,16 +979,16 @@ MessageAnswer TForm1::askSaveChanges(int slot)
     question.text = QStringLiteral("\"") + table_[slot].FileName + QStringLiteral("\"\n not saved. Save Changes?");
     question.icon = MessageIcon::Question;
     question.buttons = MessageButtons::YesNoCancel;
-    question.owner = this;
+    question.owner = &form_;
     return CurrentPrompter().message(question);
 }
 
-void TForm1::releasePage(int slot)
+void DocumentCommands::releasePage(int slot)
 {
     // The sheet and its editor stay for the slot's next page.
     PageRecord &page = table_[slot];
     pageSet_.closing(slot);
-    const UpdatingScope updating(*this);
+    const TForm1::UpdatingScope updating(form_);
     page.FileName.clear();
     page.PasswordUnconfirmed = false;
     page.LineEnds = {};
@@ -802,7 +1002,7 @@ void TForm1::releasePage(int slot)
     table_.CurrentPage = -1;
 }
 
-void TForm1::activateFirstOpenPage()
+void DocumentCommands::activateFirstOpenPage()
 {
     const int first = table_.firstOpenPage();
     if (first < 0)
@@ -810,17 +1010,17 @@ void TForm1::activateFirstOpenPage()
     try {
         PageControl1->setCurrentWidget(table_[first].Sheet);
         table_.CurrentPage = first;
-        PageControl1Change();
+        form_.PageControl1Change();
     } catch (const std::exception &e) {
         ShowMessage(QString::fromLocal8Bit(e.what()) + QStringLiteral(" while activating page ") + QString::number(first));
     }
 }
 
-void TForm1::Closeall1Click() { closeAll(); }
+void DocumentCommands::Closeall1Click() { closeAll(); }
 
-CloseResult TForm1::closeAll()
+CloseResult DocumentCommands::closeAll()
 {
-    const Operation operation(*this);
+    const TForm1::Operation operation(form_);
     PageControl1->setEnabled(false);
     const ScopeGuard enable([this] { PageControl1->setEnabled(true); });
     CloseResult result = CloseResult::Closed;
