@@ -20,6 +20,7 @@
 #include "support/Prompter.h"
 #include "support/ScopeGuard.h"
 #include "support/documents/Documents.h"
+#include "widgets/Kpmenus.h"
 
 #include <QActionGroup>
 #include <QBoxLayout>
@@ -90,6 +91,11 @@ DocumentCommands::DocumentCommands(TForm1 &form, PageSet &pages, const EditorMen
     file->addSeparator();
     file->addAction(Close1);
     file->addAction(Closeall1);
+
+    // The page menu's first item.
+    Closepage1 = makeAction(this, "Closepage1", QStringLiteral("Cl&ose page"));
+    bind(Closepage1, [this] { Close1Click(); });
+    menus.PopupMenu1->addAction(Closepage1);
 
     // The pop-up of "New...": one item per kind of untitled page.
     PopupMenu2 = new QMenu(&form);

@@ -160,6 +160,7 @@ private:
     QAction *SaveAll1 = nullptr;
     QAction *Close1 = nullptr;
     QAction *Closeall1 = nullptr;
+    QAction *Closepage1 = nullptr;
     QMenu *PopupMenu2 = nullptr;
     QAction *PlainText1 = nullptr;
     QAction *RichText1 = nullptr;

@@ -4,7 +4,6 @@
 
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
-#include "editor/DocumentCommands.h"
 #include "editor/FormatCommands.h"
 
 #include "richedit/TRichEdit.h"
@@ -194,8 +193,8 @@ void EditCommands::enableFormatItems(bool enabled)
 void EditCommands::setupPageMenu()
 {
     widgets::TKpPopupMenu *PopupMenu1 = menus_.PopupMenu1;
-    // Every item in Arial; the items with Tag 1, 2, 3 and 5 show the glyphs of the Cut, Copy,
-    // Paste and spelling buttons.
+    // Every item in Arial; the items with Tag 1, 2 and 3 show the glyphs of the Cut, Copy and
+    // Paste buttons, the one with Tag 5 its own icon (the spelling button's).
     PopupMenu1->OnGetItemParams = [this](QObject *, QAction *item, widgets::TMenuOwnerDrawState, QFont &font,
                                          widgets::TColor &, std::optional<widgets::TGraphic> &graphic, int &) {
         font.setFamily(QStringLiteral("Arial"));
@@ -203,13 +202,10 @@ void EditCommands::setupPageMenu()
         if (tag >= 1 && tag <= 3) {
             const EditorIcon glyphs[] = {EditorIcon::Cut, EditorIcon::Copy, EditorIcon::Paste};
             graphic = widgets::TGraphic::Picture(editorIcon(glyphs[tag - 1]).pixmap(16, 16).toImage());
-        } else if (tag == 5) {
-            if (const QIcon icon = form_.spellCheckerIcon(); !icon.isNull())
-                graphic = widgets::TGraphic::Picture(icon.pixmap(16, 16).toImage());
+        } else if (tag == 5 && !item->icon().isNull()) {
+            graphic = widgets::TGraphic::Picture(item->icon().pixmap(16, 16).toImage());
         }
     };
-    Closepage1 = makeAction(this, "Closepage1", QStringLiteral("Cl&ose page"));
-    Viewfilefolder1 = makeAction(this, "Viewfilefolder1", QStringLiteral("&View file folder"));
     CutPopup = makeAction(this, "CutPopup", QStringLiteral("&Cut"));
     CopyPopup = makeAction(this, "CopyPopup", QStringLiteral("Cop&y"), QKeySequence(Qt::CTRL | Qt::Key_Insert));
     PastePopup = makeAction(this, "PastePopup", QStringLiteral("&Paste"), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
@@ -226,8 +222,6 @@ void EditCommands::setupPageMenu()
     CutPopup->setData(1);
     CopyPopup->setData(2);
     PastePopup->setData(3);
-    bind(Closepage1, [this] { form_.documents().Close1Click(); });
-    bind(Viewfilefolder1, [this] { form_.Viewfilefolder1Click(); });
     bind(CutPopup, [this] { CutButtonClick(); });
     bind(CopyPopup, [this] { CopyButtonClick(); });
     bind(PastePopup, [this] { PasteButtonClick(); });
@@ -238,9 +232,8 @@ void EditCommands::setupPageMenu()
     bind(UpperPopup, [this] { form_.format().Makeuppercase1Click(); });
     bind(DefaultFontPopup, [this] { form_.format().DefaultFButtonClick(); });
     bind(DefaultColorPopup, [this] { form_.format().DefaultFColButtonClick(); });
-    PopupMenu1->addAction(Closepage1);
-    PopupMenu1->addAction(Viewfilefolder1);
-    PopupMenu1->addSeparator();
+    // After the file items the document and tools commands put first.
+    FileSeparator = PopupMenu1->addSeparator();
     PopupMenu1->addAction(CutPopup);
     PopupMenu1->addAction(CopyPopup);
     PopupMenu1->addAction(PastePopup);
@@ -515,22 +508,7 @@ void EditCommands::PopupMenu1Popup()
     for (QAction *a : {CutPopup, CopyPopup, CheckSeparator, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup,
                        UpperPopup, DefaultSeparator, DefaultFontPopup, DefaultColorPopup})
         a->setVisible(selection);
-    Viewfilefolder1->setEnabled(editor && !form_.pages()[form_.pages().CurrentPage].isUntitled());
 }
 
-QString EditCommands::checkWord()
-{
-    TRichEdit *editor = form_.currentEditor();
-    if (!editor)
-        return {};
-    if (editor->SelLength() != 0 && editor->SelStart() != editor->TextLength())
-        return firstWordOf(editor->SelText());
-    return form_.WordAtCaret(false);
-}
-
-QString EditCommands::checkWordCaption(const QString &word)
-{
-    return QStringLiteral("Chec&k \"") + word + QLatin1Char('"');
-}
 
 } // namespace kelpa::editor

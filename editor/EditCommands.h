@@ -42,7 +42,9 @@ public:
     void attachEditor(TRichEdit *editor);
     // False for a key the edit commands take before the page editor.
     bool editorClaimsShortcut(QKeyEvent *event) const;
-    // The context menu's place for the spelling items: its separator after the clipboard.
+    // The context menu's places for other groups' items: its separator after the file items,
+    // and the one after the clipboard (for the spelling items).
+    QAction *fileItemsEnd() const { return FileSeparator; }
     QAction *checkPlace() const { return CheckSeparator; }
 
     void UndoButtonClick();
@@ -59,8 +61,6 @@ public:
     void PopupMenu1Popup();
     // The check word of the context menu: the selection's first word, else the word at the
     // caret; and the caption of its item.
-    QString checkWord();
-    static QString checkWordCaption(const QString &word);
     void RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift);
     void RichEdit1KeyPress(QChar &key);
     void RichEdit1KeyUp(int &key, Qt::KeyboardModifiers shift);
@@ -95,8 +95,7 @@ private:
     QAction *Separatorlinelength1 = nullptr;
     std::array<QAction *, 4> dateFormats_{};
     // Page context menu
-    QAction *Closepage1 = nullptr;
-    QAction *Viewfilefolder1 = nullptr;
+    QAction *FileSeparator = nullptr;
     QAction *CutPopup = nullptr;
     QAction *CopyPopup = nullptr;
     QAction *PastePopup = nullptr;

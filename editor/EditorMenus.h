@@ -1,6 +1,7 @@
 #pragma once
 // The menus and bars the main window builds, in the order the user sees them, and hands to
 // every group of commands to fill: no group looks a menu up by its name.
+class QAction;
 class QHBoxLayout;
 class QMenu;
 class QWidget;
@@ -27,6 +28,11 @@ struct EditorMenus {
     // The tool-button panel and its row; the row ends in a stretch, buttons go before it.
     QWidget *toolBar = nullptr;
     QHBoxLayout *toolRow = nullptr;
+    // Where later groups put their items: before File's Exit, and in the page menu before the
+    // separator after its file items and before the one after the clipboard items.
+    QAction *exitItem = nullptr;
+    QAction *pageFileEnd = nullptr;
+    QAction *pageCheckPlace = nullptr;
 };
 
 } // namespace kelpa::editor

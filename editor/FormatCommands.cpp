@@ -51,11 +51,15 @@ QColor fontColor(const QToolButton *button) { return button->property("fontColor
 
 } // namespace
 
-FormatCommands::FormatCommands(TForm1 &form, const EditorMenus &menus, KelpaSettings &settings)
+FormatCommands::FormatCommands(TForm1 &form, KelpaSettings &settings)
     : QObject(&form), form_(form), settings_(settings)
 {
-    // Preferences > Default Font
-    QMenu *prefs = menus.Preferences1;
+    setupFontsPanel();
+    setupRuler();
+}
+
+void FormatCommands::addPreferences(QMenu *prefs)
+{
     QMenu *defaults = prefs->addMenu(QStringLiteral("Default &Font"));
     defaults->setObjectName(QStringLiteral("DefaultFont1"));
     Defaultfont1 = makeAction(this, "Defaultfont1", QStringLiteral("&Font and size..."), {},
@@ -66,8 +70,6 @@ FormatCommands::FormatCommands(TForm1 &form, const EditorMenus &menus, KelpaSett
     bind(DefaultColor1, [this] { DefaultFColSetClick(); });
     defaults->addAction(Defaultfont1);
     defaults->addAction(DefaultColor1);
-    setupFontsPanel();
-    setupRuler();
 }
 
 bool FormatCommands::eventFilter(QObject *watched, QEvent *event)

@@ -29,10 +29,11 @@ class TRulerMarker;
 class FormatCommands : public QObject {
     Q_OBJECT
 public:
-    // Adds Default Font to the end of the Preferences menu. The bar and the ruler wait,
-    // hidden, until a rich page shows them; the default font and colour are the window's
-    // `settings`.
-    FormatCommands(TForm1 &form, const EditorMenus &menus, KelpaSettings &settings);
+    // The bar and the ruler wait, hidden, until a rich page shows them; the default font and
+    // colour are the window's `settings`.
+    FormatCommands(TForm1 &form, KelpaSettings &settings);
+    // Preferences' Default Font menu, where the window places it.
+    void addPreferences(QMenu *prefs);
 
     // Shows the stored default colour.
     void applySettings();

@@ -5,6 +5,7 @@
 #include "editor/EditText.h"
 #include "editor/EditorMenus.h"
 #include "editor/PageSet.h"
+#include "editor/PageWords.h"
 #include "editor/Settings.h"
 #include "editor/TForm1.h"
 
@@ -115,28 +116,6 @@ void SearchCommands::trackBookmarks(int slot)
     });
 }
 
-QString SearchCommands::WordAtCaret(bool select)
-{
-    TRichEdit *editor = form_.currentEditor();
-    if (!editor)
-        return {};
-    const QString text = editor->Text();
-    if (text.isEmpty())
-        return {};
-    const int caret = editor->SelStart();
-    const WordSpan span = wordAtCaret(text, caret);
-    const QString word = text.mid(span.start, span.length);
-    if (select) {
-        if (!word.isEmpty()) {
-            editor->SetSelStart(span.start);
-            editor->SetSelLength(span.length);
-        }
-    } else {
-        editor->SetSelStart(caret);
-    }
-    return word;
-}
-
 void SearchCommands::FindButtonClick()
 {
     if (!form_.currentEditor())
@@ -144,7 +123,7 @@ void SearchCommands::FindButtonClick()
     // From now on F3 searches what this dialog shows, not the replace dialog's text.
     ReplaceMode = false;
     if (FindCapture1->isChecked())
-        FindDialog1->SetFindText(WordAtCaret(true));
+        FindDialog1->SetFindText(WordAtCaret(form_.currentEditor(), true));
     FindDialog1->Execute();
 }
 
@@ -154,7 +133,7 @@ void SearchCommands::Replace1Click()
     if (!editor)
         return;
     if (FindCapture1->isChecked()) {
-        ReplaceDialog1->SetFindText(WordAtCaret(true));
+        ReplaceDialog1->SetFindText(WordAtCaret(form_.currentEditor(), true));
         editor->SetSelLength(0);
     } else {
         ReplaceDialog1->SetFindText(FindDialog1->FindText());

@@ -31,7 +31,6 @@ public:
     void applySettings(const KelpaSettings &settings);
     void collectSettings(KelpaSettings &settings) const;
 
-    QString WordAtCaret(bool select);
     void FindButtonClick();
     void Replace1Click();
     void Findnext1Click();

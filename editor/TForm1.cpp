@@ -102,16 +102,18 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     documents_ = new DocumentCommands(*this, pageSet_, menus_, settings_);
     setupFileActions();
     edit_ = new EditCommands(*this, menus_, settings_);
+    menus_.pageFileEnd = edit_->fileItemsEnd();
+    menus_.pageCheckPlace = edit_->checkPlace();
     search_ = new SearchCommands(*this, pageSet_, menus_);
     connect(search_, &SearchCommands::message, this, [this](const QString &text) { setPanel(3, text); });
-    format_ = new FormatCommands(*this, menus_, settings_);
+    format_ = new FormatCommands(*this, settings_);
     connect(format_, &FormatCommands::rulerEnabledChanged, edit_, &EditCommands::enableFormatItems);
     setupPreferencesActions();
     setupHelpActions();
     setupToolbar();
     recent_ = new RecentCommands(*this, pageSet_, menus_, settings_.prevLoaded);
     connect(documents_, &DocumentCommands::recentFile, recent_, &RecentCommands::AddToRecent);
-    tools_ = new ToolsCommands(*this, pageSet_, menus_, Exit1, edit_->checkPlace());
+    tools_ = new ToolsCommands(*this, pageSet_, menus_);
     setupStatusBar();
     Panel1->installEventFilter(this);
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);
@@ -176,6 +178,7 @@ void TForm1::setupFileActions()
     bind(Exit1, [this] { Exit1Click(); });
     file->addSeparator();
     file->addAction(Exit1);
+    menus_.exitItem = Exit1;
 
     // Hidden command through which a second start hands over its path: in no menu, but its
     // shortcut is live while the window has the focus.
@@ -208,6 +211,7 @@ void TForm1::setupPreferencesActions()
                 ShowToolbar1Click();
             });
     prefs->addAction(ShowToolbar1);
+    format_->addPreferences(prefs);
 }
 
 void TForm1::setupHelpActions()
@@ -260,14 +264,6 @@ void TForm1::setupStatusBar()
     setPanel(3, QStringLiteral("Ready to create a new file or to load an old one"));
 }
 
-QString TForm1::checkWord() { return edit_->checkWord(); }
-
-QString TForm1::checkWordCaption(const QString &word) { return EditCommands::checkWordCaption(word); }
-
-QIcon TForm1::spellCheckerIcon() const { return tools_ ? tools_->spellCheckerIcon() : QIcon(); }
-
-void TForm1::Viewfilefolder1Click() { tools_->Viewfilefolder1Click(); }
-
 void TForm1::updateActionState()
 {
     const bool open = table_.openCount() > 0;
@@ -277,8 +273,6 @@ void TForm1::updateActionState()
     if (tools_)
         tools_->updateActionState();
 }
-
-QString TForm1::WordAtCaret(bool select) { return search_->WordAtCaret(select); }
 
 QAction *TForm1::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
 

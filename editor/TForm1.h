@@ -74,17 +74,12 @@ public:
 
     // --- print, spell check, batches and shell tools (editor/ToolsCommands.h)
     ToolsCommands &tools() const { return *tools_; }
-    void Viewfilefolder1Click();
     // --- editing (EditCommands)
     EditCommands &edit() const { return *edit_; }
-    QString checkWord();
-    static QString checkWordCaption(const QString &word);
     // The current editor when a command that changes text or format may act: a page is open,
     // the controls are not being refreshed and the page is not read-only.
     TRichEdit *editableEditor() const;
     void setPanel(int index, const QString &text);
-    // The spell checker button's glyph, which its context-menu item shows too.
-    QIcon spellCheckerIcon() const;
 
     // --- formatting bar and ruler (FormatCommands)
     FormatCommands &format() const { return *format_; }
@@ -92,7 +87,6 @@ public:
 
     // --- find, replace and bookmarks (editor/SearchCommands.h)
     SearchCommands &search() const { return *search_; }
-    QString WordAtCaret(bool select);
 
     // --- recent files and favourites (editor/RecentCommands.h)
     RecentCommands &recent() const { return *recent_; }

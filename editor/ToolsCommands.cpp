@@ -8,6 +8,7 @@
 #include "editor/DocumentCommands.h"
 #include "editor/EditorMenus.h"
 #include "editor/PageSet.h"
+#include "editor/PageWords.h"
 #include "editor/TForm1.h"
 #include "editor/NotepadReplacement.h"
 
@@ -68,10 +69,10 @@ bool ToolsCommands::pageHolds(const TRichEdit *editor) const
 // ---------------------------------------------------------------------------------------------
 // Menus
 
-ToolsCommands::ToolsCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus, QAction *exitItem,
-                             QAction *checkPlace)
+ToolsCommands::ToolsCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus)
     : QObject(&form), form_(form), pages_(pages)
 {
+    QAction *exitItem = menus.exitItem;
     // The window the spell checker's replies come to.
     messageWindow_ = new platform::Window(QStringLiteral("TForm1"), QStringLiteral("Kelpa"), &form, this);
     connect(messageWindow_, &platform::Window::messageReceived, this,
@@ -102,14 +103,19 @@ ToolsCommands::ToolsCommands(TForm1 &form, PageSet &pages, const EditorMenus &me
     bind(Checkword1, [this] { Checkwordatcorsor1Click(); });
     form.addAction(Checkword1);
     if (widgets::TKpPopupMenu *PopupMenu1 = menus.PopupMenu1) {
-        PopupMenu1->insertAction(checkPlace, Checkword1);
+        PopupMenu1->insertAction(menus.pageCheckPlace, Checkword1);
+        Viewfilefolder1 = makeAction(this, "Viewfilefolder1", QStringLiteral("&View file folder"));
+        bind(Viewfilefolder1, [this] { Viewfilefolder1Click(); });
+        PopupMenu1->insertAction(menus.pageFileEnd, Viewfilefolder1);
         // After the menu's own preparation: the item names the word it would check.
         Checkword1->setData(5);
         connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
             RunGuarded([this] {
-                const QString word = form_.checkWord();
-                Checkword1->setText(TForm1::checkWordCaption(word));
+                const QString word = checkWord(form_.currentEditor());
+                Checkword1->setText(checkWordCaption(word));
                 Checkword1->setEnabled(!word.isEmpty());
+                const PageTable &table = pages_.table();
+                Viewfilefolder1->setEnabled(form_.currentEditor() && !table[table.CurrentPage].isUntitled());
             });
         });
         // Its shortcut works again once the menu has gone, as for any open page.
@@ -186,6 +192,8 @@ ToolsCommands::ToolsCommands(TForm1 &form, PageSet &pages, const EditorMenus &me
     SpellCheckerButton = makeToolButton(menus.toolRow, menus.toolBar, "SpellCheckerButton",
                                         form.style()->standardIcon(QStyle::SP_DialogApplyButton),
                                         QStringLiteral("Check Spelling"), [this] { SpellCheckerButtonClick(); }, true);
+    // The page menu's item shows the button's glyph.
+    Checkword1->setIcon(SpellCheckerButton->icon());
 }
 
 ToolsCommands::~ToolsCommands()
@@ -199,8 +207,6 @@ ToolsCommands::~ToolsCommands()
             outliving.push_back(process);
         }
 }
-
-QIcon ToolsCommands::spellCheckerIcon() const { return SpellCheckerButton ? SpellCheckerButton->icon() : QIcon(); }
 
 bool ToolsCommands::batchWindow() const { return Batchwindow1->isChecked(); }
 
@@ -399,7 +405,7 @@ void ToolsCommands::Checkwordatcorsor1Click()
     // The word is not selected for a check that cannot start.
     if (checkerAlreadyBusy())
         return;
-    form_.WordAtCaret(true);
+    WordAtCaret(form_.currentEditor(), true);
     SpellCheckerButtonClick();
 }
 

@@ -34,8 +34,9 @@ class TForm1;
 class ToolsCommands : public QObject {
     Q_OBJECT
 public:
-    // Print goes before `exitItem` in File, Check Word before `checkPlace` in the page menu.
-    ToolsCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus, QAction *exitItem, QAction *checkPlace);
+    // Print goes before File's Exit; in the page menu View file folder goes after the file
+    // items and Check Word after the clipboard items.
+    ToolsCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus);
     // A batch still running goes on after the editor has gone.
     ~ToolsCommands() override;
 
@@ -62,7 +63,6 @@ public:
     // How long a spell checker just started may take to open its window.
     void setCheckerWait(int ms) { checkerWaitMs_ = ms; }
     QMenu *toolsMenu() const { return Tools1; }
-    QIcon spellCheckerIcon() const;
 
     // Whether batches run in a terminal window.
     bool batchWindow() const;
@@ -93,6 +93,7 @@ private:
     QAction *Checkwordatcorsor1 = nullptr;
     QAction *Checkword1 = nullptr;
     QAction *Batchwindow1 = nullptr;
+    QAction *Viewfilefolder1 = nullptr;
     QAction *Viewfilefolder2 = nullptr;
     QAction *ReplNotepad1 = nullptr;
     QToolButton *PrintButton = nullptr;

@@ -393,14 +393,14 @@ TEST_F(EditorTest, ContextMenuFollowsTheSelection)
         for (const char *name : {"Closepage1", "Viewfilefolder1", "PastePopup", "Checkword1", "CancelPopup"})
             EXPECT_TRUE(form->action(name)->isVisible()) << name;
         EXPECT_TRUE(form->pageMenu()->actions().contains(form->action("Viewfilefolder1")));
-        EXPECT_EQ(form->checkWord(), c.word) << c.start;
+        EXPECT_EQ(checkWord(form->currentEditor()), c.word) << c.start;
         EXPECT_EQ(e->SelStart(), c.start) << "the word is found without moving the selection";
         EXPECT_EQ(e->SelLength(), c.length);
     }
     e->SetText("first\nsecond");
     e->SelectAll();
-    EXPECT_EQ(form->checkWord(), "first");
-    EXPECT_EQ(TForm1::checkWordCaption("hello"), "Chec&k \"hello\"");
+    EXPECT_EQ(checkWord(form->currentEditor()), "first");
+    EXPECT_EQ(checkWordCaption("hello"), "Chec&k \"hello\"");
 }
 
 TEST_F(EditorTest, PageMenuPaintsItsItemsAndMargin)

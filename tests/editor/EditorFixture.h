@@ -3,6 +3,7 @@
 // dialog, for the window tests.
 #include "editor/TForm1.h"
 #include "editor/DocumentCommands.h"
+#include "editor/PageWords.h"
 #include "editor/EditCommands.h"
 #include "editor/FormatCommands.h"
 

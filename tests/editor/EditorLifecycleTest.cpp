@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusTipEvent>
@@ -384,4 +385,71 @@ TEST_F(EditorTest, MenuItemsCarryTheirCaptionsShortcutsAndHints)
     for (QAction *m : form->menuBar()->actions())
         menus << m->text();
     EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Search", "&Preferences", "&View", "&Tools", "&Help"}));
+}
+
+namespace {
+
+// A menu's items as the user meets them: each item's object name, "-" for a separator, a
+// sub-menu as its name with its items in brackets.
+QString menuLayout(const QMenu *menu)
+{
+    QStringList items;
+    for (QAction *a : menu->actions()) {
+        if (a->isSeparator())
+            items << QStringLiteral("-");
+        else if (a->menu())
+            items << a->menu()->objectName() + QLatin1Char('[') + menuLayout(a->menu()) + QLatin1Char(']');
+        else
+            items << (a->objectName().isEmpty() ? a->text() : a->objectName());
+    }
+    return items.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+TEST_F(EditorTest, MenusAndToolRowKeepTheirOrder)
+{
+    start();
+    const struct {
+        const char *menu;
+        const char *items;
+    } cases[] = {
+        {"File1", "New1 Open1 - Reopen1[Favourite1 - PrevLoaded0 PrevLoaded1 PrevLoaded2 PrevLoaded3 PrevLoaded4 PrevLoaded5 "
+                   "PrevLoaded6 PrevLoaded7 PrevLoaded8 PrevLoaded9 PrevLoaded10 PrevLoaded11] - Save1 Saveas1 SaveAll1 - "
+                   "Close1 Closeall1 - Print1 - Exit1"},
+        {"Edit1", "Undo1 - Cut1 Copy1 Paste1 - Selectall1 Insert1[Insertcurrentdate1 Insertcurrenttime1 Insertseparatorline1 "
+                   "Insertheader1] Deleteline1"},
+        {"Search1", "Find1 Replace1 Findnext1 - SetBookmark1[SetBookmark0 SetBookmark1 SetBookmark2 SetBookmark3 SetBookmark4 "
+                     "SetBookmark5 SetBookmark6 SetBookmark7 SetBookmark8 SetBookmark9] GoToBookmark1[GoToBookmark0 "
+                     "GoToBookmark1 GoToBookmark2 GoToBookmark3 GoToBookmark4 GoToBookmark5 GoToBookmark6 GoToBookmark7 "
+                     "GoToBookmark8 GoToBookmark9] - Checkspelling1 Checkwordatcorsor1"},
+        {"Preferences1", "Allowmultipleinstances1 Encryption1[EC41 Blowfish1 - Usecommonpassword1 Changepassword1] "
+                          "WordWrap1[Wraptext1 Automatic1] PlainCopyPaste1 Separatorlinelength1 DateFormat1[DateFormat0 "
+                          "DateFormat1 DateFormat2 DateFormat3] FindCapture1 ShowToolbar1 DefaultFont1[Defaultfont1 "
+                          "DefaultColor1] ReplNotepad1"},
+        {"View1", "Batchwindow1 Viewfilefolder2"},
+        {"Tools1", "- Specialcharacters1 Createshortcutondesktop1 Associatefiletypes1[TXTfiles1 RTFfiles1 ECOfiles1] "
+                   "Configuretools1[Addnewbatch1 Editbatch1 BatchFolder1]"},
+        {"Help1", "HomePage1 About1"},
+        {"PopupMenu1", "Closepage1 Viewfilefolder1 - CutPopup CopyPopup PastePopup Checkword1 - BoldPopup ItalicPopup "
+                        "UnderlinePopup LowerPopup UpperPopup - DefaultFontPopup DefaultColorPopup - CancelPopup"},
+    };
+    for (const auto &c : cases) {
+        const QMenu *menu = form->findChild<QMenu *>(c.menu);
+        ASSERT_TRUE(menu) << c.menu;
+        EXPECT_EQ(menuLayout(menu).toStdString(), c.items) << c.menu;
+    }
+    // The tool row left to right; "|" for a gap between groups.
+    QStringList row;
+    const QLayout *layout = form->findChild<QWidget *>("EditPanel")->layout();
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem *item = layout->itemAt(i);
+        if (item->widget())
+            row << item->widget()->objectName();
+        else if (item->spacerItem() && item->spacerItem()->sizeHint().width() > 0)
+            row << QStringLiteral("|");
+    }
+    EXPECT_EQ(row.join(QLatin1Char(' ')).toStdString(),
+              "NewButton OpenButton SaveButton PasswordButton | UndoButton CutButton CopyButton PasteButton | FindButton "
+              "ReplaceButton | SysEditButton PrintButton SpellCheckerButton");
 }

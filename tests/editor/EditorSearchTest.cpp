@@ -42,7 +42,7 @@ TEST_F(EditorTest, WordAtCaretSelectsOrLeavesTheSelection)
     };
     for (const Case &c : cases) {
         e->SetSelStart(c.caret);
-        EXPECT_EQ(form->WordAtCaret(c.select), QString::fromUtf8(c.word)) << c.caret;
+        EXPECT_EQ(WordAtCaret(form->currentEditor(), c.select), QString::fromUtf8(c.word)) << c.caret;
         EXPECT_EQ(e->SelStart(), c.selStart) << c.caret;
         EXPECT_EQ(e->SelLength(), c.selLength) << c.caret;
     }
