@@ -106,20 +106,6 @@ void EditCommands::setupEditActions()
     insert->addAction(Insertseparatorline1);
     insert->addAction(Insertheader1);
     Edit1->addAction(Deleteline1);
-
-    // Hidden items: in no menu, their shortcuts live while the window has the focus.
-    Left1 = makeAction(this, "Left1", QStringLiteral("Left"), QKeySequence(Qt::SHIFT | Qt::Key_F10));
-    Center1 = makeAction(this, "Center1", QStringLiteral("Center"), QKeySequence(Qt::SHIFT | Qt::Key_F11));
-    Right1 = makeAction(this, "Right1", QStringLiteral("Right"), QKeySequence(Qt::SHIFT | Qt::Key_F12));
-    Bullets1 = makeAction(this, "Bullets1", QStringLiteral("Bullets"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
-    bind(Left1, [this] { form_.format().LeftAlignClick(0); });
-    bind(Center1, [this] { form_.format().LeftAlignClick(2); });
-    bind(Right1, [this] { form_.format().LeftAlignClick(1); });
-    bind(Bullets1, [this] { form_.format().Bullets1Click(); });
-    for (QAction *a : {Left1, Center1, Right1, Bullets1}) {
-        a->setShortcutContext(Qt::WindowShortcut);
-        form_.addAction(a);
-    }
 }
 
 void EditCommands::addPreferences(QMenu *prefs)
@@ -171,23 +157,12 @@ void EditCommands::updateActionState(bool open)
 {
     menus_.Edit1->setEnabled(open);
     for (QAction *a : {Undo1, Cut1, Copy1, Paste1, Selectall1, Insertcurrentdate1, Insertcurrenttime1, Insertseparatorline1,
-                       Insertheader1, Deleteline1, Left1, Center1, Right1, Bullets1})
+                       Insertheader1, Deleteline1})
         a->setEnabled(open);
     for (QToolButton *b : {UndoButton, CutButton, CopyButton, PasteButton})
         b->setEnabled(open);
-    if (!open)
-        for (QAction *a : {CopyPopup, PastePopup, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup,
-                           DefaultFontPopup, DefaultColorPopup})
-            a->setEnabled(false);
-    else
-        for (QAction *a : {CopyPopup, PastePopup, LowerPopup, UpperPopup})
-            a->setEnabled(true);
-}
-
-void EditCommands::enableFormatItems(bool enabled)
-{
-    for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, DefaultFontPopup, DefaultColorPopup})
-        a->setEnabled(enabled);
+    for (QAction *a : {CopyPopup, PastePopup})
+        a->setEnabled(open);
 }
 
 void EditCommands::setupPageMenu()
@@ -209,15 +184,6 @@ void EditCommands::setupPageMenu()
     CutPopup = makeAction(this, "CutPopup", QStringLiteral("&Cut"));
     CopyPopup = makeAction(this, "CopyPopup", QStringLiteral("Cop&y"), QKeySequence(Qt::CTRL | Qt::Key_Insert));
     PastePopup = makeAction(this, "PastePopup", QStringLiteral("&Paste"), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
-    BoldPopup = makeAction(this, "BoldPopup", QStringLiteral("&Bold"), QKeySequence(Qt::CTRL | Qt::Key_B));
-    ItalicPopup = makeAction(this, "ItalicPopup", QStringLiteral("&Italic"), QKeySequence(Qt::CTRL | Qt::Key_I));
-    UnderlinePopup = makeAction(this, "UnderlinePopup", QStringLiteral("&Underline"), QKeySequence(Qt::CTRL | Qt::Key_U));
-    LowerPopup = makeAction(this, "LowerPopup", QStringLiteral("&Lower case"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
-    UpperPopup = makeAction(this, "UpperPopup", QStringLiteral("Upper case"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K));
-    DefaultFontPopup = makeAction(this, "DefaultFontPopup", QStringLiteral("Default font"),
-                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
-    DefaultColorPopup = makeAction(this, "DefaultColorPopup", QStringLiteral("Default color"),
-                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     QAction *cancel = makeAction(this, "CancelPopup", QStringLiteral("Cancel"));
     CutPopup->setData(1);
     CopyPopup->setData(2);
@@ -225,40 +191,24 @@ void EditCommands::setupPageMenu()
     bind(CutPopup, [this] { CutButtonClick(); });
     bind(CopyPopup, [this] { CopyButtonClick(); });
     bind(PastePopup, [this] { PasteButtonClick(); });
-    bind(BoldPopup, [this] { form_.format().Bold1Click(); });
-    bind(ItalicPopup, [this] { form_.format().Italic1Click(); });
-    bind(UnderlinePopup, [this] { form_.format().Underline1Click(); });
-    bind(LowerPopup, [this] { form_.format().Makelovercase1Click(); });
-    bind(UpperPopup, [this] { form_.format().Makeuppercase1Click(); });
-    bind(DefaultFontPopup, [this] { form_.format().DefaultFButtonClick(); });
-    bind(DefaultColorPopup, [this] { form_.format().DefaultFColButtonClick(); });
     // After the file items the document and tools commands put first.
     FileSeparator = PopupMenu1->addSeparator();
     PopupMenu1->addAction(CutPopup);
     PopupMenu1->addAction(CopyPopup);
     PopupMenu1->addAction(PastePopup);
     CheckSeparator = PopupMenu1->addSeparator();
-    PopupMenu1->addAction(BoldPopup);
-    PopupMenu1->addAction(ItalicPopup);
-    PopupMenu1->addAction(UnderlinePopup);
-    PopupMenu1->addAction(LowerPopup);
-    PopupMenu1->addAction(UpperPopup);
-    DefaultSeparator = PopupMenu1->addSeparator();
-    PopupMenu1->addAction(DefaultFontPopup);
-    PopupMenu1->addAction(DefaultColorPopup);
-    PopupMenu1->addSeparator();
+    // The formatting commands' items go here.
+    FormatSeparator = PopupMenu1->addSeparator();
     PopupMenu1->addAction(cancel);
     connect(PopupMenu1, &QMenu::aboutToShow, this, Guarded([this] { PopupMenu1Popup(); }));
     // A hidden action takes no keys: what the menu hid for want of a selection shows again
     // once it closes, so that Ctrl+B and the others keep working on the page.
     connect(PopupMenu1, &QMenu::aboutToHide, this, [this] {
-        for (QAction *a : {CutPopup, CopyPopup, CheckSeparator, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup,
-                           UpperPopup, DefaultSeparator, DefaultFontPopup, DefaultColorPopup})
+        for (QAction *a : {CutPopup, CopyPopup, CheckSeparator})
             a->setVisible(true);
     });
     // The menu's shortcuts work while it is closed, too.
-    for (QAction *a : {CopyPopup, PastePopup, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup,
-                       DefaultFontPopup, DefaultColorPopup}) {
+    for (QAction *a : {CopyPopup, PastePopup}) {
         a->setShortcutContext(Qt::WindowShortcut);
         form_.addAction(a);
     }
@@ -505,8 +455,7 @@ void EditCommands::PopupMenu1Popup()
 {
     TRichEdit *editor = form_.currentEditor();
     const bool selection = editor && editor->SelLength() != 0 && editor->SelStart() != editor->TextLength();
-    for (QAction *a : {CutPopup, CopyPopup, CheckSeparator, BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup,
-                       UpperPopup, DefaultSeparator, DefaultFontPopup, DefaultColorPopup})
+    for (QAction *a : {CutPopup, CopyPopup, CheckSeparator})
         a->setVisible(selection);
 }
 

@@ -36,16 +36,15 @@ public:
     // Shows the stored settings in the items.
     void applySettings();
     void updateActionState(bool open);
-    // The formatting items of the context menu, which follow the ruler.
-    void enableFormatItems(bool enabled);
     // Routes a page editor's keys, clicks and context menu here.
     void attachEditor(TRichEdit *editor);
     // False for a key the edit commands take before the page editor.
     bool editorClaimsShortcut(QKeyEvent *event) const;
-    // The context menu's places for other groups' items: its separator after the file items,
-    // and the one after the clipboard (for the spelling items).
+    // The context menu's places for other groups' items: its separators after the file items,
+    // after the clipboard (for the spelling items) and before Cancel (for the formatting items).
     QAction *fileItemsEnd() const { return FileSeparator; }
     QAction *checkPlace() const { return CheckSeparator; }
+    QAction *formatItemsEnd() const { return FormatSeparator; }
 
     void UndoButtonClick();
     void CutButtonClick();
@@ -85,11 +84,6 @@ private:
     QAction *Insertseparatorline1 = nullptr;
     QAction *Insertheader1 = nullptr;
     QAction *Deleteline1 = nullptr;
-    // In no menu: the formatting bar's alignment and bullets by key
-    QAction *Left1 = nullptr;
-    QAction *Center1 = nullptr;
-    QAction *Right1 = nullptr;
-    QAction *Bullets1 = nullptr;
     // Preferences
     QAction *PlainCopyPaste1 = nullptr;
     QAction *Separatorlinelength1 = nullptr;
@@ -100,14 +94,7 @@ private:
     QAction *CopyPopup = nullptr;
     QAction *PastePopup = nullptr;
     QAction *CheckSeparator = nullptr;
-    QAction *BoldPopup = nullptr;
-    QAction *ItalicPopup = nullptr;
-    QAction *UnderlinePopup = nullptr;
-    QAction *LowerPopup = nullptr;
-    QAction *UpperPopup = nullptr;
-    QAction *DefaultSeparator = nullptr;
-    QAction *DefaultFontPopup = nullptr;
-    QAction *DefaultColorPopup = nullptr;
+    QAction *FormatSeparator = nullptr;
     QToolButton *UndoButton = nullptr;
     QToolButton *CutButton = nullptr;
     QToolButton *CopyButton = nullptr;

@@ -29,10 +29,11 @@ struct EditorMenus {
     QWidget *toolBar = nullptr;
     QHBoxLayout *toolRow = nullptr;
     // Where later groups put their items: before File's Exit, and in the page menu before the
-    // separator after its file items and before the one after the clipboard items.
+    // separators after its file items, after the clipboard items and before Cancel.
     QAction *exitItem = nullptr;
     QAction *pageFileEnd = nullptr;
     QAction *pageCheckPlace = nullptr;
+    QAction *pageFormatEnd = nullptr;
 };
 
 } // namespace kelpa::editor

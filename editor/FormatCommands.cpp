@@ -15,6 +15,7 @@
 #include "richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"
 #include "support/Prompter.h"
+#include "widgets/Kpmenus.h"
 #include "widgets/Kpspin.h"
 
 #include <QComboBox>
@@ -51,11 +52,79 @@ QColor fontColor(const QToolButton *button) { return button->property("fontColor
 
 } // namespace
 
-FormatCommands::FormatCommands(TForm1 &form, KelpaSettings &settings)
+FormatCommands::FormatCommands(TForm1 &form, const EditorMenus &menus, KelpaSettings &settings)
     : QObject(&form), form_(form), settings_(settings)
 {
+    setupPageMenu(menus);
     setupFontsPanel();
     setupRuler();
+}
+
+void FormatCommands::setupPageMenu(const EditorMenus &menus)
+{
+    // Hidden items: in no menu, their shortcuts live while the window has the focus.
+    Left1 = makeAction(this, "Left1", QStringLiteral("Left"), QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    Center1 = makeAction(this, "Center1", QStringLiteral("Center"), QKeySequence(Qt::SHIFT | Qt::Key_F11));
+    Right1 = makeAction(this, "Right1", QStringLiteral("Right"), QKeySequence(Qt::SHIFT | Qt::Key_F12));
+    Bullets1 = makeAction(this, "Bullets1", QStringLiteral("Bullets"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
+    bind(Left1, [this] { LeftAlignClick(0); });
+    bind(Center1, [this] { LeftAlignClick(2); });
+    bind(Right1, [this] { LeftAlignClick(1); });
+    bind(Bullets1, [this] { Bullets1Click(); });
+    for (QAction *a : {Left1, Center1, Right1, Bullets1}) {
+        a->setShortcutContext(Qt::WindowShortcut);
+        form_.addAction(a);
+    }
+
+    BoldPopup = makeAction(this, "BoldPopup", QStringLiteral("&Bold"), QKeySequence(Qt::CTRL | Qt::Key_B));
+    ItalicPopup = makeAction(this, "ItalicPopup", QStringLiteral("&Italic"), QKeySequence(Qt::CTRL | Qt::Key_I));
+    UnderlinePopup = makeAction(this, "UnderlinePopup", QStringLiteral("&Underline"), QKeySequence(Qt::CTRL | Qt::Key_U));
+    LowerPopup = makeAction(this, "LowerPopup", QStringLiteral("&Lower case"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    UpperPopup = makeAction(this, "UpperPopup", QStringLiteral("Upper case"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K));
+    DefaultFontPopup = makeAction(this, "DefaultFontPopup", QStringLiteral("Default font"),
+                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    DefaultColorPopup = makeAction(this, "DefaultColorPopup", QStringLiteral("Default color"),
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    bind(BoldPopup, [this] { Bold1Click(); });
+    bind(ItalicPopup, [this] { Italic1Click(); });
+    bind(UnderlinePopup, [this] { Underline1Click(); });
+    bind(LowerPopup, [this] { Makelovercase1Click(); });
+    bind(UpperPopup, [this] { Makeuppercase1Click(); });
+    bind(DefaultFontPopup, [this] { DefaultFButtonClick(); });
+    bind(DefaultColorPopup, [this] { DefaultFColButtonClick(); });
+    QMenu *menu = menus.PopupMenu1;
+    QAction *end = menus.pageFormatEnd;
+    menu->insertActions(end, {BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup});
+    DefaultSeparator = menu->insertSeparator(end);
+    menu->insertActions(end, {DefaultFontPopup, DefaultColorPopup});
+    // Shown only for a selection; a hidden action takes no keys, so they show again once the
+    // menu closes and Ctrl+B and the others keep working on the page.
+    connect(menu, &QMenu::aboutToShow, this, Guarded([this] {
+        TRichEdit *editor = form_.currentEditor();
+        const bool selection = editor && editor->SelLength() != 0 && editor->SelStart() != editor->TextLength();
+        for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup, DefaultSeparator,
+                           DefaultFontPopup, DefaultColorPopup})
+            a->setVisible(selection);
+    }));
+    connect(menu, &QMenu::aboutToHide, this, [this] {
+        for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup, DefaultSeparator,
+                           DefaultFontPopup, DefaultColorPopup})
+            a->setVisible(true);
+    });
+    // The menu's shortcuts work while it is closed, too.
+    for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup, DefaultFontPopup, DefaultColorPopup}) {
+        a->setShortcutContext(Qt::WindowShortcut);
+        form_.addAction(a);
+    }
+}
+
+void FormatCommands::updateActionState(bool open)
+{
+    for (QAction *a : {Left1, Center1, Right1, Bullets1, LowerPopup, UpperPopup})
+        a->setEnabled(open);
+    if (!open)
+        for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, DefaultFontPopup, DefaultColorPopup})
+            a->setEnabled(false);
 }
 
 void FormatCommands::addPreferences(QMenu *prefs)
@@ -226,7 +295,9 @@ void FormatCommands::SetRulerEnabled(bool enabled)
         FontsPanel->show();
         Ruler->show();
     }
-    emit rulerEnabledChanged(enabled);
+    // The page menu's formatting items follow the ruler.
+    for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, DefaultFontPopup, DefaultColorPopup})
+        a->setEnabled(enabled);
 }
 
 void FormatCommands::parkFormatting()

@@ -31,12 +31,14 @@ class FormatCommands : public QObject {
 public:
     // The bar and the ruler wait, hidden, until a rich page shows them; the default font and
     // colour are the window's `settings`.
-    FormatCommands(TForm1 &form, KelpaSettings &settings);
+    // Puts the formatting items in the page menu and the alignment keys on the window.
+    FormatCommands(TForm1 &form, const EditorMenus &menus, KelpaSettings &settings);
     // Preferences' Default Font menu, where the window places it.
     void addPreferences(QMenu *prefs);
 
     // Shows the stored default colour.
     void applySettings();
+    void updateActionState(bool open);
     // Puts the bar and the ruler on the current page (enabled) or away; the formatting items
     // of the context menu follow.
     void SetRulerEnabled(bool enabled);
@@ -76,14 +78,11 @@ public:
     void LeftIndMouseUp();
     void RightIndMouseUp();
 
-signals:
-    // The ruler was put on a page or taken away; the formatting items elsewhere follow it.
-    void rulerEnabledChanged(bool enabled);
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void setupPageMenu(const EditorMenus &menus);
     void setupFontsPanel();
     void setupRuler();
     void styleButtonClick(QToolButton *button, TFontStyle bit);
@@ -94,6 +93,20 @@ private:
     TForm1 &form_;
     KelpaSettings &settings_;
     bool rulerEnabled_ = false;
+    // In no menu: alignment and bullets by key
+    QAction *Left1 = nullptr;
+    QAction *Center1 = nullptr;
+    QAction *Right1 = nullptr;
+    QAction *Bullets1 = nullptr;
+    // The page menu's items, shown when there is a selection
+    QAction *BoldPopup = nullptr;
+    QAction *ItalicPopup = nullptr;
+    QAction *UnderlinePopup = nullptr;
+    QAction *LowerPopup = nullptr;
+    QAction *UpperPopup = nullptr;
+    QAction *DefaultSeparator = nullptr;
+    QAction *DefaultFontPopup = nullptr;
+    QAction *DefaultColorPopup = nullptr;
     int DragOffset = 0;
     bool RulerDragging = false;
 

@@ -106,8 +106,8 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     menus_.pageCheckPlace = edit_->checkPlace();
     search_ = new SearchCommands(*this, pageSet_, menus_);
     connect(search_, &SearchCommands::message, this, [this](const QString &text) { setPanel(3, text); });
-    format_ = new FormatCommands(*this, settings_);
-    connect(format_, &FormatCommands::rulerEnabledChanged, edit_, &EditCommands::enableFormatItems);
+    menus_.pageFormatEnd = edit_->formatItemsEnd();
+    format_ = new FormatCommands(*this, menus_, settings_);
     setupPreferencesActions();
     setupHelpActions();
     setupToolbar();
@@ -269,6 +269,7 @@ void TForm1::updateActionState()
     const bool open = table_.openCount() > 0;
     documents_->updateActionState(open);
     edit_->updateActionState(open);
+    format_->updateActionState(open);
     search_->updateActionState();
     if (tools_)
         tools_->updateActionState();
