@@ -388,8 +388,6 @@ void TForm1::AddToRecent(const QString &path) { recent_->AddToRecent(path); }
 
 QString TForm1::WordAtCaret(bool select) { return search_->WordAtCaret(select); }
 
-QAction *TForm1::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
-
 widgets::TKpPopupMenu *TForm1::makePaintedMenu(const QString &name)
 {
     auto *menu = new widgets::TKpPopupMenu(this);
