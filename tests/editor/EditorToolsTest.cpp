@@ -578,6 +578,45 @@ TEST_F(ToolsTest, AssociatingFileTypesRegistersTheEditor)
               "kelpa-" + QFileInfo(exe).completeBaseName().toLower() + ".desktop");
 }
 
+TEST_F(ToolsTest, AnAssociationThatCannotBeStoredNamesTheSystemError)
+{
+    start();
+    const QString store = kelpa::platform::registryFolder() + "/HKEY_CLASSES_ROOT.json";
+    // Stores that even the superuser cannot write: the later, successful desktop writes must
+    // not change the error shown.
+    struct Case {
+        const char *what;
+        std::function<void()> block;
+        int error;
+    };
+    const Case cases[] = {
+        {"the store is a folder", [&] { ASSERT_TRUE(QDir().mkpath(store)); }, EISDIR},
+        {"the store's folder is a file",
+         [&] {
+             QDir().mkpath(QFileInfo(kelpa::platform::registryFolder()).absolutePath());
+             writeFile(kelpa::platform::registryFolder(), "not a folder");
+         },
+         ENOTDIR},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(kelpa::platform::registryFolder()).removeRecursively();
+        c.block();
+        const auto unblock = qScopeGuard([&] {
+            QFile::remove(kelpa::platform::registryFolder());
+            QDir(kelpa::platform::registryFolder()).removeRecursively();
+        });
+        form->setPanel(3, QString());
+        prompter.clear();
+        prompter.answer(MessageAnswer::Yes);
+        actionOf(*form, "TXTfiles1")->trigger();
+        ASSERT_EQ(prompter.messages().size(), 2u);
+        EXPECT_EQ(prompter.messages().back().text.toStdString(),
+                  ("Cannot associate the TXT files.\n" + kelpa::platform::errorText(c.error)).toStdString());
+        EXPECT_EQ(form->statusPanel(3), QString());
+    }
+}
+
 TEST_F(ToolsTest, SpecialCharactersWithoutACharacterMap)
 {
     for (const char *tool : {"gucharmap", "kcharselect", "gnome-characters"})

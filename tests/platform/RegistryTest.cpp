@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -76,6 +78,11 @@ TEST(Registry, OpeningWithoutCreateAndDeletingKeys)
     EXPECT_TRUE(key.keyExists(QStringLiteral("a_auto_file\\shell")));
     EXPECT_FALSE(key.deleteKey(QStringLiteral("a_auto_file\\shell\\open")));
     EXPECT_FALSE(key.deleteKey(QString()));
+    // What is missing is told as a missing file is, a write without a key as a closed handle.
+    EXPECT_EQ(key.deleteKey(QStringLiteral("a_auto_file\\shell\\open")).error, ENOENT);
+    EXPECT_EQ(key.openKey(QStringLiteral("b_auto_file"), false).error, ENOENT);
+    EXPECT_EQ(key.writeString(QString(), QStringLiteral("no key open")).error, EBADF);
+    EXPECT_EQ(key.deleteValue(QString()).error, EBADF);
 }
 
 TEST(Registry, WritesFailWhenTheStoreCannotBeWritten)
@@ -89,6 +96,34 @@ TEST(Registry, WritesFailWhenTheStoreCannotBeWritten)
     EXPECT_FALSE(ini.writeString(QStringLiteral("Margins"), QStringLiteral("Left"), QStringLiteral("1")));
     EXPECT_EQ(ini.readString(QStringLiteral("Margins"), QStringLiteral("Left"), QStringLiteral("def")),
               QStringLiteral("def"));
+}
+
+// Changes tell the system error of the file step that failed, also to the superuser.
+TEST(Registry, AChangeThatCannotBeStoredTellsTheSystemError)
+{
+    const QString store = registryFolder() + QStringLiteral("/HKEY_CLASSES_ROOT.json");
+    struct Case {
+        const char *what;
+        std::function<bool()> block;
+        int error;
+    };
+    const Case cases[] = {
+        {"the folder is a file", [] { return QDir(registryFolder()).removeRecursively() && QFile(registryFolder()).open(QIODevice::WriteOnly); }, ENOTDIR},
+        {"the store is a folder", [&] { return QFile::remove(store) && QDir().mkpath(store); }, EISDIR},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        RegistryKey key(RegistryRoot::ClassesRoot);
+        ASSERT_TRUE(key.openKey(QStringLiteral(".eco"), true));
+        ASSERT_TRUE(c.block());
+        EXPECT_EQ(key.writeString(QString(), QStringLiteral("ECO_auto_file")).error, c.error);
+        EXPECT_EQ(key.writeInteger(QStringLiteral("n"), 1).error, c.error);
+        EXPECT_EQ(key.deleteValue(QStringLiteral("n")).error, c.error);
+        EXPECT_EQ(key.deleteKey(QStringLiteral(".eco")).error, c.error);
+        EXPECT_EQ(key.openKey(QStringLiteral(".txt"), true).error, c.error);
+        QFile::remove(registryFolder());
+        QDir(registryFolder()).removeRecursively();
+    }
 }
 
 TEST(Registry, WritersAtTheSameTimeLoseNothing)
@@ -208,7 +243,7 @@ TEST(Registry, AWriterThatHoldsTheStoreDoesNotHangTheNext)
     const int fd = ::open(lockFile.constData(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    EXPECT_FALSE(key.writeString(QStringLiteral("During"), QStringLiteral("y")));
+    EXPECT_EQ(key.writeString(QStringLiteral("During"), QStringLiteral("y")).error, EWOULDBLOCK);
     // Readers need no lock.
     EXPECT_EQ(key.readString(QStringLiteral("Before")), QStringLiteral("x"));
     ::close(fd);
