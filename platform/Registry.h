@@ -6,10 +6,10 @@
 //
 // Each root is one JSON file in the user's configuration folder
 // ($XDG_CONFIG_HOME/kelpa/registry/<root>.json). Every change re-reads the file, applies
-// itself and writes the file back atomically, under an exclusive file lock, so that two
-// programs of one user can write at the same time without losing each other's values. A file
-// that does not read as a store is moved aside (".damaged") by the next change, never
-// overwritten; one that cannot be read at all (no permission) fails every change.
+// itself and writes the file back whole (through SafeFileWriter), under an exclusive file
+// lock, so that two programs of one user can write at the same time without losing each
+// other's values. A file that does not read as a store is moved aside (".damaged") by the next
+// change, never overwritten; one that cannot be read at all (no permission) fails every change.
 #include "platform/SystemResult.h"
 
 #include <QByteArray>

@@ -212,7 +212,7 @@ TEST(Registry, AStoreThatCannotBeReadIsNeverWrittenOver)
     ASSERT_EQ(::chmod(config.path().c_str(), 0777), 0);
     const kelpa::test::EnvironmentOverride configHome("XDG_CONFIG_HOME", config.path().string());
     const QString store = registryFolder() + QStringLiteral("/HKEY_CURRENT_USER.json");
-    enum Step { Written = 1, Hidden = 2, WriteRefused = 4, ReadBack = 8, StillWritable = 16 };
+    enum Step { Written = 1, Hidden = 2, WriteRefused = 4, ReadBack = 8, StillWritable = 16, WriteStepTold = 32 };
     const int steps = kelpa::test::runUnprivileged([&] {
         int done = 0;
         RegistryKey key(RegistryRoot::CurrentUser);
@@ -220,16 +220,25 @@ TEST(Registry, AStoreThatCannotBeReadIsNeverWrittenOver)
             done |= Written;
         if (::chmod(QFile::encodeName(store).constData(), 0200) == 0)
             done |= Hidden;
-        if (!key.writeString(QStringLiteral("Other"), QStringLiteral("2")) && !key.openKey(QStringLiteral("Software\\New"), true))
+        if (key.writeString(QStringLiteral("Other"), QStringLiteral("2")).error == EACCES
+            && key.openKey(QStringLiteral("Software\\New"), true).error == EACCES)
             done |= WriteRefused;
         ::chmod(QFile::encodeName(store).constData(), 0600);
         if (key.openKey(QStringLiteral("Software\\Kelpa"), false) && key.readString(QStringLiteral("Kept")) == QStringLiteral("1") && !key.valueExists(QStringLiteral("Other")))
             done |= ReadBack;
         if (key.writeString(QStringLiteral("Other"), QStringLiteral("2")) && key.readString(QStringLiteral("Kept")) == QStringLiteral("1"))
             done |= StillWritable;
+        // Readable but neither it nor its folder writable: the write itself is what fails.
+        const QByteArray folder = QFile::encodeName(registryFolder());
+        if (::chmod(QFile::encodeName(store).constData(), 0400) == 0 && ::chmod(folder.constData(), 0500) == 0
+            && key.writeString(QStringLiteral("Third"), QStringLiteral("3")).error == EACCES
+            && key.readString(QStringLiteral("Other")) == QStringLiteral("2"))
+            done |= WriteStepTold;
+        ::chmod(folder.constData(), 0700);
+        ::chmod(QFile::encodeName(store).constData(), 0600);
         return done;
     });
-    EXPECT_EQ(steps, Written | Hidden | WriteRefused | ReadBack | StillWritable);
+    EXPECT_EQ(steps, Written | Hidden | WriteRefused | ReadBack | StillWritable | WriteStepTold);
     EXPECT_FALSE(QFile::exists(store + QStringLiteral(".damaged")));
 }
 
