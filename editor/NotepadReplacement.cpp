@@ -2,6 +2,7 @@
 
 #include "platform/safefile/SafeFile.h"
 #include "platform/Desktop.h"
+#include "platform/FileBytes.h"
 #include "platform/handoff/HandOffFile.h"
 
 #include <QFile>
@@ -10,6 +11,7 @@
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kelpa::editor {
 
@@ -64,21 +66,6 @@ bool mayRewrite(const QString &list, const ListMode &mode, const ReadOnlyQuestio
     return !mode.readOnly() || !confirmReadOnly || confirmReadOnly(list);
 }
 
-// The file's bytes, or the system error of the failed open.
-struct ReadBytes {
-    std::optional<QByteArray> bytes;
-    int error = 0;
-};
-
-ReadBytes readAll(const QString &file)
-{
-    QFile f(file);
-    errno = 0;
-    if (!f.open(QIODevice::ReadOnly))
-        return {std::nullopt, errno != 0 ? errno : EIO};
-    return {f.readAll(), 0};
-}
-
 // Through a temporary file: a failed write leaves the old file whole. 0, or the system error.
 int writeFileReplacing(const QString &file, const QByteArray &bytes)
 {
@@ -121,7 +108,7 @@ NotepadOutcome replaceNotepad(const QString &programFolder, const QString &calle
     NotepadBackup backup;
     backup.hadList = QFileInfo::exists(list);
     if (backup.hadList) {
-        const ReadBytes read = readAll(list);
+        const platform::FileBytes read = platform::readFileBytes(list);
         if (!read.bytes)
             return {NotepadResult::BackupFailed, read.error};
         backup.before = read.bytes->toStdString();
@@ -143,7 +130,7 @@ NotepadOutcome replaceNotepad(const QString &programFolder, const QString &calle
         return {NotepadResult::AssociationFailed, associated.error};
     }
     mode.restore();
-    backup.after = readAll(list).bytes.value_or(QByteArray()).toStdString();
+    backup.after = platform::readFileBytes(list).bytes.value_or(QByteArray()).toStdString();
     writeBackup(backupFile, encodeNotepadBackup(backup));
     return {NotepadResult::Done};
 }
@@ -159,17 +146,14 @@ NotepadOutcome restoreNotepad(const QString &programFolder, const ReadOnlyQuesti
     const ListMode mode(list);
     if (!mayRewrite(list, mode, confirmReadOnly))
         return {NotepadResult::Declined};
-    const std::optional<QByteArray> current = readAll(list).bytes;
+    const std::optional<QByteArray> current = platform::readFileBytes(list).bytes;
     int error = 0;
     if (!current || current->toStdString() == backup.after) {
         // Untouched since (or gone): the list as it was.
         if (backup.hadList) {
             error = writeFileReplacing(list, QByteArray::fromStdString(backup.before));
-        } else if (QFileInfo::exists(list)) {
-            QFile file(list);
-            errno = 0;
-            if (!file.remove())
-                error = errno != 0 ? errno : EIO;
+        } else if (QFileInfo::exists(list) && ::unlink(QFile::encodeName(list).constData()) != 0) {
+            error = errno;
         }
     } else {
         error = writeFileReplacing(list, QByteArray::fromStdString(restorePlainTextKeys(

@@ -275,7 +275,6 @@ void TForm1::updateActionState()
         tools_->updateActionState();
 }
 
-QAction *TForm1::action(const QString &objectName) const { return findChild<QAction *>(objectName); }
 
 widgets::TKpPopupMenu *TForm1::makePaintedMenu(const QString &name)
 {

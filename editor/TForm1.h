@@ -118,7 +118,6 @@ public:
     QSize clientSize() const;
     // Handed-over requests that wait for the window to be idle.
     int pendingHandOffs() const { return static_cast<int>(handOffQueue_.size()); }
-    QAction *action(const QString &objectName) const;
     TOBRINEngine &engine() { return pageSet_.engine(); }
     PageSet &pageSet() { return pageSet_; }
 

@@ -653,9 +653,9 @@ void ToolsCommands::AssociateFileType(const QString &ext, const QString &descrip
                           + QStringLiteral("): do you want to associate this kind of file to Kelpa?"),
                       &form_))
         return;
-    errno = 0;
-    if (!RegisterFileType(ext, description, platform::programFilePath(), 1)) {
-        ShowErrorBox(QStringLiteral("Cannot associate the ") + ext + QStringLiteral(" files"), errno);
+    if (const platform::SystemResult registered = RegisterFileType(ext, description, platform::programFilePath(), 1);
+        !registered) {
+        ShowErrorBox(QStringLiteral("Cannot associate the ") + ext + QStringLiteral(" files"), registered.error);
         return;
     }
     form_.setPanel(3, ext + QStringLiteral(" Association completed."));

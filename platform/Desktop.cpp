@@ -348,10 +348,7 @@ DesktopResult associateExtension(const QString &ext, const QString &description,
     const QStringList mimes = mimeTypesForExtension(ext);
     // Every file is written even after a failure; the first failure is the one told.
     DesktopResult result;
-    auto keep = [&result](int error) {
-        if (result.ok())
-            result.error = error;
-    };
+    auto keep = [&result](int error) { result.keep({error}); };
     for (const QString &mime : mimes)
         if (isOwnType(mime))
             keep(writeMimePackage(ext, mime, description));

@@ -3,6 +3,8 @@
 // folders stand for the shell's special folders, a freedesktop launcher (".desktop" file)
 // for a shell link, and a desktop entry with MIME types plus the user's default-application
 // list for a file-type association.
+#include "platform/SystemResult.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -57,10 +59,7 @@ QStringList mimeTypesForExtension(const QString &ext);
 // of our own a MIME package that maps "*.ext" to it. Fails when a file cannot be written (with
 // the system error of the first write that failed), or when `ext` is more than a plain name
 // (EINVAL).
-struct DesktopResult {
-    int error = 0;
-    bool ok() const { return error == 0; }
-};
+using DesktopResult = SystemResult;
 DesktopResult associateExtension(const QString &ext, const QString &description, const QString &exe);
 
 // Quotes a path for the Exec key of a desktop entry.

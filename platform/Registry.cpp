@@ -1,6 +1,8 @@
 #include "platform/Registry.h"
 
+#include "platform/FileBytes.h"
 #include "platform/numbers/IntegerText.h"
+#include "platform/safefile/SafeFile.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -52,13 +53,17 @@ public:
         QDir().mkpath(registryFolder());
         const QByteArray path = QFile::encodeName(storeFile(root) + QStringLiteral(".lock"));
         fd_ = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ < 0)
+        if (fd_ < 0) {
+            error_ = errno;
             return;
+        }
         QDeadlineTimer deadline(lockWaitMs);
         while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired()) {
+            const int error = errno;
+            if ((error != EWOULDBLOCK && error != EINTR) || deadline.hasExpired()) {
                 ::close(fd_);
                 fd_ = -1;
+                error_ = error;
                 return;
             }
             ::usleep(10000);
@@ -69,48 +74,44 @@ public:
         if (fd_ >= 0)
             ::close(fd_);
     }
-    bool ok() const { return fd_ >= 0; }
+    // 0 once held, else the system error of the open or the lock.
+    int error() const { return fd_ >= 0 ? 0 : (error_ != 0 ? error_ : EIO); }
 
 private:
     int fd_ = -1;
+    int error_ = 0;
 };
 
 enum class StoreState { Read, Missing, Damaged, Unreadable };
 
 // The store of a root; a missing file is an empty store. A file that does not read as a store,
-// or cannot be read at all, gives nothing, and `state` tells which.
-QJsonObject loadStore(RegistryRoot root, StoreState *state = nullptr)
+// or cannot be read at all, gives nothing, and `state` tells which (with the system error of
+// the open or read that failed).
+struct LoadedStore {
+    QJsonObject store;
+    StoreState state = StoreState::Read;
+    int error = 0;
+};
+
+LoadedStore loadStore(RegistryRoot root)
 {
-    StoreState ignored;
-    StoreState &st = state ? *state : ignored;
-    const int fd = ::open(QFile::encodeName(storeFile(root)).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        st = errno == ENOENT ? StoreState::Missing : StoreState::Unreadable;
-        return {};
-    }
-    QFile f;
-    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        st = StoreState::Unreadable;
-        return {};
-    }
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        st = StoreState::Unreadable;
-        return {};
-    }
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes);
-    st = doc.isObject() ? StoreState::Read : StoreState::Damaged;
-    return doc.isObject() ? doc.object() : QJsonObject();
+    const FileBytes read = readFileBytes(storeFile(root));
+    if (!read.bytes)
+        return {{}, read.error == ENOENT ? StoreState::Missing : StoreState::Unreadable, read.error};
+    const QJsonDocument doc = QJsonDocument::fromJson(*read.bytes);
+    if (!doc.isObject())
+        return {{}, StoreState::Damaged, 0};
+    return {doc.object(), StoreState::Read, 0};
 }
 
-bool saveStore(RegistryRoot root, const QJsonObject &store)
+// 0, or the system error of the step that failed.
+int saveStore(RegistryRoot root, const QJsonObject &store)
 {
-    QSaveFile f(storeFile(root));
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(QJsonDocument(store).toJson(QJsonDocument::Indented));
-    return f.commit();
+    const QByteArray bytes = QJsonDocument(store).toJson(QJsonDocument::Indented);
+    SafeFileWriter out(QFile::encodeName(storeFile(root)).toStdString());
+    if (out.isOpen() && out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && out.commit())
+        return 0;
+    return out.systemError() != 0 ? out.systemError() : EIO;
 }
 
 const QJsonObject *findNode(const QJsonObject &rootNode, const QStringList &parts,
@@ -150,33 +151,37 @@ bool changeNode(QJsonObject &node, const QStringList &parts, int at, bool create
     return true;
 }
 
-bool changeStore(RegistryRoot root, const QStringList &parts, bool create,
-                 const std::function<bool(QJsonObject &)> &change)
+// A key or value the change needs is not there: what the system says of a missing file.
+constexpr int kMissing = ENOENT;
+// A value written or deleted with no key open: what the system says of a closed handle.
+constexpr int kNotOpen = EBADF;
+
+SystemResult changeStore(RegistryRoot root, const QStringList &parts, bool create,
+                         const std::function<bool(QJsonObject &)> &change)
 {
     StoreLock lock(root);
-    if (!lock.ok())
-        return false;
-    StoreState state = StoreState::Read;
-    QJsonObject store = loadStore(root, &state);
+    if (const int error = lock.error())
+        return {error};
+    LoadedStore loaded = loadStore(root);
     // Keys that cannot be read now are still the user's: the change fails rather than erase them.
-    if (state == StoreState::Unreadable)
-        return false;
-    if (state == StoreState::Damaged) {
+    if (loaded.state == StoreState::Unreadable)
+        return {loaded.error != 0 ? loaded.error : EIO};
+    if (loaded.state == StoreState::Damaged) {
         // Start afresh, but keep what was there for the user to look at.
-        const QString file = storeFile(root);
-        const QString aside = file + QStringLiteral(".damaged");
-        QFile::remove(aside);
-        if (!QFile::rename(file, aside))
-            return false;
+        const QByteArray file = QFile::encodeName(storeFile(root));
+        const QByteArray aside = file + ".damaged";
+        ::unlink(aside.constData());
+        if (::rename(file.constData(), aside.constData()) != 0)
+            return {errno};
     }
-    if (!changeNode(store, parts, 0, create, change))
-        return false;
-    return saveStore(root, store);
+    if (!changeNode(loaded.store, parts, 0, create, change))
+        return {kMissing};
+    return {saveStore(root, loaded.store)};
 }
 
 std::optional<QJsonObject> readNode(RegistryRoot root, const QStringList &parts)
 {
-    const QJsonObject store = loadStore(root);
+    const QJsonObject store = loadStore(root).store;
     QJsonObject scratch;
     const QJsonObject *node = findNode(store, parts, scratch);
     if (!node)
@@ -195,7 +200,7 @@ std::optional<QJsonObject> readValue(RegistryRoot root, const QString &path, con
     return v.toObject();
 }
 
-bool writeValue(RegistryRoot root, const QString &path, const QString &name, const QString &type,
+SystemResult writeValue(RegistryRoot root, const QString &path, const QString &name, const QString &type,
                 const QJsonValue &data)
 {
     return changeStore(root, splitPath(path), false, [&](QJsonObject &node) {
@@ -244,20 +249,20 @@ QString registryFolder()
 
 RegistryKey::RegistryKey(RegistryRoot root) : root_(root) {}
 
-bool RegistryKey::openKey(const QString &path, bool create)
+SystemResult RegistryKey::openKey(const QString &path, bool create)
 {
     closeKey();
     const QStringList parts = splitPath(path);
-    bool ok;
+    SystemResult result;
     if (create)
-        ok = changeStore(root_, parts, true, [](QJsonObject &) { return true; });
-    else
-        ok = readNode(root_, parts).has_value();
-    if (!ok)
-        return false;
+        result = changeStore(root_, parts, true, [](QJsonObject &) { return true; });
+    else if (!readNode(root_, parts))
+        result = {kMissing};
+    if (!result)
+        return result;
     path_ = parts.join(QLatin1Char('\\'));
     open_ = true;
-    return true;
+    return result;
 }
 
 void RegistryKey::closeKey()
@@ -271,11 +276,11 @@ bool RegistryKey::keyExists(const QString &path) const
     return readNode(root_, splitPath(path)).has_value();
 }
 
-bool RegistryKey::deleteKey(const QString &path)
+SystemResult RegistryKey::deleteKey(const QString &path)
 {
     QStringList parts = splitPath(path);
     if (parts.isEmpty())
-        return false;
+        return {kMissing};
     const QString last = parts.takeLast().toLower();
     return changeStore(root_, parts, false, [&](QJsonObject &node) {
         QJsonObject keys = node.value(kKeys).toObject();
@@ -339,10 +344,10 @@ RegistryValueType RegistryKey::valueType(const QString &name) const
     return v ? typeOf(*v) : RegistryValueType::None;
 }
 
-bool RegistryKey::deleteValue(const QString &name)
+SystemResult RegistryKey::deleteValue(const QString &name)
 {
     if (!open_)
-        return false;
+        return {kNotOpen};
     return changeStore(root_, splitPath(path_), false, [&](QJsonObject &node) {
         QJsonObject values = node.value(kValues).toObject();
         if (!values.contains(name.toLower()))
@@ -353,9 +358,11 @@ bool RegistryKey::deleteValue(const QString &name)
     });
 }
 
-bool RegistryKey::writeString(const QString &name, const QString &value)
+SystemResult RegistryKey::writeString(const QString &name, const QString &value)
 {
-    return open_ && writeValue(root_, path_, name, QStringLiteral("sz"), value);
+    if (!open_)
+        return {kNotOpen};
+    return writeValue(root_, path_, name, QStringLiteral("sz"), value);
 }
 
 std::optional<QString> RegistryKey::readString(const QString &name) const
@@ -366,9 +373,11 @@ std::optional<QString> RegistryKey::readString(const QString &name) const
     return data->toString();
 }
 
-bool RegistryKey::writeInteger(const QString &name, std::int32_t value)
+SystemResult RegistryKey::writeInteger(const QString &name, std::int32_t value)
 {
-    return open_ && writeValue(root_, path_, name, QStringLiteral("dword"), value);
+    if (!open_)
+        return {kNotOpen};
+    return writeValue(root_, path_, name, QStringLiteral("dword"), value);
 }
 
 std::optional<std::int32_t> RegistryKey::readInteger(const QString &name) const
@@ -379,11 +388,11 @@ std::optional<std::int32_t> RegistryKey::readInteger(const QString &name) const
     return static_cast<std::int32_t>(data->toInteger());
 }
 
-bool RegistryKey::writeBinary(const QString &name, const QByteArray &value)
+SystemResult RegistryKey::writeBinary(const QString &name, const QByteArray &value)
 {
-    return open_
-        && writeValue(root_, path_, name, QStringLiteral("binary"),
-                      QString::fromLatin1(value.toBase64()));
+    if (!open_)
+        return {kNotOpen};
+    return writeValue(root_, path_, name, QStringLiteral("binary"), QString::fromLatin1(value.toBase64()));
 }
 
 std::optional<QByteArray> RegistryKey::readBinary(const QString &name) const
@@ -471,7 +480,7 @@ bool RegIniFile::writeFloat(const QString &section, const QString &name, double 
 bool RegIniFile::eraseSection(const QString &section)
 {
     RegistryKey key(RegistryRoot::CurrentUser);
-    return key.deleteKey(sectionPath(section));
+    return key.deleteKey(sectionPath(section)).ok();
 }
 
 } // namespace kelpa::platform

@@ -6,10 +6,12 @@
 //
 // Each root is one JSON file in the user's configuration folder
 // ($XDG_CONFIG_HOME/kelpa/registry/<root>.json). Every change re-reads the file, applies
-// itself and writes the file back atomically, under an exclusive file lock, so that two
-// programs of one user can write at the same time without losing each other's values. A file
-// that does not read as a store is moved aside (".damaged") by the next change, never
-// overwritten; one that cannot be read at all (no permission) fails every change.
+// itself and writes the file back whole (through SafeFileWriter), under an exclusive file
+// lock, so that two programs of one user can write at the same time without losing each
+// other's values. A file that does not read as a store is moved aside (".damaged") by the next
+// change, never overwritten; one that cannot be read at all (no permission) fails every change.
+#include "platform/SystemResult.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -25,7 +27,9 @@ QString registryRootName(RegistryRoot root);
 
 enum class RegistryValueType { None, String, Integer, Binary };
 
-// Thin handle on one key, opened like the class library's TRegistry.
+// Thin handle on one key, opened like the class library's TRegistry. Changes tell the system
+// error of the file step that failed (locking, reading, writing or renaming the store); a key
+// or value that is not there gives ENOENT, a write with no key open EBADF.
 class RegistryKey {
 public:
     explicit RegistryKey(RegistryRoot root = RegistryRoot::CurrentUser);
@@ -33,28 +37,28 @@ public:
     RegistryRoot root() const { return root_; }
 
     // Opens `path` (relative to the root; leading "\" allowed). With `create`, missing keys on
-    // the way are created. False when the key does not exist and was not created, or when the
+    // the way are created. Fails when the key does not exist and was not created, or when the
     // store cannot be written.
-    bool openKey(const QString &path, bool create);
+    SystemResult openKey(const QString &path, bool create);
     void closeKey();
     bool isOpen() const { return open_; }
     QString currentPath() const { return path_; }
 
     bool keyExists(const QString &path) const;   // relative to the root
-    bool deleteKey(const QString &path);         // the key with all its subkeys; false when missing
+    SystemResult deleteKey(const QString &path); // the key with all its subkeys; fails when missing
     QStringList subKeyNames() const;             // of the open key
     QStringList valueNames() const;              // of the open key
 
-    // Values of the open key. Writes return false when no key is open or the store cannot be
-    // written; reads give nothing for a missing value or one of another type.
+    // Values of the open key. Writes fail when no key is open or the store cannot be written;
+    // reads give nothing for a missing value or one of another type.
     bool valueExists(const QString &name) const;
     RegistryValueType valueType(const QString &name) const;
-    bool deleteValue(const QString &name);
-    bool writeString(const QString &name, const QString &value);
+    SystemResult deleteValue(const QString &name);
+    SystemResult writeString(const QString &name, const QString &value);
     std::optional<QString> readString(const QString &name) const;
-    bool writeInteger(const QString &name, std::int32_t value);
+    SystemResult writeInteger(const QString &name, std::int32_t value);
     std::optional<std::int32_t> readInteger(const QString &name) const;
-    bool writeBinary(const QString &name, const QByteArray &value);
+    SystemResult writeBinary(const QString &name, const QByteArray &value);
     std::optional<QByteArray> readBinary(const QString &name) const;
 
 private:

@@ -114,39 +114,44 @@ bool CopyFileWithCheck(const QString &source, const QString &target, bool ask)
     return platform::copyFile(source, target, true);
 }
 
-bool RegisterFileType(const QString &ext, const QString &description, const QString &exe,
-                      int iconIndex)
+platform::SystemResult RegisterFileType(const QString &ext, const QString &description, const QString &exe,
+                                        int iconIndex)
 {
     using platform::RegistryKey;
     using platform::RegistryRoot;
+    using platform::SystemResult;
+    // Every key is written even after a failure; the first failure is the one told.
+    SystemResult result;
     RegistryKey reg(RegistryRoot::ClassesRoot);
-    bool ok = reg.openKey(QStringLiteral(".") + ext, true);
-    QString type = ok ? reg.readString(QString()).value_or(QString()) : QString();
+    const SystemResult opened = reg.openKey(QStringLiteral(".") + ext, true);
+    result.keep(opened);
+    QString type = opened ? reg.readString(QString()).value_or(QString()) : QString();
     if (type.isEmpty()) {
         type = ext + QStringLiteral("_auto_file");
-        ok = ok && reg.writeString(QString(), type);
+        if (opened)
+            result.keep(reg.writeString(QString(), type));
     }
     reg.closeKey();
 
     auto writeDefault = [&](const QString &path, const QString &value) {
-        const bool done = reg.openKey(path, true) && reg.writeString(QString(), value);
+        SystemResult done = reg.openKey(path, true);
+        if (done)
+            done = reg.writeString(QString(), value);
         reg.closeKey();
-        return done;
+        result.keep(done);
     };
     if (!description.isEmpty())
-        ok = writeDefault(type, description) && ok;
-    ok = writeDefault(type + QStringLiteral("\\DefaultIcon"),
-                      exe + QStringLiteral(",") + QString::number(iconIndex)) && ok;
-    ok = writeDefault(type + QStringLiteral("\\shell\\open\\command"), exe + QStringLiteral(" %1"))
-      && ok;
+        writeDefault(type, description);
+    writeDefault(type + QStringLiteral("\\DefaultIcon"), exe + QStringLiteral(",") + QString::number(iconIndex));
+    writeDefault(type + QStringLiteral("\\shell\\open\\command"), exe + QStringLiteral(" %1"));
     // A missing key is what we want; only a store that cannot be read is an error here.
     const QString dde = type + QStringLiteral("\\shell\\open\\ddeexec");
     if (reg.keyExists(dde))
-        ok = reg.deleteKey(dde) && ok;
-    ok = writeDefault(type + QStringLiteral("\\shell"), QStringLiteral("open")) && ok;
+        result.keep(reg.deleteKey(dde));
+    writeDefault(type + QStringLiteral("\\shell"), QStringLiteral("open"));
 
-    ok = platform::associateExtension(ext, description, exe).ok() && ok;
-    return ok;
+    result.keep(platform::associateExtension(ext, description, exe));
+    return result;
 }
 
 } // namespace kelpa

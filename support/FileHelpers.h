@@ -3,6 +3,7 @@
 // and the registration of a file type.
 #include "platform/Desktop.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemResult.h"
 
 #include <QString>
 #include <cstdint>
@@ -38,9 +39,9 @@ bool DeleteFileWithPrompt(const QString &file, bool quiet);
 bool CopyFileWithCheck(const QString &source, const QString &target, bool ask);
 
 // Registers the extension (without the dot) under HKEY_CLASSES_ROOT with an icon and an open
-// command for `exe`, and makes `exe` the desktop's default application for it. False when a
-// write failed.
-bool RegisterFileType(const QString &ext, const QString &description, const QString &exe,
-                      int iconIndex);
+// command for `exe`, and makes `exe` the desktop's default application for it. Every step is
+// tried; a failure tells the system error of the first step that failed.
+platform::SystemResult RegisterFileType(const QString &ext, const QString &description, const QString &exe,
+                                        int iconIndex);
 
 } // namespace kelpa

@@ -1,10 +1,10 @@
 #include "support/documents/Documents.h"
 
+#include "platform/FileBytes.h"
 #include "platform/handoff/HandOffFile.h"
 #include "platform/safefile/SafeFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QLocale>
 
 #include <cerrno>
@@ -115,32 +115,25 @@ ReadResult readTextFile(const QString &path)
 {
     ReadResult result;
     result.kind = opensAsRich(path) ? DocumentKind::Rich : DocumentKind::Plain;
-    QFile f;
-    errno = 0;
-    bool ok = false;
     // A pipe or a device is refused before a read could wait for ever.
     const int fd = ::open(fileName(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        result.error = failed(Failure::Read, errno);
+        return result;
+    }
     struct stat st {};
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
         ::close(fd);
         result.error = failed(Failure::NotAFile, EINVAL);
         return result;
     }
-    if (fd >= 0 && f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        result.bytes = f.readAll();
-        ok = f.error() == QFileDevice::NoError;
-    } else if (fd >= 0) {
-        ::close(fd);
-    }
-    if (!ok) {
-        int error = errno;
-        // A folder opens without a system error; other failures may not set one either.
-        if (error == 0)
-            error = QFileInfo(path).isDir() ? EISDIR : EIO;
-        result.bytes.clear();
-        result.error = failed(Failure::Read, error);
+    const platform::FileBytes read = platform::readOpenFile(fd);
+    ::close(fd);
+    if (!read.bytes) {
+        result.error = failed(Failure::Read, read.error != 0 ? read.error : EIO);
         return result;
     }
+    result.bytes = *read.bytes;
     result.encoding = encodingOf(result.bytes);
     return result;
 }

@@ -1,5 +1,6 @@
 #include "support/settings/NameValueFile.h"
 
+#include "platform/FileBytes.h"
 #include "platform/numbers/IntegerText.h"
 #include "platform/safefile/SafeFile.h"
 
@@ -73,20 +74,13 @@ NameValueLines readNameValueFile(const QString &fileName, int *systemError)
 {
     if (systemError)
         *systemError = 0;
-    QFile f(fileName);
-    errno = 0;
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (systemError && errno != ENOENT)
-            *systemError = errno ? errno : EIO;
+    const platform::FileBytes read = platform::readFileBytes(fileName);
+    if (!read.bytes) {
+        if (systemError && read.error != ENOENT)
+            *systemError = read.error != 0 ? read.error : EIO;
         return {};
     }
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        if (systemError)
-            *systemError = errno ? errno : EIO;
-        return {};
-    }
-    return NameValueLines::parse(bytes);
+    return NameValueLines::parse(*read.bytes);
 }
 
 int writeNameValueFile(const QString &fileName, const NameValueLines &lines)

@@ -96,7 +96,7 @@ TEST_F(CheckerTest, TransferCodesByPageKindAndSelection)
         const int slot = page(c.kind, "hello world");
         editor(slot)->SetSelStart(c.selStart);
         editor(slot)->SetSelLength(c.selLength);
-        form->action("Checkspelling1")->trigger();
+        actionOf(*form, "Checkspelling1")->trigger();
         EXPECT_TRUE(recordHas(sent(c.code)));
         // The checker ends that check (as its Cancel does) before the next one is asked for.
         ASSERT_TRUE(kelpa::platform::PostMessage(form->tools().messageWindow(), 1134, 0, 0));
@@ -113,7 +113,7 @@ TEST_F(CheckerTest, OkReplacesThePageFromTheExchangeFile)
     start();
     const int slot = page(NewPageKind::Plain, "hello world");
     editor(slot)->SetSelStart(4);
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     ASSERT_TRUE(replied([&] { return editor(slot)->Text() == "HELLO WORLD"; }));
     EXPECT_TRUE(lines().contains("text hello world\r"));
     EXPECT_EQ(editor(slot)->SelStart(), 0);
@@ -133,7 +133,7 @@ TEST_F(CheckerTest, OkPastesTheSelectionFromTheClipboardAndEmptiesIt)
     const int slot = page(NewPageKind::Plain, "hello world");
     editor(slot)->SetSelStart(6);
     editor(slot)->SetSelLength(5);
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     ASSERT_TRUE(replied([&] { return editor(slot)->Text() == "hello WORLD"; }))
         << editor(slot)->Text().toStdString() << " | " << lines().join(" | ").toStdString();
     EXPECT_TRUE(lines().contains("clip world"));
@@ -147,7 +147,7 @@ TEST_F(CheckerTest, CheckWordSendsOnlyTheWordAtTheCaret)
     start();
     const int slot = page(NewPageKind::Rich, "one two three");
     editor(slot)->SetSelStart(5);
-    form->action("Checkwordatcorsor1")->trigger();
+    actionOf(*form, "Checkwordatcorsor1")->trigger();
     ASSERT_TRUE(replied([&] { return editor(slot)->Text() == "one TWO three"; }));
     EXPECT_TRUE(recordHas(sent(2)));
 }
@@ -159,7 +159,7 @@ TEST_F(CheckerTest, CancelKeepsTheTextAndClearsTheSelection)
     const int slot = page(NewPageKind::Rich, "hello world");
     editor(slot)->SetSelStart(6);
     editor(slot)->SetSelLength(5);
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     ASSERT_TRUE(replied([&] { return editor(slot)->SelLength() == 0; }));
     pump(300);
     EXPECT_EQ(editor(slot)->Text(), "hello world");
@@ -185,7 +185,7 @@ protected:
         const int slot = page(NewPageKind::Plain, "hello world");
         editor(slot)->SetSelStart(6);
         editor(slot)->SetSelLength(5);
-        form->action("Checkspelling1")->trigger();
+        actionOf(*form, "Checkspelling1")->trigger();
         ASSERT_TRUE(replied([&] { return editor(slot)->Text() == expectedPage && editor(slot)->SelLength() == 0; }));
         pump(300); // the closing 1134 too
         const QMimeData *now = QApplication::clipboard()->mimeData();
@@ -214,12 +214,12 @@ TEST_F(CheckerTest, ASecondCheckWhileOneIsOpenOnlyBringsTheCheckerToTheFront)
     mode("silent");
     start();
     const int slot = page(NewPageKind::Plain, "one two three");
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     ASSERT_TRUE(recordHas(sent(1001)));
     const QByteArray handedOver = fileBytes(path("~t.dat"));
     editor(slot)->SetSelStart(5);
-    form->action("Checkspelling1")->trigger();
-    form->action("Checkwordatcorsor1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
+    actionOf(*form, "Checkwordatcorsor1")->trigger();
     pump(500);
     EXPECT_EQ(count("msg 1124"), 1);
     EXPECT_EQ(fileBytes(path("~t.dat")), handedOver) << "the first check's text stays as it was handed over";
@@ -232,7 +232,7 @@ TEST_F(CheckerTest, ACheckWhoseCheckerHasGoneDoesNotBlockTheNext)
     mode("silent");
     start();
     const int slot = page(NewPageKind::Plain, "one two three");
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     ASSERT_TRUE(recordHas(sent(1001)));
     for (const QString &line : lines())
         if (line.startsWith("pid "))
@@ -241,7 +241,7 @@ TEST_F(CheckerTest, ACheckWhoseCheckerHasGoneDoesNotBlockTheNext)
     // The user selects a word and checks again: a new checker gets that selection.
     editor(slot)->SetSelStart(4);
     editor(slot)->SetSelLength(3);
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     EXPECT_TRUE(recordHas(sent(1002)));
     EXPECT_EQ(count("start "), 2);
 }
@@ -255,9 +255,9 @@ TEST_F(CheckerTest, WaitingForAStartingCheckerKeepsTheWindowRunning)
     QTimer::singleShot(300, form.get(), [&] {
         ranWhileWaiting = true;
         // A double click on the button: the second start finds the first one under way.
-        form->action("Checkspelling1")->trigger();
+        actionOf(*form, "Checkspelling1")->trigger();
     });
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     ASSERT_TRUE(recordHas(sent(1001)));
     EXPECT_TRUE(ranWhileWaiting);
     pump(500);
@@ -271,7 +271,7 @@ TEST_F(CheckerTest, ClosingTheEditorClosesTheChecker)
     mode("silent");
     start();
     page(NewPageKind::Plain, "hello");
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     ASSERT_TRUE(recordHas(sent(1001)));
     editor(form->CurrentPage())->SetModified(false);
     form->close();
@@ -285,7 +285,7 @@ TEST_F(CheckerTest, ACheckerThatNeverOpensItsWindowEndsTheWait)
     page(NewPageKind::Plain, "hello");
     QElapsedTimer t;
     t.start();
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     EXPECT_TRUE(waitFor([&] { return shownMessage("The spell checker was started but did not open its window."); },
                         30000));
     EXPECT_GE(t.elapsed(), 10000);
@@ -303,7 +303,7 @@ TEST_F(CheckerTest, WaitingForTheCheckersWindowReturnsToTheWindowAtOnce)
     const int slot = page(NewPageKind::Plain, "hello");
     QElapsedTimer t;
     t.start();
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     EXPECT_LT(t.elapsed(), 1000);
     EXPECT_TRUE(form->tools().checkOpen());
     editor(slot)->SetText("edited meanwhile");
@@ -320,7 +320,7 @@ TEST_F(CheckerTest, AReplyWithoutItsFileKeepsThePage)
     mode("lose");
     start();
     const int slot = page(NewPageKind::Plain, "hello world");
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     ASSERT_TRUE(replied([&] { return !prompter.messages().empty(); }));
     EXPECT_EQ(editor(slot)->Text(), "hello world");
     EXPECT_TRUE(shownMessageStarting("Cannot read the corrected text: the page is left as it was.\nEC:"));
@@ -332,7 +332,7 @@ TEST_F(CheckerTest, AReplyAfterThePageClosedChangesNothing)
     start();
     const int other = page(NewPageKind::Plain, "other page");
     const int checked = page(NewPageKind::Plain, "hello world");
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     ASSERT_TRUE(recordHas(sent(1001)));
     prompter.answer(MessageAnswer::No); // do not save the closed page
     form->ClosePage(checked);
@@ -348,7 +348,7 @@ TEST_F(CheckerTest, AReplyAfterThePageChangedChangesNothing)
     mode("late");
     start();
     const int slot = page(NewPageKind::Plain, "hello world");
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     ASSERT_TRUE(recordHas(sent(1001)));
     editor(slot)->SetSelStart(11);
     editor(slot)->insertPlainText("!");
@@ -382,7 +382,7 @@ TEST_F(RealCheckerTest, TheSpellCheckerTakesThePageAndClosesWithTheEditor)
     startRunning();
     form->NewPage(NewPageKind::Plain);
     editor(form->CurrentPage())->SetText("Hello wrold");
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     // Started with the token, found by its window, and the page read with the key.
     EXPECT_TRUE(waitFor([] { return kelpa::platform::FindWindow("TKelpaSpellChecker") != 0; }, 10000));
     // The editor's next look finds it too and hands the page over.

@@ -84,7 +84,7 @@ TEST_F(EditorTest, CurrentDateTakesTheChosenFormat)
     const QDate today = QDate::currentDate();
     for (int option : {0, 1, 2, 3}) {
         form->edit().ddmmyyyy1Click(option);
-        EXPECT_TRUE(form->action(QStringLiteral("DateFormat%1").arg(option))->isChecked());
+        EXPECT_TRUE(actionOf(*form, QStringLiteral("DateFormat%1").arg(option))->isChecked());
         editor(0)->Clear();
         form->edit().Insertcurrentdate1Click();
         EXPECT_EQ(editor(0)->Text(), dateText(option, today, localeDateSeparator(), localeMonthNames())) << option;
@@ -98,7 +98,7 @@ TEST_F(EditorTest, AnUnknownDateFormatInsertsNothing)
 {
     writeFile(path("Kelpa.ini"), "DateFormatOption=7\r\n");
     start();
-    EXPECT_TRUE(form->action("DateFormat0")->isChecked());
+    EXPECT_TRUE(actionOf(*form, "DateFormat0")->isChecked());
     form->edit().Insertcurrentdate1Click();
     EXPECT_EQ(editor(0)->Text(), "");
 }
@@ -225,8 +225,8 @@ TEST_F(EditorTest, CutAndCopy)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "world");
     EXPECT_EQ(e->Text(), "hello ");
     // Plain copy and paste leaves text only on the clipboard.
-    form->action("PlainCopyPaste1")->trigger();
-    EXPECT_TRUE(form->action("PlainCopyPaste1")->isChecked());
+    actionOf(*form, "PlainCopyPaste1")->trigger();
+    EXPECT_TRUE(actionOf(*form, "PlainCopyPaste1")->isChecked());
     e->SelectAll();
     form->edit().CopyButtonClick();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "hello ");
@@ -389,10 +389,10 @@ TEST_F(EditorTest, ContextMenuFollowsTheSelection)
         e->SetSelLength(c.length);
         emit form->pageMenu()->aboutToShow(); // as when it opens
         for (const char *name : withSelection)
-            EXPECT_EQ(form->action(name)->isVisible(), c.shown) << name << " " << c.start;
+            EXPECT_EQ(actionOf(*form, name)->isVisible(), c.shown) << name << " " << c.start;
         for (const char *name : {"Closepage1", "Viewfilefolder1", "PastePopup", "Checkword1", "CancelPopup"})
-            EXPECT_TRUE(form->action(name)->isVisible()) << name;
-        EXPECT_TRUE(form->pageMenu()->actions().contains(form->action("Viewfilefolder1")));
+            EXPECT_TRUE(actionOf(*form, name)->isVisible()) << name;
+        EXPECT_TRUE(form->pageMenu()->actions().contains(actionOf(*form, "Viewfilefolder1")));
         EXPECT_EQ(checkWord(form->currentEditor()), c.word) << c.start;
         EXPECT_EQ(e->SelStart(), c.start) << "the word is found without moving the selection";
         EXPECT_EQ(e->SelLength(), c.length);
@@ -421,7 +421,7 @@ TEST_F(EditorTest, PageMenuPaintsItsItemsAndMargin)
         kelpa::widgets::TColor colour = 0;
         std::optional<kelpa::widgets::TGraphic> graphic;
         int glyphs = 1;
-        menu->OnGetItemParams(menu, form->action(c.item), {}, font, colour, graphic, glyphs);
+        menu->OnGetItemParams(menu, actionOf(*form, c.item), {}, font, colour, graphic, glyphs);
         EXPECT_EQ(font.family(), "Arial") << c.item;
         EXPECT_EQ(graphic.has_value() && !graphic->Empty(), c.glyph) << c.item;
     }
@@ -451,7 +451,7 @@ TEST_F(EditorTest, WordWrapShowsInTheStatusBar)
     form->documents().Wraptext1Click();
     EXPECT_TRUE(editor(1)->WordWrap());
     EXPECT_EQ(form->statusPanel(2), "W");
-    EXPECT_TRUE(form->action("Wraptext1")->isChecked());
+    EXPECT_TRUE(actionOf(*form, "Wraptext1")->isChecked());
     form->documents().Wraptext1Click();
     EXPECT_EQ(form->statusPanel(2), "");
 }

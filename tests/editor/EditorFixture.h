@@ -2,6 +2,7 @@
 // A main window in a private program folder, with a scripted prompter and a scripted password
 // dialog, for the window tests.
 #include "editor/TForm1.h"
+#include "ActionOf.h"
 #include "editor/DocumentCommands.h"
 #include "editor/PageWords.h"
 #include "editor/EditCommands.h"

@@ -124,7 +124,7 @@ TEST_F(EditorTest, FormattingBarAndRulerFollowRichPages)
     EXPECT_EQ(bar->parentWidget()->objectName(), "HiddenPanel");
     EXPECT_FALSE(form->format().ruler()->isEnabled());
     for (const char *name : {"BoldPopup", "ItalicPopup", "UnderlinePopup", "DefaultFontPopup", "DefaultColorPopup"})
-        EXPECT_FALSE(form->action(name)->isEnabled()) << name;
+        EXPECT_FALSE(actionOf(*form, name)->isEnabled()) << name;
     // The bar is not refreshed from a plain page.
     button(*form, "BoldButton")->setChecked(true);
     editor(1)->SetText("plain");
@@ -133,7 +133,7 @@ TEST_F(EditorTest, FormattingBarAndRulerFollowRichPages)
     form->pageControl()->setCurrentWidget(page(0).Sheet);
     EXPECT_EQ(bar->parentWidget(), page(0).Sheet);
     EXPECT_FALSE(button(*form, "BoldButton")->isChecked());
-    EXPECT_TRUE(form->action("BoldPopup")->isEnabled());
+    EXPECT_TRUE(actionOf(*form, "BoldPopup")->isEnabled());
     // Closing and reopening slots never takes the bar with a sheet.
     form->ClosePage(0);
     form->NewPage(NewPageKind::Rich);

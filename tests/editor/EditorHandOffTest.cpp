@@ -66,7 +66,7 @@ TEST_F(HandOffTest, PathHandedDuringThePasswordPromptOpensAfterItInItsOwnPage)
     pump();
     editor(slot)->SetSelStart(editor(slot)->TextLength());
     editor(slot)->SetSelText(QStringLiteral("TYPED AT END"));
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     const auto saved = readDocument(path("s6.eco"), "pw");
     ASSERT_TRUE(saved);
     EXPECT_TRUE(saved->startsWith("{\\rtf")) << saved->left(40).constData();
@@ -123,7 +123,7 @@ TEST_F(HandOffTest, PathHandedWhileABoxIsUpWaitsForTheOperationToEnd)
              form->NewPage(NewPageKind::Plain);
              editor(form->CurrentPage())->SetText("saved as");
              prompter.answerFile(path("named.txt"), 3);
-             form->action("Saveas1")->trigger();
+             actionOf(*form, "Saveas1")->trigger();
          },
          [this] {
              EXPECT_EQ(fileBytes(path("named.txt")), "saved as\n");

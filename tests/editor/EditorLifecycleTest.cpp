@@ -50,12 +50,12 @@ TEST_F(EditorTest, SettingsAreAppliedAndWrittenBackAtClose)
     writeFile(path("Kelpa.ini"), "CommonPWD=N\r\nEncEC4=N\r\nShowToolbar=N\r\nAutoWrap=maybe\r\nSeparator=-5\r\n"
                                  "DateFormatOption=7\r\nUnknownKey=1\r\nPrevLoaded0=/x/y.txt\r\nNormalWidth=-40\r\n");
     start();
-    EXPECT_FALSE(form->action("Usecommonpassword1")->isChecked());
-    EXPECT_TRUE(form->action("Blowfish1")->isChecked());
-    EXPECT_FALSE(form->action("EC41")->isChecked());
-    EXPECT_FALSE(form->action("ShowToolbar1")->isChecked());
+    EXPECT_FALSE(actionOf(*form, "Usecommonpassword1")->isChecked());
+    EXPECT_TRUE(actionOf(*form, "Blowfish1")->isChecked());
+    EXPECT_FALSE(actionOf(*form, "EC41")->isChecked());
+    EXPECT_FALSE(actionOf(*form, "ShowToolbar1")->isChecked());
     EXPECT_FALSE(form->findChild<QWidget *>("EditPanel")->isVisible());
-    EXPECT_TRUE(form->action("Automatic1")->isChecked());
+    EXPECT_TRUE(actionOf(*form, "Automatic1")->isChecked());
     EXPECT_EQ(form->clientSize().width(), 530) << "an unusable width is not applied";
     form->resize(700, 500);
     const int clientHeight = form->clientSize().height();
@@ -219,7 +219,7 @@ TEST_F(EditorTest, HandedOverPathOpensAndTheRequestIsDeleted)
     start();
     writeFile(path("handed.txt"), "handed");
     ASSERT_TRUE(writeLoadRequest(folder, path("handed.txt")));
-    form->action("externappcmd3")->trigger();
+    actionOf(*form, "externappcmd3")->trigger();
     EXPECT_GE(form->pages().findLoaded(path("handed.txt")), 0);
     EXPECT_FALSE(QFile::exists(path("loadreq")));
     // Again, while it is open: the "already loaded" box.
@@ -247,7 +247,7 @@ TEST_F(EditorTest, HandedOverPathOpensAndTheRequestIsDeleted)
 TEST_F(EditorTest, AllowMultipleWindowsTogglesTheMarker)
 {
     start();
-    QAction *item = form->action("Allowmultipleinstances1");
+    QAction *item = actionOf(*form, "Allowmultipleinstances1");
     EXPECT_FALSE(item->isChecked());
     item->trigger();
     EXPECT_TRUE(item->isChecked());
@@ -263,7 +263,7 @@ TEST_F(EditorTest, AllowMultipleWindowsTogglesTheMarker)
     dialog.reset();
     form.reset();
     start();
-    item = form->action("Allowmultipleinstances1");
+    item = actionOf(*form, "Allowmultipleinstances1");
     EXPECT_FALSE(item->isChecked());
     item->trigger();
     EXPECT_FALSE(item->isChecked());
@@ -286,7 +286,7 @@ TEST_F(EditorTest, HomePageOpensTheReadmeInstalledBesideThePrograms)
         opened << url;
         return true;
     });
-    form->action("HomePage1")->trigger();
+    actionOf(*form, "HomePage1")->trigger();
     kelpa::platform::setUrlOpener({});
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0], QUrl::fromLocalFile(path("share/doc/kelpa/README.md")));
@@ -364,7 +364,7 @@ TEST_F(EditorTest, MenuItemsCarryTheirCaptionsShortcutsAndHints)
         {"ReplNotepad1", "Replace Notepad", QKeySequence(), nullptr},
     };
     for (const auto &c : cases) {
-        QAction *a = form->action(c.name);
+        QAction *a = actionOf(*form, c.name);
         ASSERT_TRUE(a) << c.name;
         EXPECT_EQ(a->text(), c.caption) << c.name;
         EXPECT_EQ(a->shortcut(), c.shortcut) << c.name;
@@ -372,7 +372,7 @@ TEST_F(EditorTest, MenuItemsCarryTheirCaptionsShortcutsAndHints)
             EXPECT_EQ(a->statusTip(), c.hint) << c.name;
         }
     }
-    EXPECT_FALSE(form->findChild<QMenu *>("File1")->actions().contains(form->action("externappcmd3")))
+    EXPECT_FALSE(form->findChild<QMenu *>("File1")->actions().contains(actionOf(*form, "externappcmd3")))
         << "the hand-off command is in no menu";
     // Hints go to the message panel, and leaving the item clears them.
     for (const QString &tip : {QStringLiteral("Open files with a single or multiple windows"), QString()}) {

@@ -18,7 +18,7 @@ TEST_F(EditorTest, StartsWithOneUntitledRichPage)
     EXPECT_TRUE(form->pageControl()->isVisible());
     EXPECT_TRUE(form->format().rulerEnabled());
     EXPECT_FALSE(editor(0)->Modified());
-    EXPECT_TRUE(form->action("Save1")->isEnabled());
+    EXPECT_TRUE(actionOf(*form, "Save1")->isEnabled());
 }
 
 TEST_F(EditorTest, NewPagesAreNumberedByKindAndNumbersAreNotReused)
@@ -179,8 +179,8 @@ TEST_F(EditorTest, CommandsDoNothingWithoutAPage)
     EXPECT_EQ(form->statusPanel(3), "All files have been closed");
     EXPECT_FALSE(form->pageControl()->isVisible());
     for (const char *name : {"Save1", "Saveas1", "SaveAll1", "Close1", "Closeall1", "Changepassword1", "Wraptext1"}) {
-        EXPECT_FALSE(form->action(name)->isEnabled()) << name;
-        form->action(name)->trigger(); // a disabled action does not run
+        EXPECT_FALSE(actionOf(*form, name)->isEnabled()) << name;
+        actionOf(*form, name)->trigger(); // a disabled action does not run
     }
     form->documents().SaveButtonClick();
     form->documents().Saveas1Click();
@@ -192,7 +192,7 @@ TEST_F(EditorTest, CommandsDoNothingWithoutAPage)
     EXPECT_TRUE(prompter.shown().empty());
     EXPECT_EQ(passwords.shown(), 0);
     form->NewPage(NewPageKind::Plain);
-    EXPECT_TRUE(form->action("Save1")->isEnabled());
+    EXPECT_TRUE(actionOf(*form, "Save1")->isEnabled());
     EXPECT_TRUE(form->pageControl()->isVisible());
 }
 
@@ -201,13 +201,13 @@ TEST_F(EditorTest, WordWrapFollowsThePage)
     start();
     form->NewPage(NewPageKind::Plain);
     EXPECT_FALSE(editor(1)->WordWrap());
-    form->action("Wraptext1")->trigger();
+    actionOf(*form, "Wraptext1")->trigger();
     EXPECT_TRUE(editor(1)->WordWrap());
-    EXPECT_TRUE(form->action("Wraptext1")->isChecked());
+    EXPECT_TRUE(actionOf(*form, "Wraptext1")->isChecked());
     EXPECT_EQ(form->statusPanel(2), "W");
     form->pageControl()->setCurrentWidget(page(0).Sheet);
     pump();
-    EXPECT_TRUE(form->action("Wraptext1")->isChecked()) << "rich pages wrap";
+    EXPECT_TRUE(actionOf(*form, "Wraptext1")->isChecked()) << "rich pages wrap";
 }
 
 TEST_F(EditorTest, PageEditorsKeepTwoPixelSideMarginsAcrossPageChanges)

@@ -37,21 +37,21 @@ TEST_F(EditorTest, ReopenMenuShowsTheRecentFiles)
     form->OpenDocument(path("second.txt"), true, {});
     form->OpenDocument(path("a & b.txt"), true, {});
     form->recent().File1Click();
-    QAction *first = form->action("PrevLoaded0");
+    QAction *first = actionOf(*form, "PrevLoaded0");
     EXPECT_EQ(first->text(), "&1 a && b.txt");
     EXPECT_EQ(first->statusTip(), path("a & b.txt"));
     EXPECT_TRUE(first->isEnabled());
-    EXPECT_EQ(form->action("PrevLoaded1")->text(), "&2 second.txt");
-    EXPECT_EQ(form->action("PrevLoaded3")->statusTip(), "*empty") << "slots starting with '*' are tidied";
-    EXPECT_FALSE(form->action("PrevLoaded3")->isEnabled());
-    EXPECT_EQ(form->action("PrevLoaded11")->text(), "&C *empty");
+    EXPECT_EQ(actionOf(*form, "PrevLoaded1")->text(), "&2 second.txt");
+    EXPECT_EQ(actionOf(*form, "PrevLoaded3")->statusTip(), "*empty") << "slots starting with '*' are tidied";
+    EXPECT_FALSE(actionOf(*form, "PrevLoaded3")->isEnabled());
+    EXPECT_EQ(actionOf(*form, "PrevLoaded11")->text(), "&C *empty");
     // Reopening a closed file puts it back at the top.
     form->ClosePage(form->CurrentPage());
     form->ClosePage(form->CurrentPage());
-    form->action("PrevLoaded1")->trigger();
+    actionOf(*form, "PrevLoaded1")->trigger();
     EXPECT_EQ(page(form->CurrentPage()).FileName, path("second.txt"));
-    EXPECT_EQ(form->action("PrevLoaded0")->text(), "&1 second.txt");
-    EXPECT_EQ(form->action("PrevLoaded1")->text(), "&2 a && b.txt");
+    EXPECT_EQ(actionOf(*form, "PrevLoaded0")->text(), "&1 second.txt");
+    EXPECT_EQ(actionOf(*form, "PrevLoaded1")->text(), "&2 a && b.txt");
     QMenu *reopen = form->findChild<QMenu *>("Reopen1");
     ASSERT_TRUE(reopen);
     EXPECT_EQ(reopen->actions().size(), 14);
@@ -70,8 +70,8 @@ TEST_F(EditorTest, FavouritesFileIsWrittenWhenMissingAndFillsTheMenu)
                            "&Add to favourites"}));
     form->recent().favouritesMenu()->hide();
     EXPECT_EQ(form->recent().favouritesMenu()->actions().at(0)->statusTip(), "/etc/hosts");
-    EXPECT_EQ(form->action("Editfavourites1")->statusTip(), "Edits the list of  favourite documents");
-    EXPECT_EQ(form->action("Addtofavourites1")->statusTip(), "Adds the current document to the list of  favourites");
+    EXPECT_EQ(actionOf(*form, "Editfavourites1")->statusTip(), "Edits the list of  favourite documents");
+    EXPECT_EQ(actionOf(*form, "Addtofavourites1")->statusTip(), "Adds the current document to the list of  favourites");
 
     // The user's own lines: comments and blank lines are no entries; the menu is built anew.
     writeFile(path("qckload.ini"), ";mine\r\n\r\n   \r\n" + path("one.txt").toUtf8() + "\r\n ;spaced\r\n-\r\n");

@@ -78,14 +78,14 @@ TEST_F(EditorTest, SaveAsksWhenTheFileChangedOnDiskSinceItWasOpened)
         const QString question = "\"" + file + "\"" + c.question;
 
         prompter.answer(MessageAnswer::No);
-        form->action("Save1")->trigger();
+        actionOf(*form, "Save1")->trigger();
         EXPECT_TRUE(shownMessage(question)) << joined(messageTexts());
         EXPECT_EQ(fileBytes(file), c.afterNo);
         EXPECT_EQ(QFileInfo::exists(file), !c.afterNo.isEmpty());
         EXPECT_TRUE(editor(slot)->Modified());
 
         prompter.answer(MessageAnswer::Yes);
-        form->action("Save1")->trigger();
+        actionOf(*form, "Save1")->trigger();
         EXPECT_EQ(fileBytes(file), "the page\r\n");
         EXPECT_FALSE(editor(slot)->Modified());
 
@@ -93,7 +93,7 @@ TEST_F(EditorTest, SaveAsksWhenTheFileChangedOnDiskSinceItWasOpened)
         const auto asked = prompter.messages().size();
         editor(slot)->SetText("again");
         editor(slot)->SetModified(true);
-        form->action("Save1")->trigger();
+        actionOf(*form, "Save1")->trigger();
         EXPECT_EQ(fileBytes(file), "again\r\n");
         EXPECT_EQ(prompter.messages().size(), asked);
         editor(slot)->SetModified(false);
@@ -117,7 +117,7 @@ TEST_F(EditorTest, EncryptedPageAsksWhenItsDocumentWasReplaced)
     ASSERT_EQ(std::rename(nameOf(path("other.eco")).constData(), nameOf(path("doc.eco")).constData()), 0);
     const QByteArray replaced = fileBytes(path("doc.eco"));
     prompter.answer(MessageAnswer::No);
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_TRUE(shownMessageStarting("\"" + path("doc.eco") + "\" is no longer the file that was opened")) << joined(messageTexts());
     EXPECT_EQ(fileBytes(path("doc.eco")), replaced);
     EXPECT_TRUE(editor(slot)->Modified());
@@ -143,7 +143,7 @@ TEST_F(EditorTest, NamesThatAreNoFileToWriteAreRefusedWithAClearMessage)
     if (::lchown(nameOf(file).constData(), 65534, 65534) != 0)
         GTEST_SKIP() << "links cannot be given to another user here";
     prompter.answer(MessageAnswer::Yes); // whatever may be asked: the save must still not go through
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_TRUE(shownMessageStarting("\"" + file + "\" is a link in a folder that other users may write")) << joined(messageTexts());
     EXPECT_EQ(fileBytes(victim), "the user's own file\n");
     EXPECT_TRUE(fs::is_symlink(nameOf(file).toStdString()));
@@ -167,7 +167,7 @@ TEST_F(EditorTest, NamesThatAreNoFileToWriteAreRefusedWithAClearMessage)
     ASSERT_EQ(::mkfifo(nameOf(path("page.txt")).constData(), 0644), 0);
     editor(other)->SetModified(true);
     prompter.answer(MessageAnswer::Yes);
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_TRUE(shownMessageStarting("\"" + path("page.txt") + "\" is not a file but a pipe, a device or a socket: nothing was saved.")) << joined(messageTexts());
     EXPECT_TRUE(editor(other)->Modified());
 }
@@ -196,7 +196,7 @@ TEST_F(EditorTest, ASaveThatDidNotFinishIsToldAtTheNextStartAndSave)
     const int slot = form->OpenDocument(path("a.txt"), true, {});
     editor(slot)->SetModified(true);
     const auto before = prompter.messages().size();
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_EQ(prompter.messages().size(), before);
     EXPECT_TRUE(fs::exists(stem + ".copy"));
 
@@ -205,7 +205,7 @@ TEST_F(EditorTest, ASaveThatDidNotFinishIsToldAtTheNextStartAndSave)
     kelpa::test::writeText(second + ".copy", "b");
     kelpa::test::writeText(second + ".path", "/b.txt");
     editor(slot)->SetModified(true);
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_TRUE(shownMessageStarting("A save that did not finish kept a copy of the old content of \"/b.txt\" in\n\""
                                      + QString::fromStdString(second) + ".copy\"")) << joined(messageTexts());
     for (const std::string &name : {stem, second})
@@ -224,7 +224,7 @@ TEST_F(EditorTest, SavingAFileWithTwoLinksKeepsBothNamesOnOneFile)
     const int slot = form->OpenDocument(path("doc.txt"), true, {});
     editor(slot)->SetText("new");
     editor(slot)->SetModified(true);
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_EQ(fileBytes(path("second.txt")), "new\r\n");
     struct stat after {};
     ASSERT_EQ(::stat(nameOf(path("doc.txt")).constData(), &after), 0);

@@ -54,7 +54,7 @@ TEST_F(EditorTest, SaveWritesEachKind)
     const int plain = form->OpenDocument(path("p.txt"), true, {});
     editor(plain)->SetText("first\nsecond");
     editor(plain)->SetModified(true);
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_EQ(fileBytes(path("p.txt")), "first\r\nsecond\r\n");
     EXPECT_FALSE(editor(plain)->Modified());
     EXPECT_EQ(form->statusPanel(3), "\"" + path("p.txt") + "\" has been saved");
@@ -63,7 +63,7 @@ TEST_F(EditorTest, SaveWritesEachKind)
     const int rich = form->OpenDocument(path("r.rtf"), true, {});
     editor(rich)->SetText("rich words");
     editor(rich)->SetModified(true);
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     const QByteArray rtf = fileBytes(path("r.rtf"));
     EXPECT_TRUE(rtf.startsWith("{\\rtf")) << rtf.constData();
     EXPECT_TRUE(rtf.contains("rich words"));
@@ -75,10 +75,10 @@ TEST_F(EditorTest, SaveWritesEachKind)
     ASSERT_GE(enc, 0);
     struct Case { const char *item; int cipher; };
     for (const Case c : {Case{"Blowfish1", TOBRINEngine::CipherBlowfish}, Case{"EC41", TOBRINEngine::CipherEC4}}) {
-        form->action(c.item)->trigger();
+        actionOf(*form, c.item)->trigger();
         editor(enc)->SetText(QStringLiteral("secret words %1").arg(c.item));
         editor(enc)->SetModified(true);
-        form->action("Save1")->trigger();
+        actionOf(*form, "Save1")->trigger();
         EXPECT_EQ(cipherOf(fileBytes(path("e.eco"))), c.cipher) << c.item;
         std::string version;
         const auto text = readDocument(path("e.eco"), "pw", &version);
@@ -127,7 +127,7 @@ TEST_F(EditorTest, PlainFilesAreSavedInTheEncodingTheyCameIn)
     editor(slot)->SetSelStart(editor(slot)->TextLength());
     editor(slot)->SetSelText(QStringLiteral("\n\u65e5\u672c"));
     prompter.answerFile(path("new.txt"), 3);
-    form->action("Saveas1")->trigger();
+    actionOf(*form, "Saveas1")->trigger();
     EXPECT_EQ(fileBytes(path("new.txt")), "caf\xc3\xa9\r\n\xe6\x97\xa5\xe6\x9c\xac\r\n");
     EXPECT_EQ(form->statusPanel(3).toStdString(),
               ("\"" + path("new.txt") + "\" has been saved in UTF-8, as Windows-1252 cannot hold its text").toStdString());
@@ -187,7 +187,7 @@ TEST_F(EditorTest, PlainFilesKeepTheirLineEnds)
         EXPECT_EQ(fileBytes(path(c.name)).toHex().toStdString(), c.after.toHex().toStdString()) << c.name;
         // Save As keeps them too.
         prompter.answerFile(path(QStringLiteral("copy-") + c.name), 3);
-        form->action("Saveas1")->trigger();
+        actionOf(*form, "Saveas1")->trigger();
         EXPECT_EQ(fileBytes(path(QStringLiteral("copy-") + c.name)).toHex().toStdString(), c.after.toHex().toStdString())
             << c.name;
     }
@@ -201,14 +201,14 @@ TEST_F(EditorTest, PlainFilesKeepTheirLineEnds)
     editor(fresh)->SetText("echo hi\nexit");
     prompter.answerFile(path("new.sh"), 3);
     prompter.answer(MessageAnswer::No); // no ".txt"
-    form->action("Saveas1")->trigger();
+    actionOf(*form, "Saveas1")->trigger();
     EXPECT_EQ(fileBytes(path("new.sh")).toStdString(), "echo hi\nexit\n");
     for (const char *rich : {"crlf.rtf", "lf.rtf"}) {
         writeFile(path(rich), std::string_view(rich) == "crlf.rtf" ? "{\\rtf1 one\\par\r\ntwo}\r\n" : "{\\rtf1 one\\par\ntwo}\n");
         ASSERT_GE(form->OpenDocument(path(rich), true, {}), 0) << rich;
         const QString plain = path(QStringLiteral("%1.txt").arg(rich));
         prompter.answerFile(plain, 3);
-        form->action("Saveas1")->trigger();
+        actionOf(*form, "Saveas1")->trigger();
         EXPECT_EQ(fileBytes(plain).toStdString(), "one\ntwo\n") << rich;
     }
 }
@@ -223,7 +223,7 @@ TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
     prompter.answerFile(path("vault"), 1);
     prompter.answer(MessageAnswer::Yes); // add ".eco"
     passwords.answer(QStringLiteral("twice"));
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_EQ(passwords.shown(), 1);
     EXPECT_TRUE(passwords.lastWasEncode());
     const int saved = form->pages().findLoaded(path("vault.eco"));
@@ -232,7 +232,7 @@ TEST_F(EditorTest, NewEncryptedPageAsksForThePasswordTwiceOnce)
     EXPECT_EQ(page(saved).Password, "twice");
     editor(saved)->SetText("top secret, edited");
     editor(saved)->SetModified(true);
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_EQ(passwords.shown(), 1);
     const auto text = readDocument(path("vault.eco"), "twice");
     ASSERT_TRUE(text);
@@ -250,7 +250,7 @@ TEST_F(EditorTest, CyrillicPasswordRoundTripsThroughTheDialogAndTheEngine)
     prompter.answerFile(path("vault.eco"), 1);
     passwords.answer(QStringLiteral("café пароль"));
     passwords.answer(QStringLiteral("пароль"));
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_TRUE(shownMessage(QString::fromUtf8(kelpa::TOBRINPasswordDlg::kUnusableCharacters)));
     EXPECT_EQ(passwords.shown(), 2) << "the refused entry keeps the dialog up";
     const auto text = readDocument(path("vault.eco"), "\xEF\xE0\xF0\xEE\xEB\xFC");
@@ -259,7 +259,7 @@ TEST_F(EditorTest, CyrillicPasswordRoundTripsThroughTheDialogAndTheEngine)
     EXPECT_FALSE(readDocument(path("vault.eco"), "??????"));
 
     // Opened again: another Cyrillic word of the same length is a wrong password.
-    form->action("Close1")->trigger();
+    actionOf(*form, "Close1")->trigger();
     ASSERT_EQ(form->pages().findLoaded(path("vault.eco")), -1);
     passwords.answer(QStringLiteral("шифрую"));
     EXPECT_EQ(form->OpenDocument(path("vault.eco"), true, {}), -1);
@@ -282,7 +282,7 @@ TEST_F(EditorTest, NewPasswordDialogOffersTheCommonPasswordOnly)
     for (const Case c : {Case{true, "shared"}, Case{false, ""}}) {
         start();
         if (!c.common)
-            form->action("Usecommonpassword1")->trigger();
+            actionOf(*form, "Usecommonpassword1")->trigger();
         writeDocument(path("first.eco"), "shared", "opened first");
         passwords.answer(QStringLiteral("shared"));
         ASSERT_GE(form->OpenDocument(path("first.eco"), true, {}), 0);
@@ -291,7 +291,7 @@ TEST_F(EditorTest, NewPasswordDialogOffersTheCommonPasswordOnly)
         editor(form->CurrentPage())->SetModified(true);
         prompter.answerFile(path("second.eco"), 1);
         passwords.answer(QStringLiteral("shared"));
-        form->action("Save1")->trigger();
+        actionOf(*form, "Save1")->trigger();
         EXPECT_TRUE(passwords.lastWasEncode()) << c.common;
         EXPECT_EQ(passwords.lastPrefill(), c.prefill) << c.common;
         EXPECT_TRUE(readDocument(path("second.eco"), "shared")) << c.common;
@@ -309,11 +309,11 @@ TEST_F(EditorTest, ChangedPasswordTakesEffectAtTheNextSave)
     const int slot = form->OpenDocument(path("c.eco"), true, {});
     ASSERT_GE(slot, 0);
     passwords.answer(QStringLiteral("new"));
-    form->action("Changepassword1")->trigger();
+    actionOf(*form, "Changepassword1")->trigger();
     EXPECT_TRUE(passwords.lastWasEncode());
     EXPECT_TRUE(editor(slot)->Modified());
     EXPECT_TRUE(readDocument(path("c.eco"), "old")) << "nothing written yet";
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_FALSE(readDocument(path("c.eco"), "old"));
     const auto text = readDocument(path("c.eco"), "new");
     ASSERT_TRUE(text);
@@ -323,8 +323,8 @@ TEST_F(EditorTest, ChangedPasswordTakesEffectAtTheNextSave)
 TEST_F(EditorTest, CommonPasswordToggleDecidesTheChangeItemNotTheButton)
 {
     start();
-    QAction *common = form->action("Usecommonpassword1");
-    QAction *change = form->action("Changepassword1");
+    QAction *common = actionOf(*form, "Usecommonpassword1");
+    QAction *change = actionOf(*form, "Changepassword1");
     // Each toggle first gives "Change..." the check state it had, then flips the check.
     struct Step { bool checkedAfter; bool changeEnabledAfter; };
     for (const Step s : {Step{false, true}, Step{true, false}, Step{false, true}, Step{true, false}}) {
@@ -377,7 +377,7 @@ TEST_F(EditorTest, SaveAsMatrixOfFiltersAndExtensionQuestion)
             prompter.answer(*c.extensionAnswer);
         if (c.kindAfter == PageKind::Encrypted || c.kindAfter == PageKind::Legacy)
             passwords.answer(QStringLiteral("m"));
-        form->action("Saveas1")->trigger();
+        actionOf(*form, "Saveas1")->trigger();
 
         const auto &shown = prompter.shown();
         ASSERT_FALSE(shown.empty()) << c.what;
@@ -444,7 +444,7 @@ TEST_F(EditorTest, SaveAsAsksBeforeTheAddedExtensionReplacesAFile)
         prompter.answer(c.replace);
         if (c.then)
             prompter.answerFile(path(*c.then), 2);
-        form->action("Saveas1")->trigger();
+        actionOf(*form, "Saveas1")->trigger();
 
         EXPECT_TRUE(shownMessage("\"" + path("a.rtf") + "\" already exists.\nDo you want to replace it?")) << c.what;
         std::vector<kelpa::ScriptedPrompter::Shown> dialogs;
@@ -503,7 +503,7 @@ TEST_F(EditorTest, SaveAsDialogStartsWithTheNameFolderAndFilterOfThePage)
     for (const auto &c : cases) {
         c.open();
         prompter.clear();
-        form->action("Saveas1")->trigger(); // and cancelled
+        actionOf(*form, "Saveas1")->trigger(); // and cancelled
         ASSERT_EQ(prompter.shown().size(), 1u) << c.what;
         const auto &dialog = prompter.shown()[0];
         EXPECT_EQ(dialog.kind, kelpa::ScriptedPrompter::Shown::Kind::File) << c.what;
@@ -527,7 +527,7 @@ TEST_F(EditorTest, SaveAsOfANewPageStartsInAFolderOfTheUser)
     QDir::setCurrent(before);
     const auto saveAsFolder = [&] {
         prompter.clear();
-        form->action("Saveas1")->trigger(); // cancelled
+        actionOf(*form, "Saveas1")->trigger(); // cancelled
         return prompter.shown().empty() ? QString() : QDir(prompter.shown()[0].folder).absolutePath();
     };
     EXPECT_EQ(saveAsFolder(), QDir(startedIn).absolutePath());
@@ -568,7 +568,7 @@ TEST_F(EditorTest, CancelledSaveAsDialogChangesNothing)
     const QString name = page(0).FileName;
     editor(0)->SetText("x");
     editor(0)->SetModified(true);
-    form->action("Saveas1")->trigger();
+    actionOf(*form, "Saveas1")->trigger();
     EXPECT_EQ(page(0).FileName, name);
     EXPECT_EQ(page(0).Kind, PageKind::Rich);
     EXPECT_TRUE(editor(0)->Modified());
@@ -583,7 +583,7 @@ TEST_F(EditorTest, SaveAsOverAnotherOpenPageIsRefused)
     editor(form->CurrentPage())->SetText("new");
     editor(form->CurrentPage())->SetModified(true);
     prompter.answerFile(path("other.txt"), 3);
-    form->action("Saveas1")->trigger();
+    actionOf(*form, "Saveas1")->trigger();
     EXPECT_EQ(fileBytes(path("other.txt")), "other\r\n");
     EXPECT_TRUE(shownMessage("\"" + path("other.txt") + "\"\nFile already loaded"));
     EXPECT_EQ(openCount(), 2);
@@ -598,12 +598,12 @@ TEST_F(EditorTest, ReadOnlyFileIsAskedForAndStaysReadOnly)
     editor(slot)->SetText("new");
     editor(slot)->SetModified(true);
     prompter.answer(MessageAnswer::No);
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_EQ(fileBytes(path("ro.txt")), "old\r\n");
     EXPECT_TRUE(shownMessageStarting("\"" + path("ro.txt") + "\" is a read-only file.\n"));
     EXPECT_TRUE(editor(slot)->Modified());
     prompter.answer(MessageAnswer::Yes);
-    form->action("Save1")->trigger();
+    actionOf(*form, "Save1")->trigger();
     EXPECT_EQ(fileBytes(path("ro.txt")), "new\r\n");
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(path("ro.txt")).constData(), &st), 0);
@@ -632,17 +632,17 @@ TEST_F(EditorTest, FailedSaveKeepsTheOldFileAndThePage)
         prompter.answer(MessageAnswer::No);
         form->pageControl()->setCurrentWidget(page(plain).Sheet);
         pump();
-        form->action("Save1")->trigger();
+        actionOf(*form, "Save1")->trigger();
         // Encrypted: the engine's failure.
         form->pageControl()->setCurrentWidget(page(enc).Sheet);
         pump();
-        form->action("Save1")->trigger();
+        actionOf(*form, "Save1")->trigger();
         // Save As that fails keeps the page's name and kind.
         form->pageControl()->setCurrentWidget(page(plain).Sheet);
         pump();
         prompter.answerFile(path("elsewhere.rtf"), 2);
         prompter.answer(MessageAnswer::No);
-        form->action("Saveas1")->trigger();
+        actionOf(*form, "Saveas1")->trigger();
     }
     EXPECT_EQ(fileBytes(path("keep.txt")), old);
     EXPECT_EQ(fileBytes(path("keep.eco")), oldDoc);
@@ -674,7 +674,7 @@ TEST_F(EditorTest, ClosePromptsOnSeveralModifiedPages)
     // Yes saves and closes the first, Cancel on the second stops the run.
     prompter.answer(MessageAnswer::Yes);
     prompter.answer(MessageAnswer::Cancel);
-    form->action("Closeall1")->trigger();
+    actionOf(*form, "Closeall1")->trigger();
     EXPECT_EQ(openCount(), 2);
     EXPECT_EQ(fileBytes(path("a.txt")), "new a.txt\r\n");
     EXPECT_GE(form->pages().findLoaded(path("b.txt")), 0);
@@ -727,7 +727,7 @@ TEST_F(EditorTest, CloseQuestionsShowThePageTheyAskAbout)
         });
         prompter.answer(MessageAnswer::Cancel);
         if (std::string_view(how) == "Close All")
-            form->action("Closeall1")->trigger();
+            actionOf(*form, "Closeall1")->trigger();
         else
             EXPECT_FALSE(form->close());
         prompter.onShown({});
@@ -744,7 +744,7 @@ TEST_F(EditorTest, CloseQuestionsShowThePageTheyAskAbout)
     });
     prompter.answer(MessageAnswer::No);
     prompter.answer(MessageAnswer::Cancel);
-    form->action("Closeall1")->trigger();
+    actionOf(*form, "Closeall1")->trigger();
     prompter.onShown({});
     EXPECT_EQ(inView, QStringList({path("a.txt"), path("c.txt")}));
 }
@@ -838,7 +838,7 @@ TEST_F(EditorTest, SaveAllSavesEveryModifiedPage)
     const int userPage = form->pages().findLoaded(path("b.txt"));
     form->pageControl()->setCurrentWidget(page(userPage).Sheet);
     pump();
-    form->action("SaveAll1")->trigger();
+    actionOf(*form, "SaveAll1")->trigger();
     EXPECT_EQ(form->CurrentPage(), userPage) << "the page the user was on stays current";
     EXPECT_EQ(form->pageControl()->currentWidget(), page(userPage).Sheet);
     EXPECT_EQ(fileBytes(path("a.txt")), "changed\r\n");
@@ -868,7 +868,7 @@ TEST_F(EditorTest, SaveAllGoesOnPastAPageThatIsNotSavedAndSaysWhich)
         FileSizeLimit limit(64);
         prompter.answer(MessageAnswer::No); // try b again?
         // no file answer: the untitled page's Save As is cancelled
-        form->action("SaveAll1")->trigger();
+        actionOf(*form, "SaveAll1")->trigger();
     }
     EXPECT_EQ(fileBytes(path("a.txt")), "new\n");
     EXPECT_EQ(fileBytes(path("b.txt")), "old\n");
@@ -904,11 +904,11 @@ TEST_F(EditorTest, LegacyPageTooLongForItsKindIsNotSaved)
         std::function<void()> run;
     };
     const Case cases[] = {
-        {"save", [&] { form->action("Save1")->trigger(); }},
-        {"save all", [&] { form->action("SaveAll1")->trigger(); }},
+        {"save", [&] { actionOf(*form, "Save1")->trigger(); }},
+        {"save all", [&] { actionOf(*form, "SaveAll1")->trigger(); }},
         {"close, yes to saving", [&] {
              prompter.answer(MessageAnswer::Yes);
-             form->action("Close1")->trigger();
+             actionOf(*form, "Close1")->trigger();
          }},
     };
     for (const Case &c : cases) {
@@ -925,7 +925,7 @@ TEST_F(EditorTest, LegacyPageTooLongForItsKindIsNotSaved)
     }
     // Closing without saving leaves the old document as it was.
     prompter.answer(MessageAnswer::No);
-    form->action("Close1")->trigger();
+    actionOf(*form, "Close1")->trigger();
     EXPECT_LT(form->pages().findLoaded(path("old.eco")), 0);
     EXPECT_EQ(fileBytes(path("old.eco")), before);
 }

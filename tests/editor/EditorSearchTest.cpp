@@ -59,12 +59,12 @@ TEST_F(EditorTest, FindTakesTheWordAtTheCaretWhenAutoFillIsOn)
     EXPECT_EQ(form->search().findDialog()->FindText(), "beta");
     EXPECT_EQ(e->SelText(), "beta");
     form->search().findDialog()->CloseDialog();
-    form->action("FindCapture1")->trigger();
+    actionOf(*form, "FindCapture1")->trigger();
     e->SetSelStart(0);
     form->search().FindButtonClick();
     EXPECT_EQ(form->search().findDialog()->FindText(), "beta") << "without auto-fill the text stays";
     // Replace takes the word and leaves the caret at its start.
-    form->action("FindCapture1")->trigger();
+    actionOf(*form, "FindCapture1")->trigger();
     e->SetSelStart(13);
     form->search().Replace1Click();
     EXPECT_TRUE(form->search().replaceMode());
@@ -373,9 +373,9 @@ TEST_F(EditorTest, BookmarksSetAndGo)
     form->search().N02Click(9);
     EXPECT_LE(e->SelStart(), e->TextLength());
     // The shortcuts of the menus.
-    EXPECT_EQ(form->action("SetBookmark5")->shortcut(), QKeySequence("Ctrl+Shift+5"));
-    EXPECT_EQ(form->action("GoToBookmark5")->shortcut(), QKeySequence("Ctrl+5"));
-    EXPECT_EQ(form->action("GoToBookmark5")->text(), "&5");
+    EXPECT_EQ(actionOf(*form, "SetBookmark5")->shortcut(), QKeySequence("Ctrl+Shift+5"));
+    EXPECT_EQ(actionOf(*form, "GoToBookmark5")->shortcut(), QKeySequence("Ctrl+5"));
+    EXPECT_EQ(actionOf(*form, "GoToBookmark5")->text(), "&5");
     // Bookmarks are per page and a new page starts with none.
     form->pageControl()->setCurrentWidget(page(0).Sheet);
     EXPECT_EQ(page(0).Bookmarks[3], -1);

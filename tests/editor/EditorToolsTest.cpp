@@ -113,7 +113,7 @@ TEST_F(ToolsTest, PrintPassesTheSavedFileOrTheExchangeFileWithTheDatedPassword)
             editor(slot)->SetText("page words");
             editor(slot)->SetModified(c.modify);
         }
-        form->action("Print1")->trigger();
+        actionOf(*form, "Print1")->trigger();
         const QStringList lines = recorded(record());
         ASSERT_EQ(lines.size(), 2) << lines.join('|').toStdString();
         EXPECT_EQ(lines[0] + '/', folder);
@@ -148,7 +148,7 @@ TEST_F(ToolsTest, AnExchangeFileLeftOpenToOthersIsNarrowedBeforeItIsWritten)
     QFile::setPermissions(path("~t.dat"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup);
     form->NewPage(NewPageKind::Plain);
     editor(form->CurrentPage())->SetText("x");
-    form->action("Print1")->trigger();
+    actionOf(*form, "Print1")->trigger();
     ASSERT_FALSE(recorded(record()).isEmpty());
     struct stat st;
     ASSERT_EQ(::stat(QFile::encodeName(path("~t.dat")).constData(), &st), 0);
@@ -174,7 +174,7 @@ TEST_F(ToolsTest, PrintWritesTheExchangeFileBesideNoLinkOrPipe)
             ASSERT_EQ(::mkfifo(exchange.c_str(), 0666), 0);
         form->NewPage(NewPageKind::Plain);
         editor(form->CurrentPage())->SetText("page words");
-        form->action("Print1")->trigger();
+        actionOf(*form, "Print1")->trigger();
         EXPECT_FALSE(recorded(record()).isEmpty());
         EXPECT_EQ(fileBytes(path("victim.txt")), "the user's own");
         struct stat st;
@@ -190,7 +190,7 @@ TEST_F(ToolsTest, PrintWritesTheExchangeFileBesideNoLinkOrPipe)
     prompter.clear();
     form->NewPage(NewPageKind::Plain);
     editor(form->CurrentPage())->SetText("page words");
-    form->action("Print1")->trigger();
+    actionOf(*form, "Print1")->trigger();
     ASSERT_FALSE(prompter.messages().empty());
     EXPECT_EQ(prompter.messages().back().text,
               "Cannot print the document\nEC:FOpen.\n" + QString::fromLocal8Bit(std::strerror(EISDIR)));
@@ -203,14 +203,14 @@ TEST_F(ToolsTest, MissingPrintModuleOffersTheDownloadPage)
     kelpa::test::OpenerSpy opener;
     form->NewPage(NewPageKind::Plain);
     prompter.answer(MessageAnswer::No);
-    form->action("Print1")->trigger();
+    actionOf(*form, "Print1")->trigger();
     EXPECT_TRUE(shownMessage("Print module not found.\nDo you want to download it from Internet?"));
     EXPECT_FALSE(shownMessageStarting("Cannot launch")); // the launch reports nothing itself
     EXPECT_TRUE(opener.opened.isEmpty());
     // Yes opens the README beside the program folder, an address that exists; this program
     // folder has none, which is said with the place it was looked for.
     prompter.answer(MessageAnswer::Yes);
-    form->action("Print1")->trigger();
+    actionOf(*form, "Print1")->trigger();
     EXPECT_TRUE(opener.opened.isEmpty());
     EXPECT_TRUE(shownMessage("File \"README.md\" not found in the folder \""
                              + QDir::cleanPath(folder + "../share/doc/kelpa") + "\""));
@@ -221,7 +221,7 @@ TEST_F(ToolsTest, SpellCheckOfAnEmptyPageOrWithoutTheCheckerProgram)
     start();
     kelpa::test::OpenerSpy opener;
     form->NewPage(NewPageKind::Plain);
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     ASSERT_FALSE(prompter.messages().empty());
     EXPECT_EQ(prompter.messages().back().text, "Nothing to check");
     EXPECT_EQ(prompter.messages().back().caption, "Spell Checker");
@@ -230,7 +230,7 @@ TEST_F(ToolsTest, SpellCheckOfAnEmptyPageOrWithoutTheCheckerProgram)
     prompter.clear();
     prompter.answer(MessageAnswer::Ok);
     prompter.answer(MessageAnswer::No);
-    form->action("Checkspelling1")->trigger();
+    actionOf(*form, "Checkspelling1")->trigger();
     // After a short look for a checker already running.
     ASSERT_TRUE(waitFor([&] { return prompter.messages().size() >= 2; }));
     const auto shown = prompter.messages();
@@ -258,12 +258,12 @@ TEST_F(ToolsTest, AProgramFolderOthersCanWriteKeepsNothingOfTheUsers)
     start(false);
     form->tools().Tools1Click();
     EXPECT_EQ(batchItems(), QStringList{"mine"});
-    EXPECT_FALSE(form->action("Allowmultipleinstances1")->isChecked()) << "another user's marker";
-    form->action("Allowmultipleinstances1")->trigger();
+    EXPECT_FALSE(actionOf(*form, "Allowmultipleinstances1")->isChecked()) << "another user's marker";
+    actionOf(*form, "Allowmultipleinstances1")->trigger();
     EXPECT_TRUE(QFile::exists(kept + "multi.dat"));
     form->NewPage(NewPageKind::Plain);
     editor(form->CurrentPage())->SetText("page words");
-    form->action("Print1")->trigger();
+    actionOf(*form, "Print1")->trigger();
     EXPECT_TRUE(QFile::exists(kept + "~t.dat"));
     dialog.reset();
     form.reset();
@@ -279,10 +279,10 @@ TEST_F(ToolsTest, CommandsNeedAnOpenPage)
     form->documents().Closeall1Click();
     ASSERT_EQ(openCount(), 0);
     for (const char *name : {"Print1", "Checkspelling1", "Checkwordatcorsor1", "Checkword1", "Viewfilefolder2"})
-        EXPECT_FALSE(form->action(name)->isEnabled()) << name;
+        EXPECT_FALSE(actionOf(*form, name)->isEnabled()) << name;
     form->NewPage(NewPageKind::Plain);
     for (const char *name : {"Print1", "Checkspelling1", "Checkwordatcorsor1", "Checkword1", "Viewfilefolder2"})
-        EXPECT_TRUE(form->action(name)->isEnabled()) << name;
+        EXPECT_TRUE(actionOf(*form, name)->isEnabled()) << name;
 }
 
 TEST_F(ToolsTest, ToolsMenuListsTheBatchesInNameOrderAboveTheFixedItems)
@@ -385,7 +385,7 @@ TEST_F(ToolsTest, WithTheBatchWindowOnTheBatchRunsInTheDesktopsTerminal)
     qputenv("PATH", QFile::encodeName(path("bin")) + ':' + oldPath);
     writeFile(path("Kelpa.ini"), "Maximized=N\r\nBatchscope=Y\r\n");
     start();
-    EXPECT_TRUE(form->action("Batchwindow1")->isChecked());
+    EXPECT_TRUE(actionOf(*form, "Batchwindow1")->isChecked());
     writeFile(path("Batches/zip.bat"), "");
     writeFile(path("doc.txt"), "text\r\n");
     form->OpenDocument(path("doc.txt"), false, {});
@@ -513,7 +513,7 @@ TEST_F(ToolsTest, ANewBatchIsAShellScriptSavedWithLineFeedsInTheBatchFolder)
 TEST_F(ToolsTest, BatchWindowSettingIsWrittenBack)
 {
     start();
-    form->action("Batchwindow1")->trigger();
+    actionOf(*form, "Batchwindow1")->trigger();
     form->close();
     EXPECT_TRUE(fileBytes(path("Kelpa.ini")).contains("Batchscope=Y"));
 }
@@ -578,6 +578,45 @@ TEST_F(ToolsTest, AssociatingFileTypesRegistersTheEditor)
               "kelpa-" + QFileInfo(exe).completeBaseName().toLower() + ".desktop");
 }
 
+TEST_F(ToolsTest, AnAssociationThatCannotBeStoredNamesTheSystemError)
+{
+    start();
+    const QString store = kelpa::platform::registryFolder() + "/HKEY_CLASSES_ROOT.json";
+    // Stores that even the superuser cannot write: the later, successful desktop writes must
+    // not change the error shown.
+    struct Case {
+        const char *what;
+        std::function<void()> block;
+        int error;
+    };
+    const Case cases[] = {
+        {"the store is a folder", [&] { ASSERT_TRUE(QDir().mkpath(store)); }, EISDIR},
+        {"the store's folder is a file",
+         [&] {
+             QDir().mkpath(QFileInfo(kelpa::platform::registryFolder()).absolutePath());
+             writeFile(kelpa::platform::registryFolder(), "not a folder");
+         },
+         ENOTDIR},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(kelpa::platform::registryFolder()).removeRecursively();
+        c.block();
+        const auto unblock = qScopeGuard([&] {
+            QFile::remove(kelpa::platform::registryFolder());
+            QDir(kelpa::platform::registryFolder()).removeRecursively();
+        });
+        form->setPanel(3, QString());
+        prompter.clear();
+        prompter.answer(MessageAnswer::Yes);
+        actionOf(*form, "TXTfiles1")->trigger();
+        ASSERT_EQ(prompter.messages().size(), 2u);
+        EXPECT_EQ(prompter.messages().back().text.toStdString(),
+                  ("Cannot associate the TXT files.\n" + kelpa::platform::errorText(c.error)).toStdString());
+        EXPECT_EQ(form->statusPanel(3), QString());
+    }
+}
+
 TEST_F(ToolsTest, SpecialCharactersWithoutACharacterMap)
 {
     for (const char *tool : {"gucharmap", "kcharselect", "gnome-characters"})
@@ -597,7 +636,7 @@ TEST_F(ToolsTest, SpecialCharactersWithoutACharacterMap)
 TEST_F(ToolsTest, ReplaceNotepadAndItsUndoFromThePreferencesMenu)
 {
     start();
-    QAction *item = form->action("ReplNotepad1");
+    QAction *item = actionOf(*form, "ReplNotepad1");
     ASSERT_NE(item, nullptr);
     const QByteArray before = "[Default Applications]\ntext/plain=gedit.desktop\n";
     QDir().mkpath(QFileInfo(mimeAppsListFile()).absolutePath());
@@ -640,8 +679,8 @@ TEST_F(ToolsTest, ReplaceNotepadNamesTheErrorOfTheWriteThatFailed)
     writeFile(applications, "not a folder");
     const auto folderBack = qScopeGuard([&] { QFile::remove(applications); });
     prompter.clear();
-    form->action("ReplNotepad1")->trigger();
-    EXPECT_FALSE(form->action("ReplNotepad1")->isChecked());
+    actionOf(*form, "ReplNotepad1")->trigger();
+    EXPECT_FALSE(actionOf(*form, "ReplNotepad1")->isChecked());
     EXPECT_FALSE(QFile::exists(path("Notepad.bak.exe")));
     ASSERT_FALSE(prompter.messages().empty());
     EXPECT_EQ(prompter.messages().back().text.toStdString(),
@@ -656,7 +695,7 @@ TEST_F(ToolsTest, ThePageMenuNamesTheWordItWouldCheck)
     editor(form->CurrentPage())->SetSelStart(5);
     auto *menu = form->findChild<QMenu *>("PopupMenu1");
     ASSERT_NE(menu, nullptr);
-    QAction *item = form->action("Checkword1");
+    QAction *item = actionOf(*form, "Checkword1");
     EXPECT_TRUE(menu->actions().contains(item));
     emit menu->aboutToShow();
     EXPECT_EQ(item->text(), "Chec&k \"two\"");
@@ -681,7 +720,7 @@ TEST_F(ToolsTest, ThePageMenuViewsTheFolderOfATitledPage)
     auto restore = qScopeGuard([] { kelpa::platform::setUrlOpener({}); });
     start();
     auto *menu = form->findChild<QMenu *>("PopupMenu1");
-    QAction *item = form->action("Viewfilefolder1");
+    QAction *item = actionOf(*form, "Viewfilefolder1");
     ASSERT_NE(item, nullptr);
     ASSERT_TRUE(menu->actions().contains(item));
     emit menu->aboutToShow();

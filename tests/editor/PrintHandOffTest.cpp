@@ -45,7 +45,7 @@ TEST_F(RealPrintTest, ThePrintModuleReadsTheExchangeFileOfAModifiedPage)
     form->NewPage(NewPageKind::Rich);
     editor(form->CurrentPage())->SetText("to be printed");
     editor(form->CurrentPage())->SetModified(true);
-    form->action("Print1")->trigger();
+    actionOf(*form, "Print1")->trigger();
     std::vector<pid_t> kpp;
     ASSERT_TRUE(waitFor([&] { return !(kpp = processesOf(path("kpp"))).empty(); }, 10000));
     // Its window alone: a document it could not read would have brought an error box and closed it.

@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -76,6 +78,11 @@ TEST(Registry, OpeningWithoutCreateAndDeletingKeys)
     EXPECT_TRUE(key.keyExists(QStringLiteral("a_auto_file\\shell")));
     EXPECT_FALSE(key.deleteKey(QStringLiteral("a_auto_file\\shell\\open")));
     EXPECT_FALSE(key.deleteKey(QString()));
+    // What is missing is told as a missing file is, a write without a key as a closed handle.
+    EXPECT_EQ(key.deleteKey(QStringLiteral("a_auto_file\\shell\\open")).error, ENOENT);
+    EXPECT_EQ(key.openKey(QStringLiteral("b_auto_file"), false).error, ENOENT);
+    EXPECT_EQ(key.writeString(QString(), QStringLiteral("no key open")).error, EBADF);
+    EXPECT_EQ(key.deleteValue(QString()).error, EBADF);
 }
 
 TEST(Registry, WritesFailWhenTheStoreCannotBeWritten)
@@ -89,6 +96,34 @@ TEST(Registry, WritesFailWhenTheStoreCannotBeWritten)
     EXPECT_FALSE(ini.writeString(QStringLiteral("Margins"), QStringLiteral("Left"), QStringLiteral("1")));
     EXPECT_EQ(ini.readString(QStringLiteral("Margins"), QStringLiteral("Left"), QStringLiteral("def")),
               QStringLiteral("def"));
+}
+
+// Changes tell the system error of the file step that failed, also to the superuser.
+TEST(Registry, AChangeThatCannotBeStoredTellsTheSystemError)
+{
+    const QString store = registryFolder() + QStringLiteral("/HKEY_CLASSES_ROOT.json");
+    struct Case {
+        const char *what;
+        std::function<bool()> block;
+        int error;
+    };
+    const Case cases[] = {
+        {"the folder is a file", [] { return QDir(registryFolder()).removeRecursively() && QFile(registryFolder()).open(QIODevice::WriteOnly); }, ENOTDIR},
+        {"the store is a folder", [&] { return QFile::remove(store) && QDir().mkpath(store); }, EISDIR},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        RegistryKey key(RegistryRoot::ClassesRoot);
+        ASSERT_TRUE(key.openKey(QStringLiteral(".eco"), true));
+        ASSERT_TRUE(c.block());
+        EXPECT_EQ(key.writeString(QString(), QStringLiteral("ECO_auto_file")).error, c.error);
+        EXPECT_EQ(key.writeInteger(QStringLiteral("n"), 1).error, c.error);
+        EXPECT_EQ(key.deleteValue(QStringLiteral("n")).error, c.error);
+        EXPECT_EQ(key.deleteKey(QStringLiteral(".eco")).error, c.error);
+        EXPECT_EQ(key.openKey(QStringLiteral(".txt"), true).error, c.error);
+        QFile::remove(registryFolder());
+        QDir(registryFolder()).removeRecursively();
+    }
 }
 
 TEST(Registry, WritersAtTheSameTimeLoseNothing)
@@ -177,7 +212,7 @@ TEST(Registry, AStoreThatCannotBeReadIsNeverWrittenOver)
     ASSERT_EQ(::chmod(config.path().c_str(), 0777), 0);
     const kelpa::test::EnvironmentOverride configHome("XDG_CONFIG_HOME", config.path().string());
     const QString store = registryFolder() + QStringLiteral("/HKEY_CURRENT_USER.json");
-    enum Step { Written = 1, Hidden = 2, WriteRefused = 4, ReadBack = 8, StillWritable = 16 };
+    enum Step { Written = 1, Hidden = 2, WriteRefused = 4, ReadBack = 8, StillWritable = 16, WriteStepTold = 32 };
     const int steps = kelpa::test::runUnprivileged([&] {
         int done = 0;
         RegistryKey key(RegistryRoot::CurrentUser);
@@ -185,16 +220,25 @@ TEST(Registry, AStoreThatCannotBeReadIsNeverWrittenOver)
             done |= Written;
         if (::chmod(QFile::encodeName(store).constData(), 0200) == 0)
             done |= Hidden;
-        if (!key.writeString(QStringLiteral("Other"), QStringLiteral("2")) && !key.openKey(QStringLiteral("Software\\New"), true))
+        if (key.writeString(QStringLiteral("Other"), QStringLiteral("2")).error == EACCES
+            && key.openKey(QStringLiteral("Software\\New"), true).error == EACCES)
             done |= WriteRefused;
         ::chmod(QFile::encodeName(store).constData(), 0600);
         if (key.openKey(QStringLiteral("Software\\Kelpa"), false) && key.readString(QStringLiteral("Kept")) == QStringLiteral("1") && !key.valueExists(QStringLiteral("Other")))
             done |= ReadBack;
         if (key.writeString(QStringLiteral("Other"), QStringLiteral("2")) && key.readString(QStringLiteral("Kept")) == QStringLiteral("1"))
             done |= StillWritable;
+        // Readable but neither it nor its folder writable: the write itself is what fails.
+        const QByteArray folder = QFile::encodeName(registryFolder());
+        if (::chmod(QFile::encodeName(store).constData(), 0400) == 0 && ::chmod(folder.constData(), 0500) == 0
+            && key.writeString(QStringLiteral("Third"), QStringLiteral("3")).error == EACCES
+            && key.readString(QStringLiteral("Other")) == QStringLiteral("2"))
+            done |= WriteStepTold;
+        ::chmod(folder.constData(), 0700);
+        ::chmod(QFile::encodeName(store).constData(), 0600);
         return done;
     });
-    EXPECT_EQ(steps, Written | Hidden | WriteRefused | ReadBack | StillWritable);
+    EXPECT_EQ(steps, Written | Hidden | WriteRefused | ReadBack | StillWritable | WriteStepTold);
     EXPECT_FALSE(QFile::exists(store + QStringLiteral(".damaged")));
 }
 
@@ -208,7 +252,7 @@ TEST(Registry, AWriterThatHoldsTheStoreDoesNotHangTheNext)
     const int fd = ::open(lockFile.constData(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    EXPECT_FALSE(key.writeString(QStringLiteral("During"), QStringLiteral("y")));
+    EXPECT_EQ(key.writeString(QStringLiteral("During"), QStringLiteral("y")).error, EWOULDBLOCK);
     // Readers need no lock.
     EXPECT_EQ(key.readString(QStringLiteral("Before")), QStringLiteral("x"));
     ::close(fd);

@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <optional>
 
 using namespace kelpa;
@@ -323,9 +324,32 @@ TEST(RegisterFileType, OnAnExtensionThatAlreadyHasAType)
     EXPECT_EQ(classesDefault(QStringLiteral(".txt")), QStringLiteral("txt_auto_file"));
 }
 
-TEST(RegisterFileType, AStoreThatCannotBeWrittenIsReported)
+// The first step that fails is told, though every later one (the desktop's files) succeeds.
+TEST(RegisterFileType, AStoreThatCannotBeWrittenIsReportedWithItsSystemError)
 {
-    const kelpa::test::FolderBlocked blocked(platform::registryFolder());
-    ASSERT_TRUE(blocked.ok());
-    EXPECT_FALSE(RegisterFileType(QStringLiteral("ECO"), QString(), QStringLiteral("/opt/kelpa/Kelpa32"), 1));
+    struct Case {
+        const char *what;
+        QString blocked; // a file where this folder belongs
+        int error;
+    };
+    const Case cases[] = {
+        {"registry folder", platform::registryFolder(), ENOTDIR},
+        {"desktop entries", QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                                + QStringLiteral("/applications"),
+         ENOTDIR},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const kelpa::test::FolderBlocked blocked(c.blocked);
+        ASSERT_TRUE(blocked.ok());
+        EXPECT_EQ(RegisterFileType(QStringLiteral("ECO"), QString(), QStringLiteral("/opt/kelpa/Kelpa32"), 1).error,
+                  c.error);
+    }
+    // A store that is a folder is read first, and the read tells.
+    const QString store = platform::registryFolder() + QStringLiteral("/HKEY_CLASSES_ROOT.json");
+    QFile::remove(store);
+    ASSERT_TRUE(QDir().mkpath(store));
+    EXPECT_EQ(RegisterFileType(QStringLiteral("ECO"), QString(), QStringLiteral("/opt/kelpa/Kelpa32"), 1).error, EISDIR);
+    QDir(store).removeRecursively();
+    EXPECT_TRUE(RegisterFileType(QStringLiteral("ECO"), QString(), QStringLiteral("/opt/kelpa/Kelpa32"), 1).ok());
 }

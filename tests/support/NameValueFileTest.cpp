@@ -55,7 +55,7 @@ TEST(NameValueFile, ReadAndWriteWhole)
 
     // A folder by that name, a folder that is not there.
     EXPECT_TRUE(readNameValueFile(QString::fromStdString(dir.path().string()), &error).isEmpty());
-    EXPECT_NE(error, 0);
+    EXPECT_EQ(error, EISDIR);
     EXPECT_EQ(writeNameValueFile(QString::fromStdString(dir.file("none/kpsc.ini")), lines), ENOENT);
     EXPECT_EQ(writeNameValueFile(QString::fromStdString(dir.path().string()), lines), EISDIR);
 
