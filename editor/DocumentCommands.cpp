@@ -5,7 +5,6 @@
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
 #include "editor/EditorMenus.h"
-#include "editor/FormatCommands.h"
 #include "editor/PageSet.h"
 #include "editor/SaveAsRules.h"
 #include "editor/Settings.h"
@@ -430,7 +429,7 @@ void DocumentCommands::showOpenedPage(int slot, const QString &path, bool addToR
     if (form_.activated()) {
         form_.PageControl1Change();
         form_.setPanel(3, loadedText(page.FileName, editor->OmittedParts()));
-        form_.format().RichEdit1SelectionChange();
+        emit formatMayHaveChanged();
     }
 }
 
@@ -509,12 +508,7 @@ void DocumentCommands::ConfigurePageEditor(int slot, const QString &path)
     if (rich) {
         editor->SetPlainText(false);
         page.Kind = PageKind::Rich;
-        form_.format().SetRulerEnabled(true);
-        if (!form_.format().hasFont(settings_.defaultFontName)) {
-            ShowMessage(QStringLiteral("Cannot get default font (") + settings_.defaultFontName
-                        + QStringLiteral(") from system. You must choose another one"));
-            form_.format().Defaultfont1Click();
-        }
+        emit pageKindChosen(true);
         editor->setFont(form_.defaultFont());
         editor->DefAttributes().SetName(settings_.defaultFontName);
         editor->DefAttributes().SetSize(form_.defaultFont().pointSize());
@@ -525,7 +519,7 @@ void DocumentCommands::ConfigurePageEditor(int slot, const QString &path)
         editor->setFont(font);
         page.Kind = PageKind::Plain;
         editor->SetPlainText(true);
-        form_.format().SetRulerEnabled(false);
+        emit pageKindChosen(false);
     }
     editor->SetSelLength(0);
 }

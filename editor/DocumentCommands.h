@@ -89,6 +89,11 @@ public:
 signals:
     // A document opened or saved under this name, for the recent files.
     void recentFile(const QString &path);
+    // A page is set up as rich (the formatting bar and ruler go on it, and the default font
+    // must be one that is installed) or plain (they go away).
+    void pageKindChosen(bool rich);
+    // An opened page is in view: the formatting bar shows what is under its caret.
+    void formatMayHaveChanged();
 
 private:
     // What reading a document into a page gave.

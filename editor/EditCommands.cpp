@@ -259,7 +259,7 @@ void EditCommands::UndoButtonClick()
     editor->Undo();
     // An undone format leaves the selection where it was, so nothing else tells the
     // formatting bar and the ruler that the text under them changed.
-    form_.format().RichEdit1SelectionChange();
+    emit formatMayHaveChanged();
 }
 
 void EditCommands::CopyButtonClick()
@@ -367,7 +367,7 @@ void EditCommands::Insertseparatorline1Click(bool header)
         settings_.separatorLength = 72;
     const QString text = separatorText(header, settings_.separatorLength);
     if (rich)
-        form_.format().DefaultFButtonClick();
+        emit defaultFontWanted();
     editor->SetSelText(text);
     if (rich) {
         attributes.SetName(name);

@@ -65,6 +65,12 @@ public:
     void RichEdit1KeyUp(int &key, Qt::KeyboardModifiers shift);
     void RichEdit1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
 
+signals:
+    // An undo may have changed the format under the selection without moving it.
+    void formatMayHaveChanged();
+    // The selection takes the default font (a separator line on a rich page is written in it).
+    void defaultFontWanted();
+
 private:
     void setupEditActions();
     void setupPageMenu();

@@ -169,6 +169,15 @@ bool FormatCommands::hasFont(const QString &family) const
     return FontName->findText(family, Qt::MatchFixedString) >= 0;
 }
 
+void FormatCommands::ensureDefaultFont()
+{
+    if (hasFont(settings_.defaultFontName))
+        return;
+    ShowMessage(QStringLiteral("Cannot get default font (") + settings_.defaultFontName
+                + QStringLiteral(") from system. You must choose another one"));
+    Defaultfont1Click();
+}
+
 void FormatCommands::setupFontsPanel()
 {
     HiddenPanel = new QWidget(&form_);

@@ -50,6 +50,8 @@ public:
     // The font box's choice: the installed families.
     void addFontNames(const QStringList &families);
     bool hasFont(const QString &family) const;
+    // A default font that is not installed is told, and the user chooses another.
+    void ensureDefaultFont();
     TRuler *ruler() const { return Ruler; }
     QColor defaultFontColor() const;
 

@@ -108,12 +108,20 @@ TForm1::TForm1(const QString &documentPath, const QStringList &moreDocuments, QW
     connect(search_, &SearchCommands::message, this, [this](const QString &text) { setPanel(3, text); });
     menus_.pageFormatEnd = edit_->formatItemsEnd();
     format_ = new FormatCommands(*this, menus_, settings_);
+    connect(edit_, &EditCommands::formatMayHaveChanged, format_, &FormatCommands::RichEdit1SelectionChange);
+    connect(edit_, &EditCommands::defaultFontWanted, format_, &FormatCommands::DefaultFButtonClick);
+    connect(documents_, &DocumentCommands::formatMayHaveChanged, format_, &FormatCommands::RichEdit1SelectionChange);
+    connect(documents_, &DocumentCommands::pageKindChosen, format_, [this](bool rich) {
+        format_->SetRulerEnabled(rich);
+        if (rich)
+            format_->ensureDefaultFont();
+    });
     setupPreferencesActions();
     setupHelpActions();
     setupToolbar();
     recent_ = new RecentCommands(*this, pageSet_, menus_, settings_.prevLoaded);
     connect(documents_, &DocumentCommands::recentFile, recent_, &RecentCommands::AddToRecent);
-    tools_ = new ToolsCommands(*this, pageSet_, menus_);
+    tools_ = new ToolsCommands(*this, pageSet_, menus_, [this] { documents_->Saveas1Click(); });
     setupStatusBar();
     Panel1->installEventFilter(this);
     connect(this, &TForm1::documentStateChanged, this, &TForm1::updateActionState);

@@ -83,7 +83,6 @@ public:
 
     // --- formatting bar and ruler (FormatCommands)
     FormatCommands &format() const { return *format_; }
-    void Panel1Resize();
 
     // --- find, replace and bookmarks (editor/SearchCommands.h)
     SearchCommands &search() const { return *search_; }
@@ -91,8 +90,6 @@ public:
     // --- recent files and favourites (editor/RecentCommands.h)
     RecentCommands &recent() const { return *recent_; }
     widgets::TKpPopupMenu *pageMenu() const { return menus_.PopupMenu1; }
-    // The margin of the page and favourites menus.
-    void PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect);
     // A context menu painted as the page and favourites menus are.
     widgets::TKpPopupMenu *makePaintedMenu(const QString &name);
 
@@ -119,7 +116,6 @@ public:
     // Handed-over requests that wait for the window to be idle.
     int pendingHandOffs() const { return static_cast<int>(handOffQueue_.size()); }
     TOBRINEngine &engine() { return pageSet_.engine(); }
-    PageSet &pageSet() { return pageSet_; }
 
     // Set while the window changes pages itself: tab and activation handlers then do nothing.
     class UpdatingScope {
@@ -173,6 +169,9 @@ private:
     int menuBarHeight() const;
     void updateActionState();
 
+    void Panel1Resize();
+    // The margin of the page and favourites menus.
+    void PopupMenu1DrawMargin(widgets::TKpPopupMenu *menu, QRect rect);
     void destroyPages();
     void InitializeKPTxt(int slot);
     void showCurrentTab();

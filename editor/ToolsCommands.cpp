@@ -5,7 +5,6 @@
 
 #include "editor/ActionHelpers.h"
 #include "editor/Batches.h"
-#include "editor/DocumentCommands.h"
 #include "editor/EditorMenus.h"
 #include "editor/PageSet.h"
 #include "editor/PageWords.h"
@@ -69,8 +68,8 @@ bool ToolsCommands::pageHolds(const TRichEdit *editor) const
 // ---------------------------------------------------------------------------------------------
 // Menus
 
-ToolsCommands::ToolsCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus)
-    : QObject(&form), form_(form), pages_(pages)
+ToolsCommands::ToolsCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus, std::function<void()> saveAs)
+    : QObject(&form), form_(form), saveAs_(std::move(saveAs)), pages_(pages)
 {
     QAction *exitItem = menus.exitItem;
     // The window the spell checker's replies come to.
@@ -510,7 +509,7 @@ void ToolsCommands::runbatch1Click(const QString &file)
     if (needsSave()) {
         if (!ConfirmYesNo(QStringLiteral("You must save this file, before to continue. Do you confirm?"), &form_))
             return;
-        form_.documents().Saveas1Click();
+        saveAs_();
         // The batch works on the file: only a page that is saved as it stands may go.
         if (!form_.currentEditor() || needsSave())
             return;

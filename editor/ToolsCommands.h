@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -36,7 +37,9 @@ class ToolsCommands : public QObject {
 public:
     // Print goes before File's Exit; in the page menu View file folder goes after the file
     // items and Check Word after the clipboard items.
-    ToolsCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus);
+    // `saveAs`: the document commands' Save As of the current page (a declined or failed save
+    // throws Abort), which a batch needs before it runs on the page's file.
+    ToolsCommands(TForm1 &form, PageSet &pages, const EditorMenus &menus, std::function<void()> saveAs);
     // A batch still running goes on after the editor has gone.
     ~ToolsCommands() override;
 
@@ -86,6 +89,7 @@ private:
     void restoreClipboard();
 
     TForm1 &form_;
+    const std::function<void()> saveAs_;
     PageSet &pages_;
     QMenu *Tools1 = nullptr;
     QAction *Print1 = nullptr;
