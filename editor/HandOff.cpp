@@ -63,16 +63,14 @@ QString confirmationFile(const QString &programFolder) { return loadRequestFile(
 
 bool multipleWindowsAllowed(const QString &programFolder) { return handoff::exists(fileName(multiMarkerFile(programFolder))); }
 
-bool setMultipleWindowsAllowed(const QString &programFolder, bool allowed, int *error)
+platform::SystemResult setMultipleWindowsAllowed(const QString &programFolder, bool allowed)
 {
     const std::string marker = fileName(multiMarkerFile(programFolder));
-    *error = 0;
-    if (allowed) {
-        *error = handoff::write(marker, {}).error;
-    } else if (::unlink(marker.c_str()) != 0 && errno != ENOENT) {
-        *error = errno;
-    }
-    return *error == 0;
+    if (allowed)
+        return {handoff::write(marker, {}).error};
+    if (::unlink(marker.c_str()) != 0 && errno != ENOENT)
+        return {errno};
+    return {};
 }
 
 handoff::FileId writeLoadRequest(const QString &programFolder, const QString &path)

@@ -1,6 +1,7 @@
 #pragma once
 // The single-instance hand-off: the command line joined into one document path, the request
 // file "loadreq" that a second start leaves for the running editor, and the "multi.dat" marker.
+#include "platform/SystemResult.h"
 #include "platform/handoff/HandOffFile.h"
 
 #include <QByteArray>
@@ -50,7 +51,7 @@ QString loadRequestFile(const QString &programFolder);
 QString multiMarkerFile(const QString &programFolder);
 // The marker counts only as a regular file of the user's own.
 bool multipleWindowsAllowed(const QString &programFolder);
-// Puts the marker there or takes it away; false with the system's error when that failed.
-bool setMultipleWindowsAllowed(const QString &programFolder, bool allowed, int *error);
+// Puts the marker there or takes it away; the system's error when that failed.
+platform::SystemResult setMultipleWindowsAllowed(const QString &programFolder, bool allowed);
 
 } // namespace kelpa::editor

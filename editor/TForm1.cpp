@@ -661,13 +661,12 @@ TForm1::Operation::~Operation()
 
 void TForm1::Allowmultipleinstances1Click()
 {
-    int error = 0;
     if (multipleWindowsAllowed(programFolder_)) {
-        if (!setMultipleWindowsAllowed(programFolder_, false, &error))
-            ShowErrorBox(QStringLiteral("Cannot remove the file multi.dat"), error);
+        if (const platform::SystemResult removed = setMultipleWindowsAllowed(programFolder_, false); !removed)
+            ShowErrorBox(QStringLiteral("Cannot remove the file multi.dat"), removed.error);
     } else {
         // A failure to make it shows in the check mark.
-        setMultipleWindowsAllowed(programFolder_, true, &error);
+        setMultipleWindowsAllowed(programFolder_, true);
     }
     Allowmultipleinstances1->setChecked(multipleWindowsAllowed(programFolder_));
 }

@@ -184,24 +184,23 @@ TEST_F(LoadRequestTest, MarkerFileDecidesMultipleWindows)
     EXPECT_FALSE(multipleWindowsAllowed(folder));
     kelpa::test::writeText(dir.file("multi.dat"), "");
     EXPECT_TRUE(multipleWindowsAllowed(folder));
-    int error = -1;
-    EXPECT_TRUE(setMultipleWindowsAllowed(folder, false, &error));
+    EXPECT_TRUE(setMultipleWindowsAllowed(folder, false));
     EXPECT_FALSE(multipleWindowsAllowed(folder));
-    EXPECT_TRUE(setMultipleWindowsAllowed(folder, true, &error));
+    EXPECT_TRUE(setMultipleWindowsAllowed(folder, true));
     EXPECT_TRUE(multipleWindowsAllowed(folder));
     struct stat st {};
     ASSERT_EQ(::stat(dir.file("multi.dat").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
 
     // A link or a pipe under the name is no marker; making one replaces it without writing through.
-    ASSERT_TRUE(setMultipleWindowsAllowed(folder, false, &error));
+    ASSERT_TRUE(setMultipleWindowsAllowed(folder, false));
     kelpa::test::writeText(dir.file("victim.txt"), "kept");
     ASSERT_EQ(::symlink(dir.file("victim.txt").c_str(), dir.file("multi.dat").c_str()), 0);
     EXPECT_FALSE(multipleWindowsAllowed(folder));
-    EXPECT_TRUE(setMultipleWindowsAllowed(folder, true, &error));
+    EXPECT_TRUE(setMultipleWindowsAllowed(folder, true));
     EXPECT_TRUE(multipleWindowsAllowed(folder));
     EXPECT_EQ(kelpa::test::readText(dir.file("victim.txt")), "kept");
-    ASSERT_TRUE(setMultipleWindowsAllowed(folder, false, &error));
+    ASSERT_TRUE(setMultipleWindowsAllowed(folder, false));
     ASSERT_EQ(::mkfifo(dir.file("multi.dat").c_str(), 0600), 0);
     EXPECT_FALSE(multipleWindowsAllowed(folder));
 }
