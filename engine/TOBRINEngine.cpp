@@ -387,11 +387,13 @@ bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileNa
 {
     FreeResult();
     ErrorCode = EC_AllOk;
+    SystemError = 0;
 
     // The document goes to a new file beside the target, which replaces the target only when
     // it is complete; a failed save leaves the previous document as it was. A document its
     // user may not write is refused, as opening it for writing would be.
     if (!fileName.empty() && ::access(fileName.c_str(), W_OK) != 0 && errno != ENOENT) {
+        SystemError = errno;
         ErrorCode = EC_FOpen;
         return false;
     }
@@ -407,6 +409,7 @@ bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileNa
         return fail(EC_BadFile);
     kelpa::SafeFileWriter out(fileName);
     if (!out.isOpen()) {
+        SystemError = out.systemError();
         ErrorCode = EC_FOpen;
         return false;
     }
@@ -434,10 +437,14 @@ bool TOBRINEngine::SaveBody(std::string_view password, const std::string &fileNa
         return fail(code);
     }
 
-    if (!out.write(head.data(), head.size()) || !out.write(Result.data(), static_cast<std::size_t>(ResultLength)))
+    if (!out.write(head.data(), head.size()) || !out.write(Result.data(), static_cast<std::size_t>(ResultLength))) {
+        SystemError = out.systemError();
         return fail(EC_BadFile);
-    if (!out.commit())
+    }
+    if (!out.commit()) {
+        SystemError = out.systemError();
         return fail(out.error() == kelpa::SafeFileError::Replace ? EC_FOpen : EC_BadFile);
+    }
     return true;
 }
 
@@ -450,21 +457,28 @@ bool TOBRINEngine::LoadBody(std::string_view password, const std::string &fileNa
 {
     FreeResult();
     ErrorCode = EC_AllOk;
+    SystemError = 0;
 
     // Closed on every way out, before the body is deciphered. A pipe or a device is no document:
     // it is opened without waiting for a writer and refused.
     const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat st {};
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
+    if (fd < 0) {
+        SystemError = errno;
         ErrorCode = EC_FOpen;
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return false;
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(fd >= 0 ? ::fdopen(fd, "rb") : nullptr, &std::fclose);
+    struct stat st {};
+    const int stated = ::fstat(fd, &st);
+    if (stated != 0 || !S_ISREG(st.st_mode)) {
+        SystemError = stated != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        ErrorCode = EC_FOpen;
+        return false;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(::fdopen(fd, "rb"), &std::fclose);
     if (!file) {
-        if (fd >= 0)
-            ::close(fd);
+        SystemError = errno;
+        ::close(fd);
         ErrorCode = EC_FOpen;
         return false;
     }
@@ -476,6 +490,7 @@ bool TOBRINEngine::LoadFromOpenFile(std::string_view password, std::FILE *file)
     return Guarded([&] {
         FreeResult();
         ErrorCode = EC_AllOk;
+        SystemError = 0;
         if (!file) {
             ErrorCode = EC_FOpen;
             return false;
@@ -487,11 +502,16 @@ bool TOBRINEngine::LoadFromOpenFile(std::string_view password, std::FILE *file)
 bool TOBRINEngine::LoadOpened(std::string_view password, std::FILE *f)
 {
     struct stat st;
-    if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int stated = ::fstat(::fileno(f), &st);
+    if (stated != 0 || !S_ISREG(st.st_mode)) {
+        SystemError = stated != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ErrorCode = EC_FOpen;
         return false;
     }
     const auto fail = [&](std::int32_t code) {
+        // A read that stopped on an error of the system, not at the file's end.
+        if (code == EC_BadFile && std::ferror(f))
+            SystemError = errno;
         ErrorCode = code;
         return false;
     };

@@ -76,6 +76,9 @@ public:
     std::uint8_t HeadFormat = 0;
     std::string Version;
     std::int32_t ErrorCode = EC_AllOk;
+    // The system's error number of the file call that failed a load or save (0: no call of the
+    // system failed, e.g. a file shorter than its header says).
+    std::int32_t SystemError = 0;
     std::uint8_t CipherId = CipherEC4;
     std::uint8_t CompressionId = CompressionCoder;
     // ResultLength bytes, then a 0 byte (empty when there is no result).

@@ -140,16 +140,15 @@ ReadResult readTextFile(const QString &path)
 
 namespace {
 
-// The result of the engine's read, `error` being errno after it.
-ReadResult textOfEngine(TOBRINEngine &engine, bool read, int error)
+// The result of the engine's read.
+ReadResult textOfEngine(TOBRINEngine &engine, bool read)
 {
     ReadResult result;
     result.kind = DocumentKind::Encrypted;
     result.version = QByteArray::fromStdString(engine.Version);
     if (!read) {
         // The system's number only where a call of the system failed.
-        result.error = failed(Failure::Engine, engine.ErrorCode == EC_FOpen || engine.ErrorCode == EC_BadFile ? error : 0,
-                              engine.ErrorCode);
+        result.error = failed(Failure::Engine, engine.SystemError, engine.ErrorCode);
         return result;
     }
     result.kind = encryptedKindForVersion(result.version);
@@ -164,9 +163,8 @@ ReadResult textOfEngine(TOBRINEngine &engine, bool read, int error)
 
 ReadResult readEncryptedText(TOBRINEngine &engine, const QString &path, const QString &password)
 {
-    errno = 0;
     const bool read = engine.LoadFromFile(view(passwordBytes(password)), fileName(path));
-    return textOfEngine(engine, read, errno);
+    return textOfEngine(engine, read);
 }
 
 } // namespace
@@ -254,13 +252,9 @@ DocumentError writeEncrypted(TOBRINEngine &engine, const QString &path, Document
         cipher = TOBRINEngine::CipherLegacy;
     }
     engine.CipherId = cipher;
-    errno = 0;
-    const bool saved = engine.SaveToFile(view(passwordBytes(password)), fileName(path),
-                                         reinterpret_cast<const std::uint8_t *>(lines.data()), lines.size());
-    const int error = errno;
-    if (!saved)
-        return failed(Failure::Engine, engine.ErrorCode == EC_FOpen || engine.ErrorCode == EC_BadFile ? error : 0,
-                      engine.ErrorCode);
+    if (!engine.SaveToFile(view(passwordBytes(password)), fileName(path),
+                           reinterpret_cast<const std::uint8_t *>(lines.data()), lines.size()))
+        return failed(Failure::Engine, engine.SystemError, engine.ErrorCode);
     return {};
 }
 
@@ -316,11 +310,9 @@ ReadResult readExchangeFile(TOBRINEngine &engine, const QString &programFolder, 
         }
         result.error = failed(Failure::Engine, error, EC_FOpen);
     } else {
-        errno = 0;
         const bool read = engine.LoadFromOpenFile(view(passwordBytes(exchangePassword(which, date))), file);
-        error = errno;
         std::fclose(file);
-        result = textOfEngine(engine, read, error);
+        result = textOfEngine(engine, read);
     }
     if (after == AfterReading::Remove)
         QFile::remove(path);

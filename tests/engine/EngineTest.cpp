@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -415,11 +416,17 @@ TEST(EngineErrors, LoadingWhatIsNoFile)
     TempDir dir;
     // A pipe nobody writes would hold the reader for ever.
     ASSERT_EQ(mkfifo(dir.file("pipe.eco").c_str(), 0644), 0);
-    for (const std::string &name : {dir.file("missing.eco"), dir.path().string(), std::string(), dir.file("pipe.eco"),
-             std::string("/dev/zero")}) {
+    // Each with the system's error that says why.
+    const struct {
+        std::string name;
+        int error;
+    } cases[] = {{dir.file("missing.eco"), ENOENT}, {dir.path().string(), EISDIR}, {std::string(), ENOENT},
+                 {dir.file("pipe.eco"), EINVAL},    {std::string("/dev/zero"), EINVAL}};
+    for (const auto &c : cases) {
         TOBRINEngine e;
-        EXPECT_FALSE(e.LoadFromFile("pw", name));
-        EXPECT_EQ(e.ErrorCode, EC_FOpen) << name;
+        EXPECT_FALSE(e.LoadFromFile("pw", c.name));
+        EXPECT_EQ(e.ErrorCode, EC_FOpen) << c.name;
+        EXPECT_EQ(e.SystemError, c.error) << c.name;
     }
 }
 
@@ -570,6 +577,7 @@ TEST_F(EngineSave, FailedWriteLeavesTheOldDocument)
 
     EXPECT_FALSE(saved_ok);
     EXPECT_EQ(e.ErrorCode, EC_BadFile);
+    EXPECT_EQ(e.SystemError, EFBIG);
     expectUntouched();
 }
 
@@ -580,6 +588,7 @@ TEST_F(EngineSave, DevicesAndPipesAreNoDocumentToWrite)
         TOBRINEngine e;
         EXPECT_FALSE(e.SaveToFile("pw", target, text.data(), text.size())) << target;
         EXPECT_EQ(e.ErrorCode, EC_FOpen) << target;
+        EXPECT_NE(e.SystemError, 0) << target;
     }
     std::filesystem::remove(dir.path() / "pipe.eco");
     expectUntouched();
@@ -616,11 +625,18 @@ TEST_F(EngineSave, TargetsThatCannotBeWritten)
 {
     writeBytes(dir.file("plain.txt"), bytesOf("x"));
     std::filesystem::create_directory(dir.path() / "folder");
-    for (const std::string &target : {dir.file("plain.txt") + "/doc.eco", dir.file("folder"),
-             dir.file("missing/doc.eco"), std::string()}) {
+    const struct {
+        std::string target;
+        int error;
+    } cases[] = {{dir.file("plain.txt") + "/doc.eco", ENOTDIR},
+                 {dir.file("folder"), EISDIR},
+                 {dir.file("missing/doc.eco"), ENOENT},
+                 {std::string(), ENOENT}};
+    for (const auto &c : cases) {
         TOBRINEngine e;
-        EXPECT_FALSE(e.SaveToFile("pw", target, text.data(), text.size())) << target;
-        EXPECT_EQ(e.ErrorCode, EC_FOpen) << target;
+        EXPECT_FALSE(e.SaveToFile("pw", c.target, text.data(), text.size())) << c.target;
+        EXPECT_EQ(e.ErrorCode, EC_FOpen) << c.target;
+        EXPECT_EQ(e.SystemError, c.error) << c.target;
     }
     std::filesystem::remove(dir.path() / "plain.txt");
     std::filesystem::remove(dir.path() / "folder");
@@ -632,10 +648,12 @@ TEST_F(EngineSave, UnwritableFolderLeavesTheOldDocument)
     ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
     const int code = kelpa::test::runUnprivileged([&] {
         TOBRINEngine e;
-        return e.SaveToFile("pw", file, text.data(), text.size()) ? 255 : e.ErrorCode;
+        if (e.SaveToFile("pw", file, text.data(), text.size()))
+            return 255;
+        return e.ErrorCode == EC_FOpen && e.SystemError == EACCES ? 0 : 254;
     });
     chmod(dir.path().c_str(), 0755);
-    EXPECT_EQ(code, EC_FOpen);
+    EXPECT_EQ(code, 0) << "refused with EACCES";
     expectUntouched();
 }
 
