@@ -11,7 +11,6 @@
 #include "editor/TForm1.h"
 
 #include "engine/TOBRINEngine.h"
-#include "platform/codepage/CodePage.h"
 #include "richedit/TRichEdit.h"
 #include "richedit/rtf/RtfDocument.h"
 #include "support/Abort.h"

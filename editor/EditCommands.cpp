@@ -4,7 +4,6 @@
 
 #include "editor/ActionHelpers.h"
 #include "editor/AppIcon.h"
-#include "editor/FormatCommands.h"
 
 #include "richedit/TRichEdit.h"
 #include "support/MessageBoxes.h"

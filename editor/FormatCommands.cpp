@@ -97,25 +97,33 @@ void FormatCommands::setupPageMenu(const EditorMenus &menus)
     menu->insertActions(end, {BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup});
     DefaultSeparator = menu->insertSeparator(end);
     menu->insertActions(end, {DefaultFontPopup, DefaultColorPopup});
+    pageItems_ = {BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup, DefaultSeparator, DefaultFontPopup,
+                  DefaultColorPopup};
     // Shown only for a selection; a hidden action takes no keys, so they show again once the
     // menu closes and Ctrl+B and the others keep working on the page.
     connect(menu, &QMenu::aboutToShow, this, Guarded([this] {
         TRichEdit *editor = form_.currentEditor();
-        const bool selection = editor && editor->SelLength() != 0 && editor->SelStart() != editor->TextLength();
-        for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup, DefaultSeparator,
-                           DefaultFontPopup, DefaultColorPopup})
-            a->setVisible(selection);
+        showPageItems(editor && editor->SelLength() != 0 && editor->SelStart() != editor->TextLength());
     }));
-    connect(menu, &QMenu::aboutToHide, this, [this] {
-        for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup, DefaultSeparator,
-                           DefaultFontPopup, DefaultColorPopup})
-            a->setVisible(true);
-    });
+    connect(menu, &QMenu::aboutToHide, this, [this] { showPageItems(true); });
     // The menu's shortcuts work while it is closed, too.
-    for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, LowerPopup, UpperPopup, DefaultFontPopup, DefaultColorPopup}) {
-        a->setShortcutContext(Qt::WindowShortcut);
-        form_.addAction(a);
-    }
+    for (QAction *a : pageItems_)
+        if (!a->isSeparator()) {
+            a->setShortcutContext(Qt::WindowShortcut);
+            form_.addAction(a);
+        }
+}
+
+void FormatCommands::showPageItems(bool shown)
+{
+    for (QAction *a : pageItems_)
+        a->setVisible(shown);
+}
+
+void FormatCommands::enableStyleItems(bool enabled)
+{
+    for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, DefaultFontPopup, DefaultColorPopup})
+        a->setEnabled(enabled);
 }
 
 void FormatCommands::updateActionState(bool open)
@@ -123,8 +131,7 @@ void FormatCommands::updateActionState(bool open)
     for (QAction *a : {Left1, Center1, Right1, Bullets1, LowerPopup, UpperPopup})
         a->setEnabled(open);
     if (!open)
-        for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, DefaultFontPopup, DefaultColorPopup})
-            a->setEnabled(false);
+        enableStyleItems(false);
 }
 
 void FormatCommands::addPreferences(QMenu *prefs)
@@ -304,9 +311,7 @@ void FormatCommands::SetRulerEnabled(bool enabled)
         FontsPanel->show();
         Ruler->show();
     }
-    // The page menu's formatting items follow the ruler.
-    for (QAction *a : {BoldPopup, ItalicPopup, UnderlinePopup, DefaultFontPopup, DefaultColorPopup})
-        a->setEnabled(enabled);
+    enableStyleItems(enabled);
 }
 
 void FormatCommands::parkFormatting()

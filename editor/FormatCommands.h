@@ -6,6 +6,7 @@
 #include "editor/EditorMenus.h"
 
 #include <QColor>
+#include <QList>
 #include <QObject>
 
 class QAction;
@@ -85,6 +86,10 @@ protected:
 
 private:
     void setupPageMenu(const EditorMenus &menus);
+    // The page menu's items, shown only for a selection.
+    void showPageItems(bool shown);
+    // Its items that change the style, which follow the ruler.
+    void enableStyleItems(bool enabled);
     void setupFontsPanel();
     void setupRuler();
     void styleButtonClick(QToolButton *button, TFontStyle bit);
@@ -109,6 +114,7 @@ private:
     QAction *DefaultSeparator = nullptr;
     QAction *DefaultFontPopup = nullptr;
     QAction *DefaultColorPopup = nullptr;
+    QList<QAction *> pageItems_;
     int DragOffset = 0;
     bool RulerDragging = false;
 

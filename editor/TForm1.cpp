@@ -8,17 +8,13 @@
 #include "editor/AppIcon.h"
 #include "editor/EditCommands.h"
 #include "editor/FormatCommands.h"
-#include "editor/FindDialogs.h"
 #include "editor/RecentCommands.h"
 #include "editor/SearchCommands.h"
 #include "editor/ToolsCommands.h"
-#include "editor/TRuler.h"
 #include "editor/HandOff.h"
 
 #include "engine/TOBRINEngine.h"
-#include "platform/Colors.h"
 #include "platform/Fonts.h"
-#include "platform/LastError.h"
 #include "platform/Screens.h"
 #include "platform/WindowMessages.h"
 #include "richedit/TRichEdit.h"
@@ -29,12 +25,9 @@
 #include "support/StoredText.h"
 #include "widgets/Drawutils.h"
 #include "widgets/Kpmenus.h"
-#include "widgets/Kpspin.h"
 
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -50,14 +43,11 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
-#include <cerrno>
-#include <unistd.h>
 
 namespace kelpa::editor {
 
